@@ -1,0 +1,83 @@
+// The byte store behind a picture: resident in memory or in a swap file,
+// moved between the two by a process-wide least-recently-used policy.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "picture/global_block.h"
+
+// Store flags at creation.
+enum StoreFlags : int {
+    kStoreMemory = 1,    // memory allowed
+    kStoreSwapFile = 2,  // swap file allowed
+    kStoreAny = 3,       // memory first, then swap file
+};
+
+// Store states.
+enum StoreState : int {
+    kStateInMemory = 1,
+    kStateOnDisk = 2,
+};
+
+class CImageStore {
+public:
+    CImageStore();   // empty, in memory, appended at the tail of the store list
+    ~CImageStore();  // Empty, then unlinked
+    CImageStore(const CImageStore&) = delete;
+    CImageStore& operator=(const CImageStore&) = delete;
+
+    int Allocate(std::uint64_t size, int flags);
+    int AllocateInMemory(std::uint64_t size);
+    int AllocateOnDisk(std::uint64_t size);
+    void Empty();
+    int AttachHandle(HGlobal block);
+    HGlobal DetachHandle();
+
+    int ReadByte(std::uint64_t offset, std::uint8_t& value);
+    int WriteByte(std::uint64_t offset, std::uint8_t value);
+    // Copy count bytes; the count is cut to what lies before the size. Return
+    // the bytes moved, 0 when the offset is at or beyond the size or on failure.
+    std::uint64_t ReadBytes(std::uint64_t offset, std::uint64_t count, void* buffer);
+    std::uint64_t WriteBytes(std::uint64_t offset, std::uint64_t count, const void* buffer);
+    std::uint64_t FillBytes(std::uint64_t offset, std::uint64_t count, std::uint8_t value);
+
+    int GetState() const { return state_; }
+    std::uint64_t GetSize() const { return size_; }
+    // The resident bytes, or none when on disk or empty.
+    std::uint8_t* GetMemory() const;
+    const std::string& SwapFileName() const { return swapFileName_; }
+
+    int SwapOut();
+    int SwapIn();
+    // Moves the store to the most-recently-used end; with makeRoom, runs MakeRoom.
+    int Touch(bool makeRoom);
+
+    // The residency policy over every store of the process.
+    static int MakeRoom();
+    // Bytes available: which = 1 memory, 2 the temporary directory's disk.
+    static std::uint64_t FreeSpace(int which);
+    // Number of stores in the process-wide list.
+    static int StoreCount();
+
+private:
+    int OpenSwapFile(std::uint64_t size);
+    void CloseSwapFile(bool remove);
+
+    std::uint64_t size_ = 0;
+    CGlobalBlock block_;  // a flat address space needs only one block
+    std::FILE* swapFile_ = nullptr;
+    std::string swapFileName_;
+    int state_ = kStateInMemory;
+    CImageStore* next_ = nullptr;
+    CImageStore* previous_ = nullptr;
+};
+
+// Path utilities shared by the shell, the import and export code and others.
+// 1 when the directory can be entered (or, with writeTest, when a probe file
+// "PathTest.tmp" can be created in it and removed); 0 otherwise.
+int CheckDirectory(const std::string& directory, bool writeTest);
+// The executable's directory followed by the separator character.
+std::string AppDirectory(char separator);
+// The text after the last '.' of the path; the whole path when it has none.
+std::string FileExtension(const std::string& path);

@@ -1,0 +1,143 @@
+// CPicture: the one in-memory image type. A device-independent bitmap (info
+// header, colour table of up to 256 entries, palette, packed bottom-up rows
+// padded to 4 bytes) whose bytes live in a CImageStore. Coordinates are
+// top-down: y = 0 is the top row. Everything outside picture/ touches pixels
+// only through the row, column and pixel operations below.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "picture/bitmap.h"
+#include "picture/image_store.h"
+
+enum PictureType : std::int16_t {
+    ptBlackWhite = 0,
+    ptTrueColor24 = 1,
+    ptColor16 = 2,
+    ptColor256 = 3,
+    ptGray16 = 4,
+    ptGray256 = 5,
+    ptColor32K = 6,
+    ptColor64K = 7,
+    ptTrueColor32 = 8,
+    ptUnknown = 9,
+};
+
+int BitsForType(int type);
+int ColoursForType(int type);
+int StandardColourCount(int type);
+PictureType TypeForBitCount(int bits);
+// Bytes per stored row: ((width * bits + 31) / 32) * 4, in 64 bits.
+std::uint64_t RowBytesFor(std::int64_t width, int bits);
+
+class CPicture {
+public:
+    CPicture();
+    virtual ~CPicture();
+    CPicture(const CPicture&) = delete;
+    CPicture& operator=(const CPicture&) = delete;
+
+    // Hooks of the picture's own; the reset hook runs last in Create and AttachPackedDib.
+    virtual bool Hook(int, int, int, int, int, int) { return true; }
+    virtual void ResetHook() {}
+
+    // Creation and release. colourTable is colours used entries in table
+    // order (blue, green, red, 0), or none for the default table.
+    int Create(int type, int width, int height, int colourCount, const RgbQuad* colourTable,
+               std::uint32_t xPpm, std::uint32_t yPpm, int storeFlags);
+    // header is followed in memory by its colour table. width/height 0: from
+    // the header; type 9: from the header.
+    int CreateFromHeader(const BitmapInfoHeader* header, int width, int height, int type,
+                         int storeFlags);
+    int CreateFromInfo(const BitmapInfoHeader* header, const Palette* palette, int storeFlags);
+    int AttachPackedDib(HGlobal block);
+    HGlobal DetachPackedDib();
+    int WriteHeaderToStore();
+    void Clear();
+    static CPicture* Duplicate(CPicture* source, int storeFlags);
+    int WriteBmp(std::FILE* file);
+
+    // Queries.
+    int GetType() const { return type_; }
+    int GetWidth() const;
+    int GetHeight() const;
+    int GetBitCount() const;
+    int GetXDpi() const;
+    int GetYDpi() const;
+    const Palette* GetPalette() const { return palette_.get(); }
+    bool IsSameFormat(const CPicture& other) const;
+    int GetStoreState() const { return store_.GetState(); }
+    std::uint64_t SegmentBytes(int x0, int x1) const;
+    bool HasHeader() const { return header_ != nullptr; }
+    const BitmapInfoHeader* GetHeader() const { return header_; }
+    RgbQuad* GetColourTable() { return colourTable_; }
+    const RgbQuad* GetColourTable() const { return colourTable_; }
+    int GetHeaderSize() const { return headerSize_; }
+    std::uint64_t GetRowBytes() const { return rowBytes_; }
+    CImageStore& Store() { return store_; }
+
+    // Palette and type.
+    void BuildDefaultColourTable(int type);
+    int RealizeColourTable(int count, const std::uint8_t* lookup);
+    int SetPalette(const Palette* palette);
+    void RefineGrayType();
+
+    // Row, column and pixel access.
+    int ReadRow(int x0, int x1, int y, void* buffer);
+    int WriteRow(int x0, int x1, int y, const void* buffer);
+    int WriteColumn(int x, int y0, int y1, const void* buffer);
+    int ReadRowReversed(int x0, int x1, int y, void* buffer);
+    int ReadRowShrunk(int x0, int x1, int y, void* buffer, int zoom);
+    int ExpandRow(void* output, const void* pixels, int count, int zoom) const;
+    int ReadStoredRow(int y, void* buffer);
+    int WriteStoredRow(int y, const void* buffer);
+    int CopyAllRows(CPicture* source);
+    std::uint8_t* LockRow(int x0, int x1, int y);
+    int UnlockRow(int x0, int x1, int y, std::uint8_t* pointer);
+    int SetPixelValue(int x, int y, std::uint32_t value);
+
+    // Areas.
+    int Fill(std::uint32_t colour);
+    int FillRect(std::uint32_t colour, const Rect* rect);           // right, bottom exclusive
+    int FillRectInclusive(std::uint32_t colour, const Rect* rect);  // right, bottom inclusive
+    int CopyTo(CPicture* destination, int dx, int dy, const Rect* source, bool progress);
+    int PasteFrom(CPicture* source, int x, int y, bool progress);
+    int WriteChannelRow(int x0, int x1, int y, const std::uint8_t* bytes, int channel);
+    int WriteChannelBand(const Rect& rows, const std::uint8_t* bytes, int channel);
+    int SwapOut();
+    int SwapIn();
+
+protected:
+    std::int16_t type_ = ptGray256;
+    int headerSize_ = 1064;
+    std::unique_ptr<Palette> palette_;
+    CImageStore store_;
+    std::uint64_t rowBytes_ = 0;
+    CGlobalBlock headerBlock_;
+    BitmapInfoHeader* header_ = nullptr;
+    RgbQuad* colourTable_ = nullptr;
+    std::uint8_t* scratch_ = nullptr;
+};
+
+// The picture class documents own.
+class CDocPicture : public CPicture {
+public:
+    ~CDocPicture() override = default;
+};
+
+// The process-wide shared row buffer: at least bytes long (0 means 32767).
+// Never freed while the system runs. Throws std::bad_alloc when it cannot grow.
+std::uint8_t* SharedRowBuffer(std::uint64_t bytes);
+
+void BuildInfoHeader(BitmapInfoHeader* header, int type, int width, int height, int xDpi,
+                     int yDpi);
+// A new CDocPicture of source's type, resolution and palette; none on failure.
+CPicture* NewPictureLike(CPicture* source, int fill, int width, int height);
+int FillWithBackground(CPicture* picture, const Rect* rect);
+std::unique_ptr<Palette> CreateStandardPalette(int type);
+std::unique_ptr<Palette> CopyPalette(const Palette* palette, int count);
+bool PalettesEqual(const Palette* a, const Palette* b);
+bool IsStandardPalette(const Palette* palette);
+// count entries as red, green, blue triples; fails unless the palette has exactly count.
+int PaletteToRgb(const Palette* palette, int count, std::uint8_t* buffer);

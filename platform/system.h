@@ -1,0 +1,37 @@
+// Small layers over the operating system: memory status, free disk space,
+// the temporary directory and the executable's directory.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Bytes of memory available to the process: MemAvailable of /proc/meminfo,
+// lowered to the memory budget when one is set. With a budget set, the
+// picture stores' resident bytes count against it (see ResidentBytes).
+std::uint64_t AvailableMemory();
+
+// The memory budget in bytes; 0 means none. The budget is taken, in order,
+// from SetMemoryBudget, the environment variable STITCHARA_MEMORY_LIMIT,
+// then the setting "MemoryLimit" of section "MainWindow".
+void SetMemoryBudget(std::uint64_t bytes);
+std::uint64_t MemoryBudget();
+
+// Bytes currently held in memory by the picture stores. Maintained by the
+// store; read by AvailableMemory when a budget is set.
+void AddResidentBytes(std::int64_t delta);
+std::uint64_t ResidentBytes();
+
+// Free bytes on the file system that holds path (statvfs); 0 when unknown.
+std::uint64_t FreeDiskBytes(const std::string& path);
+
+// $TMPDIR, else /tmp. No trailing '/'.
+std::string TempDirectory();
+
+// Directory of the running executable (from /proc/self/exe). No trailing '/'.
+std::string ExecutableDirectory();
+
+// Milliseconds since the system started (CLOCK_MONOTONIC).
+std::uint64_t MillisecondsSinceStart();
+
+}  // namespace platform

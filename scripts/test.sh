@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Builds Stitchara and runs the whole test suite twice: a normal build and a
+# build with AddressSanitizer and UndefinedBehaviorSanitizer; then each fuzz
+# target for a short, bounded time. Installs missing dependencies first when
+# run as root.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+JOBS=${JOBS:-$(nproc)}
+FUZZ_SECONDS=${FUZZ_SECONDS:-20}
+
+if [ "$(id -u)" -eq 0 ]; then bash scripts/setup.sh; fi
+export QT_QPA_PLATFORM=offscreen
+
+run_suite() {  # build-dir, extra cmake args...
+  local dir=$1; shift
+  cmake -S "$ROOT" -B "$dir" -G Ninja -DSTITCHARA_BENCH=OFF "$@"
+  cmake --build "$dir" -j "$JOBS"
+  ctest --test-dir "$dir" --output-on-failure -j "$JOBS" --timeout 600
+}
+
+echo "== normal build"
+run_suite build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+echo "== sanitized build (ASan + UBSan)"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  run_suite build/asan -DCMAKE_BUILD_TYPE=Debug -DSTITCHARA_SANITIZE=ON
+
+if [ -d platform/imflib/fuzz ] && command -v clang++ >/dev/null; then
+  echo "== fuzzing (${FUZZ_SECONDS}s per target)"
+  CC=clang CXX=clang++ cmake -S "$ROOT" -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DSTITCHARA_FUZZ=ON -DSTITCHARA_TESTS=OFF -DSTITCHARA_BENCH=OFF -DSTITCHARA_GUI=OFF
+  cmake --build build/fuzz -j "$JOBS"
+  for f in build/fuzz/fuzz/fuzz_*; do
+    [ -x "$f" ] || continue
+    name=$(basename "$f")
+    corpus=$(mktemp -d)
+    seeds="platform/imflib/fuzz/corpus/${name#fuzz_}"
+    [ -d "$seeds" ] && cp -r "$seeds"/. "$corpus"/
+    echo "-- $name"
+    "$f" -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 -timeout=10 -print_final_stats=0 "$corpus" 2>&1 | tail -n 3
+    rm -rf "$corpus"
+  done
+fi
+echo "== all tests passed"
