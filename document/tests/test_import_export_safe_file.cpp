@@ -1,0 +1,149 @@
+// The safe write: a failed or cancelled write keeps the old file and leaves no
+// temporary behind; a good one replaces the file and keeps its permissions.
+#include <dirent.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/safe_file.h"
+
+namespace {
+
+class SafeFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/stitchara-safe-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        for (const auto& name : Entries()) ::unlink((dir_ + "/" + name).c_str());
+        ::rmdir(dir_.c_str());
+    }
+    std::vector<std::string> Entries() const {
+        std::vector<std::string> names;
+        if (DIR* d = ::opendir(dir_.c_str())) {
+            while (dirent* e = ::readdir(d)) {
+                std::string n = e->d_name;
+                if (n != "." && n != "..") names.push_back(n);
+            }
+            ::closedir(d);
+        }
+        return names;
+    }
+    static void Put(const std::string& path, const std::string& text) {
+        std::ofstream(path, std::ios::binary) << text;
+    }
+    static std::string Get(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    std::string dir_;
+};
+
+TEST_F(SafeFileTest, GoodWriteReplacesFileAndKeepsItsMode) {
+    std::string path = dir_ + "/picture.bmp";
+    Put(path, "old");
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    ASSERT_TRUE(platform::WriteStreamSafely(path, [](std::FILE* f) {
+        return std::fputs("new contents", f) >= 0 ? 1 : 0;
+    }));
+    EXPECT_EQ(Get(path), "new contents");
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(Entries().size(), 1u);
+}
+
+TEST_F(SafeFileTest, TemporaryKeepsTheExtensionAndLiesBesideTheTarget) {
+    std::string path = dir_ + "/scan.tif";
+    std::string seen;
+    ASSERT_TRUE(platform::WriteFileSafely(path, [&](const std::string& temp) {
+        seen = temp;
+        Put(temp, "data");
+        return 1;
+    }));
+    EXPECT_EQ(seen.rfind(dir_ + "/", 0), 0u);
+    EXPECT_EQ(seen.substr(seen.size() - 4), ".tif");
+    EXPECT_EQ(Get(path), "data");
+}
+
+TEST_F(SafeFileTest, FailedOrCancelledWriteKeepsOldFileAndLeavesNoTemporary) {
+    std::string path = dir_ + "/keep.png";
+    Put(path, "precious");
+    // The writer reports failure after writing part of the file (a cancel).
+    EXPECT_FALSE(platform::WriteFileSafely(path, [](const std::string& temp) {
+        std::ofstream(temp) << "half";
+        return 0;
+    }));
+    // The writer says it succeeded but wrote nothing.
+    EXPECT_FALSE(platform::WriteFileSafely(path, [](const std::string&) { return 1; }));
+    // An exception escapes the writer.
+    EXPECT_THROW(platform::WriteStreamSafely(path,
+                                             [](std::FILE* f) -> int {
+                                                 std::fputs("partial", f);
+                                                 throw std::bad_alloc();
+                                             }),
+                 std::bad_alloc);
+    EXPECT_EQ(Get(path), "precious");
+    EXPECT_EQ(Entries(), std::vector<std::string>{"keep.png"});
+}
+
+TEST_F(SafeFileTest, FullDiskKeepsOldFile) {
+    // A file-size limit makes the writes fail as a full disk does.
+    std::string path = dir_ + "/big.bmp";
+    Put(path, "old picture");
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto previous = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    int ok = platform::WriteStreamSafely(path, [](std::FILE* f) {
+        std::vector<char> block(1 << 16, 'x');
+        std::fwrite(block.data(), 1, block.size(), f);  // the error shows at flush
+        return 1;
+    });
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(Get(path), "old picture");
+    EXPECT_EQ(Entries(), std::vector<std::string>{"big.bmp"});
+}
+
+TEST_F(SafeFileTest, UnwritableTargetsFailCleanly) {
+    // A directory in place of the file, and a directory that does not exist.
+    ::mkdir((dir_ + "/sub.bmp").c_str(), 0755);
+    auto writer = [](std::FILE* f) { return std::fputs("x", f) >= 0 ? 1 : 0; };
+    EXPECT_FALSE(platform::WriteStreamSafely(dir_ + "/sub.bmp", writer));
+    EXPECT_FALSE(platform::WriteStreamSafely(dir_ + "/missing/a.bmp", writer));
+    EXPECT_EQ(Entries(), std::vector<std::string>{"sub.bmp"});
+    ::rmdir((dir_ + "/sub.bmp").c_str());
+}
+
+TEST_F(SafeFileTest, SymbolicLinkKeepsPointingAtTheNewContents) {
+    std::string real = dir_ + "/real.bmp", link = dir_ + "/link.bmp";
+    Put(real, "old");
+    ASSERT_EQ(::symlink(real.c_str(), link.c_str()), 0);
+    ASSERT_TRUE(platform::WriteStreamSafely(link, [](std::FILE* f) {
+        return std::fputs("new", f) >= 0 ? 1 : 0;
+    }));
+    struct stat st {};
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(Get(real), "new");
+}
+
+}  // namespace
