@@ -29,4 +29,18 @@ void BeginProgress(unsigned first, unsigned last);
 void BeginProgressWithCaption(int id, unsigned first, unsigned last);
 // Moves the gauge; answers true when Escape was pressed.
 bool StepProgress(unsigned current);
+// Ends progress mode: the gauge stands at its maximum and the host ends.
 void EndProgress();
+
+// The gauge as it stands (for hosts that draw it and for tests). Between
+// BeginProgress and EndProgress, inProgress is true.
+struct ProgressGauge {
+    unsigned minimum;
+    unsigned maximum;
+    unsigned position;
+    unsigned percent;
+    bool inProgress;
+};
+ProgressGauge GetProgressGauge();
+// The caption id stored by SetProgressCaption.
+int GetProgressCaptionId();

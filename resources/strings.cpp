@@ -1,0 +1,60 @@
+// The string table: every text the system shows, by numeric id. Ids are kept
+// in ascending order so that a lookup is a binary search.
+#include "resources/strings.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <iterator>
+
+#include "resources/string_table.h"
+
+namespace {
+
+constexpr StringEntry kStrings[] = {
+#define STITCHARA_STRING(name, id, text) {id, text},
+#include "resources/string_list.inc"
+#undef STITCHARA_STRING
+};
+
+constexpr bool AscendingAndUnique() {
+    for (std::size_t i = 1; i < std::size(kStrings); ++i)
+        if (kStrings[i - 1].id >= kStrings[i].id) return false;
+    return true;
+}
+static_assert(AscendingAndUnique(), "string ids must be listed in ascending order, once each");
+
+const StringEntry* Find(int id) {
+    auto it = std::lower_bound(std::begin(kStrings), std::end(kStrings), id,
+                               [](const StringEntry& e, int key) { return e.id < key; });
+    return it != std::end(kStrings) && it->id == id ? it : nullptr;
+}
+
+}  // namespace
+
+const char* LoadStringById(int id) {
+    const StringEntry* e = Find(id);
+    return e ? e->text : "";
+}
+
+bool HasString(int id) { return Find(id) != nullptr; }
+
+std::span<const StringEntry> AllStrings() { return kStrings; }
+
+std::string FormatStringById(int id, ...) {
+    const char* format = LoadStringById(id);
+    std::va_list args;
+    va_start(args, id);
+    std::va_list again;
+    va_copy(again, args);
+    std::string out;
+    int needed = std::vsnprintf(nullptr, 0, format, args);
+    if (needed > 0) {
+        out.resize(std::size_t(needed) + 1);
+        std::vsnprintf(out.data(), out.size(), format, again);
+        out.resize(std::size_t(needed));
+    }
+    va_end(again);
+    va_end(args);
+    return out;
+}

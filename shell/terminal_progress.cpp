@@ -1,0 +1,98 @@
+// Progress on a terminal. The bar is redrawn in place with a carriage return,
+// only when the whole percentage changes. While progress runs, SIGINT is
+// caught and counted; each press is taken once as Escape.
+#include "shell/terminal_progress.h"
+
+#include <atomic>
+#include <unistd.h>
+
+namespace {
+
+// Ctrl-C presses not yet taken. Only the handler adds, only TakeEscape takes.
+std::atomic<int> g_interrupts{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the handler needs a lock-free counter");
+
+extern "C" void OnInterrupt(int) { g_interrupts.fetch_add(1, std::memory_order_relaxed); }
+
+}  // namespace
+
+TerminalProgressHost::TerminalProgressHost()
+    : TerminalProgressHost(stderr, isatty(STDERR_FILENO) == 1) {}
+
+TerminalProgressHost::TerminalProgressHost(std::FILE* out, bool drawToTerminal)
+    : out_(out), isTerminal_(drawToTerminal && out != nullptr) {}
+
+TerminalProgressHost::~TerminalProgressHost() {
+    if (active_) End();
+    RestoreInterrupt();
+}
+
+void TerminalProgressHost::Begin(const std::string& caption, unsigned, unsigned) {
+    if (active_) Clear();
+    caption_ = caption;
+    active_ = true;
+    g_interrupts.store(0, std::memory_order_relaxed);
+    if (!handlerInstalled_) {
+        struct sigaction action {};
+        action.sa_handler = OnInterrupt;
+        sigemptyset(&action.sa_mask);
+        // Slow system calls resume: a read in progress is not broken by the press.
+        action.sa_flags = SA_RESTART;
+        if (sigaction(SIGINT, &action, &previous_) == 0) handlerInstalled_ = true;
+    }
+    Draw(0);
+}
+
+void TerminalProgressHost::Update(unsigned, unsigned percent, bool percentChanged) {
+    if (active_ && percentChanged) Draw(percent);
+}
+
+bool TerminalProgressHost::TakeEscape() {
+    int pending = g_interrupts.load(std::memory_order_relaxed);
+    while (pending > 0) {
+        if (g_interrupts.compare_exchange_weak(pending, pending - 1, std::memory_order_relaxed))
+            return true;
+    }
+    return false;
+}
+
+void TerminalProgressHost::End() {
+    if (active_) Clear();
+    active_ = false;
+    caption_.clear();
+    RestoreInterrupt();
+}
+
+void TerminalProgressHost::Draw(unsigned percent) {
+    if (!isTerminal_) return;
+    if (percent > 100) percent = 100;
+    int filled = int(percent) * kBarWidth / 100;
+    std::string line = "\r";
+    if (!caption_.empty()) line += caption_ + ' ';
+    line += '[';
+    line.append(std::size_t(filled), '#');
+    line.append(std::size_t(kBarWidth - filled), ' ');
+    line += "] " + std::to_string(percent) + '%';
+    // Pad over anything longer drawn before.
+    std::size_t length = line.size() - 1;
+    if (length < drawnLength_) line.append(drawnLength_ - length, ' ');
+    drawnLength_ = length > drawnLength_ ? length : drawnLength_;
+    std::fputs(line.c_str(), out_);
+    std::fflush(out_);
+}
+
+void TerminalProgressHost::Clear() {
+    if (!isTerminal_ || drawnLength_ == 0) return;
+    std::string line = "\r";
+    line.append(drawnLength_, ' ');
+    line += '\r';
+    std::fputs(line.c_str(), out_);
+    std::fflush(out_);
+    drawnLength_ = 0;
+}
+
+void TerminalProgressHost::RestoreInterrupt() {
+    if (!handlerInstalled_) return;
+    sigaction(SIGINT, &previous_, nullptr);
+    handlerInstalled_ = false;
+}

@@ -1,0 +1,139 @@
+// The progress calls over the gauge model, seen through the recording host.
+#include <gtest/gtest.h>
+
+#include "resources/string_ids.h"
+#include "resources/strings.h"
+#include "shell/progress.h"
+#include "shell/test_progress_host.h"
+
+namespace {
+
+TEST(Progress, EqualEndsGiveOneStepWithoutDivisionByZero) {
+    TestProgressHost host;
+    BeginProgressWithCaption(IDS_ROTATING, 7, 7);
+    EXPECT_EQ(host.minimum, 7u);
+    EXPECT_EQ(host.maximum, 8u);
+    StepProgress(8);
+    ASSERT_EQ(host.updates.size(), 1u);
+    EXPECT_EQ(host.updates[0].percent, 100u);
+    EndProgress();
+
+    // At the top of the 16-bit range the one step lies below it.
+    BeginProgressWithCaption(IDS_ROTATING, 0xFFFF, 0xFFFF);
+    EXPECT_EQ(host.minimum, 0xFFFEu);
+    EXPECT_EQ(host.maximum, 0xFFFFu);
+    EndProgress();
+}
+
+TEST(Progress, ReversedRangeTakesTheSmallerEndAsMinimum) {
+    TestProgressHost host;
+    BeginProgressWithCaption(IDS_ROTATING, 200, 100);
+    EXPECT_EQ(host.minimum, 100u);
+    EXPECT_EQ(host.maximum, 200u);
+    EXPECT_EQ(GetProgressGauge().position, 100u);
+    EndProgress();
+}
+
+TEST(Progress, PercentageAndChangeFlag) {
+    TestProgressHost host;
+    BeginProgressWithCaption(IDS_ROTATING, 100, 400);
+    StepProgress(101);   // 1/300: still 0 %
+    StepProgress(103);   // 3/300: 1 %
+    StepProgress(104);   // 4/300: still 1 %
+    StepProgress(104);   // unchanged position: no update
+    StepProgress(400);   // 100 %
+    ASSERT_EQ(host.updates.size(), 4u);
+    EXPECT_EQ(host.updates[0].percent, 0u);
+    EXPECT_FALSE(host.updates[0].percentChanged);
+    EXPECT_EQ(host.updates[1].percent, 1u);
+    EXPECT_TRUE(host.updates[1].percentChanged);
+    EXPECT_FALSE(host.updates[2].percentChanged);
+    EXPECT_EQ(host.updates[3].percent, 100u);
+    EXPECT_TRUE(host.updates[3].percentChanged);
+    EXPECT_EQ(host.takes, 5);  // a key press is taken on every step, moved or not
+    EndProgress();
+}
+
+TEST(Progress, PositionsClampToTheRangeAndTo16Bits) {
+    TestProgressHost host;
+    BeginProgressWithCaption(IDS_ROTATING, 10, 20);
+    StepProgress(5);
+    EXPECT_TRUE(host.updates.empty());  // clamped to the minimum, where it stands
+    StepProgress(25);
+    EXPECT_EQ(GetProgressGauge().position, 20u);
+    EndProgress();
+
+    // Values beyond 16 bits do not wrap around to small ones.
+    BeginProgressWithCaption(IDS_ROTATING, 0, 70000);
+    EXPECT_EQ(host.maximum, 0xFFFFu);
+    StepProgress(65536 + 10);
+    EXPECT_EQ(GetProgressGauge().position, 0xFFFFu);
+    EXPECT_EQ(GetProgressGauge().percent, 100u);
+    EndProgress();
+}
+
+TEST(Progress, EscapeOnAChosenStepIsTakenOnce) {
+    TestProgressHost host;
+    host.escapeAtCall = 3;
+    BeginProgressWithCaption(IDS_MIRRORING, 0, 100);
+    EXPECT_FALSE(StepProgress(16));
+    EXPECT_FALSE(StepProgress(32));
+    EXPECT_TRUE(StepProgress(48));
+    EXPECT_FALSE(StepProgress(64));
+    EndProgress();
+    EXPECT_TRUE(host.escapeTaken);
+    EXPECT_EQ(host.ends, 1);
+
+    host.Reset();
+    host.escapeAtCall = 0;
+    host.escapeFromCall = 2;
+    BeginProgressWithCaption(IDS_MIRRORING, 0, 100);
+    EXPECT_FALSE(StepProgress(1));
+    EXPECT_TRUE(StepProgress(2));
+    EXPECT_TRUE(StepProgress(3));
+    EndProgress();
+}
+
+TEST(Progress, CaptionIsTheFirstLineAndAtMost19Characters) {
+    TestProgressHost host;
+    BeginProgressWithCaption(IDS_TWAIN_DRIVER_FAILED, 0, 10);
+    ASSERT_EQ(host.captions.size(), 1u);
+    EXPECT_EQ(host.captions[0], std::string(LoadStringById(IDS_TWAIN_DRIVER_FAILED)).substr(0, 19));
+    EndProgress();
+
+    // The stored caption of BeginProgress is not cut to 19 characters.
+    SetProgressCaption(IDS_TWAIN_DRIVER_FAILED);
+    BeginProgress(0, 10);
+    EXPECT_EQ(host.captions[1], LoadStringById(IDS_TWAIN_DRIVER_FAILED));
+    EndProgress();
+
+    // Id 0 does nothing at all.
+    BeginProgressWithCaption(0, 0, 10);
+    EXPECT_EQ(host.begins, 2);
+    EXPECT_FALSE(GetProgressGauge().inProgress);
+}
+
+TEST(Progress, WithoutHostStateIsKeptAndEscapeNeverAnswered) {
+    ASSERT_EQ(GetProgressHost(), nullptr);
+    SetProgressCaption(IDS_LOADING_IMAGE);
+    EXPECT_EQ(GetProgressCaptionId(), IDS_LOADING_IMAGE);
+    BeginProgress(0, 200);
+    EXPECT_TRUE(GetProgressGauge().inProgress);
+    EXPECT_FALSE(StepProgress(50));
+    EXPECT_EQ(GetProgressGauge().position, 50u);
+    EXPECT_EQ(GetProgressGauge().percent, 25u);
+    EndProgress();
+    EXPECT_FALSE(GetProgressGauge().inProgress);
+    EXPECT_EQ(GetProgressGauge().position, 200u);
+}
+
+TEST(Progress, TestHostRestoresThePreviousHost) {
+    TestProgressHost outer;
+    {
+        TestProgressHost inner;
+        EXPECT_EQ(GetProgressHost(), &inner);
+    }
+    EXPECT_EQ(GetProgressHost(), &outer);
+}
+
+}  // namespace
