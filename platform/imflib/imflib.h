@@ -1,0 +1,132 @@
+// The image-file library: the six operations through which pictures come
+// from and go to image files. Readers choose the format from the file's
+// content; writers from the path's extension. Pixel rows move straight
+// between the codec and the picture's store, row by row, whether the store
+// is in memory or in its swap file.
+//
+// No codec library header is visible here; each codec keeps its library and
+// its error handling inside its own source file.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "picture/bitmap.h"
+
+class CImageStore;
+class CPicture;
+
+// ---------------------------------------------------------------------------
+// Records
+
+// One format record of AllGetReadWriteCaps, 52 bytes.
+#pragma pack(push, 1)
+struct FormatCapsEntry {
+    char extension[8];          // without the dot, zero-terminated, at most 3 characters
+    std::int32_t canRead;       // non-zero: the format can be read
+    std::int32_t canWrite;      // non-zero: the format can be written
+    std::uint8_t reserved[8];   // not interpreted by callers
+    char description[28];       // zero-terminated, for file dialogs
+};
+#pragma pack(pop)
+static_assert(sizeof(FormatCapsEntry) == 52);
+
+// The caller's block for AllGetReadWriteCaps: room for 25 records.
+constexpr int kFormatCapsBlockBytes = 1300;
+constexpr int kFormatCapsMax = kFormatCapsBlockBytes / int(sizeof(FormatCapsEntry));
+
+// Where a picture's packed image lives: the 40-byte info header at byte 0,
+// the colour table behind it, the first stored row at the header size
+// passed beside the block. Rows are stored bottom-up, padded to 4 bytes.
+// The library moves bytes through `store` when it is set; a block without a
+// store describes a packed image resident at `memoryHandle`.
+struct DibTransferBlock {
+    std::uint64_t totalBytes = 0;           // size of the packed image
+    std::int16_t storeState = 1;            // 1 movable memory, 2 swap file
+    std::uint8_t* memoryHandle = nullptr;   // the store's memory (state 1)
+    std::FILE* fileHandle = nullptr;        // the open swap file (state 2), informative
+    CImageStore* store = nullptr;           // the store itself
+};
+
+// Progress callback: (first, last, current). The library calls it with
+// current = first before the first row, with rising values while rows move,
+// and with current = last at the end. A non-zero answer asks the library to
+// stop: the operation then fails and calls the callback no more.
+using FioProgressProc = std::int32_t (*)(std::int32_t first, std::int32_t last,
+                                         std::int32_t current);
+
+// TIFF compression choices of the save options.
+enum TiffCompression : int {
+    kTiffCompressionAuto = 0,  // LZW; CCITT G4 for 1-bit pictures
+    kTiffCompressionNone = 1,
+    kTiffCompressionLzw = 2,
+    kTiffCompressionDeflate = 3,
+    kTiffCompressionPackBits = 4,
+    kTiffCompressionJpeg = 5,  // 8-bit gray and colour pictures; others fall back to LZW
+    kTiffCompressionG3 = 6,    // 1-bit pictures; others fall back to LZW
+    kTiffCompressionG4 = 7,    // 1-bit pictures; others fall back to LZW
+};
+
+// The save options of the writers, filled by the format's option dialog
+// (AllSetSaveOption) or by the command-line tool.
+struct SaveOptions {
+    int jpegQuality = 75;                       // 1..100
+    int tiffCompression = kTiffCompressionAuto;
+    int pngLevel = 6;                           // zlib level 0..9
+};
+
+// The process-wide option record every writer reads.
+SaveOptions& CurrentSaveOptions();
+// Puts the defaults back.
+void ResetSaveOptions();
+
+// The option dialog behind AllSetSaveOption: gets the extension (without the
+// dot), the option record to edit and the owner window; answers 2 when the
+// user cancelled, anything else to go on. Until the application installs
+// one, AllSetSaveOption keeps the record as it is.
+using SaveOptionDialog = int (*)(const char* extension, SaveOptions* options, void* ownerWindow);
+void SetSaveOptionDialog(SaveOptionDialog dialog);
+
+// ---------------------------------------------------------------------------
+// The six operations. Non-zero is success; paths are zero-terminated.
+
+// Writes one FormatCapsEntry per format into the 1300-byte block; answers
+// the number of records, 0 when the library is unusable.
+std::int16_t AllGetReadWriteCaps(void* mainWindow, void* block);
+
+// Fills the 40-byte info header of the picture the file holds: width,
+// height (positive), bit count (1, 4, 8, 16, 24 or 32), resolution in pels
+// per metre (0 when the file stores none), colours used (the palette's
+// length for 1, 4 and 8 bits).
+int AllReadHeader(const char* path, BitmapInfoHeader* header);
+
+// The palette of a 1-, 4- or 8-bit file (the caller owns it); none for
+// deeper pictures or on failure.
+std::unique_ptr<Palette> AllReadPalette(const char* path);
+
+// Reads the file's pixels into the packed image described by block, whose
+// header (written by the caller from AllReadHeader) must describe the same
+// picture. Writes the colour table behind the header, then the rows.
+int AllReadDIBImg(const char* path, DibTransferBlock* block, int headerSize,
+                  FioProgressProc progress);
+
+// Writes the packed image as a file in the format the path's extension names.
+// A failed write removes what it had written of the file.
+int AllSaveDIBImg(const char* path, DibTransferBlock* block, int headerSize,
+                  FioProgressProc progress);
+
+// The option step before a save: runs the installed option dialog for the
+// format the extension names. 2 = cancelled, do not save; 1 go on; 0 when
+// the extension names no writable format.
+int AllSetSaveOption(const char* path, void* ownerWindow);
+
+// ---------------------------------------------------------------------------
+// Helpers for callers
+
+// Writes the picture's header and colour table to the start of its store and
+// describes the store. The header size to pass beside it is the picture's
+// GetHeaderSize().
+DibTransferBlock MakeDibTransferBlock(CPicture* picture);
+
+// Why the last failed operation failed, in plain words ("" when unknown).
+const char* ImfLastError();
