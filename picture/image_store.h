@@ -59,14 +59,27 @@ public:
     static std::uint64_t FreeSpace(int which);
     // Number of stores in the process-wide list.
     static int StoreCount();
+    // The store at the least-recently-used end of the list and the one after
+    // a store (towards the most recently used); none past the end.
+    static const CImageStore* LeastRecentlyUsed();
+    const CImageStore* NextMoreRecent() const { return next_; }
+
+    // Swap file names are numbered from the seconds since system start; tests
+    // may fix the first number tried. A negative value returns to the clock.
+    static void SetSwapNumberStart(std::int64_t number);
 
 private:
+    int AllocateBlock(std::uint64_t size, bool zero);
+    void FreeBlock();
     int OpenSwapFile(std::uint64_t size);
-    void CloseSwapFile(bool remove);
+    void CloseSwapFile();
+    void Unlink();
+    void AppendAtTail();
+    static void RemoveFilesAtExit();
 
     std::uint64_t size_ = 0;
     CGlobalBlock block_;  // a flat address space needs only one block
-    std::FILE* swapFile_ = nullptr;
+    int swapFile_ = -1;   // descriptor of the open swap file
     std::string swapFileName_;
     int state_ = kStateInMemory;
     CImageStore* next_ = nullptr;

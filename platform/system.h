@@ -13,9 +13,14 @@ std::uint64_t AvailableMemory();
 
 // The memory budget in bytes; 0 means none. The budget is taken, in order,
 // from SetMemoryBudget, the environment variable STITCHARA_MEMORY_LIMIT,
-// then the setting "MemoryLimit" of section "MainWindow".
+// then the setting "MemoryLimit" of section "MainWindow". SetMemoryBudget(0)
+// withdraws an earlier SetMemoryBudget, so the other two apply again.
 void SetMemoryBudget(std::uint64_t bytes);
 std::uint64_t MemoryBudget();
+
+// Parses a byte count: decimal digits with an optional K, M or G suffix
+// (powers of 1024), surrounding blanks allowed. False on junk or overflow.
+bool ParseByteCount(const std::string& text, std::uint64_t& bytes);
 
 // Bytes currently held in memory by the picture stores. Maintained by the
 // store; read by AvailableMemory when a budget is set.

@@ -1,0 +1,51 @@
+// Movable memory blocks on an ordinary heap: a handle owns the bytes and the
+// "lock" is simply the pointer to them.
+#include "picture/global_block.h"
+
+#include <cstring>
+#include <limits>
+#include <new>
+
+HGlobal GlobalAlloc(unsigned flags, std::uint64_t size) {
+    if (size > std::numeric_limits<std::size_t>::max() / 2) return nullptr;
+    HGlobal block(new (std::nothrow) GlobalMemory);
+    if (!block) return nullptr;
+    const std::size_t bytes = static_cast<std::size_t>(size);
+    block->bytes.reset(new (std::nothrow) std::uint8_t[bytes]);
+    if (!block->bytes) return nullptr;
+    if (flags & kGlobalZeroInit) std::memset(block->bytes.get(), 0, bytes);
+    block->size = size;
+    return block;
+}
+
+CGlobalBlock::~CGlobalBlock() { Free(); }
+
+std::uint8_t* CGlobalBlock::Allocate(unsigned flags, std::uint64_t bytes) {
+    Free();
+    return AttachHandle(GlobalAlloc(flags, bytes));
+}
+
+void CGlobalBlock::Free() {
+    handle_.reset();
+    pointer_ = nullptr;
+    size_ = 0;
+}
+
+std::uint8_t* CGlobalBlock::AttachHandle(HGlobal handle) {
+    if (handle && handle.get() == handle_.get()) {
+        (void)handle.release();  // the block already held; keep one owner
+        return pointer_;
+    }
+    Free();
+    if (!handle || !handle->bytes) return nullptr;
+    handle_ = std::move(handle);
+    pointer_ = handle_->bytes.get();
+    size_ = handle_->size;
+    return pointer_;
+}
+
+HGlobal CGlobalBlock::DetachHandle() {
+    pointer_ = nullptr;
+    size_ = 0;
+    return std::move(handle_);
+}

@@ -1,0 +1,429 @@
+// The byte store behind every picture, and the residency policy that moves
+// stores between memory and swap files.
+#include "picture/image_store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+
+#include "platform/system.h"
+
+namespace {
+
+// The process-wide store list: head least recently used, tail most recently.
+CImageStore* g_head = nullptr;
+CImageStore* g_tail = nullptr;
+int g_storeCount = 0;
+
+// Bytes being requested by an allocation that is making room; 0 otherwise.
+std::int64_t g_pendingBytes = 0;
+
+// Counted for every store when the memory budget is worked out.
+constexpr std::int64_t kStoreOverhead = 5120;
+
+// Disk fills and copies move at most this many bytes at a time.
+constexpr std::size_t kDiskPiece = 32768;
+
+// Number of consecutive swap file names tried.
+constexpr int kSwapNameTries = 32;
+
+std::int64_t g_swapNumberStart = -1;
+bool g_exitCleanupRegistered = false;
+
+// Full pread/pwrite of count bytes at offset; false on any error or end of file.
+bool ReadAt(int fd, std::uint64_t offset, std::uint64_t count, void* buffer) {
+    auto* out = static_cast<std::uint8_t*>(buffer);
+    while (count > 0) {
+        const std::size_t piece =
+            static_cast<std::size_t>(std::min<std::uint64_t>(count, 1u << 30));
+        const ssize_t n = pread(fd, out, piece, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        out += n;
+        offset += static_cast<std::uint64_t>(n);
+        count -= static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+bool WriteAt(int fd, std::uint64_t offset, std::uint64_t count, const void* buffer) {
+    const auto* in = static_cast<const std::uint8_t*>(buffer);
+    while (count > 0) {
+        const std::size_t piece =
+            static_cast<std::size_t>(std::min<std::uint64_t>(count, 1u << 30));
+        const ssize_t n = pwrite(fd, in, piece, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        in += n;
+        offset += static_cast<std::uint64_t>(n);
+        count -= static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+// The largest offset a file may reach.
+constexpr std::uint64_t kMaxFileSize = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
+
+}  // namespace
+
+CImageStore::CImageStore() {
+    if (!g_exitCleanupRegistered) {
+        g_exitCleanupRegistered = true;
+        std::atexit(&CImageStore::RemoveFilesAtExit);
+    }
+    AppendAtTail();
+}
+
+CImageStore::~CImageStore() {
+    Empty();
+    Unlink();
+}
+
+void CImageStore::AppendAtTail() {
+    previous_ = g_tail;
+    next_ = nullptr;
+    if (g_tail) g_tail->next_ = this;
+    else g_head = this;
+    g_tail = this;
+    ++g_storeCount;
+}
+
+void CImageStore::Unlink() {
+    if (previous_) previous_->next_ = next_;
+    else g_head = next_;
+    if (next_) next_->previous_ = previous_;
+    else g_tail = previous_;
+    next_ = previous_ = nullptr;
+    --g_storeCount;
+}
+
+int CImageStore::StoreCount() { return g_storeCount; }
+
+const CImageStore* CImageStore::LeastRecentlyUsed() { return g_head; }
+
+void CImageStore::SetSwapNumberStart(std::int64_t number) { g_swapNumberStart = number; }
+
+// At a normal exit no swap file stays behind, even of stores never destroyed.
+// The open descriptors keep the bytes readable for destructors that still run.
+void CImageStore::RemoveFilesAtExit() {
+    for (CImageStore* store = g_head; store; store = store->next_) {
+        if (!store->swapFileName_.empty()) unlink(store->swapFileName_.c_str());
+        store->swapFileName_.clear();
+    }
+}
+
+// ---- memory -----------------------------------------------------------------
+
+int CImageStore::AllocateBlock(std::uint64_t size, bool zero) {
+    // Memory the budget (or the system) cannot give goes to the swap file
+    // instead of being promised by the kernel and taken back later.
+    if (size > platform::AvailableMemory()) return 0;
+    if (!block_.Allocate(kGlobalMoveable | (zero ? kGlobalZeroInit : 0u), size)) return 0;
+    platform::AddResidentBytes(static_cast<std::int64_t>(size));
+    return 1;
+}
+
+void CImageStore::FreeBlock() {
+    if (block_.Pointer()) platform::AddResidentBytes(-static_cast<std::int64_t>(block_.Size()));
+    block_.Free();
+}
+
+int CImageStore::AllocateInMemory(std::uint64_t size) {
+    Empty();
+    if (!AllocateBlock(size, true)) return 0;
+    size_ = size;
+    state_ = kStateInMemory;
+    return 1;
+}
+
+// ---- swap file --------------------------------------------------------------
+
+int CImageStore::OpenSwapFile(std::uint64_t size) {
+    if (size > kMaxFileSize) return 0;
+    if (FreeSpace(kStoreSwapFile) < size) return 0;
+
+    const std::string dir = platform::TempDirectory();
+    std::uint64_t number = g_swapNumberStart >= 0
+                               ? static_cast<std::uint64_t>(g_swapNumberStart)
+                               : platform::MillisecondsSinceStart() / 1000u;
+    for (int attempt = 0; attempt < kSwapNameTries; ++attempt, ++number) {
+        char name[32];
+        std::snprintf(name, sizeof name, "~tsv%04x.tmp",
+                      static_cast<unsigned>(number & 0xffffffffu));
+        std::string path = dir;
+        if (path.empty() || path.back() != '/') path += '/';
+        path += name;
+        // Exclusive creation: a name in use, by us or anyone else, is passed over.
+        const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return 0;
+        }
+        // Reserve the whole length now, so a full disk shows here and not
+        // later as a failed write into a sparse file.
+        if (size > 0) {
+            int error = posix_fallocate(fd, 0, static_cast<off_t>(size));
+            if (error == EINVAL || error == EOPNOTSUPP) {
+                // A file system without reservation: write the length out.
+                static const std::uint8_t zeros[kDiskPiece] = {};
+                error = 0;
+                for (std::uint64_t at = 0; at < size && !error; at += kDiskPiece) {
+                    if (!WriteAt(fd, at, std::min<std::uint64_t>(kDiskPiece, size - at), zeros))
+                        error = errno ? errno : EIO;
+                }
+            }
+            if (error != 0) {
+                close(fd);
+                unlink(path.c_str());
+                return 0;
+            }
+        }
+        swapFile_ = fd;
+        swapFileName_ = std::move(path);
+        return 1;
+    }
+    return 0;
+}
+
+void CImageStore::CloseSwapFile() {
+    if (swapFile_ >= 0) close(swapFile_);
+    swapFile_ = -1;
+    if (!swapFileName_.empty()) unlink(swapFileName_.c_str());
+    swapFileName_.clear();
+}
+
+int CImageStore::AllocateOnDisk(std::uint64_t size) {
+    Empty();
+    if (!OpenSwapFile(size)) return 0;
+    size_ = size;
+    state_ = kStateOnDisk;
+    return 1;
+}
+
+// ---- whole store ------------------------------------------------------------
+
+int CImageStore::Allocate(std::uint64_t size, int flags) {
+    Empty();
+    if (flags & kStoreMemory) {
+        if (AllocateInMemory(size) || AllocateInMemory(size)) return 1;
+        g_pendingBytes += static_cast<std::int64_t>(std::min<std::uint64_t>(size, INT64_MAX / 4));
+        MakeRoom();
+        g_pendingBytes -= static_cast<std::int64_t>(std::min<std::uint64_t>(size, INT64_MAX / 4));
+        if (AllocateInMemory(size)) return 1;
+    }
+    if (!(flags & kStoreSwapFile)) return 0;
+    return AllocateOnDisk(size);
+}
+
+void CImageStore::Empty() {
+    if (state_ == kStateOnDisk) CloseSwapFile();
+    FreeBlock();
+    size_ = 0;
+    state_ = kStateInMemory;
+}
+
+int CImageStore::AttachHandle(HGlobal block) {
+    Empty();
+    if (!block || !block_.AttachHandle(std::move(block))) return 0;
+    size_ = block_.Size();
+    state_ = kStateInMemory;
+    platform::AddResidentBytes(static_cast<std::int64_t>(size_));
+    return 1;
+}
+
+HGlobal CImageStore::DetachHandle() {
+    if (size_ == 0) return nullptr;
+    if (state_ == kStateOnDisk && !SwapIn()) return nullptr;  // the file is kept
+    platform::AddResidentBytes(-static_cast<std::int64_t>(block_.Size()));
+    HGlobal handle = block_.DetachHandle();
+    Empty();
+    return handle;
+}
+
+std::uint8_t* CImageStore::GetMemory() const {
+    return state_ == kStateInMemory && size_ > 0 ? block_.Pointer() : nullptr;
+}
+
+// ---- byte access ------------------------------------------------------------
+
+int CImageStore::ReadByte(std::uint64_t offset, std::uint8_t& value) {
+    if (offset >= size_) return 0;
+    if (state_ == kStateInMemory) {
+        value = block_.Pointer()[offset];
+        return 1;
+    }
+    return ReadAt(swapFile_, offset, 1, &value) ? 1 : 0;
+}
+
+int CImageStore::WriteByte(std::uint64_t offset, std::uint8_t value) {
+    if (offset >= size_) return 0;
+    if (state_ == kStateInMemory) {
+        block_.Pointer()[offset] = value;
+        return 1;
+    }
+    return WriteAt(swapFile_, offset, 1, &value) ? 1 : 0;
+}
+
+std::uint64_t CImageStore::ReadBytes(std::uint64_t offset, std::uint64_t count, void* buffer) {
+    if (offset >= size_ || !buffer) return 0;
+    const std::uint64_t n = std::min(count, size_ - offset);
+    if (state_ == kStateInMemory) {
+        std::memcpy(buffer, block_.Pointer() + offset, static_cast<std::size_t>(n));
+        return n;
+    }
+    return ReadAt(swapFile_, offset, n, buffer) ? n : 0;
+}
+
+std::uint64_t CImageStore::WriteBytes(std::uint64_t offset, std::uint64_t count,
+                                      const void* buffer) {
+    if (offset >= size_ || !buffer) return 0;
+    const std::uint64_t n = std::min(count, size_ - offset);
+    if (state_ == kStateInMemory) {
+        std::memcpy(block_.Pointer() + offset, buffer, static_cast<std::size_t>(n));
+        return n;
+    }
+    return WriteAt(swapFile_, offset, n, buffer) ? n : 0;
+}
+
+std::uint64_t CImageStore::FillBytes(std::uint64_t offset, std::uint64_t count,
+                                     std::uint8_t value) {
+    if (offset >= size_) return 0;
+    const std::uint64_t n = std::min(count, size_ - offset);
+    if (state_ == kStateInMemory) {
+        std::memset(block_.Pointer() + offset, value, static_cast<std::size_t>(n));
+        return n;
+    }
+    const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(n, kDiskPiece));
+    std::unique_ptr<std::uint8_t[]> temp(new (std::nothrow) std::uint8_t[piece]);
+    if (!temp) return 0;
+    std::memset(temp.get(), value, piece);
+    for (std::uint64_t done = 0; done < n; done += piece) {
+        if (!WriteAt(swapFile_, offset + done, std::min<std::uint64_t>(piece, n - done), temp.get()))
+            return 0;
+    }
+    return n;
+}
+
+// ---- moving between memory and disk -----------------------------------------
+
+int CImageStore::SwapOut() {
+    if (size_ == 0 || state_ == kStateOnDisk) return 1;
+    if (!OpenSwapFile(size_)) return 0;  // memory unchanged
+    if (!WriteAt(swapFile_, 0, size_, block_.Pointer())) {
+        CloseSwapFile();
+        state_ = kStateInMemory;  // the memory is kept
+        return 0;
+    }
+    FreeBlock();
+    state_ = kStateOnDisk;
+    return 1;
+}
+
+int CImageStore::SwapIn() {
+    if (size_ == 0 || state_ == kStateInMemory) return 1;
+    if (!AllocateBlock(size_, false)) return 0;  // the file is kept
+    if (!ReadAt(swapFile_, 0, size_, block_.Pointer())) {
+        FreeBlock();
+        state_ = kStateOnDisk;
+        return 0;
+    }
+    CloseSwapFile();
+    state_ = kStateInMemory;
+    return 1;
+}
+
+int CImageStore::Touch(bool makeRoom) {
+    if (g_tail != this) {
+        Unlink();
+        AppendAtTail();
+    }
+    return makeRoom ? MakeRoom() : 1;
+}
+
+int CImageStore::MakeRoom() {
+    const int count = g_storeCount;
+    std::unique_ptr<bool[]> keep(new (std::nothrow) bool[static_cast<std::size_t>(count) + 1]());
+    if (!keep) return 0;
+
+    constexpr std::uint64_t kCap = static_cast<std::uint64_t>(INT64_MAX / 4);
+    const std::int64_t available =
+        static_cast<std::int64_t>(std::min(FreeSpace(kStoreMemory), kCap));
+    std::int64_t resident = 0;
+    for (const CImageStore* store = g_head; store; store = store->next_) {
+        if (store->state_ == kStateInMemory)
+            resident += static_cast<std::int64_t>(std::min(store->size_, kCap));
+    }
+    std::int64_t budget = resident + available - kStoreOverhead * count - g_pendingBytes;
+
+    // Most recently used first: every store that still fits is kept in memory.
+    int index = count - 1;
+    for (const CImageStore* store = g_tail; store && budget > 0; store = store->previous_, --index) {
+        const std::int64_t size = static_cast<std::int64_t>(std::min(store->size_, kCap));
+        if (size < budget) {
+            keep[static_cast<std::size_t>(index)] = true;
+            budget -= size + kStoreOverhead;
+        }
+    }
+
+    for (int pass = 0; pass < 3; ++pass) {
+        bool ok = true;
+        int i = 0;
+        for (CImageStore* store = g_head; store; store = store->next_, ++i) {
+            const int result = keep[static_cast<std::size_t>(i)] ? store->SwapIn() : store->SwapOut();
+            if (!result) ok = false;
+        }
+        if (ok) return 1;
+    }
+    return 0;
+}
+
+std::uint64_t CImageStore::FreeSpace(int which) {
+    std::uint64_t result = 0;
+    if (which & kStoreSwapFile) result = platform::FreeDiskBytes(platform::TempDirectory());
+    if (which & kStoreMemory) result = std::max(result, platform::AvailableMemory());
+    return result;
+}
+
+// ---- path utilities ---------------------------------------------------------
+
+int CheckDirectory(const std::string& directory, bool writeTest) {
+    if (directory.empty()) return 0;
+    struct stat info {};
+    if (stat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return 0;
+    if (!writeTest) return access(directory.c_str(), X_OK) == 0 ? 1 : 0;
+
+    std::string probe = directory;
+    if (probe.back() != '/') probe += '/';
+    probe += "PathTest.tmp";
+    // Never truncate or remove a file of that name that someone else owns.
+    const int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        if (errno == EEXIST) return access(directory.c_str(), W_OK | X_OK) == 0 ? 1 : 0;
+        return 0;
+    }
+    close(fd);
+    return unlink(probe.c_str()) == 0 ? 1 : 0;
+}
+
+std::string AppDirectory(char separator) {
+    std::string dir = platform::ExecutableDirectory();
+    if (dir == "/" && separator == '/') return dir;
+    return dir + separator;
+}
+
+std::string FileExtension(const std::string& path) {
+    const std::size_t dot = path.rfind('.');
+    const std::size_t slash = path.rfind('/');
+    // A dot in a directory name is no extension of the file.
+    if (dot == std::string::npos || (slash != std::string::npos && slash > dot)) return path;
+    return path.substr(dot + 1);
+}

@@ -1,0 +1,150 @@
+// Memory status, free disk space and the process's directories on Linux.
+#include "platform/system.h"
+
+#include <sys/statvfs.h>
+#include <sys/sysinfo.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <limits>
+
+#include "platform/profile.h"
+
+namespace platform {
+
+namespace {
+
+std::uint64_t g_explicitBudget = 0;  // from SetMemoryBudget; 0: none
+std::int64_t g_residentBytes = 0;
+
+// The settings file is read again only when its path changes.
+std::string g_budgetProfilePath;
+std::uint64_t g_budgetFromProfile = 0;
+bool g_budgetProfileRead = false;
+
+// MemAvailable of /proc/meminfo in bytes; false when it cannot be read.
+bool ReadMemAvailable(std::uint64_t& bytes) {
+    std::FILE* file = std::fopen("/proc/meminfo", "re");
+    if (!file) return false;
+    char line[256];
+    bool found = false;
+    while (std::fgets(line, sizeof line, file)) {
+        unsigned long long kib = 0;
+        if (std::sscanf(line, "MemAvailable: %llu kB", &kib) == 1) {
+            bytes = static_cast<std::uint64_t>(kib) * 1024u;
+            found = true;
+            break;
+        }
+    }
+    std::fclose(file);
+    return found;
+}
+
+}  // namespace
+
+bool ParseByteCount(const std::string& text, std::uint64_t& bytes) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    if (i == text.size() || text[i] < '0' || text[i] > '9') return false;
+    std::uint64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        const unsigned digit = static_cast<unsigned>(text[i] - '0');
+        if (value > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) return false;
+        value = value * 10 + digit;
+    }
+    unsigned shift = 0;
+    if (i < text.size()) {
+        switch (text[i]) {
+        case 'k': case 'K': shift = 10; ++i; break;
+        case 'm': case 'M': shift = 20; ++i; break;
+        case 'g': case 'G': shift = 30; ++i; break;
+        default: break;
+        }
+    }
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    if (i != text.size()) return false;
+    if (shift && value > (std::numeric_limits<std::uint64_t>::max() >> shift)) return false;
+    bytes = value << shift;
+    return true;
+}
+
+std::uint64_t AvailableMemory() {
+    std::uint64_t available = 0;
+    if (!ReadMemAvailable(available)) {
+        struct sysinfo info {};
+        if (sysinfo(&info) == 0)
+            available = (static_cast<std::uint64_t>(info.freeram) + info.bufferram) * info.mem_unit;
+    }
+    const std::uint64_t budget = MemoryBudget();
+    if (budget != 0) {
+        const std::uint64_t resident = ResidentBytes();
+        const std::uint64_t left = budget > resident ? budget - resident : 0;
+        if (left < available) available = left;
+    }
+    return available;
+}
+
+void SetMemoryBudget(std::uint64_t bytes) { g_explicitBudget = bytes; }
+
+std::uint64_t MemoryBudget() {
+    if (g_explicitBudget != 0) return g_explicitBudget;
+    if (const char* env = std::getenv("STITCHARA_MEMORY_LIMIT"); env && *env) {
+        std::uint64_t bytes = 0;
+        if (ParseByteCount(env, bytes)) return bytes;
+    }
+    const std::string path = ProfilePath();
+    if (!g_budgetProfileRead || path != g_budgetProfilePath) {
+        g_budgetProfilePath = path;
+        g_budgetProfileRead = true;
+        g_budgetFromProfile = 0;
+        std::uint64_t bytes = 0;
+        if (ParseByteCount(GetProfileString("MainWindow", "MemoryLimit", ""), bytes))
+            g_budgetFromProfile = bytes;
+    }
+    return g_budgetFromProfile;
+}
+
+void AddResidentBytes(std::int64_t delta) { g_residentBytes += delta; }
+
+std::uint64_t ResidentBytes() {
+    return g_residentBytes > 0 ? static_cast<std::uint64_t>(g_residentBytes) : 0;
+}
+
+std::uint64_t FreeDiskBytes(const std::string& path) {
+    struct statvfs info {};
+    if (statvfs(path.c_str(), &info) != 0) return 0;
+    return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
+}
+
+std::string TempDirectory() {
+    std::string dir;
+    if (const char* env = std::getenv("TMPDIR"); env && *env) dir = env;
+    else dir = "/tmp";
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    return dir;
+}
+
+std::string ExecutableDirectory() {
+    char buffer[PATH_MAX + 1];
+    const ssize_t length = readlink("/proc/self/exe", buffer, PATH_MAX);
+    if (length <= 0) return ".";
+    std::string path(buffer, static_cast<std::size_t>(length));
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::uint64_t MillisecondsSinceStart() {
+    timespec now {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+           static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+}
+
+}  // namespace platform
