@@ -1,0 +1,23 @@
+// What a document asks of the windows that show it. The application
+// implements it with its views and frames; tests and the command-line tool
+// implement it too. Every call has a do-nothing default.
+#pragma once
+#include <string>
+
+#include "picture/bitmap.h"
+
+class DocumentObserver {
+public:
+    virtual ~DocumentObserver() = default;
+    // Redraw every view; hint is the picture rectangle to repaint, or none for all.
+    virtual void UpdateAllViews(const Rect* /*hint*/) {}
+    // The frame of the first view takes the path as its base name (empty: untitled).
+    virtual void SetBaseName(const std::string& /*path*/) {}
+    // The wait cursor; calls nest.
+    virtual void BeginWaitCursor() {}
+    virtual void EndWaitCursor() {}
+    // A message box with the text.
+    virtual void ShowMessage(const std::string& /*text*/) {}
+    // The path was opened or saved as the document's file.
+    virtual void AddToRecentFiles(const std::string& /*path*/) {}
+};

@@ -1,0 +1,387 @@
+// The geometric transforms: mirrors in place, quarter and half turns into a
+// second picture.
+//
+// Rows are reached through the store: straight in its memory when it is
+// resident, else whole stored rows are read into a row block and written back
+// (ReadStoredRow/WriteStoredRow), so a picture in its swap file is never
+// brought into memory whole. Quarter turns of large pictures go through
+// 145 x 145 tiles held in memory, so that a swapped picture is read and
+// written in row segments instead of one column write per row.
+#include "picture/transform.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "picture/global_block.h"
+#include "picture/transform_rows.h"
+#include "resources/string_ids.h"
+#include "shell/progress.h"
+
+namespace {
+
+constexpr int kTile = 145;
+constexpr long kTiledFrom = 20;          // tiles; this many or more: tiled
+constexpr std::uint64_t kFastLimit = 65536;  // bytes of a packed image on the fast path
+
+// A movable row block, allocated once per operation and freed on return. A
+// failed allocation throws, as the framework's memory exception did.
+class RowBlock {
+public:
+    explicit RowBlock(std::uint64_t bytes) {
+        if (!block_.Allocate(kGlobalMoveable, bytes)) throw std::bad_alloc();
+    }
+    std::uint8_t* Get(std::uint64_t offset = 0) const { return block_.Pointer() + offset; }
+
+private:
+    CGlobalBlock block_;
+};
+
+// Progress over a range, ended on every path.
+class Progress {
+public:
+    Progress(bool on, int caption, unsigned first, unsigned last) : on_(on) {
+        if (on_) BeginProgressWithCaption(caption, first, last);
+    }
+    ~Progress() {
+        if (on_) EndProgress();
+    }
+    // Moves the gauge every sixteenth index.
+    void Row(unsigned index, unsigned position) const {
+        if (on_ && index % 16 == 0) StepProgress(position);
+    }
+    // Moves the gauge; true when the user pressed Escape.
+    bool Step(unsigned position) const { return on_ && StepProgress(position); }
+
+private:
+    bool on_;
+};
+
+int Bits(const CPicture* p) { return p->GetBitCount(); }
+
+// A picture the transforms can work on: with a header, a positive size and a
+// bit count the kernels serve.
+bool Usable(const CPicture* p) {
+    return p && p->HasHeader() && p->GetWidth() > 0 && p->GetHeight() > 0 &&
+           transform_rows::SupportedBits(Bits(p)) &&
+           p->GetRowBytes() == RowBytesFor(p->GetWidth(), Bits(p));
+}
+
+// Stored rows of one picture: pointers into the store's memory while it is
+// resident, else copies in a caller's buffer that are written back.
+class Rows {
+public:
+    explicit Rows(CPicture* p)
+        : p_(p), height_(p->GetHeight()), rowBytes_(p->GetRowBytes()) {
+        std::uint8_t* memory = p->Store().GetMemory();
+        std::uint64_t need = std::uint64_t(p->GetHeaderSize()) + rowBytes_ * std::uint64_t(height_);
+        if (p->GetStoreState() == kStateInMemory && memory && p->Store().GetSize() >= need)
+            base_ = memory + p->GetHeaderSize();
+    }
+    bool Resident() const { return base_ != nullptr; }
+    std::uint64_t RowBytes() const { return rowBytes_; }
+    // Stored row of picture row y in memory (resident pictures only).
+    std::uint8_t* Direct(int y) const { return base_ + std::uint64_t(height_ - 1 - y) * rowBytes_; }
+    // Row y, either in place or read into buffer; none on a failed read.
+    std::uint8_t* Fetch(int y, std::uint8_t* buffer) const {
+        if (base_) return Direct(y);
+        return p_->ReadStoredRow(y, buffer) ? buffer : nullptr;
+    }
+    // Where row y is to be written: in place, or buffer (then Put writes it).
+    std::uint8_t* Target(int y, std::uint8_t* buffer) const { return base_ ? Direct(y) : buffer; }
+    // Completes a write of row y from a pointer Fetch or Target gave.
+    bool Put(int y, std::uint8_t* row) const { return base_ || p_->WriteStoredRow(y, row); }
+
+private:
+    CPicture* p_;
+    std::uint8_t* base_ = nullptr;
+    int height_;
+    std::uint64_t rowBytes_;
+};
+
+bool SameFormat(CPicture* a, CPicture* b) {
+    return a->IsSameFormat(*b) && Bits(a) == Bits(b);
+}
+
+bool QuarterTurnPair(CPicture* source, CPicture* destination) {
+    return Usable(source) && Usable(destination) && source != destination &&
+           SameFormat(source, destination) && destination->GetWidth() == source->GetHeight() &&
+           destination->GetHeight() == source->GetWidth();
+}
+
+// The fast path of the direct quarter turns: both packed images resident and
+// small, pixels of at least 8 bits moved straight between the stores.
+bool FastQuarterTurn(CPicture* source, CPicture* destination, bool left) {
+    const int bits = Bits(source);
+    if (bits < 8) return false;
+    Rows s(source), d(destination);
+    if (!s.Resident() || !d.Resident()) return false;
+    const int w = source->GetWidth(), h = source->GetHeight();
+    auto packed = [](CPicture* p) {
+        return std::uint64_t(p->GetHeight()) * p->GetRowBytes() + std::uint64_t(p->GetHeaderSize());
+    };
+    if (packed(source) >= kFastLimit || packed(destination) >= kFastLimit) return false;
+    const std::ptrdiff_t pixel = (bits + 1) / 8;
+    const std::ptrdiff_t stride = std::ptrdiff_t(s.RowBytes());
+    // Destination stored row i, pixel j takes source (x = i, y = j) turning
+    // left, source (x = w - 1 - i, y = h - 1 - j) turning right.
+    const std::uint8_t* origin;
+    std::ptrdiff_t stepI, stepJ;
+    if (left) {
+        origin = s.Direct(0);  // picture row 0 is the last stored row
+        stepI = pixel;
+        stepJ = -stride;
+    } else {
+        origin = s.Direct(h - 1) + (w - 1) * pixel;
+        stepI = -pixel;
+        stepJ = stride;
+    }
+    transform_rows::TransposePixels(d.Direct(w - 1), std::ptrdiff_t(d.RowBytes()), origin, stepI,
+                                    stepJ, w, h, bits);
+    return true;
+}
+
+int DirectQuarterTurn(CPicture* source, CPicture* destination, bool progress, bool left) {
+    if (!QuarterTurnPair(source, destination)) return 0;
+    if (FastQuarterTurn(source, destination, left)) return 1;
+
+    const int w = source->GetWidth(), h = source->GetHeight();
+    const std::uint64_t segment = source->GetRowBytes() + 1;
+    RowBlock block(left ? 4 * segment : segment);
+    Progress gauge(progress, IDS_ROTATING, 0, unsigned(h - 1));
+    std::uint8_t* row = block.Get();
+    for (int y = h - 1; y >= 0; --y) {
+        if (left) {
+            if (!source->ReadRowReversed(0, w - 1, y, row)) return 0;
+            if (!destination->WriteColumn(y, 0, w - 1, row)) return 0;
+        } else {
+            if (!source->ReadRow(0, w - 1, y, row)) return 0;
+            if (!destination->WriteColumn(h - 1 - y, 0, w - 1, row)) return 0;
+        }
+        gauge.Row(unsigned(y), unsigned(h - 1 - y));
+    }
+    return 1;
+}
+
+// Two 145 x 145 scratch pictures in the source's format, memory only.
+struct Scratch {
+    std::unique_ptr<CPicture> in, out;
+    bool Make(CPicture* source) {
+        in = std::make_unique<CPicture>();
+        out = std::make_unique<CPicture>();
+        const BitmapInfoHeader* header = source->GetHeader();
+        return in->CreateFromHeader(header, kTile, kTile, source->GetType(), kStoreMemory) &&
+               out->CreateFromHeader(header, kTile, kTile, source->GetType(), kStoreMemory);
+    }
+};
+
+long TileCount(const CPicture* p) {
+    return long((p->GetWidth() + kTile - 1) / kTile) * long((p->GetHeight() + kTile - 1) / kTile);
+}
+
+int QuarterTurn(CPicture* source, CPicture* destination, bool progress, bool* cancelled,
+                bool left) {
+    if (cancelled) *cancelled = false;
+    if (!QuarterTurnPair(source, destination)) return 0;
+    const long tiles = TileCount(source);
+    Scratch scratch;
+    if (tiles < kTiledFrom || !scratch.Make(source))
+        return DirectQuarterTurn(source, destination, progress, left);
+
+    const int w = source->GetWidth(), h = source->GetHeight();
+    Progress gauge(progress, IDS_ROTATING, 0, unsigned(tiles));
+    unsigned done = 0;
+    // One tile: copy the source rectangle into the first scratch picture,
+    // turn it into the second and copy that into the destination, which
+    // clips what falls outside (the parts an edge tile did not overwrite).
+    auto tile = [&](int x0, int y0, int dx, int dy) {
+        if (gauge.Step(done++)) {
+            if (cancelled) *cancelled = true;
+            return -1;
+        }
+        Rect area{x0, y0, x0 + kTile - 1, y0 + kTile - 1};
+        if (!source->CopyTo(scratch.in.get(), 0, 0, &area, false)) return 0;
+        if (!DirectQuarterTurn(scratch.in.get(), scratch.out.get(), false, left)) return 0;
+        return scratch.out->CopyTo(destination, dx, dy, nullptr, false) ? 1 : 0;
+    };
+    if (left) {
+        for (int x0 = 0; x0 < w; x0 += kTile)
+            for (int y0 = 0; y0 < h; y0 += kTile)
+                if (int r = tile(x0, y0, y0, w - kTile - x0); r != 1) return 0;
+    } else {
+        // From the far corner, so that a partial tile keeps its bottom-right
+        // alignment inside the scratch picture.
+        for (int x0 = w - kTile; x0 > -kTile; x0 -= kTile) {
+            int k = 0;
+            for (int y0 = h - kTile; y0 > -kTile; y0 -= kTile, ++k)
+                if (int r = tile(x0, y0, kTile * k, x0); r != 1) return 0;
+        }
+    }
+    return 1;
+}
+
+}  // namespace
+
+int MirrorHorizontal(CPicture* picture, bool progress) {
+    if (!Usable(picture)) return 0;
+    const int w = picture->GetWidth(), h = picture->GetHeight(), bits = Bits(picture);
+    Rows rows(picture);
+    const std::uint64_t n = rows.RowBytes();
+    RowBlock block(2 * n + 8);
+    Progress gauge(progress, IDS_MIRRORING, 0, unsigned(h - 1));
+    for (int y = h - 1; y >= 0; --y) {
+        std::uint8_t* row = rows.Fetch(y, block.Get());
+        if (!row) return 0;
+        std::uint8_t* copy = block.Get(n + 4);
+        std::memcpy(copy, row, n);
+        transform_rows::ReversePixels(row, copy, w, bits);
+        if (!rows.Put(y, row)) return 0;
+        gauge.Row(unsigned(y), unsigned(h - 1 - y));
+    }
+    return 1;
+}
+
+namespace {
+
+// The row pairing of the vertical and diagonal mirrors: rows f and g = H - 1 - f
+// exchange places, reversed when reverse is set; the middle row of an odd
+// height stays, or is reversed in place.
+int MirrorRows(CPicture* picture, bool progress, bool reverse) {
+    if (!Usable(picture)) return 0;
+    const int w = picture->GetWidth(), h = picture->GetHeight(), bits = Bits(picture);
+    Rows rows(picture);
+    const std::uint64_t n = rows.RowBytes();
+    const std::uint64_t stride = n + 4;
+    RowBlock block(3 * stride);
+    std::uint8_t* a = block.Get();
+    std::uint8_t* b = block.Get(stride);
+    std::uint8_t* keep = block.Get(2 * stride);
+    Progress gauge(progress, IDS_MIRRORING, 0, unsigned(h / 2));
+    int f = 0;
+    for (int g = h - 1; g >= (h + 1) / 2; --g) {
+        std::uint8_t* top = rows.Fetch(f, a);
+        std::uint8_t* bottom = top ? rows.Fetch(g, b) : nullptr;
+        if (!bottom) return 0;
+        if (reverse) {
+            std::memcpy(keep, top, n);
+            transform_rows::ReversePixels(top, bottom, w, bits);
+            transform_rows::ReversePixels(bottom, keep, w, bits);
+        } else {
+            std::swap_ranges(top, top + n, bottom);
+        }
+        if (!rows.Put(f, top) || !rows.Put(g, bottom)) return 0;
+        ++f;
+        gauge.Row(unsigned(f), unsigned(f));
+    }
+    if (reverse && h % 2 == 1) {
+        const int middle = (h - 1) / 2;
+        std::uint8_t* row = rows.Fetch(middle, a);
+        if (!row) return 0;
+        std::memcpy(keep, row, n);
+        transform_rows::ReversePixels(row, keep, w, bits);
+        if (!rows.Put(middle, row)) return 0;
+    }
+    return 1;
+}
+
+}  // namespace
+
+int MirrorVertical(CPicture* picture, bool progress) { return MirrorRows(picture, progress, false); }
+
+int MirrorDiagonal(CPicture* picture, bool progress) { return MirrorRows(picture, progress, true); }
+
+int RotateLeft(CPicture* source, CPicture* destination, bool progress, bool* cancelled) {
+    return QuarterTurn(source, destination, progress, cancelled, true);
+}
+
+int RotateRight(CPicture* source, CPicture* destination, bool progress, bool* cancelled) {
+    return QuarterTurn(source, destination, progress, cancelled, false);
+}
+
+int RotateLeftDirect(CPicture* source, CPicture* destination, bool progress) {
+    return DirectQuarterTurn(source, destination, progress, true);
+}
+
+int RotateRightDirect(CPicture* source, CPicture* destination, bool progress) {
+    return DirectQuarterTurn(source, destination, progress, false);
+}
+
+int RotateHalfInto(CPicture* source, CPicture* destination, bool progress) {
+    if (!Usable(source) || !Usable(destination) || !SameFormat(source, destination) ||
+        source->GetWidth() != destination->GetWidth() ||
+        source->GetHeight() != destination->GetHeight())
+        return 0;
+    if (source == destination) return MirrorDiagonal(source, progress);
+    const int w = source->GetWidth(), h = source->GetHeight(), bits = Bits(source);
+    Rows from(source), to(destination);
+    const std::uint64_t n = from.RowBytes();
+    RowBlock block(2 * (n + 4));
+    std::uint8_t* in = block.Get();
+    std::uint8_t* out = block.Get(n + 4);
+    Progress gauge(progress, IDS_ROTATING, 0, unsigned(h - 1));
+    for (int y = h - 1; y >= 0; --y) {
+        const std::uint8_t* row = from.Fetch(y, in);
+        if (!row) return 0;
+        std::uint8_t* target = to.Target(h - 1 - y, out);
+        if (target == out) std::memcpy(out, row, n);  // the padding as the source has it
+        transform_rows::ReversePixels(target, row, w, bits);
+        if (!to.Put(h - 1 - y, target)) return 0;
+        gauge.Row(unsigned(y), unsigned(h - 1 - y));
+    }
+    return 1;
+}
+
+bool TransformMakesNewPicture(TransformOp op) {
+    return op == TransformOp::RotateLeft || op == TransformOp::RotateRight ||
+           op == TransformOp::RotateHalf;
+}
+
+bool TransformIsQuarterTurn(TransformOp op) {
+    return op == TransformOp::RotateLeft || op == TransformOp::RotateRight;
+}
+
+CPicture* CreateRotationDestination(CPicture* source, bool exchange) {
+    if (!source || !source->HasHeader()) return nullptr;
+    const int w = exchange ? source->GetHeight() : source->GetWidth();
+    const int h = exchange ? source->GetWidth() : source->GetHeight();
+    // The source's working header (with its colour table behind it) keeps the
+    // type, the colour table and both resolutions exactly; they are not
+    // exchanged with the size.
+    auto picture = std::make_unique<CDocPicture>();
+    if (!picture->CreateFromHeader(source->GetHeader(), w, h, source->GetType(), kStoreAny))
+        return nullptr;
+    return picture.release();
+}
+
+TransformResult TransformPicture(std::unique_ptr<CPicture>& picture, TransformOp op,
+                                 bool progress) {
+    CPicture* source = picture.get();
+    if (!source) return kTransformFailed;
+    try {
+        switch (op) {
+        case TransformOp::MirrorHorizontal:
+            return MirrorHorizontal(source, progress) ? kTransformDone : kTransformFailed;
+        case TransformOp::MirrorVertical:
+            return MirrorVertical(source, progress) ? kTransformDone : kTransformFailed;
+        case TransformOp::MirrorDiagonal:
+            return MirrorDiagonal(source, progress) ? kTransformDone : kTransformFailed;
+        default: break;
+        }
+        std::unique_ptr<CPicture> turned(CreateRotationDestination(source, TransformIsQuarterTurn(op)));
+        if (!turned) return kTransformFailed;
+        bool cancelled = false;
+        int ok = 0;
+        if (op == TransformOp::RotateLeft) ok = RotateLeft(source, turned.get(), progress, &cancelled);
+        else if (op == TransformOp::RotateRight)
+            ok = RotateRight(source, turned.get(), progress, &cancelled);
+        else ok = RotateHalfInto(source, turned.get(), progress);
+        if (!ok) return cancelled ? kTransformCancelled : kTransformFailed;
+        if (const Palette* palette = source->GetPalette(); palette && !palette->Empty())
+            turned->SetPalette(palette);
+        picture = std::move(turned);
+        return kTransformDone;
+    } catch (const std::bad_alloc&) {
+        return kTransformFailed;
+    }
+}

@@ -1,0 +1,74 @@
+// Lossless geometric transforms of a picture: the three mirrors work in place,
+// the quarter turns and the half turn write into a second picture. They move
+// whole pixels only, so pixel values and the palette are kept, and they work
+// for every pixel format and for pictures kept in their swap file (row by row
+// or tile by tile, never bringing a picture into memory whole).
+//
+// Mappings (W, H: source size; (x, y) source pixel; (X, Y) its destination):
+//   mirror horizontal   W x H in place   X = W - 1 - x, Y = y
+//   mirror vertical     W x H in place   X = x,         Y = H - 1 - y
+//   mirror diagonal     W x H in place   X = W - 1 - x, Y = H - 1 - y   (half turn)
+//   rotate left         H x W            X = y,         Y = W - 1 - x   (counter-clockwise)
+//   rotate right        H x W            X = H - 1 - y, Y = x           (clockwise)
+//
+// Every operation returns 1 on success and 0 on failure. With progress set it
+// drives the progress display ("Mirroring" or "Rotating"). A row block that
+// cannot be allocated throws std::bad_alloc before any row is written.
+#pragma once
+#include <memory>
+
+#include "picture/picture.h"
+
+// In place.
+int MirrorHorizontal(CPicture* picture, bool progress);
+int MirrorVertical(CPicture* picture, bool progress);
+int MirrorDiagonal(CPicture* picture, bool progress);
+
+// Quarter turns into destination, which must already exist with the exchanged
+// size and the source's format (see CreateRotationDestination). Pictures of 20
+// or more 145 x 145 tiles turn tile by tile; the user may cancel those with
+// Escape, and then the result is 0, *cancelled (when given) is set and the
+// destination is partly written. Otherwise they run the direct forms.
+int RotateLeft(CPicture* source, CPicture* destination, bool progress,
+               bool* cancelled = nullptr);
+int RotateRight(CPicture* source, CPicture* destination, bool progress,
+                bool* cancelled = nullptr);
+// The untiled forms (also used per tile). They cannot be cancelled.
+int RotateLeftDirect(CPicture* source, CPicture* destination, bool progress);
+int RotateRightDirect(CPicture* source, CPicture* destination, bool progress);
+// A half turn into a second picture of the same size and format.
+int RotateHalfInto(CPicture* source, CPicture* destination, bool progress);
+
+// The operations by name, for commands and the command-line tool.
+enum class TransformOp {
+    MirrorHorizontal,
+    MirrorVertical,
+    MirrorDiagonal,
+    RotateLeft,
+    RotateRight,
+    RotateHalf,
+};
+// True for the operations that write into a second picture.
+bool TransformMakesNewPicture(TransformOp op);
+// True for the quarter turns (width and height exchanged).
+bool TransformIsQuarterTurn(TransformOp op);
+
+// A new document picture (CDocPicture) in source's format and resolution, of
+// the source's size, or with width and height exchanged when exchange is set;
+// no palette yet, store flags 3 (memory first, then swap file). None on failure.
+CPicture* CreateRotationDestination(CPicture* source, bool exchange);
+
+// Outcome of TransformPicture.
+enum TransformResult {
+    kTransformFailed = 0,     // out of memory or a failed row operation
+    kTransformDone = 1,
+    kTransformCancelled = 2,  // the user pressed Escape during a tiled rotation
+};
+
+// Runs op on picture. The mirrors change it in place. The rotations build a
+// new picture (CreateRotationDestination), rotate into it and give it the
+// source's palette; on success picture is replaced by the new one (the old is
+// deleted), on failure or cancel the new one is discarded and picture stays
+// as it was. std::bad_alloc is caught and reported as kTransformFailed.
+TransformResult TransformPicture(std::unique_ptr<CPicture>& picture, TransformOp op,
+                                 bool progress);

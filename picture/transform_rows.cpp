@@ -1,0 +1,138 @@
+// Pixel kernels of the geometric transforms.
+#include "picture/transform_rows.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace transform_rows {
+namespace {
+
+constexpr std::array<std::uint8_t, 256> MakeBitReverseTable() {
+    std::array<std::uint8_t, 256> table{};
+    for (int v = 0; v < 256; ++v) {
+        int r = 0;
+        for (int b = 0; b < 8; ++b)
+            if (v & (1 << b)) r |= 0x80 >> b;
+        table[std::size_t(v)] = std::uint8_t(r);
+    }
+    return table;
+}
+constexpr std::array<std::uint8_t, 256> kBitReverse = MakeBitReverseTable();
+
+// Reverses the pixels of a sub-byte row: the bytes are taken from the end,
+// each with its pixels reversed inside it, and the whole stream is shifted
+// left by the bits of the unused pixels in the source's last byte.
+template <int Bits>
+void ReverseSubByte(std::uint8_t* d, const std::uint8_t* s, int count) {
+    constexpr int perByte = 8 / Bits;
+    const int bytes = (count + perByte - 1) / perByte;
+    const int shift = (bytes * perByte - count) * Bits;  // bits to drop at the front
+    auto flip = [](std::uint8_t v) -> unsigned {
+        if constexpr (Bits == 1) return kBitReverse[v];
+        else return unsigned(std::uint8_t((v << 4) | (v >> 4)));
+    };
+    const std::uint8_t keepLastMask =
+        (count % perByte) ? std::uint8_t(0xFFu >> ((count % perByte) * Bits)) : 0;
+    const std::uint8_t lastOld = d[bytes - 1];
+    if (shift == 0) {
+        for (int m = 0; m < bytes; ++m) d[m] = std::uint8_t(flip(s[bytes - 1 - m]));
+    } else {
+        unsigned current = flip(s[bytes - 1]);
+        for (int m = 0; m < bytes; ++m) {
+            unsigned next = m + 1 < bytes ? flip(s[bytes - 2 - m]) : 0u;
+            d[m] = std::uint8_t((current << shift) | (next >> (8 - shift)));
+            current = next;
+        }
+    }
+    if (keepLastMask)
+        d[bytes - 1] = std::uint8_t((d[bytes - 1] & ~keepLastMask) | (lastOld & keepLastMask));
+}
+
+// Reverses whole pixels of P bytes.
+template <int P>
+void ReverseWhole(std::uint8_t* d, const std::uint8_t* s, int count) {
+    const std::uint8_t* p = s + std::size_t(count - 1) * P;
+    if constexpr (P == 3) {
+        // Four pixels (12 bytes) at a time keeps the copies word sized.
+        int i = 0;
+        for (; i + 4 <= count; i += 4, d += 12, p -= 12) {
+            std::uint8_t t[12];
+            std::memcpy(t, p - 9, 12);
+            d[0] = t[9], d[1] = t[10], d[2] = t[11];
+            d[3] = t[6], d[4] = t[7], d[5] = t[8];
+            d[6] = t[3], d[7] = t[4], d[8] = t[5];
+            d[9] = t[0], d[10] = t[1], d[11] = t[2];
+        }
+        for (; i < count; ++i, d += 3, p -= 3) d[0] = p[0], d[1] = p[1], d[2] = p[2];
+    } else {
+        for (int i = 0; i < count; ++i, d += P, p -= P) std::memcpy(d, p, P);
+    }
+}
+
+template <int P>
+void TransposeWhole(std::uint8_t* d, std::ptrdiff_t ds, const std::uint8_t* s, std::ptrdiff_t si,
+                    std::ptrdiff_t sj, int rows, int columns) {
+    // Blocks keep the few source rows one block touches in the cache while
+    // the destination rows are written.
+    constexpr int kBlock = 32;
+    for (int i0 = 0; i0 < rows; i0 += kBlock) {
+        const int i1 = std::min(rows, i0 + kBlock);
+        for (int j0 = 0; j0 < columns; j0 += kBlock) {
+            const int j1 = std::min(columns, j0 + kBlock);
+            for (int i = i0; i < i1; ++i) {
+                std::uint8_t* out = d + i * ds + std::ptrdiff_t(j0) * P;
+                const std::uint8_t* in = s + i * si + j0 * sj;
+                for (int j = j0; j < j1; ++j, out += P, in += sj) std::memcpy(out, in, P);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+bool SupportedBits(int bits) {
+    return bits == 1 || bits == 4 || bits == 8 || bits == 15 || bits == 16 || bits == 24 ||
+           bits == 32;
+}
+
+void ReversePixels(std::uint8_t* destination, const std::uint8_t* source, int count, int bits) {
+    if (count <= 0) return;
+    switch (bits) {
+    case 1: ReverseSubByte<1>(destination, source, count); break;
+    case 4: ReverseSubByte<4>(destination, source, count); break;
+    case 8: std::reverse_copy(source, source + count, destination); break;
+    case 15:
+    case 16: ReverseWhole<2>(destination, source, count); break;
+    case 24: ReverseWhole<3>(destination, source, count); break;
+    case 32: ReverseWhole<4>(destination, source, count); break;
+    default: break;
+    }
+}
+
+void TransposePixels(std::uint8_t* destination, std::ptrdiff_t destinationStride,
+                     const std::uint8_t* source, std::ptrdiff_t sourceStepI,
+                     std::ptrdiff_t sourceStepJ, int rows, int columns, int bits) {
+    switch (bits) {
+    case 8:
+        TransposeWhole<1>(destination, destinationStride, source, sourceStepI, sourceStepJ, rows,
+                          columns);
+        break;
+    case 15:
+    case 16:
+        TransposeWhole<2>(destination, destinationStride, source, sourceStepI, sourceStepJ, rows,
+                          columns);
+        break;
+    case 24:
+        TransposeWhole<3>(destination, destinationStride, source, sourceStepI, sourceStepJ, rows,
+                          columns);
+        break;
+    case 32:
+        TransposeWhole<4>(destination, destinationStride, source, sourceStepI, sourceStepJ, rows,
+                          columns);
+        break;
+    default: break;
+    }
+}
+
+}  // namespace transform_rows
