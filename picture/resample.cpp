@@ -1,0 +1,266 @@
+// Rescale, RescaledCopy, Deskew and LinePoints.
+#include "picture/resample.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "picture/global_block.h"
+#include "picture/picture.h"
+#include "shell/progress.h"
+
+namespace {
+
+// Bytes a row segment of count pixels takes in a buffer, any depth.
+std::uint64_t RowBytes(int bits, int count) {
+    const int b = bits == 15 ? 16 : bits;
+    return (std::uint64_t(count) * std::uint64_t(b) + 7) / 8;
+}
+
+int BytesPerPixel(int bits) { return bits == 15 ? 2 : bits / 8; }
+
+// A work block for the call; throws std::bad_alloc when it cannot be had.
+std::uint8_t* AllocateWork(CGlobalBlock& block, std::uint64_t bytes) {
+    std::uint8_t* p = block.Allocate(kGlobalMoveable | kGlobalZeroInit, bytes);
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+
+// Gathers destination pixels j = 0..count-1 from source pixels columns[j].
+template <int Bytes>
+void GatherWhole(const std::uint8_t* src, const int* columns, int count, std::uint8_t* dst) {
+    for (int j = 0; j < count; ++j) std::memcpy(dst + Bytes * j, src + Bytes * columns[j], Bytes);
+}
+
+void GatherRow(int bits, const std::uint8_t* src, const int* columns, int count, std::uint8_t* dst) {
+    switch (bits) {
+    case 1:
+        std::memset(dst, 0, std::size_t(RowBytes(1, count)));
+        for (int j = 0; j < count; ++j) {
+            int c = columns[j];
+            if ((src[c >> 3] >> (7 - (c & 7))) & 1) dst[j >> 3] |= std::uint8_t(0x80 >> (j & 7));
+        }
+        break;
+    case 4:
+        std::memset(dst, 0, std::size_t(RowBytes(4, count)));
+        for (int j = 0; j < count; ++j) {
+            int c = columns[j];
+            int v = (c & 1) ? (src[c >> 1] & 15) : (src[c >> 1] >> 4);
+            dst[j >> 1] |= std::uint8_t((j & 1) ? v : v << 4);
+        }
+        break;
+    case 8: GatherWhole<1>(src, columns, count, dst); break;
+    case 15:
+    case 16: GatherWhole<2>(src, columns, count, dst); break;
+    case 24: GatherWhole<3>(src, columns, count, dst); break;
+    case 32: GatherWhole<4>(src, columns, count, dst); break;
+    default: break;
+    }
+}
+
+bool SupportedDepth(int bits) {
+    return bits == 1 || bits == 4 || bits == 8 || bits == 15 || bits == 16 || bits == 24 ||
+           bits == 32;
+}
+
+// Scales index i of 0..to-1 onto 0..from-1: (from - 1) * i / (to - 1); a
+// destination of one pixel takes the first source pixel.
+int ScaledIndex(int i, int from, int to) {
+    if (to <= 1) return 0;
+    return int(std::int64_t(from - 1) * i / (to - 1));
+}
+
+// The white of a picture's type, as Fill takes it.
+std::uint32_t WhiteFor(int type, int bits) {
+    switch (type) {
+    case ptBlackWhite: return 1;
+    case ptColor16:
+    case ptGray16: return 15;
+    case ptColor256:
+    case ptGray256: return 255;
+    default: break;
+    }
+    if (bits == 15 || bits == 16) return 0x7FFF;
+    return 0x00FFFFFF;
+}
+
+// round(i * size / count), half up, kept inside 0..size-1.
+int NearestSource(int i, int size, int count) {
+    int v = int(std::floor(double(i) * size / count + 0.5));
+    return std::min(std::max(v, 0), size - 1);
+}
+
+}  // namespace
+
+int LinePoints(std::vector<LinePoint>& points, int x0, int y0, int x1, int y1) {
+    points.clear();
+    const int dx = std::abs(x1 - x0), dy = std::abs(y1 - y0);
+    const bool majorY = dx < dy;
+    const int major = majorY ? dy : dx, minor = majorY ? dx : dy;
+    // Walk from the end with the smaller major coordinate.
+    const bool fromFirst = majorY ? (y0 <= y1) : (x0 <= x1);
+    int x = fromFirst ? x0 : x1, y = fromFirst ? y0 : y1;
+    const int ex = fromFirst ? x1 : x0, ey = fromFirst ? y1 : y0;
+    const int minorStep = majorY ? (ex > x ? 1 : -1) : (ey > y ? 1 : -1);
+    int decision = 2 * minor - major;
+    points.reserve(std::size_t(major) + 1);
+    for (int i = 0; i <= major; ++i) {
+        points.push_back({x, y});
+        if (decision >= 0) {
+            if (majorY) x += minorStep;
+            else y += minorStep;
+            decision -= 2 * major;
+        }
+        decision += 2 * minor;
+        if (majorY) ++y;
+        else ++x;
+    }
+    if (points.front() != LinePoint{x0, y0}) std::reverse(points.begin(), points.end());
+    return int(points.size());
+}
+
+int Rescale(CPicture* source, CPicture* destination) {
+    if (!source || !destination || !source->HasHeader() || !destination->HasHeader()) return 0;
+    const int bits = source->GetBitCount();
+    if (bits != destination->GetBitCount() || !SupportedDepth(bits)) return 0;
+    const int W = source->GetWidth(), H = source->GetHeight();
+    const int W2 = destination->GetWidth(), H2 = destination->GetHeight();
+    if (W <= 0 || H <= 0 || W2 <= 0 || H2 <= 0) return 0;
+    if (W == W2 && H == H2) return destination->CopyAllRows(source) ? 1 : 0;
+
+    const std::uint64_t sourceBytes = RowBytes(bits, W) + 1 + 8;
+    const std::uint64_t destinationBytes = RowBytes(bits, W2) + 1 + 8;
+    CGlobalBlock block;
+    std::uint8_t* sourceRow = AllocateWork(block, sourceBytes + destinationBytes);
+    std::uint8_t* destinationRow = sourceRow + sourceBytes;
+    std::vector<int> columns(static_cast<std::size_t>(W2));
+    for (int j = 0; j < W2; ++j) columns[std::size_t(j)] = ScaledIndex(j, W, W2);
+
+    int lastRow = -1;
+    for (int i = 0; i < H2; ++i) {
+        const int sy = ScaledIndex(i, H, H2);
+        if (sy != lastRow) {
+            if (!source->ReadRow(0, W - 1, sy, sourceRow)) return 0;
+            GatherRow(bits, sourceRow, columns.data(), W2, destinationRow);
+            lastRow = sy;
+        }
+        if (!destination->WriteRow(0, W2 - 1, i, destinationRow)) return 0;
+    }
+    return 1;
+}
+
+CPicture* RescaledCopy(CPicture* source, int width, int height) {
+    if (!source || !source->HasHeader() || width <= 0 || height <= 0) return nullptr;
+    const int type = source->GetType();
+    const BitmapInfoHeader* header = source->GetHeader();
+    auto copy = std::make_unique<CDocPicture>();
+    if (!copy->Create(type, width, height, 0, nullptr, std::uint32_t(header->biXPelsPerMeter),
+                      std::uint32_t(header->biYPelsPerMeter), kStoreAny))
+        return nullptr;
+    try {
+        if (!Rescale(source, copy.get())) return nullptr;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    if (const Palette* palette = source->GetPalette(); palette && !palette->Empty()) {
+        const int count = std::min(1 << std::min(source->GetBitCount(), 8), 256);
+        std::unique_ptr<Palette> colours = CopyPalette(palette, count);
+        if (colours) copy->SetPalette(colours.get());
+    }
+    return copy.release();
+}
+
+int Deskew(CPicture* source, CPicture* destination, const DeskewCorners& c,
+           bool whiteBackground) {
+    if (!source || !destination || !source->HasHeader() || !destination->HasHeader()) return 0;
+    const int bits = source->GetBitCount();
+    if (bits != destination->GetBitCount() || !SupportedDepth(bits)) return 0;
+    const int W = source->GetWidth(), H = source->GetHeight();
+    const int DW = destination->GetWidth(), DH = destination->GetHeight();
+
+    CGlobalBlock block;
+    std::uint8_t* sourceRow = AllocateWork(block, RowBytes(bits, W) + 1 + 8);
+    std::vector<LinePoint> top, left;
+    const int n1 = LinePoints(top, c.x0, c.y0, c.x1, c.y1);
+    const int n2 = LinePoints(left, c.x0, c.y0, c.x2, c.y2);
+
+    if (whiteBackground) {
+        destination->Fill(WhiteFor(destination->GetType(), bits));
+    } else if (bits == 1 || bits == 4 || bits == 8 || bits == 24) {
+        Rect all{0, 0, DW - 1, DH - 1};
+        destination->FillRectInclusive(128, &all);
+    } else {
+        destination->Fill(128);
+    }
+    if (whiteBackground) BeginProgressWithCaption(5146, 0, unsigned(n2));
+
+    const int bytes = BytesPerPixel(bits);
+    // Pixels of 15, 16 and 32 bits are written whole as one-pixel segments.
+    auto put = [&](int x, int y, std::uint32_t value) {
+        if (x < 0 || y < 0 || x >= DW || y >= DH) return;
+        if (bits == 15 || bits == 16 || bits == 32) {
+            std::uint8_t pixel[4];
+            std::memcpy(pixel, &value, 4);  // little-endian: the pixel's bytes in order
+            destination->WriteRow(x, x, y, pixel);
+        } else {
+            destination->SetPixelValue(x, y, value);
+        }
+    };
+    auto valueAt = [&](int sx) -> std::uint32_t {
+        switch (bits) {
+        case 1: return (sourceRow[sx >> 3] >> (7 - (sx & 7))) & 1;
+        case 4: return (sx & 1) ? (sourceRow[sx >> 1] & 15) : (sourceRow[sx >> 1] >> 4);
+        case 8: return sourceRow[sx];
+        case 24: {
+            const std::uint8_t* p = sourceRow + 3 * sx;
+            return MakeRgb(p[2], p[1], p[0]);
+        }
+        default: {
+            std::uint32_t v = 0;
+            std::memcpy(&v, sourceRow + std::size_t(bytes) * std::size_t(sx), std::size_t(bytes));
+            return v;
+        }
+        }
+    };
+
+    // Source columns of the output columns, computed once.
+    std::vector<int> columns(static_cast<std::size_t>(n1));
+    for (int o = 0; o < n1; ++o) columns[std::size_t(o)] = NearestSource(o, W, n1);
+
+    int lastRow = -1;
+    bool failed = false;
+    for (int m = 0; m < n2 && !failed; ++m) {
+        const int vx = left[std::size_t(m)].x, vy = left[std::size_t(m)].y;
+        const int sy = NearestSource(m, H, n2);
+        if (sy != lastRow) {
+            if (!source->ReadRow(0, W - 1, sy, sourceRow)) {
+                failed = true;
+                break;
+            }
+            lastRow = sy;
+        }
+        // A diagonal step of the left edge leaves a gap below this row.
+        int fillDy = 0;
+        if (m + 1 < n2 && left[std::size_t(m + 1)].x != vx && left[std::size_t(m + 1)].y != vy)
+            fillDy = left[std::size_t(m + 1)].y - vy;
+        int lastColumn = -1;
+        std::uint32_t value = 0;
+        for (int o = 0; o < n1; ++o) {
+            const int X = vx + top[std::size_t(o)].x - c.x0;
+            const int Y = vy + top[std::size_t(o)].y - c.y0;
+            const int sx = columns[std::size_t(o)];
+            if (sx != lastColumn) {
+                value = valueAt(sx);
+                lastColumn = sx;
+            }
+            put(X, Y, value);
+            if (fillDy != 0 && X < DW && Y + fillDy < DH) put(X, Y + fillDy, value);
+        }
+        if (whiteBackground && StepProgress(unsigned(m + 1))) failed = true;  // Escape
+    }
+    if (whiteBackground) EndProgress();
+    return failed ? 0 : 1;
+}

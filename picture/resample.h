@@ -1,0 +1,44 @@
+// Nearest-neighbour resampling of pictures into caller-made pictures of the
+// same format: Rescale stretches or shrinks to the destination's size,
+// Deskew maps the picture onto a parallelogram. Pixel values are copied,
+// never blended, so palette pictures keep their palette.
+#pragma once
+#include <vector>
+
+class CPicture;
+
+struct LinePoint {
+    int x = 0, y = 0;
+    friend bool operator==(const LinePoint&, const LinePoint&) = default;
+};
+
+// The integer points of the digital straight line from (x0, y0) to (x1, y1),
+// both included, (x0, y0) first; returns their count, max(|dx|, |dy|) + 1.
+int LinePoints(std::vector<LinePoint>& points, int x0, int y0, int x1, int y1);
+
+// Fills destination (same bit count as source) with source stretched or
+// shrunk to its size. 1 on success, 0 for pictures that cannot be paired or a
+// failed row access. Throws std::bad_alloc when the work block cannot be had.
+int Rescale(CPicture* source, CPicture* destination);
+
+// A new picture of the given size with the source's type, resolution and
+// palette, filled by Rescale; none when width x height is 0 or on failure.
+CPicture* RescaledCopy(CPicture* source, int width, int height);
+
+// The four corners of Deskew: where the source's top-left, top-right and
+// bottom-left pixels go (the bottom-right one is carried but not used).
+struct DeskewCorners {
+    int x0 = 0, y0 = 0;  // top-left
+    int x1 = 0, y1 = 0;  // end of the edge along which the top row goes
+    int x2 = 0, y2 = 0;  // end of the edge along which the left column goes
+    int x3 = 0, y3 = 0;  // bottom-right
+};
+
+// Maps the whole source onto the parallelogram in destination (same bit
+// count). With whiteBackground the destination is first filled with white
+// and progress is shown ("Deskewing"); without it the background is 128.
+// Positions outside the destination are skipped. 1 on success, 0 for
+// pictures that cannot be paired; throws std::bad_alloc when the work block
+// cannot be had.
+int Deskew(CPicture* source, CPicture* destination, const DeskewCorners& corners,
+           bool whiteBackground);
