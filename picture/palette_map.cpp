@@ -1,7 +1,9 @@
 // Cell maps of the standard palettes: the search, the data file and its reader.
 #include "picture/palette_map.h"
 
+#include <algorithm>
 #include <array>
+#include <memory>
 #include <cstdio>
 #include <cstring>
 #include <optional>
