@@ -3,6 +3,8 @@
 // match without regard to case.
 #include "platform/profile.h"
 
+#include "platform/safe_file.h"
+
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -122,35 +125,16 @@ bool MakeParentDirectories(const std::string& path) {
     return true;
 }
 
-// Writes the lines to a temporary file beside the path and renames it over.
+// Rewrites the file whole; a failed write leaves the old file as it was.
 bool WriteLines(const std::string& path, const std::vector<std::string>& lines) {
     if (!MakeParentDirectories(path)) return false;
-    std::string temp = path + ".XXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd < 0) return false;
-    mode_t mode = 0644;
-    struct stat info {};
-    if (stat(path.c_str(), &info) == 0) mode = info.st_mode & 07777;
-    fchmod(fd, mode);
-
-    std::string text;
-    for (const std::string& line : lines) {
-        text += line;
-        text += '\n';
-    }
-    bool ok = true;
-    std::size_t done = 0;
-    while (ok && done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
-        else done += static_cast<std::size_t>(n);
-    }
-    if (ok && fsync(fd) != 0) ok = false;
-    if (close(fd) != 0) ok = false;
-    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) ok = false;
-    if (!ok) unlink(temp.c_str());
-    return ok;
+    return WriteStreamSafely(path, [&](std::FILE* file) {
+        for (const std::string& line : lines) {
+            if (std::fwrite(line.data(), 1, line.size(), file) != line.size()) return 0;
+            if (std::fputc('\n', file) == EOF) return 0;
+        }
+        return 1;
+    }) != 0;
 }
 
 bool HasLineBreak(const std::string& text) {

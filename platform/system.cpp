@@ -1,6 +1,7 @@
 // Memory status, free disk space and the process's directories on Linux.
 #include "platform/system.h"
 
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysinfo.h>
 #include <unistd.h>
@@ -22,10 +23,32 @@ namespace {
 std::uint64_t g_explicitBudget = 0;  // from SetMemoryBudget; 0: none
 std::int64_t g_residentBytes = 0;
 
-// The settings file is read again only when its path changes.
-std::string g_budgetProfilePath;
+// The settings file is read again only when its path or the file changes.
+struct ProfileStamp {
+    std::string path;
+    bool exists = false;
+    ino_t inode = 0;
+    off_t size = 0;
+    std::int64_t modifiedNs = 0;
+    bool operator==(const ProfileStamp&) const = default;
+};
+ProfileStamp g_budgetStamp;
 std::uint64_t g_budgetFromProfile = 0;
 bool g_budgetProfileRead = false;
+
+ProfileStamp StampOf(const std::string& path) {
+    ProfileStamp stamp;
+    stamp.path = path;
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0) {
+        stamp.exists = true;
+        stamp.inode = info.st_ino;
+        stamp.size = info.st_size;
+        stamp.modifiedNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 +
+                           info.st_mtim.tv_nsec;
+    }
+    return stamp;
+}
 
 // MemAvailable of /proc/meminfo in bytes; false when it cannot be read.
 bool ReadMemAvailable(std::uint64_t& bytes) {
@@ -97,9 +120,9 @@ std::uint64_t MemoryBudget() {
         std::uint64_t bytes = 0;
         if (ParseByteCount(env, bytes)) return bytes;
     }
-    const std::string path = ProfilePath();
-    if (!g_budgetProfileRead || path != g_budgetProfilePath) {
-        g_budgetProfilePath = path;
+    ProfileStamp stamp = StampOf(ProfilePath());
+    if (!g_budgetProfileRead || !(stamp == g_budgetStamp)) {
+        g_budgetStamp = std::move(stamp);
         g_budgetProfileRead = true;
         g_budgetFromProfile = 0;
         std::uint64_t bytes = 0;
