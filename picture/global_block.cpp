@@ -2,12 +2,30 @@
 // "lock" is simply the pointer to them.
 #include "picture/global_block.h"
 
+#include <sys/sysinfo.h>
+
 #include <cstring>
 #include <limits>
 #include <new>
 
+namespace {
+
+// No block can be larger than the machine's memory and swap together; such
+// requests are refused here rather than handed to the allocator.
+std::uint64_t LargestPossibleBlock() {
+    static const std::uint64_t largest = [] {
+        struct sysinfo info {};
+        if (sysinfo(&info) != 0) return std::uint64_t(1) << 40;
+        return (static_cast<std::uint64_t>(info.totalram) + info.totalswap) * info.mem_unit;
+    }();
+    return largest;
+}
+
+}  // namespace
+
 HGlobal GlobalAlloc(unsigned flags, std::uint64_t size) {
-    if (size > std::numeric_limits<std::size_t>::max() / 2) return nullptr;
+    if (size > std::numeric_limits<std::size_t>::max() / 2 || size > LargestPossibleBlock())
+        return nullptr;
     HGlobal block(new (std::nothrow) GlobalMemory);
     if (!block) return nullptr;
     const std::size_t bytes = static_cast<std::size_t>(size);
