@@ -58,3 +58,29 @@ std::string FormatStringById(int id, ...) {
     va_end(args);
     return out;
 }
+
+std::string TextBeforeLineBreak(std::string_view text) {
+    std::size_t end = text.find_first_of("\r\n");
+    return std::string(text.substr(0, end));
+}
+
+std::string TextAfterLineBreak(std::string_view text) {
+    std::size_t end = text.find_first_of("\r\n");
+    if (end == std::string_view::npos) return std::string();
+    if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
+    return std::string(text.substr(end + 1));
+}
+
+std::string PlainText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '&') {
+            out += text[i];
+        } else if (i + 1 < text.size() && text[i + 1] == '&') {
+            out += '&';
+            ++i;
+        }
+    }
+    return out;
+}

@@ -47,16 +47,11 @@ void SetRange(unsigned a, unsigned b) {
     g_gauge.percent = 0;
 }
 
-// The caption: the text up to the first line break.
-std::string FirstLine(const std::string& text) {
-    std::size_t end = text.find_first_of("\r\n");
-    return end == std::string::npos ? text : text.substr(0, end);
-}
-
 void Begin(const std::string& caption, unsigned first, unsigned last) {
     SetRange(first, last);
     g_gauge.inProgress = true;
-    if (g_host) g_host->Begin(FirstLine(caption), g_gauge.minimum, g_gauge.maximum);
+    // The caption is the text up to the first line break.
+    if (g_host) g_host->Begin(TextBeforeLineBreak(caption), g_gauge.minimum, g_gauge.maximum);
 }
 
 }  // namespace
