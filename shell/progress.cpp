@@ -101,3 +101,18 @@ void EndProgress() {
     g_gauge.inProgress = false;
     if (g_host) g_host->End();
 }
+
+ScopedProgress::ScopedProgress(bool on, int captionId, unsigned first, unsigned last)
+    : running_(on && captionId != 0) {
+    if (running_) BeginProgressWithCaption(captionId, first, last);
+}
+
+ScopedProgress::~ScopedProgress() { End(); }
+
+bool ScopedProgress::Step(unsigned current) const { return running_ && StepProgress(current); }
+
+void ScopedProgress::End() {
+    if (!running_) return;
+    running_ = false;
+    EndProgress();
+}

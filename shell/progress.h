@@ -44,3 +44,24 @@ struct ProgressGauge {
 ProgressGauge GetProgressGauge();
 // The caption id stored by SetProgressCaption.
 int GetProgressCaptionId();
+
+// Progress for the span of a scope: begins with a caption from the string
+// table (when on and captionId is not 0) and ends on every way out, so that an
+// early return or an exception never leaves the status bar in progress mode.
+//     ScopedProgress gauge(showProgress, IDS_ROTATING, 0, h - 1);
+//     for (...) if (gauge.Step(y)) return 0;   // Escape
+class ScopedProgress {
+public:
+    ScopedProgress(bool on, int captionId, unsigned first, unsigned last);
+    ~ScopedProgress();
+    ScopedProgress(const ScopedProgress&) = delete;
+    ScopedProgress& operator=(const ScopedProgress&) = delete;
+    // StepProgress while running; false (no Escape) when progress is off.
+    bool Step(unsigned current) const;
+    // Ends now rather than at the end of the scope.
+    void End();
+    bool Running() const { return running_; }
+
+private:
+    bool running_ = false;
+};

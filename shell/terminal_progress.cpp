@@ -3,7 +3,9 @@
 // caught and counted; each press is taken once as Escape.
 #include "shell/terminal_progress.h"
 
+#include <algorithm>
 #include <atomic>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
@@ -68,7 +70,15 @@ void TerminalProgressHost::Draw(unsigned percent) {
     if (percent > 100) percent = 100;
     int filled = int(percent) * kBarWidth / 100;
     std::string line = "\r";
-    if (!caption_.empty()) line += caption_ + ' ';
+    if (!caption_.empty()) {
+        // The caption gives way so that the line never wraps: a wrapped line
+        // cannot be redrawn in place.
+        std::size_t room = Columns();
+        std::size_t rest = std::size_t(kBarWidth) + 8;  // " [" bar "] 100%" and a spare column
+        std::string caption = caption_;
+        if (room > 0) caption.resize(room > rest ? std::min(caption.size(), room - rest) : 0);
+        if (!caption.empty()) line += caption + ' ';
+    }
     line += '[';
     line.append(std::size_t(filled), '#');
     line.append(std::size_t(kBarWidth - filled), ' ');
@@ -79,6 +89,12 @@ void TerminalProgressHost::Draw(unsigned percent) {
     drawnLength_ = length > drawnLength_ ? length : drawnLength_;
     std::fputs(line.c_str(), out_);
     std::fflush(out_);
+}
+
+std::size_t TerminalProgressHost::Columns() const {
+    struct winsize size {};
+    if (ioctl(fileno(out_), TIOCGWINSZ, &size) == 0) return size.ws_col;
+    return 0;
 }
 
 void TerminalProgressHost::Clear() {

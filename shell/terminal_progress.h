@@ -29,6 +29,8 @@ public:
 private:
     void Draw(unsigned percent);
     void Clear();
+    // Width of the terminal, 0 when unknown.
+    std::size_t Columns() const;
     void RestoreInterrupt();
 
     std::FILE* out_ = nullptr;

@@ -137,3 +137,34 @@ TEST(Progress, TestHostRestoresThePreviousHost) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Progress, ScopedProgressEndsOnEveryWayOut) {
+    TestProgressHost host;
+    host.escapeAtCall = 2;
+    auto run = [](bool on) {
+        ScopedProgress gauge(on, IDS_MIRRORING, 0, 100);
+        for (unsigned y = 0; y <= 100; y += 10)
+            if (gauge.Step(y)) return false;  // early return on Escape
+        return true;
+    };
+    EXPECT_FALSE(run(true));
+    EXPECT_EQ(host.begins, 1);
+    EXPECT_EQ(host.ends, 1);
+    EXPECT_FALSE(GetProgressGauge().inProgress);
+
+    // Off: no host call at all, no Escape.
+    host.Reset();
+    EXPECT_TRUE(run(false));
+    EXPECT_EQ(host.begins + host.ends + host.takes, 0);
+
+    // Caption 0 begins nothing, so it ends nothing either.
+    {
+        ScopedProgress none(true, 0, 0, 10);
+        EXPECT_FALSE(none.Running());
+    }
+    EXPECT_EQ(host.ends, 0);
+}
+
+}  // namespace
