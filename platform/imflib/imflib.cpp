@@ -1,66 +1,260 @@
 // The six library operations over the codec table.
 #include "platform/imflib/imflib.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <string>
 
+#include "platform/imflib/codec.h"
+
+namespace imf {
 namespace {
 
-struct FormatInfo {
-    const char* extension;
-    const char* description;
+struct Codec {
+    const char* extension;    // the table's extension
+    const char* description;  // for file dialogs, at most 27 characters
+    const char* spellings;    // every extension the writer takes, '|'-separated
+    SniffFn sniff;
+    ReadFn read;
+    WriteFn write;
 };
 
-// The formats in table order; every one is read and written.
-constexpr FormatInfo kFormats[] = {
-    {"BMP", "Windows Bitmap"}, {"JPG", "JPEG Image"},       {"PNG", "Portable Network Graphics"},
-    {"TIF", "TIFF Image"},     {"GIF", "GIF Image"},        {"PCX", "PC Paintbrush"},
-    {"TGA", "Targa Image"},    {"PBM", "Portable Bitmap"},  {"PGM", "Portable Graymap"},
-    {"PPM", "Portable Pixmap"},
+// The formats in table order. TGA has no signature and comes last among the readers.
+constexpr Codec kCodecs[] = {
+    {"BMP", "Windows Bitmap", "bmp", SniffBmp, ReadBmp, WriteBmp},
+    {"JPG", "JPEG Image", "jpg|jpeg", SniffJpeg, ReadJpeg, WriteJpeg},
+    {"PNG", "Portable Network Graphics", "png", SniffPng, ReadPng, WritePng},
+    {"TIF", "TIFF Image", "tif|tiff", SniffTiff, ReadTiff, WriteTiff},
+    {"GIF", "CompuServe GIF", "gif", SniffGif, ReadGif, WriteGif},
+    {"PCX", "PC Paintbrush", "pcx", SniffPcx, ReadPcx, WritePcx},
+    {"PBM", "Portable Bitmap", "pbm", SniffPnm, ReadPnm, WritePnm},
+    {"PGM", "Portable Graymap", "pgm", SniffPnm, ReadPnm, WritePnm},
+    {"PPM", "Portable Pixmap", "ppm", SniffPnm, ReadPnm, WritePnm},
+    {"TGA", "Targa Image", "tga", SniffTga, ReadTga, WriteTga},
 };
 
-std::string gLastError;
 SaveOptions gOptions;
 SaveOptionDialog gDialog = nullptr;
 
+const Codec* WriterFor(const std::string& ext) {
+    if (ext.empty()) return nullptr;
+    for (const Codec& c : kCodecs) {
+        std::string list = c.spellings;
+        std::size_t start = 0;
+        while (start <= list.size()) {
+            std::size_t bar = list.find('|', start);
+            if (bar == std::string::npos) bar = list.size();
+            if (list.compare(start, bar - start, ext) == 0) return &c;
+            start = bar + 1;
+        }
+    }
+    return nullptr;
+}
+
+// An open file to read, closed on scope exit.
+struct ReadFile {
+    std::FILE* file = nullptr;
+    ~ReadFile() {
+        if (file != nullptr) std::fclose(file);
+    }
+};
+
+bool OpenForReading(const char* path, ReadFile& handle) {
+    if (path == nullptr || *path == 0) return Fail("no file name");
+    struct stat st{};
+    if (::stat(path, &st) != 0) return Fail("the file does not exist");
+    if (!S_ISREG(st.st_mode)) return Fail("not a regular file");
+    handle.file = std::fopen(path, "rb");
+    if (handle.file == nullptr) return Fail("the file cannot be opened for reading");
+    return true;
+}
+
+const Codec* ReaderFor(std::FILE* file, const std::string& ext) {
+    std::uint8_t head[64] = {};
+    const std::size_t n = std::fread(head, 1, sizeof head, file);
+    std::fseek(file, 0, SEEK_SET);
+    const Codec* tga = nullptr;
+    for (const Codec& c : kCodecs) {
+        if (c.read == ReadTga) {
+            tga = &c;
+            continue;
+        }
+        if (c.sniff(head, n)) return &c;
+    }
+    // TGA: by its footer's signature, or by the extension when its header is plausible.
+    bool footer = false;
+    const std::int64_t size = FileSize(file);
+    if (size >= 44) {
+        std::uint8_t tail[18];
+        if (std::fseek(file, long(size - 18), SEEK_SET) == 0 && ReadExact(file, tail, 18))
+            footer = std::memcmp(tail, "TRUEVISION-XFILE.", 18) == 0;
+        std::fseek(file, 0, SEEK_SET);
+    }
+    if (tga != nullptr && (footer || ext == "tga") && tga->sniff(head, n)) return tga;
+    Fail("the file's format is not recognised");
+    return nullptr;
+}
+
+bool ValidInfo(const ImageInfo& info) {
+    if (!CheckSize(info.width, info.height)) return false;
+    switch (info.bits) {
+        case 1: case 4: case 8:
+            if (info.colours < 1 || info.colours > (1 << info.bits))
+                return Fail("the file's palette does not fit its pixels");
+            return true;
+        case 16: case 24: case 32:
+            return true;
+        default:
+            return Fail("the file's pixel depth is not supported");
+    }
+}
+
+// Reads the header of the file at path through the codec that recognises it.
+bool ReadInfo(const char* path, ImageInfo& info) {
+    ReadFile handle;
+    if (!OpenForReading(path, handle)) return false;
+    const Codec* codec = ReaderFor(handle.file, LowerExtension(path));
+    if (codec == nullptr) return false;
+    return codec->read(handle.file, info, nullptr, nullptr) && ValidInfo(info);
+}
+
 }  // namespace
+
+bool StartPixels(const ImageInfo& info, DibRows& rows, Progress& progress) {
+    return ValidInfo(info) && rows.Matches(info) && rows.PutTable(info) && progress.Begin();
+}
+
+bool ReadMemoryForTest(const std::uint8_t* data, std::size_t size, std::uint64_t maxPixels) {
+    ClearError();
+    if (size == 0) return false;
+    std::FILE* file = fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
+    if (file == nullptr) return false;
+    bool ok = false;
+    const Codec* codec = ReaderFor(file, "tga");
+    ImageInfo info;
+    if (codec != nullptr && codec->read(file, info, nullptr, nullptr) && ValidInfo(info) &&
+        std::uint64_t(info.width) * std::uint64_t(info.height) <= maxPixels) {
+        const std::uint64_t headerSize = 40 + 4 * std::uint64_t(info.bits <= 8 ? info.colours : 0);
+        std::vector<std::uint8_t> dib(headerSize + info.RowBytes() * std::uint64_t(info.height));
+        BitmapInfoHeader header;
+        header.biWidth = info.width;
+        header.biHeight = info.height;
+        header.biBitCount = std::uint16_t(info.bits);
+        header.biClrUsed = std::uint32_t(info.bits <= 8 ? info.colours : 0);
+        std::memcpy(dib.data(), &header, sizeof header);
+        DibTransferBlock block;
+        block.totalBytes = dib.size();
+        block.memoryHandle = dib.data();
+        DibRows rows;
+        std::fseek(file, 0, SEEK_SET);
+        Progress progress(nullptr, info.height);
+        ImageInfo again;
+        ok = rows.Open(&block, int(headerSize)) && codec->read(file, again, &rows, &progress);
+    }
+    std::fclose(file);
+    return ok;
+}
+
+}  // namespace imf
+
+using namespace imf;
 
 SaveOptions& CurrentSaveOptions() { return gOptions; }
 void ResetSaveOptions() { gOptions = SaveOptions{}; }
 void SetSaveOptionDialog(SaveOptionDialog dialog) { gDialog = dialog; }
-const char* ImfLastError() { return gLastError.c_str(); }
+const char* ImfLastError() { return LastError().c_str(); }
 
 std::int16_t AllGetReadWriteCaps(void*, void* block) {
     if (block == nullptr) return 0;
-    auto* entries = static_cast<FormatCapsEntry*>(block);
+    auto* bytes = static_cast<std::uint8_t*>(block);
     std::int16_t count = 0;
-    for (const FormatInfo& f : kFormats) {
+    for (const Codec& c : kCodecs) {
+        if (count >= kFormatCapsMax) break;
         FormatCapsEntry e{};
-        std::strncpy(e.extension, f.extension, sizeof e.extension - 1);
-        std::strncpy(e.description, f.description, sizeof e.description - 1);
+        std::strncpy(e.extension, c.extension, sizeof e.extension - 1);
+        std::strncpy(e.description, c.description, sizeof e.description - 1);
         e.canRead = 1;
         e.canWrite = 1;
-        std::memcpy(&entries[count], &e, sizeof e);
+        std::memcpy(bytes + std::size_t(count) * sizeof e, &e, sizeof e);
         ++count;
     }
     return count;
 }
 
-int AllReadHeader(const char*, BitmapInfoHeader*) {
-    gLastError = "not implemented yet";
-    return 0;
+int AllReadHeader(const char* path, BitmapInfoHeader* header) {
+    ClearError();
+    if (header == nullptr) return Fail("no header to fill");
+    ImageInfo info;
+    if (!ReadInfo(path, info)) return 0;
+    BitmapInfoHeader h;
+    h.biWidth = info.width;
+    h.biHeight = info.height;
+    h.biBitCount = std::uint16_t(info.bits);
+    h.biSizeImage = std::uint32_t(std::min<std::uint64_t>(
+        info.RowBytes() * std::uint64_t(info.height), 0xFFFFFFFFu));
+    h.biXPelsPerMeter = std::int32_t(std::min<std::uint32_t>(info.xPpm, 0x7FFFFFFF));
+    h.biYPelsPerMeter = std::int32_t(std::min<std::uint32_t>(info.yPpm, 0x7FFFFFFF));
+    h.biClrUsed = std::uint32_t(info.bits <= 8 ? info.colours : 0);
+    *header = h;
+    return 1;
 }
-std::unique_ptr<Palette> AllReadPalette(const char*) { return nullptr; }
-int AllReadDIBImg(const char*, DibTransferBlock*, int, FioProgressProc) {
-    gLastError = "not implemented yet";
-    return 0;
+
+std::unique_ptr<Palette> AllReadPalette(const char* path) {
+    ClearError();
+    ImageInfo info;
+    if (!ReadInfo(path, info) || info.bits > 8) return nullptr;
+    std::vector<PaletteEntry> entries(std::size_t(info.colours));
+    for (int i = 0; i < info.colours; ++i)
+        entries[std::size_t(i)] = PaletteEntry{info.table[i].red, info.table[i].green,
+                                               info.table[i].blue, 0};
+    return std::make_unique<Palette>(std::move(entries));
 }
-int AllSaveDIBImg(const char*, DibTransferBlock*, int, FioProgressProc) {
-    gLastError = "not implemented yet";
-    return 0;
+
+int AllReadDIBImg(const char* path, DibTransferBlock* block, int headerSize,
+                  FioProgressProc progress) {
+    ClearError();
+    ReadFile handle;
+    if (!OpenForReading(path, handle)) return 0;
+    const Codec* codec = ReaderFor(handle.file, LowerExtension(path));
+    DibRows rows;
+    if (codec == nullptr || !rows.Open(block, headerSize)) return 0;
+    Progress calls(progress, rows.Info().height);
+    ImageInfo info;
+    if (!codec->read(handle.file, info, &rows, &calls)) return Fail("the file cannot be read");
+    return 1;
 }
+
+int AllSaveDIBImg(const char* path, DibTransferBlock* block, int headerSize,
+                  FioProgressProc progress) {
+    ClearError();
+    if (path == nullptr || *path == 0) return Fail("no file name");
+    const Codec* codec = WriterFor(LowerExtension(path));
+    if (codec == nullptr) return Fail("no format is written for this extension");
+    DibRows rows;
+    if (!rows.Open(block, headerSize)) return 0;
+    struct stat st{};
+    if (::stat(path, &st) == 0 && !S_ISREG(st.st_mode)) return Fail("not a regular file");
+    std::FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) return Fail("the file cannot be created");
+    bool ok;
+    {
+        Progress calls(progress, rows.Info().height);
+        ok = calls.Begin() && codec->write(file, LowerExtension(path), rows, calls, gOptions);
+    }
+    if (std::fflush(file) != 0 || std::ferror(file)) ok = Fail("the file cannot be written");
+    if (std::fclose(file) != 0) ok = Fail("the file cannot be written");
+    if (!ok) {
+        std::remove(path);
+        return 0;
+    }
+    return 1;
+}
+
 int AllSetSaveOption(const char* path, void* ownerWindow) {
-    (void)path;
-    if (gDialog != nullptr && gDialog("", &gOptions, ownerWindow) == 2) return 2;
+    ClearError();
+    const std::string ext = LowerExtension(path);
+    if (WriterFor(ext) == nullptr) return Fail("no format is written for this extension");
+    if (gDialog != nullptr && gDialog(ext.c_str(), &gOptions, ownerWindow) == 2) return 2;
     return 1;
 }

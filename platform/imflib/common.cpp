@@ -1,0 +1,344 @@
+// Shared pieces of the codecs: errors, progress, row access to the packed
+// image, row conversions and small file helpers.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "picture/image_store.h"
+#include "platform/imflib/codec.h"
+
+namespace imf {
+
+namespace {
+std::string gLastError;
+}  // namespace
+
+bool Fail(const std::string& why) {
+    if (gLastError.empty()) gLastError = why;
+    return false;
+}
+void ClearError() { gLastError.clear(); }
+const std::string& LastError() { return gLastError; }
+
+bool CheckSize(std::int64_t width, std::int64_t height) {
+    if (width <= 0 || height <= 0) return Fail("the picture has no pixels");
+    if (width > kMaxSide || height > kMaxSide)
+        return Fail("the picture is larger than 32767 pixels in one direction");
+    return true;
+}
+
+bool ImageInfo::IsGrayRamp() const {
+    if (bits != 1 && bits != 4 && bits != 8) return false;
+    const int n = 1 << bits;
+    if (colours != n) return false;
+    for (int i = 0; i < n; ++i) {
+        const int level = i * 255 / (n - 1);
+        if (table[i].red != level || table[i].green != level || table[i].blue != level)
+            return false;
+    }
+    return true;
+}
+
+void ImageInfo::SetGrayRamp() {
+    const int n = 1 << bits;
+    colours = n;
+    for (int i = 0; i < n; ++i) {
+        const auto level = std::uint8_t(i * 255 / (n - 1));
+        table[i] = RgbQuad{level, level, level, 0};
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+bool Progress::Begin() {
+    if (proc_ == nullptr) return true;
+    begun_ = true;
+    if (proc_(0, last_, 0) != 0) {
+        stopped_ = ended_ = true;
+        return Fail("stopped by the user");
+    }
+    return true;
+}
+
+bool Progress::Step(int current) {
+    if (proc_ == nullptr || !begun_ || ended_ || current <= 0 || current >= last_) return true;
+    if (proc_(0, last_, current) != 0) {
+        stopped_ = ended_ = true;
+        return Fail("stopped by the user");
+    }
+    return true;
+}
+
+void Progress::End() {
+    if (proc_ != nullptr && begun_ && !ended_) {
+        ended_ = true;
+        proc_(0, last_, last_);
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+bool DibRows::Open(DibTransferBlock* block, int headerSize) {
+    block_ = block;
+    if (block == nullptr || (block->store == nullptr && block->memoryHandle == nullptr))
+        return Fail("no picture to transfer");
+    if (block->store != nullptr && block->store->GetSize() < block->totalBytes)
+        return Fail("the picture's store is smaller than its transfer block");
+    std::uint8_t bytes[40];
+    if (headerSize < 40 || block->totalBytes < 40 || !Move(0, 40, bytes, false))
+        return Fail("the picture has no header");
+    BitmapInfoHeader header;
+    std::memcpy(&header, bytes, 40);
+    info_ = ImageInfo{};
+    info_.width = header.biWidth;
+    info_.height = header.biHeight;
+    info_.bits = header.biBitCount;
+    info_.xPpm = std::uint32_t(std::max(0, header.biXPelsPerMeter));
+    info_.yPpm = std::uint32_t(std::max(0, header.biYPelsPerMeter));
+    if (!CheckSize(info_.width, info_.height)) return false;
+    switch (info_.bits) {
+        case 1: case 4: case 8: case 16: case 24: case 32: break;
+        default: return Fail("the picture's bit count is not supported");
+    }
+    if (info_.bits <= 8) {
+        const int most = 1 << info_.bits;
+        int used = int(std::min<std::uint32_t>(header.biClrUsed, 256));
+        if (used == 0 || used > most) used = most;
+        info_.colours = used;
+        if (std::uint64_t(40 + 4 * used) > std::uint64_t(headerSize))
+            return Fail("the picture's colour table does not fit its header");
+        std::uint8_t table[1024];
+        if (!Move(40, std::uint64_t(4 * used), table, false))
+            return Fail("the picture's colour table cannot be read");
+        std::memcpy(info_.table, table, std::size_t(4 * used));
+    }
+    headerSize_ = std::uint64_t(headerSize);
+    rowBytes_ = info_.RowBytes();
+    if (headerSize_ + rowBytes_ * std::uint64_t(info_.height) > block->totalBytes)
+        return Fail("the picture's rows do not fit its store");
+    return true;
+}
+
+bool DibRows::Move(std::uint64_t offset, std::uint64_t count, std::uint8_t* bytes, bool write) {
+    if (offset + count > block_->totalBytes) return false;
+    if (block_->store != nullptr) {
+        const std::uint64_t moved = write ? block_->store->WriteBytes(offset, count, bytes)
+                                          : block_->store->ReadBytes(offset, count, bytes);
+        return moved == count;
+    }
+    if (write)
+        std::memcpy(block_->memoryHandle + offset, bytes, count);
+    else
+        std::memcpy(bytes, block_->memoryHandle + offset, count);
+    return true;
+}
+
+bool DibRows::Put(int y, const std::uint8_t* row) {
+    if (y < 0 || y >= info_.height) return Fail("row outside the picture");
+    const std::uint64_t offset = headerSize_ + std::uint64_t(info_.height - 1 - y) * rowBytes_;
+    if (!Move(offset, rowBytes_, const_cast<std::uint8_t*>(row), true))
+        return Fail("the picture's store cannot be written");
+    return true;
+}
+
+bool DibRows::Get(int y, std::uint8_t* row) {
+    if (y < 0 || y >= info_.height) return Fail("row outside the picture");
+    const std::uint64_t offset = headerSize_ + std::uint64_t(info_.height - 1 - y) * rowBytes_;
+    if (!Move(offset, rowBytes_, row, false)) return Fail("the picture's store cannot be read");
+    return true;
+}
+
+bool DibRows::PutTable(const ImageInfo& info) {
+    if (info.bits > 8 || info.colours <= 0) return true;
+    const int n = std::min(info.colours, info_.colours);
+    if (!Move(40, std::uint64_t(4 * n),
+              reinterpret_cast<std::uint8_t*>(const_cast<RgbQuad*>(info.table)), true))
+        return Fail("the picture's colour table cannot be written");
+    for (int i = 0; i < n; ++i) info_.table[i] = info.table[i];
+    return true;
+}
+
+bool DibRows::Matches(const ImageInfo& file) const {
+    if (file.width != info_.width || file.height != info_.height || file.bits != info_.bits)
+        return Fail("the file does not hold the picture its header announced");
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+
+void PackIndices(const std::uint8_t* indices, int n, int bits, std::uint8_t* out) {
+    if (bits == 8) {
+        std::memcpy(out, indices, std::size_t(n));
+    } else if (bits == 4) {
+        int i = 0;
+        for (; i + 1 < n; i += 2) *out++ = std::uint8_t((indices[i] << 4) | (indices[i + 1] & 15));
+        if (i < n) *out = std::uint8_t(indices[i] << 4);
+    } else {
+        int i = 0;
+        for (; i + 8 <= n; i += 8) {
+            const std::uint8_t* p = indices + i;
+            *out++ = std::uint8_t(((p[0] & 1) << 7) | ((p[1] & 1) << 6) | ((p[2] & 1) << 5) |
+                                  ((p[3] & 1) << 4) | ((p[4] & 1) << 3) | ((p[5] & 1) << 2) |
+                                  ((p[6] & 1) << 1) | (p[7] & 1));
+        }
+        if (i < n) {
+            std::uint8_t b = 0;
+            for (int k = 0; i < n; ++i, ++k) b = std::uint8_t(b | ((indices[i] & 1) << (7 - k)));
+            *out = b;
+        }
+    }
+}
+
+void UnpackIndices(const std::uint8_t* packed, int n, int bits, std::uint8_t* out) {
+    if (bits == 8) {
+        std::memcpy(out, packed, std::size_t(n));
+    } else if (bits == 4) {
+        for (int i = 0; i < n; ++i) out[i] = (i & 1) ? packed[i >> 1] & 15 : packed[i >> 1] >> 4;
+    } else {
+        for (int i = 0; i < n; ++i) out[i] = (packed[i >> 3] >> (7 - (i & 7))) & 1;
+    }
+}
+
+void RowToBgr(const ImageInfo& info, const std::uint8_t* row, int n, std::uint8_t* bgr) {
+    switch (info.bits) {
+        case 1:
+        case 4:
+        case 8:
+            for (int i = 0; i < n; ++i) {
+                int index;
+                if (info.bits == 8) index = row[i];
+                else if (info.bits == 4) index = (i & 1) ? row[i >> 1] & 15 : row[i >> 1] >> 4;
+                else index = (row[i >> 3] >> (7 - (i & 7))) & 1;
+                const RgbQuad& q = info.table[index < info.colours ? index : 0];
+                bgr[3 * i] = q.blue;
+                bgr[3 * i + 1] = q.green;
+                bgr[3 * i + 2] = q.red;
+            }
+            break;
+        case 16:
+            for (int i = 0; i < n; ++i) {
+                const unsigned v = unsigned(row[2 * i]) | (unsigned(row[2 * i + 1]) << 8);
+                const unsigned b = v & 31, g = (v >> 5) & 31, r = (v >> 10) & 31;
+                bgr[3 * i] = std::uint8_t((b << 3) | (b >> 2));
+                bgr[3 * i + 1] = std::uint8_t((g << 3) | (g >> 2));
+                bgr[3 * i + 2] = std::uint8_t((r << 3) | (r >> 2));
+            }
+            break;
+        case 24:
+            std::memcpy(bgr, row, std::size_t(3) * std::size_t(n));
+            break;
+        case 32:
+            for (int i = 0; i < n; ++i) {
+                bgr[3 * i] = row[4 * i];
+                bgr[3 * i + 1] = row[4 * i + 1];
+                bgr[3 * i + 2] = row[4 * i + 2];
+            }
+            break;
+        default:
+            std::memset(bgr, 0, std::size_t(3) * std::size_t(n));
+    }
+}
+
+void SwapRedBlue(std::uint8_t* pixels, int n) {
+    for (int i = 0; i < n; ++i) std::swap(pixels[3 * i], pixels[3 * i + 2]);
+}
+
+void RowToRgb(const ImageInfo& info, const std::uint8_t* row, int n, std::uint8_t* rgb) {
+    RowToBgr(info, row, n, rgb);
+    SwapRedBlue(rgb, n);
+}
+
+void RowToGray(const ImageInfo& info, const std::uint8_t* row, int n, std::uint8_t* gray) {
+    if (info.bits <= 8) {
+        std::uint8_t levels[256];
+        for (int i = 0; i < 256; ++i) {
+            const RgbQuad& q = info.table[i < info.colours ? i : 0];
+            levels[i] = Luma(q.red, q.green, q.blue);
+        }
+        UnpackIndices(row, n, info.bits, gray);
+        for (int i = 0; i < n; ++i) gray[i] = levels[gray[i]];
+        return;
+    }
+    std::vector<std::uint8_t> bgr(std::size_t(3) * std::size_t(n));
+    RowToBgr(info, row, n, bgr.data());
+    for (int i = 0; i < n; ++i) gray[i] = Luma(bgr[3 * i + 2], bgr[3 * i + 1], bgr[3 * i]);
+}
+
+void CmykToRgb(const std::uint8_t* cmyk, int n, bool inverted, std::uint8_t* rgb) {
+    for (int i = 0; i < n; ++i) {
+        unsigned c = cmyk[4 * i], m = cmyk[4 * i + 1], y = cmyk[4 * i + 2], k = cmyk[4 * i + 3];
+        if (!inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        // Here each value is the amount of light left: 255 means no ink.
+        rgb[3 * i] = std::uint8_t((c * k + 127) / 255);
+        rgb[3 * i + 1] = std::uint8_t((m * k + 127) / 255);
+        rgb[3 * i + 2] = std::uint8_t((y * k + 127) / 255);
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+std::uint16_t Le16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
+std::uint32_t Le32(const std::uint8_t* p) {
+    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
+           (std::uint32_t(p[3]) << 24);
+}
+void PutLe16(std::uint8_t* p, std::uint32_t v) {
+    p[0] = std::uint8_t(v);
+    p[1] = std::uint8_t(v >> 8);
+}
+void PutLe32(std::uint8_t* p, std::uint32_t v) {
+    PutLe16(p, v);
+    PutLe16(p + 2, v >> 16);
+}
+
+bool ReadExact(std::FILE* file, void* bytes, std::size_t n) {
+    return std::fread(bytes, 1, n, file) == n;
+}
+bool WriteExact(std::FILE* file, const void* bytes, std::size_t n) {
+    return std::fwrite(bytes, 1, n, file) == n;
+}
+
+std::int64_t FileSize(std::FILE* file) {
+    const long here = std::ftell(file);
+    if (here < 0 || std::fseek(file, 0, SEEK_END) != 0) return -1;
+    const long size = std::ftell(file);
+    std::fseek(file, here, SEEK_SET);
+    return size;
+}
+
+std::string LowerExtension(const char* path) {
+    if (path == nullptr) return {};
+    const char* dot = std::strrchr(path, '.');
+    const char* slash = std::strrchr(path, '/');
+    if (dot == nullptr || (slash != nullptr && dot < slash)) return {};
+    std::string ext(dot + 1);
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+bool ByteReader::Fill() {
+    end_ = std::fread(buffer_, 1, sizeof buffer_, file_);
+    pos_ = 0;
+    return end_ > 0;
+}
+
+bool ByteReader::Read(std::uint8_t* out, std::size_t n) {
+    while (n > 0) {
+        if (pos_ == end_ && !Fill()) return false;
+        const std::size_t take = std::min(n, end_ - pos_);
+        std::memcpy(out, buffer_ + pos_, take);
+        pos_ += take;
+        out += take;
+        n -= take;
+    }
+    return true;
+}
+
+}  // namespace imf
