@@ -235,7 +235,7 @@ int AllSaveDIBImg(const char* path, DibTransferBlock* block, int headerSize,
     if (!rows.Open(block, headerSize)) return 0;
     struct stat st{};
     if (::stat(path, &st) == 0 && !S_ISREG(st.st_mode)) return Fail("not a regular file");
-    std::FILE* file = std::fopen(path, "wb");
+    std::FILE* file = std::fopen(path, "w+b");
     if (file == nullptr) return Fail("the file cannot be created");
     bool ok;
     {

@@ -4,5 +4,5 @@ namespace imf {
 bool Sniff##N(const std::uint8_t*, std::size_t) { return false; } \
 bool Read##N(std::FILE*, ImageInfo&, DibRows*, Progress*) { return false; } \
 bool Write##N(std::FILE*, const std::string&, DibRows&, Progress&, const SaveOptions&) { return false; }
-STUB(Tiff) STUB(Gif) STUB(Pcx) STUB(Tga) STUB(Pnm)
+STUB(Gif) STUB(Pcx) STUB(Tga) STUB(Pnm)
 }

@@ -104,6 +104,9 @@ const Case kCases[] = {
     {"png", 1, 1, false, true},   {"png", 1, 1, true, true},     {"png", 4, 4, false, true},
     {"png", 4, 4, true, true},    {"png", 8, 8, false, true},    {"png", 8, 8, true, true},
     {"png", 16, 24, false, true}, {"png", 24, 24, false, true},  {"png", 32, 24, false, true},
+    {"tif", 1, 1, true, true},    {"tif", 1, 1, false, true},    {"tif", 4, 4, false, true},
+    {"tif", 4, 4, true, true},    {"tif", 8, 8, false, true},    {"tif", 8, 8, true, true},
+    {"tif", 16, 24, false, true}, {"tiff", 24, 24, false, true}, {"tif", 32, 24, false, true},
     {"jpg", 8, 8, true, true},    {"jpg", 24, 24, false, true},  {"jpeg", 4, 24, false, true},
 };
 
