@@ -107,6 +107,13 @@ const Case kCases[] = {
     {"tif", 1, 1, true, true},    {"tif", 1, 1, false, true},    {"tif", 4, 4, false, true},
     {"tif", 4, 4, true, true},    {"tif", 8, 8, false, true},    {"tif", 8, 8, true, true},
     {"tif", 16, 24, false, true}, {"tiff", 24, 24, false, true}, {"tif", 32, 24, false, true},
+    {"gif", 1, 1, false, false},  {"gif", 4, 4, false, false},   {"gif", 8, 8, false, false},
+    {"gif", 8, 8, true, false},   {"pcx", 1, 1, true, true},     {"pcx", 1, 1, false, true},
+    {"pcx", 4, 4, false, true},   {"pcx", 8, 8, false, true},    {"pcx", 24, 24, false, true},
+    {"pcx", 32, 24, false, true}, {"tga", 1, 1, false, false},   {"tga", 4, 4, false, false},
+    {"tga", 8, 8, false, false},  {"tga", 8, 8, true, false},    {"tga", 16, 16, false, false},
+    {"tga", 24, 24, false, false}, {"tga", 32, 32, false, false}, {"pbm", 1, 1, true, false},
+    {"pgm", 8, 8, true, false},   {"ppm", 24, 24, false, false}, {"ppm", 16, 24, false, false},
     {"jpg", 8, 8, true, true},    {"jpg", 24, 24, false, true},  {"jpeg", 4, 24, false, true},
 };
 
