@@ -1,0 +1,228 @@
+// The stitch document's pictures: the full side-by-side layout, the strip
+// around the seam, the Manual composition and its transparent blend.
+#include <algorithm>
+#include <memory>
+
+#include "picture/global_block.h"
+#include "platform/profile.h"
+#include "shell/progress.h"
+#include "stitch/stitch_setup.h"
+#include "stitch/stitch_tool.h"
+
+namespace {
+
+constexpr int kCaptionProcessing = 5053;
+
+struct Placement {
+    int width = 0, height = 0;   // canvas
+    int mainX = 0, mainY = 0;
+    int restX = 0, restY = 0;
+    int firstExtent = 0;
+};
+
+// Where the two pictures lie: the full layout, or the strip of 2 × ov along
+// the seam axis cut from it around firstExtent.
+Placement PlaceFor(int side, bool full, int wm, int hm, int wr, int hr, int ov) {
+    Placement p;
+    switch (side) {
+    case kSideLeft:
+        p = {wr + wm, std::max(hr, hm), wr, 0, 0, 0, wr};
+        break;
+    case kSideTop:
+        p = {std::max(wr, wm), hr + hm, 0, hr, 0, 0, hr};
+        break;
+    case kSideBottom:
+        p = {std::max(wr, wm), hm + hr, 0, 0, 0, hm, hm};
+        break;
+    default:
+        p = {wm + wr, std::max(hr, hm), 0, 0, wm, 0, wm};
+        break;
+    }
+    if (!full) {
+        int cut = p.firstExtent - ov;  // full-layout coordinate of the strip's start
+        if (side == kSideTop || side == kSideBottom) {
+            p.height = 2 * ov;
+            p.mainY -= cut;
+            p.restY -= cut;
+        } else {
+            p.width = 2 * ov;
+            p.mainX -= cut;
+            p.restX -= cut;
+        }
+    }
+    return p;
+}
+
+bool PlacePicture(CPicture* canvas, CPicture* source, int x, int y, bool full, bool progress) {
+    if (full) return canvas->PasteFrom(source, x, y, progress) != 0;
+    return source->CopyTo(canvas, x, y, nullptr, progress) != 0;
+}
+
+}  // namespace
+
+PlainStitchHost::PlainStitchHost(std::unique_ptr<CPicture> main, std::unique_ptr<CPicture> rest)
+    : main_(std::move(main)), rest_(std::move(rest)) {}
+
+void CStitchTool::Begin(StitchHost* h, CPicture* main, CPicture* rest, int s, int overlapPixels,
+                        int m, bool low) {
+    host = h;
+    mainPicture = main;
+    restPicture = rest;
+    side = std::int16_t(s);
+    overlap = std::int16_t(overlapPixels);
+    chosenOverlap = std::int16_t(overlapPixels);
+    method = std::int16_t(m);
+    lowMemory = low;
+    BlendSetup blend = BlendSetupFor(main ? main->GetType() : ptUnknown);
+    blendEnabled = blend.enabled;
+    blendBytes = std::int16_t(blend.enabled ? blend.bytes : 3);
+    state = 0;
+    result = false;
+}
+
+bool CStitchTool::BuildCanvas(bool full) {
+    if (!host || !mainPicture || !restPicture) return false;
+    int wm = mainPicture->GetWidth(), hm = mainPicture->GetHeight();
+    int wr = restPicture->GetWidth(), hr = restPicture->GetHeight();
+    if (!full && overlap <= 0) return false;
+    Placement p = PlaceFor(side, full, wm, hm, wr, hr, overlap);
+    firstExtent = std::int16_t(p.firstExtent);
+    if (p.width <= 0 || p.height <= 0 || p.width > 32767 || p.height > 32767) return false;
+
+    std::unique_ptr<CPicture> canvas(NewPictureLike(mainPicture, 0, p.width, p.height));
+    if (!canvas) return false;
+
+    if (platform::GetProfileInt("MainWindow", "ForceSwap", 0) != 0) {
+        mainPicture->SwapOut();
+        restPicture->SwapOut();
+        canvas->SwapIn();
+    }
+
+    CPicture* converted = ConvertRestLikeMain();
+    if (!converted) return false;
+
+    restRect = {0, 0, converted->GetWidth() - 1, converted->GetHeight() - 1};
+    mainRect = {0, 0, wm - 1, hm - 1};
+    progressTotal = p.width * 2;
+    progressCount = 0;
+
+    bool placed = PlacePicture(canvas.get(), mainPicture, p.mainX, p.mainY, full, lowMemory) &&
+                  PlacePicture(canvas.get(), converted, p.restX, p.restY, full, lowMemory);
+    if (side == kSideLeft) {
+        mainRect.left += firstExtent;
+        mainRect.right += firstExtent;
+    } else if (side == kSideTop) {
+        mainRect.top += firstExtent;
+        mainRect.bottom += firstExtent;
+    } else if (side == kSideRight) {
+        restRect.left += firstExtent;
+        restRect.right += firstExtent;
+    } else {
+        restRect.top += firstExtent;
+        restRect.bottom += firstExtent;
+    }
+    if (converted != restPicture) {
+        host->ReplaceRestPicture(converted);
+        restPicture = converted;
+    }
+    if (!placed) return false;
+    host->SetPicture(canvas.release());
+    return true;
+}
+
+bool CStitchTool::PrepareStitchDocument() {
+    if (!BuildCanvas(method == kMethodAuto)) return false;
+    host->SetStitchWork2(nullptr);
+    host->SetStitchWork(nullptr);
+    state = 0;
+    return true;
+}
+
+bool CStitchTool::ComposeFullLayout() { return BuildCanvas(true); }
+
+bool CStitchTool::ManualCompose() {
+    if (!host || !mainPicture || !restPicture || !host->Picture()) return false;
+    // R: the Rest picture at the origin; M: the Main picture placed so that
+    // mainPoint falls on restPoint.
+    Rect r{0, 0, restRect.right - restRect.left + 1, restRect.bottom - restRect.top + 1};
+    int dx = restPoint.x + mainRect.left - restRect.left - mainPoint.x;
+    int dy = restPoint.y + mainRect.top - restRect.top - mainPoint.y;
+    Rect m{dx, dy, dx + mainRect.right - mainRect.left + 1, dy + mainRect.bottom - mainRect.top + 1};
+    Rect u{std::min(r.left, m.left), std::min(r.top, m.top), std::max(r.right, m.right),
+           std::max(r.bottom, m.bottom)};
+    auto move = [&](Rect& a) {
+        a.left -= u.left;
+        a.right -= u.left;
+        a.top -= u.top;
+        a.bottom -= u.top;
+    };
+    move(r);
+    move(m);
+    int width = u.right - u.left, height = u.bottom - u.top;
+    if (width <= 0 || height <= 0 || width > 32767 || height > 32767) return false;
+
+    std::unique_ptr<CPicture> p(NewPictureLike(host->Picture(), 1, width, height));
+    if (!p) return false;
+    if (!mainPicture->CopyTo(p.get(), m.left, m.top, nullptr, lowMemory)) return false;
+    if (!restPicture->CopyTo(p.get(), r.left, r.top, nullptr, lowMemory)) return false;
+
+    if (blendEnabled) {
+        Rect i{std::max(r.left, m.left), std::max(r.top, m.top), std::min(r.right, m.right) - 1,
+               std::min(r.bottom, m.bottom) - 1};
+        if (i.left <= i.right && i.top <= i.bottom) {
+            Rect im{i.left - m.left, i.top - m.top, i.right - m.left, i.bottom - m.top};
+            if (!TransparentBlend(p.get(), mainPicture, i, im)) return false;
+        }
+    }
+    host->SetPicture(p.release());
+    host->SetStitchWork2(nullptr);
+    host->SetModified(true);
+    return true;
+}
+
+bool CStitchTool::TransparentBlend(CPicture* target, CPicture* main, const Rect& targetRect,
+                                   const Rect& mainRectIn) {
+    int n = mainRectIn.right - mainRectIn.left + 1;
+    if (n <= 0 || mainRectIn.bottom < mainRectIn.top) return true;
+    int b = blendBytes;
+    CGlobalBlock block;
+    std::uint8_t* rows = block.Allocate(kGlobalMoveable, std::uint64_t(n) * b * 2 + 8);
+    if (!rows) return false;
+    std::uint8_t* mainRow = rows;
+    std::uint8_t* targetRow = rows + std::size_t(n) * b;
+
+    BeginProgressWithCaption(kCaptionProcessing, 0, unsigned(mainRectIn.right - mainRectIn.left));
+    progressCount = 0;
+    int height = mainRectIn.bottom - mainRectIn.top;
+    bool ok = true;
+    for (int i = mainRectIn.bottom, t = targetRect.bottom; i >= mainRectIn.top; --i, --t) {
+        if (!main->ReadRow(mainRectIn.left, mainRectIn.right, i, mainRow) ||
+            !target->ReadRow(targetRect.left, targetRect.left + n - 1, t, targetRow)) {
+            ok = false;
+            break;
+        }
+        std::uint8_t* written = targetRow;
+        switch (side) {
+        case kSideRight:
+            BlendRow(mainRow, targetRow, n, -1, b);
+            break;
+        case kSideLeft:
+            BlendRow(targetRow, mainRow, n, -1, b);
+            written = mainRow;
+            break;
+        case kSideTop:
+            BlendRow(mainRow, targetRow, n, MulDiv(mainRectIn.bottom - i, 100, height + 1), b);
+            break;
+        default:
+            BlendRow(mainRow, targetRow, n, MulDiv(i - mainRectIn.top, 100, height + 1), b);
+            break;
+        }
+        if (!target->WriteRow(targetRect.left, targetRect.left + n - 1, t, written)) {
+            ok = false;
+            break;
+        }
+        StepProgress(unsigned(progressCount++));
+    }
+    EndProgress();
+    return ok;
+}

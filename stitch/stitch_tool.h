@@ -1,0 +1,171 @@
+// The stitch engine's record: the state the layout, the overlap search, the
+// merge and the composer share, and which the interactive stitch tool of the
+// application drives. Everything here works on pictures through row segments;
+// there are no windows in it. The application's mouse tool keeps its window
+// state (cursor, block bitmaps, scroll origin) itself and uses these fields.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "picture/bitmap.h"
+#include "picture/picture.h"
+
+// Sides at which the Rest picture is attached to the Main picture.
+enum StitchSide : std::int16_t {
+    kSideLeft = 0,
+    kSideTop = 1,
+    kSideRight = 2,
+    kSideBottom = 3,
+};
+
+// The stitch methods, by the control ids of the sheet's radio buttons.
+enum StitchMethod : std::int16_t {
+    kMethodManual = 1048,
+    kMethodSemiAuto = 1050,
+    kMethodAuto = 1053,
+};
+
+// The exact text shown when the search finds no usable overlap.
+inline constexpr const char* kOverlapNotInRange = "Overlap not in allowable range.";
+
+struct PointL {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    friend bool operator==(const PointL&, const PointL&) = default;
+};
+
+// What the engine needs of its surroundings: the stitch document's three
+// picture slots, the Rest page that takes the converted Rest picture, and a
+// place for messages to the user. The application implements it over its
+// document and sheet; the command-line tool and the tests over plain slots.
+class StitchHost {
+public:
+    virtual ~StitchHost() = default;
+    // The document's picture (the canvas of every step, finally the result).
+    virtual CPicture* Picture() = 0;
+    // Deletes the previous picture and takes this one (may be none).
+    virtual void SetPicture(CPicture* picture) = 0;
+    virtual CPicture* StitchWork() = 0;
+    virtual void SetStitchWork(CPicture* picture) = 0;
+    virtual void SetStitchWork2(CPicture* picture) = 0;
+    virtual void SetModified(bool modified) = 0;
+    // The Rest picture was converted to the Main picture's format: the host
+    // deletes the old Rest picture and owns the converted one from now on.
+    virtual void ReplaceRestPicture(CPicture* converted) = 0;
+    // A message box with an exclamation icon.
+    virtual void ShowMessage(const std::string& text) = 0;
+};
+
+// A host that simply owns its pictures: for the command-line tool and tests.
+class PlainStitchHost : public StitchHost {
+public:
+    PlainStitchHost(std::unique_ptr<CPicture> main, std::unique_ptr<CPicture> rest);
+    CPicture* Picture() override { return picture_.get(); }
+    void SetPicture(CPicture* picture) override { picture_.reset(picture); }
+    CPicture* StitchWork() override { return work_.get(); }
+    void SetStitchWork(CPicture* picture) override { work_.reset(picture); }
+    void SetStitchWork2(CPicture* picture) override { work2_.reset(picture); }
+    void SetModified(bool modified) override { modified_ = modified; }
+    void ReplaceRestPicture(CPicture* converted) override { rest_.reset(converted); }
+    void ShowMessage(const std::string& text) override { lastMessage_ = text; }
+
+    CPicture* Main() { return main_.get(); }
+    CPicture* Rest() { return rest_.get(); }
+    bool Modified() const { return modified_; }
+    const std::string& LastMessage() const { return lastMessage_; }
+    // Gives the document's picture away.
+    std::unique_ptr<CPicture> TakePicture() { return std::move(picture_); }
+
+private:
+    std::unique_ptr<CPicture> main_, rest_, picture_, work_, work2_;
+    bool modified_ = false;
+    std::string lastMessage_;
+};
+
+// The most search blocks, and the size of the match lists: every accepted
+// block plus the pair that closes the lists at the Rest picture's last row.
+inline constexpr int kMaxFeatures = 100;
+inline constexpr int kMaxMatches = kMaxFeatures + 1;
+
+class CStitchTool {
+public:
+    CStitchTool() = default;
+    CStitchTool(const CStitchTool&) = delete;
+    CStitchTool& operator=(const CStitchTool&) = delete;
+
+    // What the sheet's "&Stitch" button hands over (the sources stay the
+    // host's; the Rest picture may be replaced by its converted form).
+    void Begin(StitchHost* host, CPicture* main, CPicture* rest, int side, int overlapPixels,
+               int method, bool lowMemory);
+
+    // Preparation: the full layout (Auto) or the strip around the seam
+    // (Manual, Semi-Auto) becomes the host's picture. False on failure; the
+    // caller reports "Out of memory".
+    bool PrepareStitchDocument();
+    // The full layout replaces whatever the host's picture is.
+    bool ComposeFullLayout();
+    // Manual: places the Rest picture so that restPoint and mainPoint coincide.
+    bool ManualCompose();
+    bool TransparentBlend(CPicture* target, CPicture* main, const Rect& targetRect,
+                          const Rect& mainRect);
+
+    bool AutoStitch();
+    bool SemiAutoStitch();
+    bool NormaliseLayout();
+    bool SearchMatches();
+    bool RestoreLayout();
+    // Number of blocks found (0..kMaxFeatures) in area a (inclusive) of rest.
+    int FindFeatureBlocks(CPicture* rest, const Rect& area, PointL* out);
+    // True when a match is accepted; out is its top-left corner in canvas.
+    bool MatchBlock(CPicture* rest, const Rect& block, CPicture* canvas, const Rect& window,
+                    PointL* out);
+    bool MergeAlongMatches(CPicture* rest, CPicture* canvas, const PointL* restPoints,
+                           const PointL* mainPoints, int n, int mainExtent);
+    // The crop after the merge, over the bounds the merge left in clipRect.
+    bool CropMerged(CPicture* canvas);
+
+    // Fields shared with the interactive tool, named as the tool names them.
+    std::int16_t state = 0;            // 0 idle, 1 choosing the block, 2 carrying it
+    Rect clipRect;                     // the merge's bounds (the tool: the cursor confinement)
+    PointL restPoint, mainPoint;       // reference points in full-layout coordinates
+    std::int16_t blockW = 16, blockH = 16;
+    PointL features[kMaxFeatures];
+    PointL matchMain[kMaxMatches];
+    PointL matchRest[kMaxMatches];
+    std::int16_t searchHalfRange = 0, offsetX = 0, marginY = 0, offsetY = 0;
+    std::int32_t progressTotal = 0, progressCount = 0;
+    std::int16_t method = kMethodAuto;
+    Rect restRect, mainRect;           // inclusive, in the full layout
+    std::int16_t side = kSideRight;
+    bool blendEnabled = true;
+    std::int16_t overlap = 32;         // from the sheet; the search reuses it
+    std::int16_t firstExtent = 0;
+    std::int16_t blendBytes = 3;
+    bool result = false;
+    bool lowMemory = false;
+    // The overlap chosen on the sheet, kept for Auto's first search window.
+    std::int16_t chosenOverlap = 32;
+    // Auto: until the first match, the window spans every position the
+    // chosen overlap allows.
+    bool wideFirstWindow = false;
+
+    StitchHost* host = nullptr;
+    CPicture* mainPicture = nullptr;
+    CPicture* restPicture = nullptr;   // the converted one after the preparation
+
+private:
+    bool BuildCanvas(bool full);
+    // The Rest picture in the Main picture's format (possibly itself); none on failure.
+    CPicture* ConvertRestLikeMain();
+    // Turns the canvas for the search (forward) or back; false on failure.
+    bool TurnCanvas(bool forward);
+};
+
+// BlendRow over bytes per pixel b (3 or 1): see blend.cpp.
+void BlendRow(const std::uint8_t* src, std::uint8_t* dst, int count, int percent, int bytes);
+// How many Rest rows fall on canvas row u (restRows > canvasRows), or whether
+// canvas row u + 1 moves on to the next Rest row (otherwise).
+int RowsForSegment(int canvasRows, int restRows, int u);
+// The texture score of block (inclusive) of picture; buffer holds 16 x 16 x bytes.
+std::int64_t TextureScore(CPicture* picture, const Rect& block, std::uint8_t* buffer, int bytes);

@@ -1,0 +1,176 @@
+// Auto and Semi-Auto on pairs cut from one textured picture with a known
+// overlap and a known shift across the seam: the result must reproduce the
+// picture exactly.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "picture/transform.h"
+#include "platform/profile.h"
+#include "platform/system.h"
+#include "stitch/stitch_setup.h"
+#include "stitch/stitch_tool.h"
+#include "stitch_test_support.h"
+
+using namespace stitchtest;
+
+namespace {
+
+constexpr int kW = 800, kH = 400, kTop = 20;
+
+CPicture* Original() {
+    static std::unique_ptr<CPicture> original = MakeTextured(2 * kW, kH + 2 * kTop);
+    return original.get();
+}
+
+struct Pair {
+    std::unique_ptr<CPicture> main, rest;
+};
+
+// Main: the left kW columns; Rest: kW columns overlapping it by overlap
+// pixels, cut shift rows lower.
+Pair CutPair(int overlap, int shift) {
+    return {Cut(Original(), 0, kTop, kW, kH), Cut(Original(), kW - overlap, kTop + shift, kW, kH)};
+}
+
+// Where the result lies in the original (its left column is the Main
+// picture's first), or -1 when it is nowhere exactly.
+int ExactRowInOriginal(CPicture* result) {
+    for (int y = 0; y <= 2 * kTop + 10; ++y)
+        if (MaxDifferenceAt(result, Original(), 0, y) == 0) return y;
+    return -1;
+}
+
+std::unique_ptr<CPicture> Stitch(Pair pair, int side, int percent, int method, PointL mainAt = {},
+                                 PointL restAt = {}, std::string* message = nullptr) {
+    PlainStitchHost host(std::move(pair.main), std::move(pair.rest));
+    bool ok = RunStitch(host, side, percent, method, mainAt, restAt);
+    if (message) *message = host.LastMessage();
+    return ok ? host.TakePicture() : nullptr;
+}
+
+// Transforms both pictures of a pair so that side Right becomes another side.
+Pair Turned(Pair pair, int side) {
+    auto turn = [side](std::unique_ptr<CPicture> p) {
+        if (side == kSideLeft) {
+            MirrorHorizontal(p.get(), false);
+            return p;
+        }
+        std::unique_ptr<CPicture> q(NewPictureLike(p.get(), 0, p->GetHeight(), p->GetWidth()));
+        if (side == kSideTop) RotateLeft(p.get(), q.get(), false);
+        else RotateRight(p.get(), q.get(), false);
+        return q;
+    };
+    return {turn(std::move(pair.main)), turn(std::move(pair.rest))};
+}
+
+std::unique_ptr<CPicture> TurnBack(std::unique_ptr<CPicture> p, int side) {
+    return Turned({std::move(p), MakeFlat(ptTrueColor24, 1, 1, 0)}, side == kSideLeft ? kSideLeft
+                                                                   : side == kSideTop ? kSideBottom
+                                                                                      : kSideTop)
+        .main;
+}
+
+}  // namespace
+
+TEST(AutoStitch, ReproducesThePictureForOverlapsAndShifts) {
+    for (int percent : {8, 15, 25, 40}) {
+        for (int shift : {0, 4, -3}) {
+            int overlap = kW * percent / 100;
+            auto result = Stitch(CutPair(overlap, shift), kSideRight, percent, kMethodAuto);
+            ASSERT_TRUE(result) << percent << "% shift " << shift;
+            EXPECT_GE(result->GetWidth(), 2 * kW - overlap - 2) << percent;
+            EXPECT_GE(result->GetHeight(), kH - std::abs(shift) - 2) << percent;
+            int at = ExactRowInOriginal(result.get());
+            EXPECT_EQ(at, kTop + std::max(shift, 0)) << percent << "% shift " << shift;
+        }
+    }
+}
+
+TEST(AutoStitch, FindsAnOverlapSmallerThanTheChosenRange) {
+    auto result = Stitch(CutPair(120, 2), kSideRight, 30, kMethodAuto);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->GetWidth(), 2 * kW - 120 - 1);
+    EXPECT_EQ(ExactRowInOriginal(result.get()), kTop + 2);
+}
+
+TEST(AutoStitch, FlatRestIsNotInAllowableRange) {
+    Pair pair = CutPair(200, 0);
+    pair.rest = MakeFlat(ptTrueColor24, kW, kH, MakeRgb(40, 80, 120));
+    std::string message;
+    EXPECT_FALSE(Stitch(std::move(pair), kSideRight, 25, kMethodAuto, {}, {}, &message));
+    EXPECT_EQ(message, kOverlapNotInRange);
+}
+
+TEST(SemiAutoStitch, RefinesRoughPointsToAnExactResult) {
+    for (int percent : {8, 25, 40}) {
+        int overlap = kW * percent / 100;
+        int shift = 3;
+        // The user clicked 3 pixels right and 2 pixels low of the true spot.
+        PointL restAt{30, 200 - shift};
+        PointL mainAt{kW - overlap + 30 + 3, 200 + 2};
+        auto result = Stitch(CutPair(overlap, shift), kSideRight, percent, kMethodSemiAuto, mainAt,
+                             restAt);
+        ASSERT_TRUE(result) << percent;
+        EXPECT_GE(result->GetWidth(), 2 * kW - overlap - 2);
+        EXPECT_EQ(ExactRowInOriginal(result.get()), kTop + shift) << percent;
+    }
+}
+
+TEST(StitchSides, LeftTopBottomAreTheMirroredAndTurnedRightCase) {
+    const int overlap = 200, shift = 5;
+    auto right = Stitch(CutPair(overlap, shift), kSideRight, 25, kMethodAuto);
+    ASSERT_TRUE(right);
+    PointL restAt{30, 150}, mainAt{kW - overlap + 32, 150 + shift + 1};
+    auto rightSemi = Stitch(CutPair(overlap, shift), kSideRight, 25, kMethodSemiAuto, mainAt, restAt);
+    ASSERT_TRUE(rightSemi);
+    for (int side : {kSideLeft, kSideTop, kSideBottom}) {
+        auto result = Stitch(Turned(CutPair(overlap, shift), side), side, 25, kMethodAuto);
+        ASSERT_TRUE(result) << side;
+        auto back = TurnBack(std::move(result), side);
+        EXPECT_TRUE(SamePictures(back.get(), right.get())) << side;
+
+        // Semi-Auto with the same clicks, carried into each picture's own frame.
+        auto own = [side](PointL p, int w, int h) -> PointL {
+            if (side == kSideLeft) return {w - 1 - p.x, p.y};
+            if (side == kSideTop) return {p.y, w - 1 - p.x};
+            return {h - 1 - p.y, p.x};
+        };
+        auto semi = Stitch(Turned(CutPair(overlap, shift), side), side, 25, kMethodSemiAuto,
+                           own(mainAt, kW, kH), own(restAt, kW, kH));
+        ASSERT_TRUE(semi) << side;
+        auto semiBack = TurnBack(std::move(semi), side);
+        EXPECT_TRUE(SamePictures(semiBack.get(), rightSemi.get())) << side;
+    }
+}
+
+TEST(StitchMemory, SwapFilesGiveTheSamePictureAsMemory) {
+    auto inMemory = Stitch(CutPair(160, 2), kSideRight, 20, kMethodAuto);
+    ASSERT_TRUE(inMemory);
+
+    // Under a budget smaller than one picture, every picture lives in its swap file.
+    platform::SetMemoryBudget(200000);
+    Pair pair = CutPair(160, 2);
+    EXPECT_EQ(pair.main->GetStoreState(), kStateOnDisk);
+    EXPECT_TRUE(StitchNeedsLowMemory(pair.main.get(), pair.rest.get()));
+    PlainStitchHost host(std::move(pair.main), std::move(pair.rest));
+    bool ok = RunStitch(host, kSideRight, 20, kMethodAuto, {}, {}, true);
+    platform::SetMemoryBudget(0);
+    ASSERT_TRUE(ok);
+    EXPECT_TRUE(SamePictures(host.Picture(), inMemory.get()));
+
+    // "ForceSwap" moves the sources out before composing.
+    std::string ini = platform::TempDirectory() + "/stitch_force_swap_test.ini";
+    platform::SetProfilePath(ini);
+    platform::WriteProfileInt("MainWindow", "ForceSwap", 1);
+    Pair again = CutPair(160, 2);
+    PlainStitchHost forced(std::move(again.main), std::move(again.rest));
+    ok = RunStitch(forced, kSideRight, 20, kMethodAuto);
+    EXPECT_EQ(forced.Main()->GetStoreState(), kStateOnDisk);
+    platform::SetProfilePath("");
+    std::remove(ini.c_str());
+    ASSERT_TRUE(ok);
+    EXPECT_TRUE(SamePictures(forced.Picture(), inMemory.get()));
+}
