@@ -27,11 +27,22 @@ public:
     CImageStore(const CImageStore&) = delete;
     CImageStore& operator=(const CImageStore&) = delete;
 
+    // Each of the three first releases what the store held. New bytes are
+    // zero in memory and on disk alike. Memory beyond platform::AvailableMemory
+    // (the memory budget, when one is set) is refused; Allocate then makes
+    // room and, with kStoreSwapFile, falls back to a swap file. 1 or 0.
     int Allocate(std::uint64_t size, int flags);
     int AllocateInMemory(std::uint64_t size);
+    // A new swap file "~tsv%04x.tmp" in platform::TempDirectory(), created
+    // exclusively with its whole length reserved.
     int AllocateOnDisk(std::uint64_t size);
-    void Empty();
+    void Empty();  // memory freed or swap file deleted; size 0, in memory
+    // The block becomes the store's bytes; 0 (and the block freed) when it is
+    // none or unusable.
     int AttachHandle(HGlobal block);
+    // Brings the store into memory, gives its block away and leaves the store
+    // empty. None when the store is empty or cannot come back into memory (the
+    // store then keeps its bytes).
     HGlobal DetachHandle();
 
     int ReadByte(std::uint64_t offset, std::uint8_t& value);
@@ -48,6 +59,8 @@ public:
     std::uint8_t* GetMemory() const;
     const std::string& SwapFileName() const { return swapFileName_; }
 
+    // Both return 1 also when there is nothing to do. A failed SwapOut keeps
+    // the bytes in memory, a failed SwapIn keeps them in the file.
     int SwapOut();
     int SwapIn();
     // Moves the store to the most-recently-used end; with makeRoom, runs MakeRoom.
