@@ -71,8 +71,20 @@ bool KeyValue(const std::string& line, std::string& key, std::string& value) {
     return !key.empty();
 }
 
+// Settings files are small; anything else at the path (a device, a
+// directory, a huge file) reads as no settings and is never replaced.
+constexpr off_t kLargestProfile = 4 << 20;
+
+bool UsableFile(const std::string& path, bool& exists) {
+    struct stat info {};
+    exists = stat(path.c_str(), &info) == 0;
+    return !exists || (S_ISREG(info.st_mode) && info.st_size <= kLargestProfile);
+}
+
 std::vector<std::string> ReadLines(const std::string& path) {
     std::vector<std::string> lines;
+    bool exists = false;
+    if (!UsableFile(path, exists) || !exists) return lines;
     std::ifstream in(path, std::ios::binary);
     if (!in) return lines;
     std::string line;
@@ -199,6 +211,8 @@ int WriteProfileString(const std::string& section, const std::string& key,
         return 0;
 
     const std::string path = ProfilePath();
+    bool exists = false;
+    if (!UsableFile(path, exists)) return 0;
     std::vector<std::string> lines = ReadLines(path);
     const Location where = Find(lines, name, keyName);
     const std::string entry = keyName + "=" + value;

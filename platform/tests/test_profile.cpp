@@ -97,6 +97,14 @@ TEST_F(ProfileTest, RefusesWritesThatWouldBreakTheFile) {
     EXPECT_EQ(platform::WriteProfileString("S]", "A", "v"), 0);
     EXPECT_EQ(platform::WriteProfileString("", "A", "v"), 0);
     EXPECT_EQ(ReadFile(), "[S]\nA=1\n");
+
+    // Something other than a file at the path is neither read nor replaced.
+    platform::SetProfilePath("/dev/zero");
+    EXPECT_EQ(platform::GetProfileString("S", "A", "d"), "d");
+    EXPECT_EQ(platform::WriteProfileString("S", "A", "v"), 0);
+    platform::SetProfilePath(dir_);
+    EXPECT_EQ(platform::WriteProfileString("S", "A", "v"), 0);
+    EXPECT_TRUE(fs::is_directory(dir_));
 }
 
 TEST_F(ProfileTest, PathComesFromTheEnvironment) {
