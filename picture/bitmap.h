@@ -57,7 +57,8 @@ public:
     PaletteEntry& operator[](int i) { return entries_[std::size_t(i)]; }
     const std::vector<PaletteEntry>& Entries() const { return entries_; }
     std::vector<PaletteEntry>& Entries() { return entries_; }
-    // Index of the entry nearest to the 0x00BBGGRR colour (squared distance).
+    // Index of the entry nearest to the 0x00BBGGRR colour (squared distance;
+    // the first of equals); -1 for an empty palette.
     int NearestIndex(std::uint32_t colour) const;
 
 private:

@@ -24,6 +24,11 @@ enum PictureType : std::int16_t {
     ptUnknown = 9,
 };
 
+// Pictures are at most this many pixels each way.
+constexpr int kMaxPictureSide = 32767;
+// Resolution taken when a picture is created without one (no screen in the core).
+constexpr int kDefaultDpi = 96;
+
 int BitsForType(int type);
 int ColoursForType(int type);
 int StandardColourCount(int type);
@@ -68,6 +73,8 @@ public:
     const Palette* GetPalette() const { return palette_.get(); }
     bool IsSameFormat(const CPicture& other) const;
     int GetStoreState() const { return store_.GetState(); }
+    // Bytes a row segment of this picture takes in a caller's buffer (every
+    // depth); 0 without a header or for a segment outside the picture.
     std::uint64_t SegmentBytes(int x0, int x1) const;
     bool HasHeader() const { return header_ != nullptr; }
     const BitmapInfoHeader* GetHeader() const { return header_; }
@@ -83,7 +90,9 @@ public:
     int SetPalette(const Palette* palette);
     void RefineGrayType();
 
-    // Row, column and pixel access.
+    // Row, column and pixel access. Segments that start outside the picture
+    // (x0 or y negative, x0 at or beyond the width) are refused; x1 and y
+    // are clamped to the last column and row.
     int ReadRow(int x0, int x1, int y, void* buffer);
     int WriteRow(int x0, int x1, int y, const void* buffer);
     int WriteColumn(int x, int y0, int y1, const void* buffer);
@@ -109,6 +118,19 @@ public:
     int SwapIn();
 
 protected:
+    int AllocateHeaderBlock();
+    // Orders x0 <= x1, clamps x1 and y into the picture; false when there is
+    // no header or the segment starts outside the picture.
+    bool ClampSegment(int& x0, int& x1, int& y) const;
+    std::uint64_t RowOffset(int y) const;
+    std::uint64_t ImageBytes() const;
+    // The rows in memory, or none when the store is on disk or too short.
+    std::uint8_t* ResidentImage() const;
+    int FillArea(std::uint32_t colour, int left, int right, int top, int bottom,
+                 std::uint8_t* block);
+    int CopyArea(CPicture* destination, int x0, int x1, int y0, int y1, int dx, int dy,
+                 bool topDown, std::uint8_t* block, int captionId, bool progress);
+
     std::int16_t type_ = ptGray256;
     int headerSize_ = 1064;
     std::unique_ptr<Palette> palette_;
@@ -129,6 +151,11 @@ public:
 // The process-wide shared row buffer: at least bytes long (0 means 32767).
 // Never freed while the system runs. Throws std::bad_alloc when it cannot grow.
 std::uint8_t* SharedRowBuffer(std::uint64_t bytes);
+
+// Fills pattern with n pixels of colour in the format of bits (1 bit: all set
+// when colour is non-zero; 4 bits: the index in both nibbles; 8 bits: the
+// index; 16 bits: the value; 24 and 32 bits: 0x00BBGGRR as blue, green, red).
+void BuildFillPattern(std::uint8_t* pattern, int bits, std::uint64_t n, std::uint32_t colour);
 
 void BuildInfoHeader(BitmapInfoHeader* header, int type, int width, int height, int xDpi,
                      int yDpi);

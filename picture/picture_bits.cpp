@@ -1,0 +1,82 @@
+#include "picture/picture_bits.h"
+
+#include <array>
+#include <cstring>
+#include <utility>
+
+namespace picture_bits {
+namespace {
+
+inline std::uint64_t LoadBigEndian(const std::uint8_t* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return __builtin_bswap64(v);
+}
+
+inline void StoreBigEndian(std::uint8_t* p, std::uint64_t v) {
+    v = __builtin_bswap64(v);
+    std::memcpy(p, &v, sizeof v);
+}
+
+constexpr std::array<std::uint8_t, 256> MakeReversedBits() {
+    std::array<std::uint8_t, 256> table{};
+    for (int i = 0; i < 256; ++i) {
+        int r = 0;
+        for (int b = 0; b < 8; ++b)
+            if (i & (1 << b)) r |= 0x80 >> b;
+        table[std::size_t(i)] = std::uint8_t(r);
+    }
+    return table;
+}
+constexpr std::array<std::uint8_t, 256> kReversedBits = MakeReversedBits();
+
+inline std::uint8_t SwapNibbles(std::uint8_t b) { return std::uint8_t((b << 4) | (b >> 4)); }
+
+}  // namespace
+
+void ShiftLeft(std::uint8_t* dst, const std::uint8_t* src, std::size_t count, std::size_t srcCount,
+               unsigned shift) {
+    const unsigned back = 8 - shift;
+    std::size_t i = 0;
+    // Whole words while nine source bytes are at hand.
+    for (; i + 8 <= count && i + 9 <= srcCount; i += 8)
+        StoreBigEndian(dst + i, (LoadBigEndian(src + i) << shift) | (src[i + 8] >> back));
+    for (; i < count; ++i) {
+        const unsigned a = i < srcCount ? src[i] : 0;
+        const unsigned b = i + 1 < srcCount ? src[i + 1] : 0;
+        dst[i] = std::uint8_t((a << shift) | (b >> back));
+    }
+}
+
+void ShiftRight(std::uint8_t* dst, const std::uint8_t* src, std::size_t count, std::size_t srcCount,
+                unsigned shift) {
+    const unsigned back = 8 - shift;
+    if (count == 0) return;
+    dst[0] = std::uint8_t(srcCount > 0 ? src[0] >> shift : 0);
+    std::size_t i = 1;
+    for (; i + 8 <= count && i + 8 <= srcCount; i += 8)
+        StoreBigEndian(dst + i,
+                       (LoadBigEndian(src + i) >> shift) | (std::uint64_t(src[i - 1]) << (64 - shift)));
+    for (; i < count; ++i) {
+        const unsigned a = i - 1 < srcCount ? src[i - 1] : 0;
+        const unsigned b = i < srcCount ? src[i] : 0;
+        dst[i] = std::uint8_t((a << back) | (b >> shift));
+    }
+}
+
+void MirrorBytes(std::uint8_t* bytes, std::size_t count, int bits) {
+    auto mirror = [bits](std::uint8_t b) {
+        return bits == 1 ? kReversedBits[b] : SwapNibbles(b);
+    };
+    std::size_t i = 0, j = count;
+    while (i + 1 < j) {
+        --j;
+        const std::uint8_t a = mirror(bytes[i]);
+        bytes[i] = mirror(bytes[j]);
+        bytes[j] = a;
+        ++i;
+    }
+    if (i + 1 == j) bytes[i] = mirror(bytes[i]);
+}
+
+}  // namespace picture_bits

@@ -1,0 +1,25 @@
+// Bulk shifting and mirroring of packed 1- and 4-bit rows, a machine word at
+// a time. Used by the picture's row operations only.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+namespace picture_bits {
+
+// dst[i] = src[i] << shift | src[i + 1] >> (8 - shift) for i < count: the bit
+// stream moves left by shift bits (0 < shift < 8). src holds srcCount bytes;
+// bytes beyond them read as 0. dst may equal src.
+void ShiftLeft(std::uint8_t* dst, const std::uint8_t* src, std::size_t count,
+               std::size_t srcCount, unsigned shift);
+
+// dst[i] = src[i - 1] << (8 - shift) | src[i] >> shift for i < count: the bit
+// stream moves right by shift bits (0 < shift < 8). src[-1] and bytes beyond
+// srcCount read as 0. dst must not overlap src.
+void ShiftRight(std::uint8_t* dst, const std::uint8_t* src, std::size_t count,
+                std::size_t srcCount, unsigned shift);
+
+// Reverses the order of the count bytes and of the pixels within each byte
+// (bits: 1 or 4), in place.
+void MirrorBytes(std::uint8_t* bytes, std::size_t count, int bits);
+
+}  // namespace picture_bits
