@@ -38,25 +38,10 @@ private:
     CGlobalBlock block_;
 };
 
-// Progress over a range, ended on every path.
-class Progress {
-public:
-    Progress(bool on, int caption, unsigned first, unsigned last) : on_(on) {
-        if (on_) BeginProgressWithCaption(caption, first, last);
-    }
-    ~Progress() {
-        if (on_) EndProgress();
-    }
-    // Moves the gauge every sixteenth index.
-    void Row(unsigned index, unsigned position) const {
-        if (on_ && index % 16 == 0) StepProgress(position);
-    }
-    // Moves the gauge; true when the user pressed Escape.
-    bool Step(unsigned position) const { return on_ && StepProgress(position); }
-
-private:
-    bool on_;
-};
+// Moves the gauge on every sixteenth row index.
+void StepRow(const ScopedProgress& gauge, int index, int position) {
+    if (index % 16 == 0) gauge.Step(unsigned(position));
+}
 
 int Bits(const CPicture* p) { return p->GetBitCount(); }
 
@@ -92,6 +77,18 @@ public:
     std::uint8_t* Target(int y, std::uint8_t* buffer) const { return base_ ? Direct(y) : buffer; }
     // Completes a write of row y from a pointer Fetch or Target gave.
     bool Put(int y, std::uint8_t* row) const { return base_ || p_->WriteStoredRow(y, row); }
+    // Pixels x0..x1 of row y into buffer, or from it, for pixels of at least
+    // 8 bits (pixel bytes each).
+    bool ReadSegment(int x0, int x1, int y, std::uint8_t* buffer, int pixel) const {
+        if (!base_) return p_->ReadRow(x0, x1, y, buffer);
+        std::memcpy(buffer, Direct(y) + std::size_t(x0) * pixel, std::size_t(x1 - x0 + 1) * pixel);
+        return true;
+    }
+    bool WriteSegment(int x0, int x1, int y, const std::uint8_t* buffer, int pixel) const {
+        if (!base_) return p_->WriteRow(x0, x1, y, buffer);
+        std::memcpy(Direct(y) + std::size_t(x0) * pixel, buffer, std::size_t(x1 - x0 + 1) * pixel);
+        return true;
+    }
 
 private:
     CPicture* p_;
@@ -112,33 +109,28 @@ bool QuarterTurnPair(CPicture* source, CPicture* destination) {
 
 // The fast path of the direct quarter turns: both packed images resident and
 // small, pixels of at least 8 bits moved straight between the stores.
+// Destination stored row i, pixel j takes source (x = i, y = j) turning left
+// and source (x = w - 1 - i, y = h - 1 - j) turning right.
 bool FastQuarterTurn(CPicture* source, CPicture* destination, bool left) {
     const int bits = Bits(source);
     if (bits < 8) return false;
     Rows s(source), d(destination);
     if (!s.Resident() || !d.Resident()) return false;
-    const int w = source->GetWidth(), h = source->GetHeight();
     auto packed = [](CPicture* p) {
         return std::uint64_t(p->GetHeight()) * p->GetRowBytes() + std::uint64_t(p->GetHeaderSize());
     };
     if (packed(source) >= kFastLimit || packed(destination) >= kFastLimit) return false;
+    const int w = source->GetWidth(), h = source->GetHeight();
     const std::ptrdiff_t pixel = (bits + 1) / 8;
     const std::ptrdiff_t stride = std::ptrdiff_t(s.RowBytes());
-    // Destination stored row i, pixel j takes source (x = i, y = j) turning
-    // left, source (x = w - 1 - i, y = h - 1 - j) turning right.
-    const std::uint8_t* origin;
-    std::ptrdiff_t stepI, stepJ;
-    if (left) {
-        origin = s.Direct(0);  // picture row 0 is the last stored row
-        stepI = pixel;
-        stepJ = -stride;
-    } else {
-        origin = s.Direct(h - 1) + (w - 1) * pixel;
-        stepI = -pixel;
-        stepJ = stride;
-    }
-    transform_rows::TransposePixels(d.Direct(w - 1), std::ptrdiff_t(d.RowBytes()), origin, stepI,
-                                    stepJ, w, h, bits);
+    // Picture row 0 is the last stored row.
+    if (left)
+        transform_rows::TransposePixels(d.Direct(w - 1), std::ptrdiff_t(d.RowBytes()), s.Direct(0),
+                                        pixel, -stride, w, h, bits);
+    else
+        transform_rows::TransposePixels(d.Direct(w - 1), std::ptrdiff_t(d.RowBytes()),
+                                        s.Direct(h - 1) + (w - 1) * pixel, -pixel, stride, w, h,
+                                        bits);
     return true;
 }
 
@@ -149,7 +141,7 @@ int DirectQuarterTurn(CPicture* source, CPicture* destination, bool progress, bo
     const int w = source->GetWidth(), h = source->GetHeight();
     const std::uint64_t segment = source->GetRowBytes() + 1;
     RowBlock block(left ? 4 * segment : segment);
-    Progress gauge(progress, IDS_ROTATING, 0, unsigned(h - 1));
+    ScopedProgress gauge(progress, IDS_ROTATING, 0, unsigned(h - 1));
     std::uint8_t* row = block.Get();
     for (int y = h - 1; y >= 0; --y) {
         if (left) {
@@ -159,7 +151,7 @@ int DirectQuarterTurn(CPicture* source, CPicture* destination, bool progress, bo
             if (!source->ReadRow(0, w - 1, y, row)) return 0;
             if (!destination->WriteColumn(h - 1 - y, 0, w - 1, row)) return 0;
         }
-        gauge.Row(unsigned(y), unsigned(h - 1 - y));
+        StepRow(gauge, y, h - 1 - y);
     }
     return 1;
 }
@@ -185,12 +177,55 @@ int QuarterTurn(CPicture* source, CPicture* destination, bool progress, bool* ca
     if (cancelled) *cancelled = false;
     if (!QuarterTurnPair(source, destination)) return 0;
     const long tiles = TileCount(source);
-    Scratch scratch;
-    if (tiles < kTiledFrom || !scratch.Make(source))
-        return DirectQuarterTurn(source, destination, progress, left);
+    if (tiles < kTiledFrom) return DirectQuarterTurn(source, destination, progress, left);
+    const int w = source->GetWidth(), h = source->GetHeight(), bits = Bits(source);
 
-    const int w = source->GetWidth(), h = source->GetHeight();
-    Progress gauge(progress, IDS_ROTATING, 0, unsigned(tiles));
+    // Pixels of whole bytes: each tile's source rows are read as segments
+    // into a compact block, turned there and written as segments of the
+    // destination's rows.
+    if (bits >= 8) {
+        const int pixel = (bits + 1) / 8;
+        const std::ptrdiff_t stride = kTile * pixel + 4;
+        RowBlock block(2 * std::uint64_t(stride) * kTile);
+        std::uint8_t* in = block.Get();
+        std::uint8_t* out = block.Get(std::uint64_t(stride) * kTile);
+        Rows s(source), d(destination);
+        ScopedProgress gauge(progress, IDS_ROTATING, 0, unsigned(tiles));
+        unsigned done = 0;
+        // Destination rows i0.. and columns j0.. of the tile; the source
+        // columns x0.. and rows y0.. they come from.
+        for (int i0 = 0; i0 < w; i0 += kTile)
+            for (int j0 = 0; j0 < h; j0 += kTile) {
+                if (gauge.Step(done++)) {
+                    if (cancelled) *cancelled = true;
+                    return 0;
+                }
+                const int tw = std::min(kTile, w - i0), th = std::min(kTile, h - j0);
+                const int x0 = left ? i0 : w - i0 - tw, y0 = left ? j0 : h - j0 - th;
+                for (int r = 0; r < th; ++r)
+                    if (!s.ReadSegment(x0, x0 + tw - 1, y0 + r, in + r * stride, pixel)) return 0;
+                // Destination row i of the tile, pixel j: source column x0 + i,
+                // row y0 + j turning left; column x0 + tw - 1 - i, row
+                // y0 + th - 1 - j turning right.
+                if (left)
+                    transform_rows::TransposePixels(out, stride, in, pixel, stride, tw, th, bits);
+                else
+                    transform_rows::TransposePixels(out, stride,
+                                                    in + (th - 1) * stride + (tw - 1) * pixel,
+                                                    -pixel, -stride, tw, th, bits);
+                // Destination stored row i is picture row w - 1 - i.
+                for (int i = 0; i < tw; ++i)
+                    if (!d.WriteSegment(j0, j0 + th - 1, w - 1 - (i0 + i), out + i * stride, pixel))
+                        return 0;
+            }
+        return 1;
+    }
+
+    // Sub-byte pixels: through two scratch pictures of one tile in memory,
+    // copied from and to the pictures in row segments.
+    Scratch scratch;
+    if (!scratch.Make(source)) return DirectQuarterTurn(source, destination, progress, left);
+    ScopedProgress gauge(progress, IDS_ROTATING, 0, unsigned(tiles));
     unsigned done = 0;
     // One tile: copy the source rectangle into the first scratch picture,
     // turn it into the second and copy that into the destination, which
@@ -229,7 +264,7 @@ int MirrorHorizontal(CPicture* picture, bool progress) {
     Rows rows(picture);
     const std::uint64_t n = rows.RowBytes();
     RowBlock block(2 * n + 8);
-    Progress gauge(progress, IDS_MIRRORING, 0, unsigned(h - 1));
+    ScopedProgress gauge(progress, IDS_MIRRORING, 0, unsigned(h - 1));
     for (int y = h - 1; y >= 0; --y) {
         std::uint8_t* row = rows.Fetch(y, block.Get());
         if (!row) return 0;
@@ -237,7 +272,7 @@ int MirrorHorizontal(CPicture* picture, bool progress) {
         std::memcpy(copy, row, n);
         transform_rows::ReversePixels(row, copy, w, bits);
         if (!rows.Put(y, row)) return 0;
-        gauge.Row(unsigned(y), unsigned(h - 1 - y));
+        StepRow(gauge, y, h - 1 - y);
     }
     return 1;
 }
@@ -257,7 +292,7 @@ int MirrorRows(CPicture* picture, bool progress, bool reverse) {
     std::uint8_t* a = block.Get();
     std::uint8_t* b = block.Get(stride);
     std::uint8_t* keep = block.Get(2 * stride);
-    Progress gauge(progress, IDS_MIRRORING, 0, unsigned(h / 2));
+    ScopedProgress gauge(progress, IDS_MIRRORING, 0, unsigned(h / 2));
     int f = 0;
     for (int g = h - 1; g >= (h + 1) / 2; --g) {
         std::uint8_t* top = rows.Fetch(f, a);
@@ -272,7 +307,7 @@ int MirrorRows(CPicture* picture, bool progress, bool reverse) {
         }
         if (!rows.Put(f, top) || !rows.Put(g, bottom)) return 0;
         ++f;
-        gauge.Row(unsigned(f), unsigned(f));
+        StepRow(gauge, f, f);
     }
     if (reverse && h % 2 == 1) {
         const int middle = (h - 1) / 2;
@@ -319,7 +354,7 @@ int RotateHalfInto(CPicture* source, CPicture* destination, bool progress) {
     RowBlock block(2 * (n + 4));
     std::uint8_t* in = block.Get();
     std::uint8_t* out = block.Get(n + 4);
-    Progress gauge(progress, IDS_ROTATING, 0, unsigned(h - 1));
+    ScopedProgress gauge(progress, IDS_ROTATING, 0, unsigned(h - 1));
     for (int y = h - 1; y >= 0; --y) {
         const std::uint8_t* row = from.Fetch(y, in);
         if (!row) return 0;
@@ -327,7 +362,7 @@ int RotateHalfInto(CPicture* source, CPicture* destination, bool progress) {
         if (target == out) std::memcpy(out, row, n);  // the padding as the source has it
         transform_rows::ReversePixels(target, row, w, bits);
         if (!to.Put(h - 1 - y, target)) return 0;
-        gauge.Row(unsigned(y), unsigned(h - 1 - y));
+        StepRow(gauge, y, h - 1 - y);
     }
     return 1;
 }
@@ -345,11 +380,15 @@ CPicture* CreateRotationDestination(CPicture* source, bool exchange) {
     if (!source || !source->HasHeader()) return nullptr;
     const int w = exchange ? source->GetHeight() : source->GetWidth();
     const int h = exchange ? source->GetWidth() : source->GetHeight();
-    // The source's working header (with its colour table behind it) keeps the
-    // type, the colour table and both resolutions exactly; they are not
-    // exchanged with the size.
+    // The source's type, colour table (as many entries as it has, none for a
+    // true-colour picture without one) and both resolutions exactly; the
+    // resolutions are not exchanged with the size.
+    const BitmapInfoHeader* header = source->GetHeader();
+    const int colours = (source->GetHeaderSize() - int(sizeof(BitmapInfoHeader))) / int(sizeof(RgbQuad));
     auto picture = std::make_unique<CDocPicture>();
-    if (!picture->CreateFromHeader(source->GetHeader(), w, h, source->GetType(), kStoreAny))
+    if (!picture->Create(source->GetType(), w, h, colours, colours > 0 ? source->GetColourTable() : nullptr,
+                         std::uint32_t(header->biXPelsPerMeter), std::uint32_t(header->biYPelsPerMeter),
+                         kStoreAny))
         return nullptr;
     return picture.release();
 }

@@ -5,6 +5,11 @@
 #include <array>
 #include <cstring>
 
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#define TRANSFORM_ROWS_SSSE3 1
+#endif
+
 namespace transform_rows {
 namespace {
 
@@ -49,9 +54,70 @@ void ReverseSubByte(std::uint8_t* d, const std::uint8_t* s, int count) {
         d[bytes - 1] = std::uint8_t((d[bytes - 1] & ~keepLastMask) | (lastOld & keepLastMask));
 }
 
+#ifdef TRANSFORM_ROWS_SSSE3
+// Byte shuffles for reversing 16 pixels of P bytes held in P vectors of 16
+// bytes: output vector k takes byte j from source vector v at
+// kShuffle[k][v][j] (0x80: from another vector).
+template <int P>
+struct ReverseShuffle {
+    std::uint8_t mask[P][P][16];
+    constexpr ReverseShuffle() : mask{} {
+        for (int k = 0; k < P; ++k)
+            for (int v = 0; v < P; ++v)
+                for (int j = 0; j < 16; ++j) {
+                    const int b = 16 * k + j, pixel = b / P, part = b % P;
+                    const int from = P * (15 - pixel) + part;
+                    mask[k][v][j] = std::uint8_t(from / 16 == v ? from % 16 : 0x80);
+                }
+    }
+};
+
+// Reverses groups of 16 pixels from the end of the source; the pixels done.
+template <int P>
+__attribute__((target("ssse3"))) int ReverseVector(std::uint8_t* d, const std::uint8_t* s,
+                                                   int count) {
+    alignas(16) static constexpr ReverseShuffle<P> shuffle{};
+    const std::uint8_t* end = s + std::size_t(count) * P;
+    int done = 0;
+    for (; done + 16 <= count; done += 16, d += 16 * P) {
+        end -= 16 * P;
+        __m128i in[P];
+        for (int v = 0; v < P; ++v)
+            in[v] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end + 16 * v));
+        for (int k = 0; k < P; ++k) {
+            __m128i out = _mm_setzero_si128();
+            for (int v = 0; v < P; ++v) {
+                const int first = (16 * k) / P, last = (16 * k + 15) / P;  // output pixels
+                const int lo = (P * (15 - last)) / 16, hi = (P * (15 - first) + P - 1) / 16;
+                if (v < lo || v > hi) continue;
+                const __m128i m =
+                    _mm_load_si128(reinterpret_cast<const __m128i*>(shuffle.mask[k][v]));
+                out = _mm_or_si128(out, _mm_shuffle_epi8(in[v], m));
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 16 * k), out);
+        }
+    }
+    return done;
+}
+
+bool HasSsse3() {
+    static const bool has = __builtin_cpu_supports("ssse3");
+    return has;
+}
+#endif
+
 // Reverses whole pixels of P bytes.
 template <int P>
 void ReverseWhole(std::uint8_t* d, const std::uint8_t* s, int count) {
+#ifdef TRANSFORM_ROWS_SSSE3
+    if constexpr (P == 1 || P == 3) {
+        if (HasSsse3()) {
+            const int done = ReverseVector<P>(d, s, count);
+            d += std::size_t(done) * P;
+            count -= done;  // the first pixels of the source remain
+        }
+    }
+#endif
     const std::uint8_t* p = s + std::size_t(count - 1) * P;
     if constexpr (P == 3) {
         // Four pixels (12 bytes) at a time keeps the copies word sized.
@@ -101,7 +167,7 @@ void ReversePixels(std::uint8_t* destination, const std::uint8_t* source, int co
     switch (bits) {
     case 1: ReverseSubByte<1>(destination, source, count); break;
     case 4: ReverseSubByte<4>(destination, source, count); break;
-    case 8: std::reverse_copy(source, source + count, destination); break;
+    case 8: ReverseWhole<1>(destination, source, count); break;
     case 15:
     case 16: ReverseWhole<2>(destination, source, count); break;
     case 24: ReverseWhole<3>(destination, source, count); break;
