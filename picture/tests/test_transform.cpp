@@ -1,0 +1,361 @@
+// The geometric transforms: every mapping in every pixel format, tiled and
+// direct quarter turns, pictures in their swap file, and the round trip.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "picture/picture.h"
+#include "picture/transform.h"
+#include "platform/system.h"
+#include "shell/test_progress_host.h"
+
+namespace {
+
+const PictureType kAllTypes[] = {ptBlackWhite, ptTrueColor24, ptColor16,    ptColor256,
+                                 ptGray16,     ptGray256,     ptColor32K,   ptColor64K,
+                                 ptTrueColor32};
+
+// Pixel values as plain numbers, read and written through whole rows.
+std::uint32_t GetFrom(const std::vector<std::uint8_t>& row, int x, int bits) {
+    switch (bits) {
+    case 1: return (row[std::size_t(x / 8)] >> (7 - x % 8)) & 1u;
+    case 4: return (row[std::size_t(x / 2)] >> (x % 2 ? 0 : 4)) & 15u;
+    case 8: return row[std::size_t(x)];
+    case 16: return row[std::size_t(2 * x)] | (row[std::size_t(2 * x + 1)] << 8);
+    case 24:
+        return row[std::size_t(3 * x)] | (row[std::size_t(3 * x + 1)] << 8) |
+               (std::uint32_t(row[std::size_t(3 * x + 2)]) << 16);
+    default:
+        return row[std::size_t(4 * x)] | (row[std::size_t(4 * x + 1)] << 8) |
+               (std::uint32_t(row[std::size_t(4 * x + 2)]) << 16) |
+               (std::uint32_t(row[std::size_t(4 * x + 3)]) << 24);
+    }
+}
+
+void PutInto(std::vector<std::uint8_t>& row, int x, int bits, std::uint32_t v) {
+    switch (bits) {
+    case 1: {
+        auto& b = row[std::size_t(x / 8)];
+        const int bit = 7 - x % 8;
+        b = std::uint8_t((b & ~(1u << bit)) | ((v & 1u) << bit));
+        break;
+    }
+    case 4: {
+        auto& b = row[std::size_t(x / 2)];
+        b = x % 2 ? std::uint8_t((b & 0xF0) | (v & 15)) : std::uint8_t((b & 0x0F) | ((v & 15) << 4));
+        break;
+    }
+    default:
+        for (int i = 0; i < bits / 8; ++i) row[std::size_t(x * (bits / 8) + i)] = std::uint8_t(v >> (8 * i));
+    }
+}
+
+// A value for every pixel that differs between neighbours in every format.
+std::uint32_t Pattern(int x, int y) {
+    std::uint32_t h = std::uint32_t(x) * 2654435761u ^ (std::uint32_t(y) * 40503u + 0x9E3779B9u);
+    h ^= h >> 13;
+    return h * 0x5bd1e995u + std::uint32_t(x + 7 * y);
+}
+
+std::uint32_t Mask(int bits) { return bits >= 32 ? 0xFFFFFFFFu : (1u << bits) - 1u; }
+
+using PixelFn = std::function<std::uint32_t(int x, int y)>;
+
+std::unique_ptr<CPicture> MakePicture(PictureType type, int w, int h, const PixelFn& pixel,
+                                      int storeFlags = kStoreMemory) {
+    auto p = std::make_unique<CPicture>();
+    if (!p->Create(type, w, h, 0, nullptr, 3780, 2835, storeFlags)) return nullptr;
+    const int bits = p->GetBitCount();
+    std::vector<std::uint8_t> row(p->GetRowBytes() + 8);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) PutInto(row, x, bits, pixel(x, y) & Mask(bits));
+        EXPECT_TRUE(p->WriteRow(0, w - 1, y, row.data()));
+    }
+    return p;
+}
+
+std::unique_ptr<CPicture> MakePatterned(PictureType type, int w, int h, int storeFlags = kStoreMemory) {
+    return MakePicture(type, w, h, Pattern, storeFlags);
+}
+
+// All pixel values, row by row from the top.
+std::vector<std::uint32_t> Pixels(CPicture* p) {
+    const int w = p->GetWidth(), h = p->GetHeight(), bits = p->GetBitCount();
+    std::vector<std::uint32_t> out;
+    std::vector<std::uint8_t> row(p->GetRowBytes() + 8);
+    for (int y = 0; y < h; ++y) {
+        EXPECT_TRUE(p->ReadRow(0, w - 1, y, row.data()));
+        for (int x = 0; x < w; ++x) out.push_back(GetFrom(row, x, bits));
+    }
+    return out;
+}
+
+// Source pixel of destination pixel (X, Y) for each operation (W, H: source size).
+struct Mapping {
+    TransformOp op;
+    const char* name;
+    bool exchange;
+    std::function<void(int W, int H, int X, int Y, int& x, int& y)> source;
+};
+const Mapping kMappings[] = {
+    {TransformOp::MirrorHorizontal, "mirror-h", false,
+     [](int W, int, int X, int Y, int& x, int& y) { x = W - 1 - X, y = Y; }},
+    {TransformOp::MirrorVertical, "mirror-v", false,
+     [](int, int H, int X, int Y, int& x, int& y) { x = X, y = H - 1 - Y; }},
+    {TransformOp::MirrorDiagonal, "mirror-d", false,
+     [](int W, int H, int X, int Y, int& x, int& y) { x = W - 1 - X, y = H - 1 - Y; }},
+    // rotate left: X = y, Y = W - 1 - x
+    {TransformOp::RotateLeft, "rotate-left", true,
+     [](int W, int, int X, int Y, int& x, int& y) { x = W - 1 - Y, y = X; }},
+    // rotate right: X = H - 1 - y, Y = x
+    {TransformOp::RotateRight, "rotate-right", true,
+     [](int, int H, int X, int Y, int& x, int& y) { x = Y, y = H - 1 - X; }},
+    {TransformOp::RotateHalf, "rotate-half", false,
+     [](int W, int H, int X, int Y, int& x, int& y) { x = W - 1 - X, y = H - 1 - Y; }},
+};
+
+// Runs op on source (in place, or into a new picture); the result.
+CPicture* Apply(TransformOp op, CPicture* source, std::unique_ptr<CPicture>& made,
+                bool progress = false) {
+    switch (op) {
+    case TransformOp::MirrorHorizontal:
+        EXPECT_EQ(MirrorHorizontal(source, progress), 1);
+        return source;
+    case TransformOp::MirrorVertical:
+        EXPECT_EQ(MirrorVertical(source, progress), 1);
+        return source;
+    case TransformOp::MirrorDiagonal:
+        EXPECT_EQ(MirrorDiagonal(source, progress), 1);
+        return source;
+    default: break;
+    }
+    made.reset(CreateRotationDestination(source, TransformIsQuarterTurn(op)));
+    EXPECT_TRUE(made);
+    if (!made) return nullptr;
+    int ok = op == TransformOp::RotateLeft    ? RotateLeft(source, made.get(), progress)
+             : op == TransformOp::RotateRight ? RotateRight(source, made.get(), progress)
+                                              : RotateHalfInto(source, made.get(), progress);
+    EXPECT_EQ(ok, 1);
+    return made.get();
+}
+
+// Checks that result holds the source pixels (given as values) where the mapping puts them.
+void ExpectMapped(const Mapping& m, const std::vector<std::uint32_t>& before, int W, int H,
+                  CPicture* result, const std::string& what) {
+    ASSERT_TRUE(result);
+    const int RW = m.exchange ? H : W, RH = m.exchange ? W : H;
+    ASSERT_EQ(result->GetWidth(), RW) << what;
+    ASSERT_EQ(result->GetHeight(), RH) << what;
+    std::vector<std::uint32_t> after = Pixels(result);
+    int wrong = 0;
+    for (int Y = 0; Y < RH; ++Y)
+        for (int X = 0; X < RW; ++X) {
+            int x, y;
+            m.source(W, H, X, Y, x, y);
+            if (after[std::size_t(Y) * RW + X] != before[std::size_t(y) * W + x] && wrong++ < 3)
+                ADD_FAILURE() << what << ": pixel (" << X << "," << Y << ") should come from (" << x
+                              << "," << y << ")";
+        }
+    EXPECT_EQ(wrong, 0) << what;
+}
+
+std::string Describe(const Mapping& m, PictureType type, int w, int h, const char* where = "") {
+    return std::string(m.name) + " type " + std::to_string(type) + " " + std::to_string(w) + "x" +
+           std::to_string(h) + where;
+}
+
+}  // namespace
+
+// Every operation, every format, including single rows and columns and odd
+// widths that end inside a byte of the sub-byte formats.
+TEST(Transform, MappingsInEveryFormat) {
+    const int sizes[][2] = {{1, 1}, {1, 6}, {6, 1}, {10, 3}, {5, 5}, {13, 9}, {33, 17}, {3, 40}};
+    for (PictureType type : kAllTypes)
+        for (auto& s : sizes)
+            for (const Mapping& m : kMappings) {
+                auto source = MakePatterned(type, s[0], s[1]);
+                ASSERT_TRUE(source);
+                std::vector<std::uint32_t> before = Pixels(source.get());
+                std::unique_ptr<CPicture> made;
+                CPicture* result = Apply(m.op, source.get(), made);
+                ExpectMapped(m, before, s[0], s[1], result, Describe(m, type, s[0], s[1]));
+            }
+}
+
+// Rows longer than the small-picture fast path, in memory and in the swap
+// file, through the row-by-row forms (and the tiled turn for 580 x 725).
+TEST(Transform, LargerPicturesInMemoryAndSwapped) {
+    const PictureType types[] = {ptBlackWhite, ptColor16, ptGray256, ptColor64K, ptTrueColor24,
+                                 ptTrueColor32};
+    const int sizes[][2] = {{301, 299}, {583, 731}};
+    for (PictureType type : types)
+        for (auto& s : sizes)
+            for (bool swapped : {false, true})
+                for (const Mapping& m : kMappings) {
+                    auto source = MakePatterned(type, s[0], s[1], kStoreAny);
+                    ASSERT_TRUE(source);
+                    std::vector<std::uint32_t> before = Pixels(source.get());
+                    if (swapped) {
+                        ASSERT_TRUE(source->SwapOut());
+                    }
+                    std::unique_ptr<CPicture> made;
+                    CPicture* result = Apply(m.op, source.get(), made);
+                    const std::string what = Describe(m, type, s[0], s[1], swapped ? " swapped" : "");
+                    // Worked through rows and tiles: the source stayed in its file.
+                    if (swapped) {
+                        EXPECT_EQ(source->GetStoreState(), kStateOnDisk) << what;
+                    }
+                    ExpectMapped(m, before, s[0], s[1], result, what);
+                }
+}
+
+// A destination in its swap file as well.
+TEST(Transform, QuarterTurnBetweenSwappedPictures) {
+    for (PictureType type : {ptBlackWhite, ptTrueColor24}) {
+        for (bool left : {true, false}) {
+            auto source = MakePatterned(type, 760, 450, kStoreAny);
+            std::vector<std::uint32_t> before = Pixels(source.get());
+            std::unique_ptr<CPicture> turned(CreateRotationDestination(source.get(), true));
+            ASSERT_TRUE(turned);
+            ASSERT_TRUE(source->SwapOut());
+            ASSERT_TRUE(turned->SwapOut());
+            ASSERT_EQ(left ? RotateLeft(source.get(), turned.get(), false)
+                           : RotateRight(source.get(), turned.get(), false),
+                      1);
+            EXPECT_EQ(source->GetStoreState(), kStateOnDisk);
+            EXPECT_EQ(turned->GetStoreState(), kStateOnDisk);
+            ExpectMapped(kMappings[left ? 3 : 4], before, 760, 450, turned.get(),
+                         left ? "left, both swapped" : "right, both swapped");
+        }
+    }
+}
+
+// 300 x 300 has 9 tiles and turns directly, 580 x 725 has 20 and turns by
+// tiles; the tiled turn gives the pixels of the direct one.
+TEST(Transform, TiledAndDirectTurnsAgree) {
+    for (PictureType type : {ptBlackWhite, ptColor16, ptGray256, ptColor32K, ptTrueColor24,
+                             ptTrueColor32}) {
+        for (auto size : {std::pair{300, 300}, std::pair{580, 725}}) {
+            for (bool left : {true, false}) {
+                auto source = MakePatterned(type, size.first, size.second);
+                std::unique_ptr<CPicture> tiled(CreateRotationDestination(source.get(), true));
+                std::unique_ptr<CPicture> direct(CreateRotationDestination(source.get(), true));
+                ASSERT_TRUE(tiled && direct);
+                TestProgressHost host;
+                ASSERT_EQ(left ? RotateLeft(source.get(), tiled.get(), true)
+                               : RotateRight(source.get(), tiled.get(), true),
+                          1);
+                ASSERT_EQ(host.begins, 1);
+                EXPECT_EQ(host.ends, 1);
+                EXPECT_EQ(host.captions[0], "Rotating");
+                // The tiled turn steps once a tile; the direct one every 16 rows.
+                const unsigned expectedMax = size.first == 580 ? 20u : unsigned(size.second - 1);
+                EXPECT_EQ(host.maximum, expectedMax);
+                ASSERT_EQ(left ? RotateLeftDirect(source.get(), direct.get(), false)
+                               : RotateRightDirect(source.get(), direct.get(), false),
+                          1);
+                EXPECT_EQ(Pixels(tiled.get()), Pixels(direct.get()))
+                    << "type " << type << " " << size.first << "x" << size.second
+                    << (left ? " left" : " right");
+            }
+        }
+    }
+}
+
+// Escape stops a tiled turn, in memory or through the scratch tiles: 0, the
+// cancel reported, the progress ended.
+TEST(Transform, EscapeCancelsTiledTurn) {
+    for (bool swapped : {false, true}) {
+        auto source = MakePatterned(ptTrueColor24, 600, 600, kStoreAny);
+        std::unique_ptr<CPicture> turned(CreateRotationDestination(source.get(), true));
+        if (swapped) {
+            ASSERT_TRUE(source->SwapOut());
+        }
+        TestProgressHost host;
+        host.escapeAtCall = 4;
+        bool cancelled = false;
+        EXPECT_EQ(RotateRight(source.get(), turned.get(), true, &cancelled), 0);
+        EXPECT_TRUE(cancelled);
+        EXPECT_EQ(host.takes, 4);
+        EXPECT_EQ(host.ends, host.begins);
+        // Without progress nothing can cancel.
+        host.Reset();
+        cancelled = true;
+        EXPECT_EQ(RotateRight(source.get(), turned.get(), false, &cancelled), 1);
+        EXPECT_FALSE(cancelled);
+    }
+}
+
+// Right then left gives back the first picture: pixels, palette, size and
+// both resolutions (which are never exchanged).
+TEST(Transform, RightThenLeftRestoresPicture) {
+    for (PictureType type : {ptGray256, ptColor16, ptTrueColor24, ptBlackWhite}) {
+        for (auto size : {std::pair{37, 23}, std::pair{600, 410}}) {
+            auto original = MakePatterned(type, size.first, size.second);
+            // A palette of the picture's own, to see that it carries over.
+            if (original->GetBitCount() <= 8) {
+                std::vector<PaletteEntry> entries;
+                for (int i = 0; i < (1 << original->GetBitCount()); ++i)
+                    entries.push_back({std::uint8_t(i * 7), std::uint8_t(255 - i), std::uint8_t(i * 3), 0});
+                Palette palette(entries);
+                ASSERT_TRUE(original->SetPalette(&palette));
+            }
+            const std::vector<std::uint32_t> pixels = Pixels(original.get());
+            const BitmapInfoHeader header = *original->GetHeader();
+            std::unique_ptr<CPicture> picture = MakePatterned(type, size.first, size.second);
+            // Work on a copy made the same way, compare with the original.
+            if (original->GetPalette()) picture->SetPalette(original->GetPalette());
+            ASSERT_EQ(TransformPicture(picture, TransformOp::RotateRight, false), kTransformDone);
+            EXPECT_EQ(picture->GetWidth(), size.second);
+            EXPECT_EQ(picture->GetHeader()->biXPelsPerMeter, header.biXPelsPerMeter);
+            EXPECT_EQ(picture->GetHeader()->biYPelsPerMeter, header.biYPelsPerMeter);
+            ASSERT_EQ(TransformPicture(picture, TransformOp::RotateLeft, false), kTransformDone);
+            EXPECT_EQ(picture->GetWidth(), size.first);
+            EXPECT_EQ(picture->GetHeight(), size.second);
+            EXPECT_EQ(picture->GetType(), original->GetType());
+            EXPECT_EQ(picture->GetHeader()->biXPelsPerMeter, header.biXPelsPerMeter);
+            EXPECT_EQ(picture->GetHeader()->biYPelsPerMeter, header.biYPelsPerMeter);
+            EXPECT_EQ(picture->GetXDpi(), original->GetXDpi());
+            EXPECT_EQ(picture->GetYDpi(), original->GetYDpi());
+            EXPECT_TRUE(PalettesEqual(picture->GetPalette(), original->GetPalette()) ||
+                        (!picture->GetPalette() && !original->GetPalette()));
+            EXPECT_EQ(Pixels(picture.get()), pixels);
+        }
+    }
+}
+
+// The mirrors show "Mirroring" and run to the end; the vertical mirror of
+// an odd height leaves the middle row.
+TEST(Transform, MirrorProgressAndMiddleRow) {
+    auto p = MakePatterned(ptGray256, 20, 5);
+    const std::vector<std::uint32_t> before = Pixels(p.get());
+    TestProgressHost host;
+    ASSERT_EQ(MirrorVertical(p.get(), true), 1);
+    EXPECT_EQ(host.captions, std::vector<std::string>{"Mirroring"});
+    EXPECT_EQ(host.maximum, 2u);
+    EXPECT_EQ(host.ends, 1);
+    const std::vector<std::uint32_t> after = Pixels(p.get());
+    EXPECT_TRUE(std::equal(after.begin() + 40, after.begin() + 60, before.begin() + 40));
+}
+
+// Unusable arguments fail without touching anything.
+TEST(Transform, RefusesMismatchedPictures) {
+    auto source = MakePatterned(ptTrueColor24, 30, 20);
+    auto sameSize = MakePatterned(ptTrueColor24, 30, 20);
+    auto otherFormat = MakePatterned(ptGray256, 20, 30);
+    const std::vector<std::uint32_t> kept = Pixels(sameSize.get());
+    EXPECT_EQ(RotateLeft(source.get(), sameSize.get(), false), 0);
+    EXPECT_EQ(RotateRight(source.get(), otherFormat.get(), false), 0);
+    EXPECT_EQ(RotateHalfInto(source.get(), otherFormat.get(), false), 0);
+    EXPECT_EQ(RotateLeft(source.get(), nullptr, false), 0);
+    CPicture empty;
+    EXPECT_EQ(MirrorHorizontal(&empty, false), 0);
+    EXPECT_EQ(MirrorHorizontal(nullptr, false), 0);
+    EXPECT_EQ(Pixels(sameSize.get()), kept);
+    std::unique_ptr<CPicture> none;
+    EXPECT_EQ(TransformPicture(none, TransformOp::RotateLeft, false), kTransformFailed);
+}
