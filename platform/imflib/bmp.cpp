@@ -199,7 +199,9 @@ bool ReadRle(std::FILE* file, const ImageInfo& info, const BmpLayout& layout, Di
              Progress& progress) {
     const bool four = layout.compression == kRle4;
     const int w = info.width;
-    std::vector<std::uint8_t> indices(std::size_t(w) + 1, 0);
+    // Encoders may run into the row's padding; only beyond it is a run wrong.
+    const int padded = int(info.RowBytes() * 8 / std::uint64_t(info.bits));
+    std::vector<std::uint8_t> indices(std::size_t(padded) + 1, 0);
     std::vector<std::uint8_t> packed(info.RowBytes(), 0);
     ByteReader in(file);
     int line = 0;  // file line, 0 = first stored
@@ -217,7 +219,7 @@ bool ReadRle(std::FILE* file, const ImageInfo& info, const BmpLayout& layout, Di
         const int count = in.Next(), value = in.Next();
         if (count < 0 || value < 0) return Fail("the BMP pixel data are truncated");
         if (count > 0) {
-            if (x + count > w) return Fail("a BMP run goes past the end of its row");
+            if (x + count > padded) return Fail("a BMP run goes past the end of its row");
             for (int i = 0; i < count; ++i)
                 indices[std::size_t(x++)] =
                     std::uint8_t(four ? ((i & 1) ? value & 15 : value >> 4) : value);
@@ -228,7 +230,7 @@ bool ReadRle(std::FILE* file, const ImageInfo& info, const BmpLayout& layout, Di
         } else if (value == 2) {  // delta
             const int dx = in.Next(), dy = in.Next();
             if (dx < 0 || dy < 0) return Fail("the BMP pixel data are truncated");
-            if (x + dx > w || line + dy > info.height)
+            if (x + dx > padded || line + dy > info.height)
                 return Fail("a BMP delta moves outside the picture");
             const int keepX = x + dx;
             for (int i = 0; i < dy; ++i)
@@ -236,7 +238,7 @@ bool ReadRle(std::FILE* file, const ImageInfo& info, const BmpLayout& layout, Di
             if (dy > 0 && line >= info.height) break;
             x = keepX;
         } else {  // absolute run of value pixels
-            if (x + value > w) return Fail("a BMP run goes past the end of its row");
+            if (x + value > padded) return Fail("a BMP run goes past the end of its row");
             const int bytes = four ? (value + 1) / 2 : value;
             std::uint8_t run[256];
             if (!in.Read(run, std::size_t((bytes + 1) & ~1)))
