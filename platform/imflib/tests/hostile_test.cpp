@@ -1,0 +1,235 @@
+// Bad input: every reader fails cleanly on damaged, lying or absurd files.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/imflib/tests/support.h"
+
+using namespace imftest;
+namespace fs = std::filesystem;
+
+namespace {
+
+void PutLe16(std::vector<std::uint8_t>& b, std::size_t at, unsigned v) {
+    b[at] = std::uint8_t(v);
+    b[at + 1] = std::uint8_t(v >> 8);
+}
+void PutLe32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
+    PutLe16(b, at, v & 0xFFFF);
+    PutLe16(b, at + 2, v >> 16);
+}
+
+// A valid file of the format, written by the library from a small picture.
+std::vector<std::uint8_t> ValidFile(const fs::path& dir, const std::string& ext, int bits) {
+    MemoryDib d = MemoryDib::Make(45, 31, bits);
+    FillPattern(d, 7);
+    const fs::path p = dir / ("valid." + ext);
+    EXPECT_TRUE(SavePicture(p.string(), d)) << ImfLastError();
+    return ReadBytes(p);
+}
+
+// Reads a file completely; false when any step refuses it.
+bool ReadAll(const fs::path& p) {
+    MemoryDib d;
+    return ReadPicture(p.string(), d);
+}
+
+struct Format {
+    const char* ext;
+    int bits;
+    std::size_t trailer = 32;  // bytes at the end that the pixels do not need
+};
+const Format kFormats[] = {{"bmp", 24}, {"bmp", 8},  {"jpg", 24}, {"png", 24}, {"png", 4}, {"tif", 24},
+                           {"tif", 1},  {"gif", 8},  {"pcx", 8, 800},  {"pcx", 24}, {"tga", 24}, {"tga", 8},
+                           {"pbm", 1},  {"pgm", 8},  {"ppm", 24}};
+
+TEST(Hostile, TruncatedFilesFailAtEveryLength) {
+    const fs::path dir = ScratchDir("truncated");
+    for (const Format& f : kFormats) {
+        const auto bytes = ValidFile(dir, f.ext, f.bits);
+        ASSERT_TRUE(ReadAll(dir / ("valid." + std::string(f.ext)))) << f.ext << ": " << ImfLastError();
+        // Cut at many points: inside the header, the palette and the pixel data.
+        const std::size_t step = std::max<std::size_t>(1, bytes.size() / 97);
+        for (std::size_t n = 0; n + 1 < bytes.size(); n += step) {
+            const fs::path cut = dir / ("cut." + std::string(f.ext));
+            WriteBytes(cut, std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + long(n)));
+            if (n + f.trailer < bytes.size()) {
+                EXPECT_FALSE(ReadAll(cut)) << f.ext << " " << f.bits << " cut at " << n << " of " << bytes.size();
+                EXPECT_STRNE(ImfLastError(), "") << f.ext << " cut at " << n;
+            } else {
+                ReadAll(cut);  // a missing palette or footer may be tolerated
+            }
+        }
+    }
+    fs::remove_all(dir);
+}
+
+TEST(Hostile, CorruptedBytesNeverCrash) {
+    const fs::path dir = ScratchDir("corrupt");
+    std::uint32_t seed = 99;
+    for (const Format& f : kFormats) {
+        const auto bytes = ValidFile(dir, f.ext, f.bits);
+        for (int round = 0; round < 60; ++round) {
+            auto damaged = bytes;
+            for (int k = 0; k < 4; ++k) {
+                seed = seed * 1103515245u + 12345u;
+                // Damage the first 200 bytes most: that is where the headers lie.
+                const std::size_t at = (seed >> 8) % (k < 3 ? std::min<std::size_t>(200, damaged.size()) : damaged.size());
+                damaged[at] = std::uint8_t(seed >> 24);
+            }
+            const fs::path p = dir / ("bad." + std::string(f.ext));
+            WriteBytes(p, damaged);
+            ReadAll(p);  // may succeed or fail, must not crash
+        }
+    }
+    fs::remove_all(dir);
+}
+
+TEST(Hostile, NotFilesAndEmptyFiles) {
+    const fs::path dir = ScratchDir("notfiles");
+    BitmapInfoHeader h;
+    EXPECT_EQ(AllReadHeader(dir.string().c_str(), &h), 0);
+    EXPECT_STRNE(ImfLastError(), "");
+    EXPECT_EQ(AllReadHeader((dir / "missing.bmp").string().c_str(), &h), 0);
+    EXPECT_EQ(AllReadHeader("", &h), 0);
+    EXPECT_EQ(AllReadHeader(nullptr, &h), 0);
+    EXPECT_EQ(AllReadPalette((dir / "missing.bmp").string().c_str()), nullptr);
+    WriteBytes(dir / "empty.png", {});
+    EXPECT_FALSE(ReadAll(dir / "empty.png"));
+    WriteBytes(dir / "text.jpg", std::vector<std::uint8_t>(1000, 'x'));
+    EXPECT_FALSE(ReadAll(dir / "text.jpg"));
+    // A file nobody may read.
+    const auto valid = ValidFile(dir, "bmp", 8);
+    WriteBytes(dir / "locked.bmp", valid);
+    ::chmod((dir / "locked.bmp").c_str(), 0);
+    if (::access((dir / "locked.bmp").c_str(), R_OK) != 0) {
+        EXPECT_FALSE(ReadAll(dir / "locked.bmp"));
+    }
+    // A directory in place of the file to write, and a name without a dot.
+    MemoryDib d = MemoryDib::Make(4, 4, 24);
+    fs::create_directory(dir / "taken.bmp");
+    EXPECT_FALSE(SavePicture((dir / "taken.bmp").string(), d));
+    EXPECT_FALSE(SavePicture((dir / "noextension").string(), d));
+    EXPECT_FALSE(fs::exists(dir / "noextension"));
+    EXPECT_FALSE(SavePicture((dir / "unknown.xyz").string(), d));
+    EXPECT_FALSE(fs::exists(dir / "unknown.xyz"));
+    fs::remove_all(dir);
+}
+
+// A BMP file header and 40-byte info header for an 8-bit picture.
+std::vector<std::uint8_t> BmpHead(std::int32_t width, std::int32_t height, int bits, std::uint32_t compression,
+                                  std::uint32_t colours) {
+    std::vector<std::uint8_t> b(54, 0);
+    b[0] = 'B';
+    b[1] = 'M';
+    PutLe32(b, 10, 54 + 4 * std::min<std::uint32_t>(colours, 256));
+    PutLe32(b, 14, 40);
+    PutLe32(b, 18, std::uint32_t(width));
+    PutLe32(b, 22, std::uint32_t(height));
+    PutLe16(b, 26, 1);
+    PutLe16(b, 28, unsigned(bits));
+    PutLe32(b, 30, compression);
+    PutLe32(b, 46, colours);
+    return b;
+}
+
+TEST(Hostile, LyingBmpHeaders) {
+    const fs::path dir = ScratchDir("bmphead");
+    const fs::path p = dir / "lie.bmp";
+    BitmapInfoHeader h;
+    struct Lie {
+        std::int32_t w, h;
+        int bits;
+        std::uint32_t compression;
+        const char* why;
+    };
+    const Lie lies[] = {{0, 10, 8, 0, "zero width"},           {10, 0, 8, 0, "zero height"},
+                        {40000, 10, 24, 0, "too wide"},         {10, -40000, 24, 0, "too tall top-down"},
+                        {-5, 10, 24, 0, "negative width"},      {10, 10, 7, 0, "odd bit count"},
+                        {10, 10, 24, 1, "RLE8 on 24 bits"},     {10, 10, 8, 4, "embedded JPEG"},
+                        {10, 10, 8, 2, "RLE4 on 8 bits"}};
+    for (const Lie& l : lies) {
+        auto b = BmpHead(l.w, l.h, l.bits, l.compression, 0);
+        b.resize(b.size() + 4096, 0);
+        WriteBytes(p, b);
+        EXPECT_EQ(AllReadHeader(p.string().c_str(), &h), 0) << l.why;
+    }
+    // A palette longer than 8 bits can index is cut to 256 entries.
+    auto b = BmpHead(4, 2, 8, 0, 100000);
+    b.resize(54 + 1024 + 16, 7);
+    WriteBytes(p, b);
+    ASSERT_NE(AllReadHeader(p.string().c_str(), &h), 0);
+    EXPECT_EQ(h.biClrUsed, 256u);
+    fs::remove_all(dir);
+}
+
+TEST(Hostile, RleRunsOutsideTheRowFail) {
+    const fs::path dir = ScratchDir("rle");
+    const fs::path p = dir / "rle.bmp";
+    auto head = BmpHead(8, 2, 8, 1, 2);
+    head.resize(54 + 8, 0);
+    PutLe32(head, 10, 54 + 8);
+    auto withData = [&](std::vector<std::uint8_t> data) {
+        auto b = head;
+        b.insert(b.end(), data.begin(), data.end());
+        WriteBytes(p, b);
+        return ReadAll(p);
+    };
+    EXPECT_TRUE(withData({8, 1, 0, 0, 4, 1, 4, 0, 0, 1}));          // two full rows
+    EXPECT_TRUE(withData({4, 1, 0, 1}));                           // early end: the rest is index 0
+    EXPECT_FALSE(withData({9, 1, 0, 0, 0, 1}));                    // run past the row
+    EXPECT_FALSE(withData({0, 9, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0}));  // absolute run past the row
+    EXPECT_FALSE(withData({0, 2, 2, 5, 0, 1}));                    // delta below the picture
+    EXPECT_FALSE(withData({8, 1, 0}));                             // truncated mid-code
+    // A run may reach into the padding of a row (some encoders do), not beyond it.
+    auto odd = BmpHead(5, 1, 8, 1, 2);
+    odd.resize(54 + 8, 0);
+    PutLe32(odd, 10, 54 + 8);
+    head = odd;
+    EXPECT_TRUE(withData({8, 1, 0, 0, 0, 1}));
+    EXPECT_FALSE(withData({9, 1, 0, 0, 0, 1}));
+    fs::remove_all(dir);
+}
+
+TEST(Hostile, AbsurdSizesInOtherFormats) {
+    const fs::path dir = ScratchDir("sizes");
+    BitmapInfoHeader h;
+    auto refuse = [&](const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        WriteBytes(dir / name, bytes);
+        EXPECT_EQ(AllReadHeader((dir / name).string().c_str(), &h), 0) << name;
+    };
+    auto text = [](const std::string& s) { return std::vector<std::uint8_t>(s.begin(), s.end()); };
+    refuse("big.ppm", text("P6\n40000 2\n255\n"));
+    refuse("zero.pgm", text("P5\n0 2\n255\n"));
+    refuse("huge.pbm", text("P4\n99999999999999999999 2\n"));
+    refuse("maxval.pgm", text("P5\n2 2\n70000\n"));
+    refuse("nomax.pgm", text("P5\n2 2\n0\n"));
+    std::vector<std::uint8_t> pcx(128, 0);
+    pcx[0] = 0x0A;
+    pcx[1] = 5;
+    pcx[2] = 1;
+    pcx[3] = 8;
+    pcx[65] = 1;
+    PutLe16(pcx, 8, 50000);
+    PutLe16(pcx, 66, 2);
+    refuse("wide.pcx", pcx);
+    PutLe16(pcx, 8, 9);
+    refuse("shortrows.pcx", pcx);  // 2 bytes a row for 10 pixels
+    std::vector<std::uint8_t> tga(18, 0);
+    tga[2] = 2;
+    tga[16] = 24;
+    PutLe16(tga, 12, 0);
+    PutLe16(tga, 14, 5);
+    refuse("zero.tga", tga);
+    // PNG and GIF headers claiming more than 32767 pixels.
+    std::vector<std::uint8_t> gif = text("GIF89a");
+    gif.resize(13, 0);
+    PutLe16(gif, 6, 40000);
+    PutLe16(gif, 8, 10);
+    gif.insert(gif.end(), {0x2C, 0, 0, 0, 0, 10, 0, 10, 0, 0, 2, 2, 0x4C, 0x01, 0, 0x3B});
+    refuse("wide.gif", gif);
+    fs::remove_all(dir);
+}
+
+}  // namespace
