@@ -302,12 +302,12 @@ bool WriteBmp(std::FILE* file, const std::string&, DibRows& rows, Progress& prog
     for (int done = 0; done < info.height;) {
         const int n = std::min(batch, info.height - done);
         for (int k = 0; k < n; ++k)
-            if (!rows.Get(info.height - 1 - (done + k), buffer.data() + rowBytes * std::uint64_t(k)))
+            if (!rows.Get(info.height - 1 - (done + k), buffer.data() + rowBytes * std::uint64_t(k)) ||
+                !progress.Step(done + k + 1))
                 return false;
         if (!WriteExact(file, buffer.data(), rowBytes * std::uint64_t(n)))
             return Fail("the BMP file cannot be written");
         done += n;
-        if (!progress.Step(done)) return false;
     }
     return true;
 }
