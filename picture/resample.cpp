@@ -157,18 +157,15 @@ CPicture* RescaledCopy(CPicture* source, int width, int height) {
     const int type = source->GetType();
     const BitmapInfoHeader* header = source->GetHeader();
     auto copy = std::make_unique<CDocPicture>();
-    if (!copy->Create(type, width, height, 0, nullptr, std::uint32_t(header->biXPelsPerMeter),
+    // Created with the source's colour table: the copy keeps its palette.
+    if (!copy->Create(type, width, height, int(header->biClrUsed), source->GetColourTable(),
+                      std::uint32_t(header->biXPelsPerMeter),
                       std::uint32_t(header->biYPelsPerMeter), kStoreAny))
         return nullptr;
     try {
         if (!Rescale(source, copy.get())) return nullptr;
     } catch (const std::bad_alloc&) {
         return nullptr;
-    }
-    if (const Palette* palette = source->GetPalette(); palette && !palette->Empty()) {
-        const int count = std::min(1 << std::min(source->GetBitCount(), 8), 256);
-        std::unique_ptr<Palette> colours = CopyPalette(palette, count);
-        if (colours) copy->SetPalette(colours.get());
     }
     return copy.release();
 }

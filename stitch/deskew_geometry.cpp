@@ -64,7 +64,8 @@ CPicture* DeskewPicture(CPicture* source, int ax, int ay, int bx, int by) {
     const int type = source->GetType();
     const BitmapInfoHeader* header = source->GetHeader();
     auto result = std::make_unique<CDocPicture>();
-    if (!result->Create(type, g.width, g.height, 0, nullptr,
+    // Created with the source's colour table: the result keeps its palette.
+    if (!result->Create(type, g.width, g.height, int(header->biClrUsed), source->GetColourTable(),
                         std::uint32_t(header->biXPelsPerMeter),
                         std::uint32_t(header->biYPelsPerMeter), kStoreAny))
         return nullptr;
@@ -72,10 +73,6 @@ CPicture* DeskewPicture(CPicture* source, int ax, int ay, int bx, int by) {
         if (!Deskew(source, result.get(), g.corners, true)) return nullptr;
     } catch (const std::bad_alloc&) {
         return nullptr;
-    }
-    if (const Palette* palette = source->GetPalette(); palette && !palette->Empty()) {
-        std::unique_ptr<Palette> colours = CopyPalette(palette, StandardColourCount(type));
-        if (colours) result->SetPalette(colours.get());
     }
     return result.release();
 }
