@@ -225,8 +225,11 @@ TEST(OrderedDither, ThresholdsOfBothMatrixSizes) {
     EXPECT_EQ(row[0], 16 + 36 * 1 + 1);  // threshold 3 < 4: red rounds up
     EXPECT_EQ(row[1], 16 + 1);           // threshold 27
     // Palette sources must have more colours than the destination.
-    auto few = Make(ptColor16, 8, 8);
-    EXPECT_FALSE(converter.Setup(few.get(), Make(ptGray16, 8, 8).get(), MakeModeAndPattern(3, 0)));
+    RgbQuad eight[8] = {};
+    for (int i = 0; i < 8; ++i) eight[i] = RgbQuad{std::uint8_t(i * 30), 0, 0, 0};
+    auto few = Make(ptColor256, 8, 8, 8, eight), c16 = Make(ptColor16, 8, 8);
+    EXPECT_FALSE(converter.Setup(c16.get(), few.get(), MakeModeAndPattern(3, 0)));
+    EXPECT_TRUE(converter.Setup(c16.get(), cube.get(), MakeModeAndPattern(3, 0)));
 }
 
 TEST(GrayLevels, TrueColourToGray256ByLuminance) {
