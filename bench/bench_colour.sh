@@ -61,7 +61,7 @@ if command -v vips >/dev/null 2>&1; then
     ours=$(seconds "$cli" rescale "$work/input.ppm" "$work/s_$scale.ppm" --size "$size" --quiet)
     peer=$(seconds vips resize "$work/input.ppm" "$work/v_$scale.ppm" "$factor" --kernel nearest)
     row "rescale $scale (vips)" "$ours" "$peer"
-    peer=$(VIPS_CONCURRENCY=1 seconds vips resize "$work/input.ppm" "$work/v_$scale.ppm" "$factor" --kernel nearest)
+    peer=$(seconds env VIPS_CONCURRENCY=1 vips resize "$work/input.ppm" "$work/v_$scale.ppm" "$factor" --kernel nearest)
     row "rescale $scale (vips, one thread)" "$ours" "$peer"
     rm -f "$work/s_$scale.ppm" "$work/v_$scale.ppm"
   done
