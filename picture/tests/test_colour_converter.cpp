@@ -343,3 +343,37 @@ TEST(CellMaps, GeneratedFileMatchesTheSearch) {
     bytes.resize(n);
     EXPECT_EQ(bytes, BuildPaletteMapFile());
 }
+
+TEST(OptimisedPalette, RichPictureMergesDownTo256Colours) {
+    // All 512 histogram bins in use: bins merge until 240 remain.
+    auto source = Make(ptTrueColor24, 128, 64);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 128; ++x) {
+            int bin = (y / 8) * 64 + (x / 2);  // 8 x 64 blocks of 2 x 8 pixels
+            bin = bin % 512;
+            int r = (bin >> 6) * 255 / 7, g = ((bin >> 3) & 7) * 255 / 7, b = (bin & 7) * 255 / 7;
+            source->SetPixelValue(x, y, MakeRgb(std::uint8_t(r), std::uint8_t(g), std::uint8_t(b)));
+        }
+    auto destination = Make(ptColor256, 128, 64);
+    CColourConverter converter;
+    ASSERT_TRUE(converter.Setup(destination.get(), source.get(), MakeModeAndPattern(1, 0)));
+    ASSERT_TRUE(converter.Run());
+    const Palette& palette = *destination->GetPalette();
+    ASSERT_EQ(palette.Count(), 256);
+    int nonWhite = 0;
+    for (int i = 16; i < 256; ++i)
+        if (!(palette[i] == PaletteEntry{255, 255, 255, 0})) ++nonWhite;
+    EXPECT_GT(nonWhite, 200);
+    // Each pixel gets a colour close to its own.
+    long total = 0;
+    for (int y = 0; y < 64; ++y) {
+        auto row = Row(*destination, y), src = Row(*source, y);
+        for (int x = 0; x < 128; ++x) {
+            const PaletteEntry& e = palette[row[std::size_t(x)]];
+            total += std::abs(e.red - src[std::size_t(3 * x + 2)]) +
+                     std::abs(e.green - src[std::size_t(3 * x + 1)]) +
+                     std::abs(e.blue - src[std::size_t(3 * x)]);
+        }
+    }
+    EXPECT_LT(total / (128.0 * 64.0 * 3.0), 16.0);
+}
