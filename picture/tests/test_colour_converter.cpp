@@ -375,5 +375,5 @@ TEST(OptimisedPalette, RichPictureMergesDownTo256Colours) {
                      std::abs(e.blue - src[std::size_t(3 * x)]);
         }
     }
-    EXPECT_LT(total / (128.0 * 64.0 * 3.0), 16.0);
+    EXPECT_LT(total / (128.0 * 64.0 * 3.0), 10.0);
 }
