@@ -93,6 +93,98 @@ int NearestSource(int i, int size, int count) {
     return std::min(std::max(v, 0), size - 1);
 }
 
+
+// Stores a pixel value into a row buffer: 1 bit, 4 bits, 8 bits, 24 bits
+// (0x00BBGGRR) and the raw little-endian bytes of 15/16- and 32-bit pixels.
+void PutValue(std::uint8_t* row, int bits, int x, std::uint32_t value) {
+    switch (bits) {
+    case 1: {
+        const std::uint8_t mask = std::uint8_t(0x80 >> (x & 7));
+        row[x >> 3] = (value & 1) ? std::uint8_t(row[x >> 3] | mask) : std::uint8_t(row[x >> 3] & ~mask);
+        break;
+    }
+    case 4:
+        row[x >> 1] = (x & 1) ? std::uint8_t((row[x >> 1] & 0xF0) | (value & 15))
+                              : std::uint8_t((row[x >> 1] & 0x0F) | ((value & 15) << 4));
+        break;
+    case 8: row[x] = std::uint8_t(value); break;
+    case 24:
+        row[3 * x] = RgbBlue(value);
+        row[3 * x + 1] = RgbGreen(value);
+        row[3 * x + 2] = RgbRed(value);
+        break;
+    case 15:
+    case 16:
+        row[2 * x] = std::uint8_t(value);
+        row[2 * x + 1] = std::uint8_t(value >> 8);
+        break;
+    case 32:
+        for (int k = 0; k < 4; ++k) row[4 * x + k] = std::uint8_t(value >> (8 * k));
+        break;
+    default: break;
+    }
+}
+
+// A sliding window of destination rows held in memory while Deskew writes
+// into them, so that pixels are stored into row buffers and every row goes
+// through the picture once, whether its store is in memory or in a swap
+// file. Rows enter at the bottom and leave at the top; a pixel above the
+// window (rows already written back) goes to the picture directly.
+class RowWindow {
+public:
+    RowWindow(CPicture* picture, int bits, int capacity)
+        : picture_(picture), bits_(bits), width_(picture->GetWidth()),
+          height_(picture->GetHeight()), rowBytes_(RowBytes(bits, width_) + 8),
+          capacity_(std::max(capacity, 1)) {
+        buffer_.resize(std::size_t(rowBytes_) * std::size_t(capacity_));
+    }
+
+    bool Put(int x, int y, std::uint32_t value) {
+        if (x < 0 || y < 0 || x >= width_ || y >= height_) return true;
+        if (y < top_) return PutDirect(x, y, value);
+        while (y > bottom_) {
+            if (bottom_ - top_ + 1 == capacity_ && !Flush()) return false;
+            ++bottom_;
+            if (!picture_->ReadRow(0, width_ - 1, bottom_, Slot(bottom_))) return false;
+        }
+        PutValue(Slot(y), bits_, x, value);
+        return true;
+    }
+
+    // The first row any pixel will go to: rows above it are never read.
+    void Start(int firstRow) {
+        top_ = std::max(firstRow, 0);
+        bottom_ = top_ - 1;
+    }
+
+    bool FlushAll() {
+        while (top_ <= bottom_)
+            if (!Flush()) return false;
+        return true;
+    }
+
+private:
+    std::uint8_t* Slot(int y) { return buffer_.data() + std::size_t(y % capacity_) * rowBytes_; }
+    bool Flush() {
+        if (!picture_->WriteRow(0, width_ - 1, top_, Slot(top_))) return false;
+        ++top_;
+        return true;
+    }
+    bool PutDirect(int x, int y, std::uint32_t value) {
+        std::uint8_t pixel[8] = {};
+        if (bits_ == 1 || bits_ == 4 || bits_ == 8 || bits_ == 24)
+            return picture_->SetPixelValue(x, y, value) != 0;
+        PutValue(pixel, bits_, 0, value);
+        return picture_->WriteRow(x, x, y, pixel) != 0;
+    }
+
+    CPicture* picture_;
+    int bits_, width_, height_;
+    std::uint64_t rowBytes_;
+    int capacity_;
+    int top_ = 0, bottom_ = -1;  // rows top_..bottom_ are in the window
+    std::vector<std::uint8_t> buffer_;
+};
 }  // namespace
 
 int LinePoints(std::vector<LinePoint>& points, int x0, int y0, int x1, int y1) {
@@ -195,17 +287,17 @@ int Deskew(CPicture* source, CPicture* destination, const DeskewCorners& c,
     if (whiteBackground) BeginProgressWithCaption(5146, 0, unsigned(n2));
 
     const int bytes = BytesPerPixel(bits);
-    // Pixels of 15, 16 and 32 bits are written whole as one-pixel segments.
-    auto put = [&](int x, int y, std::uint32_t value) {
-        if (x < 0 || y < 0 || x >= DW || y >= DH) return;
-        if (bits == 15 || bits == 16 || bits == 32) {
-            std::uint8_t pixel[4];
-            std::memcpy(pixel, &value, 4);  // little-endian: the pixel's bytes in order
-            destination->WriteRow(x, x, y, pixel);
-        } else {
-            destination->SetPixelValue(x, y, value);
-        }
-    };
+    // The rows one output row touches span the top edge's height, plus one
+    // row of hole filling; keep that many (within a memory bound) at hand.
+    const std::uint64_t rowBytes = RowBytes(bits, DW) + 8;
+    const int span = std::abs(c.y1 - c.y0) + 3;
+    const int capacity = int(std::min<std::uint64_t>(std::uint64_t(span),
+                                                     std::max<std::uint64_t>(1, (256u << 20) / rowBytes)));
+    RowWindow window(destination, bits, std::min(capacity, std::max(DH, 1)));
+    int highest = 0, leftHighest = 0;
+    for (const LinePoint& p : top) highest = std::min(highest, p.y - c.y0);
+    for (const LinePoint& p : left) leftHighest = std::min(leftHighest, p.y - c.y0);
+    window.Start(c.y0 + highest + leftHighest);
     auto valueAt = [&](int sx) -> std::uint32_t {
         switch (bits) {
         case 1: return (sourceRow[sx >> 3] >> (7 - (sx & 7))) & 1;
@@ -253,11 +345,13 @@ int Deskew(CPicture* source, CPicture* destination, const DeskewCorners& c,
                 value = valueAt(sx);
                 lastColumn = sx;
             }
-            put(X, Y, value);
-            if (fillDy != 0 && X < DW && Y + fillDy < DH) put(X, Y + fillDy, value);
+            if (!window.Put(X, Y, value)) failed = true;
+            if (fillDy != 0 && X < DW && Y + fillDy < DH && !window.Put(X, Y + fillDy, value))
+                failed = true;
         }
         if (whiteBackground && StepProgress(unsigned(m + 1))) failed = true;  // Escape
     }
+    if (!window.FlushAll()) failed = true;
     if (whiteBackground) EndProgress();
     return failed ? 0 : 1;
 }

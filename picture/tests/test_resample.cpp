@@ -135,6 +135,16 @@ TEST(Deskew, IdentityCornersReproduceThePicture) {
             }
         }
     }
+    // Edges running up and left flip the picture both ways.
+    auto flipped = Make(ptTrueColor24, 7, 5);
+    ASSERT_EQ(Deskew(source.get(), flipped.get(), DeskewCorners{6, 4, 0, 4, 6, 0, 0, 0}, true), 1);
+    for (int y = 0; y < 5; ++y) {
+        auto row = Row(*flipped, y);
+        for (int x = 0; x < 7; ++x) {
+            EXPECT_EQ(row[std::size_t(3 * x + 2)], (6 - x) * 30) << x << "," << y;
+            EXPECT_EQ(row[std::size_t(3 * x + 1)], (4 - y) * 50) << x << "," << y;
+        }
+    }
     // Without the flag the background is 128.
     auto gray = Make(ptGray256, 4, 4), small = Make(ptGray256, 2, 2);
     small->Fill(7);
