@@ -358,7 +358,7 @@ void CColourConverter::Impl::ConvertSegment(int mode, int matrixSize, int row, i
             std::vector<std::int32_t>& cur = errors[currentError];
             std::vector<std::int32_t>& nxt = errors[1 - currentError];
             DiffusionState state{map.data(), mapDone.empty() ? nullptr : mapDone.data(),
-                                 destinationRgb, destinationColours, destinationColours == 2,
+                                 destinationRgb, destinationColours, destinationType == ptBlackWhite,
                                  cur.data(), nxt.data()};
             const bool leftToRight = (row & 1) == 0;
             if (indexedIn) DiffuseRow(indexed, count, leftToRight, state, out);
@@ -459,11 +459,12 @@ CPicture* ConvertLike(CPicture* model, CPicture* source, bool progress) {
         delete result;
         return nullptr;
     }
+    // The model's resolution goes with it. Its compression and colours-used
+    // fields are not copied: the new rows are uncompressed and its colour
+    // table is the one the header already counts.
     BitmapInfoHeader* header = const_cast<BitmapInfoHeader*>(result->GetHeader());
-    const BitmapInfoHeader* from = model->GetHeader();
-    header->biCompression = from->biCompression;
-    header->biXPelsPerMeter = from->biXPelsPerMeter;
-    header->biYPelsPerMeter = from->biYPelsPerMeter;
-    header->biClrUsed = from->biClrUsed;
+    header->biXPelsPerMeter = model->GetHeader()->biXPelsPerMeter;
+    header->biYPelsPerMeter = model->GetHeader()->biYPelsPerMeter;
+    result->WriteHeaderToStore();
     return result;
 }
