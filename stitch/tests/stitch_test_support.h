@@ -78,8 +78,9 @@ inline std::unique_ptr<CPicture> Cut(CPicture* source, int x, int y, int width, 
 
 inline int BytesPerPixel(CPicture* p) { return p->GetBitCount() / 8; }
 
-// The largest byte difference between a and the part of b at (bx, by).
-inline int MaxDifferenceAt(CPicture* a, CPicture* b, int bx, int by) {
+// The largest byte difference between a and the part of b at (bx, by); with
+// stopEarly, any difference ends the comparison.
+inline int MaxDifferenceAt(CPicture* a, CPicture* b, int bx, int by, bool stopEarly = false) {
     int w = a->GetWidth(), h = a->GetHeight(), n = BytesPerPixel(a);
     if (bx < 0 || by < 0 || bx + w > b->GetWidth() || by + h > b->GetHeight()) return 1000;
     std::vector<std::uint8_t> ra(std::size_t(w) * n), rb(std::size_t(w) * n);
@@ -88,6 +89,7 @@ inline int MaxDifferenceAt(CPicture* a, CPicture* b, int bx, int by) {
         a->ReadRow(0, w - 1, y, ra.data());
         b->ReadRow(bx, bx + w - 1, by + y, rb.data());
         for (std::size_t i = 0; i < ra.size(); ++i) worst = std::max(worst, std::abs(ra[i] - rb[i]));
+        if (stopEarly && worst) break;
     }
     return worst;
 }

@@ -39,7 +39,7 @@ Pair CutPair(int overlap, int shift) {
 // picture's first), or -1 when it is nowhere exactly.
 int ExactRowInOriginal(CPicture* result) {
     for (int y = 0; y <= 2 * kTop + 10; ++y)
-        if (MaxDifferenceAt(result, Original(), 0, y) == 0) return y;
+        if (MaxDifferenceAt(result, Original(), 0, y, true) == 0) return y;
     return -1;
 }
 
@@ -173,4 +173,15 @@ TEST(StitchMemory, SwapFilesGiveTheSamePictureAsMemory) {
     std::remove(ini.c_str());
     ASSERT_TRUE(ok);
     EXPECT_TRUE(SamePictures(forced.Picture(), inMemory.get()));
+}
+
+TEST(AutoStitch, GrayPicturesCompareAndBlendOneByte) {
+    auto gray = MakeTextured(2 * kW, kH, ptGray256, 11);
+    const int overlap = 240;
+    PlainStitchHost host(Cut(gray.get(), 0, 0, kW, kH - 6), Cut(gray.get(), kW - overlap, 6, kW, kH - 6));
+    ASSERT_TRUE(RunStitch(host, kSideRight, 30, kMethodAuto));
+    CPicture* result = host.Picture();
+    EXPECT_EQ(result->GetType(), ptGray256);
+    EXPECT_EQ(result->GetWidth(), 2 * kW - overlap - 1);
+    EXPECT_EQ(MaxDifferenceAt(result, gray.get(), 0, 6), 0);
 }
