@@ -193,9 +193,10 @@ bool ReadPnm(std::FILE* file, ImageInfo& info, DibRows* rows, Progress* progress
 bool WritePnm(std::FILE* file, const std::string& ext, DibRows& rows, Progress& progress,
               const SaveOptions& options);
 
-// Reads a whole file held in memory through the codec that recognises it
-// (used by the fuzz targets): header, then pixels into a packed image in
-// memory when the picture is small enough.
-bool ReadMemoryForTest(const std::uint8_t* data, std::size_t size, std::uint64_t maxPixels);
+// Reads a whole file held in memory through one reader, named by any of its
+// writer's spellings ("bmp", "jpeg", "tiff", "ppm"...): header, then pixels
+// into a packed image in memory when the picture has at most maxPixels.
+// The fuzz targets drive the readers through it.
+bool ReadMemory(const char* format, const std::uint8_t* data, std::size_t size, std::uint64_t maxPixels);
 
 }  // namespace imf

@@ -125,15 +125,15 @@ bool StartPixels(const ImageInfo& info, DibRows& rows, Progress& progress) {
     return ValidInfo(info) && rows.Matches(info) && rows.PutTable(info) && progress.Begin();
 }
 
-bool ReadMemoryForTest(const std::uint8_t* data, std::size_t size, std::uint64_t maxPixels) {
+bool ReadMemory(const char* format, const std::uint8_t* data, std::size_t size, std::uint64_t maxPixels) {
     ClearError();
-    if (size == 0) return false;
+    const Codec* codec = WriterFor(format ? format : "");
+    if (codec == nullptr || size == 0) return false;
     std::FILE* file = fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
     if (file == nullptr) return false;
     bool ok = false;
-    const Codec* codec = ReaderFor(file, "tga");
     ImageInfo info;
-    if (codec != nullptr && codec->read(file, info, nullptr, nullptr) && ValidInfo(info) &&
+    if (codec->read(file, info, nullptr, nullptr) && ValidInfo(info) &&
         std::uint64_t(info.width) * std::uint64_t(info.height) <= maxPixels) {
         const std::uint64_t headerSize = 40 + 4 * std::uint64_t(info.bits <= 8 ? info.colours : 0);
         std::vector<std::uint8_t> dib(headerSize + info.RowBytes() * std::uint64_t(info.height));
