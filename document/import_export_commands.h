@@ -1,0 +1,67 @@
+// The parts of the Open, Save, Save As and Import commands that do not need
+// a window: what the file dialogs start with, what is remembered in section
+// "Init" of the settings ("OpenDir", "OpenExt") once the user chose, and the
+// save dialog's file-name rules. The application shows the dialogs and calls
+// these before and after.
+#pragma once
+#include <string>
+
+class CPicture;
+
+// What the open dialog (Open command, stitch page import) starts with.
+struct OpenDialogSetup {
+    std::string initialDirectory;  // remembered "OpenDir" when usable, else the working directory
+    int format = 0;                // preselected table index (the table's count: all formats)
+    std::string fileName;          // initial file name: the format's pattern
+    std::string filter;            // read filter with the all-formats entry
+    int filterPosition = 0;        // dialog filter position to select (1-based; 0: the first)
+};
+// Fills the setup from the settings and the format table. 0 when the filter
+// cannot be built (the message was shown): the dialog is not shown.
+int PrepareOpenDialog(OpenDialogSetup& setup);
+
+// After the open dialog's OK: remembers the chosen file's directory and the
+// format of the chosen filter position (1-based; the all-formats entry
+// stores the table's count).
+void RememberOpenChoice(const std::string& path, int filterPosition);
+
+// The stitch pages' import after the dialog's OK: reads the file with
+// progress ("Loading Image"); on success remembers directory and format.
+// The picture is the caller's; none when the read failed (nothing is
+// remembered then).
+CPicture* ImportChosenFile(const std::string& path, int filterPosition);
+
+// The directory part of a path (up to its last '/'); the working directory
+// when the path has none.
+std::string DirectoryOf(const std::string& path);
+// The remembered "OpenDir" when it can be entered, else the working directory.
+std::string InitialDirectory();
+
+// Save: whether the document's own path can be written as it is; when not,
+// Save turns into Save As.
+bool CanSaveInPlace(const std::string& documentPath);
+// Save in place: "Saving Image", the write, progress ended. Non-zero when
+// written; the caller then clears the document's modified flag.
+int SaveToPath(const std::string& path, CPicture* picture);
+
+// What the save dialog (Save As) starts with.
+struct SaveDialogSetup {
+    int format = -1;               // table index of the format to preselect (-1: none writable)
+    std::string filter;            // write filter
+    std::string defaultName;       // document file name without directory and extension
+    std::string defaultExtension;  // the document path's extension ("" when none)
+    std::string initialDirectory;
+    int filterPosition = 0;        // dialog filter position (1-based)
+};
+// 0 when the filter cannot be built (the message was shown).
+int PrepareSaveDialog(const std::string& documentPath, SaveDialogSetup& setup);
+// The save dialog's file name after the file-type list changed to the
+// 0-based write position: a name with a dot gets the type's extension.
+std::string FileNameForType(const std::string& fileName, int writePosition);
+// The file name on OK: a name without a dot gets the type's extension.
+std::string FileNameOnAccept(const std::string& fileName, int writePosition);
+// Save As after the dialog and the option step (AllSetSaveOption answered
+// other than 2): "Saving Image", the write; on success remembers the
+// directory. Non-zero when written; the caller then takes the path as the
+// document's, updates the title and clears the modified flag.
+int SaveAsToPath(const std::string& path, CPicture* picture);

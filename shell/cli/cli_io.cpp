@@ -1,0 +1,169 @@
+// Pictures in and out of files for the stitchara-cli commands.
+#include "shell/cli/cli_io.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
+#include "document/import_export.h"
+#include "document/import_export_commands.h"
+#include "picture/picture.h"
+#include "platform/imflib/imflib.h"
+#include "platform/safe_file.h"
+#include "resources/string_ids.h"
+#include "shell/cli/cli.h"
+#include "shell/message_box.h"
+#include "shell/progress.h"
+
+namespace cli {
+
+namespace {
+
+// The document file is a BMP stream whatever its name.
+constexpr const char* kDocumentExtension = "vdl";
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+std::string LibraryReason() {
+    const char* reason = ImfLastError();
+    return reason && *reason ? std::string(": ") + reason : std::string();
+}
+
+bool IsDocumentPath(const std::string& path) {
+    return strcasecmp(FormatTable::ExtensionOf(path).c_str(), kDocumentExtension) == 0;
+}
+
+}  // namespace
+
+void UseToolMessages() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    SetMessageSink([](const std::string& text) { Fail(text); });
+}
+
+std::unique_ptr<CPicture> LoadPicture(const std::string& path) {
+    UseToolMessages();
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        Fail("cannot read " + Quoted(path) + ": " + std::strerror(errno));
+        return nullptr;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        Fail("cannot read " + Quoted(path) + ": it is a directory");
+        return nullptr;
+    }
+    if (::access(path.c_str(), R_OK) != 0) {
+        Fail("cannot read " + Quoted(path) + ": " + std::strerror(errno));
+        return nullptr;
+    }
+    if (FormatTable::ExtensionOf(path).empty()) {
+        Fail("cannot read " + Quoted(path) + ": the file name has no extension");
+        return nullptr;
+    }
+    SetProgressCaption(IDS_LOADING_IMAGE);
+    std::unique_ptr<CPicture> picture(ReadImageFile(path, true));
+    if (!picture) {
+        if (FileOperationCancelled())
+            Fail("reading " + Quoted(path) + " was cancelled");
+        else
+            Fail("cannot read " + Quoted(path) + LibraryReason());
+        return nullptr;
+    }
+    return picture;
+}
+
+bool CheckOutputPath(const std::string& path) {
+    UseToolMessages();
+    std::string extension = FormatTable::ExtensionOf(path);
+    if (extension.empty()) {
+        Fail("cannot write " + Quoted(path) +
+             ": the file name has no extension to choose the format");
+        return false;
+    }
+    if (!IsDocumentPath(path) && !Formats().CanWriteExtension(extension)) {
+        Fail("cannot write " + Quoted(path) + ": no writable format has the extension '" +
+             extension + "' (see stitchara-cli formats)");
+        return false;
+    }
+    std::string directory = DirectoryOf(path);
+    struct stat st {};
+    if (::stat(directory.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        Fail("cannot write " + Quoted(path) + ": the directory " + Quoted(directory) +
+             " does not exist");
+        return false;
+    }
+    if (::access(directory.c_str(), W_OK) != 0) {
+        Fail("cannot write " + Quoted(path) + ": " + std::strerror(errno));
+        return false;
+    }
+    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        Fail("cannot write " + Quoted(path) + ": it is a directory");
+        return false;
+    }
+    return true;
+}
+
+bool SavePicture(CPicture& picture, const std::string& path) {
+    if (!CheckOutputPath(path)) return false;
+    if (IsDocumentPath(path)) {
+        if (platform::WriteStreamSafely(path,
+                                        [&](std::FILE* file) { return picture.WriteBmp(file); }))
+            return true;
+        Fail("cannot write " + Quoted(path));
+        return false;
+    }
+    SetProgressCaption(IDS_SAVING_IMAGE);
+    if (WriteImageFile(path, &picture)) return true;
+    if (FileOperationCancelled())
+        Fail("writing " + Quoted(path) + " was cancelled; the file was left as it was");
+    else
+        Fail("cannot write " + Quoted(path) + LibraryReason());
+    return false;
+}
+
+bool IsSaveOption(const std::string& name) { return name == "quality" || name == "compression"; }
+
+bool IsCommonOption(const std::string& name) { return name == "quiet" || name == "memory-limit"; }
+
+int TakeSaveOptions(const Args& args) {
+    SaveOptions& options = CurrentSaveOptions();
+    if (args.Has("quality")) {
+        std::string text = args.Get("quality");
+        char* stop = nullptr;
+        errno = 0;
+        long quality = std::strtol(text.c_str(), &stop, 10);
+        if (text.empty() || errno != 0 || *stop != '\0' || quality < 1 || quality > 100)
+            return UsageError("--quality takes a number from 1 to 100");
+        options.jpegQuality = int(quality);
+    }
+    if (args.Has("compression")) {
+        static const struct {
+            const char* name;
+            int value;
+        } kCompressions[] = {
+            {"none", kTiffCompressionNone}, {"lzw", kTiffCompressionLzw},
+            {"deflate", kTiffCompressionDeflate}, {"packbits", kTiffCompressionPackBits},
+            {"jpeg", kTiffCompressionJpeg}, {"g3", kTiffCompressionG3},
+            {"g4", kTiffCompressionG4},
+        };
+        std::string text = args.Get("compression");
+        bool found = false;
+        for (const auto& c : kCompressions) {
+            if (strcasecmp(text.c_str(), c.name) == 0) {
+                options.tiffCompression = c.value;
+                found = true;
+            }
+        }
+        if (!found)
+            return UsageError("--compression takes none, lzw, deflate, packbits, jpeg, g3 or g4");
+    }
+    return kExitOk;
+}
+
+}  // namespace cli

@@ -1,0 +1,48 @@
+// Pictures in and out of files for the stitchara-cli commands. Both print
+// the reason of a failure on stderr ("stitchara-cli: ..."), so a command only
+// has to return kExitFailed.
+//
+//     std::unique_ptr<CPicture> in = cli::LoadPicture(args.positional[0]);
+//     if (!in) return kExitFailed;
+//     ... work on *in ...
+//     return cli::SavePicture(*out, args.positional[1]) ? kExitOk : kExitFailed;
+#pragma once
+#include <memory>
+#include <string>
+
+class CPicture;
+
+namespace cli {
+
+struct Args;
+
+// Reads an image file with the progress bar ("Loading Image"; --quiet turns
+// it off as it turns off every progress). None on failure.
+std::unique_ptr<CPicture> LoadPicture(const std::string& path);
+
+// Writes the picture in the format the extension of path names; ".vdl"
+// writes the document file (BMP). The old file is replaced only by a
+// complete new one. False on failure.
+bool SavePicture(CPicture& picture, const std::string& path);
+
+// Whether SavePicture can write a file with this path's extension; prints
+// the reason when not. Commands check it before long work.
+bool CheckOutputPath(const std::string& path);
+
+// Sends the system's messages (message boxes in the application) to stderr
+// as "stitchara-cli: text". LoadPicture and SavePicture install it
+// themselves; commands that reach the core otherwise call it first.
+void UseToolMessages();
+
+// The writers' options every command that writes a file takes:
+//   --quality 1..100   JPEG quality
+//   --compression none|lzw|deflate|packbits|jpeg|g3|g4   TIFF compression
+// Sets them for the next SavePicture; kExitOk, or kExitUsage after printing
+// the usage error.
+int TakeSaveOptions(const Args& args);
+// Whether --name is one of them (for commands that refuse unknown options).
+bool IsSaveOption(const std::string& name);
+// Whether --name is a common option of every command (--quiet, --memory-limit).
+bool IsCommonOption(const std::string& name);
+
+}  // namespace cli

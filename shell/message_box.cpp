@@ -1,0 +1,28 @@
+// Messages to the user, through the sink the front end installed.
+#include "shell/message_box.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "resources/strings.h"
+
+namespace {
+
+MessageSink& Sink() {
+    static MessageSink sink;
+    return sink;
+}
+
+}  // namespace
+
+void SetMessageSink(MessageSink sink) { Sink() = std::move(sink); }
+
+void ShowMessage(const std::string& text) {
+    if (Sink()) {
+        Sink()(text);
+        return;
+    }
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+void ShowMessageById(int id) { ShowMessage(LoadStringById(id)); }

@@ -1,0 +1,16 @@
+// Messages to the user. The core never draws a message box itself: it hands
+// the text to the sink the front end installed (a dialog in the application,
+// stderr in the command-line tool, a recorder in tests).
+#pragma once
+#include <functional>
+#include <string>
+
+using MessageSink = std::function<void(const std::string& text)>;
+
+// Installs the sink; an empty one returns to the default, which prints the
+// text on stderr.
+void SetMessageSink(MessageSink sink);
+// Shows a text as it is.
+void ShowMessage(const std::string& text);
+// Shows string id of the string table.
+void ShowMessageById(int id);
