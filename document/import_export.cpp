@@ -50,7 +50,7 @@ std::unique_ptr<Palette> PaletteFromStoredTable(CPicture& picture, const BitmapI
     int room = (picture.GetHeaderSize() - int(sizeof(BitmapInfoHeader))) / int(sizeof(RgbQuad));
     colours = std::min(colours, room);
     if (colours <= 0) return nullptr;
-    std::vector<RgbQuad> table(std::size_t(colours));
+    std::vector<RgbQuad> table(static_cast<std::size_t>(colours));
     std::uint64_t bytes = std::uint64_t(colours) * sizeof(RgbQuad);
     if (picture.Store().ReadBytes(sizeof(BitmapInfoHeader), bytes, table.data()) != bytes)
         return nullptr;
@@ -117,7 +117,7 @@ int WriteImageFile(const std::string& path, CPicture* picture) {
     cancelled = false;
     if (!picture || !NameHasDot(path) ||
         !Formats().CanWriteExtension(FormatTable::ExtensionOf(path))) {
-        ShowMessageById(IDS_FAILED_TO_SAVE_DOC);
+        ShowMessageById(IDS_FAILED_TO_SAVE_DOCUMENT);
         return 0;
     }
     platform::SafeFile file(path);
@@ -131,7 +131,7 @@ int WriteImageFile(const std::string& path, CPicture* picture) {
     }
     if (!written) {
         file.Abandon();
-        ShowMessageById(IDS_FAILED_TO_SAVE_DOC);
+        ShowMessageById(IDS_FAILED_TO_SAVE_DOCUMENT);
         return 0;
     }
     return 1;

@@ -16,7 +16,6 @@ namespace {
 
 // Offsets inside the library's 52-byte record.
 constexpr std::size_t kExtensionBytes = 8;
-constexpr std::size_t kEntryBytesFromRecord = 24;
 constexpr std::size_t kDescriptionOffset = 24;
 constexpr std::size_t kDescriptionBytes = 28;
 
@@ -66,10 +65,14 @@ int FormatTable::LoadFormats() {
     if (n < 0) return 0;
     count = std::int16_t(n);
     for (int i = 0; i < n; ++i) {
-        const std::uint8_t* record = bytes + std::size_t(i) * kCapsRecordBytes;
+        FormatCapsEntry record;
+        std::memcpy(&record, bytes + std::size_t(i) * kCapsRecordBytes, sizeof record);
         FormatEntry& e = entries[i];
-        std::memcpy(&e, record, kEntryBytesFromRecord);
+        std::memcpy(e.extension, record.extension, kExtensionBytes);
         e.extension[kExtensionBytes - 1] = '\0';
+        e.readable = record.canRead;
+        e.writable = record.canWrite;
+        std::memcpy(e.reserved, record.reserved, sizeof e.reserved);
         if (e.readable) {
             e.readPos = readCount;
             readList[readCount++] = i;

@@ -1,0 +1,164 @@
+// stitchara-cli formats, info and convert, run as a user runs them: exit
+// codes, the info line and the files they leave.
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "document/import_export.h"
+#include "picture/picture.h"
+
+namespace {
+
+struct Run {
+    int status = -1;
+    std::string out, err;
+};
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* build = std::getenv("STITCHARA_BUILD_DIR");
+        tool_ = std::string(build ? build : ".") + "/bin/stitchara-cli";
+        if (::access(tool_.c_str(), X_OK) != 0) GTEST_SKIP() << "no " << tool_;
+        char pattern[] = "/tmp/stitchara-cli-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        if (!dir_.empty()) std::system(("rm -rf '" + dir_ + "'").c_str());
+    }
+    // Runs the tool with the arguments (each quoted), stdout and stderr apart.
+    Run Tool(const std::vector<std::string>& args) {
+        std::string command = "'" + tool_ + "'";
+        for (const auto& a : args) command += " '" + a + "'";
+        command += " >'" + dir_ + "/.out' 2>'" + dir_ + "/.err' </dev/null";
+        Run r;
+        int raw = std::system(command.c_str());
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = Read(dir_ + "/.out");
+        r.err = Read(dir_ + "/.err");
+        return r;
+    }
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    // A 24-bit picture file of the given size at 200 x 100 dpi.
+    std::string ColourFile(const std::string& name, int width, int height) {
+        CPicture picture;
+        EXPECT_TRUE(picture.Create(ptTrueColor24, width, height, 0, nullptr, DpiToPpm(200),
+                                   DpiToPpm(100), kStoreAny));
+        std::vector<std::uint8_t> row(std::size_t(width) * 3);
+        for (int y = 0; y < height; ++y) {
+            for (std::size_t i = 0; i < row.size(); ++i) row[i] = std::uint8_t(i * 7 + y);
+            picture.WriteRow(0, width - 1, y, row.data());
+        }
+        std::string path = dir_ + "/" + name;
+        EXPECT_TRUE(WriteImageFile(path, &picture));
+        return path;
+    }
+    std::string tool_, dir_;
+};
+
+TEST_F(CliTest, InfoPrintsTheContractLine) {
+    std::string in = ColourFile("in.bmp", 31, 17);
+    Run r = Tool({"info", in});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "type=TrueColor24 width=31 height=17 xdpi=200 ydpi=100 bits=24\n");
+}
+
+TEST_F(CliTest, ConvertByExtensionAndToTheDocumentFile) {
+    std::string in = ColourFile("in.bmp", 40, 30);
+    std::string png = dir_ + "/out.png", vdl = dir_ + "/out.vdl";
+    Run r = Tool({"convert", in, png, "--quiet"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Read(png).substr(1, 3), "PNG");
+    r = Tool({"convert", png, vdl});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Read(vdl).substr(0, 2), "BM");
+    r = Tool({"info", vdl});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "type=TrueColor24 width=40 height=30 xdpi=200 ydpi=100 bits=24\n");
+
+    // A JPEG quality option reaches the writer: a lower quality, a smaller file.
+    std::string big = ColourFile("big.bmp", 300, 200);
+    ASSERT_EQ(Tool({"convert", big, dir_ + "/q90.jpg", "--quality", "90"}).status, 0);
+    ASSERT_EQ(Tool({"convert", big, dir_ + "/q10.jpg", "--quality", "10"}).status, 0);
+    EXPECT_LT(Read(dir_ + "/q10.jpg").size(), Read(dir_ + "/q90.jpg").size());
+}
+
+TEST_F(CliTest, FailuresExitOneWithAReasonAndLeaveNoFile) {
+    std::string in = ColourFile("in.bmp", 8, 8);
+    std::ofstream(dir_ + "/junk.png") << "not a png at all";
+    ::mkdir((dir_ + "/folder.bmp").c_str(), 0755);
+    std::string out = dir_ + "/out.bmp";
+    const std::vector<std::vector<std::string>> failing = {
+        {"info", dir_ + "/missing.bmp"},
+        {"info", dir_ + "/junk.png"},
+        {"info", dir_ + "/folder.bmp"},
+        {"convert", dir_ + "/missing.bmp", out},
+        {"convert", in, dir_ + "/out.xyz"},
+        {"convert", in, dir_ + "/noextension"},
+        {"convert", in, dir_ + "/nodir/out.bmp"},
+        {"convert", in, out, "--type", "gray256"},
+    };
+    for (const auto& args : failing) {
+        Run r = Tool(args);
+        EXPECT_EQ(r.status, 1) << args[0] << " " << args[1] << " " << args.back();
+        EXPECT_EQ(r.err.rfind("stitchara-cli: ", 0), 0u) << r.err;
+        EXPECT_TRUE(r.out.empty());
+    }
+    struct stat st {};
+    EXPECT_NE(::stat(out.c_str(), &st), 0);
+}
+
+TEST_F(CliTest, UsageErrorsExitTwo) {
+    std::string in = ColourFile("in.bmp", 8, 8);
+    const std::vector<std::vector<std::string>> wrong = {
+        {},
+        {"frobnicate"},
+        {"info"},
+        {"info", in, in},
+        {"convert", in},
+        {"convert", in, dir_ + "/o.png", "--mode", "9"},
+        {"convert", in, dir_ + "/o.png", "--matrix", "5"},
+        {"convert", in, dir_ + "/o.png", "--type", "purple"},
+        {"convert", in, dir_ + "/o.jpg", "--quality", "0"},
+        {"convert", in, dir_ + "/o.tif", "--compression", "zip"},
+        {"convert", in, dir_ + "/o.png", "--bogus", "1"},
+        {"formats", "extra"},
+    };
+    for (const auto& args : wrong) {
+        Run r = Tool(args);
+        EXPECT_EQ(r.status, 2) << (args.empty() ? "(none)" : args[0]) << " ... "
+                               << (args.empty() ? "" : args.back());
+    }
+}
+
+TEST_F(CliTest, FormatsListsEachFormatOnce) {
+    Run r = Tool({"formats"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::istringstream lines(r.out);
+    std::vector<std::string> extensions;
+    for (std::string line; std::getline(lines, line);) {
+        std::string extension = line.substr(0, line.find(' '));
+        for (const auto& seen : extensions) EXPECT_NE(seen, extension) << "listed twice";
+        extensions.push_back(extension);
+    }
+    for (const char* wanted : {"BMP", "JPG", "PNG", "TIF"})
+        EXPECT_NE(r.out.find(std::string(wanted) + " "), std::string::npos) << wanted;
+}
+
+}  // namespace

@@ -1,0 +1,152 @@
+// The window-free halves of Open, Save As and Import: what the dialogs start
+// with and what "OpenDir" and "OpenExt" of section "Init" remember.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "document/import_export_commands.h"
+#include "document/import_export_formats.h"
+#include "platform/profile.h"
+#include "shell/message_box.h"
+
+namespace {
+
+// BMP readable and writable, PCX read-only, JPG write-only, GIF both.
+int FakeLibrary(std::uint8_t* block) {
+    const struct {
+        const char* ext;
+        int read, write;
+    } formats[] = {{"BMP", 1, 1}, {"PCX", 1, 0}, {"JPG", 0, 1}, {"GIF", 1, 1}};
+    int i = 0;
+    for (const auto& f : formats) {
+        std::uint8_t* r = block + 52 * i++;
+        std::strcpy(reinterpret_cast<char*>(r), f.ext);
+        std::memcpy(r + 8, &f.read, 4);
+        std::memcpy(r + 12, &f.write, 4);
+        std::strcpy(reinterpret_cast<char*>(r + 24), f.ext);
+    }
+    return i;
+}
+
+class OpenSaveTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/stitchara-cmd-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        platform::SetProfilePath(dir_ + "/test.ini");
+        Formats().SetCapsSource(FakeLibrary);
+        ASSERT_TRUE(Formats().LoadFormats());
+        char cwd[PATH_MAX];
+        ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
+        cwd_ = cwd;
+    }
+    void TearDown() override {
+        Formats().SetCapsSource(nullptr);
+        Formats().LoadFormats();
+        platform::SetProfilePath("");
+        std::remove((dir_ + "/test.ini").c_str());
+        ::rmdir(dir_.c_str());
+    }
+    std::string dir_, cwd_;
+};
+
+TEST_F(OpenSaveTest, OpenStartsFromTheRememberedFormat) {
+    OpenDialogSetup setup;
+    // Nothing remembered: the first format.
+    ASSERT_TRUE(PrepareOpenDialog(setup));
+    EXPECT_EQ(setup.format, 0);
+    EXPECT_EQ(setup.fileName, "*.BMP");
+    EXPECT_EQ(setup.filterPosition, 1);
+    EXPECT_EQ(setup.filter, "BMP(*.BMP)|*.BMP|PCX(*.PCX)|*.PCX|GIF(*.GIF)|*.GIF|"
+                            "All Formats(*.*)|*.BMP;*.PCX;*.GIF||");
+    EXPECT_EQ(setup.initialDirectory, cwd_);
+
+    platform::WriteProfileInt("Init", "OpenExt", 3);
+    ASSERT_TRUE(PrepareOpenDialog(setup));
+    EXPECT_EQ(setup.fileName, "*.GIF");
+    EXPECT_EQ(setup.filterPosition, 3);
+
+    // A format that cannot be read: all patterns, the dialog's first filter.
+    platform::WriteProfileInt("Init", "OpenExt", 2);
+    ASSERT_TRUE(PrepareOpenDialog(setup));
+    EXPECT_EQ(setup.fileName, "*.BMP;*.PCX;*.GIF");
+    EXPECT_EQ(setup.filterPosition, 0);
+
+    // Out of range either way: "All Formats", the last filter.
+    for (int remembered : {4, 40, -1}) {
+        platform::WriteProfileInt("Init", "OpenExt", remembered);
+        ASSERT_TRUE(PrepareOpenDialog(setup));
+        EXPECT_EQ(setup.format, 4);
+        EXPECT_EQ(setup.fileName, "*.BMP;*.PCX;*.GIF");
+        EXPECT_EQ(setup.filterPosition, 4);
+    }
+}
+
+TEST_F(OpenSaveTest, ChoiceIsRememberedAndAMissingDirectoryIgnored) {
+    RememberOpenChoice(dir_ + "/picture.gif", 3);
+    EXPECT_EQ(platform::GetProfileString("Init", "OpenDir", ""), dir_);
+    EXPECT_EQ(platform::GetProfileInt("Init", "OpenExt", -9), 3);
+    EXPECT_EQ(InitialDirectory(), dir_);
+
+    // "All Formats" (the position after the readable ones) stores the count.
+    RememberOpenChoice(dir_ + "/picture.pcx", 4);
+    EXPECT_EQ(platform::GetProfileInt("Init", "OpenExt", -9), 4);
+
+    platform::WriteProfileString("Init", "OpenDir", dir_ + "/gone");
+    EXPECT_EQ(InitialDirectory(), cwd_);
+    OpenDialogSetup setup;
+    ASSERT_TRUE(PrepareOpenDialog(setup));
+    EXPECT_EQ(setup.initialDirectory, cwd_);
+}
+
+TEST_F(OpenSaveTest, SaveAsChoosesAWritableFormat) {
+    SaveDialogSetup setup;
+    // The document's own writable extension.
+    ASSERT_TRUE(PrepareSaveDialog("/home/u/scans/page one.gif", setup));
+    EXPECT_EQ(setup.format, 3);
+    EXPECT_EQ(setup.filterPosition, 3);
+    EXPECT_EQ(setup.defaultName, "page one");
+    EXPECT_EQ(setup.defaultExtension, "gif");
+    EXPECT_EQ(setup.filter, "BMP(*.BMP)|*.BMP|JPG(*.JPG)|*.JPG|GIF(*.GIF)|*.GIF|||");
+
+    // Read-only or unknown extension: the first writable format.
+    ASSERT_TRUE(PrepareSaveDialog("/x/old.pcx", setup));
+    EXPECT_EQ(setup.format, 0);
+    ASSERT_TRUE(PrepareSaveDialog("/x/old.xyz", setup));
+    EXPECT_EQ(setup.format, 0);
+
+    // No extension: the remembered format when writable.
+    platform::WriteProfileInt("Init", "OpenExt", 2);
+    ASSERT_TRUE(PrepareSaveDialog("Untitled", setup));
+    EXPECT_EQ(setup.format, 2);
+    EXPECT_EQ(setup.defaultName, "Untitled");
+    EXPECT_EQ(setup.defaultExtension, "");
+    platform::WriteProfileInt("Init", "OpenExt", 1);
+    ASSERT_TRUE(PrepareSaveDialog("Untitled", setup));
+    EXPECT_EQ(setup.format, 0);
+}
+
+TEST_F(OpenSaveTest, SaveDialogFileNames) {
+    // Write positions: 0 BMP, 1 JPG, 2 GIF.
+    EXPECT_EQ(FileNameForType("scan.bmp", 1), "scan.JPG");
+    EXPECT_EQ(FileNameForType("my.scan.bmp", 2), "my.scan.GIF");
+    EXPECT_EQ(FileNameForType("scan", 1), "scan");
+    EXPECT_EQ(FileNameOnAccept("scan", 2), "scan.GIF");
+    EXPECT_EQ(FileNameOnAccept("scan.bmp", 2), "scan.bmp");
+    EXPECT_EQ(FileNameOnAccept("/dir.d/scan", 0), "/dir.d/scan.BMP");
+
+    // Save turns into Save As without a writable extension.
+    EXPECT_TRUE(CanSaveInPlace("/a/b.jpg"));
+    EXPECT_FALSE(CanSaveInPlace("/a/b.pcx"));
+    EXPECT_FALSE(CanSaveInPlace("/a.d/b"));
+}
+
+}  // namespace

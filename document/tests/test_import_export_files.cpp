@@ -1,0 +1,167 @@
+// Reading and writing image files through the library: the glue around it
+// (palette, messages, progress, Escape, the safe replacement of old files).
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "document/import_export.h"
+#include "picture/picture.h"
+#include "shell/message_box.h"
+#include "shell/progress.h"
+#include "shell/test_progress_host.h"
+
+namespace {
+
+class FilesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/stitchara-files-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        SetMessageSink([this](const std::string& text) { messages_.push_back(text); });
+    }
+    void TearDown() override {
+        SetMessageSink(nullptr);
+        for (const auto& name : Entries()) std::remove((dir_ + "/" + name).c_str());
+        ::rmdir(dir_.c_str());
+    }
+    std::vector<std::string> Entries() const {
+        std::vector<std::string> names;
+        if (DIR* d = ::opendir(dir_.c_str())) {
+            while (dirent* e = ::readdir(d))
+                if (e->d_name[0] != '.' || (e->d_name[1] && e->d_name[1] != '.'))
+                    names.push_back(e->d_name);
+            ::closedir(d);
+        }
+        return names;
+    }
+    static std::string Contents(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    // A gray ramp picture whose pixel (x, y) is (x + 3y) & 255.
+    static std::unique_ptr<CPicture> GrayRamp(int width, int height) {
+        auto picture = std::make_unique<CPicture>();
+        EXPECT_TRUE(picture->Create(ptGray256, width, height, 0, nullptr, DpiToPpm(300),
+                                    DpiToPpm(150), kStoreAny));
+        std::vector<std::uint8_t> row(std::size_t(width));
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) row[std::size_t(x)] = std::uint8_t(x + 3 * y);
+            picture->WriteRow(0, width - 1, y, row.data());
+        }
+        return picture;
+    }
+    std::string dir_;
+    std::vector<std::string> messages_;
+};
+
+TEST_F(FilesTest, RoundTripKeepsPixelsTypePaletteAndResolution) {
+    auto picture = GrayRamp(37, 23);
+    std::string path = dir_ + "/ramp.bmp";
+    ASSERT_TRUE(WriteImageFile(path, picture.get()));
+    std::unique_ptr<CPicture> back(ReadImageFile(path, false));
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->GetType(), ptGray256);
+    EXPECT_EQ(back->GetWidth(), 37);
+    EXPECT_EQ(back->GetHeight(), 23);
+    EXPECT_EQ(back->GetXDpi(), 300);
+    EXPECT_EQ(back->GetYDpi(), 150);
+    ASSERT_NE(back->GetPalette(), nullptr);
+    EXPECT_TRUE(PalettesEqual(back->GetPalette(), picture->GetPalette()));
+    std::vector<std::uint8_t> a(37), b(37);
+    for (int y = 0; y < 23; ++y) {
+        picture->ReadRow(0, 36, y, a.data());
+        back->ReadRow(0, 36, y, b.data());
+        ASSERT_EQ(a, b) << "row " << y;
+    }
+    EXPECT_TRUE(messages_.empty());
+    EXPECT_EQ(Entries(), std::vector<std::string>{"ramp.bmp"});
+}
+
+TEST_F(FilesTest, UnreadableNamesGiveNoPicture) {
+    // No dot, or empty: nothing, silently.
+    EXPECT_EQ(ReadImageFile(dir_ + "/noextension", false), nullptr);
+    EXPECT_EQ(ReadImageFile("", false), nullptr);
+    EXPECT_TRUE(messages_.empty());
+
+    // Missing: the message names the whole path, however long.
+    std::string longPath = dir_ + "/" + std::string(300, 'n') + ".bmp";
+    EXPECT_EQ(ReadImageFile(longPath, false), nullptr);
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0], "File " + longPath + " not exist");
+
+    // Not a picture, or a directory: no picture, no message.
+    messages_.clear();
+    std::ofstream(dir_ + "/junk.bmp") << "this is not a bitmap";
+    EXPECT_EQ(ReadImageFile(dir_ + "/junk.bmp", false), nullptr);
+    ::mkdir((dir_ + "/folder.bmp").c_str(), 0755);
+    EXPECT_EQ(ReadImageFile(dir_ + "/folder.bmp", false), nullptr);
+    ::rmdir((dir_ + "/folder.bmp").c_str());
+    EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(FilesTest, EscapeDuringReadGivesNothingAndEndsProgress) {
+    auto picture = GrayRamp(64, 600);
+    std::string path = dir_ + "/tall.bmp";
+    ASSERT_TRUE(WriteImageFile(path, picture.get()));
+
+    TestProgressHost host;
+    host.escapeFromCall = 1;
+    SetProgressCaption(5149);
+    EXPECT_EQ(ReadImageFile(path, true), nullptr);
+    EXPECT_TRUE(host.escapeTaken);
+    EXPECT_TRUE(FileOperationCancelled());
+    EXPECT_GE(host.begins, 1);
+    EXPECT_EQ(host.begins, host.ends);
+    EXPECT_TRUE(messages_.empty());
+
+    // Without progress shown, Escape is not looked at.
+    host.Reset();
+    std::unique_ptr<CPicture> quiet(ReadImageFile(path, false));
+    EXPECT_NE(quiet, nullptr);
+    EXPECT_EQ(host.takes, 0);
+    EXPECT_FALSE(FileOperationCancelled());
+}
+
+TEST_F(FilesTest, FailedWriteKeepsTheOldFile) {
+    std::string path = dir_ + "/keep.bmp";
+    std::ofstream(path, std::ios::binary) << "old contents";
+    auto picture = GrayRamp(64, 600);
+
+    // Escape while writing: the write fails, the old file stays, no temporary.
+    {
+        TestProgressHost host;
+        host.escapeFromCall = 1;
+        EXPECT_FALSE(WriteImageFile(path, picture.get()));
+        EXPECT_TRUE(FileOperationCancelled());
+        EXPECT_EQ(host.begins, host.ends);
+    }
+    EXPECT_EQ(Contents(path), "old contents");
+    EXPECT_EQ(Entries(), std::vector<std::string>{"keep.bmp"});
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0], "Failed to save document.");
+
+    // Extensions the library cannot write: refused before anything is created.
+    messages_.clear();
+    EXPECT_FALSE(WriteImageFile(dir_ + "/out.xyz", picture.get()));
+    EXPECT_FALSE(WriteImageFile(dir_ + "/out", picture.get()));
+    EXPECT_EQ(messages_.size(), 2u);
+    EXPECT_EQ(Entries(), std::vector<std::string>{"keep.bmp"});
+
+    // A good write replaces it.
+    ASSERT_TRUE(WriteImageFile(path, picture.get()));
+    EXPECT_EQ(Contents(path).substr(0, 2), "BM");
+}
+
+}  // namespace
