@@ -19,7 +19,7 @@
 
 namespace {
 
-struct Run {
+struct ToolRun {
     int status = -1;
     std::string out, err;
 };
@@ -38,11 +38,11 @@ protected:
         if (!dir_.empty()) std::system(("rm -rf '" + dir_ + "'").c_str());
     }
     // Runs the tool with the arguments (each quoted), stdout and stderr apart.
-    Run Tool(const std::vector<std::string>& args) {
+    ToolRun Tool(const std::vector<std::string>& args) {
         std::string command = "'" + tool_ + "'";
         for (const auto& a : args) command += " '" + a + "'";
         command += " >'" + dir_ + "/.out' 2>'" + dir_ + "/.err' </dev/null";
-        Run r;
+        ToolRun r;
         int raw = std::system(command.c_str());
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
         r.out = Read(dir_ + "/.out");
@@ -74,7 +74,7 @@ protected:
 
 TEST_F(CliTest, InfoPrintsTheContractLine) {
     std::string in = ColourFile("in.bmp", 31, 17);
-    Run r = Tool({"info", in});
+    ToolRun r = Tool({"info", in});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "type=TrueColor24 width=31 height=17 xdpi=200 ydpi=100 bits=24\n");
 }
@@ -82,7 +82,7 @@ TEST_F(CliTest, InfoPrintsTheContractLine) {
 TEST_F(CliTest, ConvertByExtensionAndToTheDocumentFile) {
     std::string in = ColourFile("in.bmp", 40, 30);
     std::string png = dir_ + "/out.png", vdl = dir_ + "/out.vdl";
-    Run r = Tool({"convert", in, png, "--quiet"});
+    ToolRun r = Tool({"convert", in, png, "--quiet"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Read(png).substr(1, 3), "PNG");
     r = Tool({"convert", png, vdl});
@@ -115,7 +115,7 @@ TEST_F(CliTest, FailuresExitOneWithAReasonAndLeaveNoFile) {
         {"convert", in, out, "--type", "gray256"},
     };
     for (const auto& args : failing) {
-        Run r = Tool(args);
+        ToolRun r = Tool(args);
         EXPECT_EQ(r.status, 1) << args[0] << " " << args[1] << " " << args.back();
         EXPECT_EQ(r.err.rfind("stitchara-cli: ", 0), 0u) << r.err;
         EXPECT_TRUE(r.out.empty());
@@ -141,14 +141,14 @@ TEST_F(CliTest, UsageErrorsExitTwo) {
         {"formats", "extra"},
     };
     for (const auto& args : wrong) {
-        Run r = Tool(args);
+        ToolRun r = Tool(args);
         EXPECT_EQ(r.status, 2) << (args.empty() ? "(none)" : args[0]) << " ... "
                                << (args.empty() ? "" : args.back());
     }
 }
 
 TEST_F(CliTest, FormatsListsEachFormatOnce) {
-    Run r = Tool({"formats"});
+    ToolRun r = Tool({"formats"});
     ASSERT_EQ(r.status, 0) << r.err;
     std::istringstream lines(r.out);
     std::vector<std::string> extensions;

@@ -55,7 +55,7 @@ protected:
         auto picture = std::make_unique<CPicture>();
         EXPECT_TRUE(picture->Create(ptGray256, width, height, 0, nullptr, DpiToPpm(300),
                                     DpiToPpm(150), kStoreAny));
-        std::vector<std::uint8_t> row(std::size_t(width));
+        std::vector<std::uint8_t> row(static_cast<std::size_t>(width));
         for (int y = 0; y < height; ++y) {
             for (int x = 0; x < width; ++x) row[std::size_t(x)] = std::uint8_t(x + 3 * y);
             picture->WriteRow(0, width - 1, y, row.data());
