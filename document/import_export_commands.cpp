@@ -41,13 +41,14 @@ std::string InitialDirectory() {
     return working;
 }
 
-int PrepareOpenDialog(OpenDialogSetup& setup) {
+int PrepareOpenDialog(OpenDialogSetup& setup, OpenDialogKind kind) {
     FormatTable& table = Formats();
     setup.initialDirectory = InitialDirectory();
     int index = platform::GetProfileInt(Section(), OpenExtKey(), 0);
     setup.format = table.BuildOpenPattern(index, setup.fileName);
     if (!table.BuildReadFilter(setup.filter, true)) return 0;
-    setup.filterPosition = table.ReadFilterPosition(setup.format) + 1;
+    setup.filterPosition =
+        table.ReadFilterPosition(kind == OpenDialogKind::Open ? setup.format : index) + 1;
     return 1;
 }
 

@@ -18,7 +18,12 @@ struct OpenDialogSetup {
 };
 // Fills the setup from the settings and the format table. 0 when the filter
 // cannot be built (the message was shown): the dialog is not shown.
-int PrepareOpenDialog(OpenDialogSetup& setup);
+// The Open command selects the filter of the preselected format (so an
+// unreadable remembered format selects "All Formats"); the stitch pages'
+// import selects the remembered format's own position (0 for an unreadable
+// one: the dialog's first filter).
+enum class OpenDialogKind { Open, Import };
+int PrepareOpenDialog(OpenDialogSetup& setup, OpenDialogKind kind = OpenDialogKind::Open);
 
 // After the open dialog's OK: remembers the chosen file's directory and the
 // format of the chosen filter position (1-based; the all-formats entry

@@ -74,19 +74,25 @@ TEST_F(OpenSaveTest, OpenStartsFromTheRememberedFormat) {
     EXPECT_EQ(setup.fileName, "*.GIF");
     EXPECT_EQ(setup.filterPosition, 3);
 
-    // A format that cannot be read: all patterns, the dialog's first filter.
+    // A format that cannot be read: all patterns; Open selects "All Formats",
+    // the import the dialog's first filter.
     platform::WriteProfileInt("Init", "OpenExt", 2);
     ASSERT_TRUE(PrepareOpenDialog(setup));
+    EXPECT_EQ(setup.fileName, "*.BMP;*.PCX;*.GIF");
+    EXPECT_EQ(setup.filterPosition, 4);
+    ASSERT_TRUE(PrepareOpenDialog(setup, OpenDialogKind::Import));
     EXPECT_EQ(setup.fileName, "*.BMP;*.PCX;*.GIF");
     EXPECT_EQ(setup.filterPosition, 0);
 
     // Out of range either way: "All Formats", the last filter.
     for (int remembered : {4, 40, -1}) {
         platform::WriteProfileInt("Init", "OpenExt", remembered);
-        ASSERT_TRUE(PrepareOpenDialog(setup));
-        EXPECT_EQ(setup.format, 4);
-        EXPECT_EQ(setup.fileName, "*.BMP;*.PCX;*.GIF");
-        EXPECT_EQ(setup.filterPosition, 4);
+        for (auto kind : {OpenDialogKind::Open, OpenDialogKind::Import}) {
+            ASSERT_TRUE(PrepareOpenDialog(setup, kind));
+            EXPECT_EQ(setup.format, 4);
+            EXPECT_EQ(setup.fileName, "*.BMP;*.PCX;*.GIF");
+            EXPECT_EQ(setup.filterPosition, 4);
+        }
     }
 }
 
