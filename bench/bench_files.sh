@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# Reads and writes a 50-megapixel picture as JPEG, PNG, TIFF and BMP through
+# ReadImageFile/WriteImageFile and, side by side in the same run, with the
+# codec libraries' own command-line tools (libjpeg-turbo's djpeg/cjpeg,
+# netpbm's pngtopnm/pnmtopng, tifftopnm/pnmtotiff and bmptoppm/ppmtobmp,
+# libtiff's tiffcp; vips as well when it is installed).
+# Each time is the best of REPEAT runs (default 3). Target: ours within 1.3x.
+#
+#   bash bench/bench_files.sh [BUILD_DIR]
+# BUILD_DIR (default build/bench) is configured as a Release build when needed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+BUILD=${1:-build/bench}
+REPEAT=${REPEAT:-3}
+WIDTH=${WIDTH:-8660}
+HEIGHT=${HEIGHT:-5774}   # 8660 x 5774 = 50.0 megapixels
+LIMIT=1.3
+
+for tool in djpeg cjpeg pngtopnm pnmtopng tifftopnm pnmtotiff tiffcp bmptoppm ppmtobmp; do
+  command -v "$tool" >/dev/null || { echo "bench_files: $tool is missing (bash scripts/setup.sh)" >&2; exit 1; }
+done
+
+if [ ! -f "$BUILD/build.ninja" ]; then
+  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSTITCHARA_BENCH=ON \
+    -DSTITCHARA_TESTS=OFF -DSTITCHARA_GUI=OFF >/dev/null
+fi
+cmake --build "$BUILD" --target bench_files >/dev/null
+BENCH=$BUILD/bench/bench_files
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/bench_files.XXXXXX")
+trap 'rm -rf "$WORK"' EXIT
+
+calc() { awk "BEGIN { printf \"%.6f\", $1 }"; }
+less_than() { awk "BEGIN { exit !($1 < $2) }"; }
+
+# Best wall time of a shell command over REPEAT runs, in seconds.
+best_of() {
+  local best="" t0 t1 t
+  for _ in $(seq "$REPEAT"); do
+    t0=$(date +%s.%N)
+    bash -c "$1" >/dev/null
+    t1=$(date +%s.%N)
+    t=$(calc "$t1 - $t0")
+    if [ -z "$best" ] || less_than "$t" "$best"; then best=$t; fi
+  done
+  printf '%.3f' "$best"
+}
+
+row() {  # label, ours, theirs, tool
+  local ratio verdict
+  ratio=$(calc "$2 / $3")
+  verdict=ok
+  less_than "$LIMIT" "$ratio" && verdict=SLOW
+  printf '%-13s %9.3f s %9.3f s %7.2fx  %-4s  %s\n' "$1" "$2" "$3" "$ratio" "$verdict" "$4"
+}
+
+echo "bench_files: ${WIDTH} x ${HEIGHT} 24-bit picture, best of $REPEAT"
+"$BENCH" generate "$WORK/in.ppm" "$WIDTH" "$HEIGHT"
+# The input files of each format, made by the libraries' own tools.
+cjpeg -quality 75 "$WORK/in.ppm" >"$WORK/in.jpg"
+pnmtopng "$WORK/in.ppm" >"$WORK/in.png" 2>/dev/null
+pnmtotiff -lzw "$WORK/in.ppm" >"$WORK/in.tif" 2>/dev/null
+ppmtobmp "$WORK/in.ppm" >"$WORK/in.bmp" 2>/dev/null
+ls -l "$WORK"/in.* | awk '{printf "  %-10s %12d bytes\n", $NF, $5}' | sed "s|$WORK/||"
+
+printf '\n%-13s %11s %11s %8s  %-4s  %s\n' "operation" "ours" "tool" "ratio" "" "tool command"
+ours_read() {  # file
+  local best="" t
+  for _ in $(seq "$REPEAT"); do
+    t=$("$BENCH" read "$1")
+    if [ -z "$best" ] || less_than "$t" "$best"; then best=$t; fi
+  done
+  echo "$best"
+}
+ours_write() {  # out
+  "$BENCH" write "$WORK/in.ppm" "$1" "$REPEAT"
+}
+
+declare -A READ_TOOL=(
+  [jpg]="djpeg '$WORK/in.jpg' >/dev/null"
+  [png]="pngtopnm '$WORK/in.png' >/dev/null"
+  [tif]="tifftopnm '$WORK/in.tif' >/dev/null 2>&1"
+  [bmp]="bmptoppm '$WORK/in.bmp' >/dev/null 2>&1"
+)
+declare -A WRITE_TOOL=(
+  [jpg]="cjpeg -quality 75 '$WORK/in.ppm' >'$WORK/tool.jpg'"
+  [png]="pnmtopng '$WORK/in.ppm' >'$WORK/tool.png' 2>/dev/null"
+  [tif]="pnmtotiff -lzw '$WORK/in.ppm' >'$WORK/tool.tif' 2>/dev/null"
+  [bmp]="ppmtobmp '$WORK/in.ppm' >'$WORK/tool.bmp' 2>/dev/null"
+)
+declare -A NAME=([jpg]=JPEG [png]=PNG [tif]=TIFF [bmp]=BMP)
+
+status=0
+for ext in jpg png tif bmp; do
+  ours=$(ours_read "$WORK/in.$ext")
+  theirs=$(best_of "${READ_TOOL[$ext]}")
+  line=$(row "${NAME[$ext]} read" "$ours" "$theirs" "${READ_TOOL[$ext]%% *}")
+  echo "$line"; [[ $line == *SLOW* ]] && status=1
+  ours=$(ours_write "$WORK/ours.$ext")
+  theirs=$(best_of "${WRITE_TOOL[$ext]}")
+  line=$(row "${NAME[$ext]} write" "$ours" "$theirs" "${WRITE_TOOL[$ext]%% *}")
+  echo "$line"; [[ $line == *SLOW* ]] && status=1
+done
+
+# libtiff's own copy: read and write in one tool, against our read plus write.
+ours=$(calc "$(ours_read "$WORK/in.tif") + $(ours_write "$WORK/ours.tif")")
+theirs=$(best_of "tiffcp -c lzw '$WORK/in.tif' '$WORK/copy.tif'")
+row "TIFF copy" "$ours" "$theirs" "tiffcp -c lzw"
+
+if command -v vips >/dev/null; then
+  for ext in jpg png tif; do
+    ours=$(calc "$(ours_read "$WORK/in.$ext") + $(ours_write "$WORK/ours.$ext")")
+    theirs=$(best_of "vips copy '$WORK/in.$ext' '$WORK/vips.$ext'")
+    row "${NAME[$ext]} copy" "$ours" "$theirs" "vips copy"
+  done
+fi
+exit $status
