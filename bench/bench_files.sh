@@ -74,7 +74,7 @@ ours_read() {  # file
   echo "$best"
 }
 ours_write() {  # out
-  "$BENCH" write "$WORK/in.ppm" "$1" "$REPEAT"
+  "$BENCH" write "$WORK/in.bmp" "$1" "$REPEAT"
 }
 
 declare -A READ_TOOL=(
