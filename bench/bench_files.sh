@@ -49,6 +49,10 @@ best_of() {
 
 row() {  # label, ours, theirs, tool
   local ratio verdict
+  if [ "$2" = failed ] || [ "$3" = failed ]; then
+    printf '%-13s %11s %11s %8s  %-4s  %s\n' "$1" "$2" "$3" "-" "FAIL" "$4"
+    return
+  fi
   ratio=$(calc "$2 / $3")
   verdict=ok
   less_than "$LIMIT" "$ratio" && verdict=SLOW
@@ -68,13 +72,16 @@ printf '\n%-13s %11s %11s %8s  %-4s  %s\n' "operation" "ours" "tool" "ratio" "" 
 ours_read() {  # file
   local best="" t
   for _ in $(seq "$REPEAT"); do
-    t=$("$BENCH" read "$1")
+    t=$("$BENCH" read "$1") || { echo failed; return; }
     if [ -z "$best" ] || less_than "$t" "$best"; then best=$t; fi
   done
   echo "$best"
 }
 ours_write() {  # out
-  "$BENCH" write "$WORK/in.bmp" "$1" "$REPEAT"
+  "$BENCH" write "$WORK/in.bmp" "$1" "$REPEAT" || echo failed
+}
+sum() {  # a, b: their sum, or failed
+  if [ "$1" = failed ] || [ "$2" = failed ]; then echo failed; else calc "$1 + $2"; fi
 }
 
 declare -A READ_TOOL=(
@@ -96,21 +103,21 @@ for ext in jpg png tif bmp; do
   ours=$(ours_read "$WORK/in.$ext")
   theirs=$(best_of "${READ_TOOL[$ext]}")
   line=$(row "${NAME[$ext]} read" "$ours" "$theirs" "${READ_TOOL[$ext]%% *}")
-  echo "$line"; [[ $line == *SLOW* ]] && status=1
+  echo "$line"; [[ $line == *SLOW* || $line == *FAIL* ]] && status=1
   ours=$(ours_write "$WORK/ours.$ext")
   theirs=$(best_of "${WRITE_TOOL[$ext]}")
   line=$(row "${NAME[$ext]} write" "$ours" "$theirs" "${WRITE_TOOL[$ext]%% *}")
-  echo "$line"; [[ $line == *SLOW* ]] && status=1
+  echo "$line"; [[ $line == *SLOW* || $line == *FAIL* ]] && status=1
 done
 
 # libtiff's own copy: read and write in one tool, against our read plus write.
-ours=$(calc "$(ours_read "$WORK/in.tif") + $(ours_write "$WORK/ours.tif")")
+ours=$(sum "$(ours_read "$WORK/in.tif")" "$(ours_write "$WORK/ours.tif")")
 theirs=$(best_of "tiffcp -c lzw '$WORK/in.tif' '$WORK/copy.tif'")
 row "TIFF copy" "$ours" "$theirs" "tiffcp -c lzw"
 
 if command -v vips >/dev/null; then
   for ext in jpg png tif; do
-    ours=$(calc "$(ours_read "$WORK/in.$ext") + $(ours_write "$WORK/ours.$ext")")
+    ours=$(sum "$(ours_read "$WORK/in.$ext")" "$(ours_write "$WORK/ours.$ext")")
     theirs=$(best_of "vips copy '$WORK/in.$ext' '$WORK/vips.$ext'")
     row "${NAME[$ext]} copy" "$ours" "$theirs" "vips copy"
   done

@@ -115,7 +115,7 @@ CPicture* ReadImageFile(const std::string& path, bool showProgress) {
 
 int WriteImageFile(const std::string& path, CPicture* picture) {
     cancelled = false;
-    if (!picture || !NameHasDot(path) ||
+    if (!picture || !picture->HasHeader() || !NameHasDot(path) ||
         !Formats().CanWriteExtension(FormatTable::ExtensionOf(path))) {
         ShowMessageById(IDS_FAILED_TO_SAVE_DOCUMENT);
         return 0;
