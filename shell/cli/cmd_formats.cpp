@@ -26,7 +26,7 @@ int CmdFormats(const Args& args) {
                     entry.writable ? 'w' : '-',
                     i < int(descriptions.size()) ? descriptions[std::size_t(i)].c_str() : "");
     }
-    std::printf("%-4s %c%c  %s\n", "vdl", 'r', 'w', "Stitchara document (BMP)");
+    std::printf("%-4s %c%c  %s\n", "VDL", 'r', 'w', "Stitchara document (BMP)");
     return kExitOk;
 }
 
