@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "platform/imflib/codec.h"
@@ -96,6 +97,16 @@ const Codec* ReaderFor(std::FILE* file, const std::string& ext) {
     return nullptr;
 }
 
+// Working buffers come from the heap; running out of it fails the operation.
+template <typename F>
+int Guarded(F body) {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return Fail("out of memory");
+    }
+}
+
 bool ValidInfo(const ImageInfo& info) {
     if (!CheckSize(info.width, info.height)) return false;
     switch (info.bits) {
@@ -186,7 +197,7 @@ int AllReadHeader(const char* path, BitmapInfoHeader* header) {
     ClearError();
     if (header == nullptr) return Fail("no header to fill");
     ImageInfo info;
-    if (!ReadInfo(path, info)) return 0;
+    if (!Guarded([&] { return int(ReadInfo(path, info)); })) return 0;
     BitmapInfoHeader h;
     h.biWidth = info.width;
     h.biHeight = info.height;
@@ -203,7 +214,7 @@ int AllReadHeader(const char* path, BitmapInfoHeader* header) {
 std::unique_ptr<Palette> AllReadPalette(const char* path) {
     ClearError();
     ImageInfo info;
-    if (!ReadInfo(path, info) || info.bits > 8) return nullptr;
+    if (!Guarded([&] { return int(ReadInfo(path, info)); }) || info.bits > 8) return nullptr;
     std::vector<PaletteEntry> entries(std::size_t(info.colours));
     for (int i = 0; i < info.colours; ++i)
         entries[std::size_t(i)] = PaletteEntry{info.table[i].red, info.table[i].green,
@@ -211,9 +222,9 @@ std::unique_ptr<Palette> AllReadPalette(const char* path) {
     return std::make_unique<Palette>(std::move(entries));
 }
 
-int AllReadDIBImg(const char* path, DibTransferBlock* block, int headerSize,
-                  FioProgressProc progress) {
-    ClearError();
+namespace {
+
+int ReadPixels(const char* path, DibTransferBlock* block, int headerSize, FioProgressProc progress) {
     ReadFile handle;
     if (!OpenForReading(path, handle)) return 0;
     const Codec* codec = ReaderFor(handle.file, LowerExtension(path));
@@ -225,9 +236,7 @@ int AllReadDIBImg(const char* path, DibTransferBlock* block, int headerSize,
     return 1;
 }
 
-int AllSaveDIBImg(const char* path, DibTransferBlock* block, int headerSize,
-                  FioProgressProc progress) {
-    ClearError();
+int SavePixels(const char* path, DibTransferBlock* block, int headerSize, FioProgressProc progress) {
     if (path == nullptr || *path == 0) return Fail("no file name");
     const Codec* codec = WriterFor(LowerExtension(path));
     if (codec == nullptr) return Fail("no format is written for this extension");
@@ -249,6 +258,20 @@ int AllSaveDIBImg(const char* path, DibTransferBlock* block, int headerSize,
         return 0;
     }
     return 1;
+}
+
+}  // namespace
+
+int AllReadDIBImg(const char* path, DibTransferBlock* block, int headerSize,
+                  FioProgressProc progress) {
+    ClearError();
+    return Guarded([&] { return ReadPixels(path, block, headerSize, progress); });
+}
+
+int AllSaveDIBImg(const char* path, DibTransferBlock* block, int headerSize,
+                  FioProgressProc progress) {
+    ClearError();
+    return Guarded([&] { return SavePixels(path, block, headerSize, progress); });
 }
 
 int AllSetSaveOption(const char* path, void* ownerWindow) {
