@@ -380,3 +380,31 @@ TEST(OptimisedPalette, RichPictureMergesDownTo256Colours) {
     }
     EXPECT_LT(total / (128.0 * 64.0 * 3.0), 10.0);
 }
+
+TEST(TrueColourDepths, FifteenAndThirtyTwoBitPicturesConvert) {
+    auto rgb = Make(ptTrueColor24, 3, 1);
+    rgb->SetPixelValue(0, 0, MakeRgb(255, 0, 0));
+    rgb->SetPixelValue(1, 0, MakeRgb(0, 255, 8));
+    rgb->SetPixelValue(2, 0, MakeRgb(16, 32, 255));
+    auto c32k = Make(ptColor32K, 3, 1);
+    CColourConverter converter;
+    ASSERT_TRUE(converter.Setup(c32k.get(), rgb.get(), MakeModeAndPattern(7, 0)));
+    ASSERT_TRUE(converter.Run());
+    auto row = Row(*c32k, 0);
+    EXPECT_EQ(row[0] | (row[1] << 8), 31 << 10);                  // red in the high five bits
+    EXPECT_EQ(row[2] | (row[3] << 8), (31 << 5) | 1);             // green, blue 8 >> 3
+    // 5-5-5 back to 32 bits: levels widen to full bytes.
+    auto c32 = Make(ptTrueColor32, 3, 1);
+    ASSERT_TRUE(converter.Setup(c32.get(), c32k.get(), MakeModeAndPattern(7, 0)));
+    ASSERT_TRUE(converter.Run());
+    row = Row(*c32, 0);
+    EXPECT_EQ(row[2], 255);
+    EXPECT_EQ(row[4 + 1], 255);
+    EXPECT_EQ(row[8 + 0], 255);
+    EXPECT_EQ(row[8 + 1], 33);  // 32 >> 3 = 4, widened to 4 << 3 | 4 >> 2
+    // And down to a palette.
+    auto c16 = Make(ptColor16, 3, 1);
+    ASSERT_TRUE(converter.Setup(c16.get(), c32.get(), MakeModeAndPattern(0, 0)));
+    ASSERT_TRUE(converter.Run());
+    EXPECT_EQ(Row(*c16, 0)[0], 0xCA);  // bright red, bright green
+}
