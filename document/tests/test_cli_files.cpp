@@ -19,6 +19,20 @@
 
 namespace {
 
+// STITCHARA_BUILD_DIR/bin/stitchara-cli, else bin/ of the build directory
+// this test runs from (build/document/document_tests).
+std::string ToolPath() {
+    if (const char* build = std::getenv("STITCHARA_BUILD_DIR"))
+        return std::string(build) + "/bin/stitchara-cli";
+    char self[4096];
+    ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return "stitchara-cli";
+    std::string path(self, std::size_t(n));
+    path = path.substr(0, path.rfind('/'));  // build/document
+    path = path.substr(0, path.rfind('/'));  // build
+    return path + "/bin/stitchara-cli";
+}
+
 struct ToolRun {
     int status = -1;
     std::string out, err;
@@ -27,8 +41,7 @@ struct ToolRun {
 class CliTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* build = std::getenv("STITCHARA_BUILD_DIR");
-        tool_ = std::string(build ? build : ".") + "/bin/stitchara-cli";
+        tool_ = ToolPath();
         if (::access(tool_.c_str(), X_OK) != 0) GTEST_SKIP() << "no " << tool_;
         char pattern[] = "/tmp/stitchara-cli-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
