@@ -156,6 +156,8 @@ const ToolCase kToolCases[] = {
     {"gif_interlaced", {"pamtogif"}, "pamtogif -interlace ref.ppm > in.gif", "gif", "", 0, 0.0},
     {"pcx_palette", {"ppmtopcx"}, "ppmtopcx ref.ppm > in.pcx", "pcx", "", 0, 0.0},
     {"pcx_24", {"ppmtopcx"}, "ppmtopcx -24bit ref.ppm > in.pcx", "pcx", "", 0, 0.0},
+    {"pcx_mono", {"ppmtopcx", "pgmtopbm", "pnmdepth"}, "pgmtopbm -threshold ref.pgm > r.pbm && ppmtopcx r.pbm > in.pcx", "pcx", "pnmdepth 255 r.pbm > out.pnm", 1, 0.0},
+    {"pcx_16colours", {"convert"}, "convert ref.ppm -colors 16 -type Palette -define pcx:bits=4 pcx:in.pcx", "pcx", "convert in.pcx ppm:out.pnm", 0, 0.0},
     {"tga_rgb", {"pamtotga"}, "pamtotga -rgb -norle ref.ppm > in.tga", "tga", "", 0, 0.0},
     {"tga_rle", {"pamtotga"}, "pamtotga -rgb ref.ppm > in.tga", "tga", "", 0, 0.0},
     {"tga_cmap_rle", {"pamtotga"}, "pamtotga -cmap ref.ppm > in.tga", "tga", "", 0, 0.0},
