@@ -1,11 +1,14 @@
 // stitchara-cli convert IN OUT: format conversion by the output's extension,
 // with an optional colour conversion on the way.
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
 #include <string>
 
+#include "picture/colour_converter.h"
 #include "picture/picture.h"
+#include "resources/strings.h"
 #include "shell/cli/cli.h"
 #include "shell/cli/cli_io.h"
 
@@ -52,18 +55,55 @@ int ParseColourOptions(const Args& args, ColourOptions& colour) {
 }
 
 // Whether ConvertColours can do what the options ask; prints the reason when not.
-bool CanConvertColours(const ColourOptions& colour) {
-    if (!colour.Any()) return true;
-    Fail("colour conversion is not available");
-    return false;
+bool CanConvertColours(const ColourOptions&) { return true; }
+
+int TypeFromName(const std::string& name) {
+    if (name == "bw") return ptBlackWhite;
+    if (name == "gray16") return ptGray16;
+    if (name == "gray256") return ptGray256;
+    if (name == "color16") return ptColor16;
+    if (name == "color256") return ptColor256;
+    return ptTrueColor24;
+}
+
+const char* TypeName(int type) {
+    static const char* const kNames[] = {"BlackWhite", "TrueColor24", "Color16",   "Color256",
+                                         "Gray16",     "Gray256",     "Color32K",  "Color64K",
+                                         "TrueColor32"};
+    return type >= 0 && type <= 8 ? kNames[type] : "Unknown";
 }
 
 // Converts the picture as the colour options say; the converted picture, or
-// none after printing the reason.
+// none after printing the reason. Without --type the picture keeps its type;
+// without --mode the converter chooses (mode 7).
 std::unique_ptr<CPicture> ConvertColours(std::unique_ptr<CPicture> picture,
                                          const ColourOptions& colour) {
     if (!colour.Any()) return picture;
-    return nullptr;
+    const int from = picture->GetType();
+    const int to = colour.type.empty() ? from : TypeFromName(colour.type);
+    if (to == from && colour.mode < 0) return picture;  // nothing to change
+    const int mode = colour.mode >= 0 ? colour.mode : kModeAutomatic;
+    const BitmapInfoHeader* header = picture->GetHeader();
+    auto result = std::make_unique<CDocPicture>();
+    if (!result->Create(to, picture->GetWidth(), picture->GetHeight(), 0, nullptr,
+                        std::uint32_t(header->biXPelsPerMeter),
+                        std::uint32_t(header->biYPelsPerMeter), kStoreAny)) {
+        Fail(LoadStringById(5098));
+        return nullptr;
+    }
+    CColourConverter converter;
+    if (!converter.Setup(result.get(), picture.get(),
+                         MakeModeAndPattern(mode, std::max(colour.pattern, 0)),
+                         colour.matrix > 0 ? colour.matrix : 4, true)) {
+        Fail(std::string("cannot convert a ") + TypeName(from) + " picture to " + TypeName(to) +
+             " with mode " + std::to_string(mode));
+        return nullptr;
+    }
+    if (!converter.Run()) {
+        Fail("colour conversion failed or was cancelled");
+        return nullptr;
+    }
+    return result;
 }
 
 }  // namespace

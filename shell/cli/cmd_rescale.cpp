@@ -1,8 +1,53 @@
-// stitchara-cli rescale
+// stitchara-cli rescale IN OUT --size WxH: nearest-neighbour resampling.
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "picture/picture.h"
+#include "picture/resample.h"
 #include "shell/cli/cli.h"
+#include "shell/cli/cli_io.h"
 
 namespace cli {
 
-int CmdRescale(const Args&) { return Fail("the rescale command is not available yet"); }
+namespace {
+
+// "WxH" with both sides 1..32767.
+bool ParseSize(const std::string& text, int& width, int& height) {
+    std::size_t x = text.find_first_of("xX");
+    if (x == std::string::npos) return false;
+    auto side = [](const std::string& part, int& value) {
+        if (part.empty() || part[0] < '0' || part[0] > '9') return false;
+        char* stop = nullptr;
+        errno = 0;
+        long v = std::strtol(part.c_str(), &stop, 10);
+        if (errno != 0 || *stop != '\0' || v < 1 || v > 32767) return false;
+        value = int(v);
+        return true;
+    };
+    return side(text.substr(0, x), width) && side(text.substr(x + 1), height);
+}
+
+}  // namespace
+
+int CmdRescale(const Args& args) {
+    if (args.positional.size() != 2) return UsageError("rescale takes an input and an output file");
+    for (const auto& option : args.options)
+        if (!IsCommonOption(option.first) && !IsSaveOption(option.first) && option.first != "size")
+            return UsageError("rescale has no option --" + option.first);
+    int width = 0, height = 0;
+    if (!args.Has("size") || !ParseSize(args.Get("size"), width, height))
+        return UsageError("rescale needs --size WxH, each side from 1 to 32767");
+    if (int rc = TakeSaveOptions(args); rc != kExitOk) return rc;
+    if (!CheckOutputPath(args.positional[1])) return kExitFailed;
+
+    std::unique_ptr<CPicture> picture = LoadPicture(args.positional[0]);
+    if (!picture) return kExitFailed;
+    std::unique_ptr<CPicture> result(RescaledCopy(picture.get(), width, height));
+    if (!result) return Fail("cannot rescale the picture (out of memory?)");
+    picture.reset();
+    return SavePicture(*result, args.positional[1]) ? kExitOk : kExitFailed;
+}
 
 }  // namespace cli
