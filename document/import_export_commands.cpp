@@ -8,6 +8,7 @@
 
 #include "document/import_export.h"
 #include "picture/image_store.h"
+#include "platform/imflib/imflib.h"
 #include "platform/profile.h"
 #include "resources/string_ids.h"
 #include "resources/strings.h"
@@ -115,9 +116,10 @@ std::string FileNameOnAccept(const std::string& fileName, int writePosition) {
     return fileName + "." + extension;
 }
 
-int SaveAsToPath(const std::string& path, CPicture* picture) {
+SaveAsResult SaveAsToPath(const std::string& path, CPicture* picture, void* ownerWindow) {
     SetProgressCaption(IDS_SAVING_IMAGE);
-    if (!WriteImageFile(path, picture)) return 0;
+    if (AllSetSaveOption(path.c_str(), ownerWindow) == 2) return kSaveAsCancelled;
+    if (!WriteImageFile(path, picture)) return kSaveAsFailed;
     platform::WriteProfileString(Section(), OpenDirKey(), DirectoryOf(path));
-    return 1;
+    return kSaveAsWritten;
 }

@@ -65,8 +65,13 @@ int PrepareSaveDialog(const std::string& documentPath, SaveDialogSetup& setup);
 std::string FileNameForType(const std::string& fileName, int writePosition);
 // The file name on OK: a name without a dot gets the type's extension.
 std::string FileNameOnAccept(const std::string& fileName, int writePosition);
-// Save As after the dialog and the option step (AllSetSaveOption answered
-// other than 2): "Saving Image", the write; on success remembers the
-// directory. Non-zero when written; the caller then takes the path as the
+// Save As after the dialog's OK: "Saving Image", the format's option step
+// (AllSetSaveOption with the owner window), the write; on success remembers
+// the directory. kSaveAsWritten: the caller then takes the path as the
 // document's, updates the title and clears the modified flag.
-int SaveAsToPath(const std::string& path, CPicture* picture);
+enum SaveAsResult : int { kSaveAsFailed = 0, kSaveAsWritten = 1, kSaveAsCancelled = 2 };
+SaveAsResult SaveAsToPath(const std::string& path, CPicture* picture, void* ownerWindow);
+
+// The Import command's dialog (the embedded document's import of a bitmap).
+constexpr const char* kImportDefaultExtension = "bmp";
+constexpr const char* kImportFilter = "Bitmap Files (*.bmp) | *.bmp";

@@ -219,6 +219,10 @@ int FormatTable::FindFormat(const std::string& extension) const {
     if (extension.empty()) return -1;
     for (int i = 0; i < count; ++i)
         if (strcasecmp(ExtensionAt(i).c_str(), extension.c_str()) == 0) return i;
+    // The long spellings users type for formats listed by their short extension.
+    static const char* const kLongSpellings[][2] = {{"jpeg", "jpg"}, {"tiff", "tif"}};
+    for (const auto& spelling : kLongSpellings)
+        if (strcasecmp(extension.c_str(), spelling[0]) == 0) return FindFormat(spelling[1]);
     return -1;
 }
 

@@ -63,6 +63,8 @@ public:
     // again, as the table keeps none). 0 when the library is unusable.
     int QueryDescriptions(std::vector<std::string>& descriptions);
 
+    // First index whose extension equals the text ignoring case; the long
+    // spellings "jpeg" and "tiff" find JPG and TIF. -1 when none.
     int FindFormat(const std::string& extension) const;
     bool IsWritable(int index) const;
     bool IsReadable(int index) const;

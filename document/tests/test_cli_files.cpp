@@ -105,6 +105,11 @@ TEST_F(CliTest, ConvertByExtensionAndToTheDocumentFile) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "type=TrueColor24 width=40 height=30 xdpi=200 ydpi=100 bits=24\n");
 
+    // The long spellings users type.
+    EXPECT_EQ(Tool({"convert", in, dir_ + "/long.jpeg"}).status, 0);
+    EXPECT_EQ(Tool({"convert", in, dir_ + "/long.TIFF"}).status, 0);
+    EXPECT_EQ(Read(dir_ + "/long.jpeg").substr(0, 2), "\xff\xd8");
+
     // A JPEG quality option reaches the writer: a lower quality, a smaller file.
     std::string big = ColourFile("big.bmp", 300, 200);
     ASSERT_EQ(Tool({"convert", big, dir_ + "/q90.jpg", "--quality", "90"}).status, 0);

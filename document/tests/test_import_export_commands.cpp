@@ -13,6 +13,8 @@
 
 #include "document/import_export_commands.h"
 #include "document/import_export_formats.h"
+#include "picture/picture.h"
+#include "platform/imflib/imflib.h"
 #include "platform/profile.h"
 #include "shell/message_box.h"
 
@@ -153,6 +155,24 @@ TEST_F(OpenSaveTest, SaveDialogFileNames) {
     EXPECT_TRUE(CanSaveInPlace("/a/b.jpg"));
     EXPECT_FALSE(CanSaveInPlace("/a/b.pcx"));
     EXPECT_FALSE(CanSaveInPlace("/a.d/b"));
+}
+
+TEST_F(OpenSaveTest, SaveAsHonoursTheOptionDialogAndRemembersTheDirectory) {
+    CPicture picture;
+    ASSERT_TRUE(picture.Create(ptGray256, 5, 4, 0, nullptr, 0, 0, kStoreAny));
+    std::string path = dir_ + "/saved.bmp";
+    SetSaveOptionDialog([](const char*, SaveOptions*, void*) { return 2; });
+    EXPECT_EQ(SaveAsToPath(path, &picture, nullptr), kSaveAsCancelled);
+    struct stat st {};
+    EXPECT_NE(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(platform::GetProfileString("Init", "OpenDir", "none"), "none");
+
+    SetSaveOptionDialog([](const char*, SaveOptions*, void*) { return 1; });
+    EXPECT_EQ(SaveAsToPath(path, &picture, nullptr), kSaveAsWritten);
+    EXPECT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(platform::GetProfileString("Init", "OpenDir", "none"), dir_);
+    SetSaveOptionDialog(nullptr);
+    std::remove(path.c_str());
 }
 
 }  // namespace

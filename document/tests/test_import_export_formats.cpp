@@ -154,6 +154,8 @@ TEST(FormatTable, ExtensionLookups) {
     EXPECT_EQ(table.FindFormat("TIF"), -1);
     EXPECT_EQ(table.FindFormat(""), -1);
     EXPECT_TRUE(table.CanWriteExtension("jpg"));
+    EXPECT_TRUE(table.CanWriteExtension("JPEG"));
+    EXPECT_EQ(table.FindFormat("tiff"), -1);  // no TIF in this table
     EXPECT_FALSE(table.CanWriteExtension("pcx"));
     EXPECT_FALSE(table.CanWriteExtension("png"));
     EXPECT_EQ(table.ExtensionAt(4), "");
