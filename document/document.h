@@ -85,7 +85,8 @@ public:
     bool OnCommand(int id);
 
 private:
-    void Message(int stringId, const char* fallback);
+    // Shows the string through the observer, or the message sink without one.
+    void Message(int stringId);
 
     DocumentObserver* observer_ = nullptr;
     std::string pathName_;

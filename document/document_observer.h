@@ -1,10 +1,11 @@
 // What a document asks of the windows that show it. The application
 // implements it with its views and frames; tests and the command-line tool
-// implement it too. Every call has a do-nothing default.
+// implement it too. Every call but ShowMessage has a do-nothing default.
 #pragma once
 #include <string>
 
 #include "picture/bitmap.h"
+#include "shell/message_box.h"
 
 class DocumentObserver {
 public:
@@ -16,8 +17,8 @@ public:
     // The wait cursor; calls nest.
     virtual void BeginWaitCursor() {}
     virtual void EndWaitCursor() {}
-    // A message box with the text.
-    virtual void ShowMessage(const std::string& /*text*/) {}
+    // A message box with the text; by default the front end's message sink.
+    virtual void ShowMessage(const std::string& text) { ::ShowMessage(text); }
     // The path was opened or saved as the document's file.
     virtual void AddToRecentFiles(const std::string& /*path*/) {}
 };

@@ -1,0 +1,172 @@
+// CVandrelDoc: the picture it owns, its file, and the mirror and rotate
+// commands.
+#include "document/document.h"
+
+#include <algorithm>
+#include <new>
+
+#include "document/import_export.h"
+#include "platform/safe_file.h"
+#include "resources/command_ids.h"
+#include "resources/string_ids.h"
+#include "resources/strings.h"
+#include "shell/message_box.h"
+#include "shell/progress.h"
+
+namespace {
+
+// Size of the picture of a new document.
+constexpr int kNewWidth = 2811;
+constexpr int kNewHeight = 3000;
+
+// The wait cursor for the length of a scope.
+class WaitCursor {
+public:
+    explicit WaitCursor(DocumentObserver* o) : o_(o) {
+        if (o_) o_->BeginWaitCursor();
+    }
+    ~WaitCursor() {
+        if (o_) o_->EndWaitCursor();
+    }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    DocumentObserver* o_;
+};
+
+Rect PictureRect(const CPicture* p) {
+    return p ? Rect{0, 0, p->GetWidth(), p->GetHeight()} : Rect{};
+}
+
+}  // namespace
+
+CVandrelDoc::CVandrelDoc() = default;
+
+CVandrelDoc::~CVandrelDoc() = default;
+
+void CVandrelDoc::Message(int stringId) {
+    const char* text = LoadStringById(stringId);
+    if (observer_) observer_->ShowMessage(text);
+    else ShowMessage(text);
+}
+
+std::uint64_t CVandrelDoc::MemoryBytes() const {
+    std::uint64_t total = 0;
+    for (const auto* p : {&m_pPicture, &m_pStitchWork, &m_pStitchWork2})
+        if (*p) total += (*p)->Store().GetSize();
+    return total;
+}
+
+void CVandrelDoc::DeleteContents() {
+    m_pPicture.reset();
+    m_pStitchWork.reset();
+    m_pStitchWork2.reset();
+    m_print = PrintSettings{};
+}
+
+int CVandrelDoc::OnNewDocument() {
+    DeleteContents();
+    pathName_.clear();
+    modified_ = false;
+    if (!m_pPicture) {
+        auto picture = std::make_unique<CDocPicture>();
+        if (!picture->Create(ptTrueColor24, kNewWidth, kNewHeight, 0, nullptr, 0, 0, kStoreAny))
+            return 0;
+        m_pPicture = std::move(picture);
+    }
+    if (observer_) observer_->SetBaseName("");
+    m_print.resetPending = 1;
+    m_pStitchWork.reset();
+    return 1;
+}
+
+int CVandrelDoc::LoadPicture(const std::string& path) {
+    WaitCursor wait(observer_);
+    SetProgressCaption(IDS_LOADING_IMAGE);
+    m_pPicture.reset(ReadImageFile(path, true));
+    if (observer_) observer_->SetBaseName(path);
+    EndProgress();
+    if (!m_pPicture) return 0;
+    m_print.resetPending = 1;
+    return 1;
+}
+
+int CVandrelDoc::OnOpenDocument(const std::string& path) {
+    DeleteContents();
+    if (!LoadPicture(path)) return 0;
+    pathName_ = path;
+    if (observer_) observer_->AddToRecentFiles(path);
+    modified_ = false;
+    return 1;
+}
+
+int CVandrelDoc::OnSaveDocument(const std::string& path) {
+    // The picture goes to a temporary file beside the target, which replaces
+    // the target only when it was written completely: a failed save leaves
+    // the user's previous file as it was.
+    platform::SafeFile file(path);
+    if (!file.Open()) {
+        Message(IDS_INVALID_FILENAME);
+        return 0;
+    }
+    int ok;
+    {
+        WaitCursor wait(observer_);
+        std::FILE* stream = file.Stream();
+        ok = stream && m_pPicture && m_pPicture->WriteBmp(stream) && file.Commit();
+    }
+    if (!ok) {
+        file.Abandon();
+        Message(IDS_FAILED_TO_SAVE_DOCUMENT);
+        return 0;
+    }
+    modified_ = false;
+    return 1;
+}
+
+void CVandrelDoc::SetPicture(CPicture* picture) { SetPicture(std::unique_ptr<CPicture>(picture)); }
+
+void CVandrelDoc::SetPicture(std::unique_ptr<CPicture> picture) {
+    m_pPicture = std::move(picture);
+    m_print.resetPending = 1;
+}
+
+TransformResult CVandrelDoc::Transform(TransformOp op) {
+    if (!m_pPicture) return kTransformFailed;
+    const Rect before = PictureRect(m_pPicture.get());
+    TransformResult result;
+    {
+        WaitCursor wait(observer_);
+        result = TransformPicture(m_pPicture, op, !inPlaceActive_);
+    }
+    if (result == kTransformCancelled) return result;
+    if (result == kTransformFailed) {
+        Message(IDS_OUT_OF_MEMORY);
+        return result;
+    }
+    if (TransformIsQuarterTurn(op)) m_print.resetPending = 1;
+    modified_ = true;
+    if (observer_) {
+        if (TransformMakesNewPicture(op)) {
+            const Rect after = PictureRect(m_pPicture.get());
+            Rect both{0, 0, std::max(before.right, after.right), std::max(before.bottom, after.bottom)};
+            observer_->UpdateAllViews(&both);
+        } else {
+            observer_->UpdateAllViews(nullptr);
+        }
+    }
+    return result;
+}
+
+bool CVandrelDoc::OnCommand(int id) {
+    switch (id) {
+    case ID_MIRROR_HORIZONTAL: OnMirrorHorizontal(); return true;
+    case ID_MIRROR_VERTICAL: OnMirrorVertical(); return true;
+    case ID_MIRROR_DIAGONAL: OnMirrorDiagonal(); return true;
+    case ID_ROTATE_LEFT: OnRotateLeft(); return true;
+    case ID_ROTATE_RIGHT: OnRotateRight(); return true;
+    case ID_EDIT_COPY: return true;  // accepted, does nothing
+    default: return false;
+    }
+}
