@@ -43,7 +43,11 @@ void StepRow(const ScopedProgress& gauge, int index, int position) {
     if (index % 16 == 0) gauge.Step(unsigned(position));
 }
 
-int Bits(const CPicture* p) { return p->GetBitCount(); }
+// Bits a stored pixel takes (5-5-5 pixels take two bytes).
+int Bits(const CPicture* p) {
+    const int bits = p->GetBitCount();
+    return bits == 15 ? 16 : bits;
+}
 
 // A picture the transforms can work on: with a header, a positive size and a
 // bit count the kernels serve.
