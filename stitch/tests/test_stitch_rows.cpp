@@ -124,3 +124,37 @@ TEST(MergeAlongMatches, AveragesOrRepeatsRestRows) {
     EXPECT_EQ(Pixel(canvas2.get(), 20, 0)[0], 0);
     for (int u = 1; u < 19; ++u) EXPECT_EQ(Pixel(canvas2.get(), 20, u)[0], 4 * ((u + 1) / 2)) << u;
 }
+
+TEST(MatchBlock, UpperThenLeftWinsAndPoorMatchesAreRefused) {
+    auto block = MakeTextured(16, 16, ptGray256, 5);
+    auto paste = [&](CPicture* canvas, int x, int y) { block->CopyTo(canvas, x, y, nullptr, false); };
+    CStitchTool tool;
+    tool.blendBytes = 1;
+    const Rect b{0, 0, 15, 15}, window{0, 0, 79, 59};
+    PointL at;
+
+    auto upper = MakeFlat(ptGray256, 80, 60, 0);
+    paste(upper.get(), 10, 30);
+    paste(upper.get(), 50, 12);
+    ASSERT_TRUE(tool.MatchBlock(block.get(), b, upper.get(), window, &at));
+    EXPECT_EQ(at, (PointL{50, 12}));
+
+    auto left = MakeFlat(ptGray256, 80, 60, 0);
+    paste(left.get(), 50, 20);
+    paste(left.get(), 20, 20);
+    ASSERT_TRUE(tool.MatchBlock(block.get(), b, left.get(), window, &at));
+    EXPECT_EQ(at, (PointL{20, 20}));
+
+    // Nothing alike: every place differs by far more than 100 per pixel.
+    auto inverse = MakeFlat(ptGray256, 16, 16, 0);
+    for (int y = 0; y < 16; ++y) {
+        std::uint8_t row[16];
+        block->ReadRow(0, 15, y, row);
+        for (auto& v : row) v = std::uint8_t(v < 128 ? 255 : 0);
+        inverse->WriteRow(0, 15, y, row);
+    }
+    auto far = MakeFlat(ptGray256, 80, 60, 0);
+    paste(far.get(), 30, 30);
+    EXPECT_FALSE(tool.MatchBlock(inverse.get(), b, far.get(), Rect{28, 28, 50, 50}, &at));
+    EXPECT_FALSE(tool.MatchBlock(block.get(), b, far.get(), Rect{0, 0, 14, 59}, &at));  // too narrow
+}
