@@ -30,21 +30,20 @@ echo "== in process (bench_colour) =="
 "$bench" --benchmark_counters_tabular=true
 
 echo
-echo "== file to file, 50 MP, seconds (wall clock) =="
+echo "== file to file, 50 MP, seconds: wall/cpu =="
 "$bench" --make-input "$work"
 "$magick" "$work/input.bmp" "$work/input.ppm"
 
-# seconds COMMAND...: runs it, prints the elapsed seconds (or "failed").
+# seconds COMMAND...: runs it, prints "wall/cpu" seconds (cpu = user + system,
+# the fairer figure on a shared machine), or "failed".
 seconds() {
-  start=$(date +%s.%N)
-  if "$@" >/dev/null 2>"$work/err"; then
-    end=$(date +%s.%N)
-    awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", b - a }'
+  if /usr/bin/time -f "%e %U %S" -o "$work/time" "$@" >/dev/null 2>"$work/err"; then
+    awk '{ printf "%.2f/%.2f", $1, $2 + $3 }' "$work/time"
   else
     printf "failed(%s)" "$(head -c 80 "$work/err" | tr '\n' ' ')"
   fi
 }
-row() { printf "%-34s %12s %12s\n" "$1" "$2" "$3"; }
+row() { printf "%-36s %14s %14s\n" "$1" "$2" "$3"; }
 
 w=8660; h=5774
 row "operation" "stitchara" "peer"
