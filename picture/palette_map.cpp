@@ -100,7 +100,11 @@ bool StandardCellMap(int type, std::uint8_t* map) {
     auto& cached = Cache().maps[std::size_t(offset / kCellCount)];
     if (!cached) {
         std::array<std::uint8_t, kCellCount> bytes;
-        if (!ReadMapFromFile(offset, bytes.data())) ComputeStandardCellMap(type, bytes.data());
+        // A map naming entries the palette does not have is no map at all.
+        const int colours = StandardColourCount(type);
+        if (!ReadMapFromFile(offset, bytes.data()) ||
+            std::any_of(bytes.begin(), bytes.end(), [colours](std::uint8_t i) { return i >= colours; }))
+            ComputeStandardCellMap(type, bytes.data());
         cached = bytes;
     }
     std::memcpy(map, cached->data(), kCellCount);

@@ -322,6 +322,16 @@ TEST(CellMaps, FileMapIsUsedAndMissingFileIsComputed) {
     ASSERT_TRUE(converter.Run());
     EXPECT_EQ(Row(*destination, 0)[0], 7);
 
+    // A map naming entries that a two-colour palette lacks is not used.
+    std::fill(file.begin() + 24576, file.begin() + 24576 + kCellCount, std::uint8_t(9));
+    f = std::fopen(path.c_str(), "wb");
+    std::fwrite(file.data(), 1, file.size(), f);
+    std::fclose(f);
+    SetPaletteMapPath(path);
+    std::uint8_t bw[kCellCount];
+    ASSERT_TRUE(StandardCellMap(ptBlackWhite, bw));
+    EXPECT_EQ(bw[CellOf(255, 255, 255)], 1);
+
     // A file too short for the map: the search supplies it.
     f = std::fopen(path.c_str(), "wb");
     std::fwrite(file.data(), 1, 16384 + 100, f);
