@@ -120,6 +120,8 @@ public:
     // True when a match is accepted; out is its top-left corner in canvas.
     bool MatchBlock(CPicture* rest, const Rect& block, CPicture* canvas, const Rect& window,
                     PointL* out);
+    // Warps rest row by row onto canvas (whose columns 0 .. mainExtent - 1
+    // hold the Main picture) along the n + 1 pairs of matched points.
     bool MergeAlongMatches(CPicture* rest, CPicture* canvas, const PointL* restPoints,
                            const PointL* mainPoints, int n, int mainExtent);
     // The crop after the merge, over the bounds the merge left in clipRect.
@@ -162,7 +164,10 @@ private:
     bool TurnCanvas(bool forward);
 };
 
-// BlendRow over bytes per pixel b (3 or 1): see blend.cpp.
+// Blends count pixels of bytes bytes each (3 or 1) from src into dst.
+// percent < 0: a ramp from src (first pixel) to almost dst (last pixel);
+// 0: dst becomes src; 100 or more: dst stays; otherwise dst keeps percent %
+// of itself. src may be dst shifted right by whole pixels.
 void BlendRow(const std::uint8_t* src, std::uint8_t* dst, int count, int percent, int bytes);
 // How many Rest rows fall on canvas row u (restRows > canvasRows), or whether
 // canvas row u + 1 moves on to the next Rest row (otherwise).

@@ -3,7 +3,6 @@
 // picture exactly.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -11,7 +10,6 @@
 #include "picture/transform.h"
 #include "platform/profile.h"
 #include "platform/system.h"
-#include "shell/test_progress_host.h"
 #include "stitch/stitch_setup.h"
 #include "stitch/stitch_tool.h"
 #include "stitch_test_support.h"
@@ -96,17 +94,6 @@ TEST(AutoStitch, FindsAnOverlapSmallerThanTheChosenRange) {
     ASSERT_TRUE(result);
     EXPECT_EQ(result->GetWidth(), 2 * kW - 120 - 1);
     EXPECT_EQ(ExactRowInOriginal(result.get()), kTop + 2);
-}
-
-TEST(AutoStitch, ReportsProgressAndEndsIt) {
-    TestProgressHost progress;
-    ASSERT_TRUE(Stitch(CutPair(200, 1), kSideRight, 25, kMethodAuto));
-    EXPECT_EQ(progress.begins, progress.ends);
-    ASSERT_FALSE(progress.captions.empty());
-    EXPECT_NE(std::find_if(progress.captions.begin(), progress.captions.end(),
-                           [](const std::string& c) { return c.find("Processing") == 0; }),
-              progress.captions.end());
-    EXPECT_GT(progress.takes, 0);
 }
 
 TEST(AutoStitch, FlatRestIsNotInAllowableRange) {
