@@ -98,6 +98,10 @@ int CmdStitch(const Args& args) {
                     (side == kSideLeft || side == kSideRight ? "height" : "width") +
                     "; use --method manual");
     }
+    bool across = side == kSideLeft || side == kSideRight;
+    if ((across ? wm + wr : hm + hr) > 32767)
+        return Fail(std::string("the two pictures side by side would be ") +
+                    (across ? "wider" : "higher") + " than 32767 pixels");
     if (points && (!Inside(mainAt, main.get()) || !Inside(restAt, rest.get())))
         return Fail("a point lies outside its picture");
 
