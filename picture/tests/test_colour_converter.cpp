@@ -60,7 +60,7 @@ TEST(ColourModeTable, PairsThatCannotBeConverted) {
     EXPECT_FALSE(converter.ConvertRow(0, in, out));
 }
 
-TEST(ColourModeTable, Resolutions) {
+TEST(ColourModeTable, RequestsThatChangeWithThePalette) {
     EXPECT_EQ(ResolveColourMode(ptTrueColor24, ptColor256, 7, true), kModeDiffusion);
     EXPECT_EQ(ResolveColourMode(ptTrueColor24, ptColor256, 5, true), kModeOptimised);
     EXPECT_EQ(ResolveColourMode(ptTrueColor24, ptColor256, 3, false), kModeOptimised);
@@ -68,10 +68,6 @@ TEST(ColourModeTable, Resolutions) {
     EXPECT_EQ(ResolveColourMode(ptTrueColor24, ptBlackWhite, 3, false), kModeDiffusion);
     EXPECT_EQ(ResolveColourMode(ptTrueColor24, ptGray16, 2, true), kModeNearest);
     EXPECT_EQ(ResolveColourMode(ptColor256, ptColor256, 7, true), kModeDiffusion);
-    EXPECT_EQ(ResolveColourMode(ptColor256, ptColor256, 4, true), kModeIdentity);
-    EXPECT_EQ(ResolveColourMode(ptColor16, ptTrueColor24, 0, true), kModeToTrueColour);
-    EXPECT_EQ(ResolveColourMode(ptGray256, ptColor16, 7, true), kModeDiffusion);
-    EXPECT_EQ(ResolveColourMode(ptBlackWhite, ptGray256, 7, true), kModeNearest);
     // Other true-colour depths count as 24-bit sources.
     EXPECT_EQ(ResolveColourMode(ptColor64K, ptColor256, 7, true), kModeDiffusion);
 }
