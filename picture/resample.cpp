@@ -10,6 +10,7 @@
 
 #include "picture/global_block.h"
 #include "picture/picture.h"
+#include "shell/message_box.h"
 #include "shell/progress.h"
 
 namespace {
@@ -252,8 +253,10 @@ CPicture* RescaledCopy(CPicture* source, int width, int height) {
     // Created with the source's colour table: the copy keeps its palette.
     if (!copy->Create(type, width, height, int(header->biClrUsed), source->GetColourTable(),
                       std::uint32_t(header->biXPelsPerMeter),
-                      std::uint32_t(header->biYPelsPerMeter), kStoreAny))
+                      std::uint32_t(header->biYPelsPerMeter), kStoreAny)) {
+        ShowMessageById(5098);  // "Out of memory"
         return nullptr;
+    }
     try {
         if (!Rescale(source, copy.get())) return nullptr;
     } catch (const std::bad_alloc&) {

@@ -45,7 +45,7 @@ int CmdRescale(const Args& args) {
     std::unique_ptr<CPicture> picture = LoadPicture(args.positional[0]);
     if (!picture) return kExitFailed;
     std::unique_ptr<CPicture> result(RescaledCopy(picture.get(), width, height));
-    if (!result) return Fail("cannot rescale the picture (out of memory?)");
+    if (!result) return Fail("cannot rescale the picture");
     picture.reset();
     return SavePicture(*result, args.positional[1]) ? kExitOk : kExitFailed;
 }
