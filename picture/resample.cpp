@@ -272,6 +272,10 @@ int Deskew(CPicture* source, CPicture* destination, const DeskewCorners& c,
     if (bits != destination->GetBitCount() || !SupportedDepth(bits)) return 0;
     const int W = source->GetWidth(), H = source->GetHeight();
     const int DW = destination->GetWidth(), DH = destination->GetHeight();
+    // Corners far beyond any picture would make edges of billions of points.
+    constexpr int kFar = 1 << 20;
+    for (int v : {c.x0, c.y0, c.x1, c.y1, c.x2, c.y2})
+        if (v < -kFar || v > kFar) return 0;
 
     CGlobalBlock block;
     std::uint8_t* sourceRow = AllocateWork(block, RowBytes(bits, W) + 1 + 8);

@@ -2,6 +2,7 @@
 #include "stitch/deskew_geometry.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <new>
@@ -11,7 +12,8 @@
 bool ComputeDeskewGeometry(int ax, int ay, int bx, int by, int width, int height,
                            DeskewGeometry& g) {
     if (ax == bx || ay == by || width <= 0 || height <= 0) return false;
-    int dx = bx - ax, dy = by - ay;
+    // 64 bits: thumbs far outside the picture must not overflow.
+    std::int64_t dx = std::int64_t(bx) - ax, dy = std::int64_t(by) - ay;
     // Bring the line into one canonical form, so that the same line drawn in
     // either direction gives the same rotation.
     if (dx > 0 && dy > 0) {

@@ -11,6 +11,9 @@ TEST(DeskewGeometry, LineWithoutTiltChangesNothing) {
     DeskewGeometry g;
     EXPECT_FALSE(ComputeDeskewGeometry(50, 10, 50, 90, 100, 100, g));  // vertical
     EXPECT_FALSE(ComputeDeskewGeometry(10, 40, 90, 40, 100, 100, g));  // horizontal
+    // Thumbs at the ends of the integer range still give a sound rotation.
+    ASSERT_TRUE(ComputeDeskewGeometry(-2147483647, -2147483647, 2147483647, 2147483647, 100, 100, g));
+    EXPECT_NEAR(std::fabs(g.sine), std::sqrt(0.5), 1e-6);
     auto picture = std::make_unique<CPicture>();
     ASSERT_TRUE(picture->Create(ptGray256, 20, 20, 0, nullptr, 0, 0, kStoreMemory));
     EXPECT_EQ(DeskewPicture(picture.get(), 5, 1, 5, 15), nullptr);
