@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,9 +62,9 @@ std::uint32_t Pattern(int x, int y) {
 
 std::uint32_t Mask(int bits) { return bits >= 32 ? 0xFFFFFFFFu : (1u << bits) - 1u; }
 
-using PixelFn = std::function<std::uint32_t(int x, int y)>;
+using PixelFn = std::uint32_t (*)(int x, int y);
 
-std::unique_ptr<CPicture> MakePicture(PictureType type, int w, int h, const PixelFn& pixel,
+std::unique_ptr<CPicture> MakePicture(PictureType type, int w, int h, PixelFn pixel,
                                       int storeFlags = kStoreMemory) {
     auto p = std::make_unique<CPicture>();
     if (!p->Create(type, w, h, 0, nullptr, 3780, 2835, storeFlags)) return nullptr;
@@ -85,11 +84,12 @@ std::unique_ptr<CPicture> MakePatterned(PictureType type, int w, int h, int stor
 // All pixel values, row by row from the top.
 std::vector<std::uint32_t> Pixels(CPicture* p) {
     const int w = p->GetWidth(), h = p->GetHeight(), bits = p->GetBitCount();
-    std::vector<std::uint32_t> out;
+    std::vector<std::uint32_t> out(std::size_t(w) * std::size_t(h));
     std::vector<std::uint8_t> row(p->GetRowBytes() + 8);
+    std::uint32_t* next = out.data();
     for (int y = 0; y < h; ++y) {
         EXPECT_TRUE(p->ReadRow(0, w - 1, y, row.data()));
-        for (int x = 0; x < w; ++x) out.push_back(GetFrom(row, x, bits));
+        for (int x = 0; x < w; ++x) *next++ = GetFrom(row, x, bits);
     }
     return out;
 }
@@ -99,7 +99,7 @@ struct Mapping {
     TransformOp op;
     const char* name;
     bool exchange;
-    std::function<void(int W, int H, int X, int Y, int& x, int& y)> source;
+    void (*source)(int W, int H, int X, int Y, int& x, int& y);
 };
 const Mapping kMappings[] = {
     {TransformOp::MirrorHorizontal, "mirror-h", false,
@@ -150,13 +150,15 @@ void ExpectMapped(const Mapping& m, const std::vector<std::uint32_t>& before, in
     const int RW = m.exchange ? H : W, RH = m.exchange ? W : H;
     ASSERT_EQ(result->GetWidth(), RW) << what;
     ASSERT_EQ(result->GetHeight(), RH) << what;
-    std::vector<std::uint32_t> after = Pixels(result);
+    const std::vector<std::uint32_t> after = Pixels(result);
+    const std::uint32_t* got = after.data();
+    const std::uint32_t* had = before.data();
     int wrong = 0;
     for (int Y = 0; Y < RH; ++Y)
         for (int X = 0; X < RW; ++X) {
             int x, y;
             m.source(W, H, X, Y, x, y);
-            if (after[std::size_t(Y) * RW + X] != before[std::size_t(y) * W + x] && wrong++ < 3)
+            if (got[std::size_t(Y) * RW + X] != had[std::size_t(y) * W + x] && wrong++ < 3)
                 ADD_FAILURE() << what << ": pixel (" << X << "," << Y << ") should come from (" << x
                               << "," << y << ")";
         }
