@@ -18,6 +18,22 @@ inline void StoreBigEndian(std::uint8_t* p, std::uint64_t v) {
     std::memcpy(p, &v, sizeof v);
 }
 
+// Sixteen bytes as eight 16-bit lanes: a lane shift moves bits across the
+// byte boundary inside the lane, which a byte mask then removes, so shifting
+// and masking gives every byte its own shift.
+typedef std::uint16_t Lanes __attribute__((vector_size(16)));
+constexpr std::size_t kLaneBytes = sizeof(Lanes);
+
+inline Lanes LoadLanes(const std::uint8_t* p) {
+    Lanes v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void StoreLanes(std::uint8_t* p, Lanes v) { std::memcpy(p, &v, sizeof v); }
+
+inline Lanes Splat(std::uint8_t byte) { return Lanes{} + std::uint16_t(byte * 0x0101u); }
+
 constexpr std::array<std::uint8_t, 256> MakeReversedBits() {
     std::array<std::uint8_t, 256> table{};
     for (int i = 0; i < 256; ++i) {
@@ -38,7 +54,12 @@ void ShiftLeft(std::uint8_t* dst, const std::uint8_t* src, std::size_t count, st
                unsigned shift) {
     const unsigned back = 8 - shift;
     std::size_t i = 0;
-    // Whole words while nine source bytes are at hand.
+    // A vector of bytes at a time while one more source byte is at hand,
+    // then whole words while nine are.
+    const Lanes high = Splat(std::uint8_t(0xFFu << shift)), low = Splat(std::uint8_t(0xFFu >> back));
+    for (; i + kLaneBytes <= count && i + kLaneBytes + 1 <= srcCount; i += kLaneBytes)
+        StoreLanes(dst + i, ((LoadLanes(src + i) << shift) & high) |
+                                ((LoadLanes(src + i + 1) >> back) & low));
     for (; i + 8 <= count && i + 9 <= srcCount; i += 8)
         StoreBigEndian(dst + i, (LoadBigEndian(src + i) << shift) | (src[i + 8] >> back));
     for (; i < count; ++i) {
@@ -54,6 +75,10 @@ void ShiftRight(std::uint8_t* dst, const std::uint8_t* src, std::size_t count, s
     if (count == 0) return;
     dst[0] = std::uint8_t(srcCount > 0 ? src[0] >> shift : 0);
     std::size_t i = 1;
+    const Lanes high = Splat(std::uint8_t(0xFFu << back)), low = Splat(std::uint8_t(0xFFu >> shift));
+    for (; i + kLaneBytes <= count && i + kLaneBytes <= srcCount; i += kLaneBytes)
+        StoreLanes(dst + i, ((LoadLanes(src + i - 1) << back) & high) |
+                                ((LoadLanes(src + i) >> shift) & low));
     for (; i + 8 <= count && i + 8 <= srcCount; i += 8)
         StoreBigEndian(dst + i,
                        (LoadBigEndian(src + i) >> shift) | (std::uint64_t(src[i - 1]) << (64 - shift)));

@@ -75,8 +75,13 @@ int CPicture::ReadRow(int x0, int x1, int y, void* buffer) {
         if (shift == 0) {
             if (store_.ReadBytes(row + first, count, out) != count) return 0;
         } else {
-            if (store_.ReadBytes(row + first, count, scratch_) != count) return 0;
-            picture_bits::ShiftLeft(out, scratch_, outBytes, count, shift);
+            // The bytes land in the caller's buffer and are shifted in place;
+            // a byte beyond the buffer's length is taken on its own.
+            if (store_.ReadBytes(row + first, outBytes, out) != outBytes) return 0;
+            std::uint8_t beyond = 0;
+            if (count > outBytes && !store_.ReadByte(row + first + outBytes, beyond)) return 0;
+            picture_bits::ShiftLeft(out, out, outBytes, outBytes, shift);
+            out[outBytes - 1] = std::uint8_t(out[outBytes - 1] | (beyond >> (8 - shift)));
         }
         if (keep)
             out[outBytes - 1] = std::uint8_t((out[outBytes - 1] & ~keep) | (previous & keep));
