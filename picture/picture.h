@@ -93,26 +93,52 @@ public:
     // Row, column and pixel access. Segments that start outside the picture
     // (x0 or y negative, x0 at or beyond the width) are refused; x1 and y
     // are clamped to the last column and row.
+    // 1- and 4-bit segments are packed from bit 7 / the high nibble of byte
+    // 0; a read keeps the caller's bits after the last pixel, a write keeps
+    // the stored pixels on both sides of the segment.
     int ReadRow(int x0, int x1, int y, void* buffer);
     int WriteRow(int x0, int x1, int y, const void* buffer);
+    // Pixel y0 (the smaller row) first in the buffer, packed as a row is.
     int WriteColumn(int x, int y0, int y1, const void* buffer);
+    // The segment in mirror order, every depth (whole pixels for 8 bits and
+    // more); fails and leaves the buffer untouched when the read fails.
     int ReadRowReversed(int x0, int x1, int y, void* buffer);
+    // Keeps pixels 0, -zoom, -2 zoom, ... of the segment, n / -zoom of them;
+    // 0 (nothing delivered) for a zoom of -1 or above.
     int ReadRowShrunk(int x0, int x1, int y, void* buffer, int zoom);
+    // Each of count pixels zoom (2 or more) times, in the native format.
     int ExpandRow(void* output, const void* pixels, int count, int zoom) const;
     int ReadStoredRow(int y, void* buffer);
     int WriteStoredRow(int y, const void* buffer);
     int CopyAllRows(CPicture* source);
+    // A pointer straight into resident rows (8 bits and more), else the
+    // shared row buffer filled with the segment; UnlockRow with the same
+    // coordinates writes the shared buffer back.
     std::uint8_t* LockRow(int x0, int x1, int y);
     int UnlockRow(int x0, int x1, int y, std::uint8_t* pointer);
+    // 1, 4 and 8 bits: the index; 24 bits: the 0x00BBGGRR colour.
     int SetPixelValue(int x, int y, std::uint32_t value);
 
     // Areas.
     int Fill(std::uint32_t colour);
-    int FillRect(std::uint32_t colour, const Rect* rect);           // right, bottom exclusive
-    int FillRectInclusive(std::uint32_t colour, const Rect* rect);  // right, bottom inclusive
+    // Columns left .. right - 1 of rows top .. bottom (bottom included),
+    // clipped; none, or the whole picture, fills everything.
+    int FillRect(std::uint32_t colour, const Rect* rect);
+    // Right and bottom inclusive, clipped; none fills everything.
+    int FillRectInclusive(std::uint32_t colour, const Rect* rect);
+    // Copies the source rectangle (inclusive; none: the whole picture) to
+    // (dx, dy) of a picture of the same format, clipped at both pictures;
+    // copies within one picture may overlap. 0 when nothing is copied.
     int CopyTo(CPicture* destination, int dx, int dy, const Rect* source, bool progress);
+    // Copies the whole source to (x, y), cut to what remains of this picture.
     int PasteFrom(CPicture* source, int x, int y, bool progress);
+    // 24 bits: component channel (0 blue, 1 green, 2 red) of the segment's
+    // pixels from bytes, one byte a pixel.
     int WriteChannelRow(int x0, int x1, int y, const std::uint8_t* bytes, int channel);
+    // 24 bits: component channel of the rows rows.top .. rows.bottom and the
+    // columns from rows.left, in one store read and write. bytes holds
+    // rows.right - rows.left + 1 bytes a row, top row first. Channel 2 starts
+    // from a cleared band (the first plane of a planar transfer).
     int WriteChannelBand(const Rect& rows, const std::uint8_t* bytes, int channel);
     int SwapOut();
     int SwapIn();

@@ -18,21 +18,13 @@ inline void StoreBigEndian(std::uint8_t* p, std::uint64_t v) {
     std::memcpy(p, &v, sizeof v);
 }
 
-// Sixteen bytes as eight 16-bit lanes: a lane shift moves bits across the
-// byte boundary inside the lane, which a byte mask then removes, so shifting
-// and masking gives every byte its own shift.
-typedef std::uint16_t Lanes __attribute__((vector_size(16)));
+// Thirty-two bytes as sixteen 16-bit lanes: a lane shift moves bits across
+// the byte boundary inside the lane, which a byte mask then removes, so
+// shifting and masking gives every byte its own shift. The vectors stay
+// inside the loops (no vector arguments), so every build takes the same
+// calling convention.
+typedef std::uint16_t Lanes __attribute__((vector_size(32)));
 constexpr std::size_t kLaneBytes = sizeof(Lanes);
-
-inline Lanes LoadLanes(const std::uint8_t* p) {
-    Lanes v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-inline void StoreLanes(std::uint8_t* p, Lanes v) { std::memcpy(p, &v, sizeof v); }
-
-inline Lanes Splat(std::uint8_t byte) { return Lanes{} + std::uint16_t(byte * 0x0101u); }
 
 constexpr std::array<std::uint8_t, 256> MakeReversedBits() {
     std::array<std::uint8_t, 256> table{};
@@ -50,16 +42,30 @@ inline std::uint8_t SwapNibbles(std::uint8_t b) { return std::uint8_t((b << 4) |
 
 }  // namespace
 
+// Where the processor has wider vectors the shifts use them.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define PICTURE_BITS_WIDE __attribute__((target_clones("avx2", "default")))
+#else
+#define PICTURE_BITS_WIDE
+#endif
+
+PICTURE_BITS_WIDE
 void ShiftLeft(std::uint8_t* dst, const std::uint8_t* src, std::size_t count, std::size_t srcCount,
                unsigned shift) {
     const unsigned back = 8 - shift;
     std::size_t i = 0;
     // A vector of bytes at a time while one more source byte is at hand,
     // then whole words while nine are.
-    const Lanes high = Splat(std::uint8_t(0xFFu << shift)), low = Splat(std::uint8_t(0xFFu >> back));
-    for (; i + kLaneBytes <= count && i + kLaneBytes + 1 <= srcCount; i += kLaneBytes)
-        StoreLanes(dst + i, ((LoadLanes(src + i) << shift) & high) |
-                                ((LoadLanes(src + i + 1) >> back) & low));
+    Lanes high, low;  // byte masks of the bits that stay in their byte
+    std::memset(&high, std::uint8_t(0xFFu << shift), sizeof high);
+    std::memset(&low, std::uint8_t(0xFFu >> back), sizeof low);
+    for (; i + kLaneBytes <= count && i + kLaneBytes + 1 <= srcCount; i += kLaneBytes) {
+        Lanes a, b;
+        std::memcpy(&a, src + i, kLaneBytes);
+        std::memcpy(&b, src + i + 1, kLaneBytes);
+        const Lanes r = ((a << shift) & high) | ((b >> back) & low);
+        std::memcpy(dst + i, &r, kLaneBytes);
+    }
     for (; i + 8 <= count && i + 9 <= srcCount; i += 8)
         StoreBigEndian(dst + i, (LoadBigEndian(src + i) << shift) | (src[i + 8] >> back));
     for (; i < count; ++i) {
@@ -69,16 +75,23 @@ void ShiftLeft(std::uint8_t* dst, const std::uint8_t* src, std::size_t count, st
     }
 }
 
+PICTURE_BITS_WIDE
 void ShiftRight(std::uint8_t* dst, const std::uint8_t* src, std::size_t count, std::size_t srcCount,
                 unsigned shift) {
     const unsigned back = 8 - shift;
     if (count == 0) return;
     dst[0] = std::uint8_t(srcCount > 0 ? src[0] >> shift : 0);
     std::size_t i = 1;
-    const Lanes high = Splat(std::uint8_t(0xFFu << back)), low = Splat(std::uint8_t(0xFFu >> shift));
-    for (; i + kLaneBytes <= count && i + kLaneBytes <= srcCount; i += kLaneBytes)
-        StoreLanes(dst + i, ((LoadLanes(src + i - 1) << back) & high) |
-                                ((LoadLanes(src + i) >> shift) & low));
+    Lanes high, low;  // byte masks of the bits that stay in their byte
+    std::memset(&high, std::uint8_t(0xFFu << back), sizeof high);
+    std::memset(&low, std::uint8_t(0xFFu >> shift), sizeof low);
+    for (; i + kLaneBytes <= count && i + kLaneBytes <= srcCount; i += kLaneBytes) {
+        Lanes a, b;
+        std::memcpy(&a, src + i - 1, kLaneBytes);
+        std::memcpy(&b, src + i, kLaneBytes);
+        const Lanes r = ((a << back) & high) | ((b >> shift) & low);
+        std::memcpy(dst + i, &r, kLaneBytes);
+    }
     for (; i + 8 <= count && i + 8 <= srcCount; i += 8)
         StoreBigEndian(dst + i,
                        (LoadBigEndian(src + i) >> shift) | (std::uint64_t(src[i - 1]) << (64 - shift)));

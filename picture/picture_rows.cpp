@@ -74,14 +74,13 @@ int CPicture::ReadRow(int x0, int x1, int y, void* buffer) {
         const std::uint8_t previous = out[outBytes - 1];
         if (shift == 0) {
             if (store_.ReadBytes(row + first, count, out) != count) return 0;
+        } else if (const std::uint8_t* memory = ResidentImage()) {
+            const std::uint8_t* from = memory + row + first;
+            for (std::uint64_t b = 0; b < count; b += 64) __builtin_prefetch(from + b);
+            picture_bits::ShiftLeft(out, from, outBytes, count, shift);
         } else {
-            // The bytes land in the caller's buffer and are shifted in place;
-            // a byte beyond the buffer's length is taken on its own.
-            if (store_.ReadBytes(row + first, outBytes, out) != outBytes) return 0;
-            std::uint8_t beyond = 0;
-            if (count > outBytes && !store_.ReadByte(row + first + outBytes, beyond)) return 0;
-            picture_bits::ShiftLeft(out, out, outBytes, outBytes, shift);
-            out[outBytes - 1] = std::uint8_t(out[outBytes - 1] | (beyond >> (8 - shift)));
+            if (store_.ReadBytes(row + first, count, scratch_) != count) return 0;
+            picture_bits::ShiftLeft(out, scratch_, outBytes, count, shift);
         }
         if (keep)
             out[outBytes - 1] = std::uint8_t((out[outBytes - 1] & ~keep) | (previous & keep));
