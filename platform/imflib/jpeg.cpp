@@ -10,6 +10,7 @@
 #include <jerror.h>
 
 #include "platform/imflib/codec.h"
+#include "platform/system.h"
 
 namespace imf {
 namespace {
@@ -128,6 +129,10 @@ bool ReadJpeg(std::FILE* file, ImageInfo& info, DibRows* rows, Progress* progres
     }
     if (!StartPixels(info, *rows, *progress)) return false;
     cinfo.dct_method = JDCT_ISLOW;
+    // Progressive files keep every coefficient of the picture in memory; beyond
+    // half of what is available the read fails instead of exhausting it.
+    cinfo.mem->max_memory_to_use =
+        long(std::clamp<std::uint64_t>(platform::AvailableMemory() / 2, 64u << 20, std::uint64_t(1) << 34));
     jpeg_start_decompress(&cinfo);
     const std::size_t stride = rows->Info().RowBytes();
     const std::size_t sample = std::size_t(info.width) * std::size_t(cinfo.output_components);
