@@ -57,7 +57,7 @@ using FioProgressProc = std::int32_t (*)(std::int32_t first, std::int32_t last,
 
 // TIFF compression choices of the save options.
 enum TiffCompression : int {
-    kTiffCompressionAuto = 0,  // LZW; CCITT G4 for 1-bit pictures
+    kTiffCompressionAuto = 0,  // none, as the TIFF tools write; CCITT G4 for 1-bit pictures
     kTiffCompressionNone = 1,
     kTiffCompressionLzw = 2,
     kTiffCompressionDeflate = 3,
@@ -72,7 +72,7 @@ enum TiffCompression : int {
 struct SaveOptions {
     int jpegQuality = 75;                       // 1..100
     int tiffCompression = kTiffCompressionAuto;
-    int pngLevel = 6;                           // zlib level 0..9
+    int pngLevel = 3;                           // zlib level 0..9
 };
 
 // The process-wide option record every writer reads.

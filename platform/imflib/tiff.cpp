@@ -389,7 +389,7 @@ std::uint16_t CompressionFor(const ImageInfo& info, bool bilevel, bool paletted,
             return (info.bits >= 8 && !paletted) ? COMPRESSION_JPEG : COMPRESSION_LZW;
         case kTiffCompressionG3: return bilevel ? COMPRESSION_CCITTFAX3 : COMPRESSION_LZW;
         case kTiffCompressionG4: return bilevel ? COMPRESSION_CCITTFAX4 : COMPRESSION_LZW;
-        case kTiffCompressionAuto: return bilevel ? COMPRESSION_CCITTFAX4 : COMPRESSION_LZW;
+        case kTiffCompressionAuto: return bilevel ? COMPRESSION_CCITTFAX4 : COMPRESSION_NONE;
         default: return COMPRESSION_LZW;
     }
 }
