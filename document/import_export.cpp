@@ -90,6 +90,8 @@ CPicture* ReadImageFile(const std::string& path, bool showProgress) {
         ShowMessage(FormatStringById(IDS_FILE_NOT_EXIST, path.c_str()));
         return nullptr;
     }
+    // Only regular files: a pipe or a device would block the reader for good.
+    if (!S_ISREG(st.st_mode)) return nullptr;
 
     BitmapInfoHeader header;
     if (!AllReadHeader(path.c_str(), &header)) return nullptr;

@@ -101,13 +101,16 @@ TEST_F(FilesTest, UnreadableNamesGiveNoPicture) {
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_EQ(messages_[0], "File " + longPath + " not exist");
 
-    // Not a picture, or a directory: no picture, no message.
+    // Not a picture, a directory or a pipe: no picture, no message.
     messages_.clear();
     std::ofstream(dir_ + "/junk.bmp") << "this is not a bitmap";
     EXPECT_EQ(ReadImageFile(dir_ + "/junk.bmp", false), nullptr);
     ::mkdir((dir_ + "/folder.bmp").c_str(), 0755);
     EXPECT_EQ(ReadImageFile(dir_ + "/folder.bmp", false), nullptr);
     ::rmdir((dir_ + "/folder.bmp").c_str());
+    // A pipe would block a reader that opened it.
+    ASSERT_EQ(::mkfifo((dir_ + "/pipe.bmp").c_str(), 0600), 0);
+    EXPECT_EQ(ReadImageFile(dir_ + "/pipe.bmp", false), nullptr);
     EXPECT_TRUE(messages_.empty());
 }
 

@@ -58,6 +58,10 @@ std::unique_ptr<CPicture> LoadPicture(const std::string& path) {
         Fail("cannot read " + Quoted(path) + ": it is a directory");
         return nullptr;
     }
+    if (!S_ISREG(st.st_mode)) {
+        Fail("cannot read " + Quoted(path) + ": it is not a regular file");
+        return nullptr;
+    }
     if (::access(path.c_str(), R_OK) != 0) {
         Fail("cannot read " + Quoted(path) + ": " + std::strerror(errno));
         return nullptr;
