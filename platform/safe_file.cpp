@@ -2,12 +2,14 @@
 #include "platform/safe_file.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -28,6 +30,52 @@ std::string ResolveLink(const std::string& path) {
     std::string resolved = real;
     std::free(real);
     return resolved;
+}
+
+// Temporaries still open, so that a process ended by SIGTERM, SIGHUP or an
+// unhandled SIGINT removes them on its way out. Fixed slots: the handler
+// may only touch memory that is already there.
+constexpr int kPendingSlots = 8;
+char pendingPath[kPendingSlots][PATH_MAX];
+volatile sig_atomic_t pendingUsed[kPendingSlots];
+
+void RemovePendingAndDie(int signal) {
+    for (int i = 0; i < kPendingSlots; ++i)
+        if (pendingUsed[i]) ::unlink(pendingPath[i]);
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+// Installs the handler for signals whose action is still the default one;
+// a handler the program installed itself stays.
+void WatchFatalSignals() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    for (int sig : {SIGTERM, SIGHUP, SIGINT}) {
+        struct sigaction old {};
+        if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
+        struct sigaction action {};
+        action.sa_handler = RemovePendingAndDie;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(sig, &action, nullptr);
+    }
+}
+
+int RegisterPending(const std::string& path) {
+    if (path.size() >= PATH_MAX) return -1;
+    WatchFatalSignals();
+    for (int i = 0; i < kPendingSlots; ++i) {
+        if (pendingUsed[i]) continue;
+        std::memcpy(pendingPath[i], path.c_str(), path.size() + 1);
+        pendingUsed[i] = 1;
+        return i;
+    }
+    return -1;
+}
+
+void ReleasePending(int slot) {
+    if (slot >= 0) pendingUsed[slot] = 0;
 }
 
 mode_t NewFileMode() {
@@ -68,6 +116,7 @@ int SafeFile::Open() {
     if (fd < 0) return 0;
     tempPath_ = buffer.data();
     fd_ = fd;
+    pendingSlot_ = RegisterPending(tempPath_);
 
     struct stat st {};
     mode_t mode = ::stat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? (st.st_mode & 07777)
@@ -108,6 +157,8 @@ int SafeFile::Commit() {
         Abandon();
         return 0;
     }
+    ReleasePending(pendingSlot_);
+    pendingSlot_ = -1;
     tempPath_.clear();
     committed_ = true;
     return 1;
@@ -126,6 +177,8 @@ void SafeFile::Abandon() {
         ::unlink(tempPath_.c_str());
         tempPath_.clear();
     }
+    ReleasePending(pendingSlot_);
+    pendingSlot_ = -1;
 }
 
 int WriteFileSafely(const std::string& target,

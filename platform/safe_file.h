@@ -1,7 +1,9 @@
 // Safe replacement of a file: the new contents go to a temporary file beside
 // the target, and only a complete, flushed temporary is moved over the
 // target. A failed or cancelled write (full disk, error, Escape) leaves the
-// old file untouched and removes the temporary.
+// old file untouched and removes the temporary, also when the process is
+// ended by SIGTERM, SIGHUP or SIGINT while the temporary exists (unless the
+// program handles those signals itself).
 //
 // Typical use with a writer that takes a path (the image-file library):
 //
@@ -54,6 +56,7 @@ private:
     int fd_ = -1;
     std::FILE* stream_ = nullptr;
     bool committed_ = false;
+    int pendingSlot_ = -1;
 };
 
 // Runs writer on the temporary's path and commits when it returns non-zero.

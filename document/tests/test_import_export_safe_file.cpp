@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -113,6 +114,26 @@ TEST_F(SafeFileTest, FullDiskKeepsOldFile) {
     EXPECT_FALSE(ok);
     EXPECT_EQ(Get(path), "old picture");
     EXPECT_EQ(Entries(), std::vector<std::string>{"big.bmp"});
+}
+
+TEST_F(SafeFileTest, TerminatedProcessLeavesNoTemporary) {
+    std::string path = dir_ + "/killed.bmp";
+    Put(path, "old");
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        platform::SafeFile file(path);
+        if (!file.Open() || std::fputs("partial", file.Stream()) < 0) ::_exit(3);
+        std::fflush(file.Stream());
+        ::raise(SIGTERM);
+        ::_exit(4);  // not reached
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "exit " << WEXITSTATUS(status);
+    EXPECT_EQ(WTERMSIG(status), SIGTERM);
+    EXPECT_EQ(Get(path), "old");
+    EXPECT_EQ(Entries(), std::vector<std::string>{"killed.bmp"});
 }
 
 TEST_F(SafeFileTest, UnwritableTargetsFailCleanly) {
