@@ -136,9 +136,61 @@ void ReverseWhole(std::uint8_t* d, const std::uint8_t* s, int count) {
     }
 }
 
+#ifdef TRANSFORM_ROWS_SSSE3
+// Shuffles of a 4 x 4 block of 24-bit pixels: destination row m takes pixel
+// m of each of the four source rows k (12 bytes loaded from each). With
+// reversed set, the source pixels lie in descending order in memory.
+struct Block24Shuffle {
+    std::uint8_t mask[2][4][4][16];
+    constexpr Block24Shuffle() : mask{} {
+        for (int reversed = 0; reversed < 2; ++reversed)
+            for (int m = 0; m < 4; ++m)
+                for (int k = 0; k < 4; ++k)
+                    for (int b = 0; b < 16; ++b) {
+                        const int from = 3 * (reversed ? 3 - m : m) + (b - 3 * k);
+                        mask[reversed][m][k][b] =
+                            std::uint8_t(b >= 3 * k && b < 3 * k + 3 ? from : 0x80);
+                    }
+    }
+};
+
+// Four by four 24-bit pixels: destination row m, pixel k takes the source
+// pixel at s + m * si + k * sj, with si = 3 or -3. Loads and stores touch
+// exactly the 12 bytes of each row.
+__attribute__((target("ssse3"))) void Transpose24Block(std::uint8_t* d, std::ptrdiff_t ds,
+                                                       const std::uint8_t* s, std::ptrdiff_t si,
+                                                       std::ptrdiff_t sj) {
+    alignas(16) static constexpr Block24Shuffle shuffle{};
+    const bool reversed = si < 0;
+    const std::uint8_t* first = reversed ? s + 3 * si : s;  // lowest address of a row's 4 pixels
+    __m128i row[4];
+    for (int k = 0; k < 4; ++k) {
+        const std::uint8_t* p = first + k * sj;
+        std::int32_t tail;
+        std::memcpy(&tail, p + 8, 4);
+        row[k] = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
+                                    _mm_cvtsi32_si128(tail));
+    }
+    for (int m = 0; m < 4; ++m) {
+        __m128i out = _mm_setzero_si128();
+        for (int k = 0; k < 4; ++k)
+            out = _mm_or_si128(out, _mm_shuffle_epi8(row[k], _mm_load_si128(reinterpret_cast<const __m128i*>(
+                                                               shuffle.mask[reversed][m][k]))));
+        std::uint8_t* q = d + m * ds;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(q), out);
+        const std::int32_t tail = _mm_cvtsi128_si32(_mm_srli_si128(out, 8));
+        std::memcpy(q + 8, &tail, 4);
+    }
+}
+#endif
+
 template <int P>
 void TransposeWhole(std::uint8_t* d, std::ptrdiff_t ds, const std::uint8_t* s, std::ptrdiff_t si,
                     std::ptrdiff_t sj, int rows, int columns) {
+    bool vector = false;
+#ifdef TRANSFORM_ROWS_SSSE3
+    vector = P == 3 && (si == 3 || si == -3) && HasSsse3();
+#endif
     // Blocks keep the few source rows one block touches in the cache while
     // the destination rows are written.
     constexpr int kBlock = 32;
@@ -146,13 +198,31 @@ void TransposeWhole(std::uint8_t* d, std::ptrdiff_t ds, const std::uint8_t* s, s
         const int i1 = std::min(rows, i0 + kBlock);
         for (int j0 = 0; j0 < columns; j0 += kBlock) {
             const int j1 = std::min(columns, j0 + kBlock);
-            for (int i = i0; i < i1; ++i) {
+            int i = i0;
+#ifdef TRANSFORM_ROWS_SSSE3
+            if (vector) {
+                // Whole 4 x 4 blocks, then the columns left over in these rows.
+                for (; i + 4 <= i1; i += 4) {
+                    int j = j0;
+                    for (; j + 4 <= j1; j += 4)
+                        Transpose24Block(d + i * ds + std::ptrdiff_t(j) * P, ds, s + i * si + j * sj,
+                                         si, sj);
+                    for (int r = i; r < i + 4; ++r) {
+                        std::uint8_t* out = d + r * ds + std::ptrdiff_t(j) * P;
+                        const std::uint8_t* in = s + r * si + j * sj;
+                        for (int c = j; c < j1; ++c, out += P, in += sj) std::memcpy(out, in, P);
+                    }
+                }
+            }
+#endif
+            for (; i < i1; ++i) {
                 std::uint8_t* out = d + i * ds + std::ptrdiff_t(j0) * P;
                 const std::uint8_t* in = s + i * si + j0 * sj;
                 for (int j = j0; j < j1; ++j, out += P, in += sj) std::memcpy(out, in, P);
             }
         }
     }
+    (void)vector;
 }
 
 }  // namespace
