@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 
+#include "picture/colour_converter_kernels.h"
 #include "picture/global_block.h"
 #include "picture/picture.h"
 #include "shell/message_box.h"
@@ -15,11 +16,7 @@
 
 namespace {
 
-// Bytes a row segment of count pixels takes in a buffer, any depth.
-std::uint64_t RowBytes(int bits, int count) {
-    const int b = bits == 15 ? 16 : bits;
-    return (std::uint64_t(count) * std::uint64_t(b) + 7) / 8;
-}
+using colour::SegmentBytesFor;  // bytes of a row segment in a buffer, any depth
 
 int BytesPerPixel(int bits) { return bits == 15 ? 2 : bits / 8; }
 
@@ -39,14 +36,14 @@ void GatherWhole(const std::uint8_t* src, const int* columns, int count, std::ui
 void GatherRow(int bits, const std::uint8_t* src, const int* columns, int count, std::uint8_t* dst) {
     switch (bits) {
     case 1:
-        std::memset(dst, 0, std::size_t(RowBytes(1, count)));
+        std::memset(dst, 0, std::size_t(SegmentBytesFor(1, count)));
         for (int j = 0; j < count; ++j) {
             int c = columns[j];
             if ((src[c >> 3] >> (7 - (c & 7))) & 1) dst[j >> 3] |= std::uint8_t(0x80 >> (j & 7));
         }
         break;
     case 4:
-        std::memset(dst, 0, std::size_t(RowBytes(4, count)));
+        std::memset(dst, 0, std::size_t(SegmentBytesFor(4, count)));
         for (int j = 0; j < count; ++j) {
             int c = columns[j];
             int v = (c & 1) ? (src[c >> 1] & 15) : (src[c >> 1] >> 4);
@@ -135,7 +132,7 @@ class RowWindow {
 public:
     RowWindow(CPicture* picture, int bits, int capacity)
         : picture_(picture), bits_(bits), width_(picture->GetWidth()),
-          height_(picture->GetHeight()), rowBytes_(RowBytes(bits, width_) + 8),
+          height_(picture->GetHeight()), rowBytes_(SegmentBytesFor(bits, width_) + 8),
           capacity_(std::max(capacity, 1)) {
         buffer_.resize(std::size_t(rowBytes_) * std::size_t(capacity_));
     }
@@ -224,8 +221,8 @@ int Rescale(CPicture* source, CPicture* destination) {
     if (W <= 0 || H <= 0 || W2 <= 0 || H2 <= 0) return 0;
     if (W == W2 && H == H2) return destination->CopyAllRows(source) ? 1 : 0;
 
-    const std::uint64_t sourceBytes = RowBytes(bits, W) + 1 + 8;
-    const std::uint64_t destinationBytes = RowBytes(bits, W2) + 1 + 8;
+    const std::uint64_t sourceBytes = SegmentBytesFor(bits, W) + 1 + 8;
+    const std::uint64_t destinationBytes = SegmentBytesFor(bits, W2) + 1 + 8;
     CGlobalBlock block;
     std::uint8_t* sourceRow = AllocateWork(block, sourceBytes + destinationBytes);
     std::uint8_t* destinationRow = sourceRow + sourceBytes;
@@ -278,7 +275,7 @@ int Deskew(CPicture* source, CPicture* destination, const DeskewCorners& c,
         if (v < -kFar || v > kFar) return 0;
 
     CGlobalBlock block;
-    std::uint8_t* sourceRow = AllocateWork(block, RowBytes(bits, W) + 1 + 8);
+    std::uint8_t* sourceRow = AllocateWork(block, SegmentBytesFor(bits, W) + 1 + 8);
     std::vector<LinePoint> top, left;
     const int n1 = LinePoints(top, c.x0, c.y0, c.x1, c.y1);
     const int n2 = LinePoints(left, c.x0, c.y0, c.x2, c.y2);
@@ -296,7 +293,7 @@ int Deskew(CPicture* source, CPicture* destination, const DeskewCorners& c,
     const int bytes = BytesPerPixel(bits);
     // The rows one output row touches span the top edge's height, plus one
     // row of hole filling; keep that many (within a memory bound) at hand.
-    const std::uint64_t rowBytes = RowBytes(bits, DW) + 8;
+    const std::uint64_t rowBytes = SegmentBytesFor(bits, DW) + 8;
     const int span = std::abs(c.y1 - c.y0) + 3;
     const int capacity = int(std::min<std::uint64_t>(std::uint64_t(span),
                                                      std::max<std::uint64_t>(1, (256u << 20) / rowBytes)));
