@@ -3,7 +3,8 @@
 //
 //   bench_files generate OUT.ppm WIDTH HEIGHT   a photo-like test picture (PPM, P6)
 //   bench_files read IN [REPEAT]                best time of ReadImageFile
-//   bench_files write IN OUT [REPEAT]           reads IN once, best time of WriteImageFile to OUT
+//   bench_files write IN OUT [REPEAT] [--png-level L] [--tiff none|lzw]
+//                                               reads IN once, best time of WriteImageFile to OUT
 //
 // Times are processor seconds (user and system) of the operation, printed on
 // stdout as one number: on a shared machine they vary far less than wall
@@ -18,6 +19,7 @@
 
 #include "document/import_export.h"
 #include "picture/picture.h"
+#include "platform/imflib/imflib.h"
 
 namespace {
 
@@ -101,9 +103,24 @@ int main(int argc, char** argv) {
         return Generate(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
     if (command == "read" && (argc == 3 || argc == 4))
         return Read(argv[2], argc == 4 ? std::max(1, std::atoi(argv[3])) : 1);
-    if (command == "write" && (argc == 4 || argc == 5))
-        return Write(argv[2], argv[3], argc == 5 ? std::max(1, std::atoi(argv[4])) : 1);
+    if (command == "write" && argc >= 4) {
+        int repeat = 1;
+        SaveOptions& options = CurrentSaveOptions();
+        for (int i = 4; i < argc; ++i) {
+            std::string a = argv[i];
+            if (a == "--png-level" && i + 1 < argc) {
+                options.pngLevel = std::atoi(argv[++i]);
+            } else if (a == "--tiff" && i + 1 < argc) {
+                std::string c = argv[++i];
+                options.tiffCompression = c == "lzw" ? kTiffCompressionLzw : kTiffCompressionNone;
+            } else {
+                repeat = std::max(1, std::atoi(a.c_str()));
+            }
+        }
+        return Write(argv[2], argv[3], repeat);
+    }
     std::fprintf(stderr,
-                 "usage: bench_files generate OUT.ppm W H | read IN [N] | write IN OUT [N]\n");
+                 "usage: bench_files generate OUT.ppm W H | read IN [N] |"
+                 " write IN OUT [N] [--png-level L] [--tiff none|lzw]\n");
     return 2;
 }

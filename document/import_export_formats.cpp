@@ -111,13 +111,14 @@ int FormatTable::BuildFilter(std::string& filter, bool reading, bool withAll) {
         std::string description =
             TextField(bytes + std::size_t(i) * kCapsRecordBytes + kDescriptionOffset,
                       kDescriptionBytes);
-        filter += description + "(*." + extension + ")|*." + extension + "|";
-        all += "*." + extension + ";";
+        filter.append(description).append("(*.").append(extension).append(")|*.");
+        filter.append(extension).append("|");
+        all.append("*.").append(extension).append(";");
     }
     if (reading && withAll) {
         filter += LoadStringById(IDS_ALL_FORMATS);
         filter += "(*.*)|";
-        if (all.empty()) all = "|";  // no readable format: the pattern is empty
+        if (all.empty()) all.push_back('|');  // no readable format: the pattern is empty
         all.back() = '|';
         filter += all;
     }
@@ -185,12 +186,12 @@ bool FormatTable::IsWritable(int index) const {
 int FormatTable::BuildOpenPattern(int index, std::string& pattern) const {
     pattern.clear();
     if (IsReadable(index)) {
-        pattern = "*." + ExtensionAt(index);
+        pattern.append("*.").append(ExtensionAt(index));
         return index;
     }
     for (int p = 0; p < readCount; ++p) {
         if (!pattern.empty()) pattern += ';';
-        pattern += "*." + ExtensionAt(readList[p]);
+        pattern.append("*.").append(ExtensionAt(readList[p]));
     }
     return count;
 }

@@ -96,7 +96,7 @@ int SafeFile::Open() {
     if (fd_ >= 0 || stream_ || committed_ || target_.empty()) return 0;
     std::size_t slash = target_.rfind('/');
     std::string directory = slash == std::string::npos ? "." : target_.substr(0, slash);
-    if (directory.empty()) directory = "/";
+    if (directory.empty()) directory.push_back('/');  // the root directory
     std::string name = slash == std::string::npos ? target_ : target_.substr(slash + 1);
     if (name.empty()) return 0;  // the target names a directory
 
@@ -109,7 +109,8 @@ int SafeFile::Open() {
     if (stem.size() > kMaxStem) stem.resize(kMaxStem);
     if (suffix.size() > kMaxSuffix) suffix.clear();  // no writer chooses by such an extension
 
-    std::string pattern = directory + "/.~" + stem + "-XXXXXX" + suffix;
+    std::string pattern = directory;
+    pattern.append("/.~").append(stem).append("-XXXXXX").append(suffix);
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     int fd = ::mkstemps(buffer.data(), int(suffix.size()));
