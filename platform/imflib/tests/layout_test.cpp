@@ -1,5 +1,5 @@
-// BMP layouts the library writes none of: top-down rows, bit-field masks,
-// RLE4, and the headers of other versions.
+// File layouts the library itself never writes: BMP top-down rows, bit-field
+// masks, RLE4 and other header versions; a GIF frame smaller than its screen.
 #include <gtest/gtest.h>
 
 #include "platform/imflib/tests/support.h"
@@ -143,6 +143,32 @@ TEST(BmpLayouts, Rle4AndOldHeaders) {
     EXPECT_EQ(d.Colour(0, 0), 0x1E140Au);
     EXPECT_EQ(d.Colour(1, 0), 0u);
     EXPECT_EQ(d.Colour(2, 0), 0x1E140Au);
+    fs::remove_all(dir);
+}
+
+}  // namespace
+
+namespace {
+
+// A GIF whose first frame covers part of its logical screen: the rest is the
+// background colour.
+TEST(GifLayouts, FramePlacedOnItsScreen) {
+    const fs::path dir = ScratchDir("gifscreen");
+    const std::vector<std::uint8_t> gif = {
+        'G', 'I', 'F', '8', '9', 'a', 4, 0, 3, 0, 0x80, 0, 0,  // 4 x 3 screen, 2-entry table, background 0
+        0, 0, 0, 255, 255, 255,                               // black, white
+        0x2C, 1, 0, 1, 0, 2, 0, 1, 0, 0,                      // frame at (1, 1), 2 x 1
+        2, 2, 0x4C, 0x0A, 0,                                  // clear, 1, 1, end
+        0x3B};
+    WriteBytes(dir / "screen.gif", gif);
+    MemoryDib d;
+    ASSERT_TRUE(ReadPicture((dir / "screen.gif").string(), d)) << ImfLastError();
+    ASSERT_EQ(d.Width(), 4);
+    ASSERT_EQ(d.Height(), 3);
+    ASSERT_EQ(d.Bits(), 1);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(d.Pixel(x, y), (y == 1 && (x == 1 || x == 2)) ? 1u : 0u) << x << "," << y;
     fs::remove_all(dir);
 }
 
