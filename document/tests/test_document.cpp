@@ -113,18 +113,6 @@ TEST_F(DocumentTest, NewDocumentAndDeleteContents) {
     EXPECT_EQ(doc_.MemoryBytes(), 0u);
 }
 
-TEST_F(DocumentTest, PrintSettingsReset) {
-    PrintSettings s;
-    s.copies = 3;
-    s.reprintAfterPreview = 1;
-    s.Reset(300, 600, 150, 300, 600, 600);
-    EXPECT_EQ(s.copies, 1);
-    EXPECT_EQ(s.reprintAfterPreview, 1);
-    EXPECT_EQ(s.resetPending, 0);
-    EXPECT_EQ(s.printSize.right, 1200);  // 600 * 100 * 300 / 100 / 150
-    EXPECT_EQ(s.printSize.bottom, 1200);
-}
-
 // Mirrors change the picture in place, mark the document and redraw it all;
 // a quarter turn replaces the picture, resets the print options and hints
 // the union of the old and new rectangles.

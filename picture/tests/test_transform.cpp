@@ -332,20 +332,6 @@ TEST(Transform, RightThenLeftRestoresPicture) {
     }
 }
 
-// The mirrors show "Mirroring" and run to the end; the vertical mirror of
-// an odd height leaves the middle row.
-TEST(Transform, MirrorProgressAndMiddleRow) {
-    auto p = MakePatterned(ptGray256, 20, 5);
-    const std::vector<std::uint32_t> before = Pixels(p.get());
-    TestProgressHost host;
-    ASSERT_EQ(MirrorVertical(p.get(), true), 1);
-    EXPECT_EQ(host.captions, std::vector<std::string>{"Mirroring"});
-    EXPECT_EQ(host.maximum, 2u);
-    EXPECT_EQ(host.ends, 1);
-    const std::vector<std::uint32_t> after = Pixels(p.get());
-    EXPECT_TRUE(std::equal(after.begin() + 40, after.begin() + 60, before.begin() + 40));
-}
-
 // Unusable arguments fail without touching anything.
 TEST(Transform, RefusesMismatchedPictures) {
     auto source = MakePatterned(ptTrueColor24, 30, 20);
