@@ -53,9 +53,10 @@ bool TransformMakesNewPicture(TransformOp op);
 // True for the quarter turns (width and height exchanged).
 bool TransformIsQuarterTurn(TransformOp op);
 
-// A new document picture (CDocPicture) in source's format and resolution, of
-// the source's size, or with width and height exchanged when exchange is set;
-// no palette yet, store flags 3 (memory first, then swap file). None on failure.
+// A new document picture (CDocPicture) with the source's type, colour table
+// and resolution (never exchanged), of the source's size or with width and
+// height exchanged when exchange is set; store flags 3 (memory first, then
+// swap file). Its pixels are not set. None on failure.
 CPicture* CreateRotationDestination(CPicture* source, bool exchange);
 
 // Outcome of TransformPicture.
