@@ -40,5 +40,5 @@ function(stitchara_tests name)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "STITCHARA_TEST_DATA=${CMAKE_CURRENT_SOURCE_DIR}/tests/data;STITCHARA_BUILD_DIR=${CMAKE_BINARY_DIR}")
+    PROPERTIES ENVIRONMENT "STITCHARA_BUILD_DIR=${CMAKE_BINARY_DIR}")
 endfunction()
