@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -155,6 +156,27 @@ TEST_F(OpenSaveTest, SaveDialogFileNames) {
     EXPECT_TRUE(CanSaveInPlace("/a/b.jpg"));
     EXPECT_FALSE(CanSaveInPlace("/a/b.pcx"));
     EXPECT_FALSE(CanSaveInPlace("/a.d/b"));
+}
+
+TEST_F(OpenSaveTest, ImportRemembersOnlyWhatWasRead) {
+    SetMessageSink([](const std::string&) {});
+    EXPECT_EQ(ImportChosenFile(dir_ + "/missing.gif", 3), nullptr);
+    SetMessageSink(nullptr);
+    EXPECT_EQ(platform::GetProfileString("Init", "OpenDir", "none"), "none");
+    EXPECT_EQ(platform::GetProfileInt("Init", "OpenExt", -9), -9);
+
+    CPicture picture;
+    ASSERT_TRUE(picture.Create(ptGray256, 5, 4, 0, nullptr, 0, 0, kStoreAny));
+    std::string path = dir_ + "/scan.bmp";
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_TRUE(picture.WriteBmp(f));
+    std::fclose(f);
+    std::unique_ptr<CPicture> read(ImportChosenFile(path, 2));
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(platform::GetProfileString("Init", "OpenDir", "none"), dir_);
+    EXPECT_EQ(platform::GetProfileInt("Init", "OpenExt", -9), 1);  // read position 1: PCX
+    std::remove(path.c_str());
 }
 
 TEST_F(OpenSaveTest, SaveAsHonoursTheOptionDialogAndRemembersTheDirectory) {
