@@ -4,6 +4,7 @@
 
 #include <sys/sysinfo.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -29,12 +30,17 @@ HGlobal GlobalAlloc(unsigned flags, std::uint64_t size) {
     HGlobal block(new (std::nothrow) GlobalMemory);
     if (!block) return nullptr;
     const std::size_t bytes = static_cast<std::size_t>(size);
-    block->bytes.reset(new (std::nothrow) std::uint8_t[bytes]);
+    // calloc hands large zeroed blocks straight from the kernel: the pages are
+    // zeroed when first touched, not in a separate pass over the whole block.
+    void* p = (flags & kGlobalZeroInit) ? std::calloc(bytes ? bytes : 1, 1)
+                                         : std::malloc(bytes ? bytes : 1);
+    block->bytes.reset(static_cast<std::uint8_t*>(p));
     if (!block->bytes) return nullptr;
-    if (flags & kGlobalZeroInit) std::memset(block->bytes.get(), 0, bytes);
     block->size = size;
     return block;
 }
+
+void GlobalBytesDeleter::operator()(std::uint8_t* p) const noexcept { std::free(p); }
 
 CGlobalBlock::~CGlobalBlock() { Free(); }
 

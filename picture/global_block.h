@@ -5,9 +5,14 @@
 #include <cstdint>
 #include <memory>
 
+// Releases bytes obtained with malloc or calloc.
+struct GlobalBytesDeleter {
+    void operator()(std::uint8_t* p) const noexcept;
+};
+
 // The bytes of one block. Owned through HGlobal.
 struct GlobalMemory {
-    std::unique_ptr<std::uint8_t[]> bytes;
+    std::unique_ptr<std::uint8_t[], GlobalBytesDeleter> bytes;
     std::uint64_t size = 0;
 };
 using HGlobal = std::unique_ptr<GlobalMemory>;
