@@ -317,6 +317,10 @@ bool ReadBands(TIFF* tif, const Layout& lay, const ImageInfo& info, DibRows& row
         const tmsize_t size = TIFFTileSize(tif);
         tileRow = std::size_t(TIFFTileRowSize(tif));
         if (size <= 0 || tileRow == 0) return Fail("TIFF: the tile size is not usable");
+        // A tile may overhang the picture, but not by more than the picture's own size.
+        const std::uint64_t picture = std::uint64_t(planeRow) * std::uint64_t(info.height);
+        if (std::uint64_t(size) > std::max<std::uint64_t>(std::uint64_t(64) << 20, 4 * picture))
+            return Fail("TIFF: the tiles are out of proportion to the picture");
         tile.assign(std::size_t(size), 0);
     }
     const std::size_t sampleRow = (std::size_t(info.width) * std::size_t(lay.spp) * std::size_t(lay.bps) + 7) / 8;

@@ -232,4 +232,40 @@ TEST(Hostile, AbsurdSizesInOtherFormats) {
     fs::remove_all(dir);
 }
 
+// A 1 x 1 gray TIFF in one tile of the given size.
+std::vector<std::uint8_t> TiledTiff(std::uint32_t tile) {
+    std::vector<std::uint8_t> b = {'I', 'I', 42, 0, 8, 0, 0, 0};
+    const std::uint16_t tags[][2] = {{256, 4}, {257, 4}, {258, 3}, {259, 3}, {262, 3}, {277, 3},
+                                     {322, 4}, {323, 4}, {324, 4}, {325, 4}};
+    const std::uint32_t values[] = {1, 1, 8, 1, 1, 1, tile, tile, 0, 256};
+    const std::size_t count = sizeof values / sizeof values[0];
+    const std::uint32_t data = std::uint32_t(8 + 2 + 12 * count + 4);
+    b.resize(8 + 2 + 12 * count + 4, 0);
+    PutLe16(b, 8, unsigned(count));
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t at = 10 + 12 * i;
+        PutLe16(b, at, tags[i][0]);
+        PutLe16(b, at + 2, tags[i][1]);
+        PutLe32(b, at + 4, 1);
+        const std::uint32_t v = tags[i][0] == 324 ? data : values[i];
+        if (tags[i][1] == 3) PutLe16(b, at + 8, v); else PutLe32(b, at + 8, v);
+    }
+    b.resize(b.size() + 256, 0x80);  // the tile's bytes, for a 16 x 16 tile
+    return b;
+}
+
+TEST(Hostile, TilesOutOfProportionToThePicture) {
+    const fs::path dir = ScratchDir("tiles");
+    WriteBytes(dir / "small.tif", TiledTiff(16));
+    MemoryDib d;
+    ASSERT_TRUE(ReadPicture((dir / "small.tif").string(), d)) << ImfLastError();
+    EXPECT_EQ(d.Pixel(0, 0), 0x80u);
+    // One pixel in a 16384 x 16384 tile: 256 MB of buffer for one byte of picture.
+    WriteBytes(dir / "huge.tif", TiledTiff(16384));
+    // It is refused before the buffer is taken, not for the data it lacks.
+    EXPECT_FALSE(ReadPicture((dir / "huge.tif").string(), d));
+    EXPECT_NE(std::string(ImfLastError()).find("proportion"), std::string::npos) << ImfLastError();
+    fs::remove_all(dir);
+}
+
 }  // namespace
