@@ -47,11 +47,26 @@ void SetRange(unsigned a, unsigned b) {
     g_gauge.percent = 0;
 }
 
+unsigned ClampToRange(unsigned p) {
+    p = Clamp16(p);
+    if (p < g_gauge.minimum) p = g_gauge.minimum;
+    if (p > g_gauge.maximum) p = g_gauge.maximum;
+    return p;
+}
+
 void Begin(const std::string& caption, unsigned first, unsigned last) {
     SetRange(first, last);
+    // The gauge starts at first, which is the maximum of a reversed range.
+    // No key press is taken here: only a step answers Escape.
+    g_gauge.position = ClampToRange(first);
+    g_gauge.percent = Percent(g_gauge);
     g_gauge.inProgress = true;
     // The caption is the text up to the first line break.
-    if (g_host) g_host->Begin(TextBeforeLineBreak(caption), g_gauge.minimum, g_gauge.maximum);
+    if (g_host) {
+        g_host->Begin(TextBeforeLineBreak(caption), g_gauge.minimum, g_gauge.maximum);
+        if (g_gauge.position != g_gauge.minimum)
+            g_host->Update(g_gauge.position, g_gauge.percent, true);
+    }
 }
 
 }  // namespace
@@ -80,10 +95,8 @@ void BeginProgressWithCaption(int id, unsigned first, unsigned last) {
 bool StepProgress(unsigned current) {
     // One pending key press is taken first, whether or not the gauge moves.
     bool escape = g_host ? g_host->TakeEscape() : false;
-    unsigned p = Clamp16(current);
-    if (p != g_gauge.position) {
-        if (p < g_gauge.minimum) p = g_gauge.minimum;
-        if (p > g_gauge.maximum) p = g_gauge.maximum;
+    if (Clamp16(current) != g_gauge.position) {
+        const unsigned p = ClampToRange(current);
         if (p != g_gauge.position) {
             g_gauge.position = p;
             unsigned percent = Percent(g_gauge);

@@ -25,12 +25,24 @@ TEST(Progress, EqualEndsGiveOneStepWithoutDivisionByZero) {
     EndProgress();
 }
 
-TEST(Progress, ReversedRangeTakesTheSmallerEndAsMinimum) {
+TEST(Progress, ReversedRangeTakesTheSmallerEndAsMinimumAndStartsAtFirst) {
     TestProgressHost host;
     BeginProgressWithCaption(IDS_ROTATING, 200, 100);
     EXPECT_EQ(host.minimum, 100u);
     EXPECT_EQ(host.maximum, 200u);
+    EXPECT_EQ(GetProgressGauge().position, 200u);
+    ASSERT_EQ(host.updates.size(), 1u);  // the host shows where the gauge starts
+    EXPECT_EQ(host.updates[0].percent, 100u);
+    EXPECT_EQ(host.takes, 0);            // beginning takes no key press
+    StepProgress(150);
+    EXPECT_EQ(GetProgressGauge().percent, 50u);
+    EndProgress();
+
+    // A range in order starts at its minimum with nothing to show yet.
+    host.Reset();
+    BeginProgressWithCaption(IDS_ROTATING, 100, 200);
     EXPECT_EQ(GetProgressGauge().position, 100u);
+    EXPECT_TRUE(host.updates.empty());
     EndProgress();
 }
 
