@@ -39,35 +39,30 @@ constexpr int kSwapNameTries = 32;
 std::int64_t g_swapNumberStart = -1;
 bool g_exitCleanupRegistered = false;
 
-// Full pread/pwrite of count bytes at offset; false on any error or end of file.
-bool ReadAt(int fd, std::uint64_t offset, std::uint64_t count, void* buffer) {
-    auto* out = static_cast<std::uint8_t*>(buffer);
+// Moves count bytes at offset with pread or pwrite, resuming after partial
+// transfers and interruptions; false on any error or end of file.
+template <typename Byte, typename Transfer>
+bool TransferAt(int fd, std::uint64_t offset, std::uint64_t count, Byte* bytes,
+                Transfer transfer) {
     while (count > 0) {
         const std::size_t piece =
             static_cast<std::size_t>(std::min<std::uint64_t>(count, 1u << 30));
-        const ssize_t n = pread(fd, out, piece, static_cast<off_t>(offset));
+        const ssize_t n = transfer(fd, bytes, piece, static_cast<off_t>(offset));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
-        out += n;
+        bytes += n;
         offset += static_cast<std::uint64_t>(n);
         count -= static_cast<std::uint64_t>(n);
     }
     return true;
 }
 
+bool ReadAt(int fd, std::uint64_t offset, std::uint64_t count, void* buffer) {
+    return TransferAt(fd, offset, count, static_cast<std::uint8_t*>(buffer), pread);
+}
+
 bool WriteAt(int fd, std::uint64_t offset, std::uint64_t count, const void* buffer) {
-    const auto* in = static_cast<const std::uint8_t*>(buffer);
-    while (count > 0) {
-        const std::size_t piece =
-            static_cast<std::size_t>(std::min<std::uint64_t>(count, 1u << 30));
-        const ssize_t n = pwrite(fd, in, piece, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        in += n;
-        offset += static_cast<std::uint64_t>(n);
-        count -= static_cast<std::uint64_t>(n);
-    }
-    return true;
+    return TransferAt(fd, offset, count, static_cast<const std::uint8_t*>(buffer), pwrite);
 }
 
 // The largest offset a file may reach.
