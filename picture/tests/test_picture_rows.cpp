@@ -7,6 +7,7 @@
 
 #include "picture/picture.h"
 #include "picture/tests/test_picture_helpers.h"
+#include "shell/test_progress_host.h"
 
 using namespace picture_test;
 
@@ -333,6 +334,18 @@ TEST(PictureAreas, PasteFromFitsTheSourceIntoWhatRemains) {
     EXPECT_EQ(AllPixels(*to), expected);
     EXPECT_FALSE(to->PasteFrom(from.get(), 10, 0, false));
     EXPECT_FALSE(to->PasteFrom(from.get(), -1, 0, false));
+}
+
+TEST(PictureAreas, CopiesReportTheirProgress) {
+    TestProgressHost host;
+    auto from = RandomPicture(ptColor256, 8, 40, 1);
+    auto to = RandomPicture(ptColor256, 8, 40, 2);
+    ASSERT_TRUE(from->CopyTo(to.get(), 0, 0, nullptr, true));
+    ASSERT_TRUE(to->PasteFrom(from.get(), 0, 0, true));
+    ASSERT_TRUE(to->CopyTo(from.get(), 0, 0, nullptr, false));  // no progress without the flag
+    ASSERT_EQ(host.captions, (std::vector<std::string>{"Copy Image", "Put Image"}));
+    EXPECT_EQ(host.ends, 2);
+    EXPECT_EQ(host.takes, 2 * 3);  // rows 0, 16 and 32 of each copy
 }
 
 TEST(PictureAreas, ChannelWritesReplaceOneComponent) {
