@@ -1,6 +1,5 @@
 // Shared pieces of the codecs: errors, progress, row access to the packed
 // image, row conversions and small file helpers.
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
