@@ -143,3 +143,21 @@ TEST(MatchBlock, UpperThenLeftWins) {
 
     EXPECT_FALSE(tool.MatchBlock(block.get(), b, left.get(), Rect{0, 0, 14, 59}, &at));  // too narrow
 }
+
+TEST(MergeAlongMatches, SubPixelOffsetSamplesBetweenRestPixels) {
+    // Rest rows ramp 10 per column; the Main polyline drifts one column over
+    // twenty rows, so canvas column c shows Rest position c - xm, xm = 10 + u / 20.
+    auto rest = MakePicture(ptGray256, 25, 30);
+    std::vector<std::uint8_t> ramp(25);
+    for (int x = 0; x < 25; ++x) ramp[std::size_t(x)] = std::uint8_t(10 * x);
+    for (int y = 0; y < 30; ++y) rest->WriteRow(0, 24, y, ramp.data());
+    auto canvas = MakeFlat(ptGray256, 40, 30, 0);
+    CStitchTool tool;
+    tool.blendBytes = 1;
+    PointL restPts[2] = {{0, 0}, {0, 20}}, mainPts[2] = {{10, 0}, {11, 20}};
+    ASSERT_TRUE(tool.MergeAlongMatches(rest.get(), canvas.get(), restPts, mainPts, 1, 0));
+    for (int u = 0; u < 20; ++u)
+        for (int c = 12; c <= 30; ++c)
+            EXPECT_NEAR(Pixel(canvas.get(), c, u)[0], 10.0 * (c - 10 - u / 20.0), 2.0)
+                << "row " << u << " column " << c;
+}
