@@ -185,3 +185,33 @@ TEST(AutoStitch, GrayPicturesCompareAndBlendOneByte) {
     EXPECT_EQ(result->GetWidth(), 2 * kW - overlap - 1);
     EXPECT_EQ(MaxDifferenceAt(result, gray.get(), 0, 6), 0);
 }
+
+TEST(AutoStitch, ClosingTheListsKeepsTheLastOffsetWhenBlocksJumpColumns) {
+    // A page whose bottom part is a smooth shade without texture: the lists
+    // end far above the last row. The last two blocks lie in different Rest columns (strong
+    // checkers placed to win their bands), which must not tilt the rows
+    // below them.
+    const int w = 600, h = 1000, overlap = 200, top = 20, shadeFrom = 592;
+    auto original = MakeTextured(2 * w - overlap, h + 2 * top, ptTrueColor24, 3);
+    std::vector<std::uint8_t> shade(std::size_t(2 * w - overlap) * 3);
+    for (std::size_t i = 0; i < shade.size(); ++i) shade[i] = std::uint8_t(i / 3 * 255 / (2 * w - overlap));
+    for (int y = top + shadeFrom; y < h + 2 * top; ++y)
+        original->WriteRow(0, 2 * w - overlap - 1, y, shade.data());
+    auto checker = [&](int x, int y) {
+        std::vector<std::uint8_t> row(16 * 3);
+        for (int r = 0; r < 16; ++r) {
+            for (int c = 0; c < 16; ++c)
+                std::fill_n(row.begin() + 3 * c, 3, std::uint8_t((r + c) % 2 ? 255 : 0));
+            original->WriteRow(x, x + 15, y + r, row.data());
+        }
+    };
+    // Rest columns 0 and 48 of the last two textured bands (tops 80 + 16 j).
+    checker(w - overlap, top + 560);
+    checker(w - overlap + 48, top + 576);
+    PlainStitchHost host(Cut(original.get(), 0, top, w, h),
+                         Cut(original.get(), w - overlap, top, w, h));
+    ASSERT_TRUE(RunStitch(host, kSideRight, 40, kMethodAuto));
+    CPicture* result = host.Picture();
+    EXPECT_EQ(result->GetWidth(), 2 * w - overlap - 1);
+    EXPECT_EQ(MaxDifferenceAt(result, original.get(), 0, top), 0);
+}
