@@ -214,4 +214,12 @@ TEST(AutoStitch, ClosingTheListsKeepsTheLastOffsetWhenBlocksJumpColumns) {
     CPicture* result = host.Picture();
     EXPECT_EQ(result->GetWidth(), 2 * w - overlap - 1);
     EXPECT_EQ(MaxDifferenceAt(result, original.get(), 0, top), 0);
+
+    // A tall pair textured throughout: the lists fill up with the most
+    // blocks kept and still take the closing pair.
+    const int tall = 80 + 16 * (kMaxFeatures + 24);
+    auto page = MakeTextured(500, tall, ptTrueColor24, 9);
+    PlainStitchHost full(Cut(page.get(), 0, 0, 300, tall), Cut(page.get(), 200, 0, 300, tall));
+    ASSERT_TRUE(RunStitch(full, kSideRight, 34, kMethodAuto));
+    EXPECT_EQ(MaxDifferenceAt(full.Picture(), page.get(), 0, 0), 0);
 }
