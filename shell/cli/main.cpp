@@ -1,5 +1,6 @@
 // stitchara-cli entry point: common options, dispatch, exit codes.
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -106,12 +107,11 @@ int main(int argc, char** argv) {
     }
 
     if (args.Has("memory-limit")) {
-        std::string v = args.Get("memory-limit");
-        char* stop = nullptr;
-        errno = 0;
-        unsigned long long bytes = std::strtoull(v.c_str(), &stop, 10);
-        if (v.empty() || v[0] == '-' || errno != 0 || *stop != '\0' || bytes == 0)
-            return cli::UsageError("--memory-limit takes a positive number of bytes");
+        // The same byte counts as the setting and the environment take.
+        std::uint64_t bytes = 0;
+        if (!platform::ParseByteCount(args.Get("memory-limit"), bytes) || bytes == 0)
+            return cli::UsageError(
+                "--memory-limit takes a positive number of bytes (K, M or G may follow)");
         platform::SetMemoryBudget(bytes);
     }
 
@@ -129,5 +129,12 @@ int main(int argc, char** argv) {
     else rc = cli::UsageError("unknown command '" + command + "'");
 
     SetProgressHost(nullptr);
+    // Output that could not be written (a full disk, a closed pipe) is a
+    // failure, not a success with a lost result.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        int error = errno;
+        cli::Fail(std::string("cannot write the output: ") + std::strerror(error));
+        if (rc == cli::kExitOk) rc = cli::kExitFailed;
+    }
     return rc;
 }
