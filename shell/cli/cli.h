@@ -26,6 +26,9 @@ int UsageError(const std::string& message);
 // Parses "A,B,..." integers; false on any junk or a wrong count.
 bool ParseIntList(const std::string& text, std::vector<int>& values, std::size_t count);
 
+// The PictureType name without its prefix ("TrueColor24"), as info prints it.
+const char* PictureTypeName(int type);
+
 // The commands; each returns an ExitCode.
 int CmdFormats(const Args& args);
 int CmdInfo(const Args& args);

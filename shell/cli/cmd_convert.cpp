@@ -66,13 +66,6 @@ int TypeFromName(const std::string& name) {
     return ptTrueColor24;
 }
 
-const char* TypeName(int type) {
-    static const char* const kNames[] = {"BlackWhite", "TrueColor24", "Color16",   "Color256",
-                                         "Gray16",     "Gray256",     "Color32K",  "Color64K",
-                                         "TrueColor32"};
-    return type >= 0 && type <= 8 ? kNames[type] : "Unknown";
-}
-
 // Converts the picture as the colour options say; the converted picture, or
 // none after printing the reason. Without --type the picture keeps its type;
 // without --mode the converter chooses (mode 7).
@@ -95,8 +88,8 @@ std::unique_ptr<CPicture> ConvertColours(std::unique_ptr<CPicture> picture,
     if (!converter.Setup(result.get(), picture.get(),
                          MakeModeAndPattern(mode, std::max(colour.pattern, 0)),
                          colour.matrix > 0 ? colour.matrix : 4, true)) {
-        Fail(std::string("cannot convert a ") + TypeName(from) + " picture to " + TypeName(to) +
-             " with mode " + std::to_string(mode));
+        Fail(std::string("cannot convert a ") + PictureTypeName(from) + " picture to " +
+             PictureTypeName(to) + " with mode " + std::to_string(mode));
         return nullptr;
     }
     if (!converter.Run()) {
