@@ -40,9 +40,13 @@ void FormatTable::Clear() {
     count = readCount = writeCount = 0;
 }
 
-int FormatTable::QueryCaps(std::uint8_t* block) {
-    std::memset(block, 0, kCapsBlockBytes);
-    int n = source_ ? source_(block) : LibraryCaps(block);
+int FormatTable::QueryCaps(CGlobalBlock& block, std::uint8_t*& bytes) {
+    bytes = block.Allocate(kGlobalMoveable | kGlobalZeroInit, kCapsBlockBytes);
+    if (!bytes) {
+        ShowMessageById(IDS_OUT_OF_MEMORY);
+        return -1;
+    }
+    int n = source_ ? source_(bytes) : LibraryCaps(bytes);
     if (n <= 0) {
         ShowMessageById(IDS_LOAD_IMFLIB_ERROR);
         return -1;
@@ -54,14 +58,10 @@ int FormatTable::QueryCaps(std::uint8_t* block) {
 
 int FormatTable::LoadFormats() {
     loaded_ = true;
-    CGlobalBlock block;
-    std::uint8_t* bytes = block.Allocate(kGlobalMoveable | kGlobalZeroInit, kCapsBlockBytes);
-    if (!bytes) {
-        ShowMessageById(IDS_OUT_OF_MEMORY);
-        return 0;
-    }
     Clear();
-    int n = QueryCaps(bytes);
+    CGlobalBlock block;
+    std::uint8_t* bytes = nullptr;
+    int n = QueryCaps(block, bytes);
     if (n < 0) return 0;
     count = std::int16_t(n);
     for (int i = 0; i < n; ++i) {
@@ -93,12 +93,8 @@ int FormatTable::LoadFormats() {
 int FormatTable::BuildFilter(std::string& filter, bool reading, bool withAll) {
     filter.clear();
     CGlobalBlock block;
-    std::uint8_t* bytes = block.Allocate(kGlobalMoveable | kGlobalZeroInit, kCapsBlockBytes);
-    if (!bytes) {
-        ShowMessageById(IDS_OUT_OF_MEMORY);
-        return 0;
-    }
-    int n = QueryCaps(bytes);
+    std::uint8_t* bytes = nullptr;
+    int n = QueryCaps(block, bytes);
     if (n < 0) return 0;
     // The stored flags decide; a library now reporting more formats than the
     // table holds adds nothing.
@@ -162,12 +158,8 @@ int FormatTable::BuildWriteFilter(char* buffer, std::size_t size) {
 int FormatTable::QueryDescriptions(std::vector<std::string>& descriptions) {
     descriptions.clear();
     CGlobalBlock block;
-    std::uint8_t* bytes = block.Allocate(kGlobalMoveable | kGlobalZeroInit, kCapsBlockBytes);
-    if (!bytes) {
-        ShowMessageById(IDS_OUT_OF_MEMORY);
-        return 0;
-    }
-    int n = QueryCaps(bytes);
+    std::uint8_t* bytes = nullptr;
+    int n = QueryCaps(block, bytes);
     if (n < 0) return 0;
     for (int i = 0; i < std::min<int>(n, count); ++i)
         descriptions.push_back(TextField(

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+class CGlobalBlock;
+
 // One format as the table keeps it: the first 24 bytes of the library's
 // record, then its positions in the read and write lists (-1: not there).
 struct FormatEntry {
@@ -80,9 +82,10 @@ public:
     const FormatEntry& Entry(int index) const { return entries[index]; }
 
 private:
-    // Asks the source again; the record count, clamped to the table, or -1
-    // after the failure message.
-    int QueryCaps(std::uint8_t* block);
+    // Allocates the caps block and asks the source again; the record count,
+    // clamped to the table, or -1 after the failure message ("Out of
+    // memory", "Load IMFLIB.DLL error").
+    int QueryCaps(CGlobalBlock& block, std::uint8_t*& bytes);
     int BuildFilter(std::string& filter, bool reading, bool withAll);
     void Clear();
 
