@@ -50,9 +50,11 @@ protected:
     void TearDown() override {
         if (!dir_.empty()) std::system(("rm -rf '" + dir_ + "'").c_str());
     }
-    // Runs the tool with the arguments (each quoted), stdout and stderr apart.
-    ToolRun Tool(const std::vector<std::string>& args) {
-        std::string command = "'" + tool_ + "'";
+    // Runs the tool with the arguments (each quoted), stdout and stderr apart;
+    // environment is one NAME=value setting for the run.
+    ToolRun Tool(const std::vector<std::string>& args, const std::string& environment = "") {
+        std::string command = environment.empty() ? "" : "env '" + environment + "' ";
+        command += "'" + tool_ + "'";
         for (const auto& a : args) command += " '" + a + "'";
         command += " >'" + dir_ + "/.out' 2>'" + dir_ + "/.err' </dev/null";
         ToolRun r;
@@ -162,6 +164,32 @@ TEST_F(CliTest, UsageErrorsExitTwo) {
         EXPECT_EQ(r.status, 2) << (args.empty() ? "(none)" : args[0]) << " ... "
                                << (args.empty() ? "" : args.back());
     }
+}
+
+TEST_F(CliTest, MemoryLimitSendsPicturesToSwapFiles) {
+    std::string in = ColourFile("in.bmp", 300, 200);
+    std::string plain = dir_ + "/plain.bmp", limited = dir_ + "/limited.bmp";
+    ASSERT_EQ(Tool({"convert", in, plain, "--quiet"}).status, 0);
+    // Far below the picture's 180 KB, in the forms the setting takes too.
+    for (const char* limit : {"4096", "4K"}) {
+        ToolRun r = Tool({"convert", in, limited, "--memory-limit", limit});
+        ASSERT_EQ(r.status, 0) << limit << ": " << r.err;
+        EXPECT_EQ(Read(limited), Read(plain)) << limit;
+    }
+    // The picture really goes to a swap file: without a place for one it fails.
+    ToolRun r =
+        Tool({"convert", in, limited, "--memory-limit", "4096"}, "TMPDIR=" + dir_ + "/gone");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Out of memory"), std::string::npos) << r.err;
+    for (const char* bad : {"0", "-4096", "lots", "4T", ""})
+        EXPECT_EQ(Tool({"info", in, "--memory-limit", bad}).status, 2) << bad;
+}
+
+TEST_F(CliTest, UnwritableStandardOutputIsAFailure) {
+    if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+    int raw = std::system(("'" + tool_ + "' formats >/dev/full 2>/dev/null").c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 1);
 }
 
 TEST_F(CliTest, FormatsListsEachFormatOnce) {
