@@ -42,7 +42,9 @@ public:
     // failure. Commit flushes and closes it and checks every error.
     std::FILE* Stream();
 
-    // Flushes the temporary to disk and moves it over the target. The new
+    // Flushes and closes the temporary, checking every error, and moves it
+    // over the target (no fsync: a write's cost stays that of the data; the
+    // rename still replaces the old file whole or not at all). The new
     // file gets the old file's permission bits, or the usual ones for a new
     // file. An empty temporary counts as a failed write. On any failure the
     // temporary is removed and 0 returned.
