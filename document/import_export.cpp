@@ -34,9 +34,7 @@ void CloseOpenProgress() {
 
 // The file name part of the path has an extension.
 bool NameHasDot(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    std::size_t dot = path.rfind('.');
-    return dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return FormatTable::NameDotPosition(path) != std::string::npos;
 }
 
 // The palette the library did not give, from the colour table it wrote

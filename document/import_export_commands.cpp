@@ -102,15 +102,14 @@ int PrepareSaveDialog(const std::string& documentPath, SaveDialogSetup& setup) {
 }
 
 std::string FileNameForType(const std::string& fileName, int writePosition) {
-    std::size_t dot = fileName.rfind('.');
+    // Only the name's own dot: a typed "/my.photos/scan" keeps its directory.
+    std::size_t dot = FormatTable::NameDotPosition(fileName);
     if (dot == std::string::npos) return fileName;
     return fileName.substr(0, dot + 1) + Formats().WriteExtensionAt(writePosition);
 }
 
 std::string FileNameOnAccept(const std::string& fileName, int writePosition) {
-    std::size_t slash = fileName.rfind('/');
-    std::size_t dot = fileName.rfind('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) return fileName;
+    if (FormatTable::NameDotPosition(fileName) != std::string::npos) return fileName;
     std::string extension = Formats().WriteExtensionAt(writePosition);
     if (extension.empty()) return fileName;
     return fileName + "." + extension;

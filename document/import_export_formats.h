@@ -75,6 +75,9 @@ public:
     std::string ExtensionAt(int index) const;
     // The text after the last dot of the path ("" when it has none).
     static std::string ExtensionOf(const std::string& path);
+    // Position of the last dot of the path's file name (after its last '/');
+    // npos when the name has none (a dot in a directory name does not count).
+    static std::size_t NameDotPosition(const std::string& path);
 
     int Count() const { return count; }
     int ReadCount() const { return readCount; }

@@ -148,6 +148,9 @@ TEST_F(OpenSaveTest, SaveDialogFileNames) {
     EXPECT_EQ(FileNameForType("scan.bmp", 1), "scan.JPG");
     EXPECT_EQ(FileNameForType("my.scan.bmp", 2), "my.scan.GIF");
     EXPECT_EQ(FileNameForType("scan", 1), "scan");
+    // A dot in a typed directory is not the name's.
+    EXPECT_EQ(FileNameForType("/my.photos/scan", 1), "/my.photos/scan");
+    EXPECT_EQ(FileNameForType("/my.photos/scan.bmp", 1), "/my.photos/scan.JPG");
     EXPECT_EQ(FileNameOnAccept("scan", 2), "scan.GIF");
     EXPECT_EQ(FileNameOnAccept("scan.bmp", 2), "scan.bmp");
     EXPECT_EQ(FileNameOnAccept("/dir.d/scan", 0), "/dir.d/scan.BMP");
