@@ -10,11 +10,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "document/import_export.h"
+#include "document/tests/test_import_export_support.h"
 #include "picture/picture.h"
 
 namespace {
@@ -43,12 +43,7 @@ protected:
     void SetUp() override {
         tool_ = ToolPath();
         if (::access(tool_.c_str(), X_OK) != 0) GTEST_SKIP() << "no " << tool_;
-        char pattern[] = "/tmp/stitchara-cli-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        if (!dir_.empty()) std::system(("rm -rf '" + dir_ + "'").c_str());
+        ASSERT_FALSE(dir_.empty());
     }
     // Runs the tool with the arguments (each quoted), stdout and stderr apart;
     // environment is one NAME=value setting for the run.
@@ -64,12 +59,7 @@ protected:
         r.err = Read(dir_ + "/.err");
         return r;
     }
-    static std::string Read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    static std::string Read(const std::string& path) { return file_test::FileContents(path); }
     // A 24-bit picture file of the given size at 200 x 100 dpi.
     std::string ColourFile(const std::string& name, int width, int height) {
         CPicture picture;
@@ -84,7 +74,9 @@ protected:
         EXPECT_TRUE(WriteImageFile(path, &picture));
         return path;
     }
-    std::string tool_, dir_;
+    std::string tool_;
+    file_test::TempFolder folder_{"cli"};
+    std::string dir_ = folder_.Path();
 };
 
 TEST_F(CliTest, InfoPrintsTheContractLine) {

@@ -14,6 +14,7 @@
 
 #include "document/import_export_commands.h"
 #include "document/import_export_formats.h"
+#include "document/tests/test_import_export_support.h"
 #include "picture/picture.h"
 #include "platform/imflib/imflib.h"
 #include "platform/profile.h"
@@ -41,9 +42,7 @@ int FakeLibrary(std::uint8_t* block) {
 class OpenSaveTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/stitchara-cmd-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        ASSERT_FALSE(dir_.empty());
         platform::SetProfilePath(dir_ + "/test.ini");
         Formats().SetCapsSource(FakeLibrary);
         ASSERT_TRUE(Formats().LoadFormats());
@@ -55,10 +54,10 @@ protected:
         Formats().SetCapsSource(nullptr);
         Formats().LoadFormats();
         platform::SetProfilePath("");
-        std::remove((dir_ + "/test.ini").c_str());
-        ::rmdir(dir_.c_str());
     }
-    std::string dir_, cwd_;
+    file_test::TempFolder folder_{"cmd"};
+    std::string dir_ = folder_.Path();
+    std::string cwd_;
 };
 
 TEST_F(OpenSaveTest, OpenStartsFromTheRememberedFormat) {

@@ -1,6 +1,5 @@
 // Reading and writing image files through the library: the glue around it
 // (palette, messages, progress, Escape, the safe replacement of old files).
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,11 +8,11 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "document/import_export.h"
+#include "document/tests/test_import_export_support.h"
 #include "picture/picture.h"
 #include "shell/message_box.h"
 #include "shell/progress.h"
@@ -24,32 +23,11 @@ namespace {
 class FilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/stitchara-files-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        ASSERT_FALSE(dir_.empty());
         SetMessageSink([this](const std::string& text) { messages_.push_back(text); });
     }
-    void TearDown() override {
-        SetMessageSink(nullptr);
-        for (const auto& name : Entries()) std::remove((dir_ + "/" + name).c_str());
-        ::rmdir(dir_.c_str());
-    }
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        if (DIR* d = ::opendir(dir_.c_str())) {
-            while (dirent* e = ::readdir(d))
-                if (e->d_name[0] != '.' || (e->d_name[1] && e->d_name[1] != '.'))
-                    names.push_back(e->d_name);
-            ::closedir(d);
-        }
-        return names;
-    }
-    static std::string Contents(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    void TearDown() override { SetMessageSink(nullptr); }
+    std::vector<std::string> Entries() const { return folder_.Entries(); }
     // A gray ramp picture whose pixel (x, y) is (x + 3y) & 255.
     static std::unique_ptr<CPicture> GrayRamp(int width, int height) {
         auto picture = std::make_unique<CPicture>();
@@ -62,7 +40,8 @@ protected:
         }
         return picture;
     }
-    std::string dir_;
+    file_test::TempFolder folder_{"files"};
+    std::string dir_ = folder_.Path();
     std::vector<std::string> messages_;
 };
 
@@ -150,7 +129,7 @@ TEST_F(FilesTest, FailedWriteKeepsTheOldFile) {
         EXPECT_TRUE(FileOperationCancelled());
         EXPECT_EQ(host.begins, host.ends);
     }
-    EXPECT_EQ(Contents(path), "old contents");
+    EXPECT_EQ(file_test::FileContents(path), "old contents");
     EXPECT_EQ(Entries(), std::vector<std::string>{"keep.bmp"});
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_EQ(messages_[0], "Failed to save document.");
@@ -164,7 +143,7 @@ TEST_F(FilesTest, FailedWriteKeepsTheOldFile) {
 
     // A good write replaces it.
     ASSERT_TRUE(WriteImageFile(path, picture.get()));
-    EXPECT_EQ(Contents(path).substr(0, 2), "BM");
+    EXPECT_EQ(file_test::FileContents(path).substr(0, 2), "BM");
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // The safe write: a failed or cancelled write keeps the old file and leaves no
 // temporary behind; a good one replaces the file and keeps its permissions.
-#include <dirent.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -12,56 +11,33 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "document/tests/test_import_export_support.h"
 #include "platform/safe_file.h"
 
 namespace {
 
+using file_test::FileContents;
+using file_test::PutFile;
+
 class SafeFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/stitchara-safe-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        for (const auto& name : Entries()) ::unlink((dir_ + "/" + name).c_str());
-        ::rmdir(dir_.c_str());
-    }
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        if (DIR* d = ::opendir(dir_.c_str())) {
-            while (dirent* e = ::readdir(d)) {
-                std::string n = e->d_name;
-                if (n != "." && n != "..") names.push_back(n);
-            }
-            ::closedir(d);
-        }
-        return names;
-    }
-    static void Put(const std::string& path, const std::string& text) {
-        std::ofstream(path, std::ios::binary) << text;
-    }
-    static std::string Get(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    std::string dir_;
+    void SetUp() override { ASSERT_FALSE(dir_.empty()); }
+    std::vector<std::string> Entries() const { return folder_.Entries(); }
+    file_test::TempFolder folder_{"safe"};
+    std::string dir_ = folder_.Path();
 };
 
 TEST_F(SafeFileTest, GoodWriteReplacesFileAndKeepsItsMode) {
     std::string path = dir_ + "/picture.bmp";
-    Put(path, "old");
+    PutFile(path, "old");
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
     ASSERT_TRUE(platform::WriteStreamSafely(path, [](std::FILE* f) {
         return std::fputs("new contents", f) >= 0 ? 1 : 0;
     }));
-    EXPECT_EQ(Get(path), "new contents");
+    EXPECT_EQ(FileContents(path), "new contents");
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -70,7 +46,7 @@ TEST_F(SafeFileTest, GoodWriteReplacesFileAndKeepsItsMode) {
 
 TEST_F(SafeFileTest, FailedOrCancelledWriteKeepsOldFileAndLeavesNoTemporary) {
     std::string path = dir_ + "/keep.png";
-    Put(path, "precious");
+    PutFile(path, "precious");
     // The writer reports failure after writing part of the file (a cancel).
     // It wrote beside the target, under a name with the target's extension.
     std::string seen;
@@ -90,14 +66,14 @@ TEST_F(SafeFileTest, FailedOrCancelledWriteKeepsOldFileAndLeavesNoTemporary) {
                                                  throw std::bad_alloc();
                                              }),
                  std::bad_alloc);
-    EXPECT_EQ(Get(path), "precious");
+    EXPECT_EQ(FileContents(path), "precious");
     EXPECT_EQ(Entries(), std::vector<std::string>{"keep.png"});
 }
 
 TEST_F(SafeFileTest, FullDiskKeepsOldFile) {
     // A file-size limit makes the writes fail as a full disk does.
     std::string path = dir_ + "/big.bmp";
-    Put(path, "old picture");
+    PutFile(path, "old picture");
     struct rlimit old {};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
     auto previous = ::signal(SIGXFSZ, SIG_IGN);
@@ -112,13 +88,13 @@ TEST_F(SafeFileTest, FullDiskKeepsOldFile) {
     ::setrlimit(RLIMIT_FSIZE, &old);
     ::signal(SIGXFSZ, previous);
     EXPECT_FALSE(ok);
-    EXPECT_EQ(Get(path), "old picture");
+    EXPECT_EQ(FileContents(path), "old picture");
     EXPECT_EQ(Entries(), std::vector<std::string>{"big.bmp"});
 }
 
 TEST_F(SafeFileTest, TerminatedProcessLeavesNoTemporary) {
     std::string path = dir_ + "/killed.bmp";
-    Put(path, "old");
+    PutFile(path, "old");
     pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -132,7 +108,7 @@ TEST_F(SafeFileTest, TerminatedProcessLeavesNoTemporary) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status)) << "exit " << WEXITSTATUS(status);
     EXPECT_EQ(WTERMSIG(status), SIGTERM);
-    EXPECT_EQ(Get(path), "old");
+    EXPECT_EQ(FileContents(path), "old");
     EXPECT_EQ(Entries(), std::vector<std::string>{"killed.bmp"});
 }
 
@@ -148,7 +124,7 @@ TEST_F(SafeFileTest, UnwritableTargetsFailCleanly) {
 
 TEST_F(SafeFileTest, SymbolicLinkKeepsPointingAtTheNewContents) {
     std::string real = dir_ + "/real.bmp", link = dir_ + "/link.bmp";
-    Put(real, "old");
+    PutFile(real, "old");
     ASSERT_EQ(::symlink(real.c_str(), link.c_str()), 0);
     ASSERT_TRUE(platform::WriteStreamSafely(link, [](std::FILE* f) {
         return std::fputs("new", f) >= 0 ? 1 : 0;
@@ -156,7 +132,7 @@ TEST_F(SafeFileTest, SymbolicLinkKeepsPointingAtTheNewContents) {
     struct stat st {};
     ASSERT_EQ(::lstat(link.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
-    EXPECT_EQ(Get(real), "new");
+    EXPECT_EQ(FileContents(real), "new");
 }
 
 }  // namespace
