@@ -78,6 +78,16 @@ void ReleasePending(int slot) {
     if (slot >= 0) pendingUsed[slot] = 0;
 }
 
+}  // namespace
+
+bool IsReadOnlyFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    return (st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
+}
+
+namespace {
+
 mode_t NewFileMode() {
     mode_t mask = ::umask(0);
     ::umask(mask);
@@ -94,6 +104,10 @@ SafeFile::~SafeFile() {
 
 int SafeFile::Open() {
     if (fd_ >= 0 || stream_ || committed_ || target_.empty()) return 0;
+    if (IsReadOnlyFile(target_)) {
+        errno = EACCES;
+        return 0;
+    }
     std::size_t slash = target_.rfind('/');
     std::string directory = slash == std::string::npos ? "." : target_.substr(0, slash);
     if (directory.empty()) directory.push_back('/');  // the root directory

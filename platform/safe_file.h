@@ -32,7 +32,8 @@ public:
 
     // Creates the temporary in the target's directory. Its name keeps the
     // target's extension, so writers that choose the format by extension
-    // still do. Non-zero on success.
+    // still do. Non-zero on success; 0 also when the target is a read-only
+    // file, which a rename would otherwise replace.
     int Open();
     // Path of the temporary (empty before Open).
     const std::string& TempPath() const { return tempPath_; }
@@ -60,6 +61,10 @@ private:
     bool committed_ = false;
     int pendingSlot_ = -1;
 };
+
+// Whether path is an existing regular file that must not be replaced: it has
+// no write permission bit, or the process may not write it.
+bool IsReadOnlyFile(const std::string& path);
 
 // Runs writer on the temporary's path and commits when it returns non-zero.
 // Non-zero when the target now holds the new contents.

@@ -115,7 +115,9 @@ TEST_F(CliTest, FailuresExitOneWithAReasonAndLeaveNoFile) {
     std::string in = ColourFile("in.bmp", 8, 8);
     std::ofstream(dir_ + "/junk.png") << "not a png at all";
     ::mkdir((dir_ + "/folder.bmp").c_str(), 0755);
-    std::string out = dir_ + "/out.bmp";
+    std::string out = dir_ + "/out.bmp", locked = dir_ + "/locked.png";
+    file_test::PutFile(locked, "read-only");
+    ::chmod(locked.c_str(), 0444);
     const std::vector<std::vector<std::string>> failing = {
         {"info", dir_ + "/missing.bmp"},
         {"info", dir_ + "/junk.png"},
@@ -124,6 +126,7 @@ TEST_F(CliTest, FailuresExitOneWithAReasonAndLeaveNoFile) {
         {"convert", in, dir_ + "/out.xyz"},
         {"convert", in, dir_ + "/noextension"},
         {"convert", in, dir_ + "/nodir/out.bmp"},
+        {"convert", in, locked},
     };
     for (const auto& args : failing) {
         ToolRun r = Tool(args);
@@ -133,6 +136,7 @@ TEST_F(CliTest, FailuresExitOneWithAReasonAndLeaveNoFile) {
     }
     struct stat st {};
     EXPECT_NE(::stat(out.c_str(), &st), 0);
+    EXPECT_EQ(Read(locked), "read-only");
 }
 
 TEST_F(CliTest, UsageErrorsExitTwo) {

@@ -120,6 +120,14 @@ TEST_F(SafeFileTest, UnwritableTargetsFailCleanly) {
     EXPECT_FALSE(platform::WriteStreamSafely(dir_ + "/missing/a.bmp", writer));
     EXPECT_EQ(Entries(), std::vector<std::string>{"sub.bmp"});
     ::rmdir((dir_ + "/sub.bmp").c_str());
+
+    // A read-only file is not replaced behind its back, whoever writes.
+    std::string locked = dir_ + "/locked.bmp";
+    PutFile(locked, "keep me");
+    ASSERT_EQ(::chmod(locked.c_str(), 0444), 0);
+    EXPECT_FALSE(platform::WriteStreamSafely(locked, writer));
+    EXPECT_EQ(FileContents(locked), "keep me");
+    EXPECT_EQ(Entries(), std::vector<std::string>{"locked.bmp"});
 }
 
 TEST_F(SafeFileTest, SymbolicLinkKeepsPointingAtTheNewContents) {

@@ -110,6 +110,10 @@ bool CheckOutputPath(const std::string& path) {
         Fail("cannot write " + Quoted(path) + ": it is a directory");
         return false;
     }
+    if (platform::IsReadOnlyFile(path)) {
+        Fail("cannot write " + Quoted(path) + ": the file is read-only");
+        return false;
+    }
     return true;
 }
 
