@@ -241,7 +241,12 @@ void RowToBgr(const ImageInfo& info, const std::uint8_t* row, int n, std::uint8_
 }
 
 void SwapRedBlue(std::uint8_t* pixels, int n) {
-    for (int i = 0; i < n; ++i) std::swap(pixels[3 * i], pixels[3 * i + 2]);
+    std::uint8_t* p = pixels;
+    for (std::uint8_t* const end = pixels + 3 * std::size_t(n > 0 ? n : 0); p != end; p += 3) {
+        const std::uint8_t first = p[0];
+        p[0] = p[2];
+        p[2] = first;
+    }
 }
 
 void RowToRgb(const ImageInfo& info, const std::uint8_t* row, int n, std::uint8_t* rgb) {
@@ -330,6 +335,8 @@ bool ByteReader::Fill() {
 
 bool ByteReader::Read(std::uint8_t* out, std::size_t n) {
     while (n > 0) {
+        // Large reads skip the buffer once it is drained.
+        if (pos_ == end_ && n >= sizeof buffer_ / 4) return ReadExact(file_, out, n);
         if (pos_ == end_ && !Fill()) return false;
         const std::size_t take = std::min(n, end_ - pos_);
         std::memcpy(out, buffer_ + pos_, take);

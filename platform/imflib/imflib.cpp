@@ -3,7 +3,9 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -53,21 +55,37 @@ const Codec* WriterFor(const std::string& ext) {
     return nullptr;
 }
 
-// An open file to read, closed on scope exit.
-struct ReadFile {
+// Files move through a large buffer: whole rows in a few system calls.
+constexpr std::size_t kFileBuffer = std::size_t(1) << 20;
+
+// An open file with its buffer, closed on scope exit.
+struct OpenFile {
     std::FILE* file = nullptr;
-    ~ReadFile() {
-        if (file != nullptr) std::fclose(file);
+    std::unique_ptr<char[]> buffer;
+    ~OpenFile() { Close(); }
+    bool Open(const char* path, const char* mode) {
+        file = std::fopen(path, mode);
+        if (file == nullptr) return false;
+        buffer.reset(new (std::nothrow) char[kFileBuffer]);
+        if (buffer != nullptr) std::setvbuf(file, buffer.get(), _IOFBF, kFileBuffer);
+        return true;
+    }
+    // False when the file's last bytes could not be written.
+    bool Close() {
+        if (file == nullptr) return true;
+        const bool ok = std::fclose(file) == 0;
+        file = nullptr;
+        return ok;
     }
 };
+using ReadFile = OpenFile;
 
 bool OpenForReading(const char* path, ReadFile& handle) {
     if (path == nullptr || *path == 0) return Fail("no file name");
     struct stat st{};
     if (::stat(path, &st) != 0) return Fail("the file does not exist");
     if (!S_ISREG(st.st_mode)) return Fail("not a regular file");
-    handle.file = std::fopen(path, "rb");
-    if (handle.file == nullptr) return Fail("the file cannot be opened for reading");
+    if (!handle.Open(path, "rb")) return Fail("the file cannot be opened for reading");
     return true;
 }
 
@@ -244,15 +262,16 @@ int SavePixels(const char* path, DibTransferBlock* block, int headerSize, FioPro
     if (!rows.Open(block, headerSize)) return 0;
     struct stat st{};
     if (::stat(path, &st) == 0 && !S_ISREG(st.st_mode)) return Fail("not a regular file");
-    std::FILE* file = std::fopen(path, "w+b");
-    if (file == nullptr) return Fail("the file cannot be created");
+    OpenFile handle;
+    if (!handle.Open(path, "w+b")) return Fail("the file cannot be created");
+    std::FILE* file = handle.file;
     bool ok;
     {
         Progress calls(progress, rows.Info().height);
         ok = calls.Begin() && codec->write(file, LowerExtension(path), rows, calls, gOptions);
     }
     if (std::fflush(file) != 0 || std::ferror(file)) ok = Fail("the file cannot be written");
-    if (std::fclose(file) != 0) ok = Fail("the file cannot be written");
+    if (!handle.Close()) ok = Fail("the file cannot be written");
     if (!ok) {
         std::remove(path);
         return 0;

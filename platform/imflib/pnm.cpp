@@ -99,8 +99,11 @@ bool ReadPnm(std::FILE* file, ImageInfo& info, DibRows* rows, Progress* progress
     const int channels = (lay.kind == 3 || lay.kind == 6) ? 3 : 1;
     const std::size_t samples = std::size_t(w) * std::size_t(channels);
     const bool wide = lay.maxval > 255;
-    std::vector<std::uint8_t> raw(lay.kind == 4 ? (std::size_t(w) + 7) / 8 : samples * (wide ? 2 : 1));
-    std::vector<std::uint8_t> values(samples);
+    // Raw samples of one byte at full scale land in the stored row as they are;
+    // colour rows then have red and blue exchanged in place.
+    const bool direct = lay.kind >= 5 && lay.maxval == 255;
+    std::vector<std::uint8_t> raw(direct ? 0 : lay.kind == 4 ? (std::size_t(w) + 7) / 8 : samples * (wide ? 2 : 1));
+    std::vector<std::uint8_t> values(direct ? 0 : samples);
     std::vector<std::uint8_t> out(info.RowBytes(), 0);
     std::uint8_t scale[256];
     for (unsigned v = 0; v < 256; ++v) scale[v] = std::uint8_t(std::min(255u, (v * 255u + lay.maxval / 2) / lay.maxval));
@@ -110,8 +113,10 @@ bool ReadPnm(std::FILE* file, ImageInfo& info, DibRows* rows, Progress* progress
         return std::uint8_t((std::uint64_t(v) * 255u + lay.maxval / 2) / lay.maxval);
     };
     for (int y = 0; y < info.height; ++y) {
-        std::fill(out.begin(), out.end(), 0);
-        if (lay.kind == 4) {
+        if (direct) {
+            if (!in.Read(out.data(), samples)) return Fail("the PNM pixel data are truncated");
+            if (channels == 3) SwapRedBlue(out.data(), w);
+        } else if (lay.kind == 4) {
             if (!in.Read(raw.data(), raw.size())) return Fail("the PNM pixel data are truncated");
             // A set bit is black, which is index 0 of the picture.
             for (std::size_t i = 0; i < raw.size(); ++i) out[i] = std::uint8_t(~raw[i]);
@@ -124,28 +129,22 @@ bool ReadPnm(std::FILE* file, ImageInfo& info, DibRows* rows, Progress* progress
             }
             PackIndices(values.data(), w, 1, out.data());
         } else {
+            std::uint8_t* v = out.data();
             if (lay.kind >= 5) {
                 if (!in.Read(raw.data(), raw.size())) return Fail("the PNM pixel data are truncated");
                 if (wide) {
-                    for (std::size_t i = 0; i < samples; ++i) values[i] = level(std::uint32_t(raw[2 * i] << 8 | raw[2 * i + 1]));
-                } else if (lay.maxval == 255) {
-                    std::memcpy(values.data(), raw.data(), samples);
+                    for (std::size_t i = 0; i < samples; ++i) v[i] = level(std::uint32_t(raw[2 * i] << 8 | raw[2 * i + 1]));
                 } else {
-                    for (std::size_t i = 0; i < samples; ++i) values[i] = scale[raw[i]];
+                    for (std::size_t i = 0; i < samples; ++i) v[i] = scale[raw[i]];
                 }
             } else {
                 for (std::size_t i = 0; i < samples; ++i) {
-                    std::uint32_t v = 0;
-                    if (!Number(in, v, 65535)) return Fail("the PNM pixel data are damaged or truncated");
-                    values[i] = level(v);
+                    std::uint32_t n = 0;
+                    if (!Number(in, n, 65535)) return Fail("the PNM pixel data are damaged or truncated");
+                    v[i] = level(n);
                 }
             }
-            if (channels == 1) {
-                std::memcpy(out.data(), values.data(), samples);
-            } else {
-                std::memcpy(out.data(), values.data(), samples);
-                SwapRedBlue(out.data(), w);
-            }
+            if (channels == 3) SwapRedBlue(v, w);
         }
         if (!rows->Put(y, out.data()) || !progress->Step(y + 1)) return false;
     }
@@ -160,14 +159,21 @@ bool WritePnm(std::FILE* file, const std::string& ext, DibRows& rows, Progress& 
                             : std::snprintf(head, sizeof head, "P%d\n%d %d\n255\n", kind, info.width, info.height);
     if (!WriteExact(file, head, std::size_t(n))) return Fail("PNM: the file cannot be written");
     const int w = info.width;
+    // Colour from 24-bit rows and gray from 8-bit gray ramps leave the stored
+    // row in one pass; other depths go through a converted line.
+    const bool direct = (kind == 6 && info.bits == 24) || (kind == 5 && info.bits == 8 && info.IsGrayRamp());
     std::vector<std::uint8_t> stored(info.RowBytes(), 0);
-    std::vector<std::uint8_t> line(std::size_t(w) * 3 + 8, 0);
-    std::vector<std::uint8_t> bits((std::size_t(w) + 7) / 8, 0);
+    std::vector<std::uint8_t> line(direct ? 0 : std::size_t(w) * 3 + 8, 0);
+    std::vector<std::uint8_t> bits(kind == 4 ? (std::size_t(w) + 7) / 8 : 0, 0);
     for (int y = 0; y < info.height; ++y) {
         if (!rows.Get(y, stored.data())) return false;
         const std::uint8_t* data = line.data();
         std::size_t size = 0;
-        if (kind == 6) {
+        if (direct) {
+            if (kind == 6) SwapRedBlue(stored.data(), w);
+            data = stored.data();
+            size = std::size_t(w) * (kind == 6 ? 3 : 1);
+        } else if (kind == 6) {
             RowToRgb(info, stored.data(), w, line.data());
             size = std::size_t(w) * 3;
         } else {
