@@ -458,6 +458,9 @@ bool WriteTiff(std::FILE* file, const std::string&, DibRows& rows, Progress& pro
         TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
     if (compression == COMPRESSION_ADOBE_DEFLATE)
         TIFFSetField(tif, TIFFTAG_ZIPQUALITY, std::clamp(options.pngLevel, 1, 9));
+    // Dictionary coders compress photographs only after horizontal differencing.
+    if ((compression == COMPRESSION_LZW || compression == COMPRESSION_ADOBE_DEFLATE) && bps == 8 && !paletted)
+        TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
     std::vector<std::uint16_t> map;
     if (paletted) {
         const int n = 1 << info.bits;
@@ -477,7 +480,7 @@ bool WriteTiff(std::FILE* file, const std::string&, DibRows& rows, Progress& pro
     }
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
     std::vector<std::uint8_t> stored(info.RowBytes(), 0);
-    std::vector<std::uint8_t> line(std::size_t(info.width) * 3 + 8, 0);
+    std::vector<std::uint8_t> line(indexed || info.bits == 24 ? 0 : std::size_t(info.width) * 3 + 8, 0);
     const std::size_t packed = (std::size_t(info.width) * std::size_t(info.bits) + 7) / 8;
     for (int y = 0; y < info.height; ++y) {
         if (!rows.Get(y, stored.data())) return false;
@@ -485,10 +488,13 @@ bool WriteTiff(std::FILE* file, const std::string&, DibRows& rows, Progress& pro
         if (indexed) {
             if (invert)
                 for (std::size_t i = 0; i < packed; ++i) row[i] = std::uint8_t(~row[i]);
+        } else if (info.bits == 24) {
+            SwapRedBlue(row, info.width);
         } else {
             RowToRgb(info, stored.data(), info.width, line.data());
             row = line.data();
         }
+        // The coder may change the row it is given (differencing works in place).
         if (TIFFWriteScanline(tif, row, std::uint32_t(y), 0) < 0) return Fail("TIFF: a row cannot be written");
         if (!progress.Step(y + 1)) return false;
     }
