@@ -5,13 +5,12 @@
 
 #include "picture/global_block.h"
 #include "platform/profile.h"
+#include "resources/string_ids.h"
 #include "shell/progress.h"
 #include "stitch/stitch_setup.h"
 #include "stitch/stitch_tool.h"
 
 namespace {
-
-constexpr int kCaptionProcessing = 5053;
 
 struct Placement {
     int width = 0, height = 0;   // canvas
@@ -191,7 +190,7 @@ bool CStitchTool::TransparentBlend(CPicture* target, CPicture* main, const Rect&
     std::uint8_t* mainRow = rows;
     std::uint8_t* targetRow = rows + std::size_t(n) * b;
 
-    BeginProgressWithCaption(kCaptionProcessing, 0, unsigned(mainRectIn.right - mainRectIn.left));
+    BeginProgressWithCaption(IDS_PROCESSING, 0, unsigned(mainRectIn.right - mainRectIn.left));
     progressCount = 0;
     int height = mainRectIn.bottom - mainRectIn.top;
     bool ok = true;

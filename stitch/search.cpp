@@ -7,13 +7,13 @@
 #include <memory>
 
 #include "picture/global_block.h"
+#include "resources/string_ids.h"
+#include "resources/strings.h"
 #include "shell/progress.h"
 #include "stitch/stitch_setup.h"
 #include "stitch/stitch_tool.h"
 
 namespace {
-
-constexpr int kCaptionProcessing = 5053;
 
 // The samples of n pixels: sums of the three bytes, or the bytes themselves.
 void ToSamples(const std::uint8_t* bytes, int n, int b, std::int32_t* out) {
@@ -121,7 +121,7 @@ bool CStitchTool::SearchMatches() {
     Rect area{0, std::max(0, marginY - offsetY), std::min<int>(overlap, wr - 1), hr - 1};
     int k = area.top <= area.bottom ? FindFeatureBlocks(rest, area, features) : 0;
     if (k <= 0) {
-        host->ShowMessage(kOverlapNotInRange);
+        host->ShowMessage(LoadStringById(IDS_OVERLAP_NOT_IN_RANGE));
         return false;
     }
 
@@ -129,7 +129,7 @@ bool CStitchTool::SearchMatches() {
     progressTotal = ((k - 1) * g + marginY) * 2;
     progressTotal += progressTotal / 40;
     progressCount = 0;
-    BeginProgressWithCaption(kCaptionProcessing, 0, unsigned(std::max(progressTotal, 0)));
+    BeginProgressWithCaption(IDS_PROCESSING, 0, unsigned(std::max(progressTotal, 0)));
 
     bool failed = false;
     for (int i = 0; i < k; ++i) {
@@ -171,7 +171,7 @@ bool CStitchTool::SearchMatches() {
             marginY = std::int16_t(std::min(50, int(xDpi * 0.03)));
             ++n;
         } else if (n == 0) {
-            host->ShowMessage(kOverlapNotInRange);
+            host->ShowMessage(LoadStringById(IDS_OVERLAP_NOT_IN_RANGE));
             failed = true;
             break;
         }

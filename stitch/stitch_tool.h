@@ -26,9 +26,6 @@ enum StitchMethod : std::int16_t {
     kMethodAuto = 1053,
 };
 
-// The exact text shown when the search finds no usable overlap.
-inline constexpr const char* kOverlapNotInRange = "Overlap not in allowable range.";
-
 struct PointL {
     std::int32_t x = 0;
     std::int32_t y = 0;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "picture/picture.h"
+#include "resources/string_ids.h"
 #include "resources/strings.h"
 #include "shell/cli/cli.h"
 #include "shell/cli/cli_io.h"
@@ -17,8 +18,6 @@
 
 namespace cli {
 namespace {
-
-constexpr int kOutOfMemory = 5098;
 
 bool ParseSide(const std::string& text, int& side) {
     static const char* const names[] = {"left", "top", "right", "bottom"};
@@ -112,7 +111,7 @@ int CmdStitch(const Args& args) {
     CStitchTool tool;
     tool.Begin(&host, host.Main(), host.Rest(), side, ov, method, lowMemory);
     if (args.Has("no-blend")) tool.blendEnabled = false;
-    if (!tool.PrepareStitchDocument()) return Fail(LoadStringById(kOutOfMemory));
+    if (!tool.PrepareStitchDocument()) return Fail(LoadStringById(IDS_OUT_OF_MEMORY));
 
     if (points) {
         tool.mainPoint = {tool.mainRect.left + mainAt[0], tool.mainRect.top + mainAt[1]};
@@ -124,7 +123,7 @@ int CmdStitch(const Args& args) {
     else ok = tool.AutoStitch();
     if (!ok) {
         if (!host.LastMessage().empty()) return Fail(host.LastMessage());
-        return Fail(LoadStringById(kOutOfMemory));
+        return Fail(LoadStringById(IDS_OUT_OF_MEMORY));
     }
     return SavePicture(*host.Picture(), out) ? kExitOk : kExitFailed;
 }

@@ -101,7 +101,7 @@ TEST(AutoStitch, FlatRestIsNotInAllowableRange) {
     pair.rest = MakeFlat(ptTrueColor24, kW, kH, MakeRgb(40, 80, 120));
     std::string message;
     EXPECT_FALSE(Stitch(std::move(pair), kSideRight, 25, kMethodAuto, {}, {}, &message));
-    EXPECT_EQ(message, kOverlapNotInRange);
+    EXPECT_EQ(message, "Overlap not in allowable range.");
 }
 
 TEST(SemiAutoStitch, RefinesRoughPointsToAnExactResult) {
