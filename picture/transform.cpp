@@ -184,16 +184,21 @@ int QuarterTurn(CPicture* source, CPicture* destination, bool progress, bool* ca
     if (tiles < kTiledFrom) return DirectQuarterTurn(source, destination, progress, left);
     const int w = source->GetWidth(), h = source->GetHeight(), bits = Bits(source);
 
-    // Pixels of whole bytes: each tile's source rows are read as segments
-    // into a compact block, turned there and written as segments of the
-    // destination's rows.
+    // Pixels of whole bytes. When both pictures are resident each tile is
+    // turned straight from the source's rows into the destination's; else
+    // its source rows are read as segments into a compact block, turned
+    // there and written as segments of the destination's rows.
     if (bits >= 8) {
         const int pixel = (bits + 1) / 8;
         const std::ptrdiff_t stride = kTile * pixel + 4;
-        RowBlock block(2 * std::uint64_t(stride) * kTile);
-        std::uint8_t* in = block.Get();
-        std::uint8_t* out = block.Get(std::uint64_t(stride) * kTile);
         Rows s(source), d(destination);
+        const bool resident = s.Resident() && d.Resident();
+        std::unique_ptr<RowBlock> block;
+        if (!resident) block = std::make_unique<RowBlock>(2 * std::uint64_t(stride) * kTile);
+        std::uint8_t* in = block ? block->Get() : nullptr;
+        std::uint8_t* out = block ? block->Get(std::uint64_t(stride) * kTile) : nullptr;
+        const std::ptrdiff_t sourceStride = std::ptrdiff_t(s.RowBytes());
+        const std::ptrdiff_t destinationStride = std::ptrdiff_t(d.RowBytes());
         ScopedProgress gauge(progress, IDS_ROTATING, 0, unsigned(tiles));
         unsigned done = 0;
         // Destination rows i0.. and columns j0.. of the tile; the source
@@ -206,6 +211,21 @@ int QuarterTurn(CPicture* source, CPicture* destination, bool progress, bool* ca
                 }
                 const int tw = std::min(kTile, w - i0), th = std::min(kTile, h - j0);
                 const int x0 = left ? i0 : w - i0 - tw, y0 = left ? j0 : h - j0 - th;
+                if (resident) {
+                    // Destination stored row i0 + i is picture row w - 1 - (i0 + i);
+                    // source rows lie one stride apart, bottom-up.
+                    std::uint8_t* to = d.Direct(w - 1 - i0) + std::ptrdiff_t(j0) * pixel;
+                    if (left)
+                        transform_rows::TransposePixels(to, destinationStride,
+                                                        s.Direct(y0) + std::ptrdiff_t(x0) * pixel,
+                                                        pixel, -sourceStride, tw, th, bits);
+                    else
+                        transform_rows::TransposePixels(
+                            to, destinationStride,
+                            s.Direct(y0 + th - 1) + std::ptrdiff_t(x0 + tw - 1) * pixel, -pixel,
+                            sourceStride, tw, th, bits);
+                    continue;
+                }
                 for (int r = 0; r < th; ++r)
                     if (!s.ReadSegment(x0, x0 + tw - 1, y0 + r, in + r * stride, pixel)) return 0;
                 // Destination row i of the tile, pixel j: source column x0 + i,

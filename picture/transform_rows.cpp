@@ -137,48 +137,39 @@ void ReverseWhole(std::uint8_t* d, const std::uint8_t* s, int count) {
 }
 
 #ifdef TRANSFORM_ROWS_SSSE3
-// Shuffles of a 4 x 4 block of 24-bit pixels: destination row m takes pixel
-// m of each of the four source rows k (12 bytes loaded from each). With
-// reversed set, the source pixels lie in descending order in memory.
-struct Block24Shuffle {
-    std::uint8_t mask[2][4][4][16];
-    constexpr Block24Shuffle() : mask{} {
-        for (int reversed = 0; reversed < 2; ++reversed)
-            for (int m = 0; m < 4; ++m)
-                for (int k = 0; k < 4; ++k)
-                    for (int b = 0; b < 16; ++b) {
-                        const int from = 3 * (reversed ? 3 - m : m) + (b - 3 * k);
-                        mask[reversed][m][k][b] =
-                            std::uint8_t(b >= 3 * k && b < 3 * k + 3 ? from : 0x80);
-                    }
-    }
-};
-
 // Four by four 24-bit pixels: destination row m, pixel k takes the source
-// pixel at s + m * si + k * sj, with si = 3 or -3. Loads and stores touch
-// exactly the 12 bytes of each row.
+// pixel at s + m * si + k * sj, with si = 3 or -3. Each source row's four
+// pixels are spread to 32-bit lanes (in ascending m), the lanes transposed
+// and packed back to 12 bytes. Loads and stores touch exactly the 12 bytes
+// of each row.
 __attribute__((target("ssse3"))) void Transpose24Block(std::uint8_t* d, std::ptrdiff_t ds,
                                                        const std::uint8_t* s, std::ptrdiff_t si,
                                                        std::ptrdiff_t sj) {
-    alignas(16) static constexpr Block24Shuffle shuffle{};
     const bool reversed = si < 0;
     const std::uint8_t* first = reversed ? s + 3 * si : s;  // lowest address of a row's 4 pixels
+    const __m128i spread = reversed
+                               ? _mm_setr_epi8(9, 10, 11, -1, 6, 7, 8, -1, 3, 4, 5, -1, 0, 1, 2, -1)
+                               : _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m128i pack = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
     __m128i row[4];
     for (int k = 0; k < 4; ++k) {
         const std::uint8_t* p = first + k * sj;
         std::int32_t tail;
         std::memcpy(&tail, p + 8, 4);
-        row[k] = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
-                                    _mm_cvtsi32_si128(tail));
+        row[k] = _mm_shuffle_epi8(
+            _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
+                               _mm_cvtsi32_si128(tail)),
+            spread);
     }
+    const __m128i t0 = _mm_unpacklo_epi32(row[0], row[1]), t1 = _mm_unpacklo_epi32(row[2], row[3]);
+    const __m128i t2 = _mm_unpackhi_epi32(row[0], row[1]), t3 = _mm_unpackhi_epi32(row[2], row[3]);
+    const __m128i out[4] = {_mm_unpacklo_epi64(t0, t1), _mm_unpackhi_epi64(t0, t1),
+                            _mm_unpacklo_epi64(t2, t3), _mm_unpackhi_epi64(t2, t3)};
     for (int m = 0; m < 4; ++m) {
-        __m128i out = _mm_setzero_si128();
-        for (int k = 0; k < 4; ++k)
-            out = _mm_or_si128(out, _mm_shuffle_epi8(row[k], _mm_load_si128(reinterpret_cast<const __m128i*>(
-                                                               shuffle.mask[reversed][m][k]))));
+        const __m128i packed = _mm_shuffle_epi8(out[m], pack);
         std::uint8_t* q = d + m * ds;
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(q), out);
-        const std::int32_t tail = _mm_cvtsi128_si32(_mm_srli_si128(out, 8));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(q), packed);
+        const std::int32_t tail = _mm_cvtsi128_si32(_mm_srli_si128(packed, 8));
         std::memcpy(q + 8, &tail, 4);
     }
 }
