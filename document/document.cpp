@@ -125,6 +125,25 @@ int CVandrelDoc::OnSaveDocument(const std::string& path) {
     return 1;
 }
 
+int CVandrelDoc::SaveModified() {
+    if (!modified_ || inPlaceActive_) return 1;
+    if (!observer_) return 1;  // nothing is shown: as an observer that answers no
+    // The document's title: its file name, or "Untitled" before the first save.
+    const std::size_t slash = pathName_.find_last_of('/');
+    const std::string title = pathName_.empty() ? std::string("Untitled")
+                              : slash == std::string::npos ? pathName_
+                                                           : pathName_.substr(slash + 1);
+    switch (observer_->AskSaveChanges("Save changes to " + title + "?")) {
+    case SaveAnswer::No: return 1;
+    case SaveAnswer::Cancel: return 0;
+    case SaveAnswer::Yes: break;
+    }
+    const std::string path = pathName_.empty() ? observer_->ChooseSavePath() : pathName_;
+    if (path.empty() || !OnSaveDocument(path)) return 0;
+    pathName_ = path;
+    return 1;
+}
+
 void CVandrelDoc::SetPicture(CPicture* picture) { SetPicture(std::unique_ptr<CPicture>(picture)); }
 
 void CVandrelDoc::SetPicture(std::unique_ptr<CPicture> picture) {

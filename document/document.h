@@ -44,6 +44,11 @@ public:
     // written beside the target and moved into place only when complete, so
     // a failed save ("Failed to save document.") keeps the old file.
     int OnSaveDocument(const std::string& path);
+    // Before the document closes: non-zero when it may close. Unmodified or
+    // active in place: without asking. Otherwise the observer asks "Save
+    // changes to NAME?": yes saves (a document without a path asks for one),
+    // no closes without saving, cancel keeps the document open.
+    int SaveModified();
     // Deletes the three pictures; the members return to their defaults.
     void DeleteContents();
 

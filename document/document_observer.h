@@ -7,6 +7,9 @@
 #include "picture/bitmap.h"
 #include "shell/message_box.h"
 
+// Answers to the question whether to save changes before closing.
+enum class SaveAnswer { Yes, No, Cancel };
+
 class DocumentObserver {
 public:
     virtual ~DocumentObserver() = default;
@@ -19,6 +22,12 @@ public:
     virtual void EndWaitCursor() {}
     // A message box with the text; by default the front end's message sink.
     virtual void ShowMessage(const std::string& text) { ::ShowMessage(text); }
+    // Asks the user the question (yes, no or cancel); by default the changes
+    // are dropped without asking.
+    virtual SaveAnswer AskSaveChanges(const std::string& /*question*/) { return SaveAnswer::No; }
+    // The path for a document that has none yet (the save-as dialog); empty
+    // when the user cancelled.
+    virtual std::string ChooseSavePath() { return {}; }
     // The path was opened or saved as the document's file.
     virtual void AddToRecentFiles(const std::string& /*path*/) {}
 };

@@ -38,6 +38,14 @@ struct RecordingObserver : DocumentObserver {
     void SetBaseName(const std::string& path) override { baseNames.push_back(path); }
     void BeginWaitCursor() override { ++waitDepth, ++waits; }
     void EndWaitCursor() override { --waitDepth; }
+    std::vector<std::string> questions;
+    SaveAnswer answer = SaveAnswer::No;
+    std::string savePath;
+    SaveAnswer AskSaveChanges(const std::string& question) override {
+        questions.push_back(question);
+        return answer;
+    }
+    std::string ChooseSavePath() override { return savePath; }
 };
 
 // A private directory per test.
@@ -237,4 +245,35 @@ TEST_F(DocumentTest, FailingSaveKeepsOldFile) {
     EXPECT_TRUE(doc_.IsModified());
     EXPECT_EQ(messages_, std::vector<std::string>{"Failed to save document."});
     EXPECT_EQ(observer_.waitDepth, 0);
+}
+
+// Closing asks to save only a modified document that is not active in place;
+// cancel keeps it open, yes saves it (asking for a path when it has none).
+TEST_F(DocumentTest, SaveModifiedAsksOnlyWhenItShould) {
+    doc_.SetPicture(Gray(9, 4));
+    EXPECT_EQ(doc_.SaveModified(), 1);  // not modified
+    doc_.SetModifiedFlag(true);
+    doc_.SetInPlaceActive(true);
+    EXPECT_EQ(doc_.SaveModified(), 1);
+    EXPECT_TRUE(observer_.questions.empty());
+    doc_.SetInPlaceActive(false);
+
+    observer_.answer = SaveAnswer::Cancel;
+    EXPECT_EQ(doc_.SaveModified(), 0);
+    EXPECT_EQ(observer_.questions, std::vector<std::string>{"Save changes to Untitled?"});
+
+    observer_.answer = SaveAnswer::Yes;  // no path chosen: stays open, nothing written
+    EXPECT_EQ(doc_.SaveModified(), 0);
+    EXPECT_EQ(FilesInDir(), 0u);
+    observer_.savePath = Path("chosen.vdl");
+    EXPECT_EQ(doc_.SaveModified(), 1);
+    EXPECT_TRUE(fs::exists(Path("chosen.vdl")));
+    EXPECT_FALSE(doc_.IsModified());
+    EXPECT_EQ(doc_.GetPathName(), Path("chosen.vdl"));
+
+    doc_.SetModifiedFlag(true);
+    observer_.answer = SaveAnswer::No;
+    EXPECT_EQ(doc_.SaveModified(), 1);
+    EXPECT_EQ(observer_.questions.back(), "Save changes to chosen.vdl?");
+    EXPECT_TRUE(doc_.IsModified());
 }
