@@ -193,10 +193,13 @@ int QuarterTurn(CPicture* source, CPicture* destination, bool progress, bool* ca
         const std::ptrdiff_t stride = kTile * pixel + 4;
         Rows s(source), d(destination);
         const bool resident = s.Resident() && d.Resident();
-        std::unique_ptr<RowBlock> block;
-        if (!resident) block = std::make_unique<RowBlock>(2 * std::uint64_t(stride) * kTile);
-        std::uint8_t* in = block ? block->Get() : nullptr;
-        std::uint8_t* out = block ? block->Get(std::uint64_t(stride) * kTile) : nullptr;
+        // The two tiles in memory; without them the turn runs directly, as
+        // it does when its scratch pictures cannot be made.
+        CGlobalBlock tileBlock;
+        if (!resident && !tileBlock.Allocate(kGlobalMoveable, 2 * std::uint64_t(stride) * kTile))
+            return DirectQuarterTurn(source, destination, progress, left);
+        std::uint8_t* in = tileBlock.Pointer();
+        std::uint8_t* out = in ? in + std::ptrdiff_t(stride) * kTile : nullptr;
         const std::ptrdiff_t sourceStride = std::ptrdiff_t(s.RowBytes());
         const std::ptrdiff_t destinationStride = std::ptrdiff_t(d.RowBytes());
         ScopedProgress gauge(progress, IDS_ROTATING, 0, unsigned(tiles));

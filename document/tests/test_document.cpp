@@ -277,3 +277,24 @@ TEST_F(DocumentTest, SaveModifiedAsksOnlyWhenItShould) {
     EXPECT_EQ(observer_.questions.back(), "Save changes to chosen.vdl?");
     EXPECT_TRUE(doc_.IsModified());
 }
+
+// A reset brings every field but reprintAfterPreview back to its default and
+// sizes the print for 100 %; a picture without a resolution counts as 96 dpi.
+TEST(PrintSettingsTest, ResetKeepsPreviewFlagAndSizesThePrint) {
+    PrintSettings settings;
+    settings.copies = 5;
+    settings.fitInPage = 1;
+    settings.watermarkFile = "C:/WMARK/A.BMP";
+    settings.reprintAfterPreview = 1;
+    settings.Reset(1000, 333, 300, 150, 600, 600);
+    EXPECT_EQ(settings.copies, 1);
+    EXPECT_EQ(settings.fitInPage, 0);
+    EXPECT_TRUE(settings.watermarkFile.empty());
+    EXPECT_EQ(settings.reprintAfterPreview, 1);
+    EXPECT_EQ(settings.resetPending, 0);
+    EXPECT_EQ(settings.printSize.right, 2000);
+    EXPECT_EQ(settings.printSize.bottom, 1332);
+    settings.Reset(96, 100, 0, 0, 300, 600);
+    EXPECT_EQ(settings.printSize.right, 300);
+    EXPECT_EQ(settings.printSize.bottom, 625);
+}
