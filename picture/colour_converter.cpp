@@ -67,14 +67,8 @@ int PaletteTriples(CPicture* picture, std::uint8_t* rgb) {
         standard = CreateStandardPalette(picture->GetType());
         palette = standard.get();
     }
-    if (!palette) return 0;
-    int count = std::min(palette->Count(), 256);
-    for (int i = 0; i < count; ++i) {
-        rgb[3 * i] = (*palette)[i].red;
-        rgb[3 * i + 1] = (*palette)[i].green;
-        rgb[3 * i + 2] = (*palette)[i].blue;
-    }
-    return count;
+    if (!palette || palette->Count() > 256) return 0;
+    return PaletteToRgb(palette, palette->Count(), rgb) ? palette->Count() : 0;
 }
 
 // "D" of the mode table: destinations that diffusion serves best.

@@ -21,12 +21,6 @@ struct Bin {
     int colour[3] = {255, 255, 255};  // average; white when empty
 };
 
-constexpr std::uint8_t kStandard16[16][3] = {
-    {0, 0, 0},     {0, 0, 128},   {0, 128, 0},   {0, 128, 128}, {128, 0, 0},   {128, 0, 128},
-    {128, 128, 0}, {192, 192, 192}, {128, 128, 128}, {0, 0, 255}, {0, 255, 0},   {0, 255, 255},
-    {255, 0, 0},   {255, 0, 255}, {255, 255, 0}, {255, 255, 255},
-};
-
 int BinIndex(int lr, int lg, int lb) { return 64 * lr + 8 * lg + lb; }
 int Expand(int level) { return (level * 255 + 3) / 7; }
 
@@ -148,8 +142,8 @@ std::unique_ptr<Palette> GenerateOptimisedPalette(CPicture* source) {
 
     // 3. The standard 16 colours first.
     std::vector<PaletteEntry> entries(256, PaletteEntry{255, 255, 255, 0});
-    for (int i = 0; i < 16; ++i)
-        entries[std::size_t(i)] = PaletteEntry{kStandard16[i][0], kStandard16[i][1], kStandard16[i][2], 0};
+    const std::unique_ptr<Palette> standard16 = CreateStandardPalette(ptColor16);
+    for (int i = 0; i < 16 && i < standard16->Count(); ++i) entries[std::size_t(i)] = (*standard16)[i];
     int next = 16;
 
     if (nonEmpty <= kSpare) {

@@ -79,11 +79,7 @@ void ComputeStandardCellMap(int type, std::uint8_t* map) {
     std::unique_ptr<Palette> palette = CreateStandardPalette(type);
     std::uint8_t rgb[256 * 3] = {};
     int count = palette ? std::min(palette->Count(), 256) : 0;
-    for (int i = 0; i < count; ++i) {
-        rgb[3 * i] = (*palette)[i].red;
-        rgb[3 * i + 1] = (*palette)[i].green;
-        rgb[3 * i + 2] = (*palette)[i].blue;
-    }
+    if (!PaletteToRgb(palette.get(), count, rgb)) count = 0;
     ComputeCellMap(rgb, count, map);
 }
 

@@ -54,9 +54,6 @@ int ParseColourOptions(const Args& args, ColourOptions& colour) {
     return kExitOk;
 }
 
-// Whether ConvertColours can do what the options ask; prints the reason when not.
-bool CanConvertColours(const ColourOptions&) { return true; }
-
 int TypeFromName(const std::string& name) {
     if (name == "bw") return ptBlackWhite;
     if (name == "gray16") return ptGray16;
@@ -114,7 +111,7 @@ int CmdConvert(const Args& args) {
     if (int rc = TakeSaveOptions(args); rc != kExitOk) return rc;
     const std::string& in = args.positional[0];
     const std::string& out = args.positional[1];
-    if (!CanConvertColours(colour) || !CheckOutputPath(out)) return kExitFailed;
+    if (!CheckOutputPath(out)) return kExitFailed;
 
     std::unique_ptr<CPicture> picture = LoadPicture(in);
     if (!picture) return kExitFailed;
