@@ -202,7 +202,7 @@ bool WritePcx(std::FILE* file, const std::string&, DibRows& rows, Progress& prog
     const std::size_t bpl = std::size_t(lay.bytesPerLine);
     std::vector<std::uint8_t> stored(info.RowBytes(), 0);
     std::vector<std::uint8_t> planes(bpl * std::size_t(lay.planes), 0);
-    std::vector<std::uint8_t> bgr(info.bits > 8 ? std::size_t(w) * 3 : 0);
+    std::vector<std::uint8_t> bgr(info.bits > 8 && info.bits != 24 ? std::size_t(w) * 3 : 0);
     std::vector<std::uint8_t> encoded;
     encoded.reserve(planes.size() * 2 + 16);
     for (int y = 0; y < info.height; ++y) {
@@ -217,11 +217,16 @@ bool WritePcx(std::FILE* file, const std::string&, DibRows& rows, Progress& prog
                     if (v & (1 << p)) planes[bpl * std::size_t(p) + std::size_t(x) / 8] |= std::uint8_t(0x80 >> (x % 8));
             }
         } else {
-            RowToBgr(info, stored.data(), w, bgr.data());
+            // 24-bit rows are split into planes straight from the stored row.
+            const std::uint8_t* src = stored.data();
+            if (info.bits != 24) {
+                RowToBgr(info, stored.data(), w, bgr.data());
+                src = bgr.data();
+            }
             for (int x = 0; x < w; ++x) {
-                planes[std::size_t(x)] = bgr[3 * std::size_t(x) + 2];
-                planes[bpl + std::size_t(x)] = bgr[3 * std::size_t(x) + 1];
-                planes[2 * bpl + std::size_t(x)] = bgr[3 * std::size_t(x)];
+                planes[std::size_t(x)] = src[3 * std::size_t(x) + 2];
+                planes[bpl + std::size_t(x)] = src[3 * std::size_t(x) + 1];
+                planes[2 * bpl + std::size_t(x)] = src[3 * std::size_t(x)];
             }
         }
         encoded.clear();

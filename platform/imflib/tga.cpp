@@ -92,16 +92,20 @@ bool ReadTga(std::FILE* file, ImageInfo& info, DibRows* rows, Progress* progress
     if (!StartPixels(info, *rows, *progress)) return false;
     const int w = info.width;
     const std::size_t bpp = std::size_t(lay.depth + 7) / 8;
-    std::vector<std::uint8_t> line(std::size_t(w) * bpp);
-    std::vector<std::uint8_t> indices(std::size_t(w) + 8, 0);
+    // 24- and 32-bit file pixels are stored as they are: they land in the row itself.
+    const bool direct = lay.type == 2 && (lay.depth == 24 || info.bits == 32);
     std::vector<std::uint8_t> out(info.RowBytes(), 0);
+    std::vector<std::uint8_t> pixels(direct ? 0 : std::size_t(w) * bpp);
+    std::uint8_t* const line = direct ? out.data() : pixels.data();
+    const std::size_t lineBytes = std::size_t(w) * bpp;
+    std::vector<std::uint8_t> indices(std::size_t(w) + 8, 0);
     ByteReader in(file);
     int packetLeft = 0;
     bool repeat = false;
     std::uint8_t pixel[4] = {};
     for (int k = 0; k < info.height; ++k) {
         if (!lay.rle) {
-            if (!in.Read(line.data(), line.size())) return Fail("the TGA pixel data are truncated");
+            if (!in.Read(line, lineBytes)) return Fail("the TGA pixel data are truncated");
         } else {
             // Packets may run on from one row into the next.
             for (int x = 0; x < w; ++x) {
@@ -112,7 +116,7 @@ bool ReadTga(std::FILE* file, ImageInfo& info, DibRows* rows, Progress* progress
                     repeat = (c & 0x80) != 0;
                     if (repeat && !in.Read(pixel, bpp)) return Fail("the TGA pixel data are truncated");
                 }
-                std::uint8_t* dst = line.data() + std::size_t(x) * bpp;
+                std::uint8_t* dst = line + std::size_t(x) * bpp;
                 if (repeat) {
                     std::memcpy(dst, pixel, bpp);
                 } else if (!in.Read(dst, bpp)) {
@@ -123,10 +127,12 @@ bool ReadTga(std::FILE* file, ImageInfo& info, DibRows* rows, Progress* progress
         }
         if (lay.rightToLeft)
             for (int a = 0, b = w - 1; a < b; ++a, --b)
-                std::swap_ranges(line.data() + std::size_t(a) * bpp, line.data() + std::size_t(a + 1) * bpp,
-                                 line.data() + std::size_t(b) * bpp);
-        const std::uint8_t* p = line.data();
-        if (lay.type == 1) {
+                std::swap_ranges(line + std::size_t(a) * bpp, line + std::size_t(a + 1) * bpp,
+                                 line + std::size_t(b) * bpp);
+        const std::uint8_t* p = line;
+        if (direct) {
+            // already in place
+        } else if (lay.type == 1) {
             for (int x = 0; x < w; ++x) {
                 const int v = p[x] - lay.mapFirst;
                 indices[std::size_t(x)] = std::uint8_t(v >= 0 && v < info.colours ? v : 0);
@@ -140,8 +146,6 @@ bool ReadTga(std::FILE* file, ImageInfo& info, DibRows* rows, Progress* progress
                 out[2 * std::size_t(x)] = p[2 * x];
                 out[2 * std::size_t(x) + 1] = p[2 * x + 1] & 0x7F;
             }
-        } else if (lay.depth == 24 || info.bits == 32) {
-            std::memcpy(out.data(), p, line.size());
         } else {
             for (int x = 0; x < w; ++x) {
                 const unsigned a = p[4 * x + 3];

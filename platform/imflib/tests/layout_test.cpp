@@ -173,3 +173,31 @@ TEST(GifLayouts, FramePlacedOnItsScreen) {
 }
 
 }  // namespace
+
+namespace {
+
+// A 3 x 2 true-colour TGA stored top-down and right to left, run-length
+// encoded with a packet that runs on from the first row into the second.
+TEST(TgaLayouts, RunsAcrossRowsRightToLeftTopDown) {
+    const fs::path dir = ScratchDir("tgalayout");
+    std::vector<std::uint8_t> tga = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 2, 0, 24, 0x30};
+    const std::vector<std::uint8_t> data = {
+        0x81, 1, 2, 3,         // two pixels (blue 1, green 2, red 3)
+        0x02, 4, 5, 6, 7, 8, 9, 10, 11, 12,  // three literal pixels
+        0x80, 13, 14, 15};     // one more
+    tga.insert(tga.end(), data.begin(), data.end());
+    WriteBytes(dir / "runs.tga", tga);
+    MemoryDib d;
+    ASSERT_TRUE(ReadPicture((dir / "runs.tga").string(), d)) << ImfLastError();
+    ASSERT_EQ(d.Bits(), 24);
+    // File order per row is right to left; the first stored row is the top one.
+    const std::uint32_t top[3] = {0x060504, 0x030201, 0x030201};
+    const std::uint32_t bottom[3] = {0x0F0E0D, 0x0C0B0A, 0x090807};
+    for (int x = 0; x < 3; ++x) {
+        EXPECT_EQ(d.Pixel(x, 0), top[x]) << x;
+        EXPECT_EQ(d.Pixel(x, 1), bottom[x]) << x;
+    }
+    fs::remove_all(dir);
+}
+
+}  // namespace
