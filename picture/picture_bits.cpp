@@ -18,12 +18,12 @@ inline void StoreBigEndian(std::uint8_t* p, std::uint64_t v) {
     std::memcpy(p, &v, sizeof v);
 }
 
-// Thirty-two bytes as sixteen 16-bit lanes: a lane shift moves bits across
+// Sixty-four bytes as thirty-two 16-bit lanes: a lane shift moves bits across
 // the byte boundary inside the lane, which a byte mask then removes, so
 // shifting and masking gives every byte its own shift. The vectors stay
 // inside the loops (no vector arguments), so every build takes the same
 // calling convention.
-typedef std::uint16_t Lanes __attribute__((vector_size(32)));
+typedef std::uint16_t Lanes __attribute__((vector_size(64)));
 constexpr std::size_t kLaneBytes = sizeof(Lanes);
 
 constexpr std::array<std::uint8_t, 256> MakeReversedBits() {
@@ -44,7 +44,7 @@ inline std::uint8_t SwapNibbles(std::uint8_t b) { return std::uint8_t((b << 4) |
 
 // Where the processor has wider vectors the shifts use them.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define PICTURE_BITS_WIDE __attribute__((target_clones("avx2", "default")))
+#define PICTURE_BITS_WIDE __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 #else
 #define PICTURE_BITS_WIDE
 #endif
