@@ -59,6 +59,12 @@ void ShiftLeft(std::uint8_t* dst, const std::uint8_t* src, std::size_t count, st
     Lanes high, low;  // byte masks of the bits that stay in their byte
     std::memset(&high, std::uint8_t(0xFFu << shift), sizeof high);
     std::memset(&low, std::uint8_t(0xFFu >> back), sizeof low);
+    // Long runs first step bytewise to a vector boundary of the source, so
+    // that half the loads do not straddle cache lines.
+    if (count >= 4 * kLaneBytes && srcCount >= count) {
+        const std::size_t head = (kLaneBytes - reinterpret_cast<std::uintptr_t>(src) % kLaneBytes) % kLaneBytes;
+        for (; i < head; ++i) dst[i] = std::uint8_t((src[i] << shift) | (src[i + 1] >> back));
+    }
     for (; i + kLaneBytes <= count && i + kLaneBytes + 1 <= srcCount; i += kLaneBytes) {
         Lanes a, b;
         std::memcpy(&a, src + i, kLaneBytes);

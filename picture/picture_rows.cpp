@@ -75,10 +75,16 @@ int CPicture::ReadRow(int x0, int x1, int y, void* buffer) {
         if (shift == 0) {
             if (store_.ReadBytes(row + first, count, out) != count) return 0;
         } else if (const std::uint8_t* memory = ResidentImage()) {
-            // Resident rows are shifted where they lie; the whole segment is
-            // asked for up front so that its cache lines arrive together.
+            // Resident rows are shifted where they lie; the whole segment,
+            // and the same segment of the next picture row (the row readers
+            // usually ask for next, lower in memory), is asked for up front
+            // so that its cache lines arrive together.
             const std::uint8_t* from = memory + row + first;
             for (std::uint64_t b = 0; b < count; b += 64) __builtin_prefetch(from + b);
+            if (y + 1 < header_->biHeight) {
+                const std::uint8_t* below = from - rowBytes_;
+                for (std::uint64_t b = 0; b < count; b += 64) __builtin_prefetch(below + b);
+            }
             picture_bits::ShiftLeft(out, from, outBytes, count, shift);
         } else {
             if (store_.ReadBytes(row + first, count, scratch_) != count) return 0;
