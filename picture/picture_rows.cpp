@@ -234,7 +234,7 @@ int CPicture::ReadRowShrunk(int x0, int x1, int y, void* buffer, int zoom) {
     const std::uint64_t step = std::uint64_t(-std::int64_t(zoom));
     const std::uint64_t n = std::uint64_t(x1 - x0) + 1;
     const std::uint64_t kept = n / step;
-    if (kept == 0) return 0;
+    if (kept == 0) return 1;  // a segment shorter than the step keeps no pixel
     HGlobal block = GlobalAlloc(kGlobalMoveable, std::uint64_t(bits) * n / 8 + 8);
     if (!block) return 0;
     std::uint8_t* row = block->bytes.get();

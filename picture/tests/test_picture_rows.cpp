@@ -176,6 +176,10 @@ TEST(PictureRows, ShrunkAndExpandedRows) {
         for (int j = 0; j < 29 / 3; ++j)
             ASSERT_EQ(PackedPixel(shrunk.data(), bits, j), pixels[std::size_t(2 + 3 * j)]);
         EXPECT_FALSE(p->ReadRowShrunk(0, 30, 0, shrunk.data(), -1));
+        // A segment shorter than the step keeps nothing, and that is no failure.
+        std::fill(shrunk.begin(), shrunk.end(), 0x5A);
+        EXPECT_TRUE(p->ReadRowShrunk(4, 6, 0, shrunk.data(), -4));
+        EXPECT_EQ(shrunk[0], 0x5A);
 
         std::vector<std::uint8_t> row(p->GetRowBytes());
         ASSERT_TRUE(p->ReadRow(0, 30, 0, row.data()));
