@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Times `stitchara-cli transform` against `vips rot` / `vips flip` on the same
-# uncompressed file, side by side (best of RUNS wall-clock runs each, file in
-# the page cache). Installs libvips-tools when run as root and vips is
+# uncompressed file, side by side (best of RUNS runs each, wall clock and
+# processor time, file in the page cache). Installs libvips-tools when run as root and vips is
 # missing; without vips only our figures are printed.
 #
 #   bench/bench_transform.sh            # 10000 x 10000 24-bit PPM
@@ -52,31 +52,45 @@ if [ "$FORMAT" != ppm ]; then
 fi
 ls -l "$IN" | awk '{printf "   %s bytes\n", $5}'
 
-# Best wall-clock seconds of RUNS runs of a command.
+# Best wall-clock seconds and best processor seconds (user + system) of RUNS
+# runs of a command, as "WALL CPU". On a shared machine the wall clock of a
+# single-threaded tool suffers more from the load than that of one using
+# every core; the processor seconds show the work each tool did.
 best_of() {
-  local best="" t0 t1 s
+  local best="" bestcpu="" out r u s cpu
+  local TIMEFORMAT='%R %U %S'
   for _ in $(seq "$RUNS"); do
-    t0=$(date +%s.%N)
-    "$@" >/dev/null 2>&1 || { echo "FAILED"; return; }
-    t1=$(date +%s.%N)
-    s=$(echo "$t1 - $t0" | bc -l)
-    if [ -z "$best" ] || (( $(echo "$s < $best" | bc -l) )); then best=$s; fi
+    out=$( { time "$@" >/dev/null 2>&1; } 2>&1 ) || { echo "FAILED FAILED"; return; }
+    read -r r u s <<<"$out"
+    cpu=$(echo "$u + $s" | bc -l)
+    if [ -z "$best" ] || (( $(echo "$r < $best" | bc -l) )); then best=$r; fi
+    if [ -z "$bestcpu" ] || (( $(echo "$cpu < $bestcpu" | bc -l) )); then bestcpu=$cpu; fi
   done
-  printf "%.3f" "$best"
+  printf "%.3f %.3f" "$best" "$bestcpu"
+}
+
+ratio_of() {
+  if [[ $1 == FAILED || $2 == FAILED || $2 == - ]] || (( $(echo "$2 == 0" | bc -l) )); then
+    echo "-"
+  else
+    printf "%.2f" "$(echo "$1 / $2" | bc -l)"
+  fi
 }
 
 cat "$IN" >/dev/null
-printf "%-14s %10s %10s %8s %s\n" operation ours_s vips_s ratio "same pixels"
-printf "%-14s %10s\n" "cp" "$(best_of cp "$IN" "$WORK/copy.$FORMAT")"
+printf "%-14s %8s %8s %6s %8s %8s %6s %s\n" operation ours_s vips_s ratio ours_cpu vips_cpu ratio \
+  "same pixels"
+read -r cp_s cp_cpu <<<"$(best_of cp "$IN" "$WORK/copy.$FORMAT")"
+printf "%-14s %8s %8s %6s %8s\n" "cp" "$cp_s" "" "" "$cp_cpu"
 # "copy" is the file in and out without a transform (stitchara-cli convert,
 # vips copy): what each tool spends on reading and writing alone.
 for op in copy rotate-right rotate-left rotate-half mirror-h mirror-v mirror-d; do
   if [ "$op" = copy ]; then
-    ours=$(best_of "$CLI" convert "$IN" "$WORK/ours.$FORMAT" --quiet)
+    read -r ours ours_cpu <<<"$(best_of "$CLI" convert "$IN" "$WORK/ours.$FORMAT" --quiet)"
   else
-    ours=$(best_of "$CLI" transform "$IN" "$WORK/ours.$FORMAT" --op "$op" --quiet)
+    read -r ours ours_cpu <<<"$(best_of "$CLI" transform "$IN" "$WORK/ours.$FORMAT" --op "$op" --quiet)"
   fi
-  vips_s="-" ratio="-" same="-"
+  vips_s="-" vips_cpu="-" same="-"
   if [ $HAVE_VIPS = 1 ]; then
     case $op in
       copy)         cmd=(vips copy "$IN" "$WORK/vips.$FORMAT") ;;
@@ -86,9 +100,8 @@ for op in copy rotate-right rotate-left rotate-half mirror-h mirror-v mirror-d; 
       mirror-h)     cmd=(vips flip "$IN" "$WORK/vips.$FORMAT" horizontal) ;;
       mirror-v)     cmd=(vips flip "$IN" "$WORK/vips.$FORMAT" vertical) ;;
     esac
-    vips_s=$(best_of "${cmd[@]}")
+    read -r vips_s vips_cpu <<<"$(best_of "${cmd[@]}")"
     if [[ $ours != FAILED && $vips_s != FAILED ]]; then
-      ratio=$(printf "%.2f" "$(echo "$ours / $vips_s" | bc -l)")
       # Compare pixels, not headers: both written as PPM for the check.
       if [ "$FORMAT" = ppm ]; then
         a=$(tail -c $((SIDE * SIDE * 3)) "$WORK/ours.ppm" | md5sum | cut -c1-32)
@@ -97,6 +110,7 @@ for op in copy rotate-right rotate-left rotate-half mirror-h mirror-v mirror-d; 
       fi
     fi
   fi
-  printf "%-14s %10s %10s %8s %s\n" "$op" "$ours" "$vips_s" "$ratio" "$same"
+  printf "%-14s %8s %8s %6s %8s %8s %6s %s\n" "$op" "$ours" "$vips_s" "$(ratio_of "$ours" "$vips_s")" \
+    "$ours_cpu" "$vips_cpu" "$(ratio_of "$ours_cpu" "$vips_cpu")" "$same"
   rm -f "$WORK/ours.$FORMAT" "$WORK/vips.$FORMAT"
 done
