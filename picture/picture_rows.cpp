@@ -23,6 +23,21 @@ std::uint8_t BitsLeftOf(unsigned from) { return std::uint8_t(0xFF00u >> from); }
 // Mask of the bits of a byte that lie right of the first `upTo` bits.
 std::uint8_t BitsRightOf(unsigned upTo) { return std::uint8_t(0xFFu >> upTo); }
 
+// Where a sub-byte segment x0..x1 lies in its stored row: the stored bytes
+// first .. first + count - 1, the bytes it takes packed from bit 7 of a
+// caller's byte 0, and the bit position of pixel x0 within its stored byte.
+struct SubByteSpan {
+    std::uint64_t first, count, packedBytes;
+    unsigned shift;
+};
+SubByteSpan SpanOf(int bits, int x0, int x1) {
+    const unsigned perByte = 8 / unsigned(bits);
+    const std::uint64_t first = unsigned(x0) / perByte;
+    const std::uint64_t n = std::uint64_t(x1 - x0) + 1;
+    return {first, unsigned(x1) / perByte - first + 1, (n * unsigned(bits) + 7) / 8,
+            (unsigned(x0) % perByte) * unsigned(bits)};
+}
+
 }  // namespace
 
 std::uint8_t* SharedRowBuffer(std::uint64_t bytes) {
@@ -64,11 +79,7 @@ int CPicture::ReadRow(int x0, int x1, int y, void* buffer) {
     const std::uint64_t row = RowOffset(y);
     const std::uint64_t n = std::uint64_t(x1 - x0) + 1;
     if (IsSubByte(bits)) {
-        const unsigned perByte = 8 / unsigned(bits);
-        const std::uint64_t first = unsigned(x0) / perByte;
-        const std::uint64_t count = unsigned(x1) / perByte - first + 1;
-        const std::uint64_t outBytes = (n * unsigned(bits) + 7) / 8;
-        const unsigned shift = (unsigned(x0) % perByte) * unsigned(bits);
+        const auto [first, count, outBytes, shift] = SpanOf(bits, x0, x1);
         const unsigned tailBits = unsigned((n * unsigned(bits)) % 8);
         const std::uint8_t keep = tailBits ? BitsRightOf(tailBits) : 0;
         const std::uint8_t previous = out[outBytes - 1];
@@ -107,12 +118,8 @@ int CPicture::WriteRow(int x0, int x1, int y, const void* buffer) {
     const std::uint64_t row = RowOffset(y);
     const std::uint64_t n = std::uint64_t(x1 - x0) + 1;
     if (IsSubByte(bits)) {
-        const unsigned perByte = 8 / unsigned(bits);
-        const std::uint64_t first = unsigned(x0) / perByte;
-        const std::uint64_t count = unsigned(x1) / perByte - first + 1;
-        const std::uint64_t inBytes = (n * unsigned(bits) + 7) / 8;
-        const unsigned shift = (unsigned(x0) % perByte) * unsigned(bits);
-        const unsigned endBits = (unsigned(x1) % perByte + 1) * unsigned(bits);
+        const auto [first, count, inBytes, shift] = SpanOf(bits, x0, x1);
+        const unsigned endBits = (unsigned(x1) % (8 / unsigned(bits)) + 1) * unsigned(bits);
         const std::uint8_t headKeep = shift ? BitsLeftOf(shift) : 0;
         const std::uint8_t tailKeep = endBits < 8 ? BitsRightOf(endBits) : 0;
         if (shift == 0 && tailKeep == 0) return store_.WriteBytes(row + first, count, in) == count;
