@@ -32,7 +32,7 @@ TEST(PictureRows, SegmentsAtAnyOffsetKeepTheirNeighbours) {
     std::mt19937 random(7);
     // Narrow rows take the byte-wise edges, wide ones the bulk shifts.
     for (auto [type, width] : {std::pair{0, 45}, {2, 45}, {3, 45}, {7, 45}, {1, 45}, {8, 45},
-                               {0, 900}, {2, 300}}) {
+                               {0, 900}, {2, 300}, {0, 2500}, {2, 700}}) {
         SCOPED_TRACE(::testing::Message() << type << " width " << width);
         const int height = 5;
         auto p = RandomPicture(type, width, height, unsigned(type) + 1);
@@ -128,7 +128,7 @@ TEST(PictureRows, RowsOfTheWidestPictureFitTheSharedBuffer) {
 TEST(PictureRows, ReversedReadsMirrorEveryDepth) {
     std::mt19937 random(5);
     for (auto [type, width] : {std::pair{0, 29}, {2, 29}, {3, 29}, {7, 29}, {1, 29}, {8, 29},
-                               {0, 900}, {2, 300}}) {
+                               {0, 900}, {2, 300}, {0, 2500}, {2, 700}}) {
         SCOPED_TRACE(::testing::Message() << type << " width " << width);
         auto p = RandomPicture(type, width, 2, 9);
         const int bits = p->GetBitCount();
