@@ -26,17 +26,6 @@ inline void StoreBigEndian(std::uint8_t* p, std::uint64_t v) {
 typedef std::uint16_t Lanes __attribute__((vector_size(64)));
 constexpr std::size_t kLaneBytes = sizeof(Lanes);
 
-constexpr std::array<std::uint8_t, 256> MakeReversedBits() {
-    std::array<std::uint8_t, 256> table{};
-    for (int i = 0; i < 256; ++i) {
-        int r = 0;
-        for (int b = 0; b < 8; ++b)
-            if (i & (1 << b)) r |= 0x80 >> b;
-        table[std::size_t(i)] = std::uint8_t(r);
-    }
-    return table;
-}
-constexpr std::array<std::uint8_t, 256> kReversedBits = MakeReversedBits();
 
 inline std::uint8_t SwapNibbles(std::uint8_t b) { return std::uint8_t((b << 4) | (b >> 4)); }
 

@@ -1,10 +1,24 @@
 // Bulk shifting and mirroring of packed 1- and 4-bit rows, a machine word at
 // a time. Used by the picture's row operations only.
 #pragma once
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
 namespace picture_bits {
+
+// Each byte with its eight bits in reverse order (1-bit pixels mirrored).
+constexpr std::array<std::uint8_t, 256> MakeReversedBits() {
+    std::array<std::uint8_t, 256> table{};
+    for (int i = 0; i < 256; ++i) {
+        int r = 0;
+        for (int b = 0; b < 8; ++b)
+            if (i & (1 << b)) r |= 0x80 >> b;
+        table[std::size_t(i)] = std::uint8_t(r);
+    }
+    return table;
+}
+inline constexpr std::array<std::uint8_t, 256> kReversedBits = MakeReversedBits();
 
 // dst[i] = src[i] << shift | src[i + 1] >> (8 - shift) for i < count: the bit
 // stream moves left by shift bits (0 < shift < 8). src holds srcCount bytes;

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstring>
 
+#include "picture/picture_bits.h"
+
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #include <immintrin.h>
 #define TRANSFORM_ROWS_SSSE3 1
@@ -13,17 +15,6 @@
 namespace transform_rows {
 namespace {
 
-constexpr std::array<std::uint8_t, 256> MakeBitReverseTable() {
-    std::array<std::uint8_t, 256> table{};
-    for (int v = 0; v < 256; ++v) {
-        int r = 0;
-        for (int b = 0; b < 8; ++b)
-            if (v & (1 << b)) r |= 0x80 >> b;
-        table[std::size_t(v)] = std::uint8_t(r);
-    }
-    return table;
-}
-constexpr std::array<std::uint8_t, 256> kBitReverse = MakeBitReverseTable();
 
 // Reverses the pixels of a sub-byte row: the bytes are taken from the end,
 // each with its pixels reversed inside it, and the whole stream is shifted
@@ -34,7 +25,7 @@ void ReverseSubByte(std::uint8_t* d, const std::uint8_t* s, int count) {
     const int bytes = (count + perByte - 1) / perByte;
     const int shift = (bytes * perByte - count) * Bits;  // bits to drop at the front
     auto flip = [](std::uint8_t v) -> unsigned {
-        if constexpr (Bits == 1) return kBitReverse[v];
+        if constexpr (Bits == 1) return picture_bits::kReversedBits[v];
         else return unsigned(std::uint8_t((v << 4) | (v >> 4)));
     };
     const std::uint8_t keepLastMask =
