@@ -1,6 +1,6 @@
 # Fails when a core source includes a Qt header. GUI sources end in _qt.cpp / _qt.h
 # or live in a gui/ folder; the application front end is shell/app.
-set(core picture document stitch platform resources shell/cli print display acquire info shell)
+set(core base picture document stitch platform resources shell/cli print display acquire info shell)
 set(bad "")
 foreach(dir ${core})
   file(GLOB_RECURSE files ${ROOT}/${dir}/*.cpp ${ROOT}/${dir}/*.h)

@@ -42,3 +42,25 @@ function(stitchara_tests name)
     DISCOVERY_TIMEOUT 120
     PROPERTIES ENVIRONMENT "STITCHARA_BUILD_DIR=${CMAKE_BINARY_DIR}")
 endfunction()
+
+# stitchara_gui_tests(DIR folder [DEPS libs...])
+#   One Qt Test executable per FOLDER/tests/gui/*_test.cpp (each file has its
+#   own QTEST_MAIN), linked with the Qt layer and run on the offscreen platform.
+function(stitchara_gui_tests)
+  if(NOT STITCHARA_TESTS OR NOT STITCHARA_GUI)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "DIR" "DEPS" ${ARGN})
+  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${ARG_DIR}/tests/gui/*_test.cpp)
+  foreach(src ${tests})
+    get_filename_component(name ${src} NAME_WE)
+    add_executable(${name} ${src})
+    set_target_properties(${name} PROPERTIES AUTOMOC ON)
+    target_link_libraries(${name} PRIVATE stitchara_gui Qt6::Test ${ARG_DEPS})
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;STITCHARA_BUILD_DIR=${CMAKE_BINARY_DIR};STITCHARA_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
+      TIMEOUT 300)
+  endforeach()
+endfunction()

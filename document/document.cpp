@@ -10,8 +10,8 @@
 #include "resources/command_ids.h"
 #include "resources/string_ids.h"
 #include "resources/strings.h"
-#include "shell/message_box.h"
-#include "shell/progress.h"
+#include "base/message_box.h"
+#include "base/progress.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "picture/bitmap.h"
-#include "shell/message_box.h"
+#include "base/message_box.h"
 
 // Answers to the question whether to save changes before closing.
 enum class SaveAnswer { Yes, No, Cancel };

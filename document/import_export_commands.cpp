@@ -12,7 +12,7 @@
 #include "platform/profile.h"
 #include "resources/string_ids.h"
 #include "resources/strings.h"
-#include "shell/progress.h"
+#include "base/progress.h"
 
 namespace {
 

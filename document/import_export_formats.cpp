@@ -10,7 +10,7 @@
 #include "picture/global_block.h"
 #include "platform/imflib/imflib.h"
 #include "resources/strings.h"
-#include "shell/message_box.h"
+#include "base/message_box.h"
 
 namespace {
 

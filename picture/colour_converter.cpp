@@ -8,7 +8,7 @@
 #include "picture/colour_converter_kernels.h"
 #include "picture/palette_map.h"
 #include "picture/picture.h"
-#include "shell/progress.h"
+#include "base/progress.h"
 
 namespace {
 

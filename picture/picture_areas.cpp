@@ -4,7 +4,7 @@
 
 #include "picture/picture.h"
 #include "resources/string_ids.h"
-#include "shell/progress.h"
+#include "base/progress.h"
 
 namespace {
 

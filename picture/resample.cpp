@@ -11,8 +11,8 @@
 #include "picture/colour_converter_kernels.h"
 #include "picture/global_block.h"
 #include "picture/picture.h"
-#include "shell/message_box.h"
-#include "shell/progress.h"
+#include "base/message_box.h"
+#include "base/progress.h"
 
 namespace {
 

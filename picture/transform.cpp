@@ -17,7 +17,7 @@
 #include "picture/global_block.h"
 #include "picture/transform_rows.h"
 #include "resources/string_ids.h"
-#include "shell/progress.h"
+#include "base/progress.h"
 
 namespace {
 

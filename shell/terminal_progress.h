@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "shell/progress.h"
+#include "base/progress.h"
 
 class TerminalProgressHost : public ProgressHost {
 public:

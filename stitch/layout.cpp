@@ -6,7 +6,7 @@
 #include "picture/global_block.h"
 #include "platform/profile.h"
 #include "resources/string_ids.h"
-#include "shell/progress.h"
+#include "base/progress.h"
 #include "stitch/stitch_setup.h"
 #include "stitch/stitch_tool.h"
 

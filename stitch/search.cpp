@@ -9,7 +9,7 @@
 #include "picture/global_block.h"
 #include "resources/string_ids.h"
 #include "resources/strings.h"
-#include "shell/progress.h"
+#include "base/progress.h"
 #include "stitch/stitch_setup.h"
 #include "stitch/stitch_tool.h"
 

@@ -17,8 +17,8 @@
 
 #include "document/document.h"
 #include "resources/command_ids.h"
-#include "shell/message_box.h"
-#include "shell/test_progress_host.h"
+#include "base/message_box.h"
+#include "base/testing/test_progress_host.h"
 
 namespace fs = std::filesystem;
 

@@ -18,7 +18,7 @@
 #include "picture/picture.h"
 #include "platform/imflib/imflib.h"
 #include "platform/profile.h"
-#include "shell/message_box.h"
+#include "base/message_box.h"
 
 namespace {
 

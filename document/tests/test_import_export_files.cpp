@@ -14,9 +14,9 @@
 #include "document/import_export.h"
 #include "document/tests/test_import_export_support.h"
 #include "picture/picture.h"
-#include "shell/message_box.h"
-#include "shell/progress.h"
-#include "shell/test_progress_host.h"
+#include "base/message_box.h"
+#include "base/progress.h"
+#include "base/testing/test_progress_host.h"
 
 namespace {
 

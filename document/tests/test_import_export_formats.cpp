@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "document/import_export_formats.h"
-#include "shell/message_box.h"
+#include "base/message_box.h"
 
 namespace {
 

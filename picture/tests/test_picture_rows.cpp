@@ -7,7 +7,7 @@
 
 #include "picture/picture.h"
 #include "picture/tests/test_picture_helpers.h"
-#include "shell/test_progress_host.h"
+#include "base/testing/test_progress_host.h"
 
 using namespace picture_test;
 

@@ -10,7 +10,7 @@
 #include "picture/picture.h"
 #include "picture/transform.h"
 #include "platform/system.h"
-#include "shell/test_progress_host.h"
+#include "base/testing/test_progress_host.h"
 
 namespace {
 

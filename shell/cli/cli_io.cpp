@@ -17,8 +17,8 @@
 #include "platform/safe_file.h"
 #include "resources/string_ids.h"
 #include "shell/cli/cli.h"
-#include "shell/message_box.h"
-#include "shell/progress.h"
+#include "base/message_box.h"
+#include "base/progress.h"
 
 namespace cli {
 

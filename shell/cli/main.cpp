@@ -8,7 +8,7 @@
 
 #include "platform/system.h"
 #include "shell/cli/cli.h"
-#include "shell/progress.h"
+#include "base/progress.h"
 #include "shell/terminal_progress.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "resources/string_ids.h"
-#include "shell/progress.h"
+#include "base/progress.h"
 #include "shell/terminal_progress.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Messages to the user, through the sink the front end installed.
-#include "shell/message_box.h"
+#include "base/message_box.h"
 
 #include <cstdio>
 #include <utility>

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/progress.h"
+#include "base/progress.h"
 
 class TestProgressHost : public ProgressHost {
 public:

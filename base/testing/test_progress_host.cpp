@@ -1,5 +1,5 @@
 // The recording progress host for tests.
-#include "shell/test_progress_host.h"
+#include "base/testing/test_progress_host.h"
 
 TestProgressHost::TestProgressHost() : previous_(GetProgressHost()) { SetProgressHost(this); }
 

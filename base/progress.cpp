@@ -1,7 +1,7 @@
 // The progress display: the gauge model behind the five progress calls.
 // The gauge keeps minimum, maximum and position as 16-bit unsigned values;
 // the host shows them (status bar, terminal or test recorder).
-#include "shell/progress.h"
+#include "base/progress.h"
 
 #include <cstdint>
 

@@ -3,8 +3,8 @@
 
 #include "resources/string_ids.h"
 #include "resources/strings.h"
-#include "shell/progress.h"
-#include "shell/test_progress_host.h"
+#include "base/progress.h"
+#include "base/testing/test_progress_host.h"
 
 namespace {
 
