@@ -30,7 +30,7 @@
 #include "resources/string_ids.h"
 #include "resources/strings.h"
 #include "stitch/stitch_icons_qt.h"
-#include "stitch/stitch_run_qt.h"
+#include "stitch/stitch_app_qt.h"
 #include "stitch/stitch_setup.h"
 #include "stitch/stitch_tool.h"
 

@@ -14,7 +14,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "stitch/stitch_run_qt.h"
+#include "stitch/stitch_app_qt.h"
 #include "stitch/stitch_sheet_qt.h"
 #include "stitch/tests/stitch_test_support.h"
 

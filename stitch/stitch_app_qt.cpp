@@ -1,4 +1,4 @@
-#include "stitch/stitch_run_qt.h"
+#include "stitch/stitch_app_qt.h"
 
 #include "stitch/stitch_sheet_qt.h"
 
