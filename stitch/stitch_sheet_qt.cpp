@@ -23,6 +23,7 @@
 
 #include "acquire/xfer_done_qt.h"
 #include "base/message_box.h"
+#include "display/draw_picture_qt.h"
 #include "document/import_export_commands.h"
 #include "picture/transform.h"
 #include "resources/command_ids.h"
@@ -138,52 +139,6 @@ OverlapPreview ComputeOverlapPreview(int side, int percent, int mainWidth, int m
     return {gm.adjusted(-1, -1, 1, 1), gr.adjusted(-1, -1, 1, 1)};
 }
 
-QImage ReducedPictureImage(CPicture* picture, int factor) {
-    if (!picture || !picture->HasHeader() || factor < 1) return {};
-    int w = picture->GetWidth() / factor, h = picture->GetHeight() / factor;
-    if (w <= 0 || h <= 0) return {};
-    QImage image(w, h, QImage::Format_RGB32);
-    int bits = picture->GetBitCount();
-    std::vector<std::uint8_t> row(std::size_t(picture->SegmentBytes(0, picture->GetWidth() - 1)) + 8);
-    const RgbQuad* table = picture->GetColourTable();
-    auto indexed = [&](int i) -> QRgb {
-        const RgbQuad& q = table[i];
-        return qRgb(q.red, q.green, q.blue);
-    };
-    for (int y = 0; y < h; ++y) {
-        int sy = y * factor;
-        bool read = factor == 1 ? picture->ReadRow(0, picture->GetWidth() - 1, sy, row.data())
-                                : picture->ReadRowShrunk(0, picture->GetWidth() - 1, sy, row.data(),
-                                                         -factor);
-        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-        if (!read) {
-            std::fill(out, out + w, qRgb(255, 255, 255));
-            continue;
-        }
-        const std::uint8_t* p = row.data();
-        for (int x = 0; x < w; ++x) {
-            switch (bits) {
-            case 1: out[x] = indexed((p[x >> 3] >> (7 - (x & 7))) & 1); break;
-            case 4: out[x] = indexed((x & 1) ? (p[x >> 1] & 15) : (p[x >> 1] >> 4)); break;
-            case 8: out[x] = indexed(p[x]); break;
-            case 16: {
-                unsigned v = p[2 * x] | (p[2 * x + 1] << 8);
-                if (picture->GetType() == ptColor64K)
-                    out[x] = qRgb(((v >> 11) & 31) * 255 / 31, ((v >> 5) & 63) * 255 / 63,
-                                  (v & 31) * 255 / 31);
-                else
-                    out[x] = qRgb(((v >> 10) & 31) * 255 / 31, ((v >> 5) & 31) * 255 / 31,
-                                  (v & 31) * 255 / 31);
-                break;
-            }
-            case 24: out[x] = qRgb(p[3 * x + 2], p[3 * x + 1], p[3 * x]); break;
-            default: out[x] = qRgb(p[4 * x + 2], p[4 * x + 1], p[4 * x]); break;
-            }
-        }
-    }
-    return image;
-}
-
 CThumbnailFrame::CThumbnailFrame(QWidget* parent) : QFrame(parent) {
     setFixedSize(kThumbWidth, kThumbHeight);
 }
@@ -196,9 +151,15 @@ QImage CThumbnailFrame::Render() const {
         int factor =
             factor_ > 0 ? factor_ : ThumbnailFactor(picture_->GetWidth(), picture_->GetHeight(), area);
         QRect thumb = ThumbnailRect(picture_->GetWidth(), picture_->GetHeight(), area, factor);
-        QImage reduced = ReducedPictureImage(picture_, factor);
         QPainter painter(&image);
-        painter.drawImage(thumb.topLeft(), reduced, QRect(0, 0, thumb.width(), thumb.height()));
+        painter.setClipRect(thumb);
+        if (factor <= 16) {
+            display::DrawPicture(picture_, QPoint(0, 0), painter, thumb, factor == 1 ? 1 : -factor);
+        } else {
+            // Beyond the view's smallest zoom: the renderer scales the rest.
+            QRect source(0, 0, thumb.width() * factor, thumb.height() * factor);
+            display::DrawPictureInto(picture_, source, painter, QRectF(thumb));
+        }
     }
     {
         // A recessed one-pixel border around the area.
@@ -405,7 +366,7 @@ void CStitchPage::OnImport() {
     if (accepted == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
         int position = int(filters.indexOf(dialog.selectedNameFilter())) + 1;
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        picture.reset(ImportChosenFile(dialog.selectedFiles().first().toStdString(), position));
+        picture = ImportChosenFile(dialog.selectedFiles().first().toStdString(), position);
         QApplication::restoreOverrideCursor();
     }
     if (!sheet) return;

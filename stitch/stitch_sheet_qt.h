@@ -78,9 +78,6 @@ private:
     QRect outline_;
 };
 
-// The reduced picture as an image (one pixel per factor x factor block).
-QImage ReducedPictureImage(CPicture* picture, int factor);
-
 // One image page (Main Image, Rest Image).
 class CStitchPage : public QWidget {
     Q_OBJECT
