@@ -12,9 +12,17 @@ FUZZ_SECONDS=${FUZZ_SECONDS:-20}
 if [ "$(id -u)" -eq 0 ]; then bash scripts/setup.sh; fi
 export QT_QPA_PLATFORM=offscreen
 
+# Recompile only what changed between runs: ccache keyed on paths relative to
+# the checkout, so another clone of the same sources hits the same cache.
+LAUNCHER=()
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR=$ROOT CCACHE_NOHASHDIR=1
+  LAUNCHER=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
 run_suite() {  # build-dir, extra cmake args...
   local dir=$1; shift
-  cmake -S "$ROOT" -B "$dir" -G Ninja -DSTITCHARA_BENCH=OFF "$@"
+  cmake -S "$ROOT" -B "$dir" -G Ninja -DSTITCHARA_BENCH=OFF "${LAUNCHER[@]}" "$@"
   cmake --build "$dir" -j "$JOBS"
   ctest --test-dir "$dir" --output-on-failure -j "$JOBS" --timeout 600
 }
@@ -28,7 +36,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 if [ -d platform/imflib/fuzz ] && command -v clang++ >/dev/null; then
   echo "== fuzzing (${FUZZ_SECONDS}s per target)"
   CC=clang CXX=clang++ cmake -S "$ROOT" -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DSTITCHARA_FUZZ=ON -DSTITCHARA_TESTS=OFF -DSTITCHARA_BENCH=OFF -DSTITCHARA_GUI=OFF
+    -DSTITCHARA_FUZZ=ON -DSTITCHARA_TESTS=OFF -DSTITCHARA_BENCH=OFF -DSTITCHARA_GUI=OFF "${LAUNCHER[@]}"
   cmake --build build/fuzz -j "$JOBS"
   for f in build/fuzz/fuzz/fuzz_*; do
     [ -x "$f" ] || continue
