@@ -416,7 +416,7 @@ void CVandrelView::SetRulersShown(bool shown) {
     rulersShown_ = shown;
     // The frame lays out its rulers around the view; the view's area changes
     // with them, and its ranges with that.
-    emit scrolled();
+    emit rulersChanged(shown);
     UpdateScrollState();
     viewport()->update();
 }

@@ -89,6 +89,8 @@ signals:
     void zoomChanged(int zoom);
     // After every scroll (rulers follow).
     void scrolled();
+    // The rulers were switched on or off.
+    void rulersChanged(bool shown);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
