@@ -96,10 +96,9 @@ private slots:
         QVERIFY(top && top->isVisible());
         // The ruler shows ticks: some pixels differ from its face.
         const QImage ruler = top->grab().toImage();
-        const QRgb face = ruler.pixel(3, 5);
         int ticks = 0;
         for (int x = 0; x < ruler.width(); ++x)
-            if (qGray(ruler.pixel(x, 15)) < qGray(face) - 40) ++ticks;
+            if (qGray(ruler.pixel(x, 15)) < 140) ++ticks;  // dark tick lines on the light face
         QVERIFY(ticks > 10);
         frame->ShowRulers(false);
         QTRY_COMPARE(view->size(), before);
