@@ -241,6 +241,19 @@ bool PMDIChildWnd::StitchIdle() {
 bool PMDIChildWnd::OnCommand(int) { return false; }
 bool PMDIChildWnd::OnUpdateCommand(int, CommandState&) { return false; }
 
+void PMDIChildWnd::GuardWindowCommands() {
+    removeEventFilter(this);
+    installEventFilter(this);  // the last filter installed sees events first
+}
+
+bool PMDIChildWnd::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == this && event->type() == QEvent::Close && !programClose_ && !StitchIdle()) {
+        event->ignore();
+        return true;
+    }
+    return QMdiSubWindow::eventFilter(watched, event);
+}
+
 void PMDIChildWnd::changeEvent(QEvent* event) {
     QMdiSubWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange) {

@@ -55,11 +55,16 @@ public:
     bool OnCommand(int id) override;
     bool OnUpdateCommand(int id, CommandState& state) override;
 
+    // Makes the window hold its own commands back while stitching even from
+    // the event filters installed on it before this call.
+    void GuardWindowCommands();
+
 signals:
     // The caption changed (the document takes it as its title).
     void titleChanged(const QString& title);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

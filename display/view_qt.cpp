@@ -25,6 +25,7 @@
 #include "display/draw_picture_qt.h"
 #include "display/mouse_tool_qt.h"
 #include "document/document.h"
+#include "document/document_qt.h"
 #include "picture/picture.h"
 #include "resources/command_ids.h"
 
@@ -144,10 +145,9 @@ private:
 }  // namespace
 
 CVandrelView::CVandrelView(Document* document, QWidget* parent)
-    : QAbstractScrollArea(parent), document_(document) {
-    // The Qt document hands out its core; the link is made where both are
-    // known (the document window's factory calls AttachCore).
+    : QAbstractScrollArea(parent), core_(document ? &document->core() : nullptr), document_(document) {
     Init();
+    if (document) connect(document, &Document::pictureChanged, this, &CVandrelView::OnPictureChanged);
 }
 
 CVandrelView::CVandrelView(CVandrelDoc* core, QWidget* parent)
@@ -422,8 +422,13 @@ void CVandrelView::SetRulersShown(bool shown) {
 }
 
 void CVandrelView::OnPictureChanged(const QRect& pictureRect) {
+    CPicture* picture = GetPicture();
+    const QSize size = picture ? QSize(picture->GetWidth(), picture->GetHeight()) : QSize();
+    const bool resized = size != shownSize_;
+    shownSize_ = size;
     UpdateScrollState();
-    if (pictureRect.isNull()) {
+    // A picture of another size (a new one, a quarter turn) moves everything.
+    if (pictureRect.isNull() || resized) {
         viewport()->update();
         return;
     }

@@ -126,6 +126,7 @@ private:
     int heldKey_ = 0;
     bool panning_ = false;
     QPoint panStart_;       // picture point under the cursor when panning started
+    QSize shownSize_;       // picture size at the last change
     bool dragArmed_ = false;
     QPoint dragFrom_;       // logical press point of a possible file drag
 };

@@ -1,29 +1,38 @@
 #include "document/file_dialogs_qt.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QSlider>
 #include <QSpinBox>
-#include <QHBoxLayout>
 
-#include <cstring>
-
-#include "document/import_export_commands.h"
-#include "picture/picture.h"
 #include "platform/imflib/imflib.h"
-#include "resources/command_ids.h"
+
+#include "resources/string_ids.h"
+#include "resources/strings.h"
 
 namespace {
 
-QString PlainCommandText(int id) {
-    const CommandEntry* entry = FindCommand(id);
-    QString s = QString::fromUtf8(entry && entry->menuText ? entry->menuText : "");
-    s.remove(QLatin1Char('&'));
-    if (s.endsWith(QStringLiteral("..."))) s.chop(3);
-    return s;
+FileDialogAnswerer& Answerer() {
+    static FileDialogAnswerer answerer;
+    return answerer;
+}
+
+// Patterns separated by ';' as Qt wants them: blank-separated, each in its
+// lower- and upper-case spelling (file names on this system keep their case).
+QString QtPatterns(const QString& patterns) {
+    QStringList out;
+    for (const QString& p : patterns.split(';', Qt::SkipEmptyParts)) {
+        const QString t = p.trimmed();
+        if (t.isEmpty()) continue;
+        if (!out.contains(t.toLower())) out << t.toLower();
+        if (!out.contains(t.toUpper())) out << t.toUpper();
+    }
+    return out.join(' ');
 }
 
 // The option dialog behind AllSetSaveOption.
@@ -80,142 +89,109 @@ int RunSaveOptions(const char* extension, SaveOptions* options, void* ownerWindo
     return 1;
 }
 
-QFileDialog* PrepareOpen(QFileDialog& dialog, const OpenDialogSetup& setup, const QStringList& filters) {
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setOption(QFileDialog::ReadOnly, false);
-    dialog.setDirectory(QString::fromStdString(setup.initialDirectory));
-    dialog.setNameFilters(filters);
-    if (setup.filterPosition >= 1 && setup.filterPosition <= filters.size())
-        dialog.selectNameFilter(filters[setup.filterPosition - 1]);
-    dialog.selectFile(QString::fromStdString(setup.fileName));
-    return &dialog;
+// The save dialog: a name without a dot takes the chosen type's extension
+// before the dialog closes (and asks about overwriting).
+class SaveDialog : public QFileDialog {
+public:
+    SaveDialog(QWidget* owner, const QString& caption, const QString& directory,
+               const QStringList& filters, const QStringList& extensions)
+        : QFileDialog(owner, caption, directory), filters_(filters), extensions_(extensions) {}
+    QLineEdit* NameEdit() const { return findChild<QLineEdit*>("fileNameEdit"); }
+    void accept() override {
+        const int i = int(filters_.indexOf(selectedNameFilter()));
+        QLineEdit* edit = NameEdit();
+        if (edit && i >= 0 && i < extensions_.size()) {
+            const QString name = edit->text().trimmed();
+            if (!name.isEmpty() && !QFileInfo(name).fileName().contains('.'))
+                edit->setText(name + '.' + extensions_[i]);
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    QStringList filters_, extensions_;
+};
+
+int PositionOf(const QStringList& filters, const QString& selected) {
+    const int i = filters.indexOf(selected);
+    return i < 0 ? 1 : i + 1;
 }
 
 }  // namespace
 
-QStringList QtNameFilters(const std::string& filter) {
-    const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
-    QStringList out;
+void SetFileDialogAnswerer(FileDialogAnswerer answerer) { Answerer() = std::move(answerer); }
+
+QStringList QtFilters(const std::string& tableFilter) {
+    const QStringList parts = QString::fromStdString(tableFilter).split('|');
+    QStringList filters;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
-        if (parts[i].trimmed().isEmpty()) break;
-        QStringList patterns;
-        for (const QString& p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-            const QString t = p.trimmed();
-            if (!patterns.contains(t)) patterns << t;
-            if (!patterns.contains(t.toLower())) patterns << t.toLower();
-        }
-        out << parts[i].trimmed() + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+        const QString label = parts[i].trimmed();
+        if (label.isEmpty()) break;  // the closing bar
+        filters << label + " (" + QtPatterns(parts[i + 1]) + ")";
     }
-    return out;
+    return filters;
 }
 
-std::string RunOpenDialog(QWidget* owner) {
-    OpenDialogSetup setup;
-    if (!PrepareOpenDialog(setup, OpenDialogKind::Open)) return {};
-    const QStringList filters = QtNameFilters(setup.filter);
-    QFileDialog dialog(owner, PlainCommandText(ID_OPEN));
-    dialog.setObjectName("openDialog");
-    PrepareOpen(dialog, setup, filters);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    const std::string path = dialog.selectedFiles().first().toStdString();
-    RememberOpenChoice(path, int(filters.indexOf(dialog.selectedNameFilter())) + 1);
-    return path;
+QString DocumentFilter() {
+    const QString filter = QString::fromStdString(
+        TextAfterLineBreak(TextAfterLineBreak(TextAfterLineBreak(LoadStringById(IDS_DOCUMENT_TEMPLATE)))));
+    // "Stitchara Files (*.vdl)\n.vdl": the label up to the line break.
+    return filter.section('\n', 0, 0);
 }
 
-std::unique_ptr<CPicture> ImportPictureDialog(QWidget* owner) {
-    OpenDialogSetup setup;
-    if (!PrepareOpenDialog(setup, OpenDialogKind::Import)) return nullptr;
-    const QStringList filters = QtNameFilters(setup.filter);
-    QFileDialog dialog(owner, PlainCommandText(ID_IMPORT));
-    dialog.setObjectName("importDialog");
-    PrepareOpen(dialog, setup, filters);
-    if (owner) owner->setEnabled(false);
-    const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-    if (owner) {
-        owner->setEnabled(true);
-        owner->activateWindow();
-    }
-    if (!accepted) return nullptr;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    std::unique_ptr<CPicture> picture = ImportChosenFile(
-        dialog.selectedFiles().first().toStdString(), int(filters.indexOf(dialog.selectedNameFilter())) + 1);
-    QApplication::restoreOverrideCursor();
-    return picture;
-}
-
-std::string RunImportBitmapDialog(QWidget* owner) {
-    QFileDialog dialog(owner, PlainCommandText(ID_IMPORT));
-    dialog.setObjectName("importBitmapDialog");
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+FileChoice ChooseOpenFile(QWidget* owner, const QString& caption, const QString& directory,
+                          const QString& initialName, const QStringList& filters, int position) {
+    if (Answerer()) return Answerer()(FileDialogKind::Open, directory, filters, position);
+    QFileDialog dialog(owner, caption, directory);
+    dialog.setObjectName("OpenFileDialog");
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(QtNameFilters(std::string(kImportFilter) + "||"));
-    dialog.setDefaultSuffix(QString::fromUtf8(kImportDefaultExtension));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    dialog.setNameFilters(filters);
+    if (position >= 1 && position <= filters.size()) dialog.selectNameFilter(filters[position - 1]);
+    if (!initialName.isEmpty() && !initialName.contains('*')) dialog.selectFile(initialName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().first().toStdString();
+    return {dialog.selectedFiles().first(), PositionOf(filters, dialog.selectedNameFilter())};
 }
 
-CSaveDialog::CSaveDialog(QWidget* owner, const std::string& writeFilter, int filterPosition,
-                         const QString& directory, const QString& fileName)
-    : QFileDialog(owner, PlainCommandText(ID_SAVE_AS)) {
-    setObjectName("saveAsDialog");
-    setOption(QFileDialog::DontUseNativeDialog);
-    setAcceptMode(QFileDialog::AcceptSave);
-    setFileMode(QFileDialog::AnyFile);
-    filters_ = QtNameFilters(writeFilter);
-    setNameFilters(filters_);
-    setDirectory(directory);
-    if (filterPosition >= 1 && filterPosition <= filters_.size()) selectNameFilter(filters_[filterPosition - 1]);
-    SetFileNameText(fileName);
-    connect(this, &QFileDialog::filterSelected, this, &CSaveDialog::OnTypeChanged);
-}
-
-int CSaveDialog::WritePosition() const { return std::max(0, int(filters_.indexOf(selectedNameFilter()))); }
-
-QString CSaveDialog::FileNameText() const {
-    const auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    return edit ? edit->text() : QString();
-}
-
-void CSaveDialog::SetFileNameText(const QString& text) {
-    if (auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
-        edit->setText(text);
-    else
-        selectFile(text);
-}
-
-void CSaveDialog::OnTypeChanged(const QString& filter) {
-    const int position = int(filters_.indexOf(filter));
-    if (position < 0) return;
-    const QString name = FileNameText();
-    const std::string renamed = FileNameForType(name.toStdString(), position);
-    if (renamed != name.toStdString()) SetFileNameText(QString::fromStdString(renamed));
-}
-
-void CSaveDialog::accept() {
-    const QString name = FileNameText();
-    if (!name.isEmpty()) {
-        const std::string completed = FileNameOnAccept(name.toStdString(), WritePosition());
-        if (completed != name.toStdString()) SetFileNameText(QString::fromStdString(completed));
+FileChoice ChooseSaveFile(QWidget* owner, const QString& caption, const QString& directory,
+                          const QString& initialName, const QStringList& filters, int position,
+                          const QStringList& extensions) {
+    FileChoice choice;
+    if (Answerer()) {
+        choice = Answerer()(FileDialogKind::SaveAs, directory, filters, position);
+    } else {
+        SaveDialog dialog(owner, caption, directory, filters, extensions);
+        dialog.setObjectName("SaveFileDialog");
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setNameFilters(filters);
+        if (position >= 1 && position <= filters.size()) dialog.selectNameFilter(filters[position - 1]);
+        dialog.selectFile(initialName);
+        // Changing the type rewrites the extension of a name that has one.
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& f) {
+            const int i = filters.indexOf(f);
+            if (i < 0 || i >= extensions.size()) return;
+            // The name field is the dialog's line edit.
+            if (auto* edit = dialog.findChild<QLineEdit*>("fileNameEdit")) {
+                const QString name = edit->text();
+                const int dot = name.lastIndexOf('.');
+                if (dot >= 0) edit->setText(name.left(dot + 1) + extensions[i]);
+            }
+        });
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+        choice = {dialog.selectedFiles().first(), PositionOf(filters, dialog.selectedNameFilter())};
     }
-    QFileDialog::accept();
-}
-
-std::string RunSaveAsDialog(QWidget* owner, const std::string& documentPath, CPicture* picture) {
-    if (!picture) return {};
-    SaveDialogSetup setup;
-    if (!PrepareSaveDialog(documentPath, setup)) return {};
-    QString name = QString::fromStdString(setup.defaultName);
-    CSaveDialog dialog(owner, setup.filter, setup.filterPosition,
-                       QString::fromStdString(setup.initialDirectory), name);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    const std::string path = dialog.selectedFiles().first().toStdString();
+    if (choice.path.isEmpty()) return choice;
     InstallSaveOptionDialog();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const SaveAsResult result = SaveAsToPath(path, picture, owner);
-    QApplication::restoreOverrideCursor();
-    return result == kSaveAsWritten ? path : std::string();
+    // A name typed without a dot takes the chosen type's extension.
+    const QFileInfo info(choice.path);
+    if (!info.fileName().contains('.') && choice.filterPosition >= 1 &&
+        choice.filterPosition <= extensions.size())
+        choice.path += '.' + extensions[choice.filterPosition - 1];
+    return choice;
 }
 
 void InstallSaveOptionDialog() { SetSaveOptionDialog(&RunSaveOptions); }

@@ -1,59 +1,46 @@
-// The file dialogs of the Open, Save As and Import commands and the save
-// options of the formats that have some (JPEG quality, TIFF compression),
-// over the window-free halves in import_export_commands.h.
+// The file dialogs of Open, Save As and Import: plain Qt file dialogs fed
+// with what the import and export code prepares (filters, initial
+// directory, preselected type). The dialogs can be replaced by an answerer
+// (tests, scripted runs) that returns the path and filter position the user
+// would have chosen.
 #pragma once
-#include <QFileDialog>
 #include <QString>
-#include <QStringList>
-
-#include <memory>
+#include <functional>
 #include <string>
 
-class CPicture;
+class QWidget;
 
-// A filter text ("label|pattern|...||") as Qt name filters, in the same
-// positions ("label (pattern pattern)"); each pattern also in lower case,
-// since file names here are case-sensitive.
-QStringList QtNameFilters(const std::string& filter);
+// The filter texts of the format table ("label|pattern|...||") as Qt
+// dialog filters ("label (*.ext *.EXT)"), one per pair, in order.
+QStringList QtFilters(const std::string& tableFilter);
 
-// The Open command's dialog: starts in the remembered directory with the
-// remembered format; on OK remembers both and answers the chosen path
-// (empty when cancelled or when the formats cannot be listed).
-std::string RunOpenDialog(QWidget* owner);
+// The document files' own filter, "Stitchara Files (*.vdl)".
+QString DocumentFilter();
 
-// The stitch pages' import: the dialog, then the file read with progress;
-// the picture, or none when cancelled or unreadable. The owner is disabled
-// while the dialog is open.
-std::unique_ptr<CPicture> ImportPictureDialog(QWidget* owner);
-
-// The embedded document's Import command: a bitmap file; empty when cancelled.
-std::string RunImportBitmapDialog(QWidget* owner);
-
-// The save dialog: keeps the file name's extension in step with the chosen
-// file type, and gives a name without one the type's extension on OK.
-class CSaveDialog : public QFileDialog {
-    Q_OBJECT
-public:
-    // filterPosition: 1-based position of the type to preselect.
-    CSaveDialog(QWidget* owner, const std::string& writeFilter, int filterPosition,
-                const QString& directory, const QString& fileName);
-    // 0-based write position of the selected type.
-    int WritePosition() const;
-    QString FileNameText() const;
-    void SetFileNameText(const QString& text);
-
-public slots:
-    void accept() override;
-
-private:
-    void OnTypeChanged(const QString& filter);
-    QStringList filters_;
+struct FileChoice {
+    QString path;            // empty: cancelled
+    int filterPosition = 0;  // 1-based position of the chosen filter
 };
 
-// Save As: the dialog for the document's path, the format's options
-// (cancel there saves nothing) and the write. The chosen path when the
-// picture was written, else empty.
-std::string RunSaveAsDialog(QWidget* owner, const std::string& documentPath, CPicture* picture);
+enum class FileDialogKind { Open, SaveAs, Import };
 
-// Makes the option dialog the one the format library asks before a save.
+// An answerer in place of the dialogs; kind, initial directory, filters and
+// preselected position (1-based) are what the dialog would show.
+using FileDialogAnswerer = std::function<FileChoice(FileDialogKind kind, const QString& directory,
+                                                    const QStringList& filters, int position)>;
+void SetFileDialogAnswerer(FileDialogAnswerer answerer);
+
+// Open (and the stitch pages' import): single existing file.
+FileChoice ChooseOpenFile(QWidget* owner, const QString& caption, const QString& directory,
+                          const QString& initialName, const QStringList& filters, int position);
+// Save As: overwrite prompt; changing the type rewrites the extension of a
+// name that has one, and a name typed without a dot takes the extension of
+// the chosen type (extensions, 1-based like the filters) before the dialog
+// closes, so that the overwrite question is asked about the real file.
+FileChoice ChooseSaveFile(QWidget* owner, const QString& caption, const QString& directory,
+                          const QString& initialName, const QStringList& filters, int position,
+                          const QStringList& extensions);
+
+// Makes the option dialog (JPEG quality, TIFF compression) the one the
+// format library asks before a save; ChooseSaveFile installs it.
 void InstallSaveOptionDialog();

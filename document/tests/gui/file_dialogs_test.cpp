@@ -1,56 +1,42 @@
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTimer>
 #include <QtTest>
 
 #include "document/file_dialogs_qt.h"
-#include "document/import_export_formats.h"
 #include "platform/imflib/imflib.h"
 
 class FileDialogsTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
 
-    // Position (0-based) of the write filter whose extension is ext.
-    int WritePositionOf(const std::string& ext) {
-        FormatTable& t = Formats();
-        for (int p = 0; p < t.WriteCount(); ++p)
-            if (QString::fromStdString(t.WriteExtensionAt(p)).compare(QString::fromStdString(ext), Qt::CaseInsensitive) == 0)
-                return p;
-        return -1;
-    }
-
 private slots:
-    void initTestCase() {
-        qputenv("STITCHARA_INI", dir_.filePath("test.ini").toUtf8());
-        QVERIFY(Formats().LoadFormats());
-    }
+    void initTestCase() { qputenv("STITCHARA_INI", dir_.filePath("test.ini").toUtf8()); }
 
-    void filtersKeepTheirPositions() {
-        const QStringList f = QtNameFilters("D1(*.BMP)|*.BMP|D2(*.PCX)|*.PCX|All Formats(*.*)|*.BMP;*.PCX||");
-        QCOMPARE(f.size(), 3);
-        QCOMPARE(f[0], QString("D1(*.BMP) (*.BMP *.bmp)"));
-        QCOMPARE(f[2], QString("All Formats(*.*) (*.BMP *.bmp *.PCX *.pcx)"));
-        QVERIFY(QtNameFilters("||").isEmpty());
-    }
-
-    // The type list rewrites an extension that is there and adds one that is not.
+    // Changing the type rewrites the extension; a name without one gets the
+    // type's extension before the dialog closes.
     void saveDialogFollowsTheType() {
-        std::string filter;
-        QVERIFY(Formats().BuildWriteFilter(filter));
-        const int png = WritePositionOf("png"), jpg = WritePositionOf("jpg");
-        QVERIFY(png >= 0 && jpg >= 0);
-        CSaveDialog dialog(nullptr, filter, png + 1, dir_.path(), "scan.png");
-        QCOMPARE(dialog.WritePosition(), png);
-        const QStringList filters = dialog.nameFilters();
-        dialog.selectNameFilter(filters[jpg]);
-        emit dialog.filterSelected(filters[jpg]);
-        QCOMPARE(dialog.FileNameText().toLower(), QString("scan.jpg"));
-        dialog.SetFileNameText("noextension");
-        dialog.show();
-        dialog.accept();
-        QCOMPARE(dialog.selectedFiles().value(0).toLower(), dir_.filePath("noextension.jpg").toLower());
+        const QStringList filters{"PNG (*.png)", "JPEG (*.jpg)", "Stitchara Files (*.vdl)"};
+        const QStringList extensions{"png", "jpg", "vdl"};
+        QString seen;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+            QVERIFY(edit);
+            dialog->selectNameFilter(filters[1]);
+            emit dialog->filterSelected(filters[1]);
+            seen = edit->text();
+            edit->setText("plain");
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        const FileChoice choice =
+            ChooseSaveFile(nullptr, "Save", dir_.path(), "scan.png", filters, 1, extensions);
+        QCOMPARE(seen, QString("scan.jpg"));
+        QCOMPARE(choice.path, dir_.filePath("plain.jpg"));
+        QCOMPARE(choice.filterPosition, 2);
     }
 
     // The option step: JPEG quality taken, cancel answers 2, other formats pass.
