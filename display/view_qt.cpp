@@ -27,6 +27,7 @@
 #include "document/document.h"
 #include "document/document_qt.h"
 #include "picture/picture.h"
+#include "print/print_commands_qt.h"
 #include "resources/command_ids.h"
 
 using namespace display;
@@ -677,6 +678,14 @@ bool CVandrelView::OnCommand(int id) {
     case ID_FULL_SCREEN:
         FullScreen();
         return true;
+    case ID_PRINT:
+    case ID_QUICK_PRINT:
+    case ID_PRINT_PREVIEW:
+    case ID_PRINT_SETUP: {
+        QWidget* owner = Frame() ? static_cast<QWidget*>(Frame()) : window();
+        const QString title = Frame() ? Frame()->windowTitle() : window()->windowTitle();
+        return HandlePrintCommand(id, PrintTarget{core_, title, owner});
+    }
     default: return false;
     }
 }
@@ -707,7 +716,8 @@ bool CVandrelView::OnUpdateCommand(int id, CommandState& state) {
     case ID_QUICK_PRINT:
     case ID_PRINT_PREVIEW:
     case ID_PRINT_SETUP:
-        state.enabled = false;
+        if (!UpdatePrintCommand(id, state)) return false;
+        if (id != ID_PRINT_SETUP && !GetPicture()) state.enabled = false;
         return true;
     default: return false;
     }

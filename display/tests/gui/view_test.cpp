@@ -98,7 +98,7 @@ private slots:
         CommandState state;
         QVERIFY(view.OnUpdateCommand(ID_ACTUAL_SIZE, state));
         QVERIFY(state.checked && state.enabled);
-        QVERIFY(view.OnUpdateCommand(ID_PRINT, state));
+        QVERIFY(view.OnUpdateCommand(ID_PRINT, state));  // print commands pass through the view
     }
 
     void scrollingAtReductionRounds() {
