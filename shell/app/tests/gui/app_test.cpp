@@ -101,6 +101,22 @@ class AppTest : public QObject {
         app()->stitchIdle = 1;
     }
     bool enabled(int id) { return app()->commands()->state(id).enabled; }
+    // A document window whose view is the stand-in.
+    FakeView* addFakeWindow(Document** document = nullptr) {
+        auto* doc = new Document(app());
+        auto picture = std::make_unique<CPicture>();
+        picture->Create(ptTrueColor24, 32, 16, 0, nullptr, 0, 0, 3);
+        doc->setPicture(std::move(picture));
+        doc->setModified(false);
+        auto* view = new FakeView;
+        auto* window = new QMdiSubWindow;
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->setWidget(view);
+        BindDocumentWindow(window, doc);
+        main()->addDocumentWindow(window);
+        if (document) *document = doc;
+        return view;
+    }
 
 private slots:
     void initTestCase() {
@@ -215,10 +231,9 @@ private slots:
     }
     void commandStates() {
         QFETCH(int, id);
-        start(WritePicture(file("states.png"), Qt::red, Qt::green));
+        start();
         // A view in the document window: print commands are its own.
-        auto* view = new FakeView;
-        main()->activeDocumentWindow()->setWidget(view);
+        addFakeWindow();
         app()->stitchIdle = 1;
         QTEST(enabled(id), "idle");
         app()->stitchIdle = 0;
@@ -232,10 +247,9 @@ private slots:
     }
 
     void routingAndScannerRule() {
-        start(WritePicture(file("route.png"), Qt::red, Qt::green));
-        Document* doc = app()->documents().first();
-        auto* view = new FakeView;
-        main()->activeDocumentWindow()->setWidget(view);
+        start();
+        Document* doc = nullptr;
+        FakeView* view = addFakeWindow(&doc);
         // The view comes before the document.
         view->claimMirror = true;
         QVERIFY(app()->commands()->execute(ID_MIRROR_HORIZONTAL));
@@ -254,8 +268,8 @@ private slots:
         QVERIFY(!enabled(ID_SELECT_SOURCE));
         // No document: its commands are gray, the application's are not.
         doc->setModified(false);
-        main()->activeDocumentWindow()->close();
-        QVERIFY(app()->documents().isEmpty() || main()->documentWindows().isEmpty());
+        QVERIFY(main()->activeDocumentWindow()->close());
+        QVERIFY(main()->documentWindows().isEmpty());
         QVERIFY(!enabled(ID_SAVE));
         QVERIFY(enabled(ID_OPEN));
         QCOMPARE(main()->windowTitle(), QString("Stitchara"));
