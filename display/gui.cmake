@@ -1,7 +1,7 @@
 # The view's end-to-end run: a real X server (Xvfb), real input events,
 # screenshots in ${CMAKE_BINARY_DIR}/artefacts.
 if(STITCHARA_TESTS)
-  add_executable(view_e2e_test ${CMAKE_SOURCE_DIR}/display/tests/e2e/view_e2e_test.cpp)
+  add_executable(view_e2e_test ${CMAKE_SOURCE_DIR}/display/tests/e2e/view_e2e_test_qt.cpp)
   set_target_properties(view_e2e_test PROPERTIES AUTOMOC ON)
   target_link_libraries(view_e2e_test PRIVATE stitchara_gui Qt6::Test)
   target_include_directories(view_e2e_test PRIVATE ${CMAKE_SOURCE_DIR})

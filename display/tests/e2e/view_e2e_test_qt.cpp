@@ -191,4 +191,4 @@ private slots:
 };
 
 QTEST_MAIN(ViewEndToEnd)
-#include "view_e2e_test.moc"
+#include "view_e2e_test_qt.moc"
