@@ -84,7 +84,7 @@ int CVandrelDoc::OnNewDocument() {
 int CVandrelDoc::LoadPicture(const std::string& path) {
     WaitCursor wait(observer_);
     SetProgressCaption(IDS_LOADING_IMAGE);
-    m_pPicture.reset(ReadImageFile(path, true));
+    m_pPicture = ReadImageFile(path, true);
     if (observer_) observer_->SetBaseName(path);
     EndProgress();
     if (!m_pPicture) return 0;

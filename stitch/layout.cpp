@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "picture/global_block.h"
-#include "platform/profile.h"
 #include "resources/string_ids.h"
 #include "base/progress.h"
 #include "stitch/stitch_setup.h"
@@ -77,6 +76,7 @@ void CStitchTool::Begin(StitchHost* h, CPicture* main, CPicture* rest, int s, in
     blendBytes = std::int16_t(blend.enabled ? blend.bytes : 3);
     state = 0;
     result = false;
+    cancelled = false;
 }
 
 bool CStitchTool::BuildCanvas(bool full) {
@@ -91,7 +91,7 @@ bool CStitchTool::BuildCanvas(bool full) {
     std::unique_ptr<CPicture> canvas(NewPictureLike(mainPicture, 0, p.width, p.height));
     if (!canvas) return false;
 
-    if (platform::GetProfileInt("MainWindow", "ForceSwap", 0) != 0) {
+    if (forceSwap) {
         mainPicture->SwapOut();
         restPicture->SwapOut();
         canvas->SwapIn();
@@ -220,7 +220,11 @@ bool CStitchTool::TransparentBlend(CPicture* target, CPicture* main, const Rect&
             ok = false;
             break;
         }
-        StepProgress(unsigned(progressCount++));
+        if (StepProgress(unsigned(progressCount++))) {
+            cancelled = true;
+            ok = false;
+            break;
+        }
     }
     EndProgress();
     return ok;

@@ -1,6 +1,7 @@
 // The merge: the Rest strip is warped row by row onto the canvas along the
-// two polylines of matched points, shifted by sub-pixel amounts and faded in
-// from the Main picture at the seam; then the result is cropped.
+// two polylines of matched points, shifted by sub-pixel amounts and (when
+// blending is on) faded in from the Main picture at the seam; then the result
+// is cropped.
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -34,7 +35,7 @@ bool CStitchTool::MergeAlongMatches(CPicture* rest, CPicture* canvas, const Poin
         int w = std::min(24, a - e);
         clipRect.right = std::min(clipRect.right, wr + e - f - 1);
         if (!rest->ReadRow(f, f + count - 1, j, r)) return false;
-        if (w > 0) {
+        if (w > 0 && blendEnabled) {
             if (!canvas->ReadRow(e, e + w - 1, i, s)) return false;
             BlendRow(s, r, w, -1, b);
         }
@@ -103,7 +104,7 @@ bool CStitchTool::MergeAlongMatches(CPicture* rest, CPicture* canvas, const Poin
             // Seam: the Rest row starts as the Main picture at col.
             int seam = a - col < 21 ? a - col - 1 : 20;
             seam = std::min(seam, h);
-            if (seam > 0) {
+            if (seam > 0 && blendEnabled) {
                 if (!canvas->ReadRow(col, col + seam - 1, t, s)) return false;
                 BlendRow(s, r, seam, -1, b);
             }

@@ -161,6 +161,10 @@ bool CStitchTool::SearchMatches() {
         Rect window{x0, y0, x1, y1};
 
         bool accepted = MatchBlock(rest, block, canvas, window, &matchMain[n]);
+        if (cancelled) {
+            failed = true;
+            break;
+        }
         if (accepted) {
             if (n > 0)
                 searchHalfRange = std::int16_t(
@@ -319,7 +323,10 @@ bool CStitchTool::MatchBlock(CPicture* rest, const Rect& block, CPicture* canvas
             accepted = true;
         }
         if (best == 0) break;
-        StepProgress(unsigned(progressCount++));
+        if (StepProgress(unsigned(progressCount++))) {
+            cancelled = true;
+            return false;
+        }
     }
     return accepted;
 }

@@ -143,6 +143,11 @@ public:
     std::int16_t blendBytes = 3;
     bool result = false;
     bool lowMemory = false;
+    // Set when the user pressed Escape during the search or a blend; the
+    // step then fails.
+    bool cancelled = false;
+    // Both sources go to their swap files before composing (set by the caller).
+    bool forceSwap = false;
     // The overlap chosen on the sheet, kept for Auto's first search window.
     std::int16_t chosenOverlap = 32;
     // Auto: until the first match, the window spans every position the
