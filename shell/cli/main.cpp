@@ -28,12 +28,15 @@ const char kUsage[] =
     "  print IN -o OUT.pdf | --printer QUEUE [--scale PCT | --fit] [--center]\n"
     "        [--margins L,T] [--unit inch|cm|pixel] [--frame 1..7]\n"
     "        [--watermark FILE [--watermark-layout center|tile]] [--copies N]\n"
-    "        [--dpi DPI] [--paper A4|Letter|...] [--landscape]\n";
+    "        [--dpi DPI] [--paper A4|Letter|...] [--landscape]\n"
+    "  scan -o OUT [--device NAME] [--mode color|gray|lineart] [--resolution DPI]\n"
+    "       [--area X,Y,W,H (mm)] [--batch]\n"
+    "  scan --list\n";
 
 // Options that take no value; every other --option takes the next argument.
 bool IsFlag(const std::string& name) {
     return name == "quiet" || name == "no-blend" || name == "help" || name == "fit" ||
-           name == "center" || name == "landscape";
+           name == "center" || name == "landscape" || name == "batch" || name == "list";
 }
 
 }  // namespace
@@ -136,6 +139,7 @@ int main(int argc, char** argv) {
     else if (command == "deskew") rc = cli::CmdDeskew(args);
     else if (command == "stitch") rc = cli::CmdStitch(args);
     else if (command == "print") rc = cli::CmdPrint(args);
+    else if (command == "scan") rc = cli::CmdScan(args);
     else rc = cli::UsageError("unknown command '" + command + "'");
 
     SetProgressHost(nullptr);
