@@ -1,5 +1,6 @@
 #include "stitch/stitch_app_qt.h"
 
+#include "acquire/acquire_commands_qt.h"
 #include "shell/app/app_qt.h"
 #include "stitch/stitch_sheet_qt.h"
 
@@ -16,8 +17,8 @@ void SetStitchIdle(int idle) {
 }
 int StitchIdle() { return theApp() ? theApp()->stitchIdle : stitchIdle; }
 
-bool ScanAvailable() { return false; }
-void StartScanForPage(QWidget*) {}
+bool ScanAvailable() { return ScannerAvailable(); }
+void StartScanForPage(QWidget* page) { StartScanFor(page); }
 
 bool StartDeskewTool(CStitchSheet*, CPicture*) { return false; }
 
