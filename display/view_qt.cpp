@@ -406,7 +406,10 @@ void CVandrelView::FullScreen() {
     QScreen* screen = window()->screen();
     FullScreenWindow full(picture, screen ? screen : QGuiApplication::primaryScreen());
     full.Run();
-    // Every window is redrawn.
+    // Back to the document window, and every window is redrawn.
+    window()->raise();
+    window()->activateWindow();
+    setFocus();
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w->isVisible()) w->update();
     viewport()->update();
