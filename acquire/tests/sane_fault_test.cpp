@@ -3,6 +3,7 @@
 // Each gives a clear message, delivers nothing and closes the conversation;
 // the next scan works.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -36,7 +37,7 @@ protected:
         const char* build = std::getenv("STITCHARA_BUILD_DIR");
         ASSERT_NE(build, nullptr);
         ::setenv("STITCHARA_SANE_LIBRARY", (std::string(build) + "/acquire/libfake_sane.so").c_str(), 1);
-        ini_ = ::testing::TempDir() + "sane_fault.ini";
+        ini_ = ::testing::TempDir() + "sane_fault_" + std::to_string(::getpid()) + ".ini";
         std::remove(ini_.c_str());
         platform::SetProfilePath(ini_);
         platform::WriteProfileInt("MainWindow", "TwainNative", GetParam());
@@ -47,6 +48,7 @@ protected:
         ::unsetenv("FAKE_SANE_SCRIPT");
         SetMessageSink({});
         platform::SetProfilePath("");
+        std::remove(ini_.c_str());
     }
     Receiver Scan(const char* script, bool* closed) {
         ::setenv("FAKE_SANE_SCRIPT", script, 1);

@@ -3,6 +3,7 @@
 // equals single-pass; a feeder batch gives every page; a cancel, a backend
 // error, short data, a missing device or library deliver nothing.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -65,9 +66,9 @@ bool Apply(ScanDevice& d, const Settings& s) {
 
 class SaneScan : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { sanetest::UseTestBackend(::testing::TempDir() + "sane_scan_config"); }
+    static void SetUpTestSuite() { sanetest::UseTestBackend(::testing::TempDir() + "sane_scan_" + std::to_string(::getpid()) + "_config"); }
     void SetUp() override {
-        ini_ = ::testing::TempDir() + "sane_scan.ini";
+        ini_ = ::testing::TempDir() + "sane_scan_" + std::to_string(::getpid()) + ".ini";
         std::remove(ini_.c_str());
         platform::SetProfilePath(ini_);
         SetSourceUi(&ui);
@@ -79,6 +80,7 @@ protected:
         SetDefaultSourceOverride("");
         SetMessageSink({});
         platform::SetProfilePath("");
+        std::remove(ini_.c_str());
     }
     // One Acquire with settings, run to its end; the receiver holds what came.
     Receiver Scan(const Settings& settings, bool* closed = nullptr) {

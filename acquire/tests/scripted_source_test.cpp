@@ -2,6 +2,7 @@
 // transfer it takes, how large its buffer is, how rows, colours, palettes
 // and planes arrive, when the source stays open, which messages it shows.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -217,7 +218,7 @@ TwImageInfo Info(int type, int bits, int w, int h, int dpi = 200) {
 class ScriptedSource : public ::testing::Test {
 protected:
     void SetUp() override {
-        ini_ = ::testing::TempDir() + "scripted_source.ini";
+        ini_ = ::testing::TempDir() + "scripted_source_" + std::to_string(::getpid()) + ".ini";
         std::remove(ini_.c_str());
         platform::SetProfilePath(ini_);
         g_script = &script;
@@ -226,6 +227,7 @@ protected:
     void TearDown() override {
         SetMessageSink({});
         platform::SetProfilePath("");
+        std::remove(ini_.c_str());
         g_script = nullptr;
     }
     // Acquire and let the source's notices through, as the message loop would.

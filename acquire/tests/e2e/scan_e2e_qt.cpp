@@ -4,6 +4,7 @@
 // the page. Screenshots go to the artefacts folder; the time from Scan to
 // the new document is printed.
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QMenuBar>

@@ -1,6 +1,7 @@
 // The manager's own answers, outside an acquisition: the device list, the
 // option access the source's dialog uses, the preview scan.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <functional>
 
@@ -14,7 +15,7 @@ namespace {
 
 class Manager : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { sanetest::UseTestBackend(::testing::TempDir() + "manager_config"); }
+    static void SetUpTestSuite() { sanetest::UseTestBackend(::testing::TempDir() + "manager_" + std::to_string(::getpid()) + "_config"); }
 };
 
 // Opens test:0 through the entry point and hands its device to check.
