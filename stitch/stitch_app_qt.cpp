@@ -14,4 +14,4 @@ void StartScanForPage(QWidget*) {}
 
 bool StartDeskewTool(CStitchSheet*, CPicture*) { return false; }
 
-void RunSheetStitch(CStitchSheet* sheet, const SheetStitch&) { sheet->close(); }
+void RunSheetStitch(CStitchSheet* sheet, const SheetStitch&) { sheet->Destroy(); }

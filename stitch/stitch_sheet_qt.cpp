@@ -653,6 +653,13 @@ void CStitchSheet::StartDeskew(int index) {
     if (StartDeskewTool(this, source)) hide();
 }
 
+void CStitchSheet::Destroy() {
+    SetStitchIdle(1);
+    hide();
+    if (openSheet == this) openSheet = nullptr;
+    deleteLater();
+}
+
 void CStitchSheet::OnNext() { tabs_->setCurrentIndex((tabs_->currentIndex() + 1) % tabs_->count()); }
 
 void CStitchSheet::OnClose() {
