@@ -13,6 +13,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
   libjpeg-turbo-progs libtiff-tools netpbm imagemagick
+  poppler-utils cups printer-driver-cups-pdf
 )
 
 missing=()

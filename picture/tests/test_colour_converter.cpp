@@ -244,6 +244,29 @@ TEST(GrayLevels, TrueColourToGray256ByLuminance) {
     EXPECT_EQ(row[2], 255);
 }
 
+TEST(GrayLevels, SixteenGraysFollowTheLuminanceLikeTheWayThrough256) {
+    // Saturated and everyday colours: the plain average of red, green and
+    // blue would put green at level 5 and the skin tone two levels low.
+    const std::uint8_t colours[][3] = {{0, 255, 0},    {255, 0, 0},    {0, 0, 255},   {200, 120, 40},
+                                       {30, 160, 60},  {90, 90, 200},  {230, 180, 150}, {128, 128, 128}};
+    const int n = int(std::size(colours));
+    auto source = Make(ptTrueColor24, n, 1);
+    for (int x = 0; x < n; ++x)
+        source->SetPixelValue(x, 0, MakeRgb(colours[x][0], colours[x][1], colours[x][2]));
+    auto direct = Make(ptGray16, n, 1), gray256 = Make(ptGray256, n, 1), twoSteps = Make(ptGray16, n, 1);
+    CColourConverter converter;
+    ASSERT_TRUE(converter.Setup(direct.get(), source.get(), MakeModeAndPattern(0, 0)));
+    ASSERT_TRUE(converter.Run());
+    ASSERT_TRUE(converter.Setup(gray256.get(), source.get(), MakeModeAndPattern(0, 0)));
+    ASSERT_TRUE(converter.Run());
+    ASSERT_TRUE(converter.Setup(twoSteps.get(), gray256.get(), MakeModeAndPattern(0, 0)));
+    ASSERT_TRUE(converter.Run());
+    const auto a = Row(*direct, 0), b = Row(*twoSteps, 0);
+    // The 4-bit cells may put a colour one level off, no more.
+    for (int x = 0; x < n; ++x) EXPECT_LE(std::abs(Nibble(a, x) - Nibble(b, x)), 1) << "colour " << x;
+    EXPECT_EQ(Nibble(a, 0), 9);  // green: luminance 150
+}
+
 TEST(PaletteConversion, ToTrueColourAndBetweenDepths) {
     auto source = Make(ptColor16, 5, 2);
     for (int x = 0; x < 5; ++x) source->SetPixelValue(x, 1, std::uint32_t(x + 9));
