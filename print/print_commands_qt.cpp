@@ -1,6 +1,7 @@
 #include "print/print_commands_qt.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -296,18 +297,27 @@ void PPreviewView::OnZoom(int step) {
 
 void PPreviewView::OnPrint() {
     if (target_.document) target_.document->m_print.reprintAfterPreview = 0;
+    finished_ = true;
+    ThePrintEngine().DetachPrinter();
     Post(ID_PRINT, target_);
     Frame()->close();
 }
 
-void PPreviewView::OnClose() {
-    if (target_.document) {
-        PrintSettings& s = target_.document->m_print;
-        if (s.reprintAfterPreview) Post(ID_PRINT, target_);
-        s.reprintAfterPreview = 0;
+void PPreviewView::OnClose() { Frame()->close(); }
+
+void PPreviewView::closeEvent(QCloseEvent* event) {
+    // Close, or the window's own close box: the sheet comes back when the
+    // preview was opened from it.
+    if (!finished_) {
+        finished_ = true;
+        if (target_.document) {
+            PrintSettings& s = target_.document->m_print;
+            if (s.reprintAfterPreview && target_.window) Post(ID_PRINT, target_);
+            s.reprintAfterPreview = 0;
+        }
+        ThePrintEngine().DetachPrinter();
     }
-    ThePrintEngine().DetachPrinter();
-    Frame()->close();
+    QWidget::closeEvent(event);
 }
 
 PPreviewView* OpenPrintPreview(const PrintTarget& target) {

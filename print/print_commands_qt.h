@@ -81,7 +81,11 @@ public:
     void OnClose();
     void OnZoom(int step);
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    bool finished_ = false;
     PrintTarget target_;
     QScrollArea* scroll_;
     QLabel* pageLabel_;

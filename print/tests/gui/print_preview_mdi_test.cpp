@@ -12,6 +12,7 @@
 #include "document/document.h"
 #include "picture/picture.h"
 #include "print/print_commands_qt.h"
+#include "print/print_sheet_qt.h"
 #include "resources/command_ids.h"
 
 class PrintPreviewMdiTest : public QObject {
@@ -59,6 +60,19 @@ private slots:
         preview->findChild<QPushButton*>(QStringLiteral("previewClose"))->click();
         QTRY_COMPARE(area.subWindowList().size(), 1);
         QCOMPARE(doc.m_print.reprintAfterPreview, 0);
+
+        // The window's own close box ends a preview as Close does.
+        QVERIFY(view->OnCommand(ID_PRINT_PREVIEW));
+        QCOMPARE(area.subWindowList().size(), 2);
+        doc.m_print.reprintAfterPreview = 1;
+        SetPrintSheetHook([](CPrintSheet* sheet) {
+            QTimer::singleShot(0, sheet, [sheet] { sheet->reject(); });
+        });
+        area.subWindowList().last()->close();
+        QTRY_COMPARE(area.subWindowList().size(), 1);
+        QCOMPARE(doc.m_print.reprintAfterPreview, 0);
+        QTRY_VERIFY(!ThePrintEngine().IsAttached());
+        SetPrintSheetHook(nullptr);
     }
 };
 
