@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
@@ -15,6 +16,7 @@
 #include <QPrintDialog>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -295,9 +297,23 @@ void PPreviewView::OnZoom(int step) {
     Render();
 }
 
+void PPreviewView::HideStatusBar() {
+    // The main window's status bar makes room for the page while the preview is open.
+    QWidget* top = target_.window ? target_.window->window() : nullptr;
+    if (auto* main = qobject_cast<QMainWindow*>(top)) {
+        QStatusBar* bar = main->findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly);
+        if (bar && bar->isVisible()) {
+            bar->hide();
+            hiddenStatusBar_ = bar;
+        }
+    }
+}
+
 void PPreviewView::OnPrint() {
     if (target_.document) target_.document->m_print.reprintAfterPreview = 0;
     finished_ = true;
+    if (hiddenStatusBar_) hiddenStatusBar_->show();
+    hiddenStatusBar_ = nullptr;
     ThePrintEngine().DetachPrinter();
     Post(ID_PRINT, target_);
     Frame()->close();
@@ -317,6 +333,8 @@ void PPreviewView::closeEvent(QCloseEvent* event) {
         }
         ThePrintEngine().DetachPrinter();
     }
+    if (hiddenStatusBar_) hiddenStatusBar_->show();
+    hiddenStatusBar_ = nullptr;
     QWidget::closeEvent(event);
 }
 
@@ -326,6 +344,7 @@ PPreviewView* OpenPrintPreview(const PrintTarget& target) {
     for (QWidget* w = target.window; w && !area; w = w->parentWidget())
         if (auto* sub = qobject_cast<QMdiSubWindow*>(w)) area = sub->mdiArea();
     auto* preview = new PPreviewView(target);
+    preview->HideStatusBar();
     if (area) {
         QMdiSubWindow* sub = area->addSubWindow(preview);
         sub->setAttribute(Qt::WA_DeleteOnClose);
