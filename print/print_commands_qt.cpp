@@ -106,8 +106,12 @@ void RunPrint(const PrintTarget& t, bool quick) {
         const PrintJobRequest request =
             MakePrintRequest(s, picture, assets, t.title.toStdString());
         CAbortDialog abort(t.window ? t.window->window() : nullptr);
-        WaitCursor wait;
-        engine.StartPrintJob(request, &abort);
+        bool printed;
+        {
+            WaitCursor wait;
+            printed = engine.StartPrintJob(request, &abort) != 0;
+        }
+        if (!printed && !engine.LastJobAborted()) ShowMessageById(IDS_PRINT_ERROR);
     }
     if (result == kSheetPreview) {
         s.reprintAfterPreview = 1;
