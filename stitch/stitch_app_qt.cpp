@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "acquire/acquire_commands_qt.h"
 #include "base/message_box.h"
 #include "display/child_frame_qt.h"
 #include "display/view_qt.h"
@@ -13,7 +14,6 @@
 #include "platform/profile.h"
 #include "resources/string_ids.h"
 #include "resources/strings.h"
-#include "acquire/acquire_commands_qt.h"
 #include "shell/app/app_qt.h"
 #include "shell/app/doc_template_qt.h"
 #include "shell/app/main_wnd_qt.h"
