@@ -1,6 +1,8 @@
 // Progress on a terminal. The bar is redrawn in place with a carriage return,
 // only when the whole percentage changes. While progress runs, SIGINT is
-// caught and counted; each press is taken once as Escape.
+// caught and counted; each press is taken once as Escape. A press that the
+// work did not take is remembered (Interrupted), and a third press before
+// the work looks ends the process at once.
 #include "shell/terminal_progress.h"
 
 #include <algorithm>
@@ -8,13 +10,24 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include "platform/temporary_files.h"
+
 namespace {
 
 // Ctrl-C presses not yet taken. Only the handler adds, only TakeEscape takes.
 std::atomic<int> g_interrupts{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the handler needs a lock-free counter");
+// Set when a progress ended with a press nobody took (work that cannot stop
+// halfway ran on): the program is to stop at its next chance.
+std::atomic<bool> g_untaken{false};
 
-extern "C" void OnInterrupt(int) { g_interrupts.fetch_add(1, std::memory_order_relaxed); }
+// Presses that may wait for the work to take them; one more ends the
+// process at once (its files removed), for work that never looks.
+constexpr int kPatientPresses = 2;
+
+extern "C" void OnInterrupt(int sig) {
+    if (g_interrupts.fetch_add(1, std::memory_order_relaxed) >= kPatientPresses) platform::EndBySignal(sig);
+}
 
 }  // namespace
 
@@ -33,7 +46,7 @@ void TerminalProgressHost::Begin(const std::string& caption, unsigned, unsigned)
     if (active_) Clear();
     caption_ = caption;
     active_ = true;
-    g_interrupts.store(0, std::memory_order_relaxed);
+    if (g_interrupts.exchange(0, std::memory_order_relaxed) > 0) g_untaken.store(true, std::memory_order_relaxed);
     if (!handlerInstalled_) {
         struct sigaction action {};
         action.sa_handler = OnInterrupt;
@@ -58,7 +71,10 @@ bool TerminalProgressHost::TakeEscape() {
     return false;
 }
 
+bool TerminalProgressHost::Interrupted() { return g_untaken.load(std::memory_order_relaxed); }
+
 void TerminalProgressHost::End() {
+    if (g_interrupts.exchange(0, std::memory_order_relaxed) > 0) g_untaken.store(true, std::memory_order_relaxed);
     if (active_) Clear();
     active_ = false;
     caption_.clear();
