@@ -144,7 +144,6 @@ int CVandrelDoc::SaveModified() {
     return 1;
 }
 
-void CVandrelDoc::SetPicture(CPicture* picture) { SetPicture(std::unique_ptr<CPicture>(picture)); }
 
 void CVandrelDoc::SetPicture(std::unique_ptr<CPicture> picture) {
     m_pPicture = std::move(picture);

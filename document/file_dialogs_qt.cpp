@@ -1,8 +1,16 @@
 #include "document/file_dialogs_qt.h"
 
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLineEdit>
+#include <QSlider>
+#include <QSpinBox>
+
+#include "platform/imflib/imflib.h"
 
 #include "resources/string_ids.h"
 #include "resources/strings.h"
@@ -26,6 +34,83 @@ QString QtPatterns(const QString& patterns) {
     }
     return out.join(' ');
 }
+
+// The option dialog behind AllSetSaveOption.
+int RunSaveOptions(const char* extension, SaveOptions* options, void* ownerWindow) {
+    const QString ext = QString::fromUtf8(extension ? extension : "").toLower();
+    const bool jpeg = ext == "jpg" || ext == "jpeg" || ext == "jpe" || ext == "jfif";
+    const bool tiff = ext == "tif" || ext == "tiff";
+    if (!options || (!jpeg && !tiff)) return 1;
+    QDialog dialog(static_cast<QWidget*>(ownerWindow));
+    dialog.setObjectName("saveOptionsDialog");
+    dialog.setWindowTitle(jpeg ? QStringLiteral("JPEG Options") : QStringLiteral("TIFF Options"));
+    dialog.setAccessibleName(dialog.windowTitle());
+    auto* form = new QFormLayout(&dialog);
+    QSpinBox* quality = nullptr;
+    QComboBox* compression = nullptr;
+    if (jpeg) {
+        auto* row = new QWidget(&dialog);
+        auto* h = new QHBoxLayout(row);
+        h->setContentsMargins(0, 0, 0, 0);
+        auto* slider = new QSlider(Qt::Horizontal, row);
+        quality = new QSpinBox(row);
+        slider->setRange(1, 100);
+        quality->setRange(1, 100);
+        quality->setValue(options->jpegQuality);
+        slider->setValue(options->jpegQuality);
+        quality->setObjectName("jpegQuality");
+        quality->setAccessibleName("Quality");
+        slider->setAccessibleName("Quality");
+        QObject::connect(slider, &QSlider::valueChanged, quality, &QSpinBox::setValue);
+        QObject::connect(quality, &QSpinBox::valueChanged, slider, &QSlider::setValue);
+        h->addWidget(slider, 1);
+        h->addWidget(quality);
+        form->addRow(QStringLiteral("&Quality:"), row);
+    } else {
+        compression = new QComboBox(&dialog);
+        compression->setObjectName("tiffCompression");
+        compression->setAccessibleName("Compression");
+        const std::pair<const char*, int> kinds[] = {
+            {"Automatic", kTiffCompressionAuto}, {"None", kTiffCompressionNone},
+            {"LZW", kTiffCompressionLzw},         {"Deflate", kTiffCompressionDeflate},
+            {"PackBits", kTiffCompressionPackBits}, {"JPEG", kTiffCompressionJpeg},
+            {"CCITT Group 3", kTiffCompressionG3}, {"CCITT Group 4", kTiffCompressionG4}};
+        for (const auto& [name, value] : kinds) compression->addItem(QString::fromUtf8(name), value);
+        compression->setCurrentIndex(std::max(0, compression->findData(options->tiffCompression)));
+        form->addRow(QStringLiteral("&Compression:"), compression);
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted) return 2;
+    if (quality) options->jpegQuality = quality->value();
+    if (compression) options->tiffCompression = compression->currentData().toInt();
+    return 1;
+}
+
+// The save dialog: a name without a dot takes the chosen type's extension
+// before the dialog closes (and asks about overwriting).
+class SaveDialog : public QFileDialog {
+public:
+    SaveDialog(QWidget* owner, const QString& caption, const QString& directory,
+               const QStringList& filters, const QStringList& extensions)
+        : QFileDialog(owner, caption, directory), filters_(filters), extensions_(extensions) {}
+    QLineEdit* NameEdit() const { return findChild<QLineEdit*>("fileNameEdit"); }
+    void accept() override {
+        const int i = int(filters_.indexOf(selectedNameFilter()));
+        QLineEdit* edit = NameEdit();
+        if (edit && i >= 0 && i < extensions_.size()) {
+            const QString name = edit->text().trimmed();
+            if (!name.isEmpty() && !QFileInfo(name).fileName().contains('.'))
+                edit->setText(name + '.' + extensions_[i]);
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    QStringList filters_, extensions_;
+};
 
 int PositionOf(const QStringList& filters, const QString& selected) {
     const int i = filters.indexOf(selected);
@@ -77,7 +162,7 @@ FileChoice ChooseSaveFile(QWidget* owner, const QString& caption, const QString&
     if (Answerer()) {
         choice = Answerer()(FileDialogKind::SaveAs, directory, filters, position);
     } else {
-        QFileDialog dialog(owner, caption, directory);
+        SaveDialog dialog(owner, caption, directory, filters, extensions);
         dialog.setObjectName("SaveFileDialog");
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
@@ -100,6 +185,7 @@ FileChoice ChooseSaveFile(QWidget* owner, const QString& caption, const QString&
         choice = {dialog.selectedFiles().first(), PositionOf(filters, dialog.selectedNameFilter())};
     }
     if (choice.path.isEmpty()) return choice;
+    InstallSaveOptionDialog();
     // A name typed without a dot takes the chosen type's extension.
     const QFileInfo info(choice.path);
     if (!info.fileName().contains('.') && choice.filterPosition >= 1 &&
@@ -107,3 +193,5 @@ FileChoice ChooseSaveFile(QWidget* owner, const QString& caption, const QString&
         choice.path += '.' + extensions[choice.filterPosition - 1];
     return choice;
 }
+
+void InstallSaveOptionDialog() { SetSaveOptionDialog(&RunSaveOptions); }

@@ -33,8 +33,14 @@ void SetFileDialogAnswerer(FileDialogAnswerer answerer);
 // Open (and the stitch pages' import): single existing file.
 FileChoice ChooseOpenFile(QWidget* owner, const QString& caption, const QString& directory,
                           const QString& initialName, const QStringList& filters, int position);
-// Save As: overwrite prompt; a name typed without a dot takes the extension
-// of the chosen type (extensions, 1-based like the filters).
+// Save As: overwrite prompt; changing the type rewrites the extension of a
+// name that has one, and a name typed without a dot takes the extension of
+// the chosen type (extensions, 1-based like the filters) before the dialog
+// closes, so that the overwrite question is asked about the real file.
 FileChoice ChooseSaveFile(QWidget* owner, const QString& caption, const QString& directory,
                           const QString& initialName, const QStringList& filters, int position,
                           const QStringList& extensions);
+
+// Makes the option dialog (JPEG quality, TIFF compression) the one the
+// format library asks before a save; ChooseSaveFile installs it.
+void InstallSaveOptionDialog();

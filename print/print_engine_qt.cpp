@@ -241,14 +241,26 @@ int PrintEngine::RenderPreview(const PrintJobRequest& request, QPainter& painter
     return RenderPicture(device, one, true);
 }
 
+QRect PrintEngine::PaperRect() const {
+    if (!printer_) return QRect();
+    const QPageLayout layout = printer_->pageLayout();
+    const QRect full = layout.fullRectPixels(printer_->resolution());
+    const QRect paint = layout.paintRectPixels(printer_->resolution());
+    // In printable-area dots: the printable area starts at (0, 0).
+    return full.translated(-paint.topLeft());
+}
+
 QImage PrintEngine::RenderPreviewImage(const PrintJobRequest& request, double scale) {
-    const int w = std::max(1, int(HorzRes() * scale + 0.5));
-    const int h = std::max(1, int(VertRes() * scale + 0.5));
+    const QRect paper = PaperRect().isEmpty() ? QRect(0, 0, HorzRes(), VertRes()) : PaperRect();
+    const int w = std::max(1, int(paper.width() * scale + 0.5));
+    const int h = std::max(1, int(paper.height() * scale + 0.5));
     QImage page(w, h, QImage::Format_RGB32);
     page.fill(Qt::white);
     QPainter painter(&page);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, scale < 1.0);
     painter.scale(scale, scale);
+    painter.translate(-paper.topLeft());
+    painter.setClipRect(QRect(0, 0, HorzRes(), VertRes()));
     RenderPreview(request, painter);
     painter.end();
     return page;

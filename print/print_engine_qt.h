@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <QList>
+#include <QRect>
 #include <QString>
 
 #include "print/print_render.h"
@@ -79,7 +80,9 @@ public:
     // The one page the job would print, drawn by painter whose coordinates
     // are the printable area in printer dots (scale it to fit an image).
     int RenderPreview(const PrintJobRequest& request, QPainter& painter);
-    // The page as an image at the given scale (1: printer dots), white paper.
+    // The whole sheet of paper in dots, relative to the printable area's corner.
+    QRect PaperRect() const;
+    // The sheet of paper as an image at the given scale (1: printer dots).
     QImage RenderPreviewImage(const PrintJobRequest& request, double scale);
 
 private:

@@ -50,9 +50,11 @@ std::unique_ptr<CPicture> LoadPrintPicture(const std::string& path, CPicture* mo
     std::unique_ptr<CPicture> loaded(ReadImageFile(path, false));
     if (!loaded) return nullptr;
     if (model && (model->GetType() == ptTrueColor24 || model->GetType() == ptColor256)) {
-        CPicture* converted = ConvertLike(model, loaded.get(), false);
-        if (!converted) return keepUnconverted ? std::move(loaded) : nullptr;
-        if (converted != loaded.get()) loaded.reset(converted);
+        if (!HasFormatOf(model, loaded.get())) {
+            std::unique_ptr<CPicture> converted = ConvertLike(model, loaded.get(), false);
+            if (!converted) return keepUnconverted ? std::move(loaded) : nullptr;
+            loaded = std::move(converted);
+        }
     }
     return loaded;
 }

@@ -118,11 +118,11 @@ bool CStitchTool::CropMerged(CPicture* canvas) {
     const Rect bounds = clipRect;
     int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
     if (width <= 0 || height <= 0) return false;
-    std::unique_ptr<CPicture> p(NewPictureLike(canvas, 0, width, height));
+    std::unique_ptr<CPicture> p = NewPictureLike(canvas, 0, width, height);
     if (!p) return false;
-    host->SetStitchWork(nullptr);
+    host->SetStitchWork({});
     Rect source{bounds.left, bounds.top, bounds.right - 1, bounds.bottom - 1};
     if (!canvas->CopyTo(p.get(), 0, 0, &source, lowMemory)) return false;
-    host->SetPicture(p.release());
+    host->SetPicture(std::move(p));
     return true;
 }

@@ -93,18 +93,18 @@ bool CStitchTool::NormaliseLayout() {
     canvas = host->Picture();
     int width = canvas->GetWidth() - firstExtent;
     if (firstExtent <= 0 || width <= 0) return false;
-    std::unique_ptr<CPicture> rest(NewPictureLike(canvas, 1, width, canvas->GetHeight()));
+    std::unique_ptr<CPicture> rest = NewPictureLike(canvas, 1, width, canvas->GetHeight());
     if (!rest) return false;
     Rect columns{firstExtent, 0, canvas->GetWidth() - 1, canvas->GetHeight() - 1};
     if (!canvas->CopyTo(rest.get(), 0, 0, &columns, lowMemory)) return false;
-    host->SetStitchWork(rest.release());
+    host->SetStitchWork(std::move(rest));
     return true;
 }
 
 bool CStitchTool::RestoreLayout() {
     if (!host) return false;
-    host->SetStitchWork(nullptr);
-    host->SetStitchWork2(nullptr);
+    host->SetStitchWork({});
+    host->SetStitchWork2({});
     if (side != kSideRight && host->Picture()) TurnCanvas(false);
     host->SetModified(true);
     return true;

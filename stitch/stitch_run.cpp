@@ -15,12 +15,14 @@ namespace {
 class RunHost : public StitchHost {
 public:
     CPicture* Picture() override { return picture_.get(); }
-    void SetPicture(CPicture* picture) override { picture_.reset(picture); }
+    void SetPicture(std::unique_ptr<CPicture> picture) override { picture_ = std::move(picture); }
     CPicture* StitchWork() override { return work_.get(); }
-    void SetStitchWork(CPicture* picture) override { work_.reset(picture); }
-    void SetStitchWork2(CPicture* picture) override { work2_.reset(picture); }
+    void SetStitchWork(std::unique_ptr<CPicture> picture) override { work_ = std::move(picture); }
+    void SetStitchWork2(std::unique_ptr<CPicture> picture) override { work2_ = std::move(picture); }
     void SetModified(bool) override {}
-    void ReplaceRestPicture(CPicture* converted) override { convertedRest_.reset(converted); }
+    void ReplaceRestPicture(std::unique_ptr<CPicture> converted) override {
+        convertedRest_ = std::move(converted);
+    }
     void ShowMessage(const std::string& text) override { message_ = text; }
 
     const std::string& Message() const { return message_; }

@@ -72,17 +72,24 @@ TEST(ColourModeTable, RequestsThatChangeWithThePalette) {
     EXPECT_EQ(ResolveColourMode(ptColor64K, ptColor256, 7, true), kModeDiffusion);
 }
 
-TEST(ConvertLike, ReturnsTheSourceWhenNothingChanges) {
+TEST(ConvertLike, NothingToConvertIsSaidAndNeverHandsTheSourceBack) {
     auto gray = Make(ptGray256, 5, 3), model = Make(ptGray256, 9, 9);
-    EXPECT_EQ(ConvertLike(model.get(), gray.get(), false), gray.get());
+    EXPECT_TRUE(HasFormatOf(model.get(), gray.get()));
+    // Asked anyway, it gives a copy of its own: the caller owns every result.
+    std::unique_ptr<CPicture> copy = ConvertLike(model.get(), gray.get(), false);
+    ASSERT_TRUE(copy);
+    EXPECT_NE(copy.get(), gray.get());
+    EXPECT_EQ(copy->GetWidth(), 5);
 
     auto c256 = Make(ptColor256, 5, 3), model256 = Make(ptColor256, 2, 2);
-    EXPECT_EQ(ConvertLike(model256.get(), c256.get(), false), c256.get());
+    EXPECT_TRUE(HasFormatOf(model256.get(), c256.get()));
+    EXPECT_FALSE(HasFormatOf(model.get(), c256.get()));
 
     // A different palette of the same type needs a conversion.
     RgbQuad table[256];
     for (int i = 0; i < 256; ++i) table[i] = RgbQuad{std::uint8_t(i), 0, std::uint8_t(255 - i), 0};
     auto other = Make(ptColor256, 2, 2, 256, table);
+    EXPECT_FALSE(HasFormatOf(other.get(), c256.get()));
     std::unique_ptr<CPicture> converted(ConvertLike(other.get(), c256.get(), false));
     ASSERT_TRUE(converted);
     EXPECT_NE(converted.get(), c256.get());

@@ -6,10 +6,15 @@
 #include <QMdiSubWindow>
 #include <QPainter>
 #include <QPointer>
+#include <QTimer>
 #include <algorithm>
 #include <vector>
 
+#include "display/child_frame_qt.h"
+#include "display/frame_caption.h"
+#include "display/view_qt.h"
 #include "document/document_qt.h"
+#include "shell/app/app_qt.h"
 #include "picture/picture.h"
 #include "resources/string_ids.h"
 #include "resources/strings.h"
@@ -43,11 +48,6 @@ private:
     QPointer<Document> document_;
 };
 
-int& UntitledCounter() {
-    static int counter = 1;
-    return counter;
-}
-
 }  // namespace
 
 QString TemplateTitle() { return TemplatePart(0); }
@@ -55,8 +55,7 @@ QString TemplateFilter() { return TemplatePart(3); }
 QString TemplateExtension() { return TemplatePart(4); }
 
 QString DocumentBaseName(const std::string& path) {
-    if (path.empty()) return QString::asprintf("UNTITLED -%2d", UntitledCounter()++).toLower();
-    return QFileInfo(QString::fromStdString(path)).fileName().toLower();
+    return QString::fromStdString(display::BaseNameForPath(path));
 }
 
 void BindDocumentWindow(QMdiSubWindow* window, Document* document) {
@@ -71,20 +70,25 @@ Document* DocumentOfWindow(const QMdiSubWindow* window) {
 }
 
 QMdiSubWindow* CreateDocumentWindow(Document* document) {
-    auto* window = new QMdiSubWindow;
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    window->setObjectName("DocumentWindow");
+    PMDIChildWnd::SetStitchIdleQuery([] { return !theApp() || theApp()->stitchIdle != 0; });
+    auto* window = new PMDIChildWnd;
     window->setWindowIcon(QApplication::windowIcon());
-    auto* placeholder = new CPicturePlaceholder(document, window);
-    window->setWidget(placeholder);
+    auto* view = new CVandrelView(document);
+    window->SetView(view);
     BindDocumentWindow(window, document);
-    // The caption: the base name and the zoom, which is 1 here.
-    auto retitle = [window, document] {
-        window->setWindowTitle(DocumentBaseName(document->core().GetPathName()) + " [x1]");
-    };
-    retitle();
-    QObject::connect(document, &Document::pathChanged, window, retitle);
-    window->resize(placeholder->sizeHint() + QSize(8, 30));
+    window->GuardWindowCommands();
+    window->SetBaseName(document->core().GetPathName());
+    // A path given later (Save As) renames the window.
+    QObject::connect(document, &Document::pathChanged, window,
+                     [window, document] { window->SetBaseName(document->core().GetPathName()); });
+    // A first size near the picture's; the window fits itself to the picture
+    // once it stands in the document area.
+    if (CPicture* picture = document->picture())
+        window->resize(QSize(picture->GetWidth(), picture->GetHeight()).boundedTo(QSize(800, 600)).expandedTo(QSize(160, 120)) +
+                       QSize(8, 30));
+    else
+        window->resize(328, 270);
+    QTimer::singleShot(0, view, [view] { view->FitFrameToPicture(); });
     return window;
 }
 
