@@ -1,8 +1,9 @@
 // Progress on a terminal. The bar is redrawn in place with a carriage return,
 // only when the whole percentage changes. While progress runs, SIGINT is
-// caught and counted; each press is taken once as Escape. A press that the
-// work did not take is remembered (Interrupted), and a third press before
-// the work looks ends the process at once.
+// caught and counted; each press is taken once as Escape. Every press is
+// also remembered (Interrupted), so that work which cannot stop halfway is
+// followed by no more; a third press during one progress ends the process
+// at once.
 #include "shell/terminal_progress.h"
 
 #include <algorithm>
@@ -17,16 +18,21 @@ namespace {
 // Ctrl-C presses not yet taken. Only the handler adds, only TakeEscape takes.
 std::atomic<int> g_interrupts{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the handler needs a lock-free counter");
-// Set when a progress ended with a press nobody took (work that cannot stop
-// halfway ran on): the program is to stop at its next chance.
-std::atomic<bool> g_untaken{false};
+// Presses since the progress began, taken or not.
+std::atomic<int> g_presses{0};
+// Set by any press: work that takes it as Escape stops by itself, but work
+// that cannot stop halfway runs on (and may take the press without acting
+// on it), and the program is to stop at its next chance all the same.
+std::atomic<bool> g_requested{false};
 
-// Presses that may wait for the work to take them; one more ends the
-// process at once (its files removed), for work that never looks.
-constexpr int kPatientPresses = 2;
+// The press that ends the process at once (its files removed), for work
+// that never looks.
+constexpr int kPressesToEnd = 3;
 
 extern "C" void OnInterrupt(int sig) {
-    if (g_interrupts.fetch_add(1, std::memory_order_relaxed) >= kPatientPresses) platform::EndBySignal(sig);
+    g_requested.store(true, std::memory_order_relaxed);
+    g_interrupts.fetch_add(1, std::memory_order_relaxed);
+    if (g_presses.fetch_add(1, std::memory_order_relaxed) + 1 >= kPressesToEnd) platform::EndBySignal(sig);
 }
 
 }  // namespace
@@ -46,7 +52,8 @@ void TerminalProgressHost::Begin(const std::string& caption, unsigned, unsigned)
     if (active_) Clear();
     caption_ = caption;
     active_ = true;
-    if (g_interrupts.exchange(0, std::memory_order_relaxed) > 0) g_untaken.store(true, std::memory_order_relaxed);
+    g_interrupts.store(0, std::memory_order_relaxed);
+    g_presses.store(0, std::memory_order_relaxed);
     if (!handlerInstalled_) {
         struct sigaction action {};
         action.sa_handler = OnInterrupt;
@@ -71,10 +78,9 @@ bool TerminalProgressHost::TakeEscape() {
     return false;
 }
 
-bool TerminalProgressHost::Interrupted() { return g_untaken.load(std::memory_order_relaxed); }
+bool TerminalProgressHost::Interrupted() { return g_requested.load(std::memory_order_relaxed); }
 
 void TerminalProgressHost::End() {
-    if (g_interrupts.exchange(0, std::memory_order_relaxed) > 0) g_untaken.store(true, std::memory_order_relaxed);
     if (active_) Clear();
     active_ = false;
     caption_.clear();
