@@ -548,7 +548,8 @@ std::uint32_t g_nextSource = 1;
 
 Source* SourceFor(const TwIdentity* dest) {
     if (!dest) return nullptr;
-    auto it = g_sources.find(dest->Id);
+    const std::uint32_t id = dest->Id;  // a copy: the record is packed
+    auto it = g_sources.find(id);
     return it == g_sources.end() ? nullptr : it->second.get();
 }
 
@@ -640,7 +641,8 @@ std::uint16_t Entry(TwIdentity* origin, TwIdentity* dest, std::uint32_t group, s
             case MSG_OPENDS:
                 return OpenSource(*identity);
             case MSG_CLOSEDS: {
-                auto it = g_sources.find(identity->Id);
+                const std::uint32_t id = identity->Id;
+                auto it = g_sources.find(id);
                 if (it == g_sources.end()) return TWRC_FAILURE;
                 g_sources.erase(it);
                 ReleaseSane();

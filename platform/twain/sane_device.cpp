@@ -225,7 +225,12 @@ bool SaneDevice::SetAuto(const std::string& name) {
 bool SaneDevice::Format(ScanFormat& format) {
     SANE_Parameters p{};
     if (api_.get_parameters(handle_, &p) != SANE_STATUS_GOOD) return false;
-    switch (p.format) {
+    // Backends send frame kinds beyond the enumeration's own (JPEG, infrared,
+    // ...): the value is taken as the integer it is.
+    int kind = 0;
+    static_assert(sizeof kind == sizeof p.format);
+    std::memcpy(&kind, &p.format, sizeof kind);
+    switch (kind) {
         case SANE_FRAME_GRAY: format.kind = ScanFormat::Gray; break;
         case SANE_FRAME_RGB: format.kind = ScanFormat::Rgb; break;
         case SANE_FRAME_RED: format.kind = ScanFormat::Red; break;

@@ -74,7 +74,9 @@ SANE_Status sane_control_option(SANE_Handle, SANE_Int option, SANE_Action action
 }
 
 SANE_Status sane_get_parameters(SANE_Handle, SANE_Parameters* p) {
-    p->format = g_script == "format" ? SANE_Frame(0x0B) : SANE_FRAME_GRAY;
+    // A frame kind outside the enumeration (a JPEG frame), stored as its integer.
+    const int kind = g_script == "format" ? 0x0B : int(SANE_FRAME_GRAY);
+    std::memcpy(&p->format, &kind, sizeof kind);
     p->last_frame = SANE_TRUE;
     p->depth = g_script == "depth" ? 12 : 8;
     p->pixels_per_line = kWidth;
