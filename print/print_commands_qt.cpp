@@ -1,6 +1,7 @@
 #include "print/print_commands_qt.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QImage>
@@ -21,6 +22,7 @@
 
 #include "base/message_box.h"
 #include "document/document.h"
+#include "document/document_qt.h"
 #include "picture/picture.h"
 #include "print/print_sheet_qt.h"
 #include "resources/command_ids.h"
@@ -145,6 +147,20 @@ bool HandlePrintCommand(int id, const PrintTarget& target) {
     default:
         return false;
     }
+}
+
+bool HandlePrintCommand(int id, Document* document, QWidget* window) {
+    PrintTarget target;
+    target.document = document ? &document->core() : nullptr;
+    target.window = window;
+    for (QWidget* w = window; w; w = w->parentWidget())
+        if (qobject_cast<QMdiSubWindow*>(w)) {
+            target.title = w->windowTitle();
+            break;
+        }
+    if (target.title.isEmpty() && document) target.title = QFileInfo(document->pathName()).fileName();
+    // The document may go while a posted command waits: the window goes with it.
+    return HandlePrintCommand(id, target);
 }
 
 bool UpdatePrintCommand(int id, CommandState& state) {
