@@ -36,6 +36,7 @@ struct ShownView {
 class DropTarget : public QWidget {
 public:
     QList<QUrl> dropped;
+    int moves = 0;
     DropTarget() {
         setAcceptDrops(true);
         setMinimumSize(200, 200);
@@ -44,7 +45,10 @@ protected:
     void dragEnterEvent(QDragEnterEvent* e) override {
         if (e->mimeData()->hasUrls()) e->acceptProposedAction();
     }
-    void dragMoveEvent(QDragMoveEvent* e) override { e->acceptProposedAction(); }
+    void dragMoveEvent(QDragMoveEvent* e) override {
+        ++moves;
+        e->acceptProposedAction();
+    }
     void dropEvent(QDropEvent* e) override {
         dropped = e->mimeData()->urls();
         e->acceptProposedAction();
@@ -265,10 +269,12 @@ private slots:
         QObject::connect(&finish, &QTimer::timeout, [&] {
             if (!view->findChild<QDrag*>()) return;
             finish.stop();
+            // Each answer of the target travels back through the X server.
             QTest::mouseMove(handle, drop);
-            QTest::qWait(50);  // the target's answer travels through the X server
+            QTRY_VERIFY_WITH_TIMEOUT(target->moves >= 1, 10000);
             QTest::mouseMove(handle, drop + QPoint(1, 1));
-            QTest::qWait(50);
+            QTRY_VERIFY_WITH_TIMEOUT(target->moves >= 2, 10000);
+            QTest::qWait(100);
             QTest::mouseRelease(handle, Qt::LeftButton, {}, drop + QPoint(1, 1));
         });
         finish.start(20);
