@@ -112,9 +112,12 @@ CVandrelApp::CVandrelApp(int& argc, char** argv) : QApplication(argc, argv) {
 }
 
 CVandrelApp::~CVandrelApp() {
-    // Documents and windows go before the application does.
-    delete main_;
+    // Documents and windows go before the application does. Windows that go
+    // with the main frame (an open stitch sheet) may still refresh the
+    // command states: the frame is out of the chain before it is destroyed.
+    PMainWnd* main = main_;
     main_ = nullptr;
+    delete main;
     qDeleteAll(documents_);
     documents_.clear();
     Document::SetRecentFileSink({});
