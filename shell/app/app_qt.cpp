@@ -121,8 +121,12 @@ CVandrelApp::~CVandrelApp() {
 
 void CVandrelApp::TearDown() {
     if (commands_) commands_->setIdleInterval(0);
-    delete main_;
+    // Windows that go with the main frame (an open stitch sheet) may still
+    // refresh the command states: the frame is out of the chain before it
+    // is destroyed.
+    PMainWnd* main = main_;
     main_ = nullptr;
+    delete main;
     const QList<Document*> docs = documents_;
     documents_.clear();
     qDeleteAll(docs);
