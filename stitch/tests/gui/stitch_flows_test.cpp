@@ -4,7 +4,6 @@
 #include <QAbstractButton>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -24,19 +23,16 @@
 #include "stitch/stitch_app_qt.h"
 #include "stitch/stitch_mouse_tool_qt.h"
 #include "stitch/stitch_sheet_qt.h"
+#include "stitch/tests/gui/stitch_app_harness.h"
 #include "stitch/tests/stitch_test_support.h"
+
+using stitchapptest::Bytes;
+using stitchapptest::Sample;
 
 namespace {
 
-QString SourceDir() { return qEnvironmentVariable("STITCHARA_SOURCE_DIR"); }
-QString Sample(const char* name) { return SourceDir() + "/samples/" + name; }
 std::unique_ptr<CPicture> Load(const QString& path) {
     return ReadImageFile(path.toStdString(), false);
-}
-
-QByteArray Bytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 }  // namespace
@@ -48,15 +44,7 @@ class StitchFlowsTest : public QObject {
 
     // The command line's picture for the same choices, as BMP bytes.
     QByteArray CommandLine(const QStringList& options) {
-        QString out = dir_.filePath(QStringLiteral("cli.bmp"));
-        QFile::remove(out);
-        QProcess cli;
-        QStringList args{QStringLiteral("stitch"), Sample("left.png"), Sample("right.png"),
-                         QStringLiteral("-o"), out, QStringLiteral("--quiet")};
-        cli.start(qEnvironmentVariable("STITCHARA_BUILD_DIR") + "/bin/stitchara-cli", args + options);
-        cli.waitForFinished(120000);
-        if (cli.exitCode() != 0) qWarning() << cli.readAllStandardError();
-        return Bytes(out);
+        return stitchapptest::CommandLineStitch(options, dir_.filePath(QStringLiteral("cli.bmp")));
     }
     QByteArray AsBmp(CPicture* picture) {
         QString out = dir_.filePath(QStringLiteral("app.bmp"));
@@ -113,12 +101,6 @@ private slots:
         SetMessageSink([this](const std::string& text) {
             messages_ << QString::fromStdString(text);
         });
-        // Outside ctest the two directories are not set: say so, rather than
-        // failing every flow on an empty sheet.
-        QVERIFY2(QFile::exists(Sample("left.png")) && QFile::exists(Sample("right.png")),
-                 "the sample pair is not found: set STITCHARA_SOURCE_DIR (ctest does)");
-        QVERIFY2(QFile::exists(qEnvironmentVariable("STITCHARA_BUILD_DIR") + "/bin/stitchara-cli"),
-                 "stitchara-cli is not found: set STITCHARA_BUILD_DIR (ctest does)");
         QVERIFY(QTest::qWaitForWindowExposed(theApp()->mainWindow()));
     }
     void cleanup() { CloseAllDocuments(); }
@@ -317,15 +299,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    QTemporaryDir settings;
-    qputenv("STITCHARA_INI", settings.filePath(QStringLiteral("stitchara.ini")).toUtf8());
-    CVandrelApp app(argc, argv);
-    CVandrelApp::StartOptions options;
-    options.showLogo = false;
-    if (!app.InitInstance(options)) return 1;
-    StitchFlowsTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+int main(int argc, char** argv) { return stitchapptest::RunInApplication<StitchFlowsTest>(argc, argv); }
 
 #include "stitch_flows_test.moc"
