@@ -399,7 +399,8 @@ private slots:
         }
         EndProgress();
         QCOMPARE(keyPresses, 1);
-        QVERIFY2(stoppedAt > 100 && stoppedAt < 2000, "Escape stops the work");
+        // Taken by the step that let it through or by the next one.
+        QVERIFY2(stoppedAt >= 100 && stoppedAt < 2000, qPrintable(QString("stopped at %1").arg(stoppedAt)));
         QVERIFY(paints.count > 1);  // the gauge was repainted while it ran
         bar->gauge()->removeEventFilter(&paints);
         main()->removeEventFilter(&keys);
