@@ -10,6 +10,7 @@
 
 #include "picture/bitmap.h"
 #include "picture/picture.h"
+#include "stitch/register.h"
 
 // Sides at which the Rest picture is attached to the Main picture.
 enum StitchSide : std::int16_t {
@@ -85,6 +86,32 @@ private:
 inline constexpr int kMaxFeatures = 100;
 inline constexpr int kMaxMatches = kMaxFeatures + 1;
 
+// What the last Auto or Semi-Auto search found: the outcome, and for a
+// joined pair the placement and how well the two halves agree.
+enum class StitchOutcome : std::int16_t {
+    kNone,
+    kJoined,
+    kNoOverlap,       // nothing alike across the seam: wrong side, no common content
+    kOverlapTooSmall, // the pictures share too few pixels to be tied together
+    kLowQuality,      // something alike, but the matches along the seam disagree
+    kCancelled,       // Escape
+    kNoMemory,
+};
+
+struct StitchFinding {
+    StitchOutcome outcome = StitchOutcome::kNone;
+    int overlap = 0;          // pixels the two pictures share across the seam
+    int chosenOverlap = 0;    // the overlap the search was asked for, pixels
+    double shift = 0;         // the Rest picture's shift along the seam, pixels
+    double rotation = 0;      // degrees the Rest picture was turned back
+    double scale = 1;         // the Rest picture's size against the Main picture's
+    double quality = 0;       // mean correlation of the agreeing blocks, 0..1
+    int matches = 0;          // blocks matched
+    int agreeing = 0;         // of which agree with the placement
+    bool resampled = false;   // the Rest picture was turned, scaled or shifted by a fraction
+    bool toneMapped = false;  // the Rest picture's exposure was brought to the Main picture's
+};
+
 class CStitchTool {
 public:
     CStitchTool() = default;
@@ -148,6 +175,14 @@ public:
     // Auto: until the first match, the window spans every position the
     // chosen overlap allows.
     bool wideFirstWindow = false;
+    // Semi-Auto: the user's placement (canvas x and y of the Rest strip's
+    // origin) as the search's prediction.
+    bool hintGiven = false;
+    double hintX = 0, hintY = 0;
+    // Escape was pressed during the search.
+    bool cancelled = false;
+    StitchFinding finding;
+    bool firstStageFound = false;
 
     StitchHost* host = nullptr;
     CPicture* mainPicture = nullptr;
@@ -159,6 +194,14 @@ private:
     CPicture* ConvertRestLikeMain();
     // Turns the canvas for the search (forward) or back; false on failure.
     bool TurnCanvas(bool forward);
+    // The block search of the first stage: fills the match lists (with the
+    // closing pair) and answers the number of accepted blocks, 0 when the
+    // first block finds no match.
+    int BlockSearch();
+    // Joins the halves by the registration's placement; false on failure.
+    bool MergeRegistered(const SeamResult& seam, int mainRows, int restRows);
+    // The message for a search that failed, from the finding.
+    std::string FailureMessage() const;
 };
 
 // Blends count pixels of bytes bytes each (3 or 1) from src into dst.
