@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -43,6 +45,28 @@ bool ReadGray(CPicture* picture, int x0, int width, int height, int bytes, int s
         }
     }
     return true;
+}
+
+// Keeps the detail of a shrunk picture: each pixel less the mean of the 13 x 13
+// around it, so that smooth shades and exposure do not decide the offset.
+Gray Detail(const Gray& g) {
+    Gray out = g;
+    const int r = 6, w = g.w, h = g.h;
+    std::vector<double> s(std::size_t(w + 1) * (h + 1), 0.0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            std::size_t i = std::size_t(y + 1) * (w + 1) + x + 1;
+            s[i] = g.At(x, y) + s[i - 1] + s[i - (w + 1)] - s[i - (w + 2)];
+        }
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            int x0 = std::max(0, x - r), x1 = std::min(w, x + r + 1);
+            int y0 = std::max(0, y - r), y1 = std::min(h, y + r + 1);
+            auto at = [&](int xx, int yy) { return s[std::size_t(yy) * (w + 1) + xx]; };
+            double mean = (at(x1, y1) - at(x0, y1) - at(x1, y0) + at(x0, y0)) / ((x1 - x0) * (y1 - y0));
+            out.px[std::size_t(y) * w + x] = float(g.At(x, y) - mean);
+        }
+    return out;
 }
 
 using Complex = std::complex<double>;
@@ -392,6 +416,24 @@ SeamModel ToFullFrame(const SeamModel& f, int shrink, double aOriginX, double bO
     return g;
 }
 
+// Correlation of the whole shared part under the model (rest pixels against
+// the nearest main pixels; a sample every other column and every third row).
+double Agreement(const Gray& main, const Gray& rest, const SeamModel& f, int mainLeft) {
+    double s1 = 0, s2 = 0, t1 = 0, t2 = 0, st = 0, n = 0;
+    for (int y = 0; y < rest.h; y += 3)
+        for (int x = 0; x < rest.w; x += 2) {
+            int mx = int(std::floor(f.MapX(x, y) + 0.5)) - mainLeft;
+            int my = int(std::floor(f.MapY(x, y) + 0.5));
+            if (mx < 0 || my < 0 || mx >= main.w || my >= main.h) continue;
+            double a = main.At(mx, my), b = rest.At(x, y);
+            s1 += a, s2 += a * a, t1 += b, t2 += b * b, st += a * b, n += 1;
+        }
+    if (n < 64) return 0;
+    double va = s2 - s1 * s1 / n, vb = t2 - t1 * t1 / n;
+    if (va <= 1e-6 * n || vb <= 1e-6 * n) return 0;
+    return (st - s1 * t1 / n) / std::sqrt(va * vb);
+}
+
 struct Candidate {
     SeamResult result;
     double merit = -1;
@@ -414,7 +456,7 @@ bool Refine(const SeamRequest& rq, const Gray& smallMain, const Gray& smallRest,
         int radius = 2 + int(std::ceil(0.006 * std::max(smallMain.h, smallRest.h)));
         std::vector<Match> ms;
         if (!MatchBlocks(smallMain, smallRest, coarse, block, radius, 0, overlapSmall, block / 2,
-                         4.0 * rq.bytes * rq.bytes, 0.6, ms, progress, context))
+                         1.0 * rq.bytes * rq.bytes, 0.6, ms, progress, context))
             return false;
         std::vector<int> in;
         SeamModel f = RobustFit(ms, 1.5, smallRest.h, in);
@@ -447,15 +489,28 @@ bool Refine(const SeamRequest& rq, const Gray& smallMain, const Gray& smallRest,
     const int bandStep = std::max(block, height / 90);
     std::vector<Match> ms;
     if (!MatchBlocks(fullMain, fullRest, local, block, radius, 0, std::min(overlap, restWidth),
-                     bandStep, 12.0 * rq.bytes * rq.bytes, 0.7, ms, progress, context))
+                     bandStep, 1.5 * rq.bytes * rq.bytes, 0.7, ms, progress, context))
         return false;
+    // Soft pictures (shades, out-of-focus scans) have few corners: larger
+    // blocks and a lower bar for structure.
+    if (ms.size() < 12 && overlap >= 64) {
+        const int large = overlap >= 96 ? 48 : 32;
+        if (!MatchBlocks(fullMain, fullRest, local, large, radius, 0, std::min(overlap, restWidth),
+                         std::max(large / 2, height / 90), 0.25 * rq.bytes * rq.bytes, 0.7, ms,
+                         progress, context))
+            return false;
+    }
     std::vector<int> in;
     SeamModel fit = RobustFit(ms, 1.5, height, in);
+    if (std::getenv("STITCH_DEBUG"))
+        std::fprintf(stderr, "refine: shrink %d peak %.2f %.2f score %.3f coarse model c %.5f s %.5f t %.2f %.2f ov %d block %d radius %d matches %zu\n",
+                     shrink, peak.dx, peak.dy, peak.score, model.c, model.s, model.tx, model.ty, overlap, block, radius, ms.size());
     fit.tx += mainLeft;
     for (Match& m : ms) m.mx += mainLeft;
 
     SeamResult& r = out.result;
     r.model = fit;
+    r.agreement = in.empty() ? 0 : Agreement(fullMain, fullRest, fit, mainLeft);
     r.matches = int(ms.size());
     r.inliers = int(in.size());
     double q = 0, e = 0;
@@ -468,11 +523,15 @@ bool Refine(const SeamRequest& rq, const Gray& smallMain, const Gray& smallRest,
         r.residual = std::sqrt(e / double(in.size()));
     }
     r.overlap = int(std::floor(a - fit.MapX(0, middle)));
-    if (r.inliers < 4) r.verdict = SeamVerdict::kNoOverlap;
+    // The shared part as a whole must agree too: look-alike blocks (lines of
+    // text, repeated marks) can agree on a wrong place, the whole cannot.
+    const int fewest = r.agreement >= 0.9 ? 4 : 6;
+    if (r.inliers < fewest || r.agreement < 0.4) r.verdict = SeamVerdict::kNoOverlap;
     else if (r.overlap < 24) r.verdict = SeamVerdict::kTooSmall;
-    else if (r.inliers * 2 < r.matches || r.quality < 0.8) r.verdict = SeamVerdict::kLowQuality;
+    else if (r.inliers * 2 < r.matches || r.quality < 0.8 || r.agreement < 0.75)
+        r.verdict = SeamVerdict::kLowQuality;
     else r.verdict = SeamVerdict::kFound;
-    out.merit = r.inliers * r.quality;
+    out.merit = r.inliers * r.quality * std::max(r.agreement, 0.0);
     return true;
 }
 
@@ -570,10 +629,13 @@ SeamResult RegisterSeam(const SeamRequest& rq, SeamProgress progress, void* cont
     const int height = std::min(rq.mainHeight, rq.restHeight);
     if (!rq.canvas || !rq.rest || a <= 0 || wr <= 0 || height < 16) return none;
 
-    // The bands searched: up to twice the chosen overlap, so that a larger
-    // true overlap is found as well.
-    int band = std::min({a, wr, std::max(2 * rq.chosenOverlap + 32, 96)});
-    int shrink = std::max(1, int(std::ceil(std::max(height / 384.0, band / 192.0))));
+    // The bands searched: up to three times the chosen overlap (or a
+    // quarter of the Main picture more), so that a larger true overlap is
+    // found as well.
+    int band = std::min({a, wr, std::max({3 * rq.chosenOverlap, rq.chosenOverlap + a / 4, 64}) + 32});
+    // Shrunk to about 150 000 pixels a band: fine enough for lines of text.
+    int shrink = int(std::ceil(std::sqrt(double(band) * height / 150000.0)));
+    shrink = std::max({1, shrink, int(std::ceil(band / 512.0)), int(std::ceil(height / 768.0))});
     band = band / shrink * shrink;
     if (band / shrink < 4) {
         none.verdict = SeamVerdict::kTooSmall;
@@ -592,7 +654,16 @@ SeamResult RegisterSeam(const SeamRequest& rq, SeamProgress progress, void* cont
 
     // The global estimate: every offset that shares at least 16 columns and
     // half the rows, rows shifted by at most a fifth of the height.
-    CorrelationMap map(smallMain, smallRest);
+    CorrelationMap map(Detail(smallMain), Detail(smallRest));
+    if (std::getenv("STITCH_DEBUG")) {
+        for (int k = 0; k < 2; ++k) {
+            Gray g = k ? Detail(smallRest) : Detail(smallMain);
+            FILE* f = std::fopen(k ? "/tmp/sr_rest.pgm" : "/tmp/sr_main.pgm", "wb");
+            std::fprintf(f, "P5 %d %d 255\n", g.w, g.h);
+            for (float v : g.px) std::fputc(std::clamp(int(v / (rq.bytes) + 128), 0, 255), f);
+            std::fclose(f);
+        }
+    }
     const int minW = std::max(2, (16 + shrink - 1) / shrink);
     const int minH = std::max(4, std::min(smallMain.h, smallRest.h) / 2);
     const int maxDy = std::max(2, std::min(smallMain.h, smallRest.h) / 5);

@@ -48,6 +48,7 @@ struct SeamResult {
     double quality = 0;           // mean correlation of the agreeing blocks, 0..1
     double residual = 0;          // their root mean square distance from the model, pixels
     double coarseScore = 0;       // correlation of the bands at the reduced scale
+    double agreement = 0;         // correlation of the whole shared part under the model
     bool toneMapped = false;      // lut differs from the identity
     std::uint8_t lut[3][256] = {};
     double RotationDegrees() const;

@@ -127,6 +127,7 @@ int CStitchTool::BlockSearch() {
 
     Rect area{0, std::max(0, marginY - offsetY), std::min<int>(overlap, wr - 1), hr - 1};
     int k = area.top <= area.bottom ? FindFeatureBlocks(rest, area, features) : 0;
+    firstStageFeatures = k;
     if (k <= 0) return 0;
 
     for (int i = 0; i < k && !cancelled; ++i) {
@@ -237,8 +238,8 @@ bool CStitchTool::SearchMatches() {
     BeginProgressWithCaption(IDS_PROCESSING, 0, unsigned(std::max(progressTotal, 0)));
 
     // First stage: the block search from the predicted overlap.
+    firstStageFeatures = 0;
     int n = BlockSearch();
-    firstStageFound = n > 0;
 
     // Second stage: the registration over the whole seam, which checks the
     // first stage and takes over where it cannot be trusted.
@@ -260,8 +261,8 @@ bool CStitchTool::SearchMatches() {
     }
 
     if (std::getenv("STITCH_DEBUG"))
-        std::fprintf(stderr, "first stage n=%d; seam verdict %d ov %d matches %d inliers %d q %.3f res %.3f coarse %.3f model c %.6f s %.6f t %.3f %.3f tone %d\n",
-                     n, int(seam.verdict), seam.overlap, seam.matches, seam.inliers, seam.quality, seam.residual, seam.coarseScore,
+        std::fprintf(stderr, "first stage n=%d; seam verdict %d ov %d matches %d inliers %d q %.3f res %.3f coarse %.3f agree %.3f model c %.6f s %.6f t %.3f %.3f tone %d\n",
+                     n, int(seam.verdict), seam.overlap, seam.matches, seam.inliers, seam.quality, seam.residual, seam.coarseScore, seam.agreement,
                      seam.model.c, seam.model.s, seam.model.tx, seam.model.ty, int(seam.toneMapped));
     finding.overlap = seam.overlap;
     finding.quality = seam.quality;
@@ -351,7 +352,7 @@ std::string CStitchTool::FailureMessage() const {
                                 finding.matches, quality);
     default:
         // Nothing in the Rest picture's edge has any structure to look for.
-        if (finding.matches == 0 && !firstStageFound) return LoadStringById(IDS_OVERLAP_NOT_IN_RANGE);
+        if (finding.matches == 0 && firstStageFeatures == 0) return LoadStringById(IDS_OVERLAP_NOT_IN_RANGE);
         return FormatStringById(IDS_STITCH_NO_OVERLAP, edge, finding.chosenOverlap);
     }
 }

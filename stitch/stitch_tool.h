@@ -182,7 +182,7 @@ public:
     // Escape was pressed during the search.
     bool cancelled = false;
     StitchFinding finding;
-    bool firstStageFound = false;
+    int firstStageFeatures = 0;    // textured blocks the first stage found
 
     StitchHost* host = nullptr;
     CPicture* mainPicture = nullptr;
