@@ -465,10 +465,10 @@ bool Refine(const SeamRequest& rq, const Gray& smallMain, const Gray& smallRest,
     SeamModel model = ToFullFrame(coarse, shrink, bandLeft, 0);
 
     double middle = height / 2.0;
-    int overlap = int(std::floor(a - model.MapX(0, middle)));
+    int overlap = int(std::floor(a - model.MapX(0, middle) + 0.5));
     out.result.overlap = overlap;
-    if (overlap < 24) {
-        out.result.verdict = SeamVerdict::kTooSmall;
+    if (overlap < 12) {   // not even one block fits: nothing to tell
+        out.result.verdict = SeamVerdict::kNoOverlap;
         return true;
     }
     // Full resolution over the shared columns and a margin.
@@ -522,14 +522,14 @@ bool Refine(const SeamRequest& rq, const Gray& smallMain, const Gray& smallRest,
         r.quality = q / double(in.size());
         r.residual = std::sqrt(e / double(in.size()));
     }
-    r.overlap = int(std::floor(a - fit.MapX(0, middle)));
+    r.overlap = int(std::floor(a - fit.MapX(0, middle) + 0.5));
     // The shared part as a whole must agree too: look-alike blocks (lines of
     // text, repeated marks) can agree on a wrong place, the whole cannot.
     const int fewest = r.agreement >= 0.9 ? 4 : 6;
     if (r.inliers < fewest || r.agreement < 0.4) r.verdict = SeamVerdict::kNoOverlap;
-    else if (r.overlap < 24) r.verdict = SeamVerdict::kTooSmall;
     else if (r.inliers * 2 < r.matches || r.quality < 0.8 || r.agreement < 0.75)
         r.verdict = SeamVerdict::kLowQuality;
+    else if (r.overlap < 24) r.verdict = SeamVerdict::kTooSmall;   // alike, but a sliver
     else r.verdict = SeamVerdict::kFound;
     out.merit = r.inliers * r.quality * std::max(r.agreement, 0.0);
     return true;

@@ -103,8 +103,8 @@ struct StitchFinding {
     int overlap = 0;          // pixels the two pictures share across the seam
     int chosenOverlap = 0;    // the overlap the search was asked for, pixels
     double shift = 0;         // the Rest picture's shift along the seam, pixels
-    double rotation = 0;      // degrees the Rest picture was turned back
-    double scale = 1;         // the Rest picture's size against the Main picture's
+    double rotation = 0;      // degrees the Rest picture's content is turned against the Main picture's
+    double scale = 1;         // the size of the Rest picture's content against the Main picture's
     double quality = 0;       // mean correlation of the agreeing blocks, 0..1
     int matches = 0;          // blocks matched
     int agreeing = 0;         // of which agree with the placement
