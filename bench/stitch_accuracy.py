@@ -157,20 +157,19 @@ def locate(result, o, truth):
         return None
     _, px, py = best
     patch = og[py:py + 256, px:px + 256]
-    k = 4
-    small = cv2.matchTemplate(cv2.resize(rg, None, fx=1 / k, fy=1 / k, interpolation=cv2.INTER_AREA),
-                              cv2.resize(patch, None, fx=1 / k, fy=1 / k, interpolation=cv2.INTER_AREA),
-                              cv2.TM_CCOEFF_NORMED)
-    _, score, _, loc = cv2.minMaxLoc(small)
-    if score < 0.5:
-        return None
-    cx, cy = loc[0] * k, loc[1] * k
-    x1, y1 = max(0, cx - 12), max(0, cy - 12)
-    region = rg[y1:y1 + 256 + 24, x1:x1 + 256 + 24]
+    # Both stitchers keep the Main picture about where it was: near its
+    # place in the original less the margin above it (a page's repeated
+    # lines elsewhere must not be taken for it).
+    reach = 160
+    ex, ey = px, py - truth["main_at"][1]
+    x1, y1 = max(0, ex - reach), max(0, ey - reach)
+    region = rg[y1:ey + 256 + reach, x1:ex + 256 + reach]
     if region.shape[0] < 256 or region.shape[1] < 256:
         return None
     fine = cv2.matchTemplate(region, patch, cv2.TM_CCOEFF_NORMED)
     _, score, _, loc = cv2.minMaxLoc(fine)
+    if score < 0.5:
+        return None
     return x1 + loc[0] - px, y1 + loc[1] - py   # result = original + offset
 
 
@@ -187,26 +186,29 @@ def misregistration(result_side, side, truth):
     win = cv2.createHanningWindow((96, 96), cv2.CV_32F)
     d = []
     top, h, wm = truth["main_at"][1], truth["h"], truth["wm"]
-    # Two columns of patches just beyond the Main picture's edge (the Rest
-    # picture alone there); on a sparse page, two more further in.
-    columns = [wm + 8, wm + 8 + 96]
-    textured = lambda x: [y for y in range(top + 48, top + h - 48 - 96, 96)
-                          if og[y:y + 96, x:x + 96].shape == (96, 96) and og[y:y + 96, x:x + 96].std() >= 6]
-    if sum(len(textured(x)) for x in columns) < 6:
-        columns += [wm + 8 + 192, wm + 8 + 288]
-    for x in columns:
-        for y in textured(x):
-            a = og[y:y + 96, x:x + 96]
-            yy, xx = y + oy, x + ox
-            if yy < 0 or xx < 0 or yy + 96 > rg.shape[0] or xx + 96 > rg.shape[1]:
-                d.append(64.0)   # the result does not reach here
-                continue
-            b = rg[yy:yy + 96, xx:xx + 96]
-            if b.std() < 3:
-                d.append(64.0)
-                continue
-            (dx, dy), response = cv2.phaseCorrelate(a, b, win)
-            d.append(64.0 if response < 0.05 else float(math.hypot(dx, dy)))
+    # Columns of patches just beyond the Main picture's edge (the Rest
+    # picture alone there), further in until at least 8 textured ones.
+    def textured(x):
+        return [y for y in range(top + 48, top + h - 48 - 96, 96)
+                if og[y:y + 96, x:x + 96].shape == (96, 96) and og[y:y + 96, x:x + 96].std() >= 6]
+    patches = []
+    for k in range(6):
+        x = wm + 8 + 96 * k
+        if k >= 2 and len(patches) >= 8:
+            break
+        patches += [(x, y) for y in textured(x)]
+    for x, y in patches:
+        a = og[y:y + 96, x:x + 96]
+        yy, xx = y + oy, x + ox
+        if yy < 0 or xx < 0 or yy + 96 > rg.shape[0] or xx + 96 > rg.shape[1]:
+            d.append(64.0)   # the result does not reach here
+            continue
+        b = rg[yy:yy + 96, xx:xx + 96]
+        if b.std() < 3:
+            d.append(64.0)
+            continue
+        (dx, dy), response = cv2.phaseCorrelate(a, b, win)
+        d.append(64.0 if response < 0.05 else float(math.hypot(dx, dy)))
     return np.array(d) if d else None
 
 
@@ -221,7 +223,7 @@ def build_pairs(work, subset):
     # The wallpapers that are not a regular lattice (stripes and dot grids
     # repeat exactly: no stitcher can tell one period from the next).
     renders = ["licorice-l.webp", "pixels-d.webp", "truchet-l.webp", "adwaita-l.webp",
-               "licorice-d.webp", "pixels-l.webp", "truchet-d.webp", "symbolic-l.webp"]
+               "licorice-d.webp", "pixels-l.webp", "truchet-d.webp", "adwaita-d.webp"]
     pages = [7, 9, 12, 15, 18, 21, 24, 27]
     sizes = {"1MP": None, "page": 300, "24MP": 450}
     kinds = ["exposure", "text", "turned", "plain"]
@@ -342,7 +344,7 @@ def main():
                 cells.append(f"{'refused':>13} {t:5.1f}s")
                 continue
             d = misregistration(cv2.imread(out), pair["side"], truth)
-            if d is None or len(d) < 3:
+            if d is None or len(d) < 2:
                 cells.append(f"{'lost':>13} {t:5.1f}s")
                 continue
             ok = d.mean() <= MEAN_LIMIT and d.max() <= WORST_LIMIT

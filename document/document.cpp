@@ -84,7 +84,7 @@ int CVandrelDoc::OnNewDocument() {
 int CVandrelDoc::LoadPicture(const std::string& path) {
     WaitCursor wait(observer_);
     SetProgressCaption(IDS_LOADING_IMAGE);
-    m_pPicture.reset(ReadImageFile(path, true));
+    m_pPicture = ReadImageFile(path, true);
     if (observer_) observer_->SetBaseName(path);
     EndProgress();
     if (!m_pPicture) return 0;
@@ -144,7 +144,6 @@ int CVandrelDoc::SaveModified() {
     return 1;
 }
 
-void CVandrelDoc::SetPicture(CPicture* picture) { SetPicture(std::unique_ptr<CPicture>(picture)); }
 
 void CVandrelDoc::SetPicture(std::unique_ptr<CPicture> picture) {
     m_pPicture = std::move(picture);

@@ -57,7 +57,6 @@ public:
     int LoadPicture(const std::string& path);
     // Takes the picture (ownership passes to the document) in place of the
     // current one and marks the print options for reset.
-    void SetPicture(CPicture* picture);
     void SetPicture(std::unique_ptr<CPicture> picture);
 
     // The plain modified flag.

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -80,59 +82,82 @@ std::int32_t FileProgressCallback(std::int32_t first, std::int32_t last, std::in
 
 bool FileOperationCancelled() { return cancelled; }
 
-CPicture* ReadImageFile(const std::string& path, bool showProgress) {
+std::unique_ptr<CPicture> ReadImageFile(const std::string& path, bool showProgress,
+                                        FileStatus* status) {
     cancelled = false;
-    if (path.empty() || !NameHasDot(path)) return nullptr;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        ShowMessage(FormatStringById(IDS_FILE_NOT_EXIST, path.c_str()));
+    FileStatus ignored;
+    FileStatus& st = status ? *status : ignored;
+    auto fail = [&](FileFailure failure, std::string reason) {
+        st = {failure, std::move(reason)};
         return nullptr;
+    };
+    st = {};
+    if (path.empty() || !NameHasDot(path))
+        return fail(FileFailure::kNotAFile, "the file name has no extension");
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        std::string reason = std::strerror(errno);
+        ShowMessage(FormatStringById(IDS_FILE_NOT_EXIST, path.c_str()));
+        return fail(FileFailure::kNoSuchFile, reason);
     }
     // Only regular files: a pipe or a device would block the reader for good.
-    if (!S_ISREG(st.st_mode)) return nullptr;
+    if (S_ISDIR(info.st_mode)) return fail(FileFailure::kNotAFile, "it is a directory");
+    if (!S_ISREG(info.st_mode)) return fail(FileFailure::kNotAFile, "it is not a regular file");
 
     BitmapInfoHeader header;
-    if (!AllReadHeader(path.c_str(), &header)) return nullptr;
+    if (!AllReadHeader(path.c_str(), &header)) return fail(FileFailure::kLibrary, ImfLastError());
     std::unique_ptr<Palette> palette = AllReadPalette(path.c_str());
 
-    std::unique_ptr<CPicture> picture = std::make_unique<CPicture>();
+    auto picture = std::make_unique<CPicture>();
     if (!picture->CreateFromInfo(&header, nullptr, kStoreAny)) {
         ShowMessageById(IDS_OUT_OF_MEMORY);
-        return nullptr;
+        return fail(FileFailure::kOutOfMemory, LoadStringById(IDS_OUT_OF_MEMORY));
     }
 
     DibTransferBlock block = MakeDibTransferBlock(picture.get());
     int read = AllReadDIBImg(path.c_str(), &block, picture->GetHeaderSize(),
                              showProgress ? FileProgressCallback : SilentProgress);
     CloseOpenProgress();
-    if (!read) return nullptr;
+    if (!read) {
+        if (cancelled) return fail(FileFailure::kCancelled, "cancelled");
+        return fail(FileFailure::kLibrary, ImfLastError());
+    }
 
     if (!palette) palette = PaletteFromStoredTable(*picture, header);
-    if (!palette) return nullptr;
+    if (!palette) return fail(FileFailure::kLibrary, "the colour table cannot be read");
     picture->SetPalette(palette.get());
-    return picture.release();
+    return picture;
 }
 
-int WriteImageFile(const std::string& path, CPicture* picture) {
+int WriteImageFile(const std::string& path, CPicture* picture, FileStatus* status) {
     cancelled = false;
-    if (!picture || !picture->HasHeader() || !NameHasDot(path) ||
-        !Formats().CanWriteExtension(FormatTable::ExtensionOf(path))) {
+    FileStatus ignored;
+    FileStatus& st = status ? *status : ignored;
+    st = {};
+    auto fail = [&](FileFailure failure, std::string reason) {
+        st = {failure, std::move(reason)};
         ShowMessageById(IDS_FAILED_TO_SAVE_DOCUMENT);
         return 0;
-    }
+    };
+    if (!picture || !picture->HasHeader()) return fail(FileFailure::kLibrary, "no picture to write");
+    if (!NameHasDot(path)) return fail(FileFailure::kFormat, "the file name has no extension");
+    if (!Formats().CanWriteExtension(FormatTable::ExtensionOf(path)))
+        return fail(FileFailure::kFormat,
+                    "no writable format has the extension '" + FormatTable::ExtensionOf(path) + "'");
     platform::SafeFile file(path);
-    int written = 0;
-    if (file.Open()) {
-        DibTransferBlock block = MakeDibTransferBlock(picture);
-        written = AllSaveDIBImg(file.TempPath().c_str(), &block, picture->GetHeaderSize(),
+    if (!file.Open()) return fail(FileFailure::kLibrary, std::strerror(errno));
+    DibTransferBlock block = MakeDibTransferBlock(picture);
+    int written = AllSaveDIBImg(file.TempPath().c_str(), &block, picture->GetHeaderSize(),
                                 FileProgressCallback);
-        CloseOpenProgress();
-        if (written) written = file.Commit();
-    }
+    CloseOpenProgress();
     if (!written) {
+        std::string reason = cancelled ? "cancelled" : ImfLastError();
         file.Abandon();
-        ShowMessageById(IDS_FAILED_TO_SAVE_DOCUMENT);
-        return 0;
+        return fail(cancelled ? FileFailure::kCancelled : FileFailure::kLibrary, reason);
+    }
+    if (!file.Commit()) {
+        std::string reason = std::strerror(errno);
+        return fail(FileFailure::kLibrary, reason);
     }
     return 1;
 }

@@ -5,23 +5,46 @@
 // Image").
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "document/import_export_formats.h"
 
 class CPicture;
 
-// Reads the file into a new picture owned by the caller; none on failure.
-// A missing file shows "File %s not exist"; a file the library cannot read,
-// a picture that cannot be created ("Out of memory") or a read stopped with
-// Escape gives none. Everything allocated is released on failure.
-CPicture* ReadImageFile(const std::string& path, bool showProgress);
+// Why reading or writing an image file failed, for front ends that show it
+// their own way (the message the operation shows goes to the message sink
+// as before).
+enum class FileFailure {
+    kNone,
+    kCancelled,    // the user pressed Escape
+    kNoSuchFile,
+    kNotAFile,     // no extension to tell the format, a directory, a pipe, ...
+    kOutOfMemory,  // the picture could not be created
+    kFormat,       // no writer for the extension
+    kLibrary,      // the image-file library or the file system refused
+};
+struct FileStatus {
+    FileFailure failure = FileFailure::kNone;
+    // In plain words ("" when nothing more is known): the library's reason,
+    // the system's reason for a file that could not be made, "cancelled".
+    std::string reason;
+    explicit operator bool() const { return failure == FileFailure::kNone; }
+};
+
+// Reads the file into a new picture; none on failure, with the reason in
+// status when given. A missing file shows "File %s not exist"; a file the
+// library cannot read, a picture that cannot be created ("Out of memory") or
+// a read stopped with Escape gives none. Everything allocated is released
+// on failure.
+std::unique_ptr<CPicture> ReadImageFile(const std::string& path, bool showProgress,
+                                        FileStatus* status = nullptr);
 
 // Writes the picture in the format the path's extension names. The file is
 // written beside the target first and moved into place only when complete,
 // so a failed or cancelled write leaves the old file as it was. Failure
-// shows "Failed to save document.".
-int WriteImageFile(const std::string& path, CPicture* picture);
+// shows "Failed to save document." and gives the reason in status.
+int WriteImageFile(const std::string& path, CPicture* picture, FileStatus* status = nullptr);
 
 // Whether the last ReadImageFile or WriteImageFile stopped because the user
 // pressed Escape.

@@ -8,6 +8,7 @@
 
 #include "document/import_export.h"
 #include "picture/image_store.h"
+#include "picture/picture.h"
 #include "platform/imflib/imflib.h"
 #include "platform/profile.h"
 #include "resources/string_ids.h"
@@ -59,9 +60,10 @@ void RememberOpenChoice(const std::string& path, int filterPosition) {
     platform::WriteProfileInt(Section(), OpenExtKey(), format);
 }
 
-CPicture* ImportChosenFile(const std::string& path, int filterPosition) {
+std::unique_ptr<CPicture> ImportChosenFile(const std::string& path, int filterPosition,
+                                           FileStatus* status) {
     SetProgressCaption(IDS_LOADING_IMAGE);
-    CPicture* picture = ReadImageFile(path, true);
+    std::unique_ptr<CPicture> picture = ReadImageFile(path, true, status);
     if (picture) RememberOpenChoice(path, filterPosition);
     return picture;
 }

@@ -4,9 +4,11 @@
 // save dialog's file-name rules. The application shows the dialogs and calls
 // these before and after.
 #pragma once
+#include <memory>
 #include <string>
 
-class CPicture;
+#include "document/import_export.h"
+
 
 // What the open dialog (Open command, stitch page import) starts with.
 struct OpenDialogSetup {
@@ -32,9 +34,9 @@ void RememberOpenChoice(const std::string& path, int filterPosition);
 
 // The stitch pages' import after the dialog's OK: reads the file with
 // progress ("Loading Image"); on success remembers directory and format.
-// The picture is the caller's; none when the read failed (nothing is
-// remembered then).
-CPicture* ImportChosenFile(const std::string& path, int filterPosition);
+// None when the read failed (nothing is remembered then; status says why).
+std::unique_ptr<CPicture> ImportChosenFile(const std::string& path, int filterPosition,
+                                           FileStatus* status = nullptr);
 
 // The directory part of a path (up to its last '/'); the working directory
 // when the path has none.

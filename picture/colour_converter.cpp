@@ -432,25 +432,31 @@ bool CColourConverter::Run(const Rect* sourceRect, int destX, int destY) {
     return ok;
 }
 
-CPicture* ConvertLike(CPicture* model, CPicture* source, bool progress) {
-    if (!model || !source || !model->HasHeader() || !source->HasHeader()) return nullptr;
+bool HasFormatOf(CPicture* model, CPicture* source) {
+    if (!model || !source) return false;
     const int type = model->GetType();
-    if (type == source->GetType() &&
-        (type == ptTrueColor24 || type == ptGray256 || type == ptGray16 || type == ptBlackWhite ||
-         PalettesEqual(model->GetPalette(), source->GetPalette())))
-        return source;
-    CPicture* result = nullptr;
+    return type == source->GetType() &&
+           (type == ptTrueColor24 || type == ptGray256 || type == ptGray16 ||
+            type == ptBlackWhite || PalettesEqual(model->GetPalette(), source->GetPalette()));
+}
+
+std::unique_ptr<CPicture> ConvertLike(CPicture* model, CPicture* source, bool progress) {
+    if (!model || !source || !model->HasHeader() || !source->HasHeader()) return nullptr;
+    std::unique_ptr<CPicture> result;
     try {
-        result = NewPictureLike(model, 0, source->GetWidth(), source->GetHeight());
-        if (!result) return nullptr;
-        CColourConverter converter;
-        if (!converter.Setup(result, source, MakeModeAndPattern(kModeAutomatic, 0), 4, progress) ||
-            !converter.Run()) {
-            delete result;
-            return nullptr;
+        if (HasFormatOf(model, source)) {
+            result = CPicture::Duplicate(source, kStoreAny);
+            if (!result) return nullptr;
+        } else {
+            result = NewPictureLike(model, 0, source->GetWidth(), source->GetHeight());
+            if (!result) return nullptr;
+            CColourConverter converter;
+            if (!converter.Setup(result.get(), source, MakeModeAndPattern(kModeAutomatic, 0), 4,
+                                 progress) ||
+                !converter.Run())
+                return nullptr;
         }
     } catch (const std::bad_alloc&) {
-        delete result;
         return nullptr;
     }
     // The model's resolution goes with it. Its compression and colours-used

@@ -81,11 +81,15 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// The composer's entry: a picture of the model's format holding the source's
-// pixels. Returns the source itself when no conversion is needed (same type
-// and either a type without a free palette or equal palettes); otherwise a
-// new picture owned by the caller. Null on any failure.
-CPicture* ConvertLike(CPicture* model, CPicture* source, bool progress);
+// Whether source already has the model's format: the same type and either a
+// type without a free palette or equal palettes. ConvertLike has nothing to
+// do then, and callers use the source as it is.
+bool HasFormatOf(CPicture* model, CPicture* source);
+// The composer's entry: a new picture of the model's format (type, palette,
+// resolution) holding the source's pixels. Callers ask HasFormatOf first;
+// for a source that has the format already the result is a plain copy.
+// None on any failure.
+std::unique_ptr<CPicture> ConvertLike(CPicture* model, CPicture* source, bool progress);
 
 // Mode 1's palette: 256 entries generated from a 24-bit picture's pixels.
 std::unique_ptr<Palette> GenerateOptimisedPalette(CPicture* source);

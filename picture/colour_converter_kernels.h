@@ -144,8 +144,6 @@ struct DirectInput {
     }
 };
 
-inline int Luminance(int r, int g, int b) { return (30 * r + 59 * g + 11 * b) / 100; }
-
 // ---- kernels ---------------------------------------------------------------
 
 // Nearest colour of direct colours through the cell map.

@@ -70,9 +70,14 @@ int NearestColourIndex(const std::uint8_t* rgb, int count, int r, int g, int b) 
 }
 
 void ComputeCellMap(const std::uint8_t* rgb, int count, std::uint8_t* map) {
-    for (int cell = 0; cell < kCellCount; ++cell)
-        map[cell] = std::uint8_t(
-            NearestColourIndex(rgb, count, CellRed(cell), CellGreen(cell), CellBlue(cell)));
+    bool grays = true;
+    for (int i = 0; i < count && grays; ++i)
+        grays = rgb[3 * i] == rgb[3 * i + 1] && rgb[3 * i + 1] == rgb[3 * i + 2];
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        int r = CellRed(cell), g = CellGreen(cell), b = CellBlue(cell);
+        if (grays) r = g = b = Luminance(r, g, b);
+        map[cell] = std::uint8_t(NearestColourIndex(rgb, count, r, g, b));
+    }
 }
 
 void ComputeStandardCellMap(int type, std::uint8_t* map) {

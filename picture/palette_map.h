@@ -17,6 +17,9 @@ constexpr int CellRed(int cell) { return 17 * ((cell >> 8) & 15); }
 constexpr int CellGreen(int cell) { return 17 * ((cell >> 4) & 15); }
 constexpr int CellBlue(int cell) { return 17 * (cell & 15); }
 
+// The gray level of a colour, as every conversion to gray reckons it.
+constexpr int Luminance(int r, int g, int b) { return (30 * r + 59 * g + 11 * b) / 100; }
+
 // Byte offset of a destination type's map in the file; -1 for types without one.
 int PaletteMapOffset(int type);
 
@@ -24,7 +27,10 @@ int PaletteMapOffset(int type);
 // (r, g, b) by squared distance, lowest index on ties; 0 when count is 0.
 int NearestColourIndex(const std::uint8_t* rgb, int count, int r, int g, int b);
 
-// For each of the 4096 cells the nearest of the count colours.
+// For each of the 4096 cells the nearest of the count colours. A palette of
+// grays only takes each cell to the level nearest its luminance, as the
+// conversion to 256 grays does, not to the level nearest in red, green and
+// blue alike (their plain average, which darkens greens and reds).
 void ComputeCellMap(const std::uint8_t* rgb, int count, std::uint8_t* map);
 
 // The map of a standard palette (count colours) computed from scratch.

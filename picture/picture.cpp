@@ -308,7 +308,7 @@ void CPicture::Clear() {
     scratch_ = nullptr;
 }
 
-CPicture* CPicture::Duplicate(CPicture* source, int storeFlags) {
+std::unique_ptr<CPicture> CPicture::Duplicate(CPicture* source, int storeFlags) {
     if (!source || !source->header_) return nullptr;
     const BitmapInfoHeader& h = *source->header_;
     std::unique_ptr<CPicture> copy(new (std::nothrow) CDocPicture);
@@ -321,7 +321,7 @@ CPicture* CPicture::Duplicate(CPicture* source, int storeFlags) {
         copy->SetPalette(palette.get());
     }
     if (!copy->CopyAllRows(source)) return nullptr;
-    return copy.release();
+    return copy;
 }
 
 int CPicture::WriteBmp(std::FILE* file) {
@@ -461,7 +461,7 @@ void BuildInfoHeader(BitmapInfoHeader* header, int type, int width, int height, 
     header->biClrImportant = 0;
 }
 
-CPicture* NewPictureLike(CPicture* source, int fill, int width, int height) {
+std::unique_ptr<CPicture> NewPictureLike(CPicture* source, int fill, int width, int height) {
     if (!source || !source->HasHeader()) return nullptr;
     const int type = source->GetType();
     const Palette* sourcePalette = source->GetPalette();
@@ -480,7 +480,7 @@ CPicture* NewPictureLike(CPicture* source, int fill, int width, int height) {
         if (!palette || !picture->SetPalette(palette.get())) return nullptr;
     }
     if (fill == 1 && !FillWithBackground(picture.get(), nullptr)) return nullptr;
-    return picture.release();
+    return picture;
 }
 
 int FillWithBackground(CPicture* picture, const Rect* rect) {

@@ -60,7 +60,7 @@ public:
     HGlobal DetachPackedDib();
     int WriteHeaderToStore();
     void Clear();
-    static CPicture* Duplicate(CPicture* source, int storeFlags);
+    static std::unique_ptr<CPicture> Duplicate(CPicture* source, int storeFlags);
     int WriteBmp(std::FILE* file);
 
     // Queries.
@@ -186,7 +186,7 @@ void BuildFillPattern(std::uint8_t* pattern, int bits, std::uint64_t n, std::uin
 void BuildInfoHeader(BitmapInfoHeader* header, int type, int width, int height, int xDpi,
                      int yDpi);
 // A new CDocPicture of source's type, resolution and palette; none on failure.
-CPicture* NewPictureLike(CPicture* source, int fill, int width, int height);
+std::unique_ptr<CPicture> NewPictureLike(CPicture* source, int fill, int width, int height);
 int FillWithBackground(CPicture* picture, const Rect* rect);
 std::unique_ptr<Palette> CreateStandardPalette(int type);
 std::unique_ptr<Palette> CopyPalette(const Palette* palette, int count);

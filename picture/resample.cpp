@@ -242,7 +242,7 @@ int Rescale(CPicture* source, CPicture* destination) {
     return 1;
 }
 
-CPicture* RescaledCopy(CPicture* source, int width, int height) {
+std::unique_ptr<CPicture> RescaledCopy(CPicture* source, int width, int height) {
     if (!source || !source->HasHeader() || width <= 0 || height <= 0) return nullptr;
     const int type = source->GetType();
     const BitmapInfoHeader* header = source->GetHeader();
@@ -259,7 +259,7 @@ CPicture* RescaledCopy(CPicture* source, int width, int height) {
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
-    return copy.release();
+    return copy;
 }
 
 int Deskew(CPicture* source, CPicture* destination, const DeskewCorners& c,

@@ -3,6 +3,7 @@
 // Deskew maps the picture onto a parallelogram. Pixel values are copied,
 // never blended, so palette pictures keep their palette.
 #pragma once
+#include <memory>
 #include <vector>
 
 class CPicture;
@@ -23,7 +24,7 @@ int Rescale(CPicture* source, CPicture* destination);
 
 // A new picture of the given size with the source's type, resolution and
 // palette, filled by Rescale; none when width x height is 0 or on failure.
-CPicture* RescaledCopy(CPicture* source, int width, int height);
+std::unique_ptr<CPicture> RescaledCopy(CPicture* source, int width, int height);
 
 // The four corners of Deskew: where the source's top-left, top-right and
 // bottom-left pixels go (the bottom-right one is carried but not used).

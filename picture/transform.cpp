@@ -403,7 +403,7 @@ bool TransformIsQuarterTurn(TransformOp op) {
     return op == TransformOp::RotateLeft || op == TransformOp::RotateRight;
 }
 
-CPicture* CreateRotationDestination(CPicture* source, bool exchange) {
+std::unique_ptr<CPicture> CreateRotationDestination(CPicture* source, bool exchange) {
     if (!source || !source->HasHeader()) return nullptr;
     const int w = exchange ? source->GetHeight() : source->GetWidth();
     const int h = exchange ? source->GetWidth() : source->GetHeight();
@@ -417,7 +417,7 @@ CPicture* CreateRotationDestination(CPicture* source, bool exchange) {
                          std::uint32_t(header->biXPelsPerMeter), std::uint32_t(header->biYPelsPerMeter),
                          kStoreAny))
         return nullptr;
-    return picture.release();
+    return picture;
 }
 
 TransformResult TransformPicture(std::unique_ptr<CPicture>& picture, TransformOp op,
@@ -434,7 +434,7 @@ TransformResult TransformPicture(std::unique_ptr<CPicture>& picture, TransformOp
             return MirrorDiagonal(source, progress) ? kTransformDone : kTransformFailed;
         default: break;
         }
-        std::unique_ptr<CPicture> turned(CreateRotationDestination(source, TransformIsQuarterTurn(op)));
+        std::unique_ptr<CPicture> turned = CreateRotationDestination(source, TransformIsQuarterTurn(op));
         if (!turned) return kTransformFailed;
         bool cancelled = false;
         int ok = 0;

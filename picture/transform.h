@@ -57,7 +57,7 @@ bool TransformIsQuarterTurn(TransformOp op);
 // and resolution (never exchanged), of the source's size or with width and
 // height exchanged when exchange is set; store flags 3 (memory first, then
 // swap file). Its pixels are not set. None on failure.
-CPicture* CreateRotationDestination(CPicture* source, bool exchange);
+std::unique_ptr<CPicture> CreateRotationDestination(CPicture* source, bool exchange);
 
 // Outcome of TransformPicture.
 enum TransformResult {

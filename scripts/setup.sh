@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config git ccache
   clang libclang-rt-14-dev llvm
   qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libgl-dev
   libpng-dev libjpeg62-turbo-dev libtiff-dev libgif-dev zlib1g-dev
@@ -13,6 +13,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
   libjpeg-turbo-progs libtiff-tools netpbm imagemagick
+  poppler-utils cups printer-driver-cups-pdf
 )
 
 missing=()

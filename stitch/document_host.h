@@ -11,18 +11,22 @@ public:
     // replaceRest takes the converted Rest picture (the Rest page in the
     // application); without it the host keeps the picture itself.
     explicit DocumentStitchHost(CVandrelDoc* document,
-                                std::function<void(CPicture*)> replaceRest = {});
+                                std::function<void(std::unique_ptr<CPicture>)> replaceRest = {});
     CPicture* Picture() override { return document_->m_pPicture.get(); }
-    void SetPicture(CPicture* picture) override;
+    void SetPicture(std::unique_ptr<CPicture> picture) override;
     CPicture* StitchWork() override { return document_->m_pStitchWork.get(); }
-    void SetStitchWork(CPicture* picture) override { document_->m_pStitchWork.reset(picture); }
-    void SetStitchWork2(CPicture* picture) override { document_->m_pStitchWork2.reset(picture); }
+    void SetStitchWork(std::unique_ptr<CPicture> picture) override {
+        document_->m_pStitchWork = std::move(picture);
+    }
+    void SetStitchWork2(std::unique_ptr<CPicture> picture) override {
+        document_->m_pStitchWork2 = std::move(picture);
+    }
     void SetModified(bool modified) override { document_->SetModifiedFlag(modified); }
-    void ReplaceRestPicture(CPicture* converted) override;
+    void ReplaceRestPicture(std::unique_ptr<CPicture> converted) override;
     void ShowMessage(const std::string& text) override;
 
 private:
     CVandrelDoc* document_;
-    std::function<void(CPicture*)> replaceRest_;
+    std::function<void(std::unique_ptr<CPicture>)> replaceRest_;
     std::unique_ptr<CPicture> keptRest_;
 };

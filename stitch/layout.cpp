@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <memory>
 
+#include "picture/colour_converter.h"
 #include "picture/global_block.h"
-#include "platform/profile.h"
 #include "resources/string_ids.h"
 #include "base/progress.h"
 #include "stitch/stitch_setup.h"
@@ -77,6 +77,7 @@ void CStitchTool::Begin(StitchHost* h, CPicture* main, CPicture* rest, int s, in
     blendBytes = std::int16_t(blend.enabled ? blend.bytes : 3);
     state = 0;
     result = false;
+    cancelled = false;
 }
 
 bool CStitchTool::BuildCanvas(bool full) {
@@ -88,17 +89,23 @@ bool CStitchTool::BuildCanvas(bool full) {
     firstExtent = std::int16_t(p.firstExtent);
     if (p.width <= 0 || p.height <= 0 || p.width > 32767 || p.height > 32767) return false;
 
-    std::unique_ptr<CPicture> canvas(NewPictureLike(mainPicture, 0, p.width, p.height));
+    std::unique_ptr<CPicture> canvas = NewPictureLike(mainPicture, 0, p.width, p.height);
     if (!canvas) return false;
 
-    if (platform::GetProfileInt("MainWindow", "ForceSwap", 0) != 0) {
+    if (forceSwap) {
         mainPicture->SwapOut();
         restPicture->SwapOut();
         canvas->SwapIn();
     }
 
-    CPicture* converted = ConvertRestLikeMain();
-    if (!converted) return false;
+    // The Rest picture in the Main picture's format: itself, or a converted copy.
+    std::unique_ptr<CPicture> convertedCopy;
+    CPicture* converted = restPicture;
+    if (!HasFormatOf(mainPicture, restPicture)) {
+        convertedCopy = ConvertRestLikeMain();
+        if (!convertedCopy) return false;
+        converted = convertedCopy.get();
+    }
 
     restRect = {0, 0, converted->GetWidth() - 1, converted->GetHeight() - 1};
     mainRect = {0, 0, wm - 1, hm - 1};
@@ -120,19 +127,19 @@ bool CStitchTool::BuildCanvas(bool full) {
         restRect.top += firstExtent;
         restRect.bottom += firstExtent;
     }
-    if (converted != restPicture) {
-        host->ReplaceRestPicture(converted);
+    if (convertedCopy) {
+        host->ReplaceRestPicture(std::move(convertedCopy));
         restPicture = converted;
     }
     if (!placed) return false;
-    host->SetPicture(canvas.release());
+    host->SetPicture(std::move(canvas));
     return true;
 }
 
 bool CStitchTool::PrepareStitchDocument() {
     if (!BuildCanvas(method == kMethodAuto)) return false;
-    host->SetStitchWork2(nullptr);
-    host->SetStitchWork(nullptr);
+    host->SetStitchWork2({});
+    host->SetStitchWork({});
     state = 0;
     return true;
 }
@@ -160,7 +167,7 @@ bool CStitchTool::ManualCompose() {
     int width = u.right - u.left, height = u.bottom - u.top;
     if (width <= 0 || height <= 0 || width > 32767 || height > 32767) return false;
 
-    std::unique_ptr<CPicture> p(NewPictureLike(host->Picture(), 1, width, height));
+    std::unique_ptr<CPicture> p = NewPictureLike(host->Picture(), 1, width, height);
     if (!p) return false;
     if (!mainPicture->CopyTo(p.get(), m.left, m.top, nullptr, lowMemory)) return false;
     if (!restPicture->CopyTo(p.get(), r.left, r.top, nullptr, lowMemory)) return false;
@@ -173,8 +180,8 @@ bool CStitchTool::ManualCompose() {
             if (!TransparentBlend(p.get(), mainPicture, i, im)) return false;
         }
     }
-    host->SetPicture(p.release());
-    host->SetStitchWork2(nullptr);
+    host->SetPicture(std::move(p));
+    host->SetStitchWork2({});
     host->SetModified(true);
     return true;
 }
@@ -220,7 +227,11 @@ bool CStitchTool::TransparentBlend(CPicture* target, CPicture* main, const Rect&
             ok = false;
             break;
         }
-        StepProgress(unsigned(progressCount++));
+        if (StepProgress(unsigned(progressCount++))) {
+            cancelled = true;
+            ok = false;
+            break;
+        }
     }
     EndProgress();
     return ok;

@@ -1,6 +1,7 @@
 // The merge: the Rest strip is warped row by row onto the canvas along the
-// two polylines of matched points, shifted by sub-pixel amounts and faded in
-// from the Main picture at the seam; then the result is cropped.
+// two polylines of matched points, shifted by sub-pixel amounts and (when
+// blending is on) faded in from the Main picture at the seam; then the result
+// is cropped.
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -34,7 +35,7 @@ bool CStitchTool::MergeAlongMatches(CPicture* rest, CPicture* canvas, const Poin
         int w = std::min(24, a - e);
         clipRect.right = std::min(clipRect.right, wr + e - f - 1);
         if (!rest->ReadRow(f, f + count - 1, j, r)) return false;
-        if (w > 0) {
+        if (w > 0 && blendEnabled) {
             if (!canvas->ReadRow(e, e + w - 1, i, s)) return false;
             BlendRow(s, r, w, -1, b);
         }
@@ -103,7 +104,7 @@ bool CStitchTool::MergeAlongMatches(CPicture* rest, CPicture* canvas, const Poin
             // Seam: the Rest row starts as the Main picture at col.
             int seam = a - col < 21 ? a - col - 1 : 20;
             seam = std::min(seam, h);
-            if (seam > 0) {
+            if (seam > 0 && blendEnabled) {
                 if (!canvas->ReadRow(col, col + seam - 1, t, s)) return false;
                 BlendRow(s, r, seam, -1, b);
             }
@@ -117,11 +118,11 @@ bool CStitchTool::CropMerged(CPicture* canvas) {
     const Rect bounds = clipRect;
     int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
     if (width <= 0 || height <= 0) return false;
-    std::unique_ptr<CPicture> p(NewPictureLike(canvas, 0, width, height));
+    std::unique_ptr<CPicture> p = NewPictureLike(canvas, 0, width, height);
     if (!p) return false;
-    host->SetStitchWork(nullptr);
+    host->SetStitchWork({});
     Rect source{bounds.left, bounds.top, bounds.right - 1, bounds.bottom - 1};
     if (!canvas->CopyTo(p.get(), 0, 0, &source, lowMemory)) return false;
-    host->SetPicture(p.release());
+    host->SetPicture(std::move(p));
     return true;
 }

@@ -3,7 +3,6 @@
 // inside a window that adapts from match to match.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -101,18 +100,18 @@ bool CStitchTool::NormaliseLayout() {
     canvas = host->Picture();
     int width = canvas->GetWidth() - firstExtent;
     if (firstExtent <= 0 || width <= 0) return false;
-    std::unique_ptr<CPicture> rest(NewPictureLike(canvas, 1, width, canvas->GetHeight()));
+    std::unique_ptr<CPicture> rest = NewPictureLike(canvas, 1, width, canvas->GetHeight());
     if (!rest) return false;
     Rect columns{firstExtent, 0, canvas->GetWidth() - 1, canvas->GetHeight() - 1};
     if (!canvas->CopyTo(rest.get(), 0, 0, &columns, lowMemory)) return false;
-    host->SetStitchWork(rest.release());
+    host->SetStitchWork(std::move(rest));
     return true;
 }
 
 bool CStitchTool::RestoreLayout() {
     if (!host) return false;
-    host->SetStitchWork(nullptr);
-    host->SetStitchWork2(nullptr);
+    host->SetStitchWork({});
+    host->SetStitchWork2({});
     if (side != kSideRight && host->Picture()) TurnCanvas(false);
     host->SetModified(true);
     return true;
@@ -159,6 +158,7 @@ int CStitchTool::BlockSearch() {
         Rect window{x0, y0, x1, y1};
 
         bool accepted = MatchBlock(rest, block, canvas, window, &matchMain[n]);
+        if (cancelled) break;
         if (accepted) {
             if (n > 0)
                 searchHalfRange = std::int16_t(
@@ -260,10 +260,6 @@ bool CStitchTool::SearchMatches() {
         if (seam.verdict == SeamVerdict::kCancelled) cancelled = true;
     }
 
-    if (std::getenv("STITCH_DEBUG"))
-        std::fprintf(stderr, "first stage n=%d; seam verdict %d ov %d matches %d inliers %d q %.3f res %.3f coarse %.3f agree %.3f model c %.6f s %.6f t %.3f %.3f tone %d\n",
-                     n, int(seam.verdict), seam.overlap, seam.matches, seam.inliers, seam.quality, seam.residual, seam.coarseScore, seam.agreement,
-                     seam.model.c, seam.model.s, seam.model.tx, seam.model.ty, int(seam.toneMapped));
     finding.overlap = seam.overlap;
     finding.quality = seam.quality;
     finding.matches = seam.matches;
@@ -316,11 +312,11 @@ bool CStitchTool::MergeRegistered(const SeamResult& seam, int mainRows, int rest
     if (IsWholePixelOffset(f, restRows)) {
         if (seam.toneMapped && !ToneMapRest(rest, seam, blendBytes)) return false;
     } else {
-        std::unique_ptr<CPicture> moved(NewPictureLike(rest, 0, wr, hr));
+        std::unique_ptr<CPicture> moved = NewPictureLike(rest, 0, wr, hr);
         if (!moved || !ResampleRest(rest, restRows, moved.get(), seam, dx, dy, blendBytes,
                                     StepSearch, this))
             return false;
-        host->SetStitchWork(moved.release());
+        host->SetStitchWork(std::move(moved));
         rest = host->StitchWork();
         finding.resampled = true;
     }

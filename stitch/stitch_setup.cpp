@@ -37,8 +37,11 @@ bool SearchMethodsAllowed(int mainType, int side, int mainWidth, int mainHeight,
     int mainExtent = vertical ? mainWidth : mainHeight;
     int restExtent = vertical ? restWidth : restHeight;
     if (mainExtent <= 0 || restExtent <= 0) return false;
-    int difference = MulDiv(mainExtent - restExtent, 100, mainExtent);
-    return std::abs(std::int16_t(difference)) < 4;
+    // The difference in per cent, rounded as MulDiv rounds, must stay below
+    // 4; computed in 64 bits so that no extents can wrap it.
+    std::uint64_t difference = std::uint64_t(std::abs(std::int64_t(mainExtent) - restExtent));
+    std::uint64_t percent = (difference * 100 + std::uint64_t(mainExtent) / 2) / std::uint64_t(mainExtent);
+    return percent < 4;
 }
 
 BlendSetup BlendSetupFor(int mainType) {

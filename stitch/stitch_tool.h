@@ -43,14 +43,14 @@ public:
     // The document's picture (the canvas of every step, finally the result).
     virtual CPicture* Picture() = 0;
     // Deletes the previous picture and takes this one (may be none).
-    virtual void SetPicture(CPicture* picture) = 0;
+    virtual void SetPicture(std::unique_ptr<CPicture> picture) = 0;
     virtual CPicture* StitchWork() = 0;
-    virtual void SetStitchWork(CPicture* picture) = 0;
-    virtual void SetStitchWork2(CPicture* picture) = 0;
+    virtual void SetStitchWork(std::unique_ptr<CPicture> picture) = 0;
+    virtual void SetStitchWork2(std::unique_ptr<CPicture> picture) = 0;
     virtual void SetModified(bool modified) = 0;
     // The Rest picture was converted to the Main picture's format: the host
     // deletes the old Rest picture and owns the converted one from now on.
-    virtual void ReplaceRestPicture(CPicture* converted) = 0;
+    virtual void ReplaceRestPicture(std::unique_ptr<CPicture> converted) = 0;
     // A message box with an exclamation icon.
     virtual void ShowMessage(const std::string& text) = 0;
 };
@@ -60,12 +60,14 @@ class PlainStitchHost : public StitchHost {
 public:
     PlainStitchHost(std::unique_ptr<CPicture> main, std::unique_ptr<CPicture> rest);
     CPicture* Picture() override { return picture_.get(); }
-    void SetPicture(CPicture* picture) override { picture_.reset(picture); }
+    void SetPicture(std::unique_ptr<CPicture> picture) override { picture_ = std::move(picture); }
     CPicture* StitchWork() override { return work_.get(); }
-    void SetStitchWork(CPicture* picture) override { work_.reset(picture); }
-    void SetStitchWork2(CPicture* picture) override { work2_.reset(picture); }
+    void SetStitchWork(std::unique_ptr<CPicture> picture) override { work_ = std::move(picture); }
+    void SetStitchWork2(std::unique_ptr<CPicture> picture) override { work2_ = std::move(picture); }
     void SetModified(bool modified) override { modified_ = modified; }
-    void ReplaceRestPicture(CPicture* converted) override { rest_.reset(converted); }
+    void ReplaceRestPicture(std::unique_ptr<CPicture> converted) override {
+        rest_ = std::move(converted);
+    }
     void ShowMessage(const std::string& text) override { lastMessage_ = text; }
 
     CPicture* Main() { return main_.get(); }
@@ -170,6 +172,11 @@ public:
     std::int16_t blendBytes = 3;
     bool result = false;
     bool lowMemory = false;
+    // Set when the user pressed Escape during the search or a blend; the
+    // step then fails.
+    bool cancelled = false;
+    // Both sources go to their swap files before composing (set by the caller).
+    bool forceSwap = false;
     // The overlap chosen on the sheet, kept for Auto's first search window.
     std::int16_t chosenOverlap = 32;
     // Auto: until the first match, the window spans every position the
@@ -179,8 +186,6 @@ public:
     // origin) as the search's prediction.
     bool hintGiven = false;
     double hintX = 0, hintY = 0;
-    // Escape was pressed during the search.
-    bool cancelled = false;
     StitchFinding finding;
     int firstStageFeatures = 0;    // textured blocks the first stage found
 
@@ -190,8 +195,8 @@ public:
 
 private:
     bool BuildCanvas(bool full);
-    // The Rest picture in the Main picture's format (possibly itself); none on failure.
-    CPicture* ConvertRestLikeMain();
+    // The Rest picture converted to the Main picture's format; none on failure.
+    std::unique_ptr<CPicture> ConvertRestLikeMain();
     // Turns the canvas for the search (forward) or back; false on failure.
     bool TurnCanvas(bool forward);
     // The block search of the first stage: fills the match lists (with the

@@ -12,22 +12,22 @@ bool CStitchTool::TurnCanvas(bool forward) {
     try {
         if (side == kSideLeft) return MirrorHorizontal(canvas, true) != 0;
         if (side != kSideTop && side != kSideBottom) return true;
-        std::unique_ptr<CPicture> turned(
-            NewPictureLike(canvas, 0, canvas->GetHeight(), canvas->GetWidth()));
+        std::unique_ptr<CPicture> turned =
+            NewPictureLike(canvas, 0, canvas->GetHeight(), canvas->GetWidth());
         if (!turned) return false;
         // Top turns clockwise for the search, Bottom counter-clockwise.
         bool clockwise = (side == kSideTop) == forward;
         int ok = clockwise ? RotateRight(canvas, turned.get(), true)
                            : RotateLeft(canvas, turned.get(), true);
         if (!ok) return false;
-        host->SetPicture(turned.release());
+        host->SetPicture(std::move(turned));
         return true;
     } catch (const std::bad_alloc&) {
         return false;
     }
 }
 
-CPicture* CStitchTool::ConvertRestLikeMain() {
+std::unique_ptr<CPicture> CStitchTool::ConvertRestLikeMain() {
     try {
         return ConvertLike(mainPicture, restPicture, true);
     } catch (const std::bad_alloc&) {

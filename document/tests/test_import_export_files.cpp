@@ -146,4 +146,50 @@ TEST_F(FilesTest, FailedWriteKeepsTheOldFile) {
     EXPECT_EQ(file_test::FileContents(path).substr(0, 2), "BM");
 }
 
+// Front ends that show failures their own way get the reason with the result.
+TEST_F(FilesTest, StatusSaysWhyAReadOrWriteFailed) {
+    auto picture = GrayRamp(64, 600);
+    std::string good = dir_ + "/good.bmp";
+    ASSERT_TRUE(WriteImageFile(good, picture.get()));
+    std::ofstream(dir_ + "/junk.bmp") << "this is not a bitmap";
+    ::mkdir((dir_ + "/folder.bmp").c_str(), 0755);
+
+    struct ReadCase {
+        std::string path;
+        FileFailure failure;
+        bool hasReason;
+    };
+    for (const ReadCase& c : {ReadCase{dir_ + "/noextension", FileFailure::kNotAFile, true},
+                              ReadCase{dir_ + "/missing.bmp", FileFailure::kNoSuchFile, true},
+                              ReadCase{dir_ + "/junk.bmp", FileFailure::kLibrary, true},
+                              ReadCase{dir_ + "/folder.bmp", FileFailure::kNotAFile, true},
+                              ReadCase{good, FileFailure::kNone, false}}) {
+        FileStatus status{FileFailure::kCancelled, "left over"};
+        std::unique_ptr<CPicture> read = ReadImageFile(c.path, false, &status);
+        EXPECT_EQ(read != nullptr, c.failure == FileFailure::kNone) << c.path;
+        EXPECT_EQ(status.failure, c.failure) << c.path;
+        EXPECT_EQ(!status.reason.empty(), c.hasReason) << c.path << ": " << status.reason;
+    }
+    FileStatus status;
+    {
+        TestProgressHost host;
+        host.escapeFromCall = 1;
+        EXPECT_EQ(ReadImageFile(good, true, &status), nullptr);
+        EXPECT_EQ(status.failure, FileFailure::kCancelled);
+        EXPECT_FALSE(WriteImageFile(dir_ + "/new.bmp", picture.get(), &status));
+        EXPECT_EQ(status.failure, FileFailure::kCancelled);
+    }
+    messages_.clear();
+    EXPECT_FALSE(WriteImageFile(dir_ + "/out.xyz", picture.get(), &status));
+    EXPECT_EQ(status.failure, FileFailure::kFormat);
+    EXPECT_FALSE(WriteImageFile(dir_ + "/nowhere/out.bmp", picture.get(), &status));
+    EXPECT_EQ(status.failure, FileFailure::kLibrary);
+    EXPECT_EQ(status.reason, "No such file or directory");
+    // The message the user sees stays the same.
+    EXPECT_EQ(messages_, std::vector<std::string>(2, "Failed to save document."));
+    EXPECT_TRUE(WriteImageFile(good, picture.get(), &status));
+    EXPECT_TRUE(status);
+    ::rmdir((dir_ + "/folder.bmp").c_str());
+}
+
 }  // namespace

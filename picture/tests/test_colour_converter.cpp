@@ -72,17 +72,24 @@ TEST(ColourModeTable, RequestsThatChangeWithThePalette) {
     EXPECT_EQ(ResolveColourMode(ptColor64K, ptColor256, 7, true), kModeDiffusion);
 }
 
-TEST(ConvertLike, ReturnsTheSourceWhenNothingChanges) {
+TEST(ConvertLike, NothingToConvertIsSaidAndNeverHandsTheSourceBack) {
     auto gray = Make(ptGray256, 5, 3), model = Make(ptGray256, 9, 9);
-    EXPECT_EQ(ConvertLike(model.get(), gray.get(), false), gray.get());
+    EXPECT_TRUE(HasFormatOf(model.get(), gray.get()));
+    // Asked anyway, it gives a copy of its own: the caller owns every result.
+    std::unique_ptr<CPicture> copy = ConvertLike(model.get(), gray.get(), false);
+    ASSERT_TRUE(copy);
+    EXPECT_NE(copy.get(), gray.get());
+    EXPECT_EQ(copy->GetWidth(), 5);
 
     auto c256 = Make(ptColor256, 5, 3), model256 = Make(ptColor256, 2, 2);
-    EXPECT_EQ(ConvertLike(model256.get(), c256.get(), false), c256.get());
+    EXPECT_TRUE(HasFormatOf(model256.get(), c256.get()));
+    EXPECT_FALSE(HasFormatOf(model.get(), c256.get()));
 
     // A different palette of the same type needs a conversion.
     RgbQuad table[256];
     for (int i = 0; i < 256; ++i) table[i] = RgbQuad{std::uint8_t(i), 0, std::uint8_t(255 - i), 0};
     auto other = Make(ptColor256, 2, 2, 256, table);
+    EXPECT_FALSE(HasFormatOf(other.get(), c256.get()));
     std::unique_ptr<CPicture> converted(ConvertLike(other.get(), c256.get(), false));
     ASSERT_TRUE(converted);
     EXPECT_NE(converted.get(), c256.get());
@@ -242,6 +249,29 @@ TEST(GrayLevels, TrueColourToGray256ByLuminance) {
     EXPECT_EQ(row[0], 76);                                  // 30 * 255 / 100
     EXPECT_EQ(row[1], (30 * 10 + 59 * 200 + 11 * 90) / 100);  // 130
     EXPECT_EQ(row[2], 255);
+}
+
+TEST(GrayLevels, SixteenGraysFollowTheLuminanceLikeTheWayThrough256) {
+    // Saturated and everyday colours: the plain average of red, green and
+    // blue would put green at level 5 and the skin tone two levels low.
+    const std::uint8_t colours[][3] = {{0, 255, 0},    {255, 0, 0},    {0, 0, 255},   {200, 120, 40},
+                                       {30, 160, 60},  {90, 90, 200},  {230, 180, 150}, {128, 128, 128}};
+    const int n = int(std::size(colours));
+    auto source = Make(ptTrueColor24, n, 1);
+    for (int x = 0; x < n; ++x)
+        source->SetPixelValue(x, 0, MakeRgb(colours[x][0], colours[x][1], colours[x][2]));
+    auto direct = Make(ptGray16, n, 1), gray256 = Make(ptGray256, n, 1), twoSteps = Make(ptGray16, n, 1);
+    CColourConverter converter;
+    ASSERT_TRUE(converter.Setup(direct.get(), source.get(), MakeModeAndPattern(0, 0)));
+    ASSERT_TRUE(converter.Run());
+    ASSERT_TRUE(converter.Setup(gray256.get(), source.get(), MakeModeAndPattern(0, 0)));
+    ASSERT_TRUE(converter.Run());
+    ASSERT_TRUE(converter.Setup(twoSteps.get(), gray256.get(), MakeModeAndPattern(0, 0)));
+    ASSERT_TRUE(converter.Run());
+    const auto a = Row(*direct, 0), b = Row(*twoSteps, 0);
+    // The 4-bit cells may put a colour one level off, no more.
+    for (int x = 0; x < n; ++x) EXPECT_LE(std::abs(Nibble(a, x) - Nibble(b, x)), 1) << "colour " << x;
+    EXPECT_EQ(Nibble(a, 0), 9);  // green: luminance 150
 }
 
 TEST(PaletteConversion, ToTrueColourAndBetweenDepths) {

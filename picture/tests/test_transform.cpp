@@ -133,7 +133,7 @@ CPicture* Apply(TransformOp op, CPicture* source, std::unique_ptr<CPicture>& mad
         return source;
     default: break;
     }
-    made.reset(CreateRotationDestination(source, TransformIsQuarterTurn(op)));
+    made = CreateRotationDestination(source, TransformIsQuarterTurn(op));
     EXPECT_TRUE(made);
     if (!made) return nullptr;
     int ok = op == TransformOp::RotateLeft    ? RotateLeft(source, made.get(), progress)

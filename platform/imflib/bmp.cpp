@@ -103,6 +103,13 @@ bool ReadHeaderPart(std::FILE* file, ImageInfo& info, BmpLayout& layout) {
             layout.masks[1] = Le32(m + 4);
             layout.masks[2] = Le32(m + 8);
         }
+        // Readers disagree on what an empty mask or bits beyond the pixel
+        // mean, so such a file is refused rather than guessed at.
+        const std::uint64_t pixelMask = (std::uint64_t(1) << bits) - 1;
+        for (const std::uint32_t mask : layout.masks) {
+            if (mask == 0) return Fail("the BMP file has an empty colour mask");
+            if (mask & ~pixelMask) return Fail("a BMP colour mask is wider than the pixel");
+        }
     } else if (c == kRle8) {
         if (bits != 8) return Fail("BMP RLE8 needs 8 bits");
     } else if (c == kRle4) {
@@ -110,6 +117,8 @@ bool ReadHeaderPart(std::FILE* file, ImageInfo& info, BmpLayout& layout) {
     } else if (c != kRgb) {
         return Fail("the BMP compression is not supported");
     }
+    if (layout.topDown && (c == kRle8 || c == kRle4))
+        return Fail("a top-down BMP picture cannot be run-length compressed");
     switch (bits) {
         case 1: case 4: case 8: case 24:
             info.bits = bits;

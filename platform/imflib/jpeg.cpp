@@ -35,8 +35,10 @@ void OnError(j_common_ptr cinfo) {
 
 void OnMessage(j_common_ptr cinfo, int level) {
     auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-    // A file that ends early is a truncated file, not a picture with a gray bottom.
-    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) err->truncated = true;
+    // A file that ends early, or a scan whose data stops before its last
+    // block, is a truncated file, not a picture with a gray bottom.
+    if (level < 0 && (cinfo->err->msg_code == JWRN_JPEG_EOF || cinfo->err->msg_code == JWRN_HIT_MARKER))
+        err->truncated = true;
 }
 
 void OnProgress(j_common_ptr cinfo) {
@@ -48,6 +50,28 @@ void OnProgress(j_common_ptr cinfo) {
             std::longjmp(err->jump, 1);
         }
     }
+}
+
+// Whether a file of fileBytes can hold the picture its header claims, checked
+// before any pixel memory is taken. Huffman codes are at least one bit long,
+// so the first scan spends at least one bit on every block of its components
+// (a sequential scan two: the DC difference and the end of block). Arithmetic
+// coding can spend far less than a bit on a block and has no such bound.
+bool DataCanHoldPicture(const jpeg_decompress_struct& cinfo, std::int64_t fileBytes) {
+    if (cinfo.arith_code || fileBytes < 0) return true;
+    if (cinfo.progressive_mode && cinfo.Ss != 0)
+        return Fail("JPEG: the first scan of a progressive file must hold the DC coefficients");
+    std::uint64_t blocks = 0;
+    for (int i = 0; i < cinfo.comps_in_scan; ++i) {
+        const jpeg_component_info* c = cinfo.cur_comp_info[i];
+        blocks += std::uint64_t(c->width_in_blocks) * std::uint64_t(c->height_in_blocks);
+    }
+    const std::uint64_t bitsPerBlock = cinfo.progressive_mode ? 1 : 2;
+    if (blocks * bitsPerBlock > std::uint64_t(fileBytes) * 8)
+        return Fail("JPEG: the file is truncated (" + std::to_string(fileBytes) +
+                    " bytes cannot hold a picture of " + std::to_string(cinfo.image_width) + " x " +
+                    std::to_string(cinfo.image_height) + " pixels)");
+    return true;
 }
 
 struct Decoder {
@@ -93,6 +117,7 @@ bool ReadJpeg(std::FILE* file, ImageInfo& info, DibRows* rows, Progress* progres
     jpeg_stdio_src(&cinfo, file);
     jpeg_read_header(&cinfo, TRUE);
     if (!CheckSize(cinfo.image_width, cinfo.image_height)) return false;
+    if (!DataCanHoldPicture(cinfo, FileSize(file))) return false;
     info.width = int(cinfo.image_width);
     info.height = int(cinfo.image_height);
     if (cinfo.density_unit == 1) {

@@ -17,6 +17,9 @@ struct PcxLayout {
     bool rle = true;
 };
 
+// Bytes a row may carry beyond what the picture's width needs.
+constexpr std::int64_t kMaxRowPadding = 16;
+
 bool ParseHeader(std::FILE* file, ImageInfo& info, PcxLayout& lay) {
     std::uint8_t h[128];
     if (!ReadExact(file, h, sizeof h)) return Fail("the PCX file is truncated");
@@ -69,8 +72,12 @@ bool ParseHeader(std::FILE* file, ImageInfo& info, PcxLayout& lay) {
     } else {
         return Fail("the PCX pixel layout is not supported");
     }
-    if (std::int64_t(lay.bytesPerLine) * 8 < std::int64_t(info.width) * bpp)
-        return Fail("the PCX rows are shorter than the picture");
+    const std::int64_t needed = (std::int64_t(info.width) * bpp + 7) / 8;
+    if (lay.bytesPerLine < needed) return Fail("the PCX rows are shorter than the picture");
+    // Writers pad a row to an even count or a word; far more than that says
+    // another width than the header's, and readers disagree on which holds.
+    if (lay.bytesPerLine > needed + kMaxRowPadding)
+        return Fail("the PCX rows are far longer than the picture is wide");
     return true;
 }
 

@@ -84,6 +84,70 @@ std::uint32_t ResolutionPpm(float value, int unit) {
     return 0;
 }
 
+// A tag of the current directory as the file holds it: libtiff quietly mends
+// some malformed directories (a palette picture without its colour map
+// becomes gray, a strip list shorter than the planes need is padded), and
+// readers disagree on what such a file means, so it is refused instead.
+struct RawTag {
+    bool found = false;
+    std::uint64_t count = 0;
+    std::uint32_t first = 0;  // the first value of a short or long tag
+};
+
+RawTag FindRawTag(TIFF* tif, std::FILE* file, std::uint16_t tag) {
+    RawTag result;
+    const off_t here = ftello(file);
+    std::uint8_t head[2];
+    const bool big = TIFFIsBigTIFF(tif) != 0;
+    if (fseeko(file, 0, SEEK_SET) == 0 && ReadExact(file, head, 2)) {
+        const bool motorola = head[0] == 'M';
+        auto get = [&](const std::uint8_t* p, int n) {
+            std::uint64_t v = 0;
+            for (int i = 0; i < n; ++i) v |= std::uint64_t(p[motorola ? n - 1 - i : i]) << (8 * i);
+            return v;
+        };
+        std::uint8_t count[8];
+        const int countBytes = big ? 8 : 2, entryBytes = big ? 20 : 12, lengthBytes = big ? 8 : 4;
+        if (fseeko(file, off_t(TIFFCurrentDirOffset(tif)), SEEK_SET) == 0 && ReadExact(file, count, std::size_t(countBytes))) {
+            const std::uint64_t n = std::min<std::uint64_t>(get(count, countBytes), 4096);
+            std::uint8_t e[20];
+            for (std::uint64_t i = 0; i < n && ReadExact(file, e, std::size_t(entryBytes)); ++i) {
+                if (get(e, 2) != tag) continue;
+                const std::uint64_t type = get(e + 2, 2);
+                result.found = true;
+                result.count = get(e + 4, lengthBytes);
+                const std::uint8_t* value = e + 4 + lengthBytes;
+                if (type == TIFF_SHORT) result.first = std::uint32_t(get(value, 2));
+                else if (type == TIFF_LONG) result.first = std::uint32_t(get(value, 4));
+                break;
+            }
+        }
+    }
+    fseeko(file, here, SEEK_SET);
+    return result;
+}
+
+// Refuses directories that libtiff would mend in silence.
+bool CheckDirectory(TIFF* tif, std::FILE* file) {
+    const RawTag photometric = FindRawTag(tif, file, TIFFTAG_PHOTOMETRIC);
+    std::uint16_t *r = nullptr, *g = nullptr, *b = nullptr;
+    if (photometric.found && photometric.first == PHOTOMETRIC_PALETTE &&
+        !TIFFGetField(tif, TIFFTAG_COLORMAP, &r, &g, &b))
+        return Fail("TIFF: the palette picture has no colour map");
+    const bool tiled = TIFFIsTiled(tif) != 0;
+    std::uint16_t planar = PLANARCONFIG_CONTIG;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+    // One uncompressed strip of contiguous samples is cut into several by
+    // libtiff itself; separate planes and tiles keep the file's count.
+    if (!tiled && planar != PLANARCONFIG_SEPARATE) return true;
+    const RawTag offsets = FindRawTag(tif, file, tiled ? TIFFTAG_TILEOFFSETS : TIFFTAG_STRIPOFFSETS);
+    const std::uint64_t needed = tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    if (offsets.found && offsets.count < needed)
+        return Fail(std::string("TIFF: the picture needs ") + std::to_string(needed) + (tiled ? " tiles" : " strips") +
+                    " but the file has " + std::to_string(offsets.count));
+    return true;
+}
+
 bool Describe(TIFF* tif, ImageInfo& info, Layout& lay) {
     std::uint32_t width = 0, height = 0;
     if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height))
@@ -411,7 +475,7 @@ bool ReadTiff(std::FILE* file, ImageInfo& info, DibRows* rows, Progress* progres
     h.tif = Open(file, "rm");
     if (h.tif == nullptr) return Fail("TIFF: the file cannot be opened");
     Layout lay;
-    if (!Describe(h.tif, info, lay)) return false;
+    if (!CheckDirectory(h.tif, file) || !Describe(h.tif, info, lay)) return false;
     if (rows == nullptr) return true;
     if (!StartPixels(info, *rows, *progress)) return false;
     if (lay.kind == Kind::Rgba) return ReadRgba(h.tif, info, *rows, *progress);

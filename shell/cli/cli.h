@@ -37,5 +37,7 @@ int CmdTransform(const Args& args);
 int CmdRescale(const Args& args);
 int CmdDeskew(const Args& args);
 int CmdStitch(const Args& args);
+// Prints through Qt's printer support; without it, says so and fails.
+int CmdPrint(const Args& args);
 
 }  // namespace cli

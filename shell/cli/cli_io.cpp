@@ -29,9 +29,8 @@ constexpr const char* kDocumentExtension = "vdl";
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
-std::string LibraryReason() {
-    const char* reason = ImfLastError();
-    return reason && *reason ? std::string(": ") + reason : std::string();
+std::string Reason(const FileStatus& status) {
+    return status.reason.empty() ? std::string() : ": " + status.reason;
 }
 
 bool IsDocumentPath(const std::string& path) {
@@ -71,12 +70,13 @@ std::unique_ptr<CPicture> LoadPicture(const std::string& path) {
         return nullptr;
     }
     SetProgressCaption(IDS_LOADING_IMAGE);
-    std::unique_ptr<CPicture> picture(ReadImageFile(path, true));
+    FileStatus status;
+    std::unique_ptr<CPicture> picture = ReadImageFile(path, true, &status);
     if (!picture) {
-        if (FileOperationCancelled())
+        if (status.failure == FileFailure::kCancelled)
             Fail("reading " + Quoted(path) + " was cancelled");
         else
-            Fail("cannot read " + Quoted(path) + LibraryReason());
+            Fail("cannot read " + Quoted(path) + Reason(status));
         return nullptr;
     }
     return picture;
@@ -127,11 +127,12 @@ bool SavePicture(CPicture& picture, const std::string& path) {
         return false;
     }
     SetProgressCaption(IDS_SAVING_IMAGE);
-    if (WriteImageFile(path, &picture)) return true;
-    if (FileOperationCancelled())
+    FileStatus status;
+    if (WriteImageFile(path, &picture, &status)) return true;
+    if (status.failure == FileFailure::kCancelled)
         Fail("writing " + Quoted(path) + " was cancelled; the file was left as it was");
     else
-        Fail("cannot write " + Quoted(path) + LibraryReason());
+        Fail("cannot write " + Quoted(path) + Reason(status));
     return false;
 }
 

@@ -2,19 +2,17 @@
 //     [--method auto|semi|manual] [--overlap PCT] [--main-point X,Y --rest-point X,Y]
 //     [--no-blend]
 // Points are pixel coordinates in each picture's own frame: pixel (rx, ry) of
-// REST lands on pixel (mx, my) of MAIN.
-#include <cstdlib>
+// REST lands on pixel (mx, my) of MAIN. Semi-Auto and Auto report what they
+// found (overlap, shift, turn, scale, match quality) unless --quiet.
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "picture/picture.h"
-#include "resources/string_ids.h"
-#include "resources/strings.h"
 #include "shell/cli/cli.h"
 #include "shell/cli/cli_io.h"
-#include "stitch/stitch_setup.h"
-#include "stitch/stitch_tool.h"
+#include "stitch/stitch_run.h"
 
 namespace cli {
 namespace {
@@ -35,10 +33,6 @@ bool ParseMethod(const std::string& text, int& method) {
     else if (text == "manual") method = kMethodManual;
     else return false;
     return true;
-}
-
-bool Inside(const std::vector<int>& p, CPicture* picture) {
-    return p[0] >= 0 && p[1] >= 0 && p[0] < picture->GetWidth() && p[1] < picture->GetHeight();
 }
 
 }  // namespace
@@ -86,46 +80,26 @@ int CmdStitch(const Args& args) {
     if (!rest) return kExitFailed;
     UseToolMessages();
 
-    int wm = main->GetWidth(), hm = main->GetHeight();
-    int wr = rest->GetWidth(), hr = rest->GetHeight();
-    if (method != kMethodManual && !SearchMethodsAllowed(main->GetType(), side, wm, hm, wr, hr)) {
-        if (main->GetType() != ptTrueColor24 && main->GetType() != ptGray256)
-            return Fail("Semi-Auto and Auto need a Main picture in true colour or 256 grays; "
-                        "use --method manual");
-        return Fail(std::string("Semi-Auto and Auto need the two pictures to differ by less "
-                                "than 4% in ") +
-                    (side == kSideLeft || side == kSideRight ? "height" : "width") +
-                    "; use --method manual");
-    }
-    bool across = side == kSideLeft || side == kSideRight;
-    if ((across ? wm + wr : hm + hr) > 32767)
-        return Fail(std::string("the two pictures side by side would be ") +
-                    (across ? "wider" : "higher") + " than 32767 pixels");
-    if (points && (!Inside(mainAt, main.get()) || !Inside(restAt, rest.get())))
-        return Fail("a point lies outside its picture");
-
-    int ov = StitchOverlapPixels(side, percent, wm, hm, wr, hr);
-    bool lowMemory = StitchNeedsLowMemory(main.get(), rest.get());
-
-    PlainStitchHost host(std::move(main), std::move(rest));
-    CStitchTool tool;
-    tool.Begin(&host, host.Main(), host.Rest(), side, ov, method, lowMemory);
-    if (args.Has("no-blend")) tool.blendEnabled = false;
-    if (!tool.PrepareStitchDocument()) return Fail(LoadStringById(IDS_OUT_OF_MEMORY));
-
+    StitchRequest request;
+    request.side = side;
+    request.method = method;
+    request.overlapPercent = percent;
     if (points) {
-        tool.mainPoint = {tool.mainRect.left + mainAt[0], tool.mainRect.top + mainAt[1]};
-        tool.restPoint = {tool.restRect.left + restAt[0], tool.restRect.top + restAt[1]};
+        request.mainPoint = PointL{mainAt[0], mainAt[1]};
+        request.restPoint = PointL{restAt[0], restAt[1]};
     }
-    bool ok;
-    if (method == kMethodManual) ok = tool.ManualCompose();
-    else if (method == kMethodSemiAuto) ok = tool.SemiAutoStitch();
-    else ok = tool.AutoStitch();
-    if (!ok) {
-        if (!host.LastMessage().empty()) return Fail(host.LastMessage());
-        return Fail(LoadStringById(IDS_OUT_OF_MEMORY));
+    request.blend = !args.Has("no-blend");
+    StitchResult result = RunStitch(*main, *rest, request);
+    if (!result) {
+        if (result.status == StitchStatus::kMainTypeNotSearchable ||
+            result.status == StitchStatus::kSeamSizesDiffer)
+            return Fail(result.message + "; use --method manual");
+        return Fail(result.message);
     }
-    return SavePicture(*host.Picture(), out) ? kExitOk : kExitFailed;
+    if (!SavePicture(*result.picture, out)) return kExitFailed;
+    if (method != kMethodManual && !args.Has("quiet"))
+        std::printf("%s\n", DescribeFinding(result.finding).c_str());
+    return kExitOk;
 }
 
 }  // namespace cli

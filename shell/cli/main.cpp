@@ -24,11 +24,16 @@ const char kUsage[] =
     "  rescale IN OUT --size WxH\n"
     "  deskew IN OUT --thumbs AX,AY,BX,BY\n"
     "  stitch MAIN REST -o OUT [--side left|top|right|bottom] [--method auto|semi|manual]\n"
-    "         [--overlap PCT] [--main-point X,Y --rest-point X,Y] [--no-blend]\n";
+    "         [--overlap PCT] [--main-point X,Y --rest-point X,Y] [--no-blend]\n"
+    "  print IN -o OUT.pdf | --printer QUEUE [--scale PCT | --fit] [--center]\n"
+    "        [--margins L,T] [--unit inch|cm|pixel] [--frame 1..7]\n"
+    "        [--watermark FILE [--watermark-layout center|tile]] [--copies N]\n"
+    "        [--dpi DPI] [--paper A4|Letter|...] [--landscape]\n";
 
 // Options that take no value; every other --option takes the next argument.
 bool IsFlag(const std::string& name) {
-    return name == "quiet" || name == "no-blend" || name == "help";
+    return name == "quiet" || name == "no-blend" || name == "help" || name == "fit" ||
+           name == "center" || name == "landscape";
 }
 
 }  // namespace
@@ -74,6 +79,10 @@ bool ParseIntList(const std::string& text, std::vector<int>& values, std::size_t
     }
     return values.size() == count;
 }
+
+#ifndef STITCHARA_CLI_PRINT
+int CmdPrint(const Args&) { return Fail("this build has no printing (built without Qt)"); }
+#endif
 
 }  // namespace cli
 
@@ -126,6 +135,7 @@ int main(int argc, char** argv) {
     else if (command == "rescale") rc = cli::CmdRescale(args);
     else if (command == "deskew") rc = cli::CmdDeskew(args);
     else if (command == "stitch") rc = cli::CmdStitch(args);
+    else if (command == "print") rc = cli::CmdPrint(args);
     else rc = cli::UsageError("unknown command '" + command + "'");
 
     SetProgressHost(nullptr);

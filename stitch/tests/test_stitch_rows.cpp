@@ -59,6 +59,9 @@ TEST(StitchSetup, OverlapMethodsBlendAndMemory) {
     EXPECT_FALSE(SearchMethodsAllowed(ptGray256, kSideBottom, 400, 600, 416, 600));
     EXPECT_TRUE(SearchMethodsAllowed(ptGray256, kSideLeft, 400, 600, 416, 600));
     EXPECT_FALSE(SearchMethodsAllowed(ptColor256, kSideRight, 600, 400, 600, 400));
+    // Differences of thousands of per cent must not wrap into the allowed range.
+    EXPECT_FALSE(SearchMethodsAllowed(ptTrueColor24, kSideRight, 600, 1, 600, 16385));
+    EXPECT_FALSE(SearchMethodsAllowed(ptTrueColor24, kSideTop, 1, 600, 65537, 600));
 
     EXPECT_EQ(BlendSetupFor(ptTrueColor24).bytes, 3);
     EXPECT_EQ(BlendSetupFor(ptGray256).bytes, 1);

@@ -3,13 +3,12 @@
 // picture exactly.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "picture/transform.h"
-#include "platform/profile.h"
 #include "platform/system.h"
+#include "stitch/stitch_run.h"
 #include "stitch/stitch_setup.h"
 #include "stitch/stitch_tool.h"
 #include "stitch_test_support.h"
@@ -161,18 +160,16 @@ TEST(StitchMemory, SwapFilesGiveTheSamePictureAsMemory) {
     ASSERT_TRUE(ok);
     EXPECT_TRUE(SamePictures(host.Picture(), inMemory.get()));
 
-    // "ForceSwap" moves the sources out before composing.
-    std::string ini = platform::TempDirectory() + "/stitch_force_swap_test.ini";
-    platform::SetProfilePath(ini);
-    platform::WriteProfileInt("MainWindow", "ForceSwap", 1);
+    // Forcing the swap moves the sources out before composing.
     Pair again = CutPair(160, 2);
-    PlainStitchHost forced(std::move(again.main), std::move(again.rest));
-    ok = RunStitch(forced, kSideRight, 20, kMethodAuto);
-    EXPECT_EQ(forced.Main()->GetStoreState(), kStateOnDisk);
-    platform::SetProfilePath("");
-    std::remove(ini.c_str());
-    ASSERT_TRUE(ok);
-    EXPECT_TRUE(SamePictures(forced.Picture(), inMemory.get()));
+    StitchRequest request;
+    request.overlapPercent = 20;
+    request.lowMemory = false;
+    request.forceSwap = true;
+    StitchResult forced = RunStitch(*again.main, *again.rest, request);
+    EXPECT_EQ(again.main->GetStoreState(), kStateOnDisk);
+    ASSERT_TRUE(forced);
+    EXPECT_TRUE(SamePictures(forced.picture.get(), inMemory.get()));
 }
 
 TEST(AutoStitch, GrayPicturesCompareAndBlendOneByte) {

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <cstdio>
+#include <jpeglib.h>
 #include <unistd.h>
 
 #include "platform/imflib/tests/support.h"
@@ -268,4 +270,194 @@ TEST(Hostile, TilesOutOfProportionToThePicture) {
     fs::remove_all(dir);
 }
 
+// A 64 x 48 colour JPEG written through libjpeg itself, so that the
+// progressive form is there too.
+std::vector<std::uint8_t> JpegFile(const fs::path& path, bool progressive) {
+    jpeg_compress_struct c{};
+    jpeg_error_mgr err{};
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    jpeg_stdio_dest(&c, f);
+    c.image_width = 64;
+    c.image_height = 48;
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    if (progressive) jpeg_simple_progression(&c);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<std::uint8_t> row(64 * 3);
+    for (int y = 0; y < 48; ++y) {
+        for (std::size_t i = 0; i < row.size(); ++i) row[i] = std::uint8_t((i * 37 + std::size_t(y) * 11) ^ (i >> 3));
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    std::fclose(f);
+    return ReadBytes(path);
+}
+
+// The file up to keep bytes of the first scan's data, closed by an end
+// marker, with the frame header claiming width x height when given.
+std::vector<std::uint8_t> CutJpeg(std::vector<std::uint8_t> b, std::size_t keep, unsigned side = 0) {
+    std::size_t i = 2;
+    while (i + 4 < b.size() && b[i] == 0xFF) {
+        const unsigned marker = b[i + 1];
+        const std::size_t length = std::size_t(b[i + 2]) << 8 | b[i + 3];
+        if ((marker == 0xC0 || marker == 0xC2) && side != 0) {
+            b[i + 5] = b[i + 7] = std::uint8_t(side >> 8);
+            b[i + 6] = b[i + 8] = std::uint8_t(side);
+        }
+        if (marker == 0xDA) {
+            b.resize(i + 2 + length + keep);
+            b.push_back(0xFF);
+            b.push_back(0xD9);
+            return b;
+        }
+        i += 2 + length;
+    }
+    ADD_FAILURE() << "no scan in the JPEG file";
+    return b;
+}
+
+TEST(Hostile, JpegWhoseDataStopsEarlyFails) {
+    const fs::path dir = ScratchDir("jpegcut");
+    BitmapInfoHeader h;
+    for (bool progressive : {false, true}) {
+        SCOPED_TRACE(progressive ? "progressive" : "sequential");
+        const auto whole = JpegFile(dir / "whole.jpg", progressive);
+        ASSERT_TRUE(ReadAll(dir / "whole.jpg")) << ImfLastError();
+        // The data of a scan stops halfway and the end marker follows.
+        WriteBytes(dir / "cut.jpg", CutJpeg(whole, 60));
+        EXPECT_FALSE(ReadAll(dir / "cut.jpg"));
+        EXPECT_NE(std::string(ImfLastError()).find("truncated"), std::string::npos) << ImfLastError();
+        // A 30000 x 30000 picture in a few hundred bytes is refused with the
+        // header, before a picture of 2.7 GB is made for it.
+        WriteBytes(dir / "huge.jpg", CutJpeg(whole, 20, 30000));
+        EXPECT_EQ(AllReadHeader((dir / "huge.jpg").string().c_str(), &h), 0);
+        EXPECT_NE(std::string(ImfLastError()).find("truncated"), std::string::npos) << ImfLastError();
+    }
+    // A real picture of one flat colour compresses to far less than a byte a
+    // block, and is still read.
+    MemoryDib flat = MemoryDib::Make(2048, 2048, 8);
+    SetGrayRamp(flat);
+    ASSERT_TRUE(SavePicture((dir / "flat.jpg").string(), flat)) << ImfLastError();
+    EXPECT_LT(fs::file_size(dir / "flat.jpg"), 2048u * 2048 / 64);
+    EXPECT_TRUE(ReadAll(dir / "flat.jpg")) << ImfLastError();
+    fs::remove_all(dir);
+}
+
+// A little-endian TIFF of the entries (in tag order) and the pixel bytes;
+// strip offsets count from the start of the pixel bytes.
+struct TiffEntry {
+    std::uint16_t tag, type;
+    std::vector<std::uint32_t> values;
+};
+std::vector<std::uint8_t> RawTiff(const std::vector<TiffEntry>& entries, const std::vector<std::uint8_t>& pixels) {
+    std::vector<std::uint8_t> b = {'I', 'I', 42, 0, 8, 0, 0, 0};
+    const std::size_t ifd = 8 + 2 + 12 * entries.size() + 4;
+    std::vector<std::uint8_t> extra;
+    std::size_t extraSize = 0;
+    for (const TiffEntry& e : entries) {
+        const std::size_t bytes = e.values.size() * (e.type == 3 ? 2 : 4);
+        if (bytes > 4) extraSize += bytes;
+    }
+    const std::uint32_t data = std::uint32_t(ifd + extraSize);
+    b.resize(ifd, 0);
+    PutLe16(b, 8, unsigned(entries.size()));
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const TiffEntry& e = entries[i];
+        const std::size_t at = 10 + 12 * i;
+        PutLe16(b, at, e.tag);
+        PutLe16(b, at + 2, e.type);
+        PutLe32(b, at + 4, std::uint32_t(e.values.size()));
+        std::vector<std::uint8_t> v;
+        for (std::uint32_t x : e.values) {
+            if (e.tag == 273) x += data;
+            v.push_back(std::uint8_t(x));
+            v.push_back(std::uint8_t(x >> 8));
+            if (e.type == 4) {
+                v.push_back(std::uint8_t(x >> 16));
+                v.push_back(std::uint8_t(x >> 24));
+            }
+        }
+        if (v.size() <= 4) {
+            std::copy(v.begin(), v.end(), b.begin() + long(at + 8));
+        } else {
+            PutLe32(b, at + 8, std::uint32_t(ifd + extra.size()));
+            extra.insert(extra.end(), v.begin(), v.end());
+        }
+    }
+    b.insert(b.end(), extra.begin(), extra.end());
+    b.insert(b.end(), pixels.begin(), pixels.end());
+    return b;
+}
+
+// Files that readers disagree on are refused with the reason, each beside
+// the well-formed file it differs from.
+TEST(Hostile, MalformedFilesAreRefusedWithTheReason) {
+    const fs::path dir = ScratchDir("malformed");
+    auto verdict = [&](const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        WriteBytes(dir / name, bytes);
+        return ReadAll(dir / name) ? std::string("read") : std::string(ImfLastError());
+    };
+    // Run-length data in a top-down BMP.
+    auto rle = BmpHead(8, 2, 8, 1, 2);
+    rle.resize(54 + 8, 0);
+    PutLe32(rle, 10, 54 + 8);
+    rle.insert(rle.end(), {8, 1, 0, 0, 8, 0, 0, 1});
+    EXPECT_EQ(verdict("rle.bmp", rle), "read");
+    PutLe32(rle, 22, std::uint32_t(-2));
+    EXPECT_NE(verdict("rle_topdown.bmp", rle).find("top-down"), std::string::npos) << ImfLastError();
+    // Bit-field masks of a 16-bit BMP: one empty, one beyond the 16 bits.
+    auto fields = [&](std::uint32_t red, std::uint32_t green, std::uint32_t blue) {
+        auto b = BmpHead(2, 2, 16, 3, 0);
+        PutLe32(b, 10, 54 + 12);
+        b.resize(54 + 12 + 16, 0x55);
+        PutLe32(b, 54, red);
+        PutLe32(b, 58, green);
+        PutLe32(b, 62, blue);
+        return b;
+    };
+    EXPECT_EQ(verdict("565.bmp", fields(0xF800, 0x07E0, 0x001F)), "read");
+    EXPECT_NE(verdict("empty.bmp", fields(0xF800, 0x07E0, 0)).find("empty colour mask"), std::string::npos);
+    EXPECT_NE(verdict("wide.bmp", fields(0x1F0000, 0x07E0, 0x001F)).find("wider than the pixel"), std::string::npos);
+    // PCX rows of 4 pixels in 4 bytes, or in 4000.
+    std::vector<std::uint8_t> pcx(128, 0);
+    pcx[0] = 0x0A;
+    pcx[1] = 5;
+    pcx[2] = 1;
+    pcx[3] = 8;
+    pcx[65] = 1;
+    PutLe16(pcx, 8, 3);
+    PutLe16(pcx, 10, 1);
+    PutLe16(pcx, 66, 4);
+    pcx.insert(pcx.end(), 8, 0x01);
+    pcx.push_back(0x0C);
+    pcx.insert(pcx.end(), 768, 0x40);
+    EXPECT_EQ(verdict("pcx.pcx", pcx), "read");
+    PutLe16(pcx, 66, 4000);
+    EXPECT_NE(verdict("long.pcx", pcx).find("far longer"), std::string::npos) << ImfLastError();
+    // Three planes of a 4 x 4 RGB TIFF in three strips, or in one.
+    auto planar = [&](std::vector<std::uint32_t> offsets, std::vector<std::uint32_t> counts) {
+        return RawTiff({{256, 3, {4}}, {257, 3, {4}}, {258, 3, {8, 8, 8}}, {259, 3, {1}}, {262, 3, {2}},
+                        {273, 4, offsets}, {277, 3, {3}}, {278, 3, {4}}, {279, 4, counts}, {284, 3, {2}}},
+                       std::vector<std::uint8_t>(48, 0x90));
+    };
+    EXPECT_EQ(verdict("planes.tif", planar({0, 16, 32}, {16, 16, 16})), "read");
+    EXPECT_NE(verdict("oneplane.tif", planar({0}, {48})).find("needs 3 strips"), std::string::npos) << ImfLastError();
+    // A palette TIFF with its colour map, and without.
+    std::vector<std::uint32_t> map(3 * 256, 0x8000);
+    std::vector<TiffEntry> palette = {{256, 3, {4}}, {257, 3, {4}}, {258, 3, {8}}, {259, 3, {1}},
+                                      {262, 3, {3}}, {273, 4, {0}}, {277, 3, {1}}, {278, 3, {4}},
+                                      {279, 4, {16}}, {320, 3, map}};
+    EXPECT_EQ(verdict("palette.tif", RawTiff(palette, std::vector<std::uint8_t>(16, 3))), "read");
+    palette.pop_back();
+    EXPECT_NE(verdict("nomap.tif", RawTiff(palette, std::vector<std::uint8_t>(16, 3))).find("no colour map"),
+              std::string::npos) << ImfLastError();
+    fs::remove_all(dir);
+}
+
 }  // namespace
+

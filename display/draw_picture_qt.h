@@ -1,0 +1,48 @@
+// DrawPicture: the one renderer of pictures on screen (views, full screen,
+// thumbnails, the print preview). Rows are read from the picture (from
+// memory or its swap file), expanded or shrunk to the zoom, turned into the
+// band's format and drawn band by band: a band is at most 1024 rows and
+// 65495 bytes, so no full-size image is ever built, and only the part of the
+// destination inside the painter's clip is read and drawn.
+//
+// The band holds the picture's own pixels (palette pictures with their
+// palette) unless the display has fewer bits than the picture; then the rows
+// are error-diffused to the display's standard palette.
+#pragma once
+#include <QPoint>
+#include <QRect>
+#include <QRectF>
+
+class CPicture;
+class QPainter;
+
+namespace display {
+
+// The colour depth drawing reduces to: 1, 4, 8 or 24 (any depth above 8).
+// From the primary screen unless forced (tests: 1, 4 or 8 reach the
+// diffusion; 0 returns to the screen's depth).
+int DisplayBits();
+void SetForcedDisplayBits(int bits);
+
+// What one drawing did (tests and benchmarks).
+struct DrawStats {
+    int rowsRead = 0;   // picture rows read
+    int bands = 0;      // bands drawn
+    int width = 0, height = 0;  // client pixels drawn
+};
+
+// Draws picture at zoom (1, 2..16 or -2..-16) so that picture pixel
+// origin lies at the top-left of destination (painter coordinates, one unit
+// a client pixel); only the part of destination inside the picture and the
+// painter's clip is drawn. At reductions the pixels kept are origin,
+// origin + |zoom|, ... Non-zero when something was drawn.
+int DrawPicture(CPicture* picture, QPoint origin, QPainter& painter, const QRect& destination,
+                int zoom, DrawStats* stats = nullptr);
+
+// Draws the picture rectangle scaled into target (thumbnails, print
+// preview): the rows are read at the zoom nearest to the target's size on
+// the painter's device and the painter scales the rest.
+int DrawPictureInto(CPicture* picture, const QRect& pictureRect, QPainter& painter,
+                    const QRectF& target, DrawStats* stats = nullptr);
+
+}  // namespace display

@@ -1,0 +1,132 @@
+// CVandrelView: the picture view of a document window. Shows the document's
+// picture at one of the zoom levels (1/16 .. 16), scrolls it, fits the
+// window to the picture or the picture to the window, shows it full screen,
+// and hands its mouse, keyboard, drawing and activation events to the
+// current mouse tool.
+//
+// Client coordinates are device pixels of the view's viewport: at zoom 1 one
+// picture pixel is one device pixel, also on a high-density screen (where Qt's
+// logical pixels are larger than device pixels).
+#pragma once
+#include <QAbstractScrollArea>
+#include <QPoint>
+#include <QRect>
+
+#include "display/view_geometry.h"
+#include "resources/command_target.h"
+
+class CPicture;
+class CVandrelDoc;
+class Document;
+class QMdiSubWindow;
+
+class CVandrelView : public QAbstractScrollArea, public CommandTarget {
+    Q_OBJECT
+public:
+    // The view of a document (its pictureChanged signal redraws the view).
+    explicit CVandrelView(Document* document, QWidget* parent = nullptr);
+    // A view of a bare core document (never shown views, tests).
+    explicit CVandrelView(CVandrelDoc* core, QWidget* parent = nullptr);
+    ~CVandrelView() override;
+
+    Document* GetDocument() const { return document_; }
+    // The core document whose picture is shown.
+    void AttachCore(CVandrelDoc* core);
+    CVandrelDoc* GetCoreDocument() const { return core_; }
+    CPicture* GetPicture() const;
+
+    int Zoom() const { return zoom_; }
+    int ScrollX() const { return state_.scrollX; }
+    int ScrollY() const { return state_.scrollY; }
+    const display::ScrollState& ScrollStateNow() const { return state_; }
+    display::ViewMapping Mapping() const;
+
+    // Client (device pixels of the viewport) <-> picture coordinates.
+    QPoint ClientToPicture(QPoint client) const;
+    QPoint PictureToClient(QPoint picture) const;
+    QRect ClientRectToPicture(const QRect& client) const;
+    QRect PictureRectToClient(const QRect& picture) const;
+    // Qt's logical widget coordinates <-> client coordinates.
+    QPoint LogicalToClient(QPointF logical) const;
+    QPointF ClientToLogical(QPoint client) const;
+    double ClientScale() const;
+
+    // Anchor (-1, -1): the picture point under the cursor when the cursor is
+    // in the view, else the one at the centre; otherwise the picture point
+    // (ax, ay). The anchor keeps its client position.
+    void SetZoom(int zoom, int ax = -1, int ay = -1);
+    void ZoomIn();
+    void ZoomOut();
+    void FitInWindow();
+    void FitFrameToPicture();
+    void FullScreen();
+    // Picture coordinates of the top-left client pixel (rounded at reductions).
+    void ScrollTo(int x, int y, bool repaint = true);
+    // Recomputes bars, ranges and centring after a zoom, size or picture change.
+    void UpdateScrollState();
+
+    bool RulersShown() const { return rulersShown_; }
+    void SetRulersShown(bool shown);
+
+    // The document's picture was replaced or changed (null rect: all of it).
+    void OnPictureChanged(const QRect& pictureRect);
+    // The view's document window became active (true) or inactive.
+    void OnActivateView(bool active);
+    // Whether the frame around the view is minimised.
+    bool IsFrameMinimised() const;
+
+    bool OnCommand(int id) override;
+    bool OnUpdateCommand(int id, CommandState& state) override;
+
+    // The held digit key (0 none) and the pan mode, for tools and tests.
+    int HeldKey() const { return heldKey_; }
+    bool PanMode() const { return panning_; }
+
+signals:
+    // Picture coordinates of the mouse; (-1, -1) when it leaves the picture.
+    void picturePosition(QPoint position);
+    // After every zoom change.
+    void zoomChanged(int zoom);
+    // After every scroll (rulers follow).
+    void scrolled();
+    // The rulers were switched on or off.
+    void rulersChanged(bool shown);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+
+private:
+    void Init();
+    QMdiSubWindow* Frame() const;
+    void UpdateCursor();
+    QSize AreaSize() const;  // client plus bars, device pixels
+    QPoint CursorAnchor() const;
+    bool ActivateFrameFirst();
+    void StartFileDrag();
+    void ApplyBars();
+    void EmitPosition(QPoint client);
+
+    CVandrelDoc* core_ = nullptr;
+    Document* document_ = nullptr;
+    int zoom_ = 1;
+    display::ScrollState state_;
+    bool rulersShown_ = false;
+    bool applyingBars_ = false;
+    int heldKey_ = 0;
+    bool panning_ = false;
+    QPoint panStart_;       // picture point under the cursor when panning started
+    QSize shownSize_;       // picture size at the last change
+    bool dragArmed_ = false;
+    QPoint dragFrom_;       // logical press point of a possible file drag
+};

@@ -1,0 +1,231 @@
+#include "document/document_qt.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+
+#include "document/file_dialogs_qt.h"
+#include "document/import_export.h"
+#include "document/import_export_commands.h"
+#include "document/import_export_formats.h"
+#include "base/progress.h"
+#include "resources/command_ids.h"
+#include "resources/string_ids.h"
+#include "resources/strings.h"
+
+namespace {
+
+Document::SaveQuestion& Question() {
+    static Document::SaveQuestion question;
+    return question;
+}
+
+std::function<void(const QString&)>& RecentSink() {
+    static std::function<void(const QString&)> sink;
+    return sink;
+}
+
+bool IsDocumentFile(const QString& path) {
+    return QFileInfo(path).suffix().compare("vdl", Qt::CaseInsensitive) == 0;
+}
+
+QString ProgramName() { return QString::fromUtf8(LoadStringById(IDS_PRODUCT_FAMILY)); }
+
+}  // namespace
+
+void Document::SetSaveQuestion(SaveQuestion question) { Question() = std::move(question); }
+void Document::SetRecentFileSink(std::function<void(const QString&)> sink) {
+    RecentSink() = std::move(sink);
+}
+
+Document::Document(QObject* parent) : QObject(parent) { doc_.SetObserver(this); }
+
+Document::~Document() { doc_.SetObserver(nullptr); }
+
+void Document::setModified(bool modified) {
+    doc_.SetModifiedFlag(modified);
+    syncModified();
+}
+
+void Document::syncModified() {
+    if (doc_.IsModified() == toldModified_) return;
+    toldModified_ = doc_.IsModified();
+    emit modifiedChanged(toldModified_);
+}
+
+bool Document::open(const QString& path) {
+    const bool ok = doc_.OnOpenDocument(path.toStdString()) != 0;
+    syncModified();
+    if (ok) {
+        emit pathChanged();
+        emit pictureChanged(QRect());
+    }
+    return ok;
+}
+
+void Document::setPicture(std::unique_ptr<CPicture> picture) {
+    doc_.SetPicture(std::move(picture));
+    doc_.SetModifiedFlag(true);
+    syncModified();
+    emit pictureChanged(QRect());
+}
+
+bool Document::saveTo(const QString& path) {
+    // The document's own file is a plain BMP file; every other extension
+    // chooses its format.
+    if (IsDocumentFile(path)) return doc_.OnSaveDocument(path.toStdString()) != 0;
+    return SaveToPath(path.toStdString(), picture()) != 0;
+}
+
+bool Document::save() {
+    if (!picture()) return false;
+    const QString path = pathName();
+    if (path.isEmpty() || !(IsDocumentFile(path) || CanSaveInPlace(path.toStdString())))
+        return saveAs();
+    if (!saveTo(path)) return false;
+    doc_.SetModifiedFlag(false);
+    syncModified();
+    return true;
+}
+
+bool Document::saveAs() {
+    if (!picture()) return false;
+    SaveDialogSetup setup;
+    if (!PrepareSaveDialog(doc_.GetPathName(), setup)) return false;
+    QStringList filters = QtFilters(setup.filter);
+    QStringList extensions;
+    for (int i = 0; i < filters.size(); ++i)
+        extensions << QString::fromStdString(Formats().WriteExtensionAt(i)).toLower();
+    filters << DocumentFilter();
+    extensions << "vdl";
+    int position = setup.filterPosition;
+    if (IsDocumentFile(pathName())) position = int(filters.size());
+    QString initial = QString::fromStdString(setup.defaultName);
+    if (position >= 1 && position <= extensions.size() && !initial.isEmpty())
+        initial += '.' + extensions[position - 1];
+    const FileChoice choice =
+        ChooseSaveFile(owner_, ProgramName(), QString::fromStdString(setup.initialDirectory),
+                       initial, filters, position, extensions);
+    if (choice.path.isEmpty()) return false;
+    const std::string path = choice.path.toStdString();
+    if (IsDocumentFile(choice.path)) {
+        if (!doc_.OnSaveDocument(path)) return false;
+        RememberOpenChoice(path, 0);
+    } else {
+        SetProgressCaption(IDS_SAVING_IMAGE);
+        const SaveAsResult result = SaveAsToPath(path, picture(), owner_);
+        if (result != kSaveAsWritten) return false;
+    }
+    doc_.SetPathName(path);
+    doc_.SetModifiedFlag(false);
+    SetBaseName(path);
+    AddToRecentFiles(path);
+    syncModified();
+    return true;
+}
+
+bool Document::import() {
+    const QStringList filters{QStringLiteral("Bitmap Files (*.bmp *.BMP)")};
+    const FileChoice choice = ChooseOpenFile(owner_, ProgramName(), QString::fromStdString(InitialDirectory()),
+                                             QString(), filters, 1);
+    if (choice.path.isEmpty()) return false;
+    BeginWaitCursor();
+    doc_.DeleteContents();
+    const bool ok = doc_.LoadPicture(choice.path.toStdString()) != 0;
+    EndWaitCursor();
+    if (ok) {
+        doc_.SetModifiedFlag(true);
+        syncModified();
+    }
+    emit pictureChanged(QRect());
+    return ok;
+}
+
+bool Document::canClose() {
+    if (!doc_.IsModified() || doc_.IsInPlaceActive()) return true;
+    QString name = QFileInfo(pathName()).fileName();
+    if (name.isEmpty()) name = QStringLiteral("untitled");
+    QString question = QString::fromUtf8(LoadStringById(IDS_ASK_TO_SAVE)).replace("%1", name);
+    switch (AskSaveChanges(question.toStdString())) {
+    case SaveAnswer::No: return true;
+    case SaveAnswer::Cancel: return false;
+    case SaveAnswer::Yes: return save();
+    }
+    return false;
+}
+
+void Document::UpdateAllViews(const Rect* hint) {
+    syncModified();
+    if (hint)
+        emit pictureChanged(QRect(hint->left, hint->top, hint->right - hint->left, hint->bottom - hint->top));
+    else
+        emit pictureChanged(QRect());
+}
+
+void Document::SetBaseName(const std::string&) { emit pathChanged(); }
+
+void Document::BeginWaitCursor() {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void Document::EndWaitCursor() {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        QGuiApplication::restoreOverrideCursor();
+}
+
+SaveAnswer Document::AskSaveChanges(const std::string& question) {
+    const QString text = QString::fromStdString(question);
+    if (Question()) return Question()(text);
+    const auto answer = QMessageBox::question(owner_, ProgramName(), text,
+                                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                              QMessageBox::Yes);
+    if (answer == QMessageBox::Yes) return SaveAnswer::Yes;
+    if (answer == QMessageBox::No) return SaveAnswer::No;
+    return SaveAnswer::Cancel;
+}
+
+std::string Document::ChooseSavePath() {
+    // Asked by the core's own save path, which writes the document file.
+    const FileChoice choice = ChooseSaveFile(owner_, ProgramName(), QString::fromStdString(InitialDirectory()),
+                                             QStringLiteral("untitled.vdl"), {DocumentFilter()}, 1, {"vdl"});
+    return choice.path.toStdString();
+}
+
+void Document::AddToRecentFiles(const std::string& path) {
+    if (RecentSink()) RecentSink()(QString::fromStdString(path));
+}
+
+bool Document::OnCommand(int id) {
+    switch (id) {
+    case ID_SAVE: save(); return true;
+    case ID_SAVE_AS: saveAs(); return true;
+    case ID_IMPORT: import(); return true;
+    default: break;
+    }
+    const bool handled = doc_.OnCommand(id);
+    if (handled) syncModified();
+    return handled;
+}
+
+bool Document::OnUpdateCommand(int id, CommandState& state) {
+    switch (id) {
+    case ID_SAVE:
+    case ID_SAVE_AS:
+    case ID_MIRROR_HORIZONTAL:
+    case ID_MIRROR_VERTICAL:
+    case ID_MIRROR_DIAGONAL:
+    case ID_ROTATE_LEFT:
+    case ID_ROTATE_RIGHT:
+    case ID_EDIT_COPY:
+        state.enabled = picture() != nullptr;
+        return true;
+    case ID_IMPORT:
+        state.enabled = true;
+        return true;
+    default:
+        return false;
+    }
+}

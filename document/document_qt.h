@@ -1,0 +1,83 @@
+// Document: the application's side of a CVandrelDoc. It owns the core
+// document, is its observer (redraws, titles, wait cursor, questions) and a
+// command target for the document's commands (mirror, rotate, Save, Save
+// As, Import), and tells the windows that show it what changed by signals.
+#pragma once
+#include <QObject>
+#include <QRect>
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "document/document.h"
+#include "resources/command_target.h"
+
+class QWidget;
+
+class Document : public QObject, public DocumentObserver, public CommandTarget {
+    Q_OBJECT
+public:
+    explicit Document(QObject* parent = nullptr);
+    ~Document() override;
+
+    CVandrelDoc& core() { return doc_; }
+    const CVandrelDoc& core() const { return doc_; }
+    CPicture* picture() const { return doc_.m_pPicture.get(); }
+    QString pathName() const { return QString::fromStdString(doc_.GetPathName()); }
+    bool isModified() const { return doc_.IsModified(); }
+    void setModified(bool modified);
+
+    // Reads the file as the document's picture (progress, messages as the
+    // core gives them). False when no picture resulted.
+    bool open(const QString& path);
+    // A picture from a scan or a stitch: the document takes it and is
+    // marked modified.
+    void setPicture(std::unique_ptr<CPicture> picture);
+
+    // The commands. Each answers whether it did what it was asked.
+    bool save();
+    bool saveAs();
+    bool import();
+    // Before the document's window closes: asks whether to save changes of a
+    // modified document (yes saves as the Save command does; cancel keeps it
+    // open). True when the document may close.
+    bool canClose();
+
+    // The window the document's dialogs belong to (the main window by default).
+    void setDialogOwner(QWidget* owner) { owner_ = owner; }
+
+    // DocumentObserver
+    void UpdateAllViews(const Rect* hint) override;
+    void SetBaseName(const std::string& path) override;
+    void BeginWaitCursor() override;
+    void EndWaitCursor() override;
+    SaveAnswer AskSaveChanges(const std::string& question) override;
+    std::string ChooseSavePath() override;
+    void AddToRecentFiles(const std::string& path) override;
+
+    // CommandTarget
+    bool OnCommand(int id) override;
+    bool OnUpdateCommand(int id, CommandState& state) override;
+
+    // Who answers the save-changes question (tests); empty: a message box.
+    using SaveQuestion = std::function<SaveAnswer(const QString& question)>;
+    static void SetSaveQuestion(SaveQuestion question);
+    // Called with every path opened or saved as a document's file.
+    static void SetRecentFileSink(std::function<void(const QString& path)> sink);
+
+signals:
+    // The picture changed; a null rectangle means all of it.
+    void pictureChanged(const QRect& pictureRect);
+    // The document's path (and so its name) changed.
+    void pathChanged();
+    void modifiedChanged(bool modified);
+
+private:
+    // Emits modifiedChanged when the flag differs from the last one told.
+    void syncModified();
+    bool saveTo(const QString& path);
+
+    CVandrelDoc doc_;
+    QWidget* owner_ = nullptr;
+    bool toldModified_ = false;
+};

@@ -1,0 +1,15 @@
+# Printing's end-to-end tests: stitchara-cli prints to PDF files and to a CUPS
+# queue (the cups-pdf queue scripts/test.sh sets up), read back with pdftoppm.
+if(STITCHARA_TESTS)
+  find_package(Python3 COMPONENTS Interpreter)
+  find_program(PDFTOPPM pdftoppm)
+  if(Python3_Interpreter_FOUND AND PDFTOPPM)
+    add_test(NAME print_cli_pdf
+             COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/print/tests/e2e/print_cli_e2e.py
+                     $<TARGET_FILE:stitchara-cli> ${CMAKE_BINARY_DIR}/artefacts/print_pdf pdf)
+    add_test(NAME print_cli_cups
+             COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/print/tests/e2e/print_cli_e2e.py
+                     $<TARGET_FILE:stitchara-cli> ${CMAKE_BINARY_DIR}/artefacts/print_cups cups stitchara-pdf)
+    set_tests_properties(print_cli_pdf print_cli_cups PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+  endif()
+endif()

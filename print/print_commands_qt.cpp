@@ -1,0 +1,318 @@
+#include "print/print_commands_qt.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPrintDialog>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "base/message_box.h"
+#include "document/document.h"
+#include "picture/picture.h"
+#include "print/print_sheet_qt.h"
+#include "resources/command_ids.h"
+#include "resources/dialog_texts.h"
+#include "resources/string_ids.h"
+#include "resources/strings.h"
+
+namespace {
+
+void (*gSheetHook)(CPrintSheet*) = nullptr;
+
+std::string CommandText(int id) {
+    const CommandEntry* entry = FindCommand(id);
+    return entry && entry->menuText ? PlainText(entry->menuText) : std::string();
+}
+QString DialogText(int dialog, int control) {
+    return QString::fromUtf8(LoadControlText(dialog, control));
+}
+
+// The wait cursor for the span of a scope.
+class WaitCursor {
+public:
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+void ResetIfPending(PrintSettings& s, CPicture& picture, PrintEngine& engine) {
+    if (s.resetPending)
+        s.Reset(picture.GetWidth(), picture.GetHeight(), picture.GetXDpi(), picture.GetYDpi(),
+                engine.LogPixelsX(), engine.LogPixelsY());
+}
+
+// A command posted to the target, as a posted window message would be.
+void Post(int id, const PrintTarget& target) {
+    QTimer::singleShot(0, qApp, [id, target] {
+        if (target.window) HandlePrintCommand(id, target);
+    });
+}
+
+// The print command: 0 Print with the sheet, 1 Quick Print.
+void RunPrint(const PrintTarget& t, bool quick) {
+    PrintEngine& engine = ThePrintEngine();
+    if (!engine.AttachPrinter()) {
+        ShowMessageById(IDS_PRINT_ERROR);
+        return;
+    }
+    CVandrelDoc& doc = *t.document;
+    CPicture* picture = doc.m_pPicture.get();
+    if (!picture || !picture->HasHeader()) {
+        engine.DetachPrinter();
+        return;
+    }
+    PrintSettings& s = doc.m_print;
+    ResetIfPending(s, *picture, engine);
+    PrintOptions options = OptionsFromSettings(s, picture->GetType(), picture->GetWidth(),
+                                               picture->GetHeight(), picture->GetXDpi(),
+                                               picture->GetYDpi(), engine.LogPixelsX(),
+                                               engine.LogPixelsY());
+    int result = kSheetPrint;
+    if (!quick) {
+        CPrintSheet sheet(options, picture, engine, t.window);
+        if (gSheetHook) gSheetHook(&sheet);
+        result = sheet.exec();
+        options = sheet.Options();
+    }
+    if (result != kSheetPrint && result != kSheetOk && result != kSheetPreview) {
+        engine.DetachPrinter();
+        return;
+    }
+    PrintJobAssets assets;
+    {
+        WaitCursor wait;
+        CloseSheet(result, options, s, *picture, engine.HorzRes(), engine.VertRes(), assets);
+    }
+    if (result == kSheetPrint) {
+        const PrintJobRequest request =
+            MakePrintRequest(s, picture, assets, t.title.toStdString());
+        CAbortDialog abort(t.window ? t.window->window() : nullptr);
+        WaitCursor wait;
+        engine.StartPrintJob(request, &abort);
+    }
+    if (result == kSheetPreview) {
+        s.reprintAfterPreview = 1;
+        Post(ID_PRINT_PREVIEW, t);
+        return;  // the printer stays attached for the preview
+    }
+    engine.DetachPrinter();
+}
+
+void RunPrintSetup(const PrintTarget& t) {
+    PrintEngine& engine = ThePrintEngine();
+    if (!engine.AttachPrinter()) return;
+    QPrintDialog dialog(engine.Printer(), t.window);
+    dialog.setWindowTitle(QString::fromStdString(CommandText(ID_PRINT_SETUP)));
+    dialog.exec();
+    engine.DetachPrinter();
+}
+
+}  // namespace
+
+PrintEngine& ThePrintEngine() {
+    static PrintEngine engine;
+    return engine;
+}
+
+void SetPrintSheetHook(void (*hook)(CPrintSheet*)) { gSheetHook = hook; }
+
+bool HandlePrintCommand(int id, const PrintTarget& target) {
+    switch (id) {
+    case ID_PRINT:
+    case ID_QUICK_PRINT:
+        if (target.document) RunPrint(target, id == ID_QUICK_PRINT);
+        return true;
+    case ID_PRINT_PREVIEW:
+        if (target.document && !OpenPrintPreview(target)) ShowMessageById(IDS_COMMAND_FAILED);
+        return true;
+    case ID_PRINT_SETUP:
+        RunPrintSetup(target);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool UpdatePrintCommand(int id, CommandState& state) {
+    if (id != ID_PRINT && id != ID_QUICK_PRINT && id != ID_PRINT_PREVIEW && id != ID_PRINT_SETUP)
+        return false;
+    state.enabled = true;
+    return true;
+}
+
+// ------------------------------------------------------------- abort dialog
+
+CAbortDialog::CAbortDialog(QWidget* owner) : QDialog(owner) {
+    setObjectName(QStringLiteral("abortPrintingDialog"));
+    const QString caption = DialogText(IDD_ABORT_PRINTING, kDialogCaption);
+    setWindowTitle(caption);
+    setAccessibleName(caption);
+    setWindowModality(Qt::ApplicationModal);
+    title_ = new QLabel;
+    title_->setObjectName(QStringLiteral("abortTitle"));
+    port_ = new QLabel;
+    port_->setObjectName(QStringLiteral("abortPort"));
+    auto* cancel = new QPushButton(DialogText(IDD_ABORT_PRINTING, IDCANCEL));
+    cancel->setObjectName(QStringLiteral("abortCancel"));
+    cancel->setAccessibleName(QString::fromStdString(PlainText(LoadControlText(IDD_ABORT_PRINTING, IDCANCEL))));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("Printing")), 0, Qt::AlignHCenter);
+    layout->addWidget(title_, 0, Qt::AlignHCenter);
+    layout->addWidget(new QLabel(QStringLiteral("To")), 0, Qt::AlignHCenter);
+    layout->addWidget(port_, 0, Qt::AlignHCenter);
+    layout->addWidget(cancel, 0, Qt::AlignHCenter);
+    connect(cancel, &QPushButton::clicked, this, [this] { aborted_ = true; });
+}
+
+bool CAbortDialog::Begin(const QString& title, const QString& port) {
+    aborted_ = false;
+    title_->setText(title);
+    port_->setText(port);
+    show();
+    raise();
+    findChild<QPushButton*>(QStringLiteral("abortCancel"))->setFocus();
+    QCoreApplication::processEvents();
+    return isVisible();
+}
+
+bool CAbortDialog::KeepGoing() {
+    // The job runs on this thread: let the dialog take its input between rows.
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    return !aborted_;
+}
+
+void CAbortDialog::End() { hide(); }
+
+void CAbortDialog::reject() { aborted_ = true; }
+void CAbortDialog::accept() { aborted_ = true; }
+
+// ------------------------------------------------------------------ preview
+
+PPreviewView::PPreviewView(const PrintTarget& target, QWidget* parent)
+    : QWidget(parent), target_(target) {
+    setObjectName(QStringLiteral("printPreview"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(target.title + QStringLiteral(" - ") +
+                   QString::fromStdString(CommandText(ID_PRINT_PREVIEW)));
+    auto* bar = new QToolBar;
+    bar->setObjectName(QStringLiteral("previewBar"));
+    struct Button { int id; const char* name; };
+    for (const Button& b : {Button{ID_PREVIEW_PRINT, "previewPrint"}, Button{ID_PREVIEW_ZOOM_IN, "previewZoomIn"},
+                            Button{ID_PREVIEW_ZOOM_OUT, "previewZoomOut"}, Button{ID_PREVIEW_CLOSE, "previewClose"}}) {
+        auto* button = new QPushButton(DialogText(IDD_PREVIEW_BAR, b.id));
+        button->setObjectName(QString::fromLatin1(b.name));
+        button->setAccessibleName(QString::fromStdString(PlainText(LoadControlText(IDD_PREVIEW_BAR, b.id))));
+        bar->addWidget(button);
+        const int id = b.id;
+        connect(button, &QPushButton::clicked, this, [this, id] {
+            if (id == ID_PREVIEW_PRINT) OnPrint();
+            else if (id == ID_PREVIEW_CLOSE) OnClose();
+            else OnZoom(id == ID_PREVIEW_ZOOM_IN ? 1 : -1);
+        });
+    }
+    scroll_ = new QScrollArea;
+    scroll_->setObjectName(QStringLiteral("previewPage"));
+    scroll_->setAlignment(Qt::AlignCenter);
+    scroll_->setBackgroundRole(QPalette::Dark);
+    pageLabel_ = new QLabel;
+    scroll_->setWidget(pageLabel_);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(bar);
+    layout->addWidget(scroll_);
+    resize(640, 800);
+}
+
+PPreviewView::~PPreviewView() = default;
+
+QWidget* PPreviewView::Frame() {
+    QWidget* w = parentWidget();
+    return qobject_cast<QMdiSubWindow*>(w) ? w : this;
+}
+
+bool PPreviewView::Render() {
+    if (!target_.document || !target_.window) return false;
+    CVandrelDoc& doc = *target_.document;
+    CPicture* picture = doc.m_pPicture.get();
+    PrintEngine& engine = ThePrintEngine();
+    if (!picture || !picture->HasHeader() || !engine.AttachPrinter()) return false;
+    PrintSettings& s = doc.m_print;
+    ResetIfPending(s, *picture, engine);
+    if (!assets_.watermark && !assets_.hasPieces && !assets_.drawnFrameId)
+        LoadPreviewAssets(s, *picture, assets_);
+    const QRect paper = engine.PaperRect();
+    const int pw = std::max(paper.isEmpty() ? engine.HorzRes() : paper.width(), 1);
+    const int ph = std::max(paper.isEmpty() ? engine.VertRes() : paper.height(), 1);
+    const QSize view = scroll_->viewport()->size().isEmpty() ? QSize(600, 760) : scroll_->viewport()->size();
+    double scale = std::min((view.width() - 16) / double(pw), (view.height() - 16) / double(ph));
+    if (zoom_ > 0) {
+        // Closer: the paper at its size on the screen, then twice that.
+        scale = double(logicalDpiX()) / std::max(engine.LogPixelsX(), 1) * zoom_;
+    }
+    scale = std::clamp(scale, 0.01, 4.0);
+    const PrintJobRequest request = MakePrintRequest(s, picture, assets_, target_.title.toStdString());
+    page_ = engine.RenderPreviewImage(request, scale);
+    pageLabel_->setPixmap(QPixmap::fromImage(page_));
+    pageLabel_->resize(page_.size());
+    return !page_.isNull();
+}
+
+void PPreviewView::OnZoom(int step) {
+    const int zoom = std::clamp(zoom_ + step, 0, 2);
+    if (zoom == zoom_) return;
+    zoom_ = zoom;
+    Render();
+}
+
+void PPreviewView::OnPrint() {
+    if (target_.document) target_.document->m_print.reprintAfterPreview = 0;
+    Post(ID_PRINT, target_);
+    Frame()->close();
+}
+
+void PPreviewView::OnClose() {
+    if (target_.document) {
+        PrintSettings& s = target_.document->m_print;
+        if (s.reprintAfterPreview) Post(ID_PRINT, target_);
+        s.reprintAfterPreview = 0;
+    }
+    ThePrintEngine().DetachPrinter();
+    Frame()->close();
+}
+
+PPreviewView* OpenPrintPreview(const PrintTarget& target) {
+    if (!target.document || !target.document->m_pPicture) return nullptr;
+    QMdiArea* area = nullptr;
+    for (QWidget* w = target.window; w && !area; w = w->parentWidget())
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(w)) area = sub->mdiArea();
+    auto* preview = new PPreviewView(target);
+    if (area) {
+        QMdiSubWindow* sub = area->addSubWindow(preview);
+        sub->setAttribute(Qt::WA_DeleteOnClose);
+        sub->showMaximized();
+    } else {
+        preview->setParent(target.window ? target.window->window() : nullptr, Qt::Window);
+        preview->show();
+    }
+    if (!preview->Render()) {
+        preview->Frame()->close();
+        return nullptr;
+    }
+    if (target.window)
+        QObject::connect(target.window, &QObject::destroyed, preview->Frame(), &QWidget::close);
+    return preview;
+}

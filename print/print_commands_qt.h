@@ -1,0 +1,91 @@
+// The print commands of a document view: 32006 Print (with the sheet), 32007
+// Quick Print, 32008 Print Preview, 32009 Print Setup; the job's abort
+// dialog; the print preview page view.
+#pragma once
+#include <QDialog>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+#include "print/print_engine_qt.h"
+#include "print/print_job.h"
+#include "resources/command_target.h"
+
+class CVandrelDoc;
+class QLabel;
+class QScrollArea;
+
+// The one print engine of the application.
+PrintEngine& ThePrintEngine();
+
+// What a print command works on: the document, the title of its window and
+// that window (the owner of the sheet and of the preview).
+struct PrintTarget {
+    CVandrelDoc* document = nullptr;
+    QString title;
+    QPointer<QWidget> window;
+};
+
+// Carries out a print command for target; false for ids that are not print
+// commands.
+bool HandlePrintCommand(int id, const PrintTarget& target);
+// Enable state of the print commands; false for other ids.
+bool UpdatePrintCommand(int id, CommandState& state);
+
+// Runs when a print sheet is shown, before it runs (tests drive the sheet).
+class CPrintSheet;
+void SetPrintSheetHook(void (*hook)(CPrintSheet* sheet));
+
+// "Abort Printing": shown while a job runs; Cancel, Enter or Escape stop it.
+class CAbortDialog : public QDialog, public PrintJobMonitor {
+    Q_OBJECT
+public:
+    explicit CAbortDialog(QWidget* owner);
+    bool Begin(const QString& title, const QString& port) override;
+    bool KeepGoing() override;
+    void End() override;
+    bool Aborted() const { return aborted_; }
+
+protected:
+    void reject() override;
+    void accept() override;
+
+private:
+    QLabel* title_;
+    QLabel* port_;
+    bool aborted_ = false;
+};
+
+// The print preview: the one page printing would produce, drawn by the
+// engine, with Print..., Zoom In, Zoom Out and Close.
+class PPreviewView : public QWidget {
+    Q_OBJECT
+public:
+    explicit PPreviewView(const PrintTarget& target, QWidget* parent = nullptr);
+    ~PPreviewView() override;
+    // Renders the page again at the current zoom; false when nothing could be drawn.
+    bool Render();
+    int ZoomLevel() const { return zoom_; }
+    const QImage& PageImage() const { return page_; }
+    // The window the preview lives in (its MDI window, or itself).
+    QWidget* Frame();
+
+    void OnPrint();
+    void OnClose();
+    void OnZoom(int step);
+
+private:
+    PrintTarget target_;
+    QScrollArea* scroll_;
+    QLabel* pageLabel_;
+    QImage page_;
+    int zoom_ = 0;  // 0 whole page, 1 and 2 closer
+    PrintJobAssets assets_;
+};
+
+// Opens the preview of target's document in the main window (an MDI window
+// beside the document's when there is a document area, else a window of its
+// own); none when it could not start ("Command failed.").
+PPreviewView* OpenPrintPreview(const PrintTarget& target);

@@ -1,0 +1,92 @@
+// The print engine on a QPrinter (a CUPS queue or a PDF file): the printer
+// and its setup, the device questions the print pages ask, print jobs and
+// the preview's page rendering. Qt GUI and print support only (no widgets),
+// so that stitchara-cli prints through the same code; the abort dialog and
+// the setup dialogs are the application's.
+#pragma once
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include <QList>
+#include <QRect>
+#include <QString>
+
+#include "print/print_render.h"
+
+class QImage;
+class QPainter;
+class QPrinter;
+
+// How a running job shows itself and learns that the user wants to stop.
+class PrintJobMonitor {
+public:
+    virtual ~PrintJobMonitor() = default;
+    // The job starts (title and where it goes); false when the monitor
+    // cannot be shown ("Error in printing").
+    virtual bool Begin(const QString& title, const QString& port) = 0;
+    // After every output row: false when the user asked to stop.
+    virtual bool KeepGoing() = 0;
+    virtual void End() = 0;
+};
+
+class PrintEngine {
+public:
+    PrintEngine();
+    ~PrintEngine();
+    PrintEngine(const PrintEngine&) = delete;
+    PrintEngine& operator=(const PrintEngine&) = delete;
+
+    // The printer setup the engine works with. Without one, AttachPrinter
+    // makes one for the system's default printer (a PDF file in the user's
+    // documents when there is no printer at all).
+    void SetPrinter(std::unique_ptr<QPrinter> printer);
+    QPrinter* Printer() const { return printer_.get(); }
+
+    // Marks the printer in use; false when there is none and none can be made.
+    bool AttachPrinter();
+    void DetachPrinter();
+    bool IsAttached() const { return attached_; }
+
+    // Device questions: dots per inch, printable area in dots.
+    int LogPixelsX() const;
+    int LogPixelsY() const;
+    int HorzRes() const;
+    int VertRes() const;
+    // Printer names: the device (queue) name, its driver (make and model)
+    // and where it prints to (the queue's location or the PDF file).
+    QString DeviceName() const;
+    QString DriverName() const;
+    QString PortName() const;
+
+    // 1 portrait, 2 landscape.
+    int Orientation() const;
+    bool SetOrientation(int orientation);
+    int Copies() const;
+    // Paper: QPageSize ids.
+    int PaperSize() const;
+    bool SetPaperSize(int pageSizeId);
+    // The papers the printer offers, as (name, id).
+    std::vector<std::pair<QString, int>> PaperSizes() const;
+
+    // A whole print job on the attached printer: 1 when every page went
+    // out; 0 when there is no printer, the printer refused the job, the
+    // monitor could not start, an output failed or the user stopped it (the
+    // job is then cancelled). monitor may be none.
+    int StartPrintJob(const PrintJobRequest& request, PrintJobMonitor* monitor);
+    // Whether the last job was stopped by the user.
+    bool LastJobAborted() const { return lastAborted_; }
+
+    // The one page the job would print, drawn by painter whose coordinates
+    // are the printable area in printer dots (scale it to fit an image).
+    int RenderPreview(const PrintJobRequest& request, QPainter& painter);
+    // The whole sheet of paper in dots, relative to the printable area's corner.
+    QRect PaperRect() const;
+    // The sheet of paper as an image at the given scale (1: printer dots).
+    QImage RenderPreviewImage(const PrintJobRequest& request, double scale);
+
+private:
+    std::unique_ptr<QPrinter> printer_;
+    bool attached_ = false;
+    bool lastAborted_ = false;
+};

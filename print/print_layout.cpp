@@ -1,0 +1,220 @@
+#include "print/print_layout.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr double kCmToInch = 0.3937;
+constexpr double kInchToCm = 2.54;
+
+double ToInch(double value, int unit, int dpi) {
+    switch (unit) {
+    case kPrintUnitCm: return value * kCmToInch;
+    case kPrintUnitPixel: return dpi > 0 ? value / dpi : 0.0;
+    default: return value;
+    }
+}
+
+int DpiOr96(int dpi) { return dpi > 0 ? dpi : 96; }
+
+int ClampToInt(long long v) {
+    return int(std::clamp<long long>(v, -2147483647LL, 2147483647LL));
+}
+
+int CeilDiv(int a, int b) { return b > 0 ? std::max(1, (a + b - 1) / b) : 1; }
+
+}  // namespace
+
+double ConvertLength(double value, int fromUnit, int toUnit, int dpi) {
+    if (fromUnit == toUnit) return value;
+    // Straight pairs keep the rules' own constants (cm -> pixel uses 0.3937,
+    // pixel -> cm 2.54).
+    if (toUnit == kPrintUnitPixel) return ToInch(value, fromUnit, dpi) * dpi;
+    if (toUnit == kPrintUnitCm) {
+        if (fromUnit == kPrintUnitPixel) return dpi > 0 ? value / dpi * kInchToCm : 0.0;
+        return value * kInchToCm;
+    }
+    return ToInch(value, fromUnit, dpi);
+}
+
+std::string FormatLength(double value, int unit) {
+    char text[64];
+    std::snprintf(text, sizeof text, unit == kPrintUnitPixel ? "%-.0lf" : "%-.2lf", value);
+    return text;
+}
+
+void FormatMarginText(double x, double y, int fromUnit, int toUnit, int xDpi, int yDpi,
+                      std::string& xText, std::string& yText) {
+    xText = FormatLength(ConvertLength(x, fromUnit, toUnit, xDpi), toUnit);
+    yText = FormatLength(ConvertLength(y, fromUnit, toUnit, yDpi), toUnit);
+}
+
+int MarginTextToDots(const std::string& text, int unit, int dpi) {
+    std::string dots, unused;
+    FormatMarginText(std::atof(text.c_str()), 0, unit, kPrintUnitPixel, dpi, dpi, dots, unused);
+    return int(std::atof(dots.c_str()));
+}
+
+int PrintWidthFor(int scale, int resolution, int pixels, int pictureDpi) {
+    return ClampToInt((long long)scale * resolution * pixels / 100 / DpiOr96(pictureDpi));
+}
+
+int PrintHeightFor(int scale, int resolution, int pixels, int pictureDpi) {
+    return ClampToInt((long long)pixels * resolution * scale / 100 / DpiOr96(pictureDpi));
+}
+
+PrintOptions OptionsFromSettings(const PrintSettings& s, int pictureType, int pictureWidth,
+                                 int pictureHeight, int pictureXDpi, int pictureYDpi,
+                                 int printerXDpi, int printerYDpi) {
+    PrintOptions o;
+    o.unit = s.unit;
+    o.copies = s.copies;
+    o.centerHorizontally = s.centerHorizontally;
+    o.centerVertically = s.centerVertically;
+    o.fitInPage = s.fitInPage;
+    o.addFrame = s.addFrame;
+    o.frameId = s.frameId;
+    o.watermarkOn = s.watermarkOn;
+    o.watermarkFile = s.watermarkFile;
+    o.watermarkLayout = s.watermarkLayout;
+    o.leftMargin = s.leftMargin;
+    o.topMargin = s.topMargin;
+    FormatMarginText(s.leftMargin, s.topMargin, kPrintUnitPixel, s.unit, printerXDpi,
+                     printerYDpi, o.leftMarginText, o.topMarginText);
+    o.printerXDpi = printerXDpi;
+    o.printerYDpi = printerYDpi;
+    o.pictureType = pictureType;
+    o.pictureXDpi = DpiOr96(pictureXDpi);
+    o.pictureYDpi = DpiOr96(pictureYDpi);
+    o.pictureWidth = pictureWidth;
+    o.pictureHeight = pictureHeight;
+    o.scaleX = s.scaleX;
+    o.scaleY = s.scaleY;
+    o.sizeSetByRescale = (s.scaleX == 100 && s.scaleY == 100) ? 0 : 1;
+    o.printWidth = PrintWidthFor(s.scaleX, printerXDpi, pictureWidth, o.pictureXDpi);
+    o.printHeight = ClampToInt((long long)s.scaleY * printerYDpi * pictureHeight / 100 /
+                               o.pictureYDpi);
+    return o;
+}
+
+void FinishOptions(PrintOptions& o, int pageWidth, int pageHeight) {
+    if (!o.addFrame) o.frameId = 0;
+    if (o.fitInPage) {
+        o.sizeSetByRescale = 1;
+        if (o.pictureWidth > 0 && o.pictureHeight > 0) {
+            // Height-limited when the page's height reaches less far per
+            // picture row than its width per column. Compared exactly: whole
+            // quotients are 0 for every picture larger than the page, which
+            // would stretch a tall picture to the full page.
+            if ((long long)pageHeight * o.pictureWidth < (long long)pageWidth * o.pictureHeight) {
+                o.printHeight = pageHeight;
+                o.printWidth = int((long long)pageHeight * o.pictureWidth / o.pictureHeight);
+            } else {
+                o.printWidth = pageWidth;
+                o.printHeight = int(std::min<long long>(
+                    (long long)pageWidth * o.pictureHeight / o.pictureWidth, pageHeight));
+            }
+        }
+    } else if (o.sizeSetByRescale) {
+        return;
+    }
+    if (o.addFrame) {
+        o.printWidth -= 20;
+        o.printHeight -= 20;
+    }
+}
+
+LayoutOffsets ComputeLayout(PrintOptions& o, const FrameAllowance& f, int pageWidth,
+                            int pageHeight) {
+    int& w = o.printWidth;
+    int& h = o.printHeight;
+    const bool frame = o.addFrame != 0;
+    if (o.fitInPage && frame) {
+        w -= 2 * f.a;
+        h -= 2 * f.b;
+    }
+    // What the edge tiles add beyond the picture: the frame is a whole number
+    // of tiles, so a remainder r of a tile t is padded by t - r.
+    int padX = 0, padY = 0;
+    if (frame && f.c > 0 && f.d > 0) {
+        const int rx = w % f.c, ry = h % f.d;
+        if (o.fitInPage) {
+            w -= rx;
+            h -= ry;
+        } else {
+            padX = rx ? f.c - rx : 0;
+            padY = ry ? f.d - ry : 0;
+        }
+    }
+    w = std::max(w, 1);
+    h = std::max(h, 1);
+
+    LayoutOffsets out{o.leftMargin, o.topMargin};
+    auto centre = [&](int page, int size, int border, int pad) {
+        int offset = 0;
+        if (size < page) {
+            if (!frame) offset = (page - size) / 2;
+            else if (2 * border + size + pad < page) offset = (page - size - 2 * border - pad) / 2;
+        }
+        return offset;
+    };
+    if (o.centerHorizontally || o.fitInPage) out.left = centre(pageWidth, w, f.a, padX);
+    if (o.centerVertically || o.fitInPage) out.top = centre(pageHeight, h, f.b, padY);
+    return out;
+}
+
+void StoreSheetOptions(const PrintOptions& o, PrintSettings& s) {
+    s.unit = o.unit;
+    s.copies = o.copies;
+    s.centerHorizontally = o.centerHorizontally;
+    s.centerVertically = o.centerVertically;
+    s.fitInPage = o.fitInPage;
+    s.addFrame = o.addFrame;
+    s.frameId = o.frameId;
+    s.watermarkOn = o.watermarkOn;
+    s.watermarkFile = o.watermarkFile;
+    s.watermarkLayout = o.watermarkLayout;
+}
+
+void StoreLayout(const PrintOptions& o, const LayoutOffsets& offsets, PrintSettings& s) {
+    s.leftMargin = o.leftMargin;
+    s.topMargin = o.topMargin;
+    s.printSize = Rect{0, 0, o.printWidth, o.printHeight};
+    s.scaleX = o.scaleX;
+    s.scaleY = o.scaleY;
+    s.leftOffset = offsets.left;
+    s.topOffset = offsets.top;
+}
+
+LayoutSketch ComputeLayoutSketch(int boxWidth, int boxHeight, int pageWidth, int pageHeight,
+                                 int printWidth, int printHeight, bool centerHorizontally,
+                                 bool centerVertically, int leftMargin, int topMargin) {
+    LayoutSketch s;
+    if (pageWidth <= 0 || pageHeight <= 0) {
+        pageWidth = kFallbackPageWidth;
+        pageHeight = kFallbackPageHeight;
+    }
+    boxWidth = std::max(boxWidth, 1);
+    boxHeight = std::max(boxHeight, 1);
+    // One divisor for both orientations, so turning the paper keeps the scale.
+    s.divisor = std::max({CeilDiv(pageWidth, boxWidth), CeilDiv(pageHeight, boxHeight),
+                          CeilDiv(pageHeight, boxWidth), CeilDiv(pageWidth, boxHeight)});
+    const int n = s.divisor;
+    const int pw = pageWidth / n, ph = pageHeight / n;
+    s.paper.left = (boxWidth - pw) / 2;
+    s.paper.top = (boxHeight - ph) / 2;
+    s.paper.right = s.paper.left + pw;
+    s.paper.bottom = s.paper.top + ph;
+
+    const int w = std::min(std::max(printWidth, 0) / n, pw);
+    const int h = std::min(std::max(printHeight, 0) / n, ph);
+    int x = centerHorizontally ? (pw - w) / 2 : std::max(leftMargin, 0) / n;
+    int y = centerVertically ? (ph - h) / 2 : std::max(topMargin, 0) / n;
+    s.picture.left = s.paper.left + std::min(x, pw);
+    s.picture.top = s.paper.top + std::min(y, ph);
+    s.picture.right = std::min(s.picture.left + w, s.paper.right);
+    s.picture.bottom = std::min(s.picture.top + h, s.paper.bottom);
+    return s;
+}

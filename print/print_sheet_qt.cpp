@@ -1,0 +1,774 @@
+#include "print/print_sheet_qt.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "display/draw_picture_qt.h"
+#include "picture/picture.h"
+#include "print/print_engine_qt.h"
+#include "print/print_job.h"
+#include "resources/dialog_texts.h"
+#include "resources/string_ids.h"
+#include "resources/strings.h"
+
+namespace {
+
+const QColor kLightGray(192, 192, 192);
+
+QString Text(int dialog, int control) { return QString::fromUtf8(LoadControlText(dialog, control)); }
+QString Str(int id) { return QString::fromUtf8(LoadStringById(id)); }
+
+// Object name for tests, accessible name from the control's text.
+template <class W>
+W* Named(W* widget, const char* objectName, const QString& text) {
+    widget->setObjectName(QString::fromLatin1(objectName));
+    widget->setAccessibleName(QString::fromStdString(PlainText(text.toStdString())));
+    return widget;
+}
+
+QLabel* Label(const QString& resourceText, QWidget* buddy = nullptr) {
+    auto* l = new QLabel(resourceText);
+    if (buddy) l->setBuddy(buddy);
+    return l;
+}
+
+}  // namespace
+
+void DrawPictureFitted(CPicture* picture, const QRect& client, QPainter& painter) {
+    const QRect target = client.adjusted(1, 1, -1, -1);
+    if (target.width() <= 0 || target.height() <= 0) return;
+    painter.fillRect(target, kLightGray);
+    if (picture && picture->HasHeader()) {
+        const int pw = picture->GetWidth(), ph = picture->GetHeight();
+        const int n = std::max({1, (pw + target.width() - 1) / target.width(),
+                                (ph + target.height() - 1) / target.height()});
+        const int w = pw / n, h = ph / n;
+        const QPoint at(target.left() + (target.width() - w + 1) / 2,
+                        target.top() + (target.height() - h + 1) / 2);
+        display::DrawPicture(picture, QPoint(0, 0), painter, QRect(at, QSize(w, h)),
+                             n == 1 ? 1 : -n);
+    }
+    painter.setPen(Qt::black);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(target.adjusted(-1, -1, 0, 0));
+}
+
+// ---------------------------------------------------------------- layout box
+
+CLayoutBox::CLayoutBox(CPrintSheet* sheet, bool shadow, QWidget* parent)
+    : QWidget(parent), sheet_(sheet), shadow_(shadow) {
+    setMinimumSize(120, 120);
+}
+
+void CLayoutBox::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), kLightGray);
+    const PrintOptions& o = sheet_->Options();
+    const bool fit = o.fitInPage != 0;
+    const int inset = shadow_ ? 12 : 2;
+    last_ = ComputeLayoutSketch(width() - inset, height() - inset, sheet_->Engine().HorzRes(),
+                                sheet_->Engine().VertRes(), o.printWidth, o.printHeight,
+                                o.centerHorizontally || fit, o.centerVertically || fit,
+                                o.leftMargin, o.topMargin);
+    const QPoint shift(shadow_ ? 2 : 1, shadow_ ? 2 : 1);
+    const Rect& p = last_.paper;
+    const QRect paper(QPoint(p.left, p.top) + shift, QPoint(p.right - 1, p.bottom - 1) + shift);
+    if (shadow_) painter.fillRect(paper.translated(4, 4).adjusted(0, 0, 4, 4), Qt::gray);
+    painter.fillRect(paper, Qt::white);
+    const Rect& r = last_.picture;
+    QRect picture(QPoint(r.left, r.top) + shift, QSize(std::max(r.right - r.left, 4),
+                                                       std::max(r.bottom - r.top, 4)));
+    picture = picture.intersected(paper);
+    if (CPicture* pic = sheet_->Picture(); pic && !picture.isEmpty())
+        display::DrawPictureInto(pic, QRect(0, 0, pic->GetWidth(), pic->GetHeight()), painter,
+                                 QRectF(picture));
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(Qt::black);
+    painter.drawRect(picture.adjusted(0, 0, -1, -1));
+    painter.drawRect(paper.adjusted(-1, -1, 0, 0));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+// -------------------------------------------------------------- printer page
+
+CPrinterPage::CPrinterPage(CPrintSheet* sheet) : sheet_(sheet) {
+    const int d = IDD_PRINTER_PAGE;
+    printerLabel_ = Named(new QLabel(Text(d, 1521)), "printerLabel", Text(d, 1521));
+    auto* setup = Named(new QPushButton(Text(d, 1514)), "setupButton", Text(d, 1514));
+    auto* preview = Named(new QPushButton(Text(d, 1615)), "previewButton", Text(d, 1615));
+    copies_ = Named(new QSpinBox, "copiesEdit", QStringLiteral("&Copies :"));
+    copies_->setRange(1, 100);
+    portrait_ = Named(new QRadioButton(QStringLiteral("Portrait")), "portraitButton", QStringLiteral("Portrait"));
+    landscape_ = Named(new QRadioButton(QStringLiteral("Landscape")), "landscapeButton", QStringLiteral("Landscape"));
+    leftMargin_ = Named(new QLineEdit, "leftMarginEdit", QStringLiteral("&Left Margin :"));
+    topMargin_ = Named(new QLineEdit, "topMarginEdit", QStringLiteral("&Top Margin :"));
+    centerH_ = Named(new QCheckBox(Text(d, 1583)), "centerHorizontallyBox", Text(d, 1583));
+    centerV_ = Named(new QCheckBox(Text(d, 1585)), "centerVerticallyBox", Text(d, 1585));
+    units_ = Named(new QComboBox, "unitsCombo", QStringLiteral("Units"));
+    for (int u = 0; u < 3; ++u) units_->addItem(Str(IDS_UNIT_INCH + u));
+    layout_ = Named(new CLayoutBox(sheet, true), "layoutBox", Text(d, 1602));
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(printerLabel_, 0, 0, 1, 2);
+    grid->addWidget(setup, 0, 2);
+    grid->addWidget(preview, 0, 3);
+    auto* form = new QFormLayout;
+    form->addRow(Label(QStringLiteral("&Copies :"), copies_), copies_);
+    auto* orient = new QHBoxLayout;
+    orient->addWidget(portrait_);
+    orient->addWidget(landscape_);
+    form->addRow(orient);
+    form->addRow(Label(QStringLiteral("&Left Margin :"), leftMargin_), leftMargin_);
+    form->addRow(Label(QStringLiteral("&Top Margin :"), topMargin_), topMargin_);
+    form->addRow(centerH_);
+    form->addRow(centerV_);
+    form->addRow(units_);
+    grid->addLayout(form, 1, 0, 1, 2);
+    auto* box = new QGroupBox(Text(d, 1602));
+    (new QVBoxLayout(box))->addWidget(layout_);
+    grid->addWidget(box, 1, 2, 1, 2);
+
+    connect(setup, &QPushButton::clicked, this, &CPrinterPage::OnSetup);
+    connect(preview, &QPushButton::clicked, this, [this] { sheet_->CloseWith(1075); });
+    connect(copies_, &QSpinBox::valueChanged, this, [this](int v) { sheet_->Options().copies = v; });
+    connect(portrait_, &QRadioButton::clicked, this, [this] { OnOrientation(1); });
+    connect(landscape_, &QRadioButton::clicked, this, [this] { OnOrientation(2); });
+    for (QLineEdit* e : {leftMargin_, topMargin_})
+        connect(e, &QLineEdit::editingFinished, this, [this] {
+            RecomputeDots();
+            sheet_->RedrawLayouts();
+        });
+    for (QCheckBox* c : {centerH_, centerV_})
+        connect(c, &QCheckBox::toggled, this, [this] {
+            sheet_->Options().centerHorizontally = centerH_->isChecked();
+            sheet_->Options().centerVertically = centerV_->isChecked();
+            UpdateEnables();
+            sheet_->RedrawLayouts();
+        });
+    connect(units_, &QComboBox::currentIndexChanged, this, &CPrinterPage::OnUnitChanged);
+
+    const PrintOptions& o = sheet_->Options();
+    previousUnit_ = o.unit;
+    ReadPrinter();
+    copies_->setFocus();
+}
+
+void CPrinterPage::ReadPrinter() {
+    PrintEngine& engine = sheet_->Engine();
+    printerLabel_->setText(engine.DeviceName() + QStringLiteral(" on ") + engine.PortName());
+    const QSignalBlocker a(portrait_), b(landscape_);
+    (engine.Orientation() == 1 ? portrait_ : landscape_)->setChecked(true);
+    sheet_->Options().printerXDpi = engine.LogPixelsX();
+    sheet_->Options().printerYDpi = engine.LogPixelsY();
+}
+
+void CPrinterPage::UpdateEnables() {
+    const PrintOptions& o = sheet_->Options();
+    const bool fit = o.fitInPage != 0;
+    centerH_->setEnabled(!fit);
+    centerV_->setEnabled(!fit);
+    leftMargin_->setEnabled(!fit && !centerH_->isChecked());
+    topMargin_->setEnabled(!fit && !centerV_->isChecked());
+}
+
+void CPrinterPage::Activate() {
+    PrintOptions& o = sheet_->Options();
+    const QSignalBlocker a(units_), b(centerH_), c(centerV_), d(copies_);
+    units_->setCurrentIndex(o.unit);
+    previousUnit_ = o.unit;
+    copies_->setValue(o.copies);
+    leftMargin_->setText(QString::fromStdString(o.leftMarginText));
+    topMargin_->setText(QString::fromStdString(o.topMarginText));
+    centerH_->setChecked(o.centerHorizontally);
+    centerV_->setChecked(o.centerVertically);
+    UpdateEnables();
+    RecomputeDots();
+}
+
+void CPrinterPage::RecomputeDots() {
+    PrintOptions& o = sheet_->Options();
+    o.leftMarginText = leftMargin_->text().toStdString();
+    o.topMarginText = topMargin_->text().toStdString();
+    o.leftMargin = MarginTextToDots(o.leftMarginText, o.unit, o.printerXDpi);
+    o.topMargin = MarginTextToDots(o.topMarginText, o.unit, o.printerYDpi);
+}
+
+bool CPrinterPage::Deactivate() {
+    RecomputeDots();
+    PrintOptions& o = sheet_->Options();
+    o.copies = copies_->value();
+    o.centerHorizontally = centerH_->isChecked();
+    o.centerVertically = centerV_->isChecked();
+    return true;
+}
+
+void CPrinterPage::OnUnitChanged(int index) {
+    PrintOptions& o = sheet_->Options();
+    std::string left, top;
+    FormatMarginText(leftMargin_->text().toDouble(), topMargin_->text().toDouble(), previousUnit_,
+                     index, o.printerXDpi, o.printerYDpi, left, top);
+    leftMargin_->setText(QString::fromStdString(left));
+    topMargin_->setText(QString::fromStdString(top));
+    o.unit = index;
+    previousUnit_ = index;
+    RecomputeDots();
+}
+
+void CPrinterPage::OnOrientation(int orientation) {
+    sheet_->Engine().SetOrientation(orientation);
+    sheet_->RescalePage()->PrinterChanged();
+    sheet_->RedrawLayouts();
+}
+
+void CPrinterPage::OnSetup() {
+    PrintEngine& engine = sheet_->Engine();
+    if (!engine.Printer()) return;
+    QPrintDialog dialog(engine.Printer(), this);
+    dialog.setWindowTitle(PlainText(LoadControlText(IDD_PRINTER_PAGE, 1514)).c_str());
+    if (dialog.exec() != QDialog::Accepted) return;
+    if (!engine.AttachPrinter()) {
+        QMessageBox::warning(this, QString(), Str(IDS_CANNOT_RESET_PRINTER));
+        sheet_->reject();
+        return;
+    }
+    ReadPrinter();
+    copies_->setValue(std::clamp(engine.Copies(), 1, 100));
+    sheet_->RescalePage()->PrinterChanged();
+    sheet_->RedrawLayouts();
+}
+
+// -------------------------------------------------------------- rescale page
+
+CRescalePage::CRescalePage(CPrintSheet* sheet) : sheet_(sheet) {
+    const int d = IDD_RESCALE_PAGE;
+    fit_ = Named(new QCheckBox(Text(d, 1587)), "fitInPageBox", Text(d, 1587));
+    sourceSize_ = Named(new QLabel, "sourceSizeLabel", QStringLiteral("Source Image :"));
+    sourceResolution_ = Named(new QLabel, "sourceResolutionLabel", QStringLiteral("Resolution :"));
+    targetWidth_ = Named(new QLineEdit, "targetWidthEdit", QStringLiteral("&Size :"));
+    targetHeight_ = Named(new QLineEdit, "targetHeightEdit", QStringLiteral("x"));
+    unitLabel_ = Named(new QLabel, "unitLabel", QStringLiteral("unit"));
+    resolutionX_ = Named(new QLineEdit, "resolutionXEdit", QStringLiteral("Resolution :"));
+    resolutionY_ = Named(new QLineEdit, "resolutionYEdit", QStringLiteral("Resolution :"));
+    resolutionX_->setValidator(new QIntValidator(1, 32767, resolutionX_));
+    resolutionY_->setValidator(new QIntValidator(1, 32767, resolutionY_));
+    scaleX_ = Named(new QLineEdit, "scaleXEdit", QStringLiteral("&X :"));
+    scaleY_ = Named(new QLineEdit, "scaleYEdit", QStringLiteral("&Y :"));
+    scaleX_->setValidator(new QIntValidator(0, 99999, scaleX_));
+    scaleY_->setValidator(new QIntValidator(0, 99999, scaleY_));
+    scrollX_ = Named(new QScrollBar(Qt::Horizontal), "scaleXScroll", QStringLiteral("&X :"));
+    scrollY_ = Named(new QScrollBar(Qt::Horizontal), "scaleYScroll", QStringLiteral("&Y :"));
+    for (QScrollBar* s : {scrollX_, scrollY_}) {
+        s->setSingleStep(1);
+        s->setPageStep(20);
+    }
+    maxX_ = Named(new QLabel, "maxScaleXLabel", QStringLiteral("maximum"));
+    maxY_ = Named(new QLabel, "maxScaleYLabel", QStringLiteral("maximum"));
+    keepRatio_ = Named(new QCheckBox(Text(d, 1565)), "keepRatioBox", Text(d, 1565));
+    paper_ = Named(new QComboBox, "paperCombo", QStringLiteral("Paper Size:"));
+    layout_ = Named(new CLayoutBox(sheet, false), "rescaleLayoutBox", Text(d, 1602));
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(fit_, 0, 0, 1, 2);
+    auto* source = new QFormLayout;
+    source->addRow(Label(QStringLiteral("Source Image :")), sourceSize_);
+    source->addRow(QString(), sourceResolution_);
+    grid->addLayout(source, 1, 0, 1, 2);
+    auto* target = new QGroupBox(QStringLiteral("Target Image"));
+    auto* tg = new QGridLayout(target);
+    tg->addWidget(Label(QStringLiteral("&Size :"), targetWidth_), 0, 0);
+    tg->addWidget(targetWidth_, 0, 1);
+    tg->addWidget(new QLabel(QStringLiteral("x")), 0, 2);
+    tg->addWidget(targetHeight_, 0, 3);
+    tg->addWidget(unitLabel_, 0, 4);
+    tg->addWidget(new QLabel(QStringLiteral("Resolution :")), 1, 0);
+    tg->addWidget(resolutionX_, 1, 1);
+    tg->addWidget(new QLabel(QStringLiteral("x")), 1, 2);
+    tg->addWidget(resolutionY_, 1, 3);
+    tg->addWidget(new QLabel(QStringLiteral("DPI")), 1, 4);
+    grid->addWidget(target, 2, 0, 1, 2);
+    auto* factor = new QGroupBox(QStringLiteral("Rescale Factor"));
+    auto* fg = new QGridLayout(factor);
+    fg->addWidget(Label(QStringLiteral("&X :"), scaleX_), 0, 0);
+    fg->addWidget(scaleX_, 0, 1);
+    fg->addWidget(new QLabel(QStringLiteral("%")), 0, 2);
+    fg->addWidget(new QLabel(QStringLiteral("10")), 0, 3);
+    fg->addWidget(scrollX_, 0, 4);
+    fg->addWidget(maxX_, 0, 5);
+    fg->addWidget(Label(QStringLiteral("&Y :"), scaleY_), 1, 0);
+    fg->addWidget(scaleY_, 1, 1);
+    fg->addWidget(new QLabel(QStringLiteral("%")), 1, 2);
+    fg->addWidget(new QLabel(QStringLiteral("10")), 1, 3);
+    fg->addWidget(scrollY_, 1, 4);
+    fg->addWidget(maxY_, 1, 5);
+    fg->addWidget(keepRatio_, 2, 0, 1, 6);
+    grid->addWidget(factor, 3, 0, 1, 2);
+    auto* paperRow = new QFormLayout;
+    paperRow->addRow(Label(QStringLiteral("Paper Size:"), paper_), paper_);
+    grid->addLayout(paperRow, 4, 0, 1, 2);
+    auto* box = new QGroupBox(Text(d, 1602));
+    (new QVBoxLayout(box))->addWidget(layout_);
+    grid->addWidget(box, 0, 2, 5, 1);
+
+    // Initial state from the sheet, then the fit handling once.
+    const PrintOptions& o = sheet_->Options();
+    model_.pictureWidth = std::max(o.pictureWidth, 1);
+    model_.pictureHeight = std::max(o.pictureHeight, 1);
+    model_.pictureXDpi = o.pictureXDpi;
+    model_.pictureYDpi = o.pictureYDpi;
+    model_.unit = o.unit;
+    model_.resolutionX = o.printerXDpi;
+    model_.resolutionY = o.printerYDpi;
+    model_.pageWidth = sheet_->Engine().HorzRes();
+    model_.pageHeight = sheet_->Engine().VertRes();
+    model_.scaleX = model_.savedScaleX = o.scaleX;
+    model_.scaleY = model_.savedScaleY = o.scaleY;
+    model_.keepRatio = o.scaleX == o.scaleY;
+    model_.fitInPage = 0;
+    model_.SetFitInPage(o.fitInPage != 0);
+    model_.Activate();
+    WriteControls();
+
+    connect(fit_, &QCheckBox::clicked, this, &CRescalePage::OnFit);
+    connect(keepRatio_, &QCheckBox::clicked, this, &CRescalePage::OnKeepRatio);
+    connect(scaleX_, &QLineEdit::editingFinished, this, [this] { OnScaleEdited(true); });
+    connect(scaleY_, &QLineEdit::editingFinished, this, [this] { OnScaleEdited(false); });
+    connect(targetWidth_, &QLineEdit::editingFinished, this, [this] { OnSizeEdited(true); });
+    connect(targetHeight_, &QLineEdit::editingFinished, this, [this] { OnSizeEdited(false); });
+    connect(scrollX_, &QScrollBar::actionTriggered, this, [this](int a) { OnScroll(true, a); });
+    connect(scrollY_, &QScrollBar::actionTriggered, this, [this](int a) { OnScroll(false, a); });
+    connect(paper_, &QComboBox::activated, this, &CRescalePage::OnPaper);
+}
+
+void CRescalePage::ReadControls() {
+    model_.fitInPage = fit_->isChecked();
+    model_.keepRatio = keepRatio_->isChecked();
+    model_.resolutionX = std::max(1, resolutionX_->text().toInt());
+    model_.resolutionY = std::max(1, resolutionY_->text().toInt());
+    model_.scaleX = scaleX_->text().toInt();
+    model_.scaleY = scaleY_->text().toInt();
+}
+
+void CRescalePage::WriteControls() {
+    writing_ = true;
+    const bool fit = model_.fitInPage != 0;
+    fit_->setChecked(fit);
+    keepRatio_->setChecked(model_.keepRatio);
+    targetWidth_->setText(QString::fromStdString(model_.targetWidthText));
+    targetHeight_->setText(QString::fromStdString(model_.targetHeightText));
+    resolutionX_->setText(QString::number(model_.resolutionX));
+    resolutionY_->setText(QString::number(model_.resolutionY));
+    scaleX_->setText(QString::number(model_.scaleX));
+    scaleY_->setText(QString::number(model_.scaleY));
+    const QString max = QString::asprintf("%4d", MaxScale());
+    maxX_->setText(max);
+    maxY_->setText(max);
+    for (QScrollBar* s : {scrollX_, scrollY_}) {
+        const QSignalBlocker block(s);
+        s->setRange(10, MaxScale());
+        s->setValue(s == scrollX_ ? model_.scaleX : model_.scaleY);
+        s->setEnabled(!fit);
+    }
+    for (QWidget* w : std::initializer_list<QWidget*>{targetWidth_, targetHeight_, resolutionX_,
+                                                      resolutionY_, scaleX_, scaleY_, keepRatio_})
+        w->setEnabled(!fit);
+    const int u = model_.unit;
+    unitLabel_->setText(Str(IDS_UNIT_INCH + u));
+    const PrintOptions& o = sheet_->Options();
+    std::string w, h;
+    FormatMarginText(o.pictureWidth, o.pictureHeight, kPrintUnitPixel, u, o.pictureXDpi,
+                     o.pictureYDpi, w, h);
+    if (u == kPrintUnitPixel) {
+        w = std::to_string(o.pictureWidth);
+        h = std::to_string(o.pictureHeight);
+    }
+    sourceSize_->setText(QString::fromStdString(w + " x " + h + " ") + Str(IDS_UNIT_INCH + u));
+    sourceResolution_->setText(QString::asprintf("%d x %d ", o.pictureXDpi, o.pictureYDpi) +
+                               Str(IDS_DPI));
+    writing_ = false;
+    TakeSizeIntoSheet();
+}
+
+void CRescalePage::TakeSizeIntoSheet() {
+    PrintOptions& o = sheet_->Options();
+    o.printWidth = model_.printWidth;
+    o.printHeight = model_.printHeight;
+    o.fitInPage = model_.fitInPage;
+    o.scaleX = model_.scaleX;
+    o.scaleY = model_.scaleY;
+    sheet_->RedrawLayouts();
+}
+
+void CRescalePage::OnFit() {
+    const bool on = fit_->isChecked();
+    ReadControls();
+    model_.fitInPage = !on;  // the state before the click
+    model_.SetFitInPage(on);
+    WriteControls();
+}
+
+void CRescalePage::OnKeepRatio() {
+    ReadControls();
+    model_.SetKeepRatio(keepRatio_->isChecked());
+    WriteControls();
+}
+
+void CRescalePage::OnScaleEdited(bool horizontal) {
+    if (writing_) return;
+    ReadControls();
+    model_.ApplyScaleToSize(horizontal);
+    WriteControls();
+}
+
+void CRescalePage::OnSizeEdited(bool horizontal) {
+    if (writing_) return;
+    ReadControls();
+    model_.ApplySizeToScale(horizontal, (horizontal ? targetWidth_ : targetHeight_)->text().toStdString());
+    WriteControls();
+}
+
+void CRescalePage::OnScroll(bool horizontal, int action) {
+    QScrollBar* bar = horizontal ? scrollX_ : scrollY_;
+    int pos = horizontal ? model_.scaleX : model_.scaleY;
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepSub: pos = std::max(10, pos - 1); break;
+    case QAbstractSlider::SliderSingleStepAdd: pos = std::min(MaxScale(), pos + 1); break;
+    case QAbstractSlider::SliderPageStepSub: pos = std::max(10, pos - 20); break;
+    case QAbstractSlider::SliderPageStepAdd: pos = std::min(MaxScale(), pos + 20); break;
+    case QAbstractSlider::SliderToMinimum: pos = 10; break;
+    case QAbstractSlider::SliderToMaximum: pos = MaxScale(); break;
+    case QAbstractSlider::SliderMove: pos = bar->sliderPosition(); break;
+    default: return;
+    }
+    ReadControls();
+    model_.ScrollTo(horizontal, pos);
+    WriteControls();
+    bar->setSliderPosition(pos);
+}
+
+void CRescalePage::OnPaper(int index) {
+    PrintEngine& engine = sheet_->Engine();
+    engine.SetPaperSize(paper_->itemData(index).toInt());
+    PrinterChanged();
+}
+
+void CRescalePage::PrinterChanged() {
+    const PrintOptions& o = sheet_->Options();
+    model_.resolutionX = o.printerXDpi;
+    model_.resolutionY = o.printerYDpi;
+    model_.pageWidth = sheet_->Engine().HorzRes();
+    model_.pageHeight = sheet_->Engine().VertRes();
+    model_.RecomputePrintSize();
+    model_.ApplyScaleToSize(true);
+    WriteControls();
+}
+
+void CRescalePage::Activate() {
+    const PrintOptions& o = sheet_->Options();
+    model_.fitInPage = o.fitInPage;
+    model_.unit = o.unit;
+    model_.resolutionX = o.printerXDpi;
+    model_.resolutionY = o.printerYDpi;
+    model_.pageWidth = sheet_->Engine().HorzRes();
+    model_.pageHeight = sheet_->Engine().VertRes();
+    model_.RecomputePrintSize();
+    model_.Activate();
+    {
+        const QSignalBlocker block(paper_);
+        paper_->clear();
+        const int current = sheet_->Engine().PaperSize();
+        int selected = 0;
+        for (const auto& [name, id] : sheet_->Engine().PaperSizes()) {
+            if (id == current) selected = paper_->count();
+            paper_->addItem(name, id);
+        }
+        paper_->setCurrentIndex(selected);
+    }
+    WriteControls();
+    scaleX_->setFocus();
+}
+
+bool CRescalePage::Deactivate() {
+    ReadControls();
+    if (!model_.Validate()) {
+        WriteControls();
+        return false;
+    }
+    PrintOptions& o = sheet_->Options();
+    model_.RecomputePrintSize();
+    if (!model_.fitInPage) o.sizeSetByRescale = 1;
+    TakeSizeIntoSheet();
+    return true;
+}
+
+// ----------------------------------------------------------- background page
+
+class CFrameSample : public QWidget {
+public:
+    CFrameSample(CWaterMarkPage* page, int frameId) : page_(page), frameId_(frameId) {
+        setObjectName(QStringLiteral("frameSample%1").arg(frameId - 1615));
+        setAccessibleName(QStringLiteral("Frame %1").arg(frameId - 1615));
+        setFixedSize(56, 56);
+    }
+    bool highlighted = false;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), palette().window());
+        const QRect sample = rect().adjusted(6, 6, -6, -6);
+        const int n = frameId_ - 1615;
+        if (n <= 4) {
+            p.fillRect(sample, kLightGray);
+            p.setPen(palette().color(QPalette::WindowText));
+            p.setBrush(Qt::NoBrush);
+            p.setClipRect(sample);
+            const QRect outer = sample.adjusted(3, 3, -4, -4);
+            const QRect inner = outer.adjusted(2, 2, -2, -2);
+            auto draw = [&](const QRect& r) {
+                if (n == 2 || n == 4) p.drawRoundedRect(r, 7.5, 7.5);
+                else p.drawRect(r);
+            };
+            draw(outer);
+            if (n >= 3) draw(inner);
+            p.setClipping(false);
+        } else {
+            DrawPictureFitted(page_->thumbnails_[n - 5].get(), sample, p);
+        }
+        // The highlight: a rectangle 5 pixels outside the sample.
+        p.setPen(highlighted ? palette().color(QPalette::WindowText) : kLightGray);
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(sample.adjusted(-5, -5, 4, 4));
+    }
+    void mousePressEvent(QMouseEvent*) override { page_->SampleClicked(frameId_); }
+
+private:
+    CWaterMarkPage* page_;
+    int frameId_;
+};
+
+namespace {
+
+class PreviewBox : public QWidget {
+public:
+    explicit PreviewBox(CWaterMarkPage* page) : page_(page) { setMinimumSize(120, 120); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        DrawPictureFitted(page_->WatermarkPreview(), rect(), p);
+    }
+
+private:
+    CWaterMarkPage* page_;
+};
+
+}  // namespace
+
+CWaterMarkPage::CWaterMarkPage(CPrintSheet* sheet) : sheet_(sheet) {
+    const int d = IDD_BACKGROUND_PAGE;
+    addFrame_ = Named(new QCheckBox(Text(d, 1573)), "addFrameBox", Text(d, 1573));
+    watermark_ = Named(new QCheckBox(Text(d, 1644)), "watermarkBox", Text(d, 1644));
+    patterns_ = Named(new QComboBox, "watermarkCombo", QStringLiteral("WaterMark:"));
+    tile_ = Named(new QRadioButton(Text(d, 1052)), "tileButton", Text(d, 1052));
+    center_ = Named(new QRadioButton(Text(d, 1049)), "centerButton", Text(d, 1049));
+    previewBox_ = Named(new PreviewBox(this), "watermarkPreview", Text(d, 1602));
+
+    auto* grid = new QGridLayout(this);
+    auto* output = new QGroupBox(QStringLiteral("Output Option"));
+    auto* og = new QGridLayout(output);
+    og->addWidget(addFrame_, 0, 0, 1, 4);
+    for (int i = 0; i < 7; ++i) {
+        samples_[i] = new CFrameSample(this, 1616 + i);
+        og->addWidget(samples_[i], 1 + i / 4, i % 4);
+    }
+    grid->addWidget(output, 0, 0, 1, 2);
+    grid->addWidget(watermark_, 1, 0, 1, 2);
+    auto* form = new QFormLayout;
+    form->addRow(Label(QStringLiteral("WaterMark:"), patterns_), patterns_);
+    grid->addLayout(form, 2, 0);
+    auto* layoutGroup = new QGroupBox(QStringLiteral("Layout"));
+    auto* lg = new QVBoxLayout(layoutGroup);
+    lg->addWidget(tile_);
+    lg->addWidget(center_);
+    grid->addWidget(layoutGroup, 3, 0);
+    auto* previewGroup = new QGroupBox(Text(d, 1602));
+    (new QVBoxLayout(previewGroup))->addWidget(previewBox_);
+    grid->addWidget(previewGroup, 2, 1, 2, 1);
+
+    Activate();
+    PrintOptions& o = sheet_->Options();
+    int selected = 0;
+    for (int i = 0; i < kWatermarkPatternCount; ++i) {
+        const std::string path = WatermarkPatternPath(i);
+        patterns_->addItem(QString::fromUtf8(LoadStringById(IDS_WATERMARK_1 + i)));
+        if (path == o.watermarkFile) selected = i;
+    }
+    if (o.watermarkFile.empty()) o.watermarkFile = WatermarkPatternPath(0);
+    patterns_->setCurrentIndex(selected);
+    (o.watermarkLayout == 1 ? tile_ : center_)->setChecked(true);
+    for (int n = 5; n <= 7; ++n)
+        thumbnails_[n - 5] = LoadPrintPicture(FrameSamplePath(n), nullptr, true);
+    LoadPreview(o.watermarkFile);
+    frameId_ = o.frameId;
+    for (int i = 0; i < 7; ++i) samples_[i]->highlighted = addFrame_->isChecked() && frameId_ == 1616 + i;
+
+    connect(addFrame_, &QCheckBox::clicked, this, &CWaterMarkPage::OnAddFrame);
+    connect(watermark_, &QCheckBox::clicked, this, &CWaterMarkPage::OnWatermark);
+    connect(patterns_, &QComboBox::activated, this, &CWaterMarkPage::OnWatermark);
+    connect(tile_, &QRadioButton::clicked, this, [this] { sheet_->Options().watermarkLayout = 1; });
+    connect(center_, &QRadioButton::clicked, this, [this] { sheet_->Options().watermarkLayout = 0; });
+}
+
+CWaterMarkPage::~CWaterMarkPage() = default;
+
+void CWaterMarkPage::Activate() {
+    const PrintOptions& o = sheet_->Options();
+    addFrame_->setChecked(o.addFrame);
+    frameId_ = o.frameId;
+    watermark_->setChecked(o.watermarkOn);
+    (o.watermarkLayout == 1 ? tile_ : center_)->setChecked(true);
+}
+
+bool CWaterMarkPage::Deactivate() {
+    PrintOptions& o = sheet_->Options();
+    o.addFrame = addFrame_->isChecked();
+    o.frameId = frameId_;
+    o.watermarkOn = watermark_->isChecked();
+    o.watermarkLayout = tile_->isChecked() ? 1 : 0;
+    return true;
+}
+
+void CWaterMarkPage::SampleClicked(int frameId) {
+    if (frameId == frameId_ || !addFrame_->isChecked()) return;
+    frameId_ = frameId;
+    sheet_->Options().frameId = frameId;
+    for (int i = 0; i < 7; ++i) {
+        samples_[i]->highlighted = frameId_ == 1616 + i;
+        samples_[i]->update();
+    }
+}
+
+void CWaterMarkPage::OnAddFrame() {
+    if (frameId_ == 0) frameId_ = 1616;
+    const bool on = addFrame_->isChecked();
+    sheet_->Options().addFrame = on;
+    sheet_->Options().frameId = frameId_;
+    for (int i = 0; i < 7; ++i) {
+        samples_[i]->highlighted = on && frameId_ == 1616 + i;
+        samples_[i]->update();
+    }
+}
+
+void CWaterMarkPage::OnWatermark() {
+    PrintOptions& o = sheet_->Options();
+    o.watermarkOn = watermark_->isChecked();
+    const std::string path = WatermarkPatternPath(std::max(0, patterns_->currentIndex()));
+    if (path != o.watermarkFile) LoadPreview(path);
+}
+
+void CWaterMarkPage::LoadPreview(const std::string& path) {
+    std::unique_ptr<CPicture> loaded = LoadPrintPicture(path, sheet_->Picture(), true);
+    if (loaded) {
+        preview_ = std::move(loaded);
+        sheet_->Options().watermarkFile = path;
+    }
+    previewBox_->update();
+}
+
+// --------------------------------------------------------------------- sheet
+
+CPrintSheet::CPrintSheet(const PrintOptions& options, CPicture* picture, PrintEngine& engine,
+                         QWidget* parent)
+    : QDialog(parent), options_(options), picture_(picture), engine_(engine) {
+    setObjectName(QStringLiteral("printSheet"));
+    setWindowTitle(Str(IDS_SHEET_PRINT));
+    setAccessibleName(Str(IDS_SHEET_PRINT));
+    tabs_ = new QTabWidget;
+    tabs_->setObjectName(QStringLiteral("printTabs"));
+    printerPage_ = new CPrinterPage(this);
+    rescalePage_ = new CRescalePage(this);
+    waterMarkPage_ = new CWaterMarkPage(this);
+    tabs_->addTab(printerPage_, Str(IDS_PAGE_PRINTER));
+    tabs_->addTab(rescalePage_, Str(IDS_PAGE_RESCALE));
+    tabs_->addTab(waterMarkPage_, Str(IDS_PAGE_BACKGROUND));
+
+    auto* buttons = new QDialogButtonBox;
+    auto* print = Named(new QPushButton(Str(IDS_SHEET_PRINT)), "printButton", Str(IDS_SHEET_PRINT));
+    buttons->addButton(print, QDialogButtonBox::ActionRole);
+    QPushButton* ok = buttons->addButton(QDialogButtonBox::Ok);
+    ok->setObjectName(QStringLiteral("okButton"));
+    QPushButton* cancel = buttons->addButton(QDialogButtonBox::Cancel);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
+    connect(print, &QPushButton::clicked, this, [this] { CloseWith(1074); });
+    connect(ok, &QPushButton::clicked, this, [this] { CloseWith(1); });
+    connect(cancel, &QPushButton::clicked, this, [this] { done(2); });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tabs_);
+    layout->addWidget(buttons);
+    printerPage_->Activate();
+    connect(tabs_, &QTabWidget::currentChanged, this, &CPrintSheet::OnTabChanged);
+}
+
+CPrintSheet::~CPrintSheet() = default;
+
+void CPrintSheet::OnTabChanged(int index) {
+    if (index == activeTab_) return;
+    auto deactivate = [this](int i) {
+        switch (i) {
+        case 0: return printerPage_->Deactivate();
+        case 1: return rescalePage_->Deactivate();
+        default: return waterMarkPage_->Deactivate();
+        }
+    };
+    if (!deactivate(activeTab_)) {
+        const QSignalBlocker block(tabs_);
+        tabs_->setCurrentIndex(activeTab_);
+        return;
+    }
+    activeTab_ = index;
+    switch (index) {
+    case 0: printerPage_->Activate(); break;
+    case 1: rescalePage_->Activate(); break;
+    default: waterMarkPage_->Activate(); break;
+    }
+}
+
+void CPrintSheet::CloseWith(int result) {
+    bool ok = true;
+    switch (activeTab_) {
+    case 0: ok = printerPage_->Deactivate(); break;
+    case 1: ok = rescalePage_->Deactivate(); break;
+    default: ok = waterMarkPage_->Deactivate(); break;
+    }
+    // The Background page's choices count even when it was never left.
+    if (ok && activeTab_ != 2) waterMarkPage_->Deactivate();
+    if (ok) done(result);
+}
+
+void CPrintSheet::RedrawLayouts() {
+    for (CLayoutBox* box : findChildren<CLayoutBox*>()) box->update();
+}

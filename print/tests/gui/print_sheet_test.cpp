@@ -1,0 +1,288 @@
+// The print sheet, the print commands and the preview, driven as a user
+// would: controls, enable rules, unit conversions, Preview and Close, Print...
+// from a preview, a print to PDF and Escape in the abort dialog.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+
+#include "document/document.h"
+#include "picture/picture.h"
+#include "print/print_commands_qt.h"
+#include "print/print_sheet_qt.h"
+#include "resources/command_ids.h"
+
+namespace {
+
+std::function<void(CPrintSheet*)> gOnSheet;
+int gSheets = 0;
+
+void SheetHook(CPrintSheet* sheet) {
+    ++gSheets;
+    QPointer<CPrintSheet> guard(sheet);
+    QTimer::singleShot(0, sheet, [guard] {
+        if (guard && gOnSheet) gOnSheet(guard);
+    });
+}
+
+template <class W>
+W* Child(QWidget* parent, const char* name) {
+    W* w = parent->findChild<W*>(QString::fromLatin1(name));
+    if (!w) qWarning("no child %s", name);
+    return w;
+}
+
+// Keeps a picture of the widget among the test artefacts.
+void Keep(QWidget* widget, const char* name) {
+    const QString dir = qEnvironmentVariable("STITCHARA_BUILD_DIR") + QStringLiteral("/artefacts");
+    QDir().mkpath(dir);
+    widget->grab().save(dir + QStringLiteral("/%1.png").arg(QLatin1String(name)));
+}
+
+QList<PPreviewView*> Previews() {
+    QList<PPreviewView*> found;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* p = qobject_cast<PPreviewView*>(w); p && p->isVisible()) found.append(p);
+    return found;
+}
+
+}  // namespace
+
+class PrintSheetTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+    CVandrelDoc doc_;
+    QWidget window_;
+
+    PrintTarget Target() { return PrintTarget{&doc_, QStringLiteral("map.png"), &window_}; }
+
+    std::unique_ptr<CPrintSheet> Sheet() {
+        PrintEngine& engine = ThePrintEngine();
+        engine.AttachPrinter();
+        CPicture& p = *doc_.m_pPicture;
+        doc_.m_print.Reset(p.GetWidth(), p.GetHeight(), p.GetXDpi(), p.GetYDpi(),
+                           engine.LogPixelsX(), engine.LogPixelsY());
+        const PrintOptions o = OptionsFromSettings(doc_.m_print, p.GetType(), p.GetWidth(),
+                                                   p.GetHeight(), p.GetXDpi(), p.GetYDpi(),
+                                                   engine.LogPixelsX(), engine.LogPixelsY());
+        return std::make_unique<CPrintSheet>(o, &p, engine);
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        qputenv("STITCHARA_INI", dir_.filePath("test.ini").toUtf8());
+        auto picture = std::make_unique<CPicture>();
+        QVERIFY(picture->Create(ptTrueColor24, 600, 300, 0, nullptr, DpiToPpm(300), DpiToPpm(300),
+                                kStoreMemory));
+        picture->Fill(MakeRgb(200, 30, 30));
+        doc_.SetPicture(std::move(picture));
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(dir_.filePath("out.pdf"));
+        ThePrintEngine().SetPrinter(std::move(printer));
+        window_.resize(200, 100);
+        window_.show();
+        SetPrintSheetHook(SheetHook);
+    }
+
+    void printerPageEnableRules() {
+        auto sheet = Sheet();
+        auto* left = Child<QLineEdit>(sheet.get(), "leftMarginEdit");
+        auto* top = Child<QLineEdit>(sheet.get(), "topMarginEdit");
+        auto* centerH = Child<QCheckBox>(sheet.get(), "centerHorizontallyBox");
+        auto* centerV = Child<QCheckBox>(sheet.get(), "centerVerticallyBox");
+        QVERIFY(left->isEnabled() && top->isEnabled());
+        centerH->setChecked(true);
+        QVERIFY(!left->isEnabled());
+        QVERIFY(top->isEnabled());
+        centerV->setChecked(true);
+        QVERIFY(!top->isEnabled());
+        centerH->setChecked(false);
+        QVERIFY(left->isEnabled());
+
+        // Fit in page on the Rescale page: back on the Printer page both
+        // margins and both centring boxes are off.
+        sheet->Tabs()->setCurrentIndex(1);
+        auto* fit = Child<QCheckBox>(sheet.get(), "fitInPageBox");
+        fit->click();
+        for (const char* name : {"targetWidthEdit", "targetHeightEdit", "resolutionXEdit",
+                                 "scaleXEdit", "scaleYEdit", "keepRatioBox", "scaleXScroll"})
+            QVERIFY2(!Child<QWidget>(sheet.get(), name)->isEnabled(), name);
+        Keep(sheet.get(), "print_sheet_rescale_fit");
+        sheet->Tabs()->setCurrentIndex(0);
+        Keep(sheet.get(), "print_sheet_printer_fit");
+        QVERIFY(!left->isEnabled() && !top->isEnabled());
+        QVERIFY(!centerH->isEnabled() && !centerV->isEnabled());
+        sheet->Tabs()->setCurrentIndex(1);
+        fit->click();
+        for (const char* name : {"targetWidthEdit", "scaleXEdit", "keepRatioBox", "scaleYScroll"})
+            QVERIFY2(Child<QWidget>(sheet.get(), name)->isEnabled(), name);
+        sheet->Tabs()->setCurrentIndex(0);
+        QVERIFY(centerH->isEnabled() && left->isEnabled());
+    }
+
+    void unitConversions_data() {
+        QTest::addColumn<QString>("inchText");
+        QTest::addColumn<int>("unit");
+        QTest::addColumn<QString>("expected");
+        const int dpi = 600;  // PDF output
+        QTest::newRow("inch to pixel") << "1" << 2 << QString::number(dpi);
+        QTest::newRow("inch to cm") << "1" << 1 << "2.54";
+        QTest::newRow("half inch to pixel") << "0.5" << 2 << QString::number(dpi / 2);
+    }
+    void unitConversions() {
+        QFETCH(QString, inchText);
+        QFETCH(int, unit);
+        QFETCH(QString, expected);
+        auto sheet = Sheet();
+        auto* left = Child<QLineEdit>(sheet.get(), "leftMarginEdit");
+        left->setText(inchText);
+        emit left->editingFinished();
+        Child<QComboBox>(sheet.get(), "unitsCombo")->setCurrentIndex(unit);
+        QCOMPARE(left->text(), expected);
+        QCOMPARE(Child<QLineEdit>(sheet.get(), "topMarginEdit")->text(),
+                 unit == 2 ? QStringLiteral("0") : QStringLiteral("0.00"));
+        QCOMPARE(sheet->Options().leftMargin, int(inchText.toDouble() * 600));
+    }
+
+    void rescalePageKeepsSizesAndFactorsTogether() {
+        auto sheet = Sheet();
+        sheet->Tabs()->setCurrentIndex(1);
+        auto* width = Child<QLineEdit>(sheet.get(), "targetWidthEdit");
+        auto* scaleX = Child<QLineEdit>(sheet.get(), "scaleXEdit");
+        auto* scaleY = Child<QLineEdit>(sheet.get(), "scaleYEdit");
+        QCOMPARE(width->text(), QStringLiteral("2.00"));  // 600 px at 300 dpi
+        width->setText("3");
+        emit width->editingFinished();
+        QCOMPARE(scaleX->text(), QStringLiteral("150"));
+        QCOMPARE(scaleY->text(), QStringLiteral("150"));
+        QCOMPARE(sheet->Options().printWidth, 1800);
+        auto* bar = Child<QScrollBar>(sheet.get(), "scaleXScroll");
+        scaleX->setText("15");
+        emit scaleX->editingFinished();
+        bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+        QCOMPARE(scaleX->text(), QStringLiteral("10"));
+        QCOMPARE(bar->value(), 10);
+    }
+
+    void backgroundPageChoosesFrames() {
+        auto sheet = Sheet();
+        sheet->Tabs()->setCurrentIndex(2);
+        CWaterMarkPage* page = sheet->WaterMarkPage();
+        page->SampleClicked(1618);
+        QCOMPARE(page->FrameId(), 0);  // Add Frame unchecked: nothing changes
+        Child<QCheckBox>(sheet.get(), "addFrameBox")->click();
+        QCOMPARE(page->FrameId(), 1616);
+        page->SampleClicked(1621);
+        QCOMPARE(page->FrameId(), 1621);
+        Keep(sheet.get(), "print_sheet_background");
+        QVERIFY(Child<QRadioButton>(sheet.get(), "tileButton")->isChecked());
+        QCOMPARE(Child<QComboBox>(sheet.get(), "watermarkCombo")->currentIndex(), 0);
+        sheet->CloseWith(1);
+        QCOMPARE(sheet->Options().addFrame, 1);
+        QCOMPARE(sheet->Options().frameId, 1621);
+        QVERIFY(page->WatermarkPreview() != nullptr);  // pattern1.jpg is installed
+    }
+
+    void storedWatermarkElsewhereStaysInForce() {
+        PrintEngine& engine = ThePrintEngine();
+        engine.AttachPrinter();
+        CPicture& p = *doc_.m_pPicture;
+        PrintSettings s;
+        s.Reset(p.GetWidth(), p.GetHeight(), 300, 300, engine.LogPixelsX(), engine.LogPixelsY());
+        s.watermarkFile = "/elsewhere/mine.jpg";
+        const PrintOptions o = OptionsFromSettings(s, 1, 600, 300, 300, 300, 600, 600);
+        CPrintSheet sheet(o, &p, engine);
+        QCOMPARE(Child<QComboBox>(&sheet, "watermarkCombo")->currentIndex(), 0);
+        QCOMPARE(sheet.Options().watermarkFile, std::string("/elsewhere/mine.jpg"));
+    }
+
+    void previewFromTheSheetComesBackToTheSheet() {
+        gSheets = 0;
+        gOnSheet = [](CPrintSheet* sheet) {
+            if (gSheets == 1) Child<QPushButton>(sheet, "previewButton")->click();
+            else sheet->done(2);
+        };
+        QVERIFY(HandlePrintCommand(ID_PRINT, Target()));
+        QCOMPARE(gSheets, 1);
+        QTRY_COMPARE(Previews().size(), 1);
+        PPreviewView* preview = Previews().front();
+        QVERIFY(!preview->PageImage().isNull());
+        QCOMPARE(doc_.m_print.reprintAfterPreview, 1);
+        // The page shows the red picture at the top-left of the printable area.
+        const QImage& page = preview->PageImage();
+        const QRect paper = ThePrintEngine().PaperRect();
+        const double scale = double(page.width()) / paper.width();
+        const QPoint corner(int(-paper.left() * scale), int(-paper.top() * scale));
+        QCOMPARE(page.pixelColor(corner + QPoint(2, 2)), QColor(200, 30, 30));
+        QCOMPARE(page.pixelColor(corner - QPoint(2, 2)), QColor(Qt::white));
+        QCOMPARE(page.pixelColor(page.width() - 2, page.height() - 2), QColor(Qt::white));
+        Keep(preview, "print_preview");
+        const int zoomed = page.width();
+        Child<QPushButton>(preview, "previewZoomIn")->click();
+        QVERIFY(preview->PageImage().width() > zoomed);
+        Child<QPushButton>(preview, "previewClose")->click();
+        QTRY_COMPARE(gSheets, 2);  // Close brought the sheet back
+        QTRY_COMPARE(Previews().size(), 0);
+        QCOMPARE(doc_.m_print.reprintAfterPreview, 0);
+    }
+
+    void previewFromTheMenuClosesQuietlyAndPrintOpensTheSheet() {
+        gSheets = 0;
+        gOnSheet = [](CPrintSheet* sheet) { sheet->done(2); };
+        doc_.m_print.copies = 5;
+        QVERIFY(HandlePrintCommand(ID_PRINT_PREVIEW, Target()));
+        QTRY_COMPARE(Previews().size(), 1);
+        Child<QPushButton>(Previews().front(), "previewClose")->click();
+        QTRY_COMPARE(Previews().size(), 0);
+        QTest::qWait(50);
+        QCOMPARE(gSheets, 0);
+        QVERIFY(HandlePrintCommand(ID_PRINT_PREVIEW, Target()));
+        QTRY_COMPARE(Previews().size(), 1);
+        Child<QPushButton>(Previews().front(), "previewPrint")->click();
+        QTRY_COMPARE(gSheets, 1);  // the sheet, not an immediate print
+        doc_.m_print.copies = 1;
+    }
+
+    void printFromTheSheetWritesThePdf() {
+        QFile::remove(dir_.filePath("out.pdf"));
+        gSheets = 0;
+        gOnSheet = [](CPrintSheet* sheet) {
+            Child<QSpinBox>(sheet, "copiesEdit")->setValue(2);
+            Child<QPushButton>(sheet, "printButton")->click();
+        };
+        QVERIFY(HandlePrintCommand(ID_PRINT, Target()));
+        QCOMPARE(gSheets, 1);
+        QVERIFY(QFileInfo(dir_.filePath("out.pdf")).size() > 1000);
+        QCOMPARE(doc_.m_print.copies, 2);
+        QVERIFY(!ThePrintEngine().LastJobAborted());
+        doc_.m_print.copies = 1;
+    }
+
+    void escapeInTheAbortDialogStopsTheJob() {
+        // Escape arrives while the rows go out.
+        QTimer::singleShot(0, [] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<CAbortDialog*>(w); d && d->isVisible())
+                    QTest::keyClick(d, Qt::Key_Escape);
+        });
+        QVERIFY(HandlePrintCommand(ID_QUICK_PRINT, Target()));
+        QVERIFY(ThePrintEngine().LastJobAborted());
+    }
+};
+
+QTEST_MAIN(PrintSheetTest)
+#include "print_sheet_test.moc"

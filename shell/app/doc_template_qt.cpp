@@ -1,0 +1,165 @@
+#include "shell/app/doc_template_qt.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QMdiSubWindow>
+#include <QPainter>
+#include <QPointer>
+#include <QTimer>
+#include <algorithm>
+#include <vector>
+
+#include "display/child_frame_qt.h"
+#include "display/frame_caption.h"
+#include "display/view_qt.h"
+#include "document/document_qt.h"
+#include "shell/app/app_qt.h"
+#include "picture/picture.h"
+#include "resources/string_ids.h"
+#include "resources/strings.h"
+
+namespace {
+
+constexpr const char* kDocumentProperty = "stitcharaDocument";
+constexpr int kThumbnailSide = 2048;
+
+QString TemplatePart(int index) {
+    return QString::fromUtf8(LoadStringById(IDS_DOCUMENT_TEMPLATE)).section('\n', index, index);
+}
+
+// Asks the document before its window closes.
+class CloseGuard : public QObject {
+public:
+    CloseGuard(QMdiSubWindow* window, Document* document) : QObject(window), document_(document) {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Close && document_ && !document_->canClose()) {
+            event->ignore();
+            return true;
+        }
+        return false;
+    }
+
+private:
+    QPointer<Document> document_;
+};
+
+}  // namespace
+
+QString TemplateTitle() { return TemplatePart(0); }
+QString TemplateFilter() { return TemplatePart(3); }
+QString TemplateExtension() { return TemplatePart(4); }
+
+QString DocumentBaseName(const std::string& path) {
+    return QString::fromStdString(display::BaseNameForPath(path));
+}
+
+void BindDocumentWindow(QMdiSubWindow* window, Document* document) {
+    window->setProperty(kDocumentProperty, QVariant::fromValue<QObject*>(document));
+    new CloseGuard(window, document);
+    QObject::connect(window, &QObject::destroyed, document, &QObject::deleteLater);
+}
+
+Document* DocumentOfWindow(const QMdiSubWindow* window) {
+    if (!window) return nullptr;
+    return qobject_cast<Document*>(window->property(kDocumentProperty).value<QObject*>());
+}
+
+QMdiSubWindow* CreateDocumentWindow(Document* document) {
+    PMDIChildWnd::SetStitchIdleQuery([] { return !theApp() || theApp()->stitchIdle != 0; });
+    auto* window = new PMDIChildWnd;
+    window->setWindowIcon(QApplication::windowIcon());
+    auto* view = new CVandrelView(document);
+    window->SetView(view);
+    BindDocumentWindow(window, document);
+    window->GuardWindowCommands();
+    window->SetBaseName(document->core().GetPathName());
+    // A path given later (Save As) renames the window.
+    QObject::connect(document, &Document::pathChanged, window,
+                     [window, document] { window->SetBaseName(document->core().GetPathName()); });
+    // A first size near the picture's; the window fits itself to the picture
+    // once it stands in the document area.
+    if (CPicture* picture = document->picture())
+        window->resize(QSize(picture->GetWidth(), picture->GetHeight()).boundedTo(QSize(800, 600)).expandedTo(QSize(160, 120)) +
+                       QSize(8, 30));
+    else
+        window->resize(328, 270);
+    QTimer::singleShot(0, view, [view] { view->FitFrameToPicture(); });
+    return window;
+}
+
+QImage PictureThumbnail(CPicture* picture, int maxSide) {
+    if (!picture || !picture->HasHeader()) return {};
+    const int w = picture->GetWidth(), h = picture->GetHeight();
+    if (w <= 0 || h <= 0) return {};
+    int step = std::max(1, (std::max(w, h) + maxSide - 1) / maxSide);
+    step = std::min(step, std::min(w, h));
+    const int tw = w / step, th = h / step;
+    const int bits = picture->GetBitCount();
+    QImage::Format format;
+    switch (bits) {
+    case 1: format = QImage::Format_Mono; break;
+    case 4:
+    case 8: format = QImage::Format_Indexed8; break;
+    case 16: format = picture->GetType() == ptColor64K ? QImage::Format_RGB16 : QImage::Format_RGB555; break;
+    case 24: format = QImage::Format_BGR888; break;
+    case 32: format = QImage::Format_RGB32; break;
+    default: return {};
+    }
+    QImage image(tw, th, format);
+    if (image.isNull()) return {};
+    if (bits <= 8) {
+        QList<QRgb> table;
+        const RgbQuad* colours = picture->GetColourTable();
+        const int count = 1 << bits;
+        for (int i = 0; i < count; ++i)
+            table << (colours ? qRgb(colours[i].red, colours[i].green, colours[i].blue) : qRgb(i, i, i));
+        image.setColorTable(table);
+    }
+    std::vector<std::uint8_t> row(RowBytesFor(w, bits) + 16);
+    for (int ty = 0; ty < th; ++ty) {
+        const int y = ty * step;
+        const int ok = step > 1 ? picture->ReadRowShrunk(0, w - 1, y, row.data(), -step)
+                                : picture->ReadRow(0, w - 1, y, row.data());
+        if (!ok) return {};
+        std::uint8_t* line = image.scanLine(ty);
+        if (bits == 4) {
+            for (int x = 0; x < tw; ++x) line[x] = (x % 2 == 0) ? row[x / 2] >> 4 : row[x / 2] & 0x0F;
+        } else {
+            std::copy_n(row.data(), (std::size_t(tw) * bits + 7) / 8, line);
+        }
+    }
+    return image;
+}
+
+CPicturePlaceholder::CPicturePlaceholder(Document* document, QWidget* parent)
+    : QWidget(parent), document_(document) {
+    setObjectName("PicturePlaceholder");
+    setAccessibleName("Picture");
+    connect(document, &Document::pictureChanged, this, [this] { refresh(); });
+    refresh();
+}
+
+void CPicturePlaceholder::refresh() {
+    thumbnail_ = PictureThumbnail(document_->picture(), kThumbnailSide);
+    update();
+}
+
+QSize CPicturePlaceholder::sizeHint() const {
+    if (thumbnail_.isNull()) return {320, 240};
+    return thumbnail_.size().boundedTo(QSize(800, 600)).expandedTo(QSize(160, 120));
+}
+
+void CPicturePlaceholder::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), palette().color(QPalette::Dark));
+    if (thumbnail_.isNull()) return;
+    const QSize size = thumbnail_.size().scaled(this->size(), Qt::KeepAspectRatio);
+    const QRect target(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    p.drawImage(target, thumbnail_);
+}

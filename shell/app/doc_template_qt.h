@@ -1,0 +1,53 @@
+// The document template: the one place document windows are made, and the
+// template's strings (title, filter, extension).
+#pragma once
+#include <QImage>
+#include <QString>
+#include <QWidget>
+#include <string>
+
+class CPicture;
+class Document;
+class QMdiSubWindow;
+
+// The template's strings (string 129): window title "Stitchara", filter
+// "Stitchara Files (*.vdl)", extension ".vdl".
+QString TemplateTitle();
+QString TemplateFilter();
+QString TemplateExtension();
+
+// A new document window showing the document (not yet in the MDI area).
+// The window is bound to the document (BindDocumentWindow).
+QMdiSubWindow* CreateDocumentWindow(Document* document);
+
+// Ties a window to its document: the document can be found from the window,
+// closing the window first asks the document whether it may close (save
+// changes), and the document goes when its window goes.
+void BindDocumentWindow(QMdiSubWindow* window, Document* document);
+Document* DocumentOfWindow(const QMdiSubWindow* window);
+
+// The name a document window shows for a path: the file name in lower case,
+// or "untitled - N" (N counting up) for a document without a path.
+QString DocumentBaseName(const std::string& path);
+
+// A reduced copy of the picture no larger than maxSide each way (every n-th
+// pixel of every n-th row); null when the picture cannot be read.
+QImage PictureThumbnail(CPicture* picture, int maxSide);
+
+// Shows the document's picture fitted into the window, until the picture
+// view takes its place.
+class CPicturePlaceholder : public QWidget {
+    Q_OBJECT
+public:
+    explicit CPicturePlaceholder(Document* document, QWidget* parent = nullptr);
+    Document* GetDocument() const { return document_; }
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    void refresh();
+    Document* document_;
+    QImage thumbnail_;
+};

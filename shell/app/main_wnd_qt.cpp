@@ -1,0 +1,362 @@
+#include "shell/app/main_wnd_qt.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QStatusTipEvent>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+
+#include "acquire/xfer_done_qt.h"
+#include "document/document_qt.h"
+#include "platform/profile.h"
+#include "resources/command_ids.h"
+#include "resources/string_ids.h"
+#include "resources/strings.h"
+#include "shell/app/app_qt.h"
+#include "shell/app/commands_qt.h"
+#include "shell/app/doc_template_qt.h"
+#include "shell/app/icon_bar_qt.h"
+#include "shell/app/status_bar_qt.h"
+
+namespace {
+
+constexpr const char* kIconBarKey = "IconBar";
+
+std::string MainWindowSection() { return LoadStringById(IDS_SECTION_MAINWINDOW); }
+
+// The widget of a document window that takes commands: the window's own
+// widget, or the first widget inside it that is a command target.
+QWidget* ViewOf(QMdiSubWindow* window) {
+    if (!window || !window->widget()) return nullptr;
+    QWidget* top = window->widget();
+    if (dynamic_cast<CommandTarget*>(top)) return top;
+    for (QWidget* child : top->findChildren<QWidget*>())
+        if (dynamic_cast<CommandTarget*>(child)) return child;
+    return nullptr;
+}
+
+}  // namespace
+
+PMainWnd::PMainWnd(CommandManager* commands, QWidget* parent)
+    : QMainWindow(parent), commands_(commands), mdi_(new QMdiArea(this)) {
+    setObjectName("PMainWnd");
+    setAccessibleName(TemplateTitle());
+    setWindowTitle(TemplateTitle());
+    setWindowIcon(ApplicationIcon());
+    setContextMenuPolicy(Qt::PreventContextMenu);
+    setAcceptDrops(true);
+
+    mdi_->setObjectName("DocumentArea");
+    mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(mdi_);
+    connect(mdi_, &QMdiArea::subWindowActivated, this, &PMainWnd::onWindowActivated);
+
+    iconBar_ = CreateIconBar(commands_, this);
+    addToolBar(Qt::TopToolBarArea, iconBar_);
+    setDockOptions(dockOptions());
+
+    statusBar_ = new CMainStatusBar(this);
+    setStatusBar(statusBar_);
+    toggle_ = new CIconBarToggle;
+    statusBar_->setToggleButton(toggle_);
+    connect(toggle_, &QAbstractButton::clicked, this, [this] { commands_->execute(ID_VIEW_ICONBAR); });
+
+    buildMenus();
+
+    // The icon bar as the user left it.
+    const bool shown = platform::GetProfileInt(MainWindowSection(), kIconBarKey, 1) != 0;
+    iconBar_->setVisible(shown);
+    toggle_->setBarShown(shown);
+}
+
+PMainWnd::~PMainWnd() = default;
+
+QMenu* PMainWnd::addMenu(const QString& title, const std::vector<int>& ids) {
+    QMenu* menu = menuBar()->addMenu(title);
+    menu->setObjectName(PlainText(title.toStdString()).c_str());
+    for (int id : ids) {
+        if (id == 0) {
+            menu->addSeparator();
+        } else if (QAction* action = commands_->action(id)) {
+            menu->addAction(action);
+        }
+    }
+    connectPrompts(menu);
+    return menu;
+}
+
+void PMainWnd::connectPrompts(QMenu* menu) {
+    connect(menu, &QMenu::hovered, this, [this](QAction* action) {
+        if (action && !action->isSeparator()) statusBar_->SetPrompt(PromptForMenuItem(action));
+    });
+    connect(menu, &QMenu::aboutToHide, this, [this] { statusBar_->ShowPrompt(ID_PROMPT_IDLE); });
+    connect(menu, &QMenu::aboutToShow, commands_, &CommandManager::updateStates);
+}
+
+void PMainWnd::buildMenus() {
+    fileMenu_ = addMenu("&File", {ID_OPEN, ID_IMPORT, ID_SAVE, ID_SAVE_AS, 0, ID_ACQUIRE, ID_SELECT_SOURCE, 0,
+                                  ID_STITCH, 0, ID_PRINT, ID_QUICK_PRINT, ID_PRINT_PREVIEW, ID_PRINT_SETUP});
+    recentSeparator_ = fileMenu_->addSeparator();
+    for (int id = ID_FILE_MRU_FILE1; id <= ID_FILE_MRU_FILE4; ++id) {
+        QAction* action = commands_->action(id);
+        action->setVisible(false);
+        fileMenu_->addAction(action);
+    }
+    fileMenu_->addSeparator();
+    fileMenu_->addAction(commands_->action(ID_APP_EXIT));
+    recentSeparator_->setVisible(false);
+
+    addMenu("&Bitmap", {ID_MIRROR_HORIZONTAL, ID_MIRROR_VERTICAL, ID_MIRROR_DIAGONAL, 0, ID_ROTATE_LEFT,
+                        ID_ROTATE_RIGHT});
+
+    QMenu* view = addMenu("&View", {ID_VIEW_ICONBAR, ID_VIEW_STATUSBAR, 0, ID_ZOOM_IN, ID_ZOOM_OUT});
+    QMenu* enlarge = view->addMenu("&Enlarge");
+    enlarge->setObjectName("Enlarge");
+    for (int id = ID_ZOOM_TIMES_FIRST; id <= ID_ZOOM_TIMES_LAST; ++id) enlarge->addAction(commands_->action(id));
+    QMenu* reduce = view->addMenu("&Reduce");
+    reduce->setObjectName("Reduce");
+    for (int id = ID_ZOOM_FRACTION_FIRST; id <= ID_ZOOM_FRACTION_LAST; ++id)
+        reduce->addAction(commands_->action(id));
+    connectPrompts(enlarge);
+    connectPrompts(reduce);
+    for (int id : {ID_ACTUAL_SIZE, ID_FIT_IN_WINDOW, ID_FULL_SCREEN}) view->addAction(commands_->action(id));
+    view->addSeparator();
+    view->addAction(commands_->action(ID_INFORMATION));
+
+    windowMenu_ = addMenu("&Window", {ID_WINDOW_CASCADE, ID_WINDOW_TILE, ID_WINDOW_ARRANGE});
+    connect(windowMenu_, &QMenu::aboutToShow, this, &PMainWnd::fillWindowList);
+
+    addMenu("&Help", {ID_HELP_INDEX, ID_HELP_KEYBOARD, ID_HELP_ICONS, ID_HELP_USING, 0, ID_ABOUT});
+}
+
+void PMainWnd::fillWindowList() {
+    qDeleteAll(windowListActions_);
+    windowListActions_.clear();
+    const QList<QMdiSubWindow*> windows = documentWindows();
+    if (windows.isEmpty()) return;
+    windowListActions_ << windowMenu_->addSeparator();
+    int n = 1;
+    for (QMdiSubWindow* w : windows) {
+        QString title = w->windowTitle();
+        title.replace('&', "&&");
+        QAction* a = windowMenu_->addAction(QString("&%1 %2").arg(n++).arg(title));
+        a->setCheckable(true);
+        a->setChecked(w == mdi_->activeSubWindow());
+        connect(a, &QAction::triggered, this, [this, w] { mdi_->setActiveSubWindow(w); });
+        windowListActions_ << a;
+    }
+}
+
+QString PMainWnd::PromptForMenuItem(const QAction* action) {
+    if (!action || action->isSeparator()) return {};
+    if (action->menu()) return CommandPrompt(ID_PROMPT_POPUP);
+    bool ok = false;
+    const int id = action->data().toInt(&ok);
+    return ok ? CommandPrompt(id) : QString();
+}
+
+void PMainWnd::updateRecentFileMenu(const QStringList& files) {
+    for (int i = 0; i < 4; ++i) {
+        QAction* action = commands_->action(ID_FILE_MRU_FILE1 + i);
+        if (i < files.size()) {
+            QString shown = files[i];
+            if (shown.size() > 60) shown = shown.left(12) + "..." + shown.right(45);
+            shown.replace('&', "&&");
+            action->setText(QString("&%1 %2").arg(i + 1).arg(shown));
+            action->setToolTip(files[i]);
+            action->setVisible(true);
+        } else {
+            action->setText(QString());
+            action->setVisible(false);
+        }
+    }
+    recentSeparator_->setVisible(!files.isEmpty());
+}
+
+QMdiSubWindow* PMainWnd::activeDocumentWindow() const {
+    QMdiSubWindow* w = mdi_->activeSubWindow();
+    if (!w) {
+        // The area forgets its active window while the application is not
+        // active; the top one is still the user's.
+        const QList<QMdiSubWindow*> list = mdi_->subWindowList(QMdiArea::StackingOrder);
+        if (!list.isEmpty()) w = list.last();
+    }
+    return w;
+}
+
+QWidget* PMainWnd::activeView() const { return ViewOf(activeDocumentWindow()); }
+
+Document* PMainWnd::activeDocument() const { return DocumentOfWindow(activeDocumentWindow()); }
+
+QList<QMdiSubWindow*> PMainWnd::documentWindows() const { return mdi_->subWindowList(); }
+
+void PMainWnd::addDocumentWindow(QMdiSubWindow* window) {
+    mdi_->addSubWindow(window);
+    window->show();
+    mdi_->setActiveSubWindow(window);
+    onWindowActivated(window);
+}
+
+std::vector<CommandTarget*> PMainWnd::commandChain() {
+    std::vector<CommandTarget*> chain;
+    QMdiSubWindow* window = activeDocumentWindow();
+    if (window) {
+        if (QWidget* view = ViewOf(window)) chain.push_back(dynamic_cast<CommandTarget*>(view));
+        if (Document* doc = DocumentOfWindow(window)) chain.push_back(doc);
+        if (auto* frame = dynamic_cast<CommandTarget*>(window)) chain.push_back(frame);
+    }
+    chain.push_back(this);
+    return chain;
+}
+
+void PMainWnd::setIconBarShown(bool shown) {
+    iconBar_->setVisible(shown);
+    toggle_->setBarShown(shown);
+    platform::WriteProfileInt(MainWindowSection(), kIconBarKey, shown ? 1 : 0);
+}
+
+bool PMainWnd::iconBarShown() const { return !iconBar_->isHidden(); }
+
+void PMainWnd::setStatusBarShown(bool shown) { statusBar_->setVisible(shown); }
+
+bool PMainWnd::statusBarShown() const { return !statusBar_->isHidden(); }
+
+void PMainWnd::arrangeIcons() {
+    // Minimised windows in a row along the bottom of the document area.
+    int x = 0;
+    const int bottom = mdi_->viewport()->height();
+    for (QMdiSubWindow* w : documentWindows()) {
+        if (!w->isMinimized()) continue;
+        w->move(x, bottom - w->height());
+        x += w->width();
+    }
+}
+
+bool PMainWnd::OnCommand(int id) {
+    switch (id) {
+    case ID_VIEW_ICONBAR: setIconBarShown(!iconBarShown()); return true;
+    case ID_VIEW_STATUSBAR: setStatusBarShown(!statusBarShown()); return true;
+    case ID_WINDOW_CASCADE: mdi_->cascadeSubWindows(); return true;
+    case ID_WINDOW_TILE: mdi_->tileSubWindows(); return true;
+    case ID_WINDOW_ARRANGE: arrangeIcons(); return true;
+    default: return false;
+    }
+}
+
+bool PMainWnd::OnUpdateCommand(int id, CommandState& state) {
+    switch (id) {
+    case ID_VIEW_ICONBAR:
+        state.enabled = true;
+        state.checkable = true;
+        state.checked = iconBarShown();
+        return true;
+    case ID_VIEW_STATUSBAR:
+        state.enabled = true;
+        state.checkable = true;
+        state.checked = statusBarShown();
+        return true;
+    case ID_WINDOW_CASCADE:
+    case ID_WINDOW_TILE:
+    case ID_WINDOW_ARRANGE:
+        state.enabled = !documentWindows().isEmpty();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void PMainWnd::onWindowActivated(QMdiSubWindow* window) {
+    if (window) {
+        connect(window, &QWidget::windowTitleChanged, this, &PMainWnd::updateTitle, Qt::UniqueConnection);
+        // A view reports the mouse position on its picture.
+        if (QWidget* view = ViewOf(window)) {
+            if (view->metaObject()->indexOfSignal("picturePosition(QPoint)") >= 0)
+                connect(view, SIGNAL(picturePosition(QPoint)), statusBar_, SLOT(OnPicturePosition(QPoint)),
+                        Qt::UniqueConnection);
+        }
+    }
+    statusBar_->ClearPosition();
+    updateTitle();
+    commands_->updateStates();
+}
+
+QString PMainWnd::wantedTitle() const {
+    QMdiSubWindow* window = mdi_->activeSubWindow();
+    if (!window && !documentWindows().isEmpty()) window = activeDocumentWindow();
+    if (!window) return TemplateTitle();
+    return window->windowTitle() + " - " + TemplateTitle();
+}
+
+void PMainWnd::updateTitle() {
+    const QString title = wantedTitle();
+    if (windowTitle() != title) setWindowTitle(title);
+}
+
+void PMainWnd::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // A maximised document window writes its own form of the title; ours
+    // comes back once it is done.
+    if (event->type() == QEvent::WindowTitleChange && windowTitle() != wantedTitle())
+        QTimer::singleShot(0, this, &PMainWnd::updateTitle);
+}
+
+bool PMainWnd::event(QEvent* event) {
+    if (event->type() == QEvent::StatusTip) {
+        statusBar_->SetPrompt(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void PMainWnd::closeEvent(QCloseEvent* event) {
+    // Every document asks before it goes; one cancel keeps them all.
+    for (QMdiSubWindow* window : documentWindows()) {
+        if (!window->close()) {
+            event->ignore();
+            return;
+        }
+    }
+    event->accept();
+}
+
+void PMainWnd::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        for (const QUrl& url : event->mimeData()->urls()) {
+            if (url.isLocalFile()) {
+                event->acceptProposedAction();
+                return;
+            }
+        }
+    }
+}
+
+void PMainWnd::dropEvent(QDropEvent* event) {
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) paths << url.toLocalFile();
+    event->acceptProposedAction();
+    activateWindow();
+    // Opened after the drop returns, so that the dragging program is free.
+    QTimer::singleShot(0, this, [paths] {
+        for (const QString& path : paths)
+            if (CVandrelApp* app = theApp()) app->OpenDocumentFile(path);
+    });
+}
+
+void PMainWnd::customEvent(QEvent* event) {
+    if (event->type() == TwainXferDoneEvent::kType) {
+        auto picture = static_cast<TwainXferDoneEvent*>(event)->TakePicture();
+        if (picture && theApp()) theApp()->NewDocumentWithPicture(std::move(picture));
+        return;
+    }
+    QMainWindow::customEvent(event);
+}

@@ -1,0 +1,80 @@
+// A whole stitch in one call: the entry point of every front end that joins
+// two pictures without the interactive tool (the command-line tool, the
+// stitch sheet's Auto run, a Manual or Semi-Auto run whose points are known).
+//
+//     StitchRequest request;
+//     request.side = kSideRight;
+//     request.method = kMethodAuto;
+//     StitchResult result = RunStitch(*mainPicture, *restPicture, request);
+//     if (!result) show(result.message);        // result.status says why
+//     else keep(std::move(result.picture));
+//
+// The two sources stay the caller's and are not changed (the Rest picture is
+// converted to the Main picture's format on a copy). Progress goes through
+// the progress display; the engine shows no message itself: a failure's text
+// is in the result for the front end to show its own way.
+#pragma once
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "stitch/stitch_tool.h"
+
+class CPicture;
+
+struct StitchRequest {
+    int side = kSideRight;       // where the Rest picture is attached (StitchSide)
+    int method = kMethodAuto;    // StitchMethod
+    int overlapPercent = 25;     // 1..100 of the Main picture's extent along the seam axis
+    // The reference points, each in its own picture's pixel coordinates:
+    // pixel restPoint of Rest lands on pixel mainPoint of Main. Manual and
+    // Semi-Auto need them; Auto ignores them.
+    std::optional<PointL> mainPoint, restPoint;
+    // Seams are blended (true colour and 256 grays only); off joins the
+    // pictures with hard seams.
+    bool blend = true;
+    // Low-memory mode (copies show progress, sources may be swapped out).
+    // Unset: decided by StitchNeedsLowMemory.
+    std::optional<bool> lowMemory;
+    // Moves both sources to their swap files before composing (the
+    // application's "ForceSwap" setting; the engine reads no settings).
+    bool forceSwap = false;
+};
+
+enum class StitchStatus {
+    kOk,
+    kMissingPoints,          // Manual or Semi-Auto without both points
+    kPointOutside,           // a point lies outside its picture
+    kMainTypeNotSearchable,  // Semi-Auto/Auto: Main is not true colour or 256 grays
+    kSeamSizesDiffer,        // Semi-Auto/Auto: extents across the seam differ by 4 % or more
+    kTooLarge,               // the layout would pass the largest picture side
+    kNoOverlapFound,         // the search found no overlap in the allowed range
+    kCancelled,              // the user pressed Escape
+    kOutOfMemory,            // a picture or buffer could not be had
+    kOverlapTooSmall,        // the pictures are alike across the seam, but share a sliver only
+    kMatchTooWeak,           // something alike was found, but the matches disagree
+};
+
+struct StitchResult {
+    StitchStatus status = StitchStatus::kOk;
+    // Why not, in words a user understands (empty on success).
+    std::string message;
+    // The stitched picture (none on failure).
+    std::unique_ptr<CPicture> picture;
+    // Semi-Auto and Auto: what the search found (also when it refused).
+    StitchFinding finding;
+
+    explicit operator bool() const { return status == StitchStatus::kOk && picture; }
+};
+
+// Checks the request against the two pictures as RunStitch does, without
+// stitching: kOk when RunStitch may start. For front ends that check before
+// long work.
+StitchStatus CheckStitchRequest(const CPicture& main, const CPicture& rest,
+                                const StitchRequest& request, std::string* message = nullptr);
+
+StitchResult RunStitch(CPicture& main, CPicture& rest, const StitchRequest& request);
+
+// One line on what a joined Semi-Auto or Auto stitch found: the overlap used
+// against the chosen one, the shift along the seam, turn, scale, match quality.
+std::string DescribeFinding(const StitchFinding& finding);
