@@ -1,6 +1,8 @@
 #include "print/print_commands_qt.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QImage>
@@ -21,6 +23,7 @@
 
 #include "base/message_box.h"
 #include "document/document.h"
+#include "document/document_qt.h"
 #include "picture/picture.h"
 #include "print/print_sheet_qt.h"
 #include "resources/command_ids.h"
@@ -145,6 +148,20 @@ bool HandlePrintCommand(int id, const PrintTarget& target) {
     default:
         return false;
     }
+}
+
+bool HandlePrintCommand(int id, Document* document, QWidget* window) {
+    PrintTarget target;
+    target.document = document ? &document->core() : nullptr;
+    target.window = window;
+    for (QWidget* w = window; w; w = w->parentWidget())
+        if (qobject_cast<QMdiSubWindow*>(w)) {
+            target.title = w->windowTitle();
+            break;
+        }
+    if (target.title.isEmpty() && document) target.title = QFileInfo(document->pathName()).fileName();
+    // The document may go while a posted command waits: the window goes with it.
+    return HandlePrintCommand(id, target);
 }
 
 bool UpdatePrintCommand(int id, CommandState& state) {
@@ -280,18 +297,27 @@ void PPreviewView::OnZoom(int step) {
 
 void PPreviewView::OnPrint() {
     if (target_.document) target_.document->m_print.reprintAfterPreview = 0;
+    finished_ = true;
+    ThePrintEngine().DetachPrinter();
     Post(ID_PRINT, target_);
     Frame()->close();
 }
 
-void PPreviewView::OnClose() {
-    if (target_.document) {
-        PrintSettings& s = target_.document->m_print;
-        if (s.reprintAfterPreview) Post(ID_PRINT, target_);
-        s.reprintAfterPreview = 0;
+void PPreviewView::OnClose() { Frame()->close(); }
+
+void PPreviewView::closeEvent(QCloseEvent* event) {
+    // Close, or the window's own close box: the sheet comes back when the
+    // preview was opened from it.
+    if (!finished_) {
+        finished_ = true;
+        if (target_.document) {
+            PrintSettings& s = target_.document->m_print;
+            if (s.reprintAfterPreview && target_.window) Post(ID_PRINT, target_);
+            s.reprintAfterPreview = 0;
+        }
+        ThePrintEngine().DetachPrinter();
     }
-    ThePrintEngine().DetachPrinter();
-    Frame()->close();
+    QWidget::closeEvent(event);
 }
 
 PPreviewView* OpenPrintPreview(const PrintTarget& target) {

@@ -31,6 +31,11 @@ struct PrintTarget {
 // Carries out a print command for target; false for ids that are not print
 // commands.
 bool HandlePrintCommand(int id, const PrintTarget& target);
+// The same for a document shown in window (the view forwards its print
+// commands so: HandlePrintCommand(id, GetDocument(), this)); the title is
+// that of the window's document window.
+class Document;
+bool HandlePrintCommand(int id, Document* document, QWidget* window);
 // Enable state of the print commands; false for other ids.
 bool UpdatePrintCommand(int id, CommandState& state);
 
@@ -76,7 +81,11 @@ public:
     void OnClose();
     void OnZoom(int step);
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    bool finished_ = false;
     PrintTarget target_;
     QScrollArea* scroll_;
     QLabel* pageLabel_;

@@ -28,6 +28,7 @@
 #include "shell/app/logo_wnd_qt.h"
 #include "shell/app/main_wnd_qt.h"
 #include "shell/app/status_bar_qt.h"
+#include "print/print_commands_qt.h"
 #include "stitch/stitch_sheet_qt.h"
 
 std::uint8_t DivideBy3[768];
@@ -327,6 +328,7 @@ bool CVandrelApp::OnCommand(int id) {
     case ID_HELP_USING: ShowHelp(id); return true;
     case ID_APP_EXIT: OnExit(); return true;
     case ID_STITCH: OpenStitchSheet(main_); return true;
+    case ID_PRINT_SETUP: HandlePrintCommand(id, PrintTarget{nullptr, QString(), main_}); return true;
     default: break;
     }
     if (id >= ID_FILE_MRU_FILE1 && id <= ID_FILE_MRU_FILE4) {
@@ -346,6 +348,7 @@ bool CVandrelApp::OnUpdateCommand(int id, CommandState& state) {
     case ID_HELP_USING:
     case ID_APP_EXIT:
     case ID_STITCH:
+    case ID_PRINT_SETUP:
         state.enabled = true;
         return true;
     default: break;

@@ -305,7 +305,11 @@ void PMainWnd::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     // A maximised document window writes its own form of the title; ours
     // comes back once it is done.
-    if (event->type() == QEvent::WindowTitleChange && windowTitle() != wantedTitle())
+    // While it is maximised it rewrites ours at every change: answering
+    // that would never end.
+    QMdiSubWindow* active = mdi_->activeSubWindow();
+    if (event->type() == QEvent::WindowTitleChange && windowTitle() != wantedTitle() &&
+        !(active && active->isMaximized()))
         QTimer::singleShot(0, this, &PMainWnd::updateTitle);
 }
 

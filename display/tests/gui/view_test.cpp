@@ -1,5 +1,6 @@
 #include <QPainter>
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <QtTest>
 
 #include "display/draw_picture_qt.h"
@@ -150,6 +151,35 @@ private slots:
         ShownView e(MakePicture(ptTrueColor24, 1000, 600, 6), 500, 300);
         e.view->FitInWindow();
         QCOMPARE(e.view->Zoom(), -2);
+    }
+
+    // Holding 3 and dragging keeps the picture point under the cursor; other
+    // digits only change the cursor; a tool gets no button events meanwhile.
+    void panWithKeyThree() {
+        ShownView v(MakePicture(ptTrueColor24, 2000, 2000, 8), 300, 300);
+        CVandrelView& view = *v.view;
+        view.setFocus();
+        view.ScrollTo(500, 500);
+        QTest::keyPress(&view, Qt::Key_3);
+        QCOMPARE(view.HeldKey(), 3);
+        QTest::mousePress(view.viewport(), Qt::LeftButton, {}, QPoint(100, 100));
+        QVERIFY(view.PanMode());
+        QTest::mouseMove(view.viewport(), QPoint(60, 80));
+        QCOMPARE(QPoint(view.ScrollX(), view.ScrollY()), QPoint(540, 520));
+        QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, QPoint(60, 80));
+        QVERIFY(!view.PanMode());
+        QTest::keyRelease(&view, Qt::Key_3);
+        QCOMPARE(view.HeldKey(), 0);
+        // Ctrl + wheel zooms at the cursor, the plain wheel scrolls.
+        QWheelEvent zoomIn(QPointF(150, 150), view.viewport()->mapToGlobal(QPointF(150, 150)), QPoint(),
+                           QPoint(0, 120), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view.viewport(), &zoomIn);
+        QCOMPARE(view.Zoom(), 2);
+        const int y = view.ScrollY();
+        QWheelEvent down(QPointF(150, 150), view.viewport()->mapToGlobal(QPointF(150, 150)), QPoint(),
+                         QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view.viewport(), &down);
+        QCOMPARE(view.ScrollY(), y + 3 * 16);  // three lines of 32 client pixels at x2
     }
 
     void positionSignal() {
