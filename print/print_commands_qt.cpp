@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
@@ -15,6 +16,7 @@
 #include <QPrintDialog>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -104,8 +106,12 @@ void RunPrint(const PrintTarget& t, bool quick) {
         const PrintJobRequest request =
             MakePrintRequest(s, picture, assets, t.title.toStdString());
         CAbortDialog abort(t.window ? t.window->window() : nullptr);
-        WaitCursor wait;
-        engine.StartPrintJob(request, &abort);
+        bool printed;
+        {
+            WaitCursor wait;
+            printed = engine.StartPrintJob(request, &abort) != 0;
+        }
+        if (!printed && !engine.LastJobAborted()) ShowMessageById(IDS_PRINT_ERROR);
     }
     if (result == kSheetPreview) {
         s.reprintAfterPreview = 1;
@@ -295,9 +301,23 @@ void PPreviewView::OnZoom(int step) {
     Render();
 }
 
+void PPreviewView::HideStatusBar() {
+    // The main window's status bar makes room for the page while the preview is open.
+    QWidget* top = target_.window ? target_.window->window() : nullptr;
+    if (auto* main = qobject_cast<QMainWindow*>(top)) {
+        QStatusBar* bar = main->findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly);
+        if (bar && bar->isVisible()) {
+            bar->hide();
+            hiddenStatusBar_ = bar;
+        }
+    }
+}
+
 void PPreviewView::OnPrint() {
     if (target_.document) target_.document->m_print.reprintAfterPreview = 0;
     finished_ = true;
+    if (hiddenStatusBar_) hiddenStatusBar_->show();
+    hiddenStatusBar_ = nullptr;
     ThePrintEngine().DetachPrinter();
     Post(ID_PRINT, target_);
     Frame()->close();
@@ -317,6 +337,8 @@ void PPreviewView::closeEvent(QCloseEvent* event) {
         }
         ThePrintEngine().DetachPrinter();
     }
+    if (hiddenStatusBar_) hiddenStatusBar_->show();
+    hiddenStatusBar_ = nullptr;
     QWidget::closeEvent(event);
 }
 
@@ -326,6 +348,7 @@ PPreviewView* OpenPrintPreview(const PrintTarget& target) {
     for (QWidget* w = target.window; w && !area; w = w->parentWidget())
         if (auto* sub = qobject_cast<QMdiSubWindow*>(w)) area = sub->mdiArea();
     auto* preview = new PPreviewView(target);
+    preview->HideStatusBar();
     if (area) {
         QMdiSubWindow* sub = area->addSubWindow(preview);
         sub->setAttribute(Qt::WA_DeleteOnClose);

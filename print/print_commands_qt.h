@@ -80,12 +80,15 @@ public:
     void OnPrint();
     void OnClose();
     void OnZoom(int step);
+    // Hides the main window's status bar until the preview closes.
+    void HideStatusBar();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     bool finished_ = false;
+    QPointer<QWidget> hiddenStatusBar_;
     PrintTarget target_;
     QScrollArea* scroll_;
     QLabel* pageLabel_;

@@ -10,12 +10,12 @@
 #include <QPointer>
 
 #include "display/mouse_tool_qt.h"
+#include "display/view_qt.h"
+#include "document/document_qt.h"
 #include "resources/command_ids.h"
 
 class CPicture;
 class CStitchSheet;
-class CVandrelView;
-class Document;
 
 class CDeskewTool : public CMouseTool {
 public:

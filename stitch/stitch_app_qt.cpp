@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "acquire/acquire_commands_qt.h"
 #include "base/message_box.h"
 #include "display/child_frame_qt.h"
 #include "display/view_qt.h"
@@ -35,8 +36,8 @@ void SetStitchIdle(int idle) {
 }
 int StitchIdle() { return theApp() ? theApp()->stitchIdle : stitchIdle; }
 
-bool ScanAvailable() { return false; }
-void StartScanForPage(QWidget*) {}
+bool ScanAvailable() { return ScannerAvailable(); }
+void StartScanForPage(QWidget* page) { StartScanFor(page); }
 
 OpenedDocument OpenStitchDocument(std::unique_ptr<CPicture> picture) {
     OpenedDocument opened;

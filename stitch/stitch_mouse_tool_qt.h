@@ -14,13 +14,13 @@
 #include <memory>
 
 #include "display/mouse_tool_qt.h"
+#include "display/view_qt.h"
+#include "document/document_qt.h"
 #include "resources/command_ids.h"
 #include "stitch/stitch_tool.h"
 
 class CStitchPage;
 class CStitchSheet;
-class CVandrelView;
-class Document;
 class SheetStitchHost;
 struct SheetStitch;
 

@@ -1,6 +1,7 @@
 #include "shell/app/main_wnd_qt.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -78,7 +79,13 @@ PMainWnd::PMainWnd(CommandManager* commands, QWidget* parent)
     toggle_->setBarShown(shown);
 }
 
-PMainWnd::~PMainWnd() = default;
+PMainWnd::~PMainWnd() {
+    // The base class's destructor still deletes the children, and they report
+    // it (the document area says no window is active): by then this part of
+    // the object is gone, so nothing of theirs may reach it.
+    for (QObject* child : findChildren<QObject*>()) QObject::disconnect(child, nullptr, this, nullptr);
+    QObject::disconnect(qApp, nullptr, this, nullptr);
+}
 
 QMenu* PMainWnd::addMenu(const QString& title, const std::vector<int>& ids) {
     QMenu* menu = menuBar()->addMenu(title);

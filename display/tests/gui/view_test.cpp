@@ -6,6 +6,7 @@
 #include "display/draw_picture_qt.h"
 #include "display/view_qt.h"
 #include "document/document.h"
+#include "document/document_qt.h"
 #include "picture_fixtures.h"
 #include "resources/command_ids.h"
 
@@ -180,6 +181,29 @@ private slots:
                          QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(view.viewport(), &down);
         QCOMPARE(view.ScrollY(), y + 3 * 16);  // three lines of 32 client pixels at x2
+    }
+
+    // A quarter turn through the document redraws every view of it with the
+    // new size.
+    void documentChangesRedrawEveryView() {
+        Document document;
+        document.core().SetPicture(MakePicture(ptColor256, 120, 40, 9));
+        CVandrelView first(&document), second(&document);
+        for (CVandrelView* v : {&first, &second}) {
+            v->resize(200, 200);
+            v->show();
+            v->UpdateScrollState();
+        }
+        QCOMPARE(first.ScrollStateNow().originY, 80);
+        QVERIFY(document.OnCommand(ID_ROTATE_LEFT));
+        for (CVandrelView* v : {&first, &second}) {
+            QCOMPARE(v->ScrollStateNow().originX, 80);
+            QCOMPARE(v->ScrollStateNow().originY, 40);
+            const QImage got = v->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const QString diff = FirstDifference(got.copy(80, 40, 40, 120),
+                                                 Resampled(*document.picture(), 0, 0, 1, 40, 120, 0));
+            QVERIFY2(diff.isEmpty(), qPrintable(diff));
+        }
     }
 
     void positionSignal() {

@@ -1,6 +1,8 @@
 // The print preview inside the main window's document area, reached from a
 // document view's Print Preview command as the menu sends it.
+#include <QMainWindow>
 #include <QMdiArea>
+#include <QStatusBar>
 #include <QMdiSubWindow>
 #include <QPrinter>
 #include <QPushButton>
@@ -35,8 +37,13 @@ private slots:
         doc.SetPicture(std::move(picture));
         doc.m_print.copies = 5;  // a preview still shows one page
 
-        QMdiArea area;
-        area.resize(800, 600);
+        QMainWindow main;
+        auto* areaWidget = new QMdiArea;
+        QMdiArea& area = *areaWidget;
+        main.setCentralWidget(areaWidget);
+        main.statusBar()->showMessage(QStringLiteral("ready"));
+        main.resize(800, 600);
+        main.show();
         auto* frame = new PMDIChildWnd;
         auto* view = new CVandrelView(&doc);
         frame->SetView(view);
@@ -47,6 +54,7 @@ private slots:
 
         QVERIFY(view->OnCommand(ID_PRINT_PREVIEW));
         QCOMPARE(area.subWindowList().size(), 2);
+        QVERIFY(!main.statusBar()->isVisible());  // room for the page
         auto* preview = area.subWindowList().last()->findChild<PPreviewView*>();
         QVERIFY(preview);
         const QImage& page = preview->PageImage();
@@ -60,6 +68,7 @@ private slots:
         preview->findChild<QPushButton*>(QStringLiteral("previewClose"))->click();
         QTRY_COMPARE(area.subWindowList().size(), 1);
         QCOMPARE(doc.m_print.reprintAfterPreview, 0);
+        QVERIFY(main.statusBar()->isVisible());
 
         // The window's own close box ends a preview as Close does.
         QVERIFY(view->OnCommand(ID_PRINT_PREVIEW));

@@ -24,6 +24,7 @@
 #include "stitch/stitch_app_qt.h"
 #include "stitch/stitch_mouse_tool_qt.h"
 #include "stitch/stitch_sheet_qt.h"
+#include "stitch/tests/stitch_test_support.h"
 
 namespace {
 
@@ -151,6 +152,30 @@ private slots:
         QByteArray expected = CommandLine(QStringList{"--method", cliMethod} + points);
         QVERIFY(!expected.isEmpty());
         QCOMPARE(AsBmp(doc->picture()), expected);
+    }
+
+    // A strip of 2 x 40 pixels: the block is at most 40 wide, and a block
+    // that would stick out of the Rest half is drawn touching its edge.
+    void narrowStripKeepsTheBlockInside() {
+        theApp()->OnCommand(ID_STITCH);
+        CStitchSheet* sheet = CurrentStitchSheet();
+        sheet->page(0)->TakePicture(stitchtest::MakeTextured(160, 100));
+        sheet->page(1)->TakePicture(stitchtest::MakeTextured(160, 100, ptTrueColor24, 9));
+        sheet->tabs()->setCurrentIndex(2);
+        sheet->stitchImage()->methodButton(kMethodManual)->click();
+        sheet->stitchButton()->click();
+        CStitchMouseTool* tool = StitchMouseTool();
+        QCOMPARE(tool->document()->picture()->GetWidth(), 80);
+        QVERIFY(tool->blockSize().width() <= 40);
+        QWidget* port = tool->view()->viewport();
+        QTest::mouseMove(port, QPoint(port->width() - 1, port->height() - 1));
+        CStitchMouseTool::Box block = tool->blockRect();
+        QCOMPARE(block.right, tool->clipRect().right);
+        QCOMPARE(block.bottom, tool->clipRect().bottom);
+        QTest::mouseMove(port, QPoint(0, 0));
+        QCOMPARE(tool->blockRect().left, tool->clipRect().left);
+        QVERIFY(tool->view()->ScrollX() >= tool->originScroll().x());
+        QTest::keyClick(tool->view(), Qt::Key_Escape);
     }
 
     // Auto from the sheet; the next sheet remembers the side and percentage.
