@@ -3,6 +3,8 @@
 #include "document/document.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <new>
 
 #include "document/import_export.h"
@@ -101,23 +103,38 @@ int CVandrelDoc::OnOpenDocument(const std::string& path) {
     return 1;
 }
 
-int CVandrelDoc::OnSaveDocument(const std::string& path) {
-    // The picture goes to a temporary file beside the target, which replaces
-    // the target only when it was written completely: a failed save leaves
-    // the user's previous file as it was.
+bool IsDocumentFilePath(const std::string& path) {
+    return LowerFileExtension(path) == kDocumentExtension;
+}
+
+int WriteDocumentFile(const std::string& path, CPicture* picture, FileStatus* status) {
+    FileStatus ignored;
+    FileStatus& st = status ? *status : ignored;
+    st = {};
     platform::SafeFile file(path);
     if (!file.Open()) {
+        st = {FileFailure::kNotAFile, std::strerror(errno)};
+        return 0;
+    }
+    std::FILE* stream = file.Stream();
+    if (stream && picture && picture->WriteBmp(stream) && file.Commit()) return 1;
+    st = {FileFailure::kLibrary, picture ? std::strerror(errno) : "no picture to write"};
+    file.Abandon();
+    return 0;
+}
+
+int CVandrelDoc::OnSaveDocument(const std::string& path) {
+    // A failed save leaves the user's previous file as it was.
+    FileStatus status;
+    {
+        WaitCursor wait(observer_);
+        WriteDocumentFile(path, m_pPicture.get(), &status);
+    }
+    if (status.failure == FileFailure::kNotAFile) {
         Message(IDS_INVALID_FILENAME);
         return 0;
     }
-    int ok;
-    {
-        WaitCursor wait(observer_);
-        std::FILE* stream = file.Stream();
-        ok = stream && m_pPicture && m_pPicture->WriteBmp(stream) && file.Commit();
-    }
-    if (!ok) {
-        file.Abandon();
+    if (!status) {
         Message(IDS_FAILED_TO_SAVE_DOCUMENT);
         return 0;
     }

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "document/document.h"
 #include "document/import_export.h"
 #include "document/import_export_commands.h"
 #include "picture/picture.h"
@@ -24,18 +25,12 @@ namespace cli {
 
 namespace {
 
-// The document file is a BMP stream whatever its name.
-constexpr const char* kDocumentExtension = "vdl";
-
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
 std::string Reason(const FileStatus& status) {
     return status.reason.empty() ? std::string() : ": " + status.reason;
 }
 
-bool IsDocumentPath(const std::string& path) {
-    return strcasecmp(FormatTable::ExtensionOf(path).c_str(), kDocumentExtension) == 0;
-}
 
 }  // namespace
 
@@ -90,7 +85,7 @@ bool CheckOutputPath(const std::string& path) {
              ": the file name has no extension to choose the format");
         return false;
     }
-    if (!IsDocumentPath(path) && !Formats().CanWriteExtension(extension)) {
+    if (!IsDocumentFilePath(path) && !Formats().CanWriteExtension(extension)) {
         Fail("cannot write " + Quoted(path) + ": no writable format has the extension '" +
              extension + "' (see stitchara-cli formats)");
         return false;
@@ -119,11 +114,10 @@ bool CheckOutputPath(const std::string& path) {
 
 bool SavePicture(CPicture& picture, const std::string& path) {
     if (!CheckOutputPath(path)) return false;
-    if (IsDocumentPath(path)) {
-        if (platform::WriteStreamSafely(path,
-                                        [&](std::FILE* file) { return picture.WriteBmp(file); }))
-            return true;
-        Fail("cannot write " + Quoted(path));
+    if (IsDocumentFilePath(path)) {
+        FileStatus status;
+        if (WriteDocumentFile(path, &picture, &status)) return true;
+        Fail("cannot write " + Quoted(path) + Reason(status));
         return false;
     }
     SetProgressCaption(IDS_SAVING_IMAGE);
