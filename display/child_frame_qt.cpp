@@ -163,7 +163,11 @@ PMDIChildWnd::PMDIChildWnd(QWidget* parent) : QMdiSubWindow(parent) {
     setWidget(body_);
 }
 
-PMDIChildWnd::~PMDIChildWnd() = default;
+PMDIChildWnd::~PMDIChildWnd() {
+    // The sub-window's own destructor still reports state changes; by then
+    // this part of the object is gone.
+    disconnect(this, &QMdiSubWindow::windowStateChanged, this, nullptr);
+}
 
 void PMDIChildWnd::SetView(CVandrelView* view) {
     view_ = view;

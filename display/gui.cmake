@@ -11,3 +11,12 @@ if(STITCHARA_TESTS)
     ENVIRONMENT "QT_QPA_PLATFORM=xcb;STITCHARA_BUILD_DIR=${CMAKE_BINARY_DIR};STITCHARA_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
     TIMEOUT 300)
 endif()
+
+# On a screen of twice the density the view still shows one picture pixel
+# per device pixel at zoom 1, and the zooms resample exactly.
+if(STITCHARA_TESTS AND TARGET view_test)
+  add_test(NAME view_test_high_density COMMAND view_test grabbedViewEqualsResampledPicture)
+  set_tests_properties(view_test_high_density PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=2;STITCHARA_BUILD_DIR=${CMAKE_BINARY_DIR}"
+    TIMEOUT 300)
+endif()

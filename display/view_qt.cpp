@@ -563,6 +563,8 @@ void CVandrelView::mouseMoveEvent(QMouseEvent* event) {
         StartFileDrag();
         return;
     }
+    // The tool may set its own cursor over the client area.
+    if (!heldKey_) CurrentTool()->OnSetCursor(this, viewport(), 1, int(QEvent::MouseMove));
     CurrentTool()->OnMouseMove(this, Flags(event), c.x(), c.y());
 }
 

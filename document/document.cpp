@@ -8,6 +8,7 @@
 #include <new>
 
 #include "document/import_export.h"
+#include "platform/system.h"
 #include "platform/safe_file.h"
 #include "resources/command_ids.h"
 #include "resources/string_ids.h"
@@ -111,15 +112,21 @@ int WriteDocumentFile(const std::string& path, CPicture* picture, FileStatus* st
     FileStatus ignored;
     FileStatus& st = status ? *status : ignored;
     st = {};
+    // The system's reason in plain words ("no space left on the device"); errno
+    // is kept for callers that read it after a failed save.
+    auto systemReason = [](int error) { return error ? platform::SystemErrorText(error) : std::string(); };
     platform::SafeFile file(path);
+    errno = 0;
     if (!file.Open()) {
-        st = {FileFailure::kNotAFile, std::strerror(errno)};
+        st = {FileFailure::kNotAFile, systemReason(errno)};
         return 0;
     }
     std::FILE* stream = file.Stream();
     if (stream && picture && picture->WriteBmp(stream) && file.Commit()) return 1;
-    st = {FileFailure::kLibrary, picture ? std::strerror(errno) : "no picture to write"};
+    const int error = errno;
+    st = {FileFailure::kLibrary, picture ? systemReason(error) : std::string("no picture to write")};
     file.Abandon();
+    errno = error;
     return 0;
 }
 

@@ -16,6 +16,7 @@
 #include <new>
 
 #include "platform/system.h"
+#include "platform/temporary_files.h"
 
 namespace {
 
@@ -113,6 +114,8 @@ void CImageStore::RemoveFilesAtExit() {
     for (CImageStore* store = g_head; store; store = store->next_) {
         if (!store->swapFileName_.empty()) unlink(store->swapFileName_.c_str());
         store->swapFileName_.clear();
+        platform::ForgetTemporary(store->swapHandle_);
+        store->swapHandle_ = -1;
     }
 }
 
@@ -146,23 +149,19 @@ int CImageStore::OpenSwapFile(std::uint64_t size) {
     if (size > kMaxFileSize) return 0;
     if (FreeSpace(kStoreSwapFile) < size) return 0;
 
-    const std::string dir = platform::TempDirectory();
     std::uint64_t number = g_swapNumberStart >= 0
                                ? static_cast<std::uint64_t>(g_swapNumberStart)
                                : platform::MillisecondsSinceStart() / 1000u;
     for (int attempt = 0; attempt < kSwapNameTries; ++attempt, ++number) {
-        char name[32];
-        std::snprintf(name, sizeof name, "~tsv%04x.tmp",
-                      static_cast<unsigned>(number & 0xffffffffu));
-        std::string path = dir;
-        if (path.empty() || path.back() != '/') path += '/';
-        path += name;
+        std::string path = platform::SwapFilePath(number);
         // Exclusive creation: a name in use, by us or anyone else, is passed over.
         const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0) {
             if (errno == EEXIST) continue;
             return 0;
         }
+        // Locked from now on, and removed should a signal end the process.
+        const int handle = platform::OwnTemporary(path, fd, false);
         // Reserve the whole length now, so a full disk shows here and not
         // later as a failed write into a sparse file.
         if (size > 0) {
@@ -177,23 +176,28 @@ int CImageStore::OpenSwapFile(std::uint64_t size) {
                 }
             }
             if (error != 0) {
-                close(fd);
                 unlink(path.c_str());
+                close(fd);
+                platform::ForgetTemporary(handle);
                 return 0;
             }
         }
         swapFile_ = fd;
         swapFileName_ = std::move(path);
+        swapHandle_ = handle;
         return 1;
     }
     return 0;
 }
 
 void CImageStore::CloseSwapFile() {
-    if (swapFile_ >= 0) close(swapFile_);
-    swapFile_ = -1;
+    // Removed while still locked, so no other process ever sees it unlocked.
     if (!swapFileName_.empty()) unlink(swapFileName_.c_str());
     swapFileName_.clear();
+    if (swapFile_ >= 0) close(swapFile_);
+    swapFile_ = -1;
+    platform::ForgetTemporary(swapHandle_);
+    swapHandle_ = -1;
 }
 
 int CImageStore::AllocateOnDisk(std::uint64_t size) {

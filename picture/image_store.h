@@ -95,6 +95,7 @@ private:
     CGlobalBlock block_;  // a flat address space needs only one block
     int swapFile_ = -1;   // descriptor of the open swap file
     std::string swapFileName_;
+    int swapHandle_ = -1;  // the file's record among the process's temporaries
     int state_ = kStateInMemory;
     CImageStore* next_ = nullptr;
     CImageStore* previous_ = nullptr;

@@ -2,7 +2,6 @@
 #include "platform/safe_file.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +11,8 @@
 #include <cstring>
 #include <utility>
 #include <vector>
+
+#include "platform/temporary_files.h"
 
 namespace platform {
 
@@ -30,52 +31,6 @@ std::string ResolveLink(const std::string& path) {
     std::string resolved = real;
     std::free(real);
     return resolved;
-}
-
-// Temporaries still open, so that a process ended by SIGTERM, SIGHUP or an
-// unhandled SIGINT removes them on its way out. Fixed slots: the handler
-// may only touch memory that is already there.
-constexpr int kPendingSlots = 8;
-char pendingPath[kPendingSlots][PATH_MAX];
-volatile sig_atomic_t pendingUsed[kPendingSlots];
-
-void RemovePendingAndDie(int signal) {
-    for (int i = 0; i < kPendingSlots; ++i)
-        if (pendingUsed[i]) ::unlink(pendingPath[i]);
-    ::signal(signal, SIG_DFL);
-    ::raise(signal);
-}
-
-// Installs the handler for signals whose action is still the default one;
-// a handler the program installed itself stays.
-void WatchFatalSignals() {
-    static bool installed = false;
-    if (installed) return;
-    installed = true;
-    for (int sig : {SIGTERM, SIGHUP, SIGINT}) {
-        struct sigaction old {};
-        if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
-        struct sigaction action {};
-        action.sa_handler = RemovePendingAndDie;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(sig, &action, nullptr);
-    }
-}
-
-int RegisterPending(const std::string& path) {
-    if (path.size() >= PATH_MAX) return -1;
-    WatchFatalSignals();
-    for (int i = 0; i < kPendingSlots; ++i) {
-        if (pendingUsed[i]) continue;
-        std::memcpy(pendingPath[i], path.c_str(), path.size() + 1);
-        pendingUsed[i] = 1;
-        return i;
-    }
-    return -1;
-}
-
-void ReleasePending(int slot) {
-    if (slot >= 0) pendingUsed[slot] = 0;
 }
 
 }  // namespace
@@ -131,7 +86,9 @@ int SafeFile::Open() {
     if (fd < 0) return 0;
     tempPath_ = buffer.data();
     fd_ = fd;
-    pendingSlot_ = RegisterPending(tempPath_);
+    // Locked while it lives, removed should a signal end the process, and
+    // found by the next start should the process be killed outright.
+    pendingSlot_ = OwnTemporary(tempPath_, fd_, true);
 
     struct stat st {};
     mode_t mode = ::stat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? (st.st_mode & 07777)
@@ -172,7 +129,7 @@ int SafeFile::Commit() {
         Abandon();
         return 0;
     }
-    ReleasePending(pendingSlot_);
+    ForgetTemporary(pendingSlot_);
     pendingSlot_ = -1;
     tempPath_.clear();
     committed_ = true;
@@ -192,7 +149,7 @@ void SafeFile::Abandon() {
         ::unlink(tempPath_.c_str());
         tempPath_.clear();
     }
-    ReleasePending(pendingSlot_);
+    ForgetTemporary(pendingSlot_);
     pendingSlot_ = -1;
 }
 

@@ -1,9 +1,10 @@
 // Safe replacement of a file: the new contents go to a temporary file beside
 // the target, and only a complete, flushed temporary is moved over the
 // target. A failed or cancelled write (full disk, error, Escape) leaves the
-// old file untouched and removes the temporary, also when the process is
-// ended by SIGTERM, SIGHUP or SIGINT while the temporary exists (unless the
-// program handles those signals itself).
+// old file untouched and removes the temporary, also when a signal ends the
+// process while the temporary exists (unless the program handles that signal
+// itself); a temporary left by a process killed outright is removed by the
+// next start (platform/temporary_files.h).
 //
 // Typical use with a writer that takes a path (the image-file library):
 //

@@ -144,6 +144,23 @@ std::uint64_t FreeDiskBytes(const std::string& path) {
     return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
 }
 
+std::string SystemErrorText(int error) {
+    switch (error) {
+    case ENOSPC: return "no space left on the device";
+    case EDQUOT: return "the disk quota is used up";
+    case EFBIG: return "the file would be larger than the file system allows";
+    case EROFS: return "the file system is read-only";
+    case EIO: return "the device reported an input/output error";
+    case EACCES:
+    case EPERM: return "permission denied";
+    default: break;
+    }
+    std::string text = std::strerror(error);
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z' && (text.size() < 2 || text[1] < 'A' || text[1] > 'Z'))
+        text[0] = char(text[0] - 'A' + 'a');
+    return text;
+}
+
 std::string TempDirectory() {
     std::string dir;
     if (const char* env = std::getenv("TMPDIR"); env && *env) dir = env;

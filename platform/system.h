@@ -30,6 +30,10 @@ std::uint64_t ResidentBytes();
 // Free bytes on the file system that holds path (statvfs); 0 when unknown.
 std::uint64_t FreeDiskBytes(const std::string& path);
 
+// The system's reason for error (an errno value) in plain words, as a user
+// reads it after "cannot write FILE: " ("no space left on the device").
+std::string SystemErrorText(int error);
+
 // $TMPDIR, else /tmp. No trailing '/'.
 std::string TempDirectory();
 

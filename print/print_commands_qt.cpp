@@ -1,11 +1,14 @@
 #include "print/print_commands_qt.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
@@ -13,6 +16,7 @@
 #include <QPrintDialog>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -21,6 +25,7 @@
 
 #include "base/message_box.h"
 #include "document/document.h"
+#include "document/document_qt.h"
 #include "picture/picture.h"
 #include "print/print_sheet_qt.h"
 #include "resources/command_ids.h"
@@ -101,8 +106,12 @@ void RunPrint(const PrintTarget& t, bool quick) {
         const PrintJobRequest request =
             MakePrintRequest(s, picture, assets, t.title.toStdString());
         CAbortDialog abort(t.window ? t.window->window() : nullptr);
-        WaitCursor wait;
-        engine.StartPrintJob(request, &abort);
+        bool printed;
+        {
+            WaitCursor wait;
+            printed = engine.StartPrintJob(request, &abort) != 0;
+        }
+        if (!printed && !engine.LastJobAborted()) ShowMessageById(IDS_PRINT_ERROR);
     }
     if (result == kSheetPreview) {
         s.reprintAfterPreview = 1;
@@ -145,6 +154,20 @@ bool HandlePrintCommand(int id, const PrintTarget& target) {
     default:
         return false;
     }
+}
+
+bool HandlePrintCommand(int id, Document* document, QWidget* window) {
+    PrintTarget target;
+    target.document = document ? &document->core() : nullptr;
+    target.window = window;
+    for (QWidget* w = window; w; w = w->parentWidget())
+        if (qobject_cast<QMdiSubWindow*>(w)) {
+            target.title = w->windowTitle();
+            break;
+        }
+    if (target.title.isEmpty() && document) target.title = QFileInfo(document->pathName()).fileName();
+    // The document may go while a posted command waits: the window goes with it.
+    return HandlePrintCommand(id, target);
 }
 
 bool UpdatePrintCommand(int id, CommandState& state) {
@@ -278,20 +301,45 @@ void PPreviewView::OnZoom(int step) {
     Render();
 }
 
+void PPreviewView::HideStatusBar() {
+    // The main window's status bar makes room for the page while the preview is open.
+    QWidget* top = target_.window ? target_.window->window() : nullptr;
+    if (auto* main = qobject_cast<QMainWindow*>(top)) {
+        QStatusBar* bar = main->findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly);
+        if (bar && bar->isVisible()) {
+            bar->hide();
+            hiddenStatusBar_ = bar;
+        }
+    }
+}
+
 void PPreviewView::OnPrint() {
     if (target_.document) target_.document->m_print.reprintAfterPreview = 0;
+    finished_ = true;
+    if (hiddenStatusBar_) hiddenStatusBar_->show();
+    hiddenStatusBar_ = nullptr;
+    ThePrintEngine().DetachPrinter();
     Post(ID_PRINT, target_);
     Frame()->close();
 }
 
-void PPreviewView::OnClose() {
-    if (target_.document) {
-        PrintSettings& s = target_.document->m_print;
-        if (s.reprintAfterPreview) Post(ID_PRINT, target_);
-        s.reprintAfterPreview = 0;
+void PPreviewView::OnClose() { Frame()->close(); }
+
+void PPreviewView::closeEvent(QCloseEvent* event) {
+    // Close, or the window's own close box: the sheet comes back when the
+    // preview was opened from it.
+    if (!finished_) {
+        finished_ = true;
+        if (target_.document) {
+            PrintSettings& s = target_.document->m_print;
+            if (s.reprintAfterPreview && target_.window) Post(ID_PRINT, target_);
+            s.reprintAfterPreview = 0;
+        }
+        ThePrintEngine().DetachPrinter();
     }
-    ThePrintEngine().DetachPrinter();
-    Frame()->close();
+    if (hiddenStatusBar_) hiddenStatusBar_->show();
+    hiddenStatusBar_ = nullptr;
+    QWidget::closeEvent(event);
 }
 
 PPreviewView* OpenPrintPreview(const PrintTarget& target) {
@@ -300,6 +348,7 @@ PPreviewView* OpenPrintPreview(const PrintTarget& target) {
     for (QWidget* w = target.window; w && !area; w = w->parentWidget())
         if (auto* sub = qobject_cast<QMdiSubWindow*>(w)) area = sub->mdiArea();
     auto* preview = new PPreviewView(target);
+    preview->HideStatusBar();
     if (area) {
         QMdiSubWindow* sub = area->addSubWindow(preview);
         sub->setAttribute(Qt::WA_DeleteOnClose);

@@ -31,6 +31,11 @@ struct PrintTarget {
 // Carries out a print command for target; false for ids that are not print
 // commands.
 bool HandlePrintCommand(int id, const PrintTarget& target);
+// The same for a document shown in window (the view forwards its print
+// commands so: HandlePrintCommand(id, GetDocument(), this)); the title is
+// that of the window's document window.
+class Document;
+bool HandlePrintCommand(int id, Document* document, QWidget* window);
 // Enable state of the print commands; false for other ids.
 bool UpdatePrintCommand(int id, CommandState& state);
 
@@ -75,8 +80,15 @@ public:
     void OnPrint();
     void OnClose();
     void OnZoom(int step);
+    // Hides the main window's status bar until the preview closes.
+    void HideStatusBar();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    bool finished_ = false;
+    QPointer<QWidget> hiddenStatusBar_;
     PrintTarget target_;
     QScrollArea* scroll_;
     QLabel* pageLabel_;

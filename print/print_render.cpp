@@ -230,7 +230,10 @@ int RenderPicture(PrintDevice& device, const PrintJobRequest& request, bool prev
     CPicture* picture = request.picture;
     const int printWidth = request.printRect.right - request.printRect.left;
     const int printHeight = request.printRect.bottom - request.printRect.top;
-    if (!picture || !picture->HasHeader() || printWidth <= 0 || printHeight <= 0) return 0;
+    // Print sizes keep to the system's 16-bit geometry.
+    if (!picture || !picture->HasHeader() || printWidth <= 0 || printHeight <= 0 ||
+        printWidth > kMaxPictureSide || printHeight > kMaxPictureSide)
+        return 0;
 
     PageLayout layout;
     layout.picture = Rect{request.printRect.left + request.xOffset,

@@ -512,7 +512,10 @@ void CRescalePage::Activate() {
 
 bool CRescalePage::Deactivate() {
     ReadControls();
+    const int low = 10, high = MaxScale();
     if (!model_.Validate()) {
+        QMessageBox::warning(this, Str(IDS_SHEET_PRINT),
+                             QStringLiteral("Please enter an integer between %1 and %2.").arg(low).arg(high));
         WriteControls();
         return false;
     }

@@ -67,7 +67,7 @@ run_suite() {  # build-dir, extra cmake args...
 echo "== normal build"
 run_suite build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== sanitized build (ASan + UBSan)"
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 LSAN_OPTIONS=suppressions=$ROOT/scripts/lsan.supp \
   run_suite build/asan -DCMAKE_BUILD_TYPE=Debug -DSTITCHARA_SANITIZE=ON
 
 if [ -d platform/imflib/fuzz ] && command -v clang++ >/dev/null; then

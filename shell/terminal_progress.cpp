@@ -1,6 +1,9 @@
 // Progress on a terminal. The bar is redrawn in place with a carriage return,
 // only when the whole percentage changes. While progress runs, SIGINT is
-// caught and counted; each press is taken once as Escape.
+// caught and counted; each press is taken once as Escape. Every press is
+// also remembered (Interrupted), so that work which cannot stop halfway is
+// followed by no more; a third press during one progress ends the process
+// at once.
 #include "shell/terminal_progress.h"
 
 #include <algorithm>
@@ -8,13 +11,29 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include "platform/temporary_files.h"
+
 namespace {
 
 // Ctrl-C presses not yet taken. Only the handler adds, only TakeEscape takes.
 std::atomic<int> g_interrupts{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the handler needs a lock-free counter");
+// Presses since the progress began, taken or not.
+std::atomic<int> g_presses{0};
+// Set by any press: work that takes it as Escape stops by itself, but work
+// that cannot stop halfway runs on (and may take the press without acting
+// on it), and the program is to stop at its next chance all the same.
+std::atomic<bool> g_requested{false};
 
-extern "C" void OnInterrupt(int) { g_interrupts.fetch_add(1, std::memory_order_relaxed); }
+// The press that ends the process at once (its files removed), for work
+// that never looks.
+constexpr int kPressesToEnd = 3;
+
+extern "C" void OnInterrupt(int sig) {
+    g_requested.store(true, std::memory_order_relaxed);
+    g_interrupts.fetch_add(1, std::memory_order_relaxed);
+    if (g_presses.fetch_add(1, std::memory_order_relaxed) + 1 >= kPressesToEnd) platform::EndBySignal(sig);
+}
 
 }  // namespace
 
@@ -34,6 +53,7 @@ void TerminalProgressHost::Begin(const std::string& caption, unsigned, unsigned)
     caption_ = caption;
     active_ = true;
     g_interrupts.store(0, std::memory_order_relaxed);
+    g_presses.store(0, std::memory_order_relaxed);
     if (!handlerInstalled_) {
         struct sigaction action {};
         action.sa_handler = OnInterrupt;
@@ -57,6 +77,8 @@ bool TerminalProgressHost::TakeEscape() {
     }
     return false;
 }
+
+bool TerminalProgressHost::Interrupted() { return g_requested.load(std::memory_order_relaxed); }
 
 void TerminalProgressHost::End() {
     if (active_) Clear();

@@ -21,6 +21,10 @@ public:
     void Update(unsigned position, unsigned percent, bool percentChanged) override;
     // True once for every Ctrl-C pressed since progress began.
     bool TakeEscape() override;
+    // Whether Ctrl-C was pressed while progress ran, taken as Escape or not
+    // (a phase that cannot stop halfway runs on): the program should stop
+    // and write nothing more. Stays set for the rest of the process.
+    static bool Interrupted();
     void End() override;
 
     // Width of the bar between the brackets, in characters.

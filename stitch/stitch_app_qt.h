@@ -1,11 +1,16 @@
-// Where the stitch sheet meets the rest of the application: the idle flag
-// that greys commands while a sheet is open, scanning, the deskew tool and
-// the hand-over of a stitch to the engine and the stitch tool.
+// Where the stitch sheet and its tools meet the rest of the application: the
+// idle flag that greys commands while a sheet is open, scanning, the
+// documents the tools open, the status-bar prompt, and the hand-over of a
+// stitch to the engine and the stitch tool.
 #pragma once
+#include <QString>
 #include <memory>
 
 class CPicture;
 class CStitchSheet;
+class CVandrelView;
+class Document;
+class QMdiSubWindow;
 class QWidget;
 
 // What "&Stitch" hands over.
@@ -26,12 +31,31 @@ bool ScanAvailable();
 // Starts a scan whose picture is delivered to page (a transfer-done event).
 void StartScanForPage(QWidget* page);
 
+// A new untitled document window holding the picture, and its view.
+struct OpenedDocument {
+    Document* document = nullptr;
+    CVandrelView* view = nullptr;
+};
+OpenedDocument OpenStitchDocument(std::unique_ptr<CPicture> picture);
+// The document window around a view.
+QMdiSubWindow* FrameOf(CVandrelView* view);
+// Closes the view's document window once the current event is over (the
+// view is still in use), also while a stitch sheet holds window commands.
+void PostCloseFrame(CVandrelView* view);
+// The status bar's prompt pane.
+void SetStatusPrompt(const QString& text);
+void ClearStatusPrompt();
+// "ForceSwap" of section "MainWindow": the sources go to their swap files
+// before a stitch.
+bool ForceSwapSetting();
+
 // Opens a temporary document with a copy of source and starts the deskew
 // tool in it; false (the message shown) when no document could be opened.
 bool StartDeskewTool(CStitchSheet* sheet, CPicture* source);
 
-// Prepares the stitch document and runs the method: Auto to its end, Manual
-// and Semi-Auto by handing control to the stitch tool in the new view. The
-// sheet is hidden when this is called; it is destroyed here when the stitch
-// is over (Auto, a failed preparation) or later by the stitch tool.
+// Runs the stitch the sheet asked for. Auto runs to its end here and opens
+// the result as a new document; Manual and Semi-Auto prepare the strip
+// document and hand control to the stitch tool. The sheet is hidden when
+// this is called; it is destroyed here when the stitch is over (Auto, a
+// failed preparation) or later by the stitch tool.
 void RunSheetStitch(CStitchSheet* sheet, const SheetStitch& request);

@@ -4,7 +4,6 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -24,6 +23,7 @@
 #include "acquire/xfer_done_qt.h"
 #include "base/message_box.h"
 #include "display/draw_picture_qt.h"
+#include "document/file_dialogs_qt.h"
 #include "document/import_export_commands.h"
 #include "picture/transform.h"
 #include "resources/command_ids.h"
@@ -63,19 +63,6 @@ W* Named(W* widget, const char* objectName, const QString& accessible) {
 QString TypeDisplayName(int type) {
     if (type < 0 || type > ptTrueColor32) return QStringLiteral("?");
     return QString::fromStdString(PlainText(LoadStringById(IDS_TYPE_BLACK_WHITE + type)));
-}
-
-// The read filter of the format table ("label|pattern|...|") as Qt filters.
-QStringList QtFilters(const std::string& filter) {
-    QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
-    QStringList out;
-    for (int i = 0; i + 1 < parts.size(); i += 2) {
-        if (parts[i].isEmpty()) break;
-        QString pattern = parts[i + 1];
-        pattern.replace(QLatin1Char(';'), QLatin1Char(' '));
-        out << parts[i].trimmed() + QStringLiteral(" (") + pattern.trimmed() + QLatin1Char(')');
-    }
-    return out;
 }
 
 constexpr int kThumbWidth = 108;   // 72 dialog units
@@ -348,25 +335,17 @@ bool CStitchPage::Rotate(int command) {
 void CStitchPage::OnImport() {
     OpenDialogSetup setup;
     if (!PrepareOpenDialog(setup, OpenDialogKind::Import)) return;
-    QStringList filters = QtFilters(setup.filter);
-    QFileDialog dialog(sheet_, PlainText(LoadControlText(IDD_STITCH_PAGE, 1079)).c_str(),
-                       QString::fromStdString(setup.initialDirectory));
-    dialog.setObjectName(QStringLiteral("importDialog"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setNameFilters(filters);
-    if (setup.filterPosition >= 1 && setup.filterPosition <= filters.size())
-        dialog.selectNameFilter(filters[setup.filterPosition - 1]);
     // The sheet is disabled while the dialog is open.
-    sheet_->setEnabled(false);
-    int accepted = dialog.exec();
     QPointer<CStitchSheet> sheet(sheet_);
+    sheet_->setEnabled(false);
+    FileChoice choice = ChooseOpenFile(
+        sheet_, QString::fromStdString(PlainText(LoadControlText(IDD_STITCH_PAGE, 1079))),
+        QString::fromStdString(setup.initialDirectory), QString::fromStdString(setup.fileName),
+        QtFilters(setup.filter), setup.filterPosition);
     std::unique_ptr<CPicture> picture;
-    if (accepted == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-        int position = int(filters.indexOf(dialog.selectedNameFilter())) + 1;
+    if (!choice.path.isEmpty()) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        picture = ImportChosenFile(dialog.selectedFiles().first().toStdString(), position);
+        picture = ImportChosenFile(choice.path.toStdString(), choice.filterPosition);
         QApplication::restoreOverrideCursor();
     }
     if (!sheet) return;
@@ -651,6 +630,13 @@ void CStitchSheet::StartDeskew(int index) {
     CPicture* source = p->beforeDeskew() ? p->beforeDeskew() : p->picture();
     if (!source) return;
     if (StartDeskewTool(this, source)) hide();
+}
+
+void CStitchSheet::Destroy() {
+    SetStitchIdle(1);
+    hide();
+    if (openSheet == this) openSheet = nullptr;
+    deleteLater();
 }
 
 void CStitchSheet::OnNext() { tabs_->setCurrentIndex((tabs_->currentIndex() + 1) % tabs_->count()); }

@@ -203,6 +203,10 @@ public:
     // Shows the sheet again after a deskew and activates the current page anew.
     void ShowAgain();
 
+    // Destroys the sheet (after the current event): its pages and their
+    // pictures go with it.
+    void Destroy();
+
     // Starts the deskew tool on page index's picture.
     void StartDeskew(int index);
 

@@ -35,6 +35,9 @@ class Progress;
 bool Fail(const std::string& why);
 // Clears the reason at the start of an operation.
 void ClearError();
+// Puts a better reason in place of the one recorded (the system's reason
+// for a failed write over the codec's own words).
+void ReplaceError(const std::string& why);
 const std::string& LastError();
 // Checks the file's picture against the packed image, writes the colour
 // table and begins the progress: the step before a codec moves pixels.

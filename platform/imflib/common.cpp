@@ -20,6 +20,7 @@ bool Fail(const std::string& why) {
     return false;
 }
 void ClearError() { gLastError.clear(); }
+void ReplaceError(const std::string& why) { gLastError = why; }
 const std::string& LastError() { return gLastError; }
 
 bool CheckSize(std::int64_t width, std::int64_t height) {

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "platform/imflib/codec.h"
+#include "platform/system.h"
 
 namespace imf {
 namespace {
@@ -265,14 +267,30 @@ int SavePixels(const char* path, DibTransferBlock* block, int headerSize, FioPro
     OpenFile handle;
     if (!handle.Open(path, "w+b")) return Fail("the file cannot be created");
     std::FILE* file = handle.file;
-    bool ok;
+    bool ok, stopped;
     {
         Progress calls(progress, rows.Info().height);
         ok = calls.Begin() && codec->write(file, LowerExtension(path), rows, calls, gOptions);
+        stopped = calls.Stopped();
     }
-    if (std::fflush(file) != 0 || std::ferror(file)) ok = Fail("the file cannot be written");
-    if (!handle.Close()) ok = Fail("the file cannot be written");
+    // A write the system refused (a full disk, a quota) is told in the
+    // system's words, whatever the codec made of it.
+    int error = errno;
+    bool refused = std::ferror(file) != 0;
+    if (std::fflush(file) != 0 || std::ferror(file)) {
+        if (!refused) error = errno;
+        refused = true;
+        ok = false;
+    }
+    if (!handle.Close()) {
+        if (!refused) error = errno;
+        refused = true;
+        ok = false;
+    }
+    if (!ok && refused && !stopped && error != 0)
+        ReplaceError(platform::SystemErrorText(error));
     if (!ok) {
+        Fail("the file cannot be written");
         std::remove(path);
         return 0;
     }

@@ -207,6 +207,15 @@ TEST(PrintRenderTest, BandsStayWithin64KiBAndWideRowsGoAlone) {
     EXPECT_EQ(total, 1500);
 }
 
+TEST(PrintRenderTest, PrintSizesBeyondTheSystemsGeometryAreRefused) {
+    auto picture = RandomPicture(ptTrueColor24, 8, 8, 1);
+    PageDevice device(10, 10);
+    bool aborted = true;
+    EXPECT_EQ(RenderPicture(device, Request(picture.get(), 32768, 8), false, &aborted), 0);
+    EXPECT_FALSE(aborted);
+    EXPECT_EQ(device.pages, 0);
+}
+
 TEST(PrintRenderTest, CopiesArePassesUnlessTheDeviceMakesThem) {
     auto picture = RandomPicture(ptTrueColor24, 8, 8, 1);
     PageDevice single(100, 100, 1), multi(100, 100, 100);

@@ -3,12 +3,12 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QLibrary>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPrinterInfo>
 
+#include "acquire/acquire_commands_qt.h"
 #include "base/message_box.h"
 #include "document/document_qt.h"
 #include "document/file_dialogs_qt.h"
@@ -28,6 +28,7 @@
 #include "shell/app/logo_wnd_qt.h"
 #include "shell/app/main_wnd_qt.h"
 #include "shell/app/status_bar_qt.h"
+#include "print/print_commands_qt.h"
 #include "stitch/stitch_sheet_qt.h"
 
 std::uint8_t DivideBy3[768];
@@ -166,11 +167,7 @@ bool CVandrelApp::InitInstance(const StartOptions& options) {
     steps_ << "server registration";
 
     // Without the scanner library the two scanning commands stay gray.
-    {
-        QLibrary sane(QStringLiteral("sane"), 1);
-        scanner_ = sane.load();
-        if (scanner_) sane.unload();
-    }
+    scanner_ = ScannerAvailable();
     steps_ << "scanner";
     main_->setAcceptDrops(true);
     steps_ << "drops";
@@ -327,6 +324,9 @@ bool CVandrelApp::OnCommand(int id) {
     case ID_HELP_USING: ShowHelp(id); return true;
     case ID_APP_EXIT: OnExit(); return true;
     case ID_STITCH: OpenStitchSheet(main_); return true;
+    case ID_ACQUIRE:
+    case ID_SELECT_SOURCE: return HandleAcquireCommand(id, main_);
+    case ID_PRINT_SETUP: HandlePrintCommand(id, PrintTarget{nullptr, QString(), main_}); return true;
     default: break;
     }
     if (id >= ID_FILE_MRU_FILE1 && id <= ID_FILE_MRU_FILE4) {
@@ -346,8 +346,11 @@ bool CVandrelApp::OnUpdateCommand(int id, CommandState& state) {
     case ID_HELP_USING:
     case ID_APP_EXIT:
     case ID_STITCH:
+    case ID_PRINT_SETUP:
         state.enabled = true;
         return true;
+    case ID_ACQUIRE:
+    case ID_SELECT_SOURCE: return UpdateAcquireCommand(id, state);
     default: break;
     }
     if (id >= ID_FILE_MRU_FILE1 && id <= ID_FILE_MRU_FILE4) {

@@ -1,7 +1,10 @@
 // The stitchara program: the application on Qt Widgets.
+#include "platform/temporary_files.h"
 #include "shell/app/app_qt.h"
 
 int main(int argc, char** argv) {
+    // Swap files and save temporaries that a killed process left go first.
+    platform::RemoveLeftTemporaries();
     CVandrelApp app(argc, argv);
     if (!app.InitInstance(CVandrelApp::ParseCommandLine(app.arguments()))) return 1;
     return app.exec();

@@ -1,6 +1,7 @@
 #include "shell/app/main_wnd_qt.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -78,7 +79,13 @@ PMainWnd::PMainWnd(CommandManager* commands, QWidget* parent)
     toggle_->setBarShown(shown);
 }
 
-PMainWnd::~PMainWnd() = default;
+PMainWnd::~PMainWnd() {
+    // The base class's destructor still deletes the children, and they report
+    // it (the document area says no window is active): by then this part of
+    // the object is gone, so nothing of theirs may reach it.
+    for (QObject* child : findChildren<QObject*>()) QObject::disconnect(child, nullptr, this, nullptr);
+    QObject::disconnect(qApp, nullptr, this, nullptr);
+}
 
 QMenu* PMainWnd::addMenu(const QString& title, const std::vector<int>& ids) {
     QMenu* menu = menuBar()->addMenu(title);
@@ -305,7 +312,11 @@ void PMainWnd::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     // A maximised document window writes its own form of the title; ours
     // comes back once it is done.
-    if (event->type() == QEvent::WindowTitleChange && windowTitle() != wantedTitle())
+    // While it is maximised it rewrites ours at every change: answering
+    // that would never end.
+    QMdiSubWindow* active = mdi_->activeSubWindow();
+    if (event->type() == QEvent::WindowTitleChange && windowTitle() != wantedTitle() &&
+        !(active && active->isMaximized()))
         QTimer::singleShot(0, this, &PMainWnd::updateTitle);
 }
 

@@ -39,5 +39,6 @@ int CmdDeskew(const Args& args);
 int CmdStitch(const Args& args);
 // Prints through Qt's printer support; without it, says so and fails.
 int CmdPrint(const Args& args);
+int CmdScan(const Args& args);
 
 }  // namespace cli

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <strings.h>
 
 #include "document/document.h"
@@ -16,10 +17,12 @@
 #include "picture/picture.h"
 #include "platform/imflib/imflib.h"
 #include "platform/safe_file.h"
+#include "platform/system.h"
 #include "resources/string_ids.h"
 #include "shell/cli/cli.h"
 #include "base/message_box.h"
 #include "base/progress.h"
+#include "shell/terminal_progress.h"
 
 namespace cli {
 
@@ -32,12 +35,33 @@ std::string Reason(const FileStatus& status) {
 }
 
 
+bool ExtensionIsOneOf(const std::string& path, std::initializer_list<const char*> extensions) {
+    const std::string extension = FormatTable::ExtensionOf(path);
+    for (const char* e : extensions)
+        if (strcasecmp(extension.c_str(), e) == 0) return true;
+    return false;
+}
+
+bool IsTiffPath(const std::string& path) { return ExtensionIsOneOf(path, {"tif", "tiff"}); }
+
+// The writers' options given on the command line (TakeSaveOptions), checked
+// against the output's format and the picture's type before any work.
+struct GivenSaveOptions {
+    std::string quality, compression;  // as given; empty when absent
+};
+GivenSaveOptions g_given;
+
+// Shows nothing while it lives: the tool prints one line of its own, with
+// the reason, in place of the core's message box text.
+class QuietMessages {
+public:
+    QuietMessages() { SetMessageSink([](const std::string&) {}); }
+    ~QuietMessages() { UseToolMessages(); }
+};
+
 }  // namespace
 
 void UseToolMessages() {
-    static bool installed = false;
-    if (installed) return;
-    installed = true;
     SetMessageSink([](const std::string& text) { Fail(text); });
 }
 
@@ -85,6 +109,13 @@ bool CheckOutputPath(const std::string& path) {
              ": the file name has no extension to choose the format");
         return false;
     }
+    const std::size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name == "." + extension) {
+        Fail("cannot write " + Quoted(path) + ": the file name has nothing before its extension");
+        return false;
+    }
+
     if (!IsDocumentFilePath(path) && !Formats().CanWriteExtension(extension)) {
         Fail("cannot write " + Quoted(path) + ": no writable format has the extension '" +
              extension + "' (see stitchara-cli formats)");
@@ -112,8 +143,40 @@ bool CheckOutputPath(const std::string& path) {
     return true;
 }
 
+bool CheckOutputTakes(const std::string& path, int type, const std::string& remedy) {
+    if (ExtensionIsOneOf(path, {"gif"}) && type != ptBlackWhite && type != ptColor16 && type != ptColor256 &&
+        type != ptGray16 && type != ptGray256) {
+        Fail("cannot write " + Quoted(path) + ": GIF holds pictures of at most 256 colours and this one is " +
+             PictureTypeName(type) + "; " + remedy);
+        return false;
+    }
+    if (IsTiffPath(path) && !g_given.compression.empty()) {
+        const std::string& c = g_given.compression;
+        const bool fax = strcasecmp(c.c_str(), "g3") == 0 || strcasecmp(c.c_str(), "g4") == 0;
+        if (fax && type != ptBlackWhite) {
+            Fail("--compression " + c + " is for black-and-white pictures and this one is " +
+                 PictureTypeName(type) + " (convert it with --type bw, or choose lzw or deflate)");
+            return false;
+        }
+        if (strcasecmp(c.c_str(), "jpeg") == 0 && type != ptTrueColor24 && type != ptGray256) {
+            Fail(std::string("--compression jpeg is for true-colour and 256-gray pictures and this one is ") +
+                 PictureTypeName(type) + " (choose lzw or deflate)");
+            return false;
+        }
+    }
+    return true;
+}
+
 bool SavePicture(CPicture& picture, const std::string& path) {
     if (!CheckOutputPath(path)) return false;
+    if (!CheckOutputTakes(path, picture.GetType(), "write another format, or convert with --type color256"))
+        return false;
+    // Ctrl-C during work that could not stop halfway: the result is not kept.
+    if (TerminalProgressHost::Interrupted()) {
+        Fail("interrupted; " + Quoted(path) + " was not written");
+        return false;
+    }
+    QuietMessages quiet;
     if (IsDocumentFilePath(path)) {
         FileStatus status;
         if (WriteDocumentFile(path, &picture, &status)) return true;
@@ -136,6 +199,8 @@ bool IsCommonOption(const std::string& name) { return name == "quiet" || name ==
 
 int TakeSaveOptions(const Args& args) {
     SaveOptions& options = CurrentSaveOptions();
+    g_given.quality = args.Get("quality");
+    g_given.compression = args.Get("compression");
     if (args.Has("quality")) {
         std::string text = args.Get("quality");
         char* stop = nullptr;
@@ -166,6 +231,15 @@ int TakeSaveOptions(const Args& args) {
         if (!found)
             return UsageError("--compression takes none, lzw, deflate, packbits, jpeg, g3 or g4");
     }
+    // Options the output's format would not use are a mistake worth saying.
+    const std::string out = args.Has("output") ? args.Get("output")
+                            : args.positional.size() >= 2 ? args.positional[1] : std::string();
+    if (!out.empty() && !g_given.compression.empty() && !IsTiffPath(out))
+        return UsageError("--compression is for TIFF files; " + Quoted(out) + " is not one");
+    if (!out.empty() && !g_given.quality.empty() && !ExtensionIsOneOf(out, {"jpg", "jpeg", "jpe", "jfif"}) &&
+        !(IsTiffPath(out) && strcasecmp(g_given.compression.c_str(), "jpeg") == 0))
+        return UsageError("--quality is for JPEG files (and TIFF with --compression jpeg); " + Quoted(out) +
+                          " is not one");
     return kExitOk;
 }
 

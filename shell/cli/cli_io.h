@@ -29,6 +29,13 @@ bool SavePicture(CPicture& picture, const std::string& path);
 // the reason when not. Commands check it before long work.
 bool CheckOutputPath(const std::string& path);
 
+// Whether a picture of type can go into a file with this path's extension
+// with the writers' options given (GIF: at most 256 colours; TIFF with g3 or
+// g4: black and white; TIFF with jpeg: true colour or 256 grays); prints the
+// reason, ending with remedy (what to do), when not. Commands check it
+// before long work once the type of what they will write is known.
+bool CheckOutputTakes(const std::string& path, int type, const std::string& remedy);
+
 // Sends the system's messages (message boxes in the application) to stderr
 // as "stitchara-cli: text". LoadPicture and SavePicture install it
 // themselves; commands that reach the core otherwise call it first.

@@ -108,6 +108,8 @@ int CmdConvert(const Args& args) {
     }
     ColourOptions colour;
     if (int rc = ParseColourOptions(args, colour); rc != kExitOk) return rc;
+    if ((colour.pattern >= 0 || colour.matrix >= 0) && colour.mode != 3)
+        return UsageError("--pattern and --matrix choose the ordered dither: they need --mode 3");
     if (int rc = TakeSaveOptions(args); rc != kExitOk) return rc;
     const std::string& in = args.positional[0];
     const std::string& out = args.positional[1];
@@ -115,6 +117,8 @@ int CmdConvert(const Args& args) {
 
     std::unique_ptr<CPicture> picture = LoadPicture(in);
     if (!picture) return kExitFailed;
+    const int to = colour.type.empty() ? picture->GetType() : TypeFromName(colour.type);
+    if (!CheckOutputTakes(out, to, "add --type color256 (or gray256, color16, gray16, bw)")) return kExitFailed;
     picture = ConvertColours(std::move(picture), colour);
     if (!picture) return kExitFailed;
     return SavePicture(*picture, out) ? kExitOk : kExitFailed;

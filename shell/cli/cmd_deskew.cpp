@@ -24,6 +24,9 @@ int CmdDeskew(const Args& args) {
 
     std::unique_ptr<CPicture> picture = LoadPicture(args.positional[0]);
     if (!picture) return kExitFailed;
+    if (!CheckOutputTakes(args.positional[1], picture->GetType(),
+                          "convert it first with stitchara-cli convert --type color256"))
+        return kExitFailed;
     DeskewGeometry geometry;
     if (!ComputeDeskewGeometry(t[0], t[1], t[2], t[3], picture->GetWidth(), picture->GetHeight(),
                                geometry))

@@ -213,6 +213,13 @@ int CmdPrint(const Args& args) {
         std::fprintf(stderr, "stitchara-cli: frame %d is not installed; printing without a frame\n",
                      o.frame);
 
+    // Print sizes stay within the system's 16-bit geometry, as the Rescale
+    // page's limits keep them: a size beyond would run for hours.
+    if (settings.printSize.right > 32767 || settings.printSize.bottom > 32767 ||
+        settings.printSize.right < 1 || settings.printSize.bottom < 1)
+        return Fail("the print would be " + std::to_string(settings.printSize.right) + " x " +
+                    std::to_string(settings.printSize.bottom) +
+                    " dots; it must be 1 to 32767 each way (lower --scale or --dpi)");
     const PrintJobRequest request = MakePrintRequest(settings, &pic, assets, BaseName(o.input));
     if (!engine.StartPrintJob(request, nullptr))
         return Fail(engine.LastJobAborted() ? "printing cancelled" : "printing failed");

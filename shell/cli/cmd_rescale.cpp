@@ -45,6 +45,9 @@ int CmdRescale(const Args& args) {
 
     std::unique_ptr<CPicture> picture = LoadPicture(args.positional[0]);
     if (!picture) return kExitFailed;
+    if (!CheckOutputTakes(args.positional[1], picture->GetType(),
+                          "convert it first with stitchara-cli convert --type color256"))
+        return kExitFailed;
     std::unique_ptr<CPicture> result(RescaledCopy(picture.get(), width, height));
     if (!result) return Fail("cannot rescale the picture");
     picture.reset();

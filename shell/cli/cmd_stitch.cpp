@@ -69,11 +69,18 @@ int CmdStitch(const Args& args) {
     }
     if (method != kMethodAuto && !points)
         return UsageError("Manual and Semi-Auto need --main-point X,Y and --rest-point X,Y");
+    if (method == kMethodAuto && points)
+        return UsageError("Auto finds the overlap itself: --main-point and --rest-point are for "
+                          "--method manual or semi");
     if (int rc = TakeSaveOptions(args); rc != kExitOk) return rc;
     if (!CheckOutputPath(out)) return kExitFailed;
 
     std::unique_ptr<CPicture> main = LoadPicture(args.positional[0]);
     if (!main) return kExitFailed;
+    // The stitched picture has the Main picture's type.
+    if (!CheckOutputTakes(out, main->GetType(),
+                          "write a PNG or TIFF file and convert it with stitchara-cli convert --type color256"))
+        return kExitFailed;
     std::unique_ptr<CPicture> rest = LoadPicture(args.positional[1]);
     if (!rest) return kExitFailed;
     UseToolMessages();

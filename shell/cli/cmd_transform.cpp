@@ -6,7 +6,12 @@
 #include <memory>
 #include <string>
 
+#include <cerrno>
+
+#include "base/message_box.h"
 #include "document/document.h"
+#include "platform/system.h"
+#include "shell/terminal_progress.h"
 #include "picture/image_store.h"
 #include "shell/cli/cli.h"
 #include "shell/cli/cli_io.h"
@@ -42,11 +47,14 @@ int CmdTransform(const Args& args) {
     const std::string& in = args.positional[0];
     const std::string& out = args.positional[1];
     const bool documentFile = IsDocumentFilePath(out);
-    if (!documentFile && !CheckOutputPath(out)) return kExitFailed;
+    // The document file too is checked before the work (a missing directory).
+    if (!CheckOutputPath(out)) return kExitFailed;
 
     CVandrelDoc document;
     std::unique_ptr<CPicture> picture = LoadPicture(in);
     if (!picture) return kExitFailed;
+    if (!CheckOutputTakes(out, picture->GetType(), "convert it first with stitchara-cli convert --type color256"))
+        return kExitFailed;
     document.SetPicture(std::move(picture));
 
     switch (document.Transform(chosen->op)) {
@@ -54,7 +62,17 @@ int CmdTransform(const Args& args) {
     case kTransformCancelled: return Fail("cancelled");
     default: return kExitFailed;  // the document has said why
     }
-    if (documentFile) return document.OnSaveDocument(out) ? kExitOk : kExitFailed;
+    if (documentFile) {
+        if (TerminalProgressHost::Interrupted()) return Fail("interrupted; '" + out + "' was not written");
+        // One line with the system's reason in place of the document's message.
+        SetMessageSink([](const std::string&) {});
+        errno = 0;
+        const int saved = document.OnSaveDocument(out);
+        const int error = errno;
+        UseToolMessages();
+        if (saved) return kExitOk;
+        return Fail("cannot write '" + out + "'" + (error ? ": " + platform::SystemErrorText(error) : ""));
+    }
     return SavePicture(*document.m_pPicture, out) ? kExitOk : kExitFailed;
 }
 

@@ -5,36 +5,127 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/system.h"
+#include "platform/temporary_files.h"
 #include "shell/cli/cli.h"
 #include "base/progress.h"
 #include "shell/terminal_progress.h"
 
 namespace {
 
-const char kUsage[] =
-    "usage: stitchara-cli COMMAND [ARGS] [--quiet] [--memory-limit BYTES]\n"
-    "commands:\n"
-    "  formats\n"
-    "  info FILE\n"
-    "  convert IN OUT [--type bw|gray16|gray256|color16|color256|rgb24] [--mode 0..7]\n"
-    "                 [--pattern 0..5] [--matrix 4|8]\n"
-    "  transform IN OUT --op mirror-h|mirror-v|mirror-d|rotate-left|rotate-right|rotate-half\n"
-    "  rescale IN OUT --size WxH\n"
-    "  deskew IN OUT --thumbs AX,AY,BX,BY\n"
-    "  stitch MAIN REST -o OUT [--side left|top|right|bottom] [--method auto|semi|manual]\n"
-    "         [--overlap PCT] [--main-point X,Y --rest-point X,Y] [--no-blend]\n"
-    "  print IN -o OUT.pdf | --printer QUEUE [--scale PCT | --fit] [--center]\n"
-    "        [--margins L,T] [--unit inch|cm|pixel] [--frame 1..7]\n"
-    "        [--watermark FILE [--watermark-layout center|tile]] [--copies N]\n"
-    "        [--dpi DPI] [--paper A4|Letter|...] [--landscape]\n";
+// Each command: its synopsis (usage lines), the options that take a value
+// and those that do not. Every command also takes the common options and,
+// when it writes a picture file, the writers' options.
+struct CommandSpec {
+    const char* name;
+    const char* synopsis;
+    std::vector<std::string> values;
+    std::vector<std::string> flags;
+    bool writes;  // takes --quality and --compression
+    int (*run)(const cli::Args&);
+};
 
-// Options that take no value; every other --option takes the next argument.
-bool IsFlag(const std::string& name) {
-    return name == "quiet" || name == "no-blend" || name == "help" || name == "fit" ||
-           name == "center" || name == "landscape";
+const CommandSpec kCommands[] = {
+    {"formats", "formats\n", {}, {}, false, cli::CmdFormats},
+    {"info", "info FILE\n", {}, {}, false, cli::CmdInfo},
+    {"convert",
+     "convert IN OUT [--type bw|gray16|gray256|color16|color256|rgb24] [--mode 0..7]\n"
+     "               [--pattern 0..5 --matrix 4|8 (ordered dither, --mode 3)]\n",
+     {"type", "mode", "pattern", "matrix"}, {}, true, cli::CmdConvert},
+    {"transform", "transform IN OUT --op mirror-h|mirror-v|mirror-d|rotate-left|rotate-right|rotate-half\n",
+     {"op"}, {}, true, cli::CmdTransform},
+    {"rescale", "rescale IN OUT --size WxH\n", {"size"}, {}, true, cli::CmdRescale},
+    {"deskew",
+     "deskew IN OUT --thumbs AX,AY,BX,BY\n"
+     "       the two thumbs A and B mark a line in the picture that should become\n"
+     "       vertical; the picture is turned so that it does\n",
+     {"thumbs"}, {}, true, cli::CmdDeskew},
+    {"stitch",
+     "stitch MAIN REST -o OUT [--side left|top|right|bottom] [--method auto|semi|manual]\n"
+     "       [--overlap PCT] [--main-point X,Y --rest-point X,Y] [--no-blend]\n"
+     "       points (Manual and Semi-Auto) are pixels of each picture: pixel (rx,ry)\n"
+     "       of REST lands on pixel (mx,my) of MAIN\n",
+     {"output", "side", "method", "overlap", "main-point", "rest-point"}, {"no-blend"}, true, cli::CmdStitch},
+    {"print",
+     "print IN -o OUT.pdf | --printer QUEUE [--scale PCT | --fit] [--center]\n"
+     "      [--margins L,T] [--unit inch|cm|pixel] [--frame 1..7]\n"
+     "      [--watermark FILE [--watermark-layout center|tile]] [--copies N]\n"
+     "      [--dpi DPI] [--paper A4|Letter|...] [--landscape]\n",
+     {"output", "printer", "scale", "margins", "unit", "frame", "watermark", "watermark-layout", "copies",
+      "dpi", "paper"},
+     {"fit", "center", "landscape"}, false, cli::CmdPrint},
+    {"scan",
+     "scan -o OUT [--device NAME] [--mode color|gray|lineart] [--resolution DPI]\n"
+     "     [--area X,Y,W,H] [--batch]\n"
+     "     the area in millimetres from the top-left of the scan bed; --batch scans\n"
+     "     every page of the document feeder into OUT with the page number added\n"
+     "     stitchara-cli scan --list\n",
+     {"output", "device", "mode", "resolution", "area"}, {"batch", "list"}, true, cli::CmdScan},
+};
+
+const char kCommonUsage[] =
+    "options of every command:\n"
+    "  --quiet               no progress bar\n"
+    "  --memory-limit BYTES  memory for pictures (K, M or G may follow); beyond it\n"
+    "                        pictures go to swap files (also STITCHARA_MEMORY_LIMIT)\n"
+    "  --help                the command's usage\n"
+    "options of every command that writes a picture file:\n"
+    "  --quality 1..100      JPEG quality\n"
+    "  --compression none|lzw|deflate|packbits|jpeg|g3|g4\n"
+    "                        TIFF compression (g3 and g4: black and white pictures only)\n"
+    "OUT's extension chooses the format (see formats); .vdl writes the document file.\n"
+    "-- ends the options: later arguments are files even when they begin with -.\n"
+    "exit status: 0 success, 1 the operation failed, 2 usage error\n";
+
+std::string Usage() {
+    std::string text = "usage: stitchara-cli [--quiet] [--memory-limit BYTES] COMMAND [ARGS]\n"
+                       "       stitchara-cli COMMAND --help | --help | --version\n"
+                       "commands:\n";
+    for (const CommandSpec& c : kCommands) {
+        std::string synopsis = c.synopsis;
+        std::size_t at = 0;
+        while (at < synopsis.size()) {
+            std::size_t end = synopsis.find('\n', at);
+            text += "  " + synopsis.substr(at, end - at + 1);
+            at = end + 1;
+        }
+    }
+    return text + kCommonUsage;
 }
+
+const CommandSpec* FindCommand(const std::string& name) {
+    for (const CommandSpec& c : kCommands)
+        if (name == c.name) return &c;
+    return nullptr;
+}
+
+bool Contains(const std::vector<std::string>& list, const std::string& name) {
+    for (const std::string& item : list)
+        if (item == name) return true;
+    return false;
+}
+
+enum class OptionKind { kUnknown, kFlag, kValue };
+
+OptionKind KindOf(const CommandSpec* command, const std::string& name) {
+    if (name == "quiet" || name == "help" || name == "version") return OptionKind::kFlag;
+    if (name == "memory-limit") return OptionKind::kValue;
+    if (!command) return OptionKind::kUnknown;
+    if (Contains(command->flags, name)) return OptionKind::kFlag;
+    if (Contains(command->values, name)) return OptionKind::kValue;
+    if (command->writes && (name == "quality" || name == "compression")) return OptionKind::kValue;
+    return OptionKind::kUnknown;
+}
+
+std::string CommandUsage(const CommandSpec& command) {
+    std::string text = std::string("usage: stitchara-cli ") + command.synopsis;
+    if (command.writes) text += "       [--quality 1..100] [--compression none|lzw|deflate|packbits|jpeg|g3|g4]\n";
+    return text + "       [--quiet] [--memory-limit BYTES]\n";
+}
+
+const CommandSpec* g_command = nullptr;
 
 }  // namespace
 
@@ -58,7 +149,9 @@ int Fail(const std::string& message) {
 }
 
 int UsageError(const std::string& message) {
-    std::fprintf(stderr, "stitchara-cli: %s\n%s", message.c_str(), kUsage);
+    // The command's own usage when the command is known, else all of it.
+    const std::string usage = g_command ? CommandUsage(*g_command) : Usage();
+    std::fprintf(stderr, "stitchara-cli: %s\n%s", message.c_str(), usage.c_str());
     return kExitUsage;
 }
 
@@ -87,32 +180,75 @@ int CmdPrint(const Args&) { return Fail("this build has no printing (built witho
 }  // namespace cli
 
 int main(int argc, char** argv) {
-    if (argc < 2) return cli::UsageError("no command given");
-    std::string command = argv[1];
-    if (command == "--help" || command == "-h" || command == "help") {
-        std::fputs(kUsage, stdout);
-        return cli::kExitOk;
+    // Swap files and save temporaries of processes killed outright go first;
+    // this process's own are removed should a signal end it.
+    platform::RemoveLeftTemporaries();
+    platform::RemoveTemporariesOnSignals();
+
+    // The common options may come before the command; the command's own
+    // options, its files and the common options may come in any order
+    // after it; "--" ends the options.
+    cli::Args args;
+    std::string command;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        const bool option = !optionsEnded && a.size() > 1 && a[0] == '-';
+        if (!option) {
+            if (command.empty()) {
+                command = a;
+                g_command = FindCommand(command);
+                if (!g_command && command != "help")
+                    return cli::UsageError("unknown command '" + command + "'");
+            } else {
+                args.positional.push_back(a);
+            }
+            continue;
+        }
+        if (a == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::string name, value;
+        bool hasValue = false;
+        if (a == "-o") name = "output";
+        else if (a == "-h") name = "help";
+        else if (a.compare(0, 2, "--") == 0) name = a.substr(2);
+        else return cli::UsageError("unknown option '" + a + "'");
+        if (std::size_t eq = name.find('='); eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name = name.substr(0, eq);
+            hasValue = true;
+        }
+        const OptionKind kind = KindOf(g_command, name);
+        if (kind == OptionKind::kUnknown) {
+            if (!g_command)
+                return cli::UsageError("option --" + name + " belongs after the command");
+            return cli::UsageError(std::string(g_command->name) + " has no option --" + name);
+        }
+        if (kind == OptionKind::kFlag && hasValue) return cli::UsageError("option --" + name + " takes no value");
+        if (kind == OptionKind::kValue && !hasValue) {
+            if (i + 1 >= argc) return cli::UsageError("option --" + name + " needs a value");
+            value = argv[++i];
+        }
+        if (args.Has(name)) return cli::UsageError("option --" + name + " is given more than once");
+        args.options.emplace_back(name, value);
     }
 
-    cli::Args args;
-    for (int i = 2; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "-o") a = "--output";
-        if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
-            std::string name = a.substr(2);
-            std::string value;
-            std::size_t eq = name.find('=');
-            if (eq != std::string::npos) {
-                value = name.substr(eq + 1);
-                name = name.substr(0, eq);
-            } else if (!IsFlag(name)) {
-                if (i + 1 >= argc) return cli::UsageError("option --" + name + " needs a value");
-                value = argv[++i];
-            }
-            args.options.emplace_back(name, value);
-        } else {
-            args.positional.push_back(a);
-        }
+    if (args.Has("version")) {
+        std::printf("stitchara-cli %s\n", STITCHARA_VERSION);
+        return cli::kExitOk;
+    }
+    if (args.Has("help")) {
+        std::fputs(g_command ? CommandUsage(*g_command).c_str() : Usage().c_str(), stdout);
+        return cli::kExitOk;
+    }
+    if (command.empty()) return cli::UsageError("no command given");
+    if (command == "help") {
+        // "help COMMAND" is "COMMAND --help".
+        const CommandSpec* about = args.positional.empty() ? nullptr : FindCommand(args.positional[0]);
+        std::fputs(about ? CommandUsage(*about).c_str() : Usage().c_str(), stdout);
+        return cli::kExitOk;
     }
 
     if (args.Has("memory-limit")) {
@@ -122,23 +258,22 @@ int main(int argc, char** argv) {
             return cli::UsageError(
                 "--memory-limit takes a positive number of bytes (K, M or G may follow)");
         platform::SetMemoryBudget(bytes);
+    } else if (const char* env = std::getenv("STITCHARA_MEMORY_LIMIT"); env && *env) {
+        std::uint64_t bytes = 0;
+        if (!platform::ParseByteCount(env, bytes) || bytes == 0)
+            return cli::UsageError(std::string("STITCHARA_MEMORY_LIMIT='") + env +
+                                   "' is not a positive number of bytes (K, M or G may follow)");
     }
 
     TerminalProgressHost terminal;
     if (!args.Has("quiet")) SetProgressHost(&terminal);
 
-    int rc;
-    if (command == "formats") rc = cli::CmdFormats(args);
-    else if (command == "info") rc = cli::CmdInfo(args);
-    else if (command == "convert") rc = cli::CmdConvert(args);
-    else if (command == "transform") rc = cli::CmdTransform(args);
-    else if (command == "rescale") rc = cli::CmdRescale(args);
-    else if (command == "deskew") rc = cli::CmdDeskew(args);
-    else if (command == "stitch") rc = cli::CmdStitch(args);
-    else if (command == "print") rc = cli::CmdPrint(args);
-    else rc = cli::UsageError("unknown command '" + command + "'");
+    int rc = g_command->run(args);
 
     SetProgressHost(nullptr);
+    // Ctrl-C pressed while work that cannot stop halfway ran on: the command
+    // wrote nothing after it (see SavePicture), and does not end as a success.
+    if (TerminalProgressHost::Interrupted() && rc == cli::kExitOk) rc = cli::Fail("interrupted");
     // Output that could not be written (a full disk, a closed pipe) is a
     // failure, not a success with a lost result.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {

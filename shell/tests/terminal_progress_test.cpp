@@ -1,6 +1,9 @@
 // The terminal progress bar and its Ctrl-C handling.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -113,4 +116,30 @@ TEST_F(TerminalProgress, DestructionRestoresTheHandlerWithoutEnd) {
     EXPECT_EQ(text.back(), '\r');
 }
 
+// In a child process (the memory of an untaken press lasts for the process):
+// a press that no step took is remembered, and a third press that nothing
+// took ends the process at once, by the signal.
+TEST_F(TerminalProgress, UntakenPressesStopTheProgramAfterTheWork) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::signal(SIGINT, SIG_DFL);
+        TerminalProgressHost host(out_, false);
+        SetProgressHost(&host);
+        BeginProgressWithCaption(IDS_SAVING_IMAGE, 0, 100);
+        std::raise(SIGINT);
+        EndProgress();  // work that never stepped
+        if (!TerminalProgressHost::Interrupted()) ::_exit(11);
+        BeginProgressWithCaption(IDS_SAVING_IMAGE, 0, 100);
+        std::raise(SIGINT);
+        std::raise(SIGINT);
+        std::raise(SIGINT);
+        ::_exit(12);  // not reached
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_FALSE(WIFEXITED(status)) << "exit " << WEXITSTATUS(status);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
+}
+
 }  // namespace
+

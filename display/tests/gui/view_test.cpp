@@ -1,10 +1,12 @@
 #include <QPainter>
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <QtTest>
 
 #include "display/draw_picture_qt.h"
 #include "display/view_qt.h"
 #include "document/document.h"
+#include "document/document_qt.h"
 #include "picture_fixtures.h"
 #include "resources/command_ids.h"
 
@@ -150,6 +152,58 @@ private slots:
         ShownView e(MakePicture(ptTrueColor24, 1000, 600, 6), 500, 300);
         e.view->FitInWindow();
         QCOMPARE(e.view->Zoom(), -2);
+    }
+
+    // Holding 3 and dragging keeps the picture point under the cursor; other
+    // digits only change the cursor; a tool gets no button events meanwhile.
+    void panWithKeyThree() {
+        ShownView v(MakePicture(ptTrueColor24, 2000, 2000, 8), 300, 300);
+        CVandrelView& view = *v.view;
+        view.setFocus();
+        view.ScrollTo(500, 500);
+        QTest::keyPress(&view, Qt::Key_3);
+        QCOMPARE(view.HeldKey(), 3);
+        QTest::mousePress(view.viewport(), Qt::LeftButton, {}, QPoint(100, 100));
+        QVERIFY(view.PanMode());
+        QTest::mouseMove(view.viewport(), QPoint(60, 80));
+        QCOMPARE(QPoint(view.ScrollX(), view.ScrollY()), QPoint(540, 520));
+        QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, QPoint(60, 80));
+        QVERIFY(!view.PanMode());
+        QTest::keyRelease(&view, Qt::Key_3);
+        QCOMPARE(view.HeldKey(), 0);
+        // Ctrl + wheel zooms at the cursor, the plain wheel scrolls.
+        QWheelEvent zoomIn(QPointF(150, 150), view.viewport()->mapToGlobal(QPointF(150, 150)), QPoint(),
+                           QPoint(0, 120), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view.viewport(), &zoomIn);
+        QCOMPARE(view.Zoom(), 2);
+        const int y = view.ScrollY();
+        QWheelEvent down(QPointF(150, 150), view.viewport()->mapToGlobal(QPointF(150, 150)), QPoint(),
+                         QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view.viewport(), &down);
+        QCOMPARE(view.ScrollY(), y + 3 * 16);  // three lines of 32 client pixels at x2
+    }
+
+    // A quarter turn through the document redraws every view of it with the
+    // new size.
+    void documentChangesRedrawEveryView() {
+        Document document;
+        document.core().SetPicture(MakePicture(ptColor256, 120, 40, 9));
+        CVandrelView first(&document), second(&document);
+        for (CVandrelView* v : {&first, &second}) {
+            v->resize(200, 200);
+            v->show();
+            v->UpdateScrollState();
+        }
+        QCOMPARE(first.ScrollStateNow().originY, 80);
+        QVERIFY(document.OnCommand(ID_ROTATE_LEFT));
+        for (CVandrelView* v : {&first, &second}) {
+            QCOMPARE(v->ScrollStateNow().originX, 80);
+            QCOMPARE(v->ScrollStateNow().originY, 40);
+            const QImage got = v->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const QString diff = FirstDifference(got.copy(80, 40, 40, 120),
+                                                 Resampled(*document.picture(), 0, 0, 1, 40, 120, 0));
+            QVERIFY2(diff.isEmpty(), qPrintable(diff));
+        }
     }
 
     void positionSignal() {

@@ -197,6 +197,8 @@ def pdf_cases():
     run(pic, "-o", out, "--fit", "--scale", "50", expect=2)
     run(pic, expect=2)
     run(os.path.join(WORK, "missing.bmp"), "-o", out, expect=1)
+    r = run(wide, "-o", out, "--dpi", "4800", "--scale", "1000", expect=1)
+    check("32767" in r.stderr, "an absurd print size is refused with the limit")
     check(not os.path.exists(out), "no PDF from a failed request")
     r = run(pic, "-o", out, "--dpi", dpi, "--watermark", os.path.join(WORK, "nothing.jpg"))
     check("without it" in r.stderr, "a missing watermark prints without it and says so")

@@ -14,7 +14,9 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "stitch/deskew_tool_qt.h"
 #include "stitch/stitch_app_qt.h"
+#include "stitch/stitch_mouse_tool_qt.h"
 #include "stitch/stitch_sheet_qt.h"
 #include "stitch/tests/stitch_test_support.h"
 
@@ -216,6 +218,45 @@ private slots:
         OverlapPreview right = ComputeOverlapPreview(kSideRight, 50, 424, 512, 212, 256, area);
         QCOMPARE(left.mainOutline.right() - 1, 107 - (right.mainOutline.left() + 1));
         QCOMPARE(page->mainThumbnail()->Outline(), right.mainOutline);
+    }
+
+    // A thumb is grabbed only strictly within 4 pixels of its centre, A first.
+    void deskewThumbHitTest_data() {
+        QTest::addColumn<QPoint>("point");
+        QTest::addColumn<int>("grabbed");
+        QTest::newRow("3 off A") << QPoint(103, 47) << 1;
+        QTest::newRow("4 off A in x") << QPoint(104, 50) << 0;
+        QTest::newRow("4 off A in y") << QPoint(100, 46) << 0;
+        QTest::newRow("near B") << QPoint(97, 102) << 2;
+        QTest::newRow("near both, A wins") << QPoint(100, 50) << 1;
+    }
+    void deskewThumbHitTest() {
+        QFETCH(QPoint, point);
+        QFETCH(int, grabbed);
+        QPoint b = point == QPoint(100, 50) ? QPoint(101, 51) : QPoint(100, 100);
+        QCOMPARE(CDeskewTool::HitTest(point, QPoint(100, 50), b), grabbed);
+    }
+
+    // Autoscroll steps for a block 120 wide in a confinement 0..600: two
+    // steps within a sixth of the block of an edge, one within a third.
+    void stitchAutoScrollSteps_data() {
+        QTest::addColumn<int>("p");
+        QTest::addColumn<int>("step");
+        QTest::newRow("right edge") << 599 << 2;
+        QTest::newRow("a sixth from the right") << 580 << 1;
+        QTest::newRow("past a sixth") << 581 << 2;
+        QTest::newRow("a third from the right") << 560 << 0;
+        QTest::newRow("inside a third") << 561 << 1;
+        QTest::newRow("middle") << 300 << 0;
+        QTest::newRow("a third from the left") << 40 << 0;
+        QTest::newRow("inside a third left") << 39 << -1;
+        QTest::newRow("a sixth from the left") << 20 << -1;
+        QTest::newRow("left edge") << 0 << -2;
+    }
+    void stitchAutoScrollSteps() {
+        QFETCH(int, p);
+        QFETCH(int, step);
+        QCOMPARE(CStitchMouseTool::AutoScrollStep(p, 0, 600, 120), step);
     }
 };
 

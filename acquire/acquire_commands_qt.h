@@ -1,0 +1,22 @@
+// The scanning commands: Acquire and Select TWAIN Source, and the scan a
+// stitch page starts. Each scanned picture reaches its owner window as a
+// TwainXferDoneEvent (acquire/xfer_done_qt.h), sent while the scan runs.
+#pragma once
+
+#include "resources/command_target.h"
+
+class QWidget;
+
+// Carries out ID_ACQUIRE or ID_SELECT_SOURCE with owner as the window that
+// receives the pictures; false for other ids.
+bool HandleAcquireCommand(int id, QWidget* owner);
+// Enabled when the scanner library is there; false for other ids.
+bool UpdateAcquireCommand(int id, CommandState& state);
+
+// Whether the scanner library can be loaded (asked once).
+bool ScannerAvailable();
+// Starts a scan for owner (a stitch page, the main window): the source's
+// dialog now, the pictures as TwainXferDoneEvents to owner. The owner keeps
+// its conversation until its next scan or its end. False when the scan
+// could not start (the reason was shown).
+bool StartScanFor(QWidget* owner);

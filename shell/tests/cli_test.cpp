@@ -1,0 +1,229 @@
+// stitchara-cli as a user of command-line tools meets it: its options, its
+// answers to mistakes, a disk that refuses the file, and being stopped.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ToolRun {
+    int status = -1;  // exit status, or -1 when ended by a signal
+    std::string out, err;
+};
+
+class Cli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* build = std::getenv("STITCHARA_BUILD_DIR");
+        tool_ = build ? std::string(build) + "/bin/stitchara-cli" : "";
+        if (tool_.empty() || ::access(tool_.c_str(), X_OK) != 0) GTEST_SKIP() << "no stitchara-cli";
+        dir_ = fs::temp_directory_path() / ("cli_test_" + std::to_string(::getpid()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "tmp");
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    // A colour picture of noise (it does not compress) as a binary PPM.
+    std::string Picture(const std::string& name, int width, int height) {
+        const fs::path path = dir_ / name;
+        std::ofstream out(path, std::ios::binary);
+        out << "P6\n" << width << " " << height << "\n255\n";
+        std::string row(std::size_t(width) * 3, '\0');
+        std::uint32_t seed = 12345;
+        for (int y = 0; y < height; ++y) {
+            for (char& c : row) {
+                seed = seed * 1103515245u + 12345u;
+                c = char(seed >> 24);
+            }
+            out << row;
+        }
+        return path.string();
+    }
+    static std::string Quote(const std::string& s) { return "'" + s + "'"; }
+    // Runs the tool through the shell in the scratch folder; prefix goes
+    // before it (settings, ulimit).
+    ToolRun Tool(const std::vector<std::string>& args, const std::string& prefix = "") {
+        std::string command = prefix + " " + Quote(tool_);
+        for (const auto& a : args) command += " " + Quote(a);
+        command += " >" + Quote((dir_ / "out.txt").string()) + " 2>" + Quote((dir_ / "err.txt").string()) +
+                   " </dev/null";
+        ToolRun r;
+        const int raw = std::system(
+            ("cd " + Quote(dir_.string()) + " && TMPDIR=" + Quote((dir_ / "tmp").string()) + " " + command).c_str());
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = Text(dir_ / "out.txt");
+        r.err = Text(dir_ / "err.txt");
+        return r;
+    }
+    static std::string Text(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    // Names in the directory (the scratch folder of the swap files by default).
+    std::vector<std::string> Entries(const fs::path& dir) {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+        return names;
+    }
+    // Starts the tool in the background with the swap files in dir_/tmp.
+    pid_t Start(const std::vector<std::string>& args) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::setenv("TMPDIR", (dir_ / "tmp").c_str(), 1);
+            const int null = ::open("/dev/null", O_RDWR);
+            ::dup2(null, 0);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+            std::vector<char*> argv{const_cast<char*>(tool_.c_str())};
+            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            ::execv(tool_.c_str(), argv.data());
+            ::_exit(127);
+        }
+        return child;
+    }
+    // Waits until the running tool has a swap file.
+    bool SwapFileAppears() {
+        for (int i = 0; i < 1000; ++i) {
+            if (!Entries(dir_ / "tmp").empty()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+    std::string tool_;
+    fs::path dir_;
+};
+
+TEST_F(Cli, OptionsAndMistakesAsCommandLineToolsAnswerThem) {
+    const std::string in = Picture("in.ppm", 16, 8);
+    const std::string dashed = (dir_ / "-dashed.ppm").string();
+    fs::copy_file(in, dashed);
+    const std::string out = (dir_ / "out.png").string();
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* says;  // in stdout for status 0, stderr otherwise
+    };
+    const Case cases[] = {
+        {{"--version"}, 0, "stitchara-cli "},
+        {{"--help"}, 0, "--compression none|lzw"},
+        {{"convert", "--help"}, 0, "--quality 1..100"},
+        {{"deskew", "--help"}, 0, "should become\n       vertical"},
+        {{"--quiet", "info", in}, 0, "width=16 height=8"},
+        {{"--memory-limit", "1M", "info", "--", "-dashed.ppm"}, 0, "width=16"},
+        {{"info", in, "--bogus"}, 2, "info has no option --bogus"},
+        {{"--type", "bw", "convert", in, out}, 2, "--type belongs after the command"},
+        {{"convert", in, out, "--type", "bw", "--type", "gray16"}, 2, "--type is given more than once"},
+        {{"convert", in, out, "--pattern", "2"}, 2, "need --mode 3"},
+        {{"convert", in, out, "--quality", "50"}, 2, "--quality is for JPEG"},
+        {{"convert", in, (dir_ / "o.jpg").string(), "--compression", "lzw"}, 2, "--compression is for TIFF"},
+        {{"stitch", in, in, "-o", out, "--main-point", "1,1", "--rest-point", "1,1"}, 2, "Auto finds the overlap"},
+        {{"convert", in, (dir_ / ".png").string()}, 1, "nothing before its extension"},
+        {{"convert", in, (dir_ / "o.gif").string()}, 1, "--type color256"},
+        {{"stitch", in, in, "-o", (dir_ / "o.gif").string()}, 1, "--type color256"},
+        {{"convert", in, (dir_ / "o.tif").string(), "--compression", "g4"}, 1, "black-and-white"},
+        {{"transform", in, (dir_ / "nodir/o.vdl").string(), "--op", "mirror-h"}, 1, "does not exist"},
+    };
+    for (const Case& c : cases) {
+        std::string line;
+        for (const auto& a : c.args) line += a + " ";
+        ToolRun r = Tool(c.args);
+        EXPECT_EQ(r.status, c.status) << line << "\n" << r.err;
+        const std::string& text = c.status == 0 ? r.out : r.err;
+        EXPECT_NE(text.find(c.says), std::string::npos) << line << "\n" << text;
+    }
+    // None of the refused outputs was written.
+    for (const char* name : {"out.png", ".png", "o.gif", "o.tif", "o.jpg"}) EXPECT_FALSE(fs::exists(dir_ / name)) << name;
+    // A memory limit in the environment that is not a byte count is not ignored.
+    ToolRun r = Tool({"info", in}, "STITCHARA_MEMORY_LIMIT=lots");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("STITCHARA_MEMORY_LIMIT"), std::string::npos) << r.err;
+}
+
+TEST_F(Cli, AWriteTheSystemRefusesIsOneLineWithTheSystemsReason) {
+    const std::string in = Picture("in.ppm", 200, 100);
+    // Files may grow to 8 KB only; the signal that would end the tool is ignored.
+    const std::string limit = "trap '' XFSZ; ulimit -f 8;";
+    for (const char* name : {"o.bmp", "o.tif", "o.png", "o.vdl"}) {
+        std::vector<std::string> args = {"convert", in, (dir_ / name).string()};
+        if (std::string(name) == "o.tif") args.insert(args.end(), {"--compression", "none"});
+        ToolRun r = Tool(args, limit);
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_EQ(r.err, "stitchara-cli: cannot write '" + (dir_ / name).string() +
+                             "': the file would be larger than the file system allows\n")
+            << name;
+        EXPECT_FALSE(fs::exists(dir_ / name)) << name;
+    }
+    ToolRun r = Tool({"transform", in, (dir_ / "t.vdl").string(), "--op", "mirror-v"}, limit);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "stitchara-cli: cannot write '" + (dir_ / "t.vdl").string() +
+                         "': the file would be larger than the file system allows\n");
+    // Nothing of the process stays behind.
+    for (const auto& name : Entries(dir_)) EXPECT_NE(name.rfind(".~", 0), 0u) << name;
+}
+
+TEST_F(Cli, EveryWayOfStoppingRemovesWhatTheProcessMade) {
+    const std::string in = Picture("big.ppm", 1500, 1000);
+    const std::string out = (dir_ / "out.png").string();
+    // Ended by a signal at once (--quiet), or Ctrl-C taken as Escape: no swap
+    // file and no save temporary stays, no output appears, and the exit is
+    // not a success.
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, -SIGINT}) {
+        std::vector<std::string> args = {"convert", in, out, "--memory-limit", "1M"};
+        if (sig > 0) args.push_back("--quiet");
+        const pid_t child = Start(args);
+        ASSERT_TRUE(SwapFileAppears()) << sig;
+        ::kill(child, sig > 0 ? sig : -sig);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << sig;
+        EXPECT_TRUE(Entries(dir_ / "tmp").empty()) << sig;
+        for (const auto& name : Entries(dir_)) EXPECT_NE(name.rfind(".~", 0), 0u) << sig << " " << name;
+        EXPECT_FALSE(fs::exists(out)) << sig;
+    }
+    // Killed outright, it leaves its swap file; the next start removes it
+    // once it has been left a while, but never one of a process still at work.
+    const pid_t killed = Start({"convert", in, out, "--memory-limit", "1M", "--quiet"});
+    ASSERT_TRUE(SwapFileAppears());
+    ::kill(killed, SIGKILL);
+    ::waitpid(killed, nullptr, 0);
+    const std::vector<std::string> left = Entries(dir_ / "tmp");
+    ASSERT_FALSE(left.empty());
+    const pid_t stopped = Start({"convert", in, out, "--memory-limit", "1M", "--quiet"});
+    while (Entries(dir_ / "tmp").size() == left.size()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ::kill(stopped, SIGSTOP);
+    struct timeval old[2];
+    ::gettimeofday(&old[0], nullptr);
+    old[0].tv_sec -= 60;
+    old[1] = old[0];
+    for (const auto& name : Entries(dir_ / "tmp")) ::utimes((dir_ / "tmp" / name).c_str(), old);
+    const std::vector<std::string> before = Entries(dir_ / "tmp");
+    EXPECT_EQ(Tool({"formats"}).status, 0);
+    const std::vector<std::string> after = Entries(dir_ / "tmp");
+    EXPECT_EQ(after.size(), before.size() - left.size());
+    for (const auto& name : left)
+        EXPECT_EQ(std::find(after.begin(), after.end(), name), after.end()) << name << " stayed";
+    ::kill(stopped, SIGKILL);
+    ::waitpid(stopped, nullptr, 0);
+}
+
+}  // namespace

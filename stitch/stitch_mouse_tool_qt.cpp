@@ -1,0 +1,389 @@
+#include "stitch/stitch_mouse_tool_qt.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMdiSubWindow>
+#include <QPainter>
+#include <QTimer>
+#include <algorithm>
+
+#include "base/message_box.h"
+#include "display/view_qt.h"
+#include "document/document_qt.h"
+#include "resources/string_ids.h"
+#include "stitch/stitch_app_qt.h"
+#include "stitch/stitch_icons_qt.h"
+#include "stitch/stitch_sheet_qt.h"
+
+// The engine's slots: until the stitch document exists the canvas is kept
+// here, then the document's three picture slots are used. The converted Rest
+// picture goes to the Rest page.
+class SheetStitchHost : public StitchHost {
+public:
+    explicit SheetStitchHost(CStitchPage* restPage) : restPage_(restPage) {}
+
+    void Bind(Document* document) { document_ = document; }
+    std::unique_ptr<CPicture> TakeCanvas() { return std::move(canvas_); }
+
+    CPicture* Picture() override {
+        return document_ ? document_->core().m_pPicture.get() : canvas_.get();
+    }
+    void SetPicture(std::unique_ptr<CPicture> picture) override {
+        if (!document_) canvas_ = std::move(picture);
+        else if (picture) document_->core().SetPicture(std::move(picture));
+        else document_->core().m_pPicture.reset();
+    }
+    CPicture* StitchWork() override {
+        return document_ ? document_->core().m_pStitchWork.get() : work_.get();
+    }
+    void SetStitchWork(std::unique_ptr<CPicture> picture) override {
+        if (document_) document_->core().m_pStitchWork = std::move(picture);
+        else work_ = std::move(picture);
+    }
+    void SetStitchWork2(std::unique_ptr<CPicture> picture) override {
+        if (document_) document_->core().m_pStitchWork2 = std::move(picture);
+    }
+    void SetModified(bool modified) override {
+        if (document_) document_->setModified(modified);
+    }
+    void ReplaceRestPicture(std::unique_ptr<CPicture> converted) override {
+        if (restPage_) restPage_->ReplaceWithConverted(std::move(converted));
+        else kept_ = std::move(converted);
+    }
+    void ShowMessage(const std::string& text) override { ::ShowMessage(text); }
+
+private:
+    QPointer<CStitchPage> restPage_;
+    QPointer<Document> document_;
+    std::unique_ptr<CPicture> canvas_, work_, kept_;
+};
+
+namespace {
+constexpr int kScrollStep = 8;
+}
+
+CStitchMouseTool* StitchMouseTool() {
+    static CStitchMouseTool* tool = [] {
+        FindTool(ID_TOOL_DEFAULT);  // the default tool first, as at start-up
+        return new CStitchMouseTool;
+    }();
+    return tool;
+}
+
+CStitchMouseTool::CStitchMouseTool() : CMouseTool(ID_TOOL_STITCH) {}
+CStitchMouseTool::~CStitchMouseTool() = default;
+
+int CStitchMouseTool::AutoScrollStep(int p, int lo, int hi, int b) {
+    if (p > hi - b / 6) return 2;
+    if (p > hi - b / 3) return 1;
+    if (p < lo + b / 6) return -2;
+    if (p < lo + b / 3) return -1;
+    return 0;
+}
+
+bool CStitchMouseTool::Prepare(CStitchSheet* sheet, const SheetStitch& request) {
+    CPicture* main = sheet->page(0)->picture();
+    CPicture* rest = sheet->page(1)->picture();
+    if (!main || !rest) return false;
+    // A sheet left hidden by an abandoned placement is done with now.
+    if (sheet_ && sheet_ != sheet) sheet_->Destroy();
+    sheet_ = sheet;
+    if (CurrentTool() == this) SelectTool(view_, ID_TOOL_DEFAULT);
+    host_ = std::make_unique<SheetStitchHost>(sheet->page(1));
+    engine_.Begin(host_.get(), main, rest, request.side, request.overlapPixels, request.method,
+                  request.lowMemory);
+    engine_.forceSwap = ForceSwapSetting();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    bool built = engine_.PrepareStitchDocument();
+    QApplication::restoreOverrideCursor();
+    if (!built) {
+        ShowMessageById(IDS_OUT_OF_MEMORY);
+        return false;
+    }
+    OpenedDocument opened = OpenStitchDocument(host_->TakeCanvas());
+    if (!opened.view) {
+        ShowMessageById(IDS_COMMAND_FAILED);
+        return false;
+    }
+    document_ = opened.document;
+    document_->setModified(false);
+    host_->Bind(document_);
+    view_ = opened.view;
+    QObject::connect(view_, &QObject::destroyed, view_, [this] {
+        // The strip's window closed under the tool.
+        if (CurrentTool() == this) SelectTool(nullptr, ID_TOOL_DEFAULT);
+    });
+    if (QMdiSubWindow* frame = FrameOf(view_)) frame->showMaximized();
+    QApplication::processEvents();
+    view_->FitFrameToPicture();
+    // The seam in the middle of the window.
+    QSize client = view_->viewport()->size();
+    if (Across()) view_->ScrollTo(engine_.overlap - client.width() / 2, 0, false);
+    else view_->ScrollTo(0, engine_.overlap - client.height() / 2, false);
+    originScroll_ = QPoint(view_->ScrollX(), view_->ScrollY());
+    engine_.state = 0;
+    SelectTool(view_, ID_TOOL_STITCH);
+    return true;
+}
+
+int CStitchMouseTool::SeamClient() const {
+    QPoint seam = Across() ? QPoint(engine_.overlap, 0) : QPoint(0, engine_.overlap);
+    QPoint client = view_->PictureToClient(seam);
+    return Across() ? client.x() : client.y();
+}
+
+void CStitchMouseTool::OnViewActivate(CVandrelView* view) {
+    if (!view || view != view_) return;
+    engine_.result = true;
+    placementDone_ = false;
+    if (engine_.state == 0) StartPhase1();
+    else StartPhase2();
+}
+
+void CStitchMouseTool::StartPhase1() {
+    QWidget* client = view_->viewport();
+    int cw = client->width(), ch = client->height();
+    clip_ = {0, 0, cw, ch};
+    w_ = cw / 5;
+    if (w_ <= 100) w_ = 100;
+    w_ = std::min(w_, cw / 2);
+    h_ = ch / 5;
+    if (h_ <= 80) h_ = 80;
+    h_ = std::min(h_, ch / 2);
+    CPicture* strip = view_->GetPicture();
+    int extent = strip ? (Across() ? strip->GetWidth() : strip->GetHeight()) : 0;
+    int m = std::min<int>(engine_.overlap, extent - engine_.overlap);
+    if (Across() && w_ > m) w_ = m;
+    if (!Across() && h_ > m) h_ = m;
+    // Only the Rest half.
+    int seam = SeamClient();
+    switch (engine_.side) {
+    case kSideLeft: clip_.right = seam; break;
+    case kSideRight: clip_.left = seam; break;
+    case kSideTop: clip_.bottom = seam; break;
+    default: clip_.top = seam; break;
+    }
+    blockImage_ = QPixmap();
+    QPoint start;
+    switch (engine_.side) {
+    case kSideLeft: start = {clip_.right - w_ / 2, clip_.top + h_ / 2}; break;
+    case kSideTop: start = {clip_.left + w_ / 2, clip_.bottom - h_ / 2}; break;
+    default: start = {clip_.left + w_ / 2, clip_.top + h_ / 2}; break;
+    }
+    savedCursor_ = client->cursor();
+    client->setCursor(StitchBlockCursor());
+    MoveCursorTo(start);
+    confining_ = true;
+    engine_.state = 1;
+    view_->viewport()->update();
+    block_ = {};
+    DrawAt({start.x() - w_ / 2, start.y() - h_ / 2, start.x() - w_ / 2 + w_,
+            start.y() - h_ / 2 + h_});
+}
+
+void CStitchMouseTool::StartPhase2() {
+    QWidget* client = view_->viewport();
+    // The chosen piece, as the view shows it without the outline.
+    Box chosen = block_;
+    block_ = {};
+    blockImage_ = chosen.Empty() ? QPixmap() : client->grab(chosen.ToQRect());
+    if (blockImage_.isNull()) {
+        SelectTool(view_, ID_TOOL_DEFAULT);
+        return;
+    }
+    int cw = client->width(), ch = client->height();
+    clip_ = {0, 0, cw, ch};
+    int seam = SeamClient();
+    switch (engine_.side) {
+    case kSideRight: clip_.right = seam + w_; break;
+    case kSideLeft: clip_.left = seam - w_; break;
+    case kSideBottom: clip_.bottom = seam + h_; break;
+    default: clip_.top = seam - h_; break;
+    }
+    QPoint start;
+    switch (engine_.side) {
+    case kSideRight: start = {clip_.right - 3 * w_ / 2, clip_.top + h_ / 2}; break;
+    case kSideLeft: start = {clip_.left + 3 * w_ / 2, clip_.top + h_ / 2}; break;
+    case kSideTop: start = {clip_.left + w_ / 2, clip_.top + 3 * h_ / 2}; break;
+    default: start = {clip_.left + w_ / 2, clip_.bottom - 3 * h_ / 2}; break;
+    }
+    MoveCursorTo(start);
+    // The carried block alone marks the position.
+    client->setCursor(Qt::BlankCursor);
+    confining_ = true;
+    engine_.state = 2;
+    DrawAt(BlockAround(start));
+}
+
+CStitchMouseTool::Box CStitchMouseTool::BlockAround(QPoint p) const {
+    Box b{p.x() - w_ / 2, p.y() - h_ / 2, p.x() - w_ / 2 + w_, p.y() - h_ / 2 + h_};
+    auto shift = [&](int dx, int dy) {
+        b.left += dx;
+        b.right += dx;
+        b.top += dy;
+        b.bottom += dy;
+    };
+    if (b.right > clip_.right) shift(clip_.right - b.right, 0);
+    if (b.bottom > clip_.bottom) shift(0, clip_.bottom - b.bottom);
+    if (b.left < clip_.left) shift(clip_.left - b.left, 0);
+    if (b.top < clip_.top) shift(0, clip_.top - b.top);
+    return b;
+}
+
+void CStitchMouseTool::MoveCursorTo(QPoint client) {
+    QWidget* port = view_->viewport();
+    QCursor::setPos(port->mapToGlobal(view_->ClientToLogical(client).toPoint()));
+}
+
+QPoint CStitchMouseTool::Confine(QPoint p) {
+    if (!confining_ || clip_.Empty()) return p;
+    QPoint inside(std::clamp(p.x(), clip_.left, clip_.right - 1),
+                  std::clamp(p.y(), clip_.top, clip_.bottom - 1));
+    // Qt cannot confine the pointer: it is put back when it leaves.
+    if (inside != p) MoveCursorTo(inside);
+    return inside;
+}
+
+void CStitchMouseTool::Erase() {
+    if (!block_.Empty()) view_->viewport()->update(block_.ToQRect());
+}
+
+void CStitchMouseTool::DrawAt(const Box& box) {
+    Erase();
+    block_ = box;
+    if (!block_.Empty()) view_->viewport()->update(block_.ToQRect());
+}
+
+void CStitchMouseTool::OnMouseMove(CVandrelView* view, unsigned, int x, int y) {
+    if (!view || view != view_ || (engine_.state != 1 && engine_.state != 2)) return;
+    QPoint p = Confine(QPoint(x, y));
+    int sx = AutoScrollStep(p.x(), clip_.left, clip_.right, w_);
+    int sy = AutoScrollStep(p.y(), clip_.top, clip_.bottom, h_);
+    Box next = BlockAround(p);
+    QPoint now(view_->ScrollX(), view_->ScrollY());
+    QPoint target = now + QPoint(kScrollStep * sx, kScrollStep * sy);
+    // The seam axis stays on its own side of where the placement started.
+    bool phase1 = engine_.state == 1;
+    switch (engine_.side) {
+    case kSideLeft:
+        target.setX(phase1 ? std::min(target.x(), originScroll_.x())
+                           : std::max(target.x(), originScroll_.x()));
+        break;
+    case kSideRight:
+        target.setX(phase1 ? std::max(target.x(), originScroll_.x())
+                           : std::min(target.x(), originScroll_.x()));
+        break;
+    case kSideTop:
+        target.setY(phase1 ? std::min(target.y(), originScroll_.y())
+                           : std::max(target.y(), originScroll_.y()));
+        break;
+    default:
+        target.setY(phase1 ? std::max(target.y(), originScroll_.y())
+                           : std::min(target.y(), originScroll_.y()));
+        break;
+    }
+    if (target != now) {
+        Erase();
+        autoScrolling_ = true;
+        view_->ScrollTo(target.x(), target.y(), true);
+        block_ = {};
+        autoScrolling_ = false;
+        DrawAt(next);
+        view_->viewport()->update();
+    } else {
+        DrawAt(next);
+    }
+}
+
+PointL CStitchMouseTool::ReferencePoint() const {
+    QPoint corner;
+    switch (engine_.side) {
+    case kSideLeft: corner = {block_.right, block_.top}; break;
+    case kSideTop: corner = {block_.left, block_.bottom}; break;
+    default: corner = {block_.left, block_.top}; break;
+    }
+    QPoint picture = view_->ClientToPicture(corner);
+    PointL full{picture.x(), picture.y()};
+    int shift = engine_.firstExtent - engine_.overlap;
+    if (Across()) full.x += shift;
+    else full.y += shift;
+    return full;
+}
+
+void CStitchMouseTool::OnLButtonDown(CVandrelView* view, unsigned, int, int) {
+    if (!view || view != view_ || (engine_.state != 1 && engine_.state != 2)) return;
+    Erase();
+    PointL reference = ReferencePoint();
+    if (engine_.state == 1) {
+        engine_.restPoint = reference;
+        view_->viewport()->repaint();
+        StartPhase2();
+        return;
+    }
+    engine_.mainPoint = reference;
+    block_ = {};
+    confining_ = false;
+    view_->viewport()->repaint();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    bool ok = engine_.method == kMethodManual ? engine_.ManualCompose() : engine_.SemiAutoStitch();
+    QApplication::restoreOverrideCursor();
+    engine_.result = ok;
+    placementDone_ = true;
+    SelectTool(view_, ID_TOOL_DEFAULT);
+}
+
+void CStitchMouseTool::OnKeyDown(CVandrelView* view, int key, int, unsigned) {
+    if (!view || view != view_ || key != Qt::Key_Escape) return;
+    engine_.result = false;
+    SelectTool(view_, ID_TOOL_DEFAULT);
+}
+
+bool CStitchMouseTool::BeforeDraw(CVandrelView*, QPainter&) { return true; }
+
+void CStitchMouseTool::AfterDraw(CVandrelView* view, QPainter& painter) {
+    if (autoScrolling_ || !view || view != view_ || block_.Empty() || CurrentTool() != this)
+        return;
+    QRect r = block_.ToQRect();
+    if (engine_.state == 1) {
+        painter.save();
+        painter.setCompositionMode(QPainter::RasterOp_NotDestination);
+        painter.setPen(QPen(Qt::black, 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(r.adjusted(0, 0, -1, -1));
+        painter.restore();
+    } else if (engine_.state == 2 && !blockImage_.isNull()) {
+        painter.drawPixmap(r.topLeft(), blockImage_);
+    }
+}
+
+void CStitchMouseTool::OnViewDeactivate(CVandrelView* view) {
+    if (!view || view != view_) return;
+    blockImage_ = QPixmap();
+    confining_ = false;
+    view->viewport()->setCursor(savedCursor_);
+    view->viewport()->update();
+    QMdiSubWindow* frame = FrameOf(view);
+    if (!placementDone_) {
+        // Abandoned (Escape, or the window lost the focus): the strip stays
+        // an ordinary document; a later activation starts phase 1 again.
+        if (frame) frame->showNormal();
+        view->FitFrameToPicture();
+        block_ = {};
+        engine_.state = 0;
+        return;
+    }
+    if (sheet_) sheet_->Destroy();
+    sheet_ = nullptr;
+    if (engine_.result) {
+        if (frame) frame->showNormal();
+        if (document_) document_->UpdateAllViews(nullptr);
+        view->FitFrameToPicture();
+    } else {
+        if (document_) document_->setModified(false);
+        block_ = {};
+        engine_.state = 0;
+        PostCloseFrame(view);
+    }
+    view_ = nullptr;
+    host_.reset();
+}

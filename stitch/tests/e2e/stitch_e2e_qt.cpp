@@ -1,0 +1,182 @@
+// End to end under a real X server: the sample pair imported into the stitch
+// sheet through the file dialog, stitched with Auto and saved; then a Manual
+// stitch placed by dragging. Mouse and keys go through the X server's event
+// queue as a user's would. Screenshots go to the artefacts folder.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include "base/message_box.h"
+#include "display/mouse_tool_qt.h"
+#include "display/view_qt.h"
+#include "document/document_qt.h"
+#include "document/file_dialogs_qt.h"
+#include "shell/app/app_qt.h"
+#include "shell/app/main_wnd_qt.h"
+#include "stitch/stitch_app_qt.h"
+#include "stitch/stitch_mouse_tool_qt.h"
+#include "stitch/stitch_sheet_qt.h"
+
+namespace {
+QString Sample(const char* name) {
+    return qEnvironmentVariable("STITCHARA_SOURCE_DIR") + "/samples/" + name;
+}
+QString Artefact(const QString& name) {
+    QString dir = qEnvironmentVariable("STITCHARA_BUILD_DIR") + "/artefacts";
+    QDir().mkpath(dir);
+    return dir + "/" + name;
+}
+QByteArray Bytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+}  // namespace
+
+class StitchEndToEnd : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+
+    QByteArray CommandLine(const QStringList& options, const QString& out) {
+        QProcess cli;
+        cli.start(qEnvironmentVariable("STITCHARA_BUILD_DIR") + "/bin/stitchara-cli",
+                  QStringList{"stitch", Sample("left.png"), Sample("right.png"), "-o", out,
+                              "--quiet"} + options);
+        cli.waitForFinished(120000);
+        return Bytes(out);
+    }
+
+    // Clicks the page's Import button and types the file's path into the
+    // dialog that opens.
+    void Import(CStitchPage* page, const QString& file) {
+        bool typed = false;
+        QTimer::singleShot(300, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(dialog);
+            QLineEdit* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            QVERIFY(name);
+            name->setFocus();
+            QTest::keyClicks(name, file);
+            QTest::keyClick(name, Qt::Key_Return);
+            typed = true;
+        });
+        QTest::mouseClick(page->importButton(), Qt::LeftButton);
+        QTRY_VERIFY(typed);
+        QTRY_VERIFY(page->picture());
+    }
+
+    void Shot(QWidget* w, const QString& name) {
+        QApplication::processEvents();
+        QVERIFY(w->grab().save(Artefact(name)));
+    }
+
+private slots:
+    void initTestCase() {
+        SetMessageSink([](const std::string& text) { qWarning("message: %s", text.c_str()); });
+        QVERIFY(QTest::qWaitForWindowExposed(theApp()->mainWindow()));
+    }
+
+    void importAutoAndSave() {
+        theApp()->OnCommand(ID_STITCH);
+        CStitchSheet* sheet = CurrentStitchSheet();
+        QVERIFY(QTest::qWaitForWindowExposed(sheet));
+        Import(sheet->page(0), Sample("left.png"));
+        Shot(sheet, "stitch_sheet_main.png");
+        QTest::mouseClick(sheet->nextButton(), Qt::LeftButton);
+        Import(sheet->page(1), Sample("right.png"));
+        Shot(sheet, "stitch_sheet_rest.png");
+        QTest::mouseClick(sheet->nextButton(), Qt::LeftButton);
+        QCOMPARE(sheet->tabs()->currentIndex(), 2);
+        QVERIFY(sheet->stitchImage()->methodButton(kMethodAuto)->isChecked());
+        Shot(sheet, "stitch_sheet_stitch_image.png");
+        int before = int(theApp()->documents().size());
+        QTest::mouseClick(sheet->stitchButton(), Qt::LeftButton);
+        QTRY_COMPARE(int(theApp()->documents().size()), before + 1);
+        Document* doc = theApp()->documents().last();
+        QString saved = dir_.filePath("auto.bmp");
+        SetFileDialogAnswerer([&](FileDialogKind, const QString&, const QStringList& filters, int) {
+            int bmp = 1;
+            for (int i = 0; i < filters.size(); ++i)
+                if (filters[i].contains("bmp", Qt::CaseInsensitive)) { bmp = i + 1; break; }
+            return FileChoice{saved, bmp};
+        });
+        QVERIFY(doc->saveAs());
+        SetFileDialogAnswerer({});
+        QVERIFY(!doc->isModified());
+        QCOMPARE(Bytes(saved), CommandLine({}, dir_.filePath("cli_auto.bmp")));
+        Shot(theApp()->mainWindow(), "stitch_auto_result.png");
+    }
+
+    void manualByDragging() {
+        theApp()->OnCommand(ID_STITCH);
+        CStitchSheet* sheet = CurrentStitchSheet();
+        QVERIFY(QTest::qWaitForWindowExposed(sheet));
+        Import(sheet->page(0), Sample("left.png"));
+        QTest::mouseClick(sheet->nextButton(), Qt::LeftButton);
+        Import(sheet->page(1), Sample("right.png"));
+        QTest::mouseClick(sheet->nextButton(), Qt::LeftButton);
+        QTest::mouseClick(sheet->stitchImage()->methodButton(kMethodManual), Qt::LeftButton);
+        QTest::mouseClick(sheet->stitchButton(), Qt::LeftButton);
+        CStitchMouseTool* tool = StitchMouseTool();
+        QTRY_COMPARE(tool->state(), 1);
+        CVandrelView* view = tool->view();
+        QWidget* port = view->viewport();
+        QVERIFY(QTest::qWaitForWindowExposed(port));
+        QSize b = tool->blockSize();
+        QPoint half(b.width() / 2, b.height() / 2);
+        // Pick the block at Rest column 10, row 26 and carry it to Main
+        // column 480, row 30 (the pair's true offset), moving in steps.
+        QPoint p1 = view->PictureToClient(QPoint(150 + 10, 26)) + half;
+        QTest::mouseMove(port, p1);
+        // Each click's point as the view maps it at that moment.
+        QPoint r = view->ClientToPicture(p1 - half);
+        QTest::mouseClick(port, Qt::LeftButton, {}, p1);
+        QTRY_COMPARE(tool->state(), 2);
+        QPoint p2 = view->PictureToClient(QPoint(150 - 120, 30)) + half;
+        for (int i = 1; i <= 8; ++i) {
+            QTest::mouseMove(port, p1 + (p2 - p1) * i / 8);
+            QTest::qWait(20);
+            // Half way the carried block shows against the Main half.
+            if (i == 4) Shot(theApp()->mainWindow(), "stitch_phase2.png");
+        }
+        QPoint m = view->ClientToPicture(p2 - half);
+        QTest::mouseClick(port, Qt::LeftButton, {}, p2);
+        QTRY_COMPARE(CurrentTool(), DefaultTool());
+        Document* doc = tool->document();
+        QVERIFY(doc && doc->isModified());
+        QString saved = dir_.filePath("manual.bmp");
+        SetFileDialogAnswerer([&](FileDialogKind, const QString&, const QStringList&, int) {
+            return FileChoice{saved, 1};
+        });
+        QVERIFY(doc->saveAs());
+        SetFileDialogAnswerer({});
+        QCOMPARE(Bytes(saved),
+                 CommandLine({"--method", "manual", "--rest-point",
+                              QString("%1,%2").arg(r.x() - 150).arg(r.y()), "--main-point",
+                              QString("%1,%2").arg(m.x() + 450).arg(m.y())},
+                             dir_.filePath("cli_manual.bmp")));
+        Shot(theApp()->mainWindow(), "stitch_manual_result.png");
+    }
+};
+
+int main(int argc, char** argv) {
+    QTemporaryDir settings;
+    qputenv("STITCHARA_INI", settings.filePath(QStringLiteral("stitchara.ini")).toUtf8());
+    CVandrelApp app(argc, argv);
+    CVandrelApp::StartOptions options;
+    options.showLogo = false;
+    if (!app.InitInstance(options)) return 1;
+    StitchEndToEnd test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "stitch_e2e_qt.moc"

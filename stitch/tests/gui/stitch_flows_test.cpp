@@ -1,0 +1,318 @@
+// The stitch sheet, the deskew tool and the stitch tool inside the running
+// application, driven by synthetic mouse and key events. Every stitch result
+// is compared byte for byte with what stitchara-cli makes of the same choices.
+#include <QAbstractButton>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QProcess>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "base/message_box.h"
+#include "base/testing/test_progress_host.h"
+#include "display/mouse_tool_qt.h"
+#include "display/view_qt.h"
+#include "document/document_qt.h"
+#include "document/import_export.h"
+#include "picture/picture.h"
+#include "shell/app/app_qt.h"
+#include "shell/app/main_wnd_qt.h"
+#include "stitch/deskew_geometry.h"
+#include "stitch/deskew_tool_qt.h"
+#include "stitch/stitch_app_qt.h"
+#include "stitch/stitch_mouse_tool_qt.h"
+#include "stitch/stitch_sheet_qt.h"
+#include "stitch/tests/stitch_test_support.h"
+
+namespace {
+
+QString SourceDir() { return qEnvironmentVariable("STITCHARA_SOURCE_DIR"); }
+QString Sample(const char* name) { return SourceDir() + "/samples/" + name; }
+std::unique_ptr<CPicture> Load(const QString& path) {
+    return ReadImageFile(path.toStdString(), false);
+}
+
+QByteArray Bytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+class StitchFlowsTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    QStringList messages_;
+
+    // The command line's picture for the same choices, as BMP bytes.
+    QByteArray CommandLine(const QStringList& options) {
+        QString out = dir_.filePath(QStringLiteral("cli.bmp"));
+        QFile::remove(out);
+        QProcess cli;
+        QStringList args{QStringLiteral("stitch"), Sample("left.png"), Sample("right.png"),
+                         QStringLiteral("-o"), out, QStringLiteral("--quiet")};
+        cli.start(qEnvironmentVariable("STITCHARA_BUILD_DIR") + "/bin/stitchara-cli", args + options);
+        cli.waitForFinished(120000);
+        if (cli.exitCode() != 0) qWarning() << cli.readAllStandardError();
+        return Bytes(out);
+    }
+    QByteArray AsBmp(CPicture* picture) {
+        QString out = dir_.filePath(QStringLiteral("app.bmp"));
+        QFile::remove(out);
+        WriteImageFile(out.toStdString(), picture);
+        return Bytes(out);
+    }
+
+    // A sheet holding the sample pair, on the Stitch Image page.
+    CStitchSheet* SheetWithSamples(int method) {
+        theApp()->OnCommand(ID_STITCH);
+        CStitchSheet* sheet = CurrentStitchSheet();
+        sheet->page(0)->TakePicture(Load(Sample("left.png")));
+        sheet->page(1)->TakePicture(Load(Sample("right.png")));
+        sheet->tabs()->setCurrentIndex(2);
+        sheet->stitchImage()->methodButton(method)->click();
+        return sheet;
+    }
+
+    int DocumentCount() { return int(theApp()->documents().size()); }
+
+    void CloseAllDocuments() {
+        if (CStitchSheet* sheet = CurrentStitchSheet()) sheet->Destroy();
+        SelectTool(nullptr, ID_TOOL_DEFAULT);
+        QTRY_COMPARE(theApp()->stitchIdle, 1);
+        for (Document* doc : theApp()->documents()) doc->setModified(false);
+        theApp()->mainWindow()->mdiArea()->closeAllSubWindows();
+        QTRY_COMPARE(DocumentCount(), 0);
+    }
+
+    // Phase 1 click at p1 and phase 2 click at p2 (view client points); the
+    // points each picture gets, in its own coordinates, for side Right.
+    void Place(CVandrelView* view, QPoint p1, QPoint p2) {
+        CStitchMouseTool* tool = StitchMouseTool();
+        QWidget* port = view->viewport();
+        QTest::mouseMove(port, p1);
+        QTest::mouseClick(port, Qt::LeftButton, {}, p1);
+        QCOMPARE(tool->state(), 2);
+        QTest::mouseMove(port, p2);
+        QTest::mouseClick(port, Qt::LeftButton, {}, p2);
+    }
+    QStringList PointsFor(CVandrelView* view, QPoint p1, QPoint p2, int ov, int wm) {
+        QSize b = StitchMouseTool()->blockSize();
+        // The block's top-left corner is the reference corner for side Right.
+        QPoint r = view->ClientToPicture(p1 - QPoint(b.width() / 2, b.height() / 2));
+        QPoint m = view->ClientToPicture(p2 - QPoint(b.width() / 2, b.height() / 2));
+        // Strip column s is layout column s + wm - ov; Rest starts at layout column wm.
+        return {QStringLiteral("--rest-point"), QString("%1,%2").arg(r.x() - ov).arg(r.y()),
+                QStringLiteral("--main-point"), QString("%1,%2").arg(m.x() + wm - ov).arg(m.y())};
+    }
+
+private slots:
+    void initTestCase() {
+        SetMessageSink([this](const std::string& text) {
+            messages_ << QString::fromStdString(text);
+        });
+        QVERIFY(QTest::qWaitForWindowExposed(theApp()->mainWindow()));
+    }
+    void cleanup() { CloseAllDocuments(); }
+
+    void interactiveMethodsMatchTheCommandLine_data() {
+        QTest::addColumn<int>("method");
+        QTest::addColumn<QString>("cliMethod");
+        QTest::newRow("Manual") << int(kMethodManual) << QStringLiteral("manual");
+        QTest::newRow("Semi-Auto") << int(kMethodSemiAuto) << QStringLiteral("semi");
+    }
+    void interactiveMethodsMatchTheCommandLine() {
+        QFETCH(int, method);
+        QFETCH(QString, cliMethod);
+        CStitchSheet* sheet = SheetWithSamples(method);
+        sheet->stitchButton()->click();
+        QVERIFY(sheet->isHidden());
+        CStitchMouseTool* tool = StitchMouseTool();
+        QCOMPARE(CurrentTool(), static_cast<CMouseTool*>(tool));
+        QCOMPARE(tool->state(), 1);
+        CVandrelView* view = tool->view();
+        Document* doc = tool->document();
+        QVERIFY(view && doc);
+        // The strip: 2 x 150 columns around the seam (25 % of 600).
+        QCOMPARE(doc->picture()->GetWidth(), 300);
+        int seam = view->PictureToClient(QPoint(150, 0)).x();
+        QCOMPARE(tool->clipRect().left, seam);
+        QSize b = tool->blockSize();
+        // Rest pixel (10, 6) lies on Main pixel (480, 10) in the pair.
+        QPoint p1 = view->PictureToClient(QPoint(150 + 10, 26)) + QPoint(b.width() / 2, b.height() / 2);
+        QPoint p2 = view->PictureToClient(QPoint(150 - 120, 30)) + QPoint(b.width() / 2, b.height() / 2);
+        QStringList points = PointsFor(view, p1, p2, 150, 600);
+        Place(view, p1, p2);
+        QCOMPARE(CurrentTool(), DefaultTool());
+        QTRY_VERIFY(CurrentStitchSheet() == nullptr);
+        QCOMPARE(theApp()->stitchIdle, 1);
+        QVERIFY(doc->isModified());
+        QByteArray expected = CommandLine(QStringList{"--method", cliMethod} + points);
+        QVERIFY(!expected.isEmpty());
+        QCOMPARE(AsBmp(doc->picture()), expected);
+    }
+
+    // A strip of 2 x 40 pixels: the block is at most 40 wide, and a block
+    // that would stick out of the Rest half is drawn touching its edge.
+    void narrowStripKeepsTheBlockInside() {
+        theApp()->OnCommand(ID_STITCH);
+        CStitchSheet* sheet = CurrentStitchSheet();
+        sheet->page(0)->TakePicture(stitchtest::MakeTextured(160, 100));
+        sheet->page(1)->TakePicture(stitchtest::MakeTextured(160, 100, ptTrueColor24, 9));
+        sheet->tabs()->setCurrentIndex(2);
+        sheet->stitchImage()->methodButton(kMethodManual)->click();
+        sheet->stitchButton()->click();
+        CStitchMouseTool* tool = StitchMouseTool();
+        QCOMPARE(tool->document()->picture()->GetWidth(), 80);
+        QVERIFY(tool->blockSize().width() <= 40);
+        QWidget* port = tool->view()->viewport();
+        QTest::mouseMove(port, QPoint(port->width() - 1, port->height() - 1));
+        CStitchMouseTool::Box block = tool->blockRect();
+        QCOMPARE(block.right, tool->clipRect().right);
+        QCOMPARE(block.bottom, tool->clipRect().bottom);
+        QTest::mouseMove(port, QPoint(0, 0));
+        QCOMPARE(tool->blockRect().left, tool->clipRect().left);
+        QVERIFY(tool->view()->ScrollX() >= tool->originScroll().x());
+        QTest::keyClick(tool->view(), Qt::Key_Escape);
+    }
+
+    // Auto from the sheet; the next sheet remembers the side and percentage.
+    void autoMatchesTheCommandLine() {
+        CStitchSheet* first = CurrentStitchSheet();
+        QVERIFY(!first);
+        theApp()->OnCommand(ID_STITCH);
+        QVERIFY(CurrentStitchSheet()->stitchImage()->sideButton(kSideRight)->isChecked());
+        QCOMPARE(CurrentStitchSheet()->stitchImage()->overlapPercent(), lastOverlapPercent);
+        CurrentStitchSheet()->close();
+        CStitchSheet* sheet = SheetWithSamples(kMethodAuto);
+        sheet->stitchImage()->overlapBar()->setValue(30);
+        int before = DocumentCount();
+        sheet->stitchButton()->click();
+        QCOMPARE(DocumentCount(), before + 1);
+        Document* doc = theApp()->documents().last();
+        QVERIFY(doc->isModified());
+        QCOMPARE(AsBmp(doc->picture()), CommandLine({"--overlap", "30"}));
+        QTRY_VERIFY(CurrentStitchSheet() == nullptr);
+        theApp()->OnCommand(ID_STITCH);
+        QCOMPARE(CurrentStitchSheet()->stitchImage()->overlapPercent(), 30);
+        QVERIFY(CurrentStitchSheet()->stitchImage()->sideButton(kSideRight)->isChecked());
+        CurrentStitchSheet()->close();
+        lastOverlapPercent = 25;
+    }
+
+    void escapeDuringTheSearchLeavesNoDocument() {
+        CStitchSheet* sheet = SheetWithSamples(kMethodAuto);
+        int before = DocumentCount();
+        messages_.clear();
+        {
+            TestProgressHost host;
+            host.escapeFromCall = 1;
+            sheet->stitchButton()->click();
+            QVERIFY(host.escapeTaken);
+        }
+        QCOMPARE(DocumentCount(), before);
+        QVERIFY(messages_.isEmpty());
+        QTRY_VERIFY(CurrentStitchSheet() == nullptr);
+    }
+
+    // Escape while the block is carried: the strip stays an ordinary,
+    // unmodified document, the sheet stays hidden, and a new sheet can open.
+    // Before that, a click in another view does nothing for the placement.
+    void escapeAndOtherViewsLeaveThePlacement() {
+        Document* other = theApp()->NewDocumentWithPicture(Load(Sample("right.png")));
+        other->setModified(false);
+        CStitchSheet* sheet = SheetWithSamples(kMethodManual);
+        sheet->stitchButton()->click();
+        CStitchMouseTool* tool = StitchMouseTool();
+        CVandrelView* view = tool->view();
+        Document* strip = tool->document();
+        QMdiSubWindow* otherFrame = nullptr;
+        for (QMdiSubWindow* w : theApp()->mainWindow()->documentWindows())
+            if (w->findChild<CVandrelView*>()->GetDocument() == other) otherFrame = w;
+        QVERIFY(otherFrame);
+        CVandrelView* otherView = otherFrame->findChild<CVandrelView*>();
+        PointL before = tool->engine().restPoint;
+        QTest::mouseClick(otherView->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+        QTest::mouseClick(otherView->viewport(), Qt::LeftButton, {}, QPoint(25, 25));
+        QCOMPARE(tool->engine().restPoint, before);
+        QVERIFY(tool->state() != 2);
+        QVERIFY(!other->isModified());
+        // Back in the strip's window the placement starts again.
+        theApp()->mainWindow()->mdiArea()->setActiveSubWindow(FrameOf(view));
+        QTRY_COMPARE(tool->state(), 1);
+        QPoint p1 = QPoint(tool->clipRect().left + 60, 60);
+        QTest::mouseMove(view->viewport(), p1);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, p1);
+        QCOMPARE(tool->state(), 2);
+        QTest::keyClick(view, Qt::Key_Escape);
+        QCOMPARE(CurrentTool(), DefaultTool());
+        QCOMPARE(tool->state(), 0);
+        QVERIFY(theApp()->documents().contains(strip));
+        QVERIFY(!strip->isModified());
+        QCOMPARE(strip->picture()->GetWidth(), 300);
+        QVERIFY(CurrentStitchSheet() && CurrentStitchSheet()->isHidden());
+        QCOMPARE(theApp()->stitchIdle, 1);
+        theApp()->OnCommand(ID_STITCH);
+        QVERIFY(CurrentStitchSheet() && CurrentStitchSheet()->isVisible());
+        CurrentStitchSheet()->close();
+    }
+
+    // A deskew straightens the page's picture as the deskew computation
+    // does; a second one starts from the undeskewed picture, and finishing
+    // it without a tilt brings that picture back.
+    void deskewTwice() {
+        theApp()->OnCommand(ID_STITCH);
+        CStitchSheet* sheet = CurrentStitchSheet();
+        sheet->page(0)->TakePicture(Load(Sample("left.png")));
+        CPicture* original = sheet->page(0)->picture();
+        sheet->tabs()->setCurrentIndex(2);
+        int before = DocumentCount();
+        sheet->stitchImage()->deskewButton(0)->click();
+        CDeskewTool* tool = DeskewTool();
+        QCOMPARE(CurrentTool(), static_cast<CMouseTool*>(tool));
+        QVERIFY(sheet->isHidden());
+        QCOMPARE(DocumentCount(), before + 1);
+        CVandrelView* view = tool->view();
+        QWidget* port = view->viewport();
+        QCOMPARE(tool->a().x(), tool->b().x());
+        // Drag thumb A 40 pixels to the right.
+        QPoint a = view->PictureToClient(tool->a());
+        QTest::mouseMove(port, a + QPoint(3, 3));
+        QCOMPARE(tool->grabbed(), 1);
+        QTest::mousePress(port, Qt::LeftButton, {}, a + QPoint(3, 3));
+        QTest::mouseMove(port, a + QPoint(43, 3));
+        QTest::mouseRelease(port, Qt::LeftButton, {}, a + QPoint(43, 3));
+        QPoint na = tool->a(), nb = tool->b();
+        QCOMPARE(na, view->ClientToPicture(a + QPoint(43, 3)));
+        QTest::mouseClick(port, Qt::RightButton, {}, QPoint(5, 5));
+        QCOMPARE(CurrentTool(), DefaultTool());
+        QVERIFY(sheet->isVisible());
+        QTRY_COMPARE(DocumentCount(), before);
+        QCOMPARE(sheet->page(0)->beforeDeskew(), original);
+        std::unique_ptr<CPicture> expected(DeskewPicture(original, na.x(), na.y(), nb.x(), nb.y()));
+        QCOMPARE(AsBmp(sheet->page(0)->picture()), AsBmp(expected.get()));
+
+        sheet->stitchImage()->deskewButton(0)->click();
+        QCOMPARE(tool->view()->GetPicture()->GetWidth(), original->GetWidth());
+        QTest::mouseClick(tool->view()->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+        QTRY_COMPARE(DocumentCount(), before);
+        QCOMPARE(sheet->page(0)->picture(), original);
+        QVERIFY(!sheet->page(0)->beforeDeskew());
+        sheet->close();
+    }
+};
+
+int main(int argc, char** argv) {
+    QTemporaryDir settings;
+    qputenv("STITCHARA_INI", settings.filePath(QStringLiteral("stitchara.ini")).toUtf8());
+    CVandrelApp app(argc, argv);
+    CVandrelApp::StartOptions options;
+    options.showLogo = false;
+    if (!app.InitInstance(options)) return 1;
+    StitchFlowsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "stitch_flows_test.moc"
