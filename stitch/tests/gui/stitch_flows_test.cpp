@@ -113,9 +113,22 @@ private slots:
         SetMessageSink([this](const std::string& text) {
             messages_ << QString::fromStdString(text);
         });
+        // Outside ctest the two directories are not set: say so, rather than
+        // failing every flow on an empty sheet.
+        QVERIFY2(QFile::exists(Sample("left.png")) && QFile::exists(Sample("right.png")),
+                 "the sample pair is not found: set STITCHARA_SOURCE_DIR (ctest does)");
+        QVERIFY2(QFile::exists(qEnvironmentVariable("STITCHARA_BUILD_DIR") + "/bin/stitchara-cli"),
+                 "stitchara-cli is not found: set STITCHARA_BUILD_DIR (ctest does)");
         QVERIFY(QTest::qWaitForWindowExposed(theApp()->mainWindow()));
     }
     void cleanup() { CloseAllDocuments(); }
+    // The application quits with a sheet open: the sheet goes with the main
+    // window and must not reach it while it is being destroyed (the
+    // sanitized run checks).
+    void cleanupTestCase() {
+        theApp()->OnCommand(ID_STITCH);
+        QVERIFY(CurrentStitchSheet() && CurrentStitchSheet()->isVisible());
+    }
 
     void interactiveMethodsMatchTheCommandLine_data() {
         QTest::addColumn<int>("method");
