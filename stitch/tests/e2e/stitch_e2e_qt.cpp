@@ -7,7 +7,6 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMdiArea>
-#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
@@ -25,19 +24,16 @@
 #include "stitch/stitch_app_qt.h"
 #include "stitch/stitch_mouse_tool_qt.h"
 #include "stitch/stitch_sheet_qt.h"
+#include "stitch/tests/gui/stitch_app_harness.h"
+
+using stitchapptest::Bytes;
+using stitchapptest::Sample;
 
 namespace {
-QString Sample(const char* name) {
-    return qEnvironmentVariable("STITCHARA_SOURCE_DIR") + "/samples/" + name;
-}
 QString Artefact(const QString& name) {
     QString dir = qEnvironmentVariable("STITCHARA_BUILD_DIR") + "/artefacts";
     QDir().mkpath(dir);
     return dir + "/" + name;
-}
-QByteArray Bytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 }  // namespace
 
@@ -46,12 +42,7 @@ class StitchEndToEnd : public QObject {
     QTemporaryDir dir_;
 
     QByteArray CommandLine(const QStringList& options, const QString& out) {
-        QProcess cli;
-        cli.start(qEnvironmentVariable("STITCHARA_BUILD_DIR") + "/bin/stitchara-cli",
-                  QStringList{"stitch", Sample("left.png"), Sample("right.png"), "-o", out,
-                              "--quiet"} + options);
-        cli.waitForFinished(120000);
-        return Bytes(out);
+        return stitchapptest::CommandLineStitch(options, out);
     }
 
     // Clicks the page's Import button and types the file's path into the
@@ -133,15 +124,15 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(port));
         QSize b = tool->blockSize();
         QPoint half(b.width() / 2, b.height() / 2);
-        // Pick the block at Rest column 10, row 26 and carry it to Main
-        // column 480, row 30 (the pair's true offset), moving in steps.
-        QPoint p1 = view->PictureToClient(QPoint(150 + 10, 26)) + half;
+        // Pick the block at Rest column 0, row 26 and carry it to Main
+        // column 470, row 30 (the pair's true offset), moving in steps.
+        QPoint p1 = view->PictureToClient(QPoint(150 + 0, 26)) + half;
         QTest::mouseMove(port, p1);
         // Each click's point as the view maps it at that moment.
         QPoint r = view->ClientToPicture(p1 - half);
         QTest::mouseClick(port, Qt::LeftButton, {}, p1);
         QTRY_COMPARE(tool->state(), 2);
-        QPoint p2 = view->PictureToClient(QPoint(150 - 120, 30)) + half;
+        QPoint p2 = view->PictureToClient(QPoint(150 - 130, 30)) + half;
         for (int i = 1; i <= 8; ++i) {
             QTest::mouseMove(port, p1 + (p2 - p1) * i / 8);
             QTest::qWait(20);
@@ -168,15 +159,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    QTemporaryDir settings;
-    qputenv("STITCHARA_INI", settings.filePath(QStringLiteral("stitchara.ini")).toUtf8());
-    CVandrelApp app(argc, argv);
-    CVandrelApp::StartOptions options;
-    options.showLogo = false;
-    if (!app.InitInstance(options)) return 1;
-    StitchEndToEnd test;
-    return QTest::qExec(&test, argc, argv);
-}
+int main(int argc, char** argv) { return stitchapptest::RunInApplication<StitchEndToEnd>(argc, argv); }
 
 #include "stitch_e2e_qt.moc"

@@ -4,7 +4,6 @@
 #include <QAbstractButton>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -24,19 +23,16 @@
 #include "stitch/stitch_app_qt.h"
 #include "stitch/stitch_mouse_tool_qt.h"
 #include "stitch/stitch_sheet_qt.h"
+#include "stitch/tests/gui/stitch_app_harness.h"
 #include "stitch/tests/stitch_test_support.h"
+
+using stitchapptest::Bytes;
+using stitchapptest::Sample;
 
 namespace {
 
-QString SourceDir() { return qEnvironmentVariable("STITCHARA_SOURCE_DIR"); }
-QString Sample(const char* name) { return SourceDir() + "/samples/" + name; }
 std::unique_ptr<CPicture> Load(const QString& path) {
     return ReadImageFile(path.toStdString(), false);
-}
-
-QByteArray Bytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 }  // namespace
@@ -48,15 +44,7 @@ class StitchFlowsTest : public QObject {
 
     // The command line's picture for the same choices, as BMP bytes.
     QByteArray CommandLine(const QStringList& options) {
-        QString out = dir_.filePath(QStringLiteral("cli.bmp"));
-        QFile::remove(out);
-        QProcess cli;
-        QStringList args{QStringLiteral("stitch"), Sample("left.png"), Sample("right.png"),
-                         QStringLiteral("-o"), out, QStringLiteral("--quiet")};
-        cli.start(qEnvironmentVariable("STITCHARA_BUILD_DIR") + "/bin/stitchara-cli", args + options);
-        cli.waitForFinished(120000);
-        if (cli.exitCode() != 0) qWarning() << cli.readAllStandardError();
-        return Bytes(out);
+        return stitchapptest::CommandLineStitch(options, dir_.filePath(QStringLiteral("cli.bmp")));
     }
     QByteArray AsBmp(CPicture* picture) {
         QString out = dir_.filePath(QStringLiteral("app.bmp"));
@@ -113,12 +101,6 @@ private slots:
         SetMessageSink([this](const std::string& text) {
             messages_ << QString::fromStdString(text);
         });
-        // Outside ctest the two directories are not set: say so, rather than
-        // failing every flow on an empty sheet.
-        QVERIFY2(QFile::exists(Sample("left.png")) && QFile::exists(Sample("right.png")),
-                 "the sample pair is not found: set STITCHARA_SOURCE_DIR (ctest does)");
-        QVERIFY2(QFile::exists(qEnvironmentVariable("STITCHARA_BUILD_DIR") + "/bin/stitchara-cli"),
-                 "stitchara-cli is not found: set STITCHARA_BUILD_DIR (ctest does)");
         QVERIFY(QTest::qWaitForWindowExposed(theApp()->mainWindow()));
     }
     void cleanup() { CloseAllDocuments(); }
@@ -153,9 +135,10 @@ private slots:
         int seam = view->PictureToClient(QPoint(150, 0)).x();
         QCOMPARE(tool->clipRect().left, seam);
         QSize b = tool->blockSize();
-        // Rest pixel (10, 6) lies on Main pixel (480, 10) in the pair.
-        QPoint p1 = view->PictureToClient(QPoint(150 + 10, 26)) + QPoint(b.width() / 2, b.height() / 2);
-        QPoint p2 = view->PictureToClient(QPoint(150 - 120, 30)) + QPoint(b.width() / 2, b.height() / 2);
+        // Rest pixel (0, 26) lies on Main pixel (470, 30) in the pair; the
+        // block picked there lies wholly on the Rest half.
+        QPoint p1 = view->PictureToClient(QPoint(150 + 0, 26)) + QPoint(b.width() / 2, b.height() / 2);
+        QPoint p2 = view->PictureToClient(QPoint(150 - 130, 30)) + QPoint(b.width() / 2, b.height() / 2);
         QStringList points = PointsFor(view, p1, p2, 150, 600);
         Place(view, p1, p2);
         QCOMPARE(CurrentTool(), DefaultTool());
@@ -168,7 +151,9 @@ private slots:
     }
 
     // A strip of 2 x 40 pixels: the block is at most 40 wide, and a block
-    // that would stick out of the Rest half is drawn touching its edge.
+    // that would stick out of the Rest half is drawn touching its edge. The
+    // strip is narrower and shorter than the window: the block stays on it,
+    // never on the background beside it (a point outside the pictures).
     void narrowStripKeepsTheBlockInside() {
         theApp()->OnCommand(ID_STITCH);
         CStitchSheet* sheet = CurrentStitchSheet();
@@ -181,13 +166,22 @@ private slots:
         QCOMPARE(tool->document()->picture()->GetWidth(), 80);
         QVERIFY(tool->blockSize().width() <= 40);
         QWidget* port = tool->view()->viewport();
+        QPoint stripEnd = tool->view()->PictureToClient(QPoint(80, 100));
+        QVERIFY(stripEnd.x() < port->width() && stripEnd.y() < port->height());
         QTest::mouseMove(port, QPoint(port->width() - 1, port->height() - 1));
         CStitchMouseTool::Box block = tool->blockRect();
-        QCOMPARE(block.right, tool->clipRect().right);
-        QCOMPARE(block.bottom, tool->clipRect().bottom);
+        QCOMPARE(block.right, stripEnd.x());
+        QCOMPARE(block.bottom, stripEnd.y());
         QTest::mouseMove(port, QPoint(0, 0));
-        QCOMPARE(tool->blockRect().left, tool->clipRect().left);
+        QCOMPARE(tool->blockRect().left, tool->view()->PictureToClient(QPoint(40, 0)).x());
+        QCOMPARE(tool->blockRect().top, tool->view()->PictureToClient(QPoint(0, 0)).y());
         QVERIFY(tool->view()->ScrollX() >= tool->originScroll().x());
+        // Carried into the Main half, it stays on the strip as well.
+        QTest::mouseClick(port, Qt::LeftButton, {}, QPoint(0, 0));
+        QCOMPARE(tool->state(), 2);
+        QTest::mouseMove(port, QPoint(0, port->height() - 1));
+        QCOMPARE(tool->blockRect().left, tool->view()->PictureToClient(QPoint(0, 0)).x());
+        QCOMPARE(tool->blockRect().bottom, stripEnd.y());
         QTest::keyClick(tool->view(), Qt::Key_Escape);
     }
 
@@ -317,15 +311,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    QTemporaryDir settings;
-    qputenv("STITCHARA_INI", settings.filePath(QStringLiteral("stitchara.ini")).toUtf8());
-    CVandrelApp app(argc, argv);
-    CVandrelApp::StartOptions options;
-    options.showLogo = false;
-    if (!app.InitInstance(options)) return 1;
-    StitchFlowsTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+int main(int argc, char** argv) { return stitchapptest::RunInApplication<StitchFlowsTest>(argc, argv); }
 
 #include "stitch_flows_test.moc"
