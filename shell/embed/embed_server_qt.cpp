@@ -401,9 +401,13 @@ void CEmbedServer::onOwnerGone(const QString& name) {
 }
 
 void CEmbedServer::CheckIdle() {
-    if (!quitWhenIdle_ || !entries_.empty()) return;
+    if (!quitWhenIdle_) return;
     CVandrelApp* app = theApp();
-    if (app && app->mainWindow() && app->mainWindow()->isVisible()) return;
+    PMainWnd* main = app ? app->mainWindow() : nullptr;
+    // The program's own window, once it holds no document, goes away again.
+    const bool ownDocuments = main && !main->documentWindows().isEmpty();
+    if (main && main->isVisible() && !ownDocuments) main->hide();
+    if (!entries_.empty() || ownDocuments) return;
     QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
 }
 

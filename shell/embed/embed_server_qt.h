@@ -44,10 +44,11 @@ public:
     // error) when the bus cannot be reached or another process serves.
     bool Register(QDBusConnection connection, QString* error);
 
-    // Ends the program once the last document is gone and no window of the
-    // program shows (a program started for embedding).
+    // Ends the program once the last embedded document is gone and its own
+    // window holds no document (a program started for embedding); that
+    // window, once empty, is hidden again.
     void setQuitWhenIdle(bool quit) { quitWhenIdle_ = quit; }
-    // Quits now when that is so.
+    // Hides the empty window and quits when that is so.
     void CheckIdle();
 
     // For the program and tests.

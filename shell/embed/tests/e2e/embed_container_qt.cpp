@@ -85,6 +85,25 @@ bool IsMapped(qulonglong window) {
     return mapped;
 }
 
+// Mapped top-level windows whose title holds text.
+int TopLevelsTitled(const QString& text) {
+    xcb_connection_t* c = X();
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    int count = 0;
+    for (qulonglong window : ChildWindows(screen->root)) {
+        if (!IsMapped(window)) continue;
+        xcb_get_property_reply_t* name = xcb_get_property_reply(
+            c, xcb_get_property(c, 0, xcb_window_t(window), XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024), nullptr);
+        if (name) {
+            const QString title = QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(name)),
+                                                    xcb_get_property_value_length(name));
+            if (title.contains(text)) ++count;
+            std::free(name);
+        }
+    }
+    return count;
+}
+
 QDBusInterface* Service(QObject* parent) {
     embed::RegisterTypes();
     auto* service = new QDBusInterface(embed::kService, embed::kPath, embed::kInterface, QDBusConnection::sessionBus(), parent);
@@ -273,6 +292,28 @@ private slots:
         QVERIFY(saved.isValid());
         QCOMPARE(QImage::fromData(saved.value()).convertToFormat(QImage::Format_RGB32), original.mirrored(true, false));
         service_->call("Close", id);
+    }
+
+    // Opened in the program's own window: the window shows with the picture
+    // and goes when the container lets the document go; meanwhile the
+    // document cannot also be edited in place.
+    void showWindowOpensOurWindow() {
+        QCOMPARE(TopLevelsTitled("Stitchara"), 0);
+        const uint id = Open(BmpBytes(Pattern(200, 150), 96));
+        QVERIFY(id != 0);
+        QDBusMessage reply = service_->call("ShowWindow", id);
+        QVERIFY2(ErrorOf(reply).isEmpty(), qPrintable(reply.errorMessage()));
+        QTRY_COMPARE_WITH_TIMEOUT(TopLevelsTitled("Stitchara"), 1, 10000);
+        QTest::qWait(300);
+        Shot("0_own_window");
+        ContainerWindow container;
+        container.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&container));
+        QCOMPARE(ErrorOf(service_->call("ActivateInPlace", id, qulonglong(container.areaWindow()), 0, 0, 50, 50)),
+                 QString(embed::kErrorFailed));
+        QVERIFY(ErrorOf(service_->call("Close", id)).isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(TopLevelsTitled("Stitchara"), 0, 10000);
+        QCOMPARE(server_.state(), QProcess::Running);
     }
 
     // Calls the service cannot carry out answer a D-Bus error, and the

@@ -8,6 +8,7 @@
 #include "picture/picture.h"
 #include "shell/embed/embed_protocol_qt.h"
 #include "shell/embed/embed_server_qt.h"
+#include "shell/embed/in_place_frame_qt.h"
 #include "shell/embed/srvr_item_qt.h"
 
 namespace {
@@ -117,6 +118,51 @@ private slots:
         QCOMPARE(server.OpenFile(dir_.filePath("missing.bmp")), 0u);
         QCOMPARE(server.lastError(), QString(embed::kErrorBadPicture));
         QCOMPARE(server.documentCount(), 2);
+    }
+
+    // The resize bar's handles: which edges each moves, and the smallest
+    // frame they leave.
+    void resizeBarHandles() {
+        CInPlaceResizeBar bar;
+        bar.resize(100, 80);
+        QCOMPARE(bar.EdgesAt(QPoint(1, 1)), 1 | 2);
+        QCOMPARE(bar.EdgesAt(QPoint(98, 78)), 4 | 8);
+        QCOMPARE(bar.EdgesAt(QPoint(50, 1)), 2);   // the handle at the middle of the top
+        QCOMPARE(bar.EdgesAt(QPoint(2, 40)), 1);   // ... of the left side
+        QCOMPARE(bar.EdgesAt(QPoint(20, 1)), 0);   // border between handles
+        QCOMPARE(bar.EdgesAt(QPoint(50, 40)), 0);  // the view
+
+        const QRect frame(40, 80, 300, 200);
+        QCOMPARE(CInPlaceResizeBar::Resized(frame, 4 | 8, QPoint(30, 20)), QRect(40, 80, 330, 220));
+        QCOMPARE(CInPlaceResizeBar::Resized(frame, 1 | 2, QPoint(-10, -5)), QRect(30, 75, 310, 205));
+        const QRect narrow = CInPlaceResizeBar::Resized(frame, 1, QPoint(1000, 0));
+        QCOMPARE(narrow.width(), CInPlaceResizeBar::kMinimumSide);
+        QCOMPARE(narrow.right(), frame.right());
+        const QRect low = CInPlaceResizeBar::Resized(frame, 8, QPoint(0, -1000));
+        QCOMPARE(low.height(), CInPlaceResizeBar::kMinimumSide);
+        QCOMPARE(low.top(), frame.top());
+    }
+
+    // Dragging the bottom-right handle resizes the window and tells the new
+    // geometry once, when the button is let go.
+    void resizeBarDragResizesTheWindow() {
+        QWidget window;
+        window.setGeometry(100, 100, 200, 150);
+        auto* bar = new CInPlaceResizeBar(&window);
+        bar->setGeometry(window.rect());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QSignalSpy resized(bar, &CInPlaceResizeBar::resized);
+        const QPoint start(197, 147);
+        QTest::mousePress(bar, Qt::LeftButton, {}, start);
+        QMouseEvent move(QEvent::MouseMove, QPointF(start + QPoint(30, 20)), bar->mapToGlobal(QPointF(start + QPoint(30, 20))),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(bar, &move);
+        QCOMPARE(resized.count(), 0);
+        QCOMPARE(window.size(), QSize(230, 170));
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, start + QPoint(30, 20));
+        QCOMPARE(resized.count(), 1);
+        QCOMPARE(resized[0][0].toRect().size(), QSize(230, 170));
     }
 
     // Calls that cannot be carried out answer an error and leave the other
