@@ -20,3 +20,13 @@ if(STITCHARA_TESTS AND TARGET view_test)
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=2;STITCHARA_BUILD_DIR=${CMAKE_BINARY_DIR}"
     TIMEOUT 300)
 endif()
+
+# Dragging the document's file out of the view, through the X server's
+# drag-and-drop protocol.
+if(STITCHARA_TESTS AND TARGET view_test)
+  add_test(NAME view_test_file_drag
+           COMMAND xvfb-run -a -s "-screen 0 1280x1024x24" $<TARGET_FILE:view_test> fileDragCarriesTheDocumentsFile)
+  set_tests_properties(view_test_file_drag PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=xcb;STITCHARA_BUILD_DIR=${CMAKE_BINARY_DIR}"
+    TIMEOUT 120)
+endif()

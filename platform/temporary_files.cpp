@@ -101,8 +101,10 @@ std::string SwapFilePath(std::uint64_t number) {
     return TempDirectory() + "/" + name;
 }
 
-int OwnTemporary(const std::string& path, int fd, bool outsideTempDirectory) {
-    if (fd >= 0) ::flock(fd, LOCK_EX | LOCK_NB);
+namespace {
+
+// Records path for removal on a fatal signal; its slot, or -1.
+int Record(const std::string& path, bool outsideTempDirectory) {
     RemoveTemporariesOnSignals();
     const std::string absolute = Absolute(path);
     if (absolute.size() >= PATH_MAX) return -1;
@@ -127,6 +129,16 @@ int OwnTemporary(const std::string& path, int fd, bool outsideTempDirectory) {
         return i;
     }
     return -1;
+}
+
+}  // namespace
+
+int OwnTemporary(const std::string& path, int fd, bool outsideTempDirectory) {
+    // Recorded before it is locked: a file that another process sees locked
+    // is one that a signal ending this process removes.
+    const int handle = Record(path, outsideTempDirectory);
+    if (fd >= 0) ::flock(fd, LOCK_EX | LOCK_NB);
+    return handle;
 }
 
 void ForgetTemporary(int handle) {

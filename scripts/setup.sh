@@ -14,6 +14,7 @@ PACKAGES=(
   xvfb xauth
   libjpeg-turbo-progs libtiff-tools netpbm imagemagick
   poppler-utils cups printer-driver-cups-pdf
+  desktop-file-utils appstream
   dbus dbus-daemon libxcb1-dev
 )
 

@@ -108,22 +108,36 @@ CVandrelApp::CVandrelApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(ProgramName());
     setOrganizationName(QString::fromUtf8(LoadStringById(IDS_MANUFACTURER)));
     setApplicationVersion(QStringLiteral("1.0"));
-    setDesktopFileName(QStringLiteral("stitchara"));
+    setDesktopFileName(QStringLiteral("org.stitchara.Stitchara"));
     setWindowIcon(ApplicationIcon());
 }
 
 CVandrelApp::~CVandrelApp() {
     // Documents and windows go before the application does.
-    delete main_;
-    main_ = nullptr;
-    qDeleteAll(documents_);
-    documents_.clear();
+    TearDown();
     Document::SetRecentFileSink({});
     SetMessageSink({});
     if (g_app == this) g_app = nullptr;
 }
 
+void CVandrelApp::TearDown() {
+    if (commands_) commands_->setIdleInterval(0);
+    // Windows that go with the main frame (an open stitch sheet) may still
+    // refresh the command states: the frame is out of the chain before it
+    // is destroyed.
+    PMainWnd* main = main_;
+    main_ = nullptr;
+    delete main;
+    const QList<Document*> docs = documents_;
+    documents_.clear();
+    qDeleteAll(docs);
+    delete commands_;
+    commands_ = nullptr;
+}
+
 bool CVandrelApp::InitInstance(const StartOptions& options) {
+    // A second start-up (tests) begins from nothing.
+    TearDown();
     steps_.clear();
     // Object services: the embedding service registers itself on the session
     // bus when it is built; nothing here can fail.
@@ -148,6 +162,10 @@ bool CVandrelApp::InitInstance(const StartOptions& options) {
     main_->statusBar()->installAsProgressHost();
     SetMessageSink([this](const std::string& text) {
         ++messagesShown_;
+        if (messageHandler_) {
+            messageHandler_(QString::fromStdString(text));
+            return;
+        }
         QWidget* owner = activeModalWidget() ? activeModalWidget() : main_;
         QMessageBox::warning(owner, ProgramName(), QString::fromStdString(text));
     });

@@ -87,11 +87,15 @@ public:
     static QString HelpDirectory();
     void setUrlOpener(std::function<bool(const QUrl&)> opener) { urlOpener_ = std::move(opener); }
 
+    // Who shows the messages of the program (tests); empty: message boxes.
+    void setMessageHandler(std::function<void(const QString&)> handler) { messageHandler_ = std::move(handler); }
+
     // CommandTarget
     bool OnCommand(int id) override;
     bool OnUpdateCommand(int id, CommandState& state) override;
 
 private:
+    void TearDown();
     void OnOpen();
     void OnRecentFile(int index);
     void OnExit();
@@ -107,6 +111,7 @@ private:
     bool scanner_ = false;
     int messagesShown_ = 0;
     std::function<bool(const QUrl&)> urlOpener_;
+    std::function<void(const QString&)> messageHandler_;
 };
 
 // The application object (null before it exists).

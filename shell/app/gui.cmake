@@ -1,4 +1,86 @@
-# The stitchara program, built beside stitchara-cli and palette.map.
+# The stitchara program, built beside stitchara-cli and palette.map, with the
+# logo picture and the help pages beside it so that it runs from the build
+# tree; and everything a Linux desktop needs when it is installed.
+include(GNUInstallDirs)
+
 add_executable(stitchara ${CMAKE_SOURCE_DIR}/shell/app/main_qt.cpp)
 target_link_libraries(stitchara PRIVATE stitchara_gui)
 set_target_properties(stitchara PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+# The logo and the application icons are drawn by a small program of ours.
+add_executable(stitchara_make_art ${CMAKE_SOURCE_DIR}/shell/app/tools/make_art.cpp)
+target_link_libraries(stitchara_make_art PRIVATE stitchara_gui)
+set(STITCHARA_ART_DIR ${CMAKE_BINARY_DIR}/art)
+set(STITCHARA_LOGO ${CMAKE_BINARY_DIR}/bin/TESLOGO.BMP)
+add_custom_command(
+  OUTPUT ${STITCHARA_LOGO} ${STITCHARA_ART_DIR}/icons/256x256/org.stitchara.Stitchara.png
+  COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0
+          $<TARGET_FILE:stitchara_make_art> ${STITCHARA_ART_DIR}
+  COMMAND ${CMAKE_COMMAND} -E copy ${STITCHARA_ART_DIR}/TESLOGO.BMP ${STITCHARA_LOGO}
+  DEPENDS stitchara_make_art
+  COMMENT "Drawing the logo and the icons")
+add_custom_target(stitchara_art ALL DEPENDS ${STITCHARA_LOGO})
+add_dependencies(stitchara stitchara_art)
+
+# Help pages beside the program.
+file(GLOB STITCHARA_HELP CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/help/*)
+add_custom_target(stitchara_help ALL
+  COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/resources/help ${CMAKE_BINARY_DIR}/bin/help
+  SOURCES ${STITCHARA_HELP})
+add_dependencies(stitchara stitchara_help)
+
+# Installation: the program, its data (the logo and help next to frame/ and
+# wmark/), the desktop entry, the MIME type of the document files, the
+# AppStream metadata and the icons.
+set(app_install ${CMAKE_SOURCE_DIR}/shell/app/install)
+install(TARGETS stitchara RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${STITCHARA_LOGO} DESTINATION ${CMAKE_INSTALL_DATADIR}/stitchara)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/help DESTINATION ${CMAKE_INSTALL_DATADIR}/stitchara)
+install(FILES ${app_install}/org.stitchara.Stitchara.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${app_install}/org.stitchara.Stitchara.mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+        RENAME org.stitchara.Stitchara.xml)
+install(FILES ${app_install}/org.stitchara.Stitchara.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${app_install}/org.stitchara.Stitchara.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+foreach(size 16 24 32 48 64 128 256)
+  install(FILES ${STITCHARA_ART_DIR}/icons/${size}x${size}/org.stitchara.Stitchara.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+endforeach()
+
+if(STITCHARA_TESTS)
+  # The installed desktop files pass the desktop's own validators.
+  find_program(DESKTOP_FILE_VALIDATE desktop-file-validate)
+  find_program(APPSTREAMCLI appstreamcli)
+  if(DESKTOP_FILE_VALIDATE)
+    add_test(NAME app_desktop_file
+             COMMAND ${DESKTOP_FILE_VALIDATE} ${app_install}/org.stitchara.Stitchara.desktop)
+  endif()
+  if(APPSTREAMCLI)
+    add_test(NAME app_metainfo
+             COMMAND ${APPSTREAMCLI} validate --no-net ${app_install}/org.stitchara.Stitchara.metainfo.xml)
+  endif()
+  # The application's tests run beside the program, where it finds its logo
+  # and help pages.
+  foreach(t app_test)
+    if(TARGET ${t})
+      set_target_properties(${t} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+      add_dependencies(${t} stitchara_help stitchara_art)
+    endif()
+  endforeach()
+endif()
+
+# End to end under Xvfb, with real input events on a real display.
+if(STITCHARA_TESTS)
+  find_program(XVFB_RUN xvfb-run)
+  add_executable(app_e2e ${CMAKE_SOURCE_DIR}/shell/app/tests/e2e/app_e2e.cpp)
+  set_target_properties(app_e2e PROPERTIES AUTOMOC ON RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  target_link_libraries(app_e2e PRIVATE stitchara_gui Qt6::Test)
+  add_dependencies(app_e2e stitchara_help stitchara_art)
+  if(XVFB_RUN)
+    add_test(NAME app_e2e
+             COMMAND ${XVFB_RUN} -a -s "-screen 0 1280x1024x24" $<TARGET_FILE:app_e2e>)
+    set_tests_properties(app_e2e PROPERTIES
+      ENVIRONMENT "QT_QPA_PLATFORM=xcb;STITCHARA_ARTEFACTS=${CMAKE_BINARY_DIR}/artefacts"
+      TIMEOUT 300)
+  endif()
+endif()

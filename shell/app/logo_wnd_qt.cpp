@@ -120,6 +120,10 @@ void CLogoWindow::paintEvent(QPaintEvent*) {
     p.setPen(Qt::white);
     line(title_, r.top() + h + 8, 1);
     line(version_, r.top() + 2 * h + 8, 1);
+    // The notice in a lighter hand, so that a long one fits the picture.
+    font.setPixelSize(13);
+    font.setBold(false);
+    p.setFont(font);
     line(notice_, r.bottom() + 1 - 2 * h - 3, 0);
 }
 

@@ -259,6 +259,12 @@ QString CMainStatusBar::promptText() const { return prompt_->text(); }
 
 bool CMainStatusBar::eventFilter(QObject* watched, QEvent* event) {
     if (watched == qApp || inProgress_) {
+        // A message box shown in the middle of the work still takes its input.
+        if (inProgress_ && watched->isWidgetType()) {
+            QWidget* modal = QApplication::activeModalWidget();
+            auto* w = static_cast<QWidget*>(watched);
+            if (modal && (modal == w || modal->isAncestorOf(w))) return false;
+        }
         if (inProgress_ && IsUserInput(event->type())) {
             if (event->type() == QEvent::KeyPress &&
                 static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)

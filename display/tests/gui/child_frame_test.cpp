@@ -1,4 +1,5 @@
 #include <QMdiArea>
+#include <QScrollBar>
 #include <QtTest>
 
 #include "display/child_frame_qt.h"
@@ -102,6 +103,31 @@ private slots:
         QVERIFY(ticks > 10);
         frame->ShowRulers(false);
         QTRY_COMPARE(view->size(), before);
+    }
+
+    // A picture wider than the document area: the frame is cut at the area's
+    // right edge and made a scroll bar taller, so the whole height still
+    // shows; fitting again (after a zoom, after a stitch) changes nothing.
+    void fitCutAtTheDocumentAreaIsStable() {
+        QMdiArea area;
+        area.resize(700, 500);
+        area.show();
+        CVandrelDoc doc;
+        doc.SetPicture(MakePicture(ptTrueColor24, 3000, 120, 4));
+        PMDIChildWnd* frame = NewWindow(area, doc, "/tmp/wide.png");
+        CVandrelView* view = frame->GetView();
+        frame->move(0, 0);
+        view->FitFrameToPicture();
+        QApplication::processEvents();
+        const QRect first = frame->geometry();
+        QCOMPARE(first.right(), area.viewport()->rect().right());
+        QVERIFY(view->horizontalScrollBar()->isVisible());
+        QCOMPARE(view->viewport()->height(), 120);
+        for (int i = 0; i < 3; ++i) {
+            view->FitFrameToPicture();
+            QApplication::processEvents();
+            QCOMPARE(frame->geometry(), first);
+        }
     }
 };
 

@@ -1,3 +1,8 @@
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QHBoxLayout>
+#include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -25,6 +30,29 @@ struct ShownView {
         view->UpdateScrollState();
     }
     QImage Grab() { return view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+};
+
+// A widget beside the view that takes file drops, as a file manager would.
+class DropTarget : public QWidget {
+public:
+    QList<QUrl> dropped;
+    int moves = 0;
+    DropTarget() {
+        setAcceptDrops(true);
+        setMinimumSize(200, 200);
+    }
+protected:
+    void dragEnterEvent(QDragEnterEvent* e) override {
+        if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+    }
+    void dragMoveEvent(QDragMoveEvent* e) override {
+        ++moves;
+        e->acceptProposedAction();
+    }
+    void dropEvent(QDropEvent* e) override {
+        dropped = e->mimeData()->urls();
+        e->acceptProposedAction();
+    }
 };
 }  // namespace
 
@@ -213,6 +241,55 @@ private slots:
         QTest::mouseMove(v.view->viewport(), QPoint(21, 41));
         QVERIFY(!spy.isEmpty());
         QCOMPARE(spy.last().at(0).toPoint(), QPoint(10, 20));
+    }
+
+    // Dragging a saved document's picture out of the view hands its file to
+    // whatever it is dropped on; an unsaved document starts no drag.
+    // (Run under a real X server: the offscreen platform has no drag and drop.)
+    void fileDragCarriesTheDocumentsFile() {
+        if (QGuiApplication::platformName() == "offscreen") QSKIP("needs a platform with drag and drop");
+        CVandrelDoc doc;
+        doc.SetPicture(MakePicture(ptTrueColor24, 200, 200, 5));
+        doc.SetPathName("/tmp/stitchara-drag/scan one.png");
+        QWidget window;
+        auto* layout = new QHBoxLayout(&window);
+        auto* view = new CVandrelView(&doc);
+        auto* target = new DropTarget;
+        layout->addWidget(view);
+        layout->addWidget(target);
+        window.resize(600, 240);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        view->UpdateScrollState();
+        QWindow* handle = window.windowHandle();
+        const QPoint press = view->viewport()->mapTo(&window, QPoint(50, 50));
+        const QPoint drop = target->mapTo(&window, target->rect().center());
+        // The drag runs its own loop: finish it from inside, once it runs.
+        QTimer finish;
+        QObject::connect(&finish, &QTimer::timeout, [&] {
+            if (!view->findChild<QDrag*>()) return;
+            finish.stop();
+            // Each answer of the target travels back through the X server.
+            QTest::mouseMove(handle, drop);
+            QTRY_VERIFY_WITH_TIMEOUT(target->moves >= 1, 10000);
+            QTest::mouseMove(handle, drop + QPoint(1, 1));
+            QTRY_VERIFY_WITH_TIMEOUT(target->moves >= 2, 10000);
+            QTest::qWait(100);
+            QTest::mouseRelease(handle, Qt::LeftButton, {}, drop + QPoint(1, 1));
+        });
+        finish.start(20);
+        QTest::mousePress(handle, Qt::LeftButton, {}, press);
+        QTest::mouseMove(handle, press + QPoint(QApplication::startDragDistance() + 4, 0));
+        QTRY_COMPARE(target->dropped.size(), 1);
+        QCOMPARE(target->dropped.front(), QUrl::fromLocalFile("/tmp/stitchara-drag/scan one.png"));
+
+        target->dropped.clear();
+        doc.SetPathName("");
+        QTest::mousePress(handle, Qt::LeftButton, {}, press);
+        QTest::mouseMove(handle, drop);
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, drop);
+        QTest::qWait(20);
+        QVERIFY(target->dropped.isEmpty());
     }
 };
 

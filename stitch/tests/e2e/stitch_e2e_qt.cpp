@@ -7,7 +7,6 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMdiArea>
-#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
@@ -25,19 +24,16 @@
 #include "stitch/stitch_app_qt.h"
 #include "stitch/stitch_mouse_tool_qt.h"
 #include "stitch/stitch_sheet_qt.h"
+#include "stitch/tests/gui/stitch_app_harness.h"
+
+using stitchapptest::Bytes;
+using stitchapptest::Sample;
 
 namespace {
-QString Sample(const char* name) {
-    return qEnvironmentVariable("STITCHARA_SOURCE_DIR") + "/samples/" + name;
-}
 QString Artefact(const QString& name) {
     QString dir = qEnvironmentVariable("STITCHARA_BUILD_DIR") + "/artefacts";
     QDir().mkpath(dir);
     return dir + "/" + name;
-}
-QByteArray Bytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 }  // namespace
 
@@ -46,12 +42,7 @@ class StitchEndToEnd : public QObject {
     QTemporaryDir dir_;
 
     QByteArray CommandLine(const QStringList& options, const QString& out) {
-        QProcess cli;
-        cli.start(qEnvironmentVariable("STITCHARA_BUILD_DIR") + "/bin/stitchara-cli",
-                  QStringList{"stitch", Sample("left.png"), Sample("right.png"), "-o", out,
-                              "--quiet"} + options);
-        cli.waitForFinished(120000);
-        return Bytes(out);
+        return stitchapptest::CommandLineStitch(options, out);
     }
 
     // Clicks the page's Import button and types the file's path into the
@@ -168,15 +159,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    QTemporaryDir settings;
-    qputenv("STITCHARA_INI", settings.filePath(QStringLiteral("stitchara.ini")).toUtf8());
-    CVandrelApp app(argc, argv);
-    CVandrelApp::StartOptions options;
-    options.showLogo = false;
-    if (!app.InitInstance(options)) return 1;
-    StitchEndToEnd test;
-    return QTest::qExec(&test, argc, argv);
-}
+int main(int argc, char** argv) { return stitchapptest::RunInApplication<StitchEndToEnd>(argc, argv); }
 
 #include "stitch_e2e_qt.moc"

@@ -4,7 +4,6 @@
 #include <QAbstractButton>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -24,19 +23,16 @@
 #include "stitch/stitch_app_qt.h"
 #include "stitch/stitch_mouse_tool_qt.h"
 #include "stitch/stitch_sheet_qt.h"
+#include "stitch/tests/gui/stitch_app_harness.h"
 #include "stitch/tests/stitch_test_support.h"
+
+using stitchapptest::Bytes;
+using stitchapptest::Sample;
 
 namespace {
 
-QString SourceDir() { return qEnvironmentVariable("STITCHARA_SOURCE_DIR"); }
-QString Sample(const char* name) { return SourceDir() + "/samples/" + name; }
 std::unique_ptr<CPicture> Load(const QString& path) {
     return ReadImageFile(path.toStdString(), false);
-}
-
-QByteArray Bytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 }  // namespace
@@ -48,15 +44,7 @@ class StitchFlowsTest : public QObject {
 
     // The command line's picture for the same choices, as BMP bytes.
     QByteArray CommandLine(const QStringList& options) {
-        QString out = dir_.filePath(QStringLiteral("cli.bmp"));
-        QFile::remove(out);
-        QProcess cli;
-        QStringList args{QStringLiteral("stitch"), Sample("left.png"), Sample("right.png"),
-                         QStringLiteral("-o"), out, QStringLiteral("--quiet")};
-        cli.start(qEnvironmentVariable("STITCHARA_BUILD_DIR") + "/bin/stitchara-cli", args + options);
-        cli.waitForFinished(120000);
-        if (cli.exitCode() != 0) qWarning() << cli.readAllStandardError();
-        return Bytes(out);
+        return stitchapptest::CommandLineStitch(options, dir_.filePath(QStringLiteral("cli.bmp")));
     }
     QByteArray AsBmp(CPicture* picture) {
         QString out = dir_.filePath(QStringLiteral("app.bmp"));
@@ -116,6 +104,13 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(theApp()->mainWindow()));
     }
     void cleanup() { CloseAllDocuments(); }
+    // The application quits with a sheet open: the sheet goes with the main
+    // window and must not reach it while it is being destroyed (the
+    // sanitized run checks).
+    void cleanupTestCase() {
+        theApp()->OnCommand(ID_STITCH);
+        QVERIFY(CurrentStitchSheet() && CurrentStitchSheet()->isVisible());
+    }
 
     void interactiveMethodsMatchTheCommandLine_data() {
         QTest::addColumn<int>("method");
@@ -304,15 +299,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    QTemporaryDir settings;
-    qputenv("STITCHARA_INI", settings.filePath(QStringLiteral("stitchara.ini")).toUtf8());
-    CVandrelApp app(argc, argv);
-    CVandrelApp::StartOptions options;
-    options.showLogo = false;
-    if (!app.InitInstance(options)) return 1;
-    StitchFlowsTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+int main(int argc, char** argv) { return stitchapptest::RunInApplication<StitchFlowsTest>(argc, argv); }
 
 #include "stitch_flows_test.moc"

@@ -1,0 +1,145 @@
+// End to end on a real display (run under Xvfb): the program starts with a
+// picture, the splash goes at a click, the picture is mirrored from the
+// Bitmap menu, saved under a new name through the save dialog, closed, and
+// opened again from the recent-file list of the File menu. The saved file
+// and the reopened picture hold the mirrored pixels. Screenshots go to
+// STITCHARA_ARTEFACTS (or the build's artefacts folder).
+#include <QDir>
+#include <QFileDialog>
+#include <QImage>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include "document/document_qt.h"
+#include "platform/profile.h"
+#include "shell/app/app_qt.h"
+#include "shell/app/commands_qt.h"
+#include "shell/app/doc_template_qt.h"
+#include "shell/app/logo_wnd_qt.h"
+#include "shell/app/main_wnd_qt.h"
+
+class AppEndToEnd : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    QString artefacts_;
+
+    void shot(const QString& name) {
+        QCoreApplication::processEvents();
+        QScreen* screen = QGuiApplication::primaryScreen();
+        screen->grabWindow(0).save(artefacts_ + "/app_e2e_" + name + ".png");
+    }
+    // Clicks a menu of the menu bar open, then one of its items.
+    void chooseFromMenu(const QString& menuName, QAction* item) {
+        PMainWnd* main = theApp()->mainWindow();
+        QMenu* menu = main->findChild<QMenu*>(menuName);
+        QVERIFY2(menu, qPrintable(menuName));
+        QMenuBar* bar = main->menuBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu->menuAction()).center());
+        QTRY_VERIFY(menu->isVisible());
+        QTest::qWait(100);
+        QVERIFY(item->isEnabled());
+        QTest::mouseMove(menu, menu->actionGeometry(item).center());
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+    }
+
+private slots:
+    void run() {
+        QVERIFY(dir_.isValid());
+        artefacts_ = qEnvironmentVariable("STITCHARA_ARTEFACTS", QDir::currentPath());
+        QDir().mkpath(artefacts_);
+        platform::SetProfilePath(dir_.filePath("stitchara.ini").toStdString());
+        theApp()->setMessageHandler([](const QString& text) { QFAIL(qPrintable("message: " + text)); });
+
+        // A picture: red on the left, blue on the right.
+        const QString start = dir_.filePath("start scan.png");
+        QImage image(120, 80, QImage::Format_RGB888);
+        image.fill(Qt::blue);
+        for (int y = 0; y < 80; ++y)
+            for (int x = 0; x < 60; ++x) image.setPixelColor(x, y, Qt::red);
+        QVERIFY(image.save(start));
+
+        // The splash ends at a click.
+        bool splashSeen = false;
+        QTimer::singleShot(400, [&] {
+            if (auto* logo = theApp()->mainWindow()->findChild<CLogoWindow*>()) {
+                splashSeen = true;
+                shot("1_splash");
+                QTest::mouseClick(logo, Qt::LeftButton);
+            }
+        });
+        QStringList arguments{"stitchara", start};
+        QVERIFY(theApp()->InitInstance(CVandrelApp::ParseCommandLine(arguments)));
+        QVERIFY(splashSeen);
+        PMainWnd* main = theApp()->mainWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(main));
+        QCOMPARE(theApp()->documents().size(), 1);
+        theApp()->UpdateCommandStates();
+        shot("2_started");
+
+        // Mirror from the Bitmap menu.
+        Document* doc = theApp()->documents().first();
+        chooseFromMenu("Bitmap", theApp()->commands()->action(32020));
+        QTRY_VERIFY(doc->isModified());
+        shot("3_mirrored");
+
+        // Save As from the File menu, typing the new name into the dialog.
+        const QString saved = dir_.filePath("mirrored.png");
+        bool typed = false;
+        QTimer::singleShot(500, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+            if (!edit) return;
+            edit->clear();
+            QTest::keyClicks(edit, saved);
+            shot("4_save_dialog");
+            QTest::keyClick(edit, Qt::Key_Return);
+            typed = true;
+        });
+        chooseFromMenu("File", theApp()->commands()->action(32002));
+        QTRY_VERIFY(typed);
+        QTRY_VERIFY(!doc->isModified());
+        QCOMPARE(doc->pathName(), saved);
+        const QImage written(saved);
+        QCOMPARE(written.pixelColor(0, 0), QColor(Qt::blue));
+        QCOMPARE(written.pixelColor(119, 79), QColor(Qt::red));
+
+        // Close it, then open it again from the recent-file list.
+        QVERIFY(main->documentWindows().first()->close());
+        QTRY_VERIFY(theApp()->documents().isEmpty());
+        chooseFromMenu("File", theApp()->commands()->action(57616));
+        QTRY_COMPARE(theApp()->documents().size(), 1);
+        Document* again = theApp()->documents().first();
+        QCOMPARE(again->pathName(), saved);
+        const QImage pixels = PictureThumbnail(again->picture(), 4096).convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(pixels.pixelColor(5, 5), QColor(Qt::blue));
+        QCOMPARE(pixels.pixelColor(115, 75), QColor(Qt::red));
+        QTRY_COMPARE(main->windowTitle(), QString("mirrored.png [x1] - Stitchara"));
+        shot("5_reopened");
+        // What the screen shows: blue to the left of red in the picture's window.
+        QMdiSubWindow* window = main->documentWindows().first();
+        const QImage shown = window->grab().toImage();
+        int blueAt = -1, redAt = -1;
+        const int y = shown.height() / 2;
+        for (int x = 0; x < shown.width(); ++x) {
+            const QColor c = shown.pixelColor(x, y);
+            if (blueAt < 0 && c == QColor(Qt::blue)) blueAt = x;
+            if (redAt < 0 && c == QColor(Qt::red)) redAt = x;
+        }
+        QVERIFY(blueAt >= 0 && redAt > blueAt);
+    }
+};
+
+int main(int argc, char** argv) {
+    CVandrelApp app(argc, argv);
+    AppEndToEnd test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "app_e2e.moc"

@@ -1,0 +1,63 @@
+// What the stitch tests that run the whole application share: the sample
+// pair, the command line's picture for the same choices, and a main() that
+// starts the application with its own settings file and runs a test object
+// inside it.
+#pragma once
+#include <QFile>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "shell/app/app_qt.h"
+
+namespace stitchapptest {
+
+inline QString Sample(const char* name) {
+    return qEnvironmentVariable("STITCHARA_SOURCE_DIR") + "/samples/" + name;
+}
+
+inline QByteArray Bytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline QString CommandLineTool() { return qEnvironmentVariable("STITCHARA_BUILD_DIR") + "/bin/stitchara-cli"; }
+
+// stitchara-cli's stitch of the sample pair with these options, written to
+// out; the bytes it wrote (empty when it failed, and it says why).
+inline QByteArray CommandLineStitch(const QStringList& options, const QString& out) {
+    QFile::remove(out);
+    QProcess cli;
+    cli.start(CommandLineTool(),
+              QStringList{QStringLiteral("stitch"), Sample("left.png"), Sample("right.png"),
+                          QStringLiteral("-o"), out, QStringLiteral("--quiet")} +
+                  options);
+    cli.waitForFinished(120000);
+    if (cli.exitCode() != 0) qWarning() << cli.readAllStandardError();
+    return Bytes(out);
+}
+
+// The test program's main(): settings in a temporary file (the command line
+// started from the test reads the same), no logo window. Outside ctest the
+// two directories are not set: it says so rather than fail every flow on an
+// empty sheet.
+template <class Test>
+int RunInApplication(int argc, char** argv) {
+    if (!QFile::exists(Sample("left.png")) || !QFile::exists(Sample("right.png")) ||
+        !QFile::exists(CommandLineTool())) {
+        qCritical("The sample pair or stitchara-cli is not found: set STITCHARA_SOURCE_DIR and "
+                  "STITCHARA_BUILD_DIR (ctest does).");
+        return 1;
+    }
+    QTemporaryDir settings;
+    qputenv("STITCHARA_INI", settings.filePath(QStringLiteral("stitchara.ini")).toUtf8());
+    CVandrelApp app(argc, argv);
+    CVandrelApp::StartOptions options;
+    options.showLogo = false;
+    if (!app.InitInstance(options)) return 1;
+    Test test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+}  // namespace stitchapptest
