@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDBusConnectionInterface>
 #include <QDBusMetaType>
+#include <QAbstractNativeEventFilter>
 #include <QDBusServiceWatcher>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -83,12 +84,52 @@ private:
     std::function<void()> update_;
 };
 
+// Asks the X server to tell us when window is destroyed.
+void WatchWindow(qulonglong window) {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection) return;
+    const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(connection, xcb_window_t(window), XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(connection);
+}
+
 }  // namespace
 
-CEmbedServer::CEmbedServer(QObject* parent) : QObject(parent) { embed::RegisterTypes(); }
+// Tells the server which windows the X server destroyed.
+class CEmbedServer::WindowWatch : public QAbstractNativeEventFilter {
+public:
+    explicit WindowWatch(CEmbedServer* server) : server_(server) {}
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t") return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7f) == XCB_DESTROY_NOTIFY) {
+            const qulonglong window = reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window;
+            // Not from within the event handling: the frame goes afterwards.
+            QTimer::singleShot(0, server_, [server = server_, window] { server->onWindowDestroyed(window); });
+        }
+        return false;
+    }
+
+private:
+    CEmbedServer* server_;
+};
+
+CEmbedServer::CEmbedServer(QObject* parent) : QObject(parent), windowWatch_(std::make_unique<WindowWatch>(this)) {
+    embed::RegisterTypes();
+    QCoreApplication::instance()->installNativeEventFilter(windowWatch_.get());
+}
 
 CEmbedServer::~CEmbedServer() {
+    QCoreApplication::instance()->removeNativeEventFilter(windowWatch_.get());
     while (!entries_.empty()) closeEntry(entries_.begin()->first);
+}
+
+void CEmbedServer::onWindowDestroyed(qulonglong window) {
+    // A container's window destroyed while its document was active in
+    // place: editing ends there, the container still gets the changes.
+    for (auto& [id, entry] : entries_)
+        if (entry.frame && entry.containerId == window) deactivate(id, entry, true);
 }
 
 bool CEmbedServer::Register(QDBusConnection connection, QString* error) {
@@ -279,7 +320,7 @@ void CEmbedServer::ActivateInPlace(uint id, qulonglong window, int x, int y, int
         return;
     }
     if (entry->frame) {
-        if (entry->container && entry->container->winId() == WId(window)) {
+        if (entry->containerId == window) {
             entry->frame->setGeometry(rect);
             succeed();
             return;
@@ -298,6 +339,8 @@ void CEmbedServer::ActivateInPlace(uint id, qulonglong window, int x, int y, int
             [this, id](const QRect& r) { emit InPlaceRectChanged(id, r.x(), r.y(), r.width(), r.height()); });
     entry->frame = frame;
     entry->container = container;
+    entry->containerId = window;
+    WatchWindow(window);
     // No progress and no question to save while in place.
     entry->document->core().SetInPlaceActive(true);
     succeed();
@@ -321,6 +364,7 @@ void CEmbedServer::deactivate(uint id, Entry& entry, bool updateContainer) {
     delete frame;
     delete entry.container;
     entry.container = nullptr;
+    entry.containerId = 0;
 }
 
 void CEmbedServer::Deactivate(uint id) {
@@ -412,6 +456,8 @@ void CEmbedServer::CheckIdle() {
 }
 
 bool StartEmbeddingServer(CVandrelApp* app) {
+    // One service per program, however often the start-up runs.
+    if (app->findChild<CEmbedServer*>(QString(), Qt::FindDirectChildrenOnly)) return true;
     // The program ends when its last embedded document goes, not when its
     // last window closes.
     app->setQuitOnLastWindowClosed(false);

@@ -9,7 +9,9 @@
 // Each document belongs to the bus client that opened it. A call naming a
 // document that does not exist, or a window that does not exist, answers a
 // D-Bus error and changes nothing; a client that leaves the bus takes its
-// documents with it (in-place editing ends, nothing is asked or written).
+// documents with it (in-place editing ends, nothing is asked or written); a
+// container window destroyed under a document active in place ends that
+// editing (the container is still given the changes).
 #pragma once
 #include <QByteArray>
 #include <QDBusConnection>
@@ -84,6 +86,7 @@ private:
         QString owner;                   // unique bus name of the container
         CInPlaceFrame* frame = nullptr;  // while in place
         QWindow* container = nullptr;    // the container's window while in place
+        qulonglong containerId = 0;      // its X11 id
         QPointer<QMdiSubWindow> window;  // while open in the program's own window
     };
 
@@ -98,6 +101,10 @@ private:
     void closeEntry(uint id);
     void onDocumentGone(uint id);
     void onOwnerGone(const QString& name);
+    void onWindowDestroyed(qulonglong window);
+
+    class WindowWatch;
+    std::unique_ptr<WindowWatch> windowWatch_;
 
     std::map<uint, Entry> entries_;
     uint nextId_ = 1;

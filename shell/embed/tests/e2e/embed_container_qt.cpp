@@ -382,6 +382,30 @@ private slots:
                  Pattern(64, 48).mirrored(true, false));
     }
 
+    // The container's window destroyed under the in-place frame: editing
+    // ends, the container still gets the change, the document lives on.
+    void containerWindowDestroyedEndsEditing() {
+        const QImage original = Pattern(40, 30);
+        const uint id = Open(BmpBytes(original, 96));
+        QVERIFY(id != 0);
+        ContainerWindow container;
+        container.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&container));
+        QVERIFY(ErrorOf(service_->call("ActivateInPlace", id, qulonglong(container.areaWindow()), 5, 40, 100, 80)).isEmpty());
+        QVERIFY(ErrorOf(service_->call("InvokeCommand", id, kMirrorHorizontal)).isEmpty());
+        QSignalSpy updated(&listener_, &Listener::updated);
+        delete container.area;  // its X11 window goes, and our windows in it
+        QTRY_COMPARE_WITH_TIMEOUT(updated.count(), 1, 10000);
+        QCOMPARE(QImage::fromData(updated[0][1].toByteArray()).convertToFormat(QImage::Format_RGB32),
+                 original.mirrored(true, false));
+        QDBusReply<QList<qulonglong>> none = service_->call("InPlaceWindows", id);
+        QVERIFY(none.isValid() && none.value().isEmpty());
+        QDBusReply<QSize> extent = service_->call("Extent", id);
+        QVERIFY(extent.isValid());
+        QVERIFY(ErrorOf(service_->call("Close", id)).isEmpty());
+        QCOMPARE(server_.state(), QProcess::Running);
+    }
+
     // The last document let go: the program ends by itself, cleanly.
     void cleanupTestCase() {
         if (!service_ || server_.state() != QProcess::Running) return;
