@@ -3,9 +3,12 @@
 #include "document/document.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <new>
 
 #include "document/import_export.h"
+#include "platform/system.h"
 #include "platform/safe_file.h"
 #include "resources/command_ids.h"
 #include "resources/string_ids.h"
@@ -101,23 +104,44 @@ int CVandrelDoc::OnOpenDocument(const std::string& path) {
     return 1;
 }
 
-int CVandrelDoc::OnSaveDocument(const std::string& path) {
-    // The picture goes to a temporary file beside the target, which replaces
-    // the target only when it was written completely: a failed save leaves
-    // the user's previous file as it was.
+bool IsDocumentFilePath(const std::string& path) {
+    return LowerFileExtension(path) == kDocumentExtension;
+}
+
+int WriteDocumentFile(const std::string& path, CPicture* picture, FileStatus* status) {
+    FileStatus ignored;
+    FileStatus& st = status ? *status : ignored;
+    st = {};
+    // The system's reason in plain words ("no space left on the device"); errno
+    // is kept for callers that read it after a failed save.
+    auto systemReason = [](int error) { return error ? platform::SystemErrorText(error) : std::string(); };
     platform::SafeFile file(path);
+    errno = 0;
     if (!file.Open()) {
+        st = {FileFailure::kNotAFile, systemReason(errno)};
+        return 0;
+    }
+    std::FILE* stream = file.Stream();
+    if (stream && picture && picture->WriteBmp(stream) && file.Commit()) return 1;
+    const int error = errno;
+    st = {FileFailure::kLibrary, picture ? systemReason(error) : std::string("no picture to write")};
+    file.Abandon();
+    errno = error;
+    return 0;
+}
+
+int CVandrelDoc::OnSaveDocument(const std::string& path) {
+    // A failed save leaves the user's previous file as it was.
+    FileStatus status;
+    {
+        WaitCursor wait(observer_);
+        WriteDocumentFile(path, m_pPicture.get(), &status);
+    }
+    if (status.failure == FileFailure::kNotAFile) {
         Message(IDS_INVALID_FILENAME);
         return 0;
     }
-    int ok;
-    {
-        WaitCursor wait(observer_);
-        std::FILE* stream = file.Stream();
-        ok = stream && m_pPicture && m_pPicture->WriteBmp(stream) && file.Commit();
-    }
-    if (!ok) {
-        file.Abandon();
+    if (!status) {
         Message(IDS_FAILED_TO_SAVE_DOCUMENT);
         return 0;
     }

@@ -11,9 +11,20 @@
 #include <string>
 
 #include "document/document_observer.h"
+#include "document/import_export.h"
 #include "document/print_settings.h"
 #include "picture/picture.h"
 #include "picture/transform.h"
+
+// The document file's extension (without the dot, any case in a path).
+inline constexpr const char* kDocumentExtension = "vdl";
+// Whether the path names a document file: such a file is a BMP file whatever
+// the format table says about its extension.
+bool IsDocumentFilePath(const std::string& path);
+// Writes the picture as a document file (BMP) to a temporary beside the
+// target, which replaces the target only when complete. Shows no message;
+// on failure status says why (kNotAFile: the file cannot be made there).
+int WriteDocumentFile(const std::string& path, CPicture* picture, FileStatus* status = nullptr);
 
 class CVandrelDoc {
 public:

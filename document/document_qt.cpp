@@ -28,7 +28,7 @@ std::function<void(const QString&)>& RecentSink() {
 }
 
 bool IsDocumentFile(const QString& path) {
-    return QFileInfo(path).suffix().compare("vdl", Qt::CaseInsensitive) == 0;
+    return IsDocumentFilePath(path.toStdString());
 }
 
 QString ProgramName() { return QString::fromUtf8(LoadStringById(IDS_PRODUCT_FAMILY)); }

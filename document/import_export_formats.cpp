@@ -230,18 +230,6 @@ std::string FormatTable::ExtensionAt(int index) const {
     return TextField(entries[index].extension, kExtensionBytes);
 }
 
-std::size_t FormatTable::NameDotPosition(const std::string& path) {
-    std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos) return dot;
-    std::size_t slash = path.rfind('/');
-    if (slash != std::string::npos && slash > dot) return std::string::npos;
-    return dot;
-}
-
-std::string FormatTable::ExtensionOf(const std::string& path) {
-    std::size_t dot = NameDotPosition(path);
-    return dot == std::string::npos ? "" : path.substr(dot + 1);
-}
 
 FormatTable& Formats() {
     static FormatTable table;

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/file_name.h"
+
 class CGlobalBlock;
 
 // One format as the table keeps it: the first 24 bytes of the library's
@@ -73,11 +75,12 @@ public:
     bool CanWriteExtension(const std::string& extension) const;
     int FirstWritable() const;
     std::string ExtensionAt(int index) const;
-    // The text after the last dot of the path ("" when it has none).
-    static std::string ExtensionOf(const std::string& path);
-    // Position of the last dot of the path's file name (after its last '/');
-    // npos when the name has none (a dot in a directory name does not count).
-    static std::size_t NameDotPosition(const std::string& path);
+    // The path's extension and the position of its dot, by the one rule of
+    // base/file_name.h.
+    static std::string ExtensionOf(const std::string& path) { return FileExtension(path); }
+    static std::size_t NameDotPosition(const std::string& path) {
+        return ExtensionDotPosition(path);
+    }
 
     int Count() const { return count; }
     int ReadCount() const { return readCount; }

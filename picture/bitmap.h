@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <vector>
 
+// Pictures are at most this many pixels each way: every layer (files,
+// pictures, stitch layouts, the command line) keeps to this one limit.
+inline constexpr int kMaxPictureSide = 32767;
+
 #pragma pack(push, 1)
 struct BitmapInfoHeader {
     std::uint32_t biSize = 40;

@@ -419,10 +419,3 @@ std::string AppDirectory(char separator) {
     return dir + separator;
 }
 
-std::string FileExtension(const std::string& path) {
-    const std::size_t dot = path.rfind('.');
-    const std::size_t slash = path.rfind('/');
-    // A dot in a directory name is no extension of the file.
-    if (dot == std::string::npos || (slash != std::string::npos && slash > dot)) return path;
-    return path.substr(dot + 1);
-}

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "picture/global_block.h"
+#include "base/file_name.h"  // FileExtension
 
 // Store flags at creation.
 enum StoreFlags : int {
@@ -106,5 +107,3 @@ private:
 int CheckDirectory(const std::string& directory, bool writeTest);
 // The executable's directory followed by the separator character.
 std::string AppDirectory(char separator);
-// The text after the last '.' of the path; the whole path when it has none.
-std::string FileExtension(const std::string& path);

@@ -24,8 +24,6 @@ enum PictureType : std::int16_t {
     ptUnknown = 9,
 };
 
-// Pictures are at most this many pixels each way.
-constexpr int kMaxPictureSide = 32767;
 // Resolution taken when a picture is created without one (no screen in the core).
 constexpr int kDefaultDpi = 96;
 

@@ -57,12 +57,13 @@ bool ComputeDeskewGeometry(int ax, int ay, int bx, int by, int width, int height
     return true;
 }
 
-CPicture* DeskewPicture(CPicture* source, int ax, int ay, int bx, int by) {
+std::unique_ptr<CPicture> DeskewPicture(CPicture* source, int ax, int ay, int bx, int by) {
     if (!source || !source->HasHeader()) return nullptr;
     DeskewGeometry g;
     if (!ComputeDeskewGeometry(ax, ay, bx, by, source->GetWidth(), source->GetHeight(), g))
         return nullptr;
-    if (g.width <= 0 || g.height <= 0 || g.width > 32767 || g.height > 32767) return nullptr;
+    if (g.width <= 0 || g.height <= 0 || g.width > kMaxPictureSide || g.height > kMaxPictureSide)
+        return nullptr;
     const int type = source->GetType();
     const BitmapInfoHeader* header = source->GetHeader();
     auto result = std::make_unique<CDocPicture>();
@@ -76,5 +77,5 @@ CPicture* DeskewPicture(CPicture* source, int ax, int ay, int bx, int by) {
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
-    return result.release();
+    return result;
 }

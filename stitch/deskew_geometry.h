@@ -20,4 +20,4 @@ bool ComputeDeskewGeometry(int ax, int ay, int bx, int by, int width, int height
 // The straightened picture: a new picture of the source's type, the computed
 // size and the source's resolution and palette, filled by Deskew on a white
 // background. None when A and B share an x or a y value, or on failure.
-CPicture* DeskewPicture(CPicture* source, int ax, int ay, int bx, int by);
+std::unique_ptr<CPicture> DeskewPicture(CPicture* source, int ax, int ay, int bx, int by);

@@ -150,7 +150,7 @@ void CDeskewTool::OnRButtonDown(CVandrelView* view, unsigned, int, int) {
     bool failed = false;
     if (tilted && picture) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        result.reset(DeskewPicture(picture, a_.x(), a_.y(), b_.x(), b_.y()));
+        result = DeskewPicture(picture, a_.x(), a_.y(), b_.x(), b_.y());
         QApplication::restoreOverrideCursor();
         failed = !result;
     }

@@ -87,7 +87,8 @@ bool CStitchTool::BuildCanvas(bool full) {
     if (!full && overlap <= 0) return false;
     Placement p = PlaceFor(side, full, wm, hm, wr, hr, overlap);
     firstExtent = std::int16_t(p.firstExtent);
-    if (p.width <= 0 || p.height <= 0 || p.width > 32767 || p.height > 32767) return false;
+    if (p.width <= 0 || p.height <= 0 || p.width > kMaxPictureSide || p.height > kMaxPictureSide)
+        return false;
 
     std::unique_ptr<CPicture> canvas = NewPictureLike(mainPicture, 0, p.width, p.height);
     if (!canvas) return false;
@@ -165,7 +166,8 @@ bool CStitchTool::ManualCompose() {
     move(r);
     move(m);
     int width = u.right - u.left, height = u.bottom - u.top;
-    if (width <= 0 || height <= 0 || width > 32767 || height > 32767) return false;
+    if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide)
+        return false;
 
     std::unique_ptr<CPicture> p = NewPictureLike(host->Picture(), 1, width, height);
     if (!p) return false;

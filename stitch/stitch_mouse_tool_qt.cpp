@@ -140,10 +140,26 @@ void CStitchMouseTool::OnViewActivate(CVandrelView* view) {
     else StartPhase2();
 }
 
+CStitchMouseTool::Box CStitchMouseTool::ShownStrip() const {
+    QWidget* client = view_->viewport();
+    Box shown{0, 0, client->width(), client->height()};
+    CPicture* strip = view_->GetPicture();
+    if (!strip) return shown;
+    QPoint first = view_->PictureToClient(QPoint(0, 0));
+    QPoint end = view_->PictureToClient(QPoint(strip->GetWidth(), strip->GetHeight()));
+    shown.left = std::max(shown.left, first.x());
+    shown.top = std::max(shown.top, first.y());
+    shown.right = std::min(shown.right, end.x());
+    shown.bottom = std::min(shown.bottom, end.y());
+    return shown;
+}
+
 void CStitchMouseTool::StartPhase1() {
     QWidget* client = view_->viewport();
     int cw = client->width(), ch = client->height();
-    clip_ = {0, 0, cw, ch};
+    // A block placed on the background beside the strip would name a point
+    // outside the pictures, and the stitch would fail at the end.
+    clip_ = ShownStrip();
     w_ = cw / 5;
     if (w_ <= 100) w_ = 100;
     w_ = std::min(w_, cw / 2);
@@ -163,6 +179,10 @@ void CStitchMouseTool::StartPhase1() {
     case kSideTop: clip_.bottom = seam; break;
     default: clip_.top = seam; break;
     }
+    // A strip smaller than the block on screen (a reduced view, a thin pair)
+    // makes the block smaller.
+    w_ = std::max(1, std::min(w_, clip_.right - clip_.left));
+    h_ = std::max(1, std::min(h_, clip_.bottom - clip_.top));
     blockImage_ = QPixmap();
     QPoint start;
     switch (engine_.side) {
@@ -191,14 +211,13 @@ void CStitchMouseTool::StartPhase2() {
         SelectTool(view_, ID_TOOL_DEFAULT);
         return;
     }
-    int cw = client->width(), ch = client->height();
-    clip_ = {0, 0, cw, ch};
+    clip_ = ShownStrip();
     int seam = SeamClient();
     switch (engine_.side) {
-    case kSideRight: clip_.right = seam + w_; break;
-    case kSideLeft: clip_.left = seam - w_; break;
-    case kSideBottom: clip_.bottom = seam + h_; break;
-    default: clip_.top = seam - h_; break;
+    case kSideRight: clip_.right = std::min(clip_.right, seam + w_); break;
+    case kSideLeft: clip_.left = std::max(clip_.left, seam - w_); break;
+    case kSideBottom: clip_.bottom = std::min(clip_.bottom, seam + h_); break;
+    default: clip_.top = std::max(clip_.top, seam - h_); break;
     }
     QPoint start;
     switch (engine_.side) {

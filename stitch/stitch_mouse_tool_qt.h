@@ -69,6 +69,9 @@ public:
 private:
     void StartPhase1();
     void StartPhase2();
+    // The client area where the strip is shown: the client rectangle, less
+    // the background around a strip narrower or shorter than the window.
+    Box ShownStrip() const;
     // The w x h block centred on p, moved back inside the confinement.
     Box BlockAround(QPoint p) const;
     // Keeps the pointer inside the confinement; the point as it then is.

@@ -308,8 +308,9 @@ TEST_F(ImageStoreTest, HandlesMoveInAndOut) {
 TEST_F(ImageStoreTest, PathUtilities) {
     EXPECT_EQ(FileExtension("picture.tif"), "tif");
     EXPECT_EQ(FileExtension("archive.tar.gz"), "gz");
-    EXPECT_EQ(FileExtension("noext"), "noext");
-    EXPECT_EQ(FileExtension("/home/a.b/file"), "/home/a.b/file");
+    // A name without a dot has no extension, as every layer agrees.
+    EXPECT_EQ(FileExtension("noext"), "");
+    EXPECT_EQ(FileExtension("/home/a.b/file"), "");
     EXPECT_EQ(FileExtension("name."), "");
 
     EXPECT_EQ(CheckDirectory("", false), 0);

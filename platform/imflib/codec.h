@@ -12,9 +12,6 @@
 
 namespace imf {
 
-// Largest width or height of a picture.
-constexpr int kMaxSide = 32767;
-
 // The picture a file holds, as the library hands it over.
 struct ImageInfo {
     int width = 0;
@@ -45,7 +42,7 @@ const std::string& LastError();
 // Checks the file's picture against the packed image, writes the colour
 // table and begins the progress: the step before a codec moves pixels.
 bool StartPixels(const ImageInfo& info, DibRows& rows, Progress& progress);
-// Width and height within 1..32767.
+// Width and height within 1..kMaxPictureSide.
 bool CheckSize(std::int64_t width, std::int64_t height);
 
 // The progress callback with the library's calling pattern.

@@ -7,6 +7,7 @@
 
 #include "picture/image_store.h"
 #include "platform/imflib/codec.h"
+#include "base/file_name.h"
 
 namespace imf {
 
@@ -24,8 +25,9 @@ const std::string& LastError() { return gLastError; }
 
 bool CheckSize(std::int64_t width, std::int64_t height) {
     if (width <= 0 || height <= 0) return Fail("the picture has no pixels");
-    if (width > kMaxSide || height > kMaxSide)
-        return Fail("the picture is larger than 32767 pixels in one direction");
+    if (width > kMaxPictureSide || height > kMaxPictureSide)
+        return Fail("the picture is larger than " + std::to_string(kMaxPictureSide) +
+                    " pixels in one direction");
     return true;
 }
 
@@ -319,13 +321,7 @@ std::int64_t FileSize(std::FILE* file) {
 }
 
 std::string LowerExtension(const char* path) {
-    if (path == nullptr) return {};
-    const char* dot = std::strrchr(path, '.');
-    const char* slash = std::strrchr(path, '/');
-    if (dot == nullptr || (slash != nullptr && dot < slash)) return {};
-    std::string ext(dot + 1);
-    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
+    return path == nullptr ? std::string() : LowerFileExtension(path);
 }
 
 bool ByteReader::Fill() {

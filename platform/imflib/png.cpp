@@ -117,7 +117,7 @@ bool ReadPng(std::FILE* file, ImageInfo& info, DibRows* rows, Progress* progress
     png_structp png = r->png;
     png_infop pi = r->info;
     if (setjmp(png_jmpbuf(png))) return false;
-    png_set_user_limits(png, kMaxSide, kMaxSide);
+    png_set_user_limits(png, kMaxPictureSide, kMaxPictureSide);
     png_set_chunk_malloc_max(png, 8u << 20);
     png_init_io(png, file);
     png_read_info(png, pi);

@@ -80,7 +80,7 @@ if(STITCHARA_TESTS)
     add_test(NAME app_e2e
              COMMAND ${XVFB_RUN} -a -s "-screen 0 1280x1024x24" $<TARGET_FILE:app_e2e>)
     set_tests_properties(app_e2e PROPERTIES
-      ENVIRONMENT "QT_QPA_PLATFORM=xcb;STITCHARA_ARTEFACTS=${CMAKE_BINARY_DIR}/artefacts"
+      ENVIRONMENT "QT_QPA_PLATFORM=xcb;STITCHARA_ARTEFACTS=${CMAKE_BINARY_DIR}/artefacts;STITCHARA_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
       TIMEOUT 300)
   endif()
 endif()

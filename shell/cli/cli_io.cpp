@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <strings.h>
 
+#include "document/document.h"
 #include "document/import_export.h"
 #include "document/import_export_commands.h"
 #include "picture/picture.h"
@@ -27,18 +28,12 @@ namespace cli {
 
 namespace {
 
-// The document file is a BMP stream whatever its name.
-constexpr const char* kDocumentExtension = "vdl";
-
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
 std::string Reason(const FileStatus& status) {
     return status.reason.empty() ? std::string() : ": " + status.reason;
 }
 
-bool IsDocumentPath(const std::string& path) {
-    return strcasecmp(FormatTable::ExtensionOf(path).c_str(), kDocumentExtension) == 0;
-}
 
 bool ExtensionIsOneOf(const std::string& path, std::initializer_list<const char*> extensions) {
     const std::string extension = FormatTable::ExtensionOf(path);
@@ -121,7 +116,7 @@ bool CheckOutputPath(const std::string& path) {
         return false;
     }
 
-    if (!IsDocumentPath(path) && !Formats().CanWriteExtension(extension)) {
+    if (!IsDocumentFilePath(path) && !Formats().CanWriteExtension(extension)) {
         Fail("cannot write " + Quoted(path) + ": no writable format has the extension '" +
              extension + "' (see stitchara-cli formats)");
         return false;
@@ -182,13 +177,10 @@ bool SavePicture(CPicture& picture, const std::string& path) {
         return false;
     }
     QuietMessages quiet;
-    if (IsDocumentPath(path)) {
-        errno = 0;
-        if (platform::WriteStreamSafely(path,
-                                        [&](std::FILE* file) { return picture.WriteBmp(file); }))
-            return true;
-        const int error = errno;
-        Fail("cannot write " + Quoted(path) + (error ? ": " + platform::SystemErrorText(error) : ""));
+    if (IsDocumentFilePath(path)) {
+        FileStatus status;
+        if (WriteDocumentFile(path, &picture, &status)) return true;
+        Fail("cannot write " + Quoted(path) + Reason(status));
         return false;
     }
     SetProgressCaption(IDS_SAVING_IMAGE);

@@ -13,7 +13,7 @@ namespace cli {
 
 namespace {
 
-// "WxH" with both sides 1..32767.
+// "WxH" with both sides 1..kMaxPictureSide.
 bool ParseSize(const std::string& text, int& width, int& height) {
     std::size_t x = text.find_first_of("xX");
     if (x == std::string::npos) return false;
@@ -22,7 +22,7 @@ bool ParseSize(const std::string& text, int& width, int& height) {
         char* stop = nullptr;
         errno = 0;
         long v = std::strtol(part.c_str(), &stop, 10);
-        if (errno != 0 || *stop != '\0' || v < 1 || v > 32767) return false;
+        if (errno != 0 || *stop != '\0' || v < 1 || v > kMaxPictureSide) return false;
         value = int(v);
         return true;
     };
@@ -38,7 +38,8 @@ int CmdRescale(const Args& args) {
             return UsageError("rescale has no option --" + option.first);
     int width = 0, height = 0;
     if (!args.Has("size") || !ParseSize(args.Get("size"), width, height))
-        return UsageError("rescale needs --size WxH, each side from 1 to 32767");
+        return UsageError("rescale needs --size WxH, each side from 1 to " +
+                          std::to_string(kMaxPictureSide));
     if (int rc = TakeSaveOptions(args); rc != kExitOk) return rc;
     if (!CheckOutputPath(args.positional[1])) return kExitFailed;
 

@@ -29,13 +29,6 @@ const OpName kOps[] = {
     {"rotate-right", TransformOp::RotateRight},  {"rotate-half", TransformOp::RotateHalf},
 };
 
-bool IsDocumentFile(const std::string& path) {
-    std::string ext = FileExtension(path);
-    if (ext.size() != 3 || ext == path) return false;
-    for (char& c : ext) c = char(c | 0x20);
-    return ext == "vdl";
-}
-
 }  // namespace
 
 int CmdTransform(const Args& args) {
@@ -53,7 +46,7 @@ int CmdTransform(const Args& args) {
 
     const std::string& in = args.positional[0];
     const std::string& out = args.positional[1];
-    const bool documentFile = IsDocumentFile(out);
+    const bool documentFile = IsDocumentFilePath(out);
     // The document file too is checked before the work (a missing directory).
     if (!CheckOutputPath(out)) return kExitFailed;
 

@@ -124,15 +124,15 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(port));
         QSize b = tool->blockSize();
         QPoint half(b.width() / 2, b.height() / 2);
-        // Pick the block at Rest column 10, row 26 and carry it to Main
-        // column 480, row 30 (the pair's true offset), moving in steps.
-        QPoint p1 = view->PictureToClient(QPoint(150 + 10, 26)) + half;
+        // Pick the block at Rest column 0, row 26 and carry it to Main
+        // column 470, row 30 (the pair's true offset), moving in steps.
+        QPoint p1 = view->PictureToClient(QPoint(150 + 0, 26)) + half;
         QTest::mouseMove(port, p1);
         // Each click's point as the view maps it at that moment.
         QPoint r = view->ClientToPicture(p1 - half);
         QTest::mouseClick(port, Qt::LeftButton, {}, p1);
         QTRY_COMPARE(tool->state(), 2);
-        QPoint p2 = view->PictureToClient(QPoint(150 - 120, 30)) + half;
+        QPoint p2 = view->PictureToClient(QPoint(150 - 130, 30)) + half;
         for (int i = 1; i <= 8; ++i) {
             QTest::mouseMove(port, p1 + (p2 - p1) * i / 8);
             QTest::qWait(20);

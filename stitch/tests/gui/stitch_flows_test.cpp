@@ -135,9 +135,10 @@ private slots:
         int seam = view->PictureToClient(QPoint(150, 0)).x();
         QCOMPARE(tool->clipRect().left, seam);
         QSize b = tool->blockSize();
-        // Rest pixel (10, 6) lies on Main pixel (480, 10) in the pair.
-        QPoint p1 = view->PictureToClient(QPoint(150 + 10, 26)) + QPoint(b.width() / 2, b.height() / 2);
-        QPoint p2 = view->PictureToClient(QPoint(150 - 120, 30)) + QPoint(b.width() / 2, b.height() / 2);
+        // Rest pixel (0, 26) lies on Main pixel (470, 30) in the pair; the
+        // block picked there lies wholly on the Rest half.
+        QPoint p1 = view->PictureToClient(QPoint(150 + 0, 26)) + QPoint(b.width() / 2, b.height() / 2);
+        QPoint p2 = view->PictureToClient(QPoint(150 - 130, 30)) + QPoint(b.width() / 2, b.height() / 2);
         QStringList points = PointsFor(view, p1, p2, 150, 600);
         Place(view, p1, p2);
         QCOMPARE(CurrentTool(), DefaultTool());
@@ -150,7 +151,9 @@ private slots:
     }
 
     // A strip of 2 x 40 pixels: the block is at most 40 wide, and a block
-    // that would stick out of the Rest half is drawn touching its edge.
+    // that would stick out of the Rest half is drawn touching its edge. The
+    // strip is narrower and shorter than the window: the block stays on it,
+    // never on the background beside it (a point outside the pictures).
     void narrowStripKeepsTheBlockInside() {
         theApp()->OnCommand(ID_STITCH);
         CStitchSheet* sheet = CurrentStitchSheet();
@@ -163,13 +166,22 @@ private slots:
         QCOMPARE(tool->document()->picture()->GetWidth(), 80);
         QVERIFY(tool->blockSize().width() <= 40);
         QWidget* port = tool->view()->viewport();
+        QPoint stripEnd = tool->view()->PictureToClient(QPoint(80, 100));
+        QVERIFY(stripEnd.x() < port->width() && stripEnd.y() < port->height());
         QTest::mouseMove(port, QPoint(port->width() - 1, port->height() - 1));
         CStitchMouseTool::Box block = tool->blockRect();
-        QCOMPARE(block.right, tool->clipRect().right);
-        QCOMPARE(block.bottom, tool->clipRect().bottom);
+        QCOMPARE(block.right, stripEnd.x());
+        QCOMPARE(block.bottom, stripEnd.y());
         QTest::mouseMove(port, QPoint(0, 0));
-        QCOMPARE(tool->blockRect().left, tool->clipRect().left);
+        QCOMPARE(tool->blockRect().left, tool->view()->PictureToClient(QPoint(40, 0)).x());
+        QCOMPARE(tool->blockRect().top, tool->view()->PictureToClient(QPoint(0, 0)).y());
         QVERIFY(tool->view()->ScrollX() >= tool->originScroll().x());
+        // Carried into the Main half, it stays on the strip as well.
+        QTest::mouseClick(port, Qt::LeftButton, {}, QPoint(0, 0));
+        QCOMPARE(tool->state(), 2);
+        QTest::mouseMove(port, QPoint(0, port->height() - 1));
+        QCOMPARE(tool->blockRect().left, tool->view()->PictureToClient(QPoint(0, 0)).x());
+        QCOMPARE(tool->blockRect().bottom, stripEnd.y());
         QTest::keyClick(tool->view(), Qt::Key_Escape);
     }
 

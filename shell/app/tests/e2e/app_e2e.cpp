@@ -5,6 +5,7 @@
 // and the reopened picture hold the mirrored pixels. Screenshots go to
 // STITCHARA_ARTEFACTS (or the build's artefacts folder).
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QImage>
 #include <QLineEdit>
@@ -17,12 +18,14 @@
 #include <QtTest>
 
 #include "document/document_qt.h"
+#include "resources/command_ids.h"
 #include "platform/profile.h"
 #include "shell/app/app_qt.h"
 #include "shell/app/commands_qt.h"
 #include "shell/app/doc_template_qt.h"
 #include "shell/app/logo_wnd_qt.h"
 #include "shell/app/main_wnd_qt.h"
+#include "shell/app/status_bar_qt.h"
 
 class AppEndToEnd : public QObject {
     Q_OBJECT
@@ -133,6 +136,32 @@ private slots:
             if (redAt < 0 && c == QColor(Qt::red)) redAt = x;
         }
         QVERIFY(blueAt >= 0 && redAt > blueAt);
+
+        // The two sample scans side by side, the Bitmap menu's prompt in the
+        // status bar: the picture of the program the README shows.
+        const QString samples = qEnvironmentVariable("STITCHARA_SOURCE_DIR") + "/samples/";
+        if (!QFile::exists(samples + "left.png")) QSKIP("the sample pictures are not found");
+        QVERIFY(main->documentWindows().first()->close());
+        main->resize(1040, 640);
+        QVERIFY(theApp()->OpenDocumentFile(samples + "right.png"));
+        QVERIFY(theApp()->OpenDocumentFile(samples + "left.png"));
+        QVERIFY(theApp()->commands()->execute(ID_WINDOW_TILE));
+        QMenu* bitmap = main->findChild<QMenu*>("Bitmap");
+        QMenuBar* bar = main->menuBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(bitmap->menuAction()).center());
+        QTRY_VERIFY(bitmap->isVisible());
+        QAction* mirror = theApp()->commands()->action(ID_MIRROR_HORIZONTAL);
+        QTest::mouseMove(bitmap, bitmap->actionGeometry(mirror).center());
+        QTRY_VERIFY(!main->statusBar()->promptText().isEmpty());
+        QTest::qWait(100);
+        // The open menu is a window of its own: the screen holds both.
+        QCoreApplication::processEvents();
+        const QRect frame = main->frameGeometry();
+        const QImage screen = QGuiApplication::primaryScreen()
+                                  ->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
+                                  .toImage();
+        QVERIFY(screen.save(artefacts_ + "/app_e2e_6_window.png"));
+        QTest::keyClick(bitmap, Qt::Key_Escape);
     }
 };
 

@@ -7,6 +7,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QSet>
+#include <QtEndian>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
@@ -19,6 +21,7 @@
 #include "base/progress.h"
 #include "document/document_qt.h"
 #include "document/file_dialogs_qt.h"
+#include "document/import_export.h"
 #include "picture/picture.h"
 #include "platform/profile.h"
 #include "resources/command_ids.h"
@@ -386,20 +389,22 @@ private slots:
         PaintCounter keys;  // key presses that reach the window
         main()->installEventFilter(&keys);
         int keyPresses = 0;
-        // The key arrives while the work runs, as a real one would.
-        QTimer::singleShot(40, [&] {
-            QTest::keyClick(main(), Qt::Key_Escape);
-            ++keyPresses;
-        });
         BeginProgressWithCaption(IDS_ROTATING, 0, 2000);
         int stoppedAt = -1;
         for (int i = 0; i <= 2000 && stoppedAt < 0; ++i) {
+            // Once the work is under way, the key arrives through the event
+            // queue, as a real one would, however slowly the machine runs.
+            if (i == 100)
+                QTimer::singleShot(0, [&] {
+                    QTest::keyClick(main(), Qt::Key_Escape);
+                    ++keyPresses;
+                });
             QTest::qSleep(1);
             if (StepProgress(i)) stoppedAt = i;
         }
         EndProgress();
         QCOMPARE(keyPresses, 1);
-        QVERIFY2(stoppedAt > 0 && stoppedAt < 2000, "Escape stops the work");
+        QVERIFY2(stoppedAt > 100 && stoppedAt < 2000, "Escape stops the work");
         QVERIFY(paints.count > 1);  // the gauge was repainted while it ran
         bar->gauge()->removeEventFilter(&paints);
         main()->removeEventFilter(&keys);
@@ -419,6 +424,80 @@ private slots:
         QVERIFY(!doc->isModified());
         QVERIFY(!GetProgressGauge().inProgress);
         QVERIFY(messages_.isEmpty());
+    }
+
+    // A 100-megapixel picture (10000 x 10000, 8-bit gray BMP, written here):
+    // the status bar shows the loading progress while it reads; Escape stops
+    // it with nothing opened, nothing said and nothing left half-made; read
+    // to the end, it opens whole.
+    void largePicture() {
+        start();
+        const QString path = file("large.bmp");
+        {
+            const int w = 10000, h = 10000;
+            QFile out(path);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            QByteArray header(54 + 1024, '\0');
+            auto put32 = [&](int at, quint32 v) { qToLittleEndian(v, header.data() + at); };
+            header[0] = 'B';
+            header[1] = 'M';
+            put32(2, quint32(header.size()) + quint32(w) * h);
+            put32(10, quint32(header.size()));
+            put32(14, 40);
+            put32(18, w);
+            put32(22, h);
+            qToLittleEndian(quint16(1), header.data() + 26);
+            qToLittleEndian(quint16(8), header.data() + 28);
+            put32(34, quint32(w) * h);
+            put32(46, 256);
+            for (int i = 0; i < 256; ++i) put32(54 + 4 * i, quint32(i) * 0x010101u);
+            out.write(header);
+            QByteArray row(w, '\0');
+            for (int x = 0; x < w; ++x) row[x] = char(x * 255 / (w - 1));
+            for (int y = 0; y < h; ++y) QVERIFY(out.write(row) == w);
+        }
+        CMainStatusBar* bar = main()->statusBar();
+        CProgressGauge* gauge = bar->gauge();
+        // Watches the gauge while the file is read; Escape once it has moved.
+        QSet<unsigned> positions;
+        QString caption;
+        bool pressEscape = true;
+        QTimer watch;
+        watch.setInterval(2);
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (!bar->inProgress()) return;
+            caption = bar->captionPane()->text();
+            positions << gauge->position();
+            if (pressEscape && positions.size() >= 3) {
+                pressEscape = false;
+                QTest::keyClick(main(), Qt::Key_Escape);
+            }
+        });
+        watch.start();
+        QVERIFY(!app()->OpenDocumentFile(path));
+        QVERIFY(!pressEscape);
+        QVERIFY(FileOperationCancelled());
+        QCOMPARE(caption, QString("Loading Image"));
+        QVERIFY(app()->documents().isEmpty());
+        QVERIFY(messages_.isEmpty());
+        QVERIFY(!bar->inProgress());
+        QVERIFY(bar->positionPane()->isVisible());
+        QVERIFY(!app()->recentFiles().Files().contains(path));
+
+        // Again without Escape: the gauge keeps moving to the end and the
+        // picture opens whole.
+        positions.clear();
+        Document* doc = app()->OpenDocumentFile(path);
+        watch.stop();
+        QVERIFY(doc);
+        QVERIFY2(positions.size() >= 3, qPrintable(QString::number(positions.size())));
+        QCOMPARE(doc->picture()->GetWidth(), 10000);
+        QCOMPARE(doc->picture()->GetHeight(), 10000);
+        QVERIFY(!bar->inProgress());
+        QVERIFY(messages_.isEmpty());
+        QCOMPARE(main()->windowTitle(), QString("large.bmp [x1] - Stitchara"));
+        QVERIFY(main()->documentWindows().first()->close());
+        QFile::remove(path);
     }
 
     void iconBarToggle() {
