@@ -224,6 +224,16 @@ bool MatchBlocks(const Gray& a, const Gray& b, const SeamModel& model, int block
         Candidate best[2] = {{-1, 0}, {-1, 0}};
         int step = std::max(block / 2, 1);
         for (int bx = x0; bx + block <= x1; bx += step) {
+            // Only blocks whose search window lies wholly in a: near a
+            // narrow overlap's far edge a strong corner cannot be searched.
+            {
+                double cx = bx + block / 2.0, cy = by + block / 2.0;
+                int px = int(std::floor(model.MapX(cx, cy) - block / 2.0 + 0.5));
+                int py = int(std::floor(model.MapY(cx, cy) - block / 2.0 + 0.5));
+                if (px - radius < 0 || py - radius < 0 || px + radius + block > a.w ||
+                    py + radius + block > a.h)
+                    continue;
+            }
             double gxx = 0, gyy = 0, gxy = 0;
             for (int y = by + 1; y < by + block - 1; ++y) {
                 const float* r = b.Row(y);
@@ -490,9 +500,9 @@ bool Refine(const SeamRequest& rq, const Gray& smallMain, const Gray& smallRest,
                      bandStep, 1.5 * rq.bytes * rq.bytes, 0.7, ms, progress, context))
         return false;
     // Soft pictures (shades, out-of-focus scans) have few corners: larger
-    // blocks and a lower bar for structure.
-    if (ms.size() < 12 && overlap >= 64) {
-        const int large = overlap >= 96 ? 48 : 32;
+    // blocks where the overlap allows, and a lower bar for structure.
+    if (ms.size() < 12) {
+        const int large = overlap >= 96 ? 48 : overlap >= 64 ? 32 : block;
         if (!MatchBlocks(fullMain, fullRest, local, large, radius, 0, std::min(overlap, restWidth),
                          std::max(large / 2, height / 90), 0.25 * rq.bytes * rq.bytes, 0.7, ms,
                          progress, context))

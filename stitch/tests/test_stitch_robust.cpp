@@ -210,6 +210,27 @@ TEST(RobustStitch, ATurnedAndScaledRestIsTakenBackBeforeTheMerge) {
     EXPECT_LT(placed, 0.4 * offByOne) << placed << " " << offByOne;
 }
 
+TEST(RobustStitch, AThinOverlapOfASoftPictureTurnedAndScaledIsJoined) {
+    // Shades without sharp marks, shared by 44 columns only: few blocks there
+    // are corners, yet the seam must still be tied down along its length.
+    auto soft = MakePicture(ptTrueColor24, 2 * kW, kH + 2 * kTop);
+    std::vector<std::uint8_t> row(std::size_t(2 * kW) * 3);
+    for (int y = 0; y < kH + 2 * kTop; ++y) {
+        for (int x = 0; x < 2 * kW; ++x)
+            for (int k = 0; k < 3; ++k)
+                row[std::size_t(x) * 3 + k] = std::uint8_t(Noise(x, y, 29 + 6 * k, 5 + k));
+        soft->WriteRow(0, 2 * kW - 1, y, row.data());
+    }
+    const int overlap = 44;
+    auto rest = TurnedCut(soft.get(), kW - overlap, kTop, kW, kH, 0.2, 1.004);
+    Outcome out = Stitched(Cut(soft.get(), 0, kTop, kW, kH), std::move(rest), kSideRight, 15);
+    ASSERT_TRUE(out.picture) << out.message;
+    EXPECT_NEAR(out.finding.rotation, 0.2, 0.05);
+    double placed = MeanDifference(out.picture.get(), soft.get(), 0, kTop, kW + 10, kW + 200);
+    double offByTwo = MeanDifference(out.picture.get(), soft.get(), 2, kTop, kW + 10, kW + 200);
+    EXPECT_LT(placed, 0.5 * offByTwo) << placed << " " << offByTwo;
+}
+
 TEST(RobustStitch, SemiAutoWithPointsOffByUpToFivePixelsGivesTheAutoResult) {
     const int overlap = 220, shift = 3;
     auto pair = [&] {
