@@ -13,6 +13,7 @@
 #include "acquire/xfer_done_qt.h"
 #include "display/view_qt.h"
 #include "document/document_qt.h"
+#include "info/info_commands_qt.h"
 #include "picture/picture.h"
 #include "resources/command_ids.h"
 #include "shell/app/app_qt.h"
@@ -260,6 +261,7 @@ bool CInPlaceFrame::OnCommand(int id) {
         if (m_toolBar) m_toolBar->setVisible(!m_toolBar->isVisible());
         return true;
     case ID_ABOUT: ShowAbout(); return true;
+    case ID_INFORMATION: return HandleInfoCommand(id, this);
     case ID_ACQUIRE:
     case ID_SELECT_SOURCE:
         // The scanned pictures come to this frame, into its document.
@@ -278,7 +280,7 @@ bool CInPlaceFrame::OnUpdateCommand(int id, CommandState& state) {
     case ID_ABOUT: state.enabled = true; return true;
     case ID_ACQUIRE:
     case ID_SELECT_SOURCE: return UpdateAcquireCommand(id, state);
-    case ID_INFORMATION: state.enabled = false; return true;
+    case ID_INFORMATION: return UpdateInfoCommand(id, state);
     default: return false;
     }
 }

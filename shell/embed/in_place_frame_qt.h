@@ -78,7 +78,7 @@ public:
     static bool IsInPlaceCommand(int id);
 
     // CommandTarget: the frame's own commands (tool bar on and off,
-    // Acquire into this document, Information, About).
+    // Acquire into this document, Information over the frame, About).
     bool OnCommand(int id) override;
     bool OnUpdateCommand(int id, CommandState& state) override;
 

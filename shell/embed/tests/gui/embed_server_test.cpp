@@ -6,6 +6,7 @@
 
 #include "document/document_qt.h"
 #include "picture/picture.h"
+#include "shell/app/commands_qt.h"
 #include "shell/embed/embed_protocol_qt.h"
 #include "shell/embed/embed_server_qt.h"
 #include "shell/embed/in_place_frame_qt.h"
@@ -163,6 +164,24 @@ private slots:
         QTest::mouseRelease(bar, Qt::LeftButton, {}, start + QPoint(30, 20));
         QCOMPARE(resized.count(), 1);
         QCOMPARE(resized[0][0].toRect().size(), QSize(230, 170));
+    }
+
+    // In place, the tool bar's commands answer (Import, Acquire where a
+    // scanner is, Information, About) and a container can send only the
+    // in-place commands: never Save or Open, whose dialogs belong to the
+    // program's own window.
+    void inPlaceCommands() {
+        Document document;
+        document.setPicture(MakePicture(5, 3, 96));
+        CInPlaceFrame frame(&document);
+        for (int id : {32797, 32069, 32089, 32020, 32029, 32063})
+            QVERIFY2(frame.commands()->state(id).enabled, qPrintable(QString::number(id)));
+        for (int id : {32797, 32003, 32005, 32020, 32021, 32022, 32023, 32029, 32063, 32069, 32089})
+            QVERIFY(CInPlaceFrame::IsInPlaceCommand(id));
+        for (int id : {0, 32000, 32001, 32002, 32004, 32006, 57665})
+            QVERIFY(!CInPlaceFrame::IsInPlaceCommand(id));
+        QVERIFY(frame.commands()->execute(32020));
+        QVERIFY(document.isModified());
     }
 
     // Calls that cannot be carried out answer an error and leave the other
