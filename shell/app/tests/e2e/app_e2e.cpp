@@ -67,25 +67,24 @@ private slots:
             for (int x = 0; x < 60; ++x) image.setPixelColor(x, y, Qt::red);
         QVERIFY(image.save(start));
 
-        // The splash ends at a click.
-        // Slow machines (sanitizers) take their time: the steps below wait
-        // for what they act on instead of acting after a fixed delay.
+        // The splash ends at a click. It comes after the picture has opened,
+        // which takes its time in a slow (sanitized) build: look for it until
+        // it is there.
         bool splashSeen = false;
-        QTimer splashWatch;
-        splashWatch.setInterval(50);
-        connect(&splashWatch, &QTimer::timeout, this, [&] {
-            PMainWnd* main = theApp()->mainWindow();
-            auto* logo = main ? main->findChild<CLogoWindow*>() : nullptr;
-            if (!logo || !logo->isVisible() || splashSeen) return;
+        QTimer lookForSplash;
+        QObject::connect(&lookForSplash, &QTimer::timeout, [&] {
+            PMainWnd* window = theApp()->mainWindow();
+            auto* logo = window ? window->findChild<CLogoWindow*>() : nullptr;
+            if (!logo || !logo->isVisible()) return;
+            lookForSplash.stop();
             splashSeen = true;
-            splashWatch.stop();
             shot("1_splash");
             QTest::mouseClick(logo, Qt::LeftButton);
         });
-        splashWatch.start();
+        lookForSplash.start(50);
         QStringList arguments{"stitchara", start};
         QVERIFY(theApp()->InitInstance(CVandrelApp::ParseCommandLine(arguments)));
-        splashWatch.stop();
+        lookForSplash.stop();
         QVERIFY(splashSeen);
         PMainWnd* main = theApp()->mainWindow();
         QVERIFY(QTest::qWaitForWindowExposed(main));
