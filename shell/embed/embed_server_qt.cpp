@@ -117,11 +117,17 @@ private:
 
 CEmbedServer::CEmbedServer(QObject* parent) : QObject(parent), windowWatch_(std::make_unique<WindowWatch>(this)) {
     embed::RegisterTypes();
-    QCoreApplication::instance()->installNativeEventFilter(windowWatch_.get());
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        app->installNativeEventFilter(windowWatch_.get());
+        // The documents and their windows go while the application still stands.
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] {
+            while (!entries_.empty()) closeEntry(entries_.begin()->first);
+        });
+    }
 }
 
 CEmbedServer::~CEmbedServer() {
-    QCoreApplication::instance()->removeNativeEventFilter(windowWatch_.get());
+    if (QCoreApplication* app = QCoreApplication::instance()) app->removeNativeEventFilter(windowWatch_.get());
     while (!entries_.empty()) closeEntry(entries_.begin()->first);
 }
 
