@@ -14,10 +14,12 @@
 #include "display/view_qt.h"
 #include "document/document_qt.h"
 #include "info/info_commands_qt.h"
+#include "info/info_sheet_qt.h"
 #include "picture/picture.h"
 #include "resources/command_ids.h"
 #include "shell/app/app_qt.h"
 #include "shell/app/commands_qt.h"
+#include "shell/app/doc_template_qt.h"
 #include "shell/app/icon_bar_qt.h"
 #include "shell/app/logo_wnd_qt.h"
 
@@ -164,6 +166,13 @@ CInPlaceFrame::CInPlaceFrame(Document* document)
     : QMainWindow(nullptr, Qt::FramelessWindowHint), document_(document), commands_(new CommandManager(this)) {
     setObjectName(QStringLiteral("inPlaceFrame"));
     setAccessibleName(QStringLiteral("In-place frame"));
+    // The frame's title names its document (the information sheet shows it).
+    auto retitle = [this] {
+        const QString path = document_ ? document_->pathName() : QString();
+        setWindowTitle(path.isEmpty() ? QStringLiteral("embedded picture") : DocumentBaseName(path.toStdString()));
+    };
+    retitle();
+    connect(document_, &Document::pathChanged, this, retitle);
     // The in-place accelerator of Import.
     if (QAction* import = commands_->action(ID_IMPORT)) import->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     // The keys of the in-place menu work in the frame.
@@ -261,7 +270,7 @@ bool CInPlaceFrame::OnCommand(int id) {
         if (m_toolBar) m_toolBar->setVisible(!m_toolBar->isVisible());
         return true;
     case ID_ABOUT: ShowAbout(); return true;
-    case ID_INFORMATION: return HandleInfoCommand(id, this);
+    case ID_INFORMATION: return HandleInfoCommand(id, this, {InfoDocumentWindow{this, document_}});
     case ID_ACQUIRE:
     case ID_SELECT_SOURCE:
         // The scanned pictures come to this frame, into its document.

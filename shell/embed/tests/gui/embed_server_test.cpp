@@ -1,11 +1,16 @@
 // The embedding service's answers, called directly (no bus): extent, drawing,
 // the bytes a container keeps, and the errors of calls it cannot carry out.
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
 #include "document/document_qt.h"
+#include "info/info_sheet_qt.h"
 #include "picture/picture.h"
+#include "resources/command_ids.h"
 #include "shell/app/commands_qt.h"
 #include "shell/embed/embed_protocol_qt.h"
 #include "shell/embed/embed_server_qt.h"
@@ -182,6 +187,38 @@ private slots:
             QVERIFY(!CInPlaceFrame::IsInPlaceCommand(id));
         QVERIFY(frame.commands()->execute(32020));
         QVERIFY(document.isModified());
+    }
+
+    // In place, Information shows the embedded document's page first (its
+    // name, resolution, thumbnail), then the System page.
+    void informationInPlaceShowsTheDocument() {
+        Document document;
+        document.setPicture(MakePicture(5, 3, 300));
+        document.core().SetPathName("/somewhere/Scan One.vdl");
+        CInPlaceFrame frame(&document);
+        QStringList tabs;
+        QString name, resolution;
+        CPicture* thumbnail = nullptr;
+        QWidget* current = nullptr;
+        QTimer::singleShot(0, this, [&] {
+            auto* sheet = qobject_cast<CInfoSheet*>(QApplication::activeModalWidget());
+            if (!sheet) return;
+            for (int i = 0; i < sheet->Tabs()->count(); ++i) tabs << sheet->Tabs()->widget(i)->objectName();
+            if (CDocInfoPage* page = sheet->DocumentPage()) {
+                name = page->Text(200)->text();
+                resolution = page->Text(202)->text();
+                thumbnail = page->Thumbnail()->Picture();
+                current = page->CurrentWidget();
+                QVERIFY(!page->NextButton()->isEnabled() && !page->PreviousButton()->isEnabled());
+            }
+            sheet->accept();
+        });
+        QVERIFY(frame.commands()->execute(ID_INFORMATION));
+        QCOMPARE(tabs, QStringList({"documentPage", "systemPage"}));
+        QVERIFY2(name.endsWith("scan one.vdl"), qPrintable(name));
+        QVERIFY2(resolution.endsWith("300 DPI"), qPrintable(resolution));
+        QCOMPARE(thumbnail, document.picture());
+        QCOMPARE(current, &frame);
     }
 
     // Calls that cannot be carried out answer an error and leave the other
