@@ -1,22 +1,31 @@
 #include "shell/embed/in_place_frame_qt.h"
 
 #include <QAction>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QTimer>
 #include <QKeySequence>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <cstdio>
 #include <iterator>
 
 #include "acquire/acquire_commands_qt.h"
 #include "acquire/xfer_done_qt.h"
+#include "base/message_box.h"
 #include "display/view_qt.h"
 #include "document/document_qt.h"
+#include "document/import_export.h"
 #include "info/info_commands_qt.h"
 #include "info/info_sheet_qt.h"
 #include "picture/picture.h"
 #include "resources/command_ids.h"
+#include "resources/string_ids.h"
+#include "resources/strings.h"
 #include "shell/app/app_qt.h"
 #include "shell/app/commands_qt.h"
 #include "shell/app/doc_template_qt.h"
@@ -118,6 +127,73 @@ void CInPlaceResizeBar::mouseReleaseEvent(QMouseEvent* event) {
     emit resized(window()->geometry());
 }
 
+// ---- drop target ----
+
+namespace {
+
+// The first local file a drag carries ("" when none).
+QString DroppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls()) return {};
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) return url.toLocalFile();
+    return {};
+}
+
+}  // namespace
+
+void CInPlaceDropTarget::Register(QWidget* window) {
+    window->setAcceptDrops(true);
+    window->installEventFilter(this);
+}
+
+bool CInPlaceDropTarget::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (!DroppedFile(drag->mimeData()).isEmpty()) drag->acceptProposedAction();
+        else drag->ignore();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QString path = DroppedFile(drop->mimeData());
+        if (path.isEmpty()) {
+            drop->ignore();
+            return true;
+        }
+        drop->acceptProposedAction();
+        // Read after the drop returns, so that the dragging program is free.
+        QTimer::singleShot(0, this, [this, path] { emit fileDropped(path); });
+        return true;
+    }
+    default: return QObject::eventFilter(watched, event);
+    }
+}
+
+bool CInPlaceDropTarget::DropFile(Document* document, const QString& path) {
+    if (!document || path.isEmpty()) return false;
+    // Whether the reader told the user why it failed (passed on as shown).
+    bool told = false;
+    const MessageSink previous = GetMessageSink();
+    SetMessageSink([&told, previous](const std::string& text) {
+        told = true;
+        if (previous) previous(text);
+        else std::fprintf(stderr, "%s\n", text.c_str());
+    });
+    document->BeginWaitCursor();
+    std::unique_ptr<CPicture> picture = ReadImageFile(path.toStdString(), false);
+    document->EndWaitCursor();
+    SetMessageSink(previous);
+    if (!picture) {
+        if (!told && !FileOperationCancelled())
+            ShowMessage(FormatStringById(IDS_CANNOT_OPEN_PICTURE, path.toLocal8Bit().constData()));
+        return false;
+    }
+    document->setPicture(std::move(picture));
+    return true;
+}
+
 // ---- frame ----
 
 const int* CInPlaceFrame::ToolBarCommands(int* count) {
@@ -185,6 +261,10 @@ CInPlaceFrame::CInPlaceFrame(Document* document)
     m_resizeBar->setBody(view_);
     setCentralWidget(m_resizeBar);
     connect(m_resizeBar, &CInPlaceResizeBar::resized, this, &CInPlaceFrame::rectChanged);
+    m_dropTarget = new CInPlaceDropTarget(this);
+    m_dropTarget->Register(this);
+    connect(m_dropTarget, &CInPlaceDropTarget::fileDropped, this,
+            [this](const QString& path) { CInPlaceDropTarget::DropFile(document_, path); });
 
     commands_->setChain([this] {
         std::vector<CommandTarget*> chain{view_, document_, this};

@@ -1,6 +1,8 @@
 // The embedding service's answers, called directly (no bus): extent, drawing,
 // the bytes a container keeps, and the errors of calls it cannot carry out.
+#include <QFile>
 #include <QLabel>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -219,6 +221,55 @@ private slots:
         QVERIFY2(resolution.endsWith("300 DPI"), qPrintable(resolution));
         QCOMPARE(thumbnail, document.picture());
         QCOMPARE(current, &frame);
+    }
+
+    // A picture file dropped onto the in-place frame becomes the document's
+    // picture; a drag without a file is refused; a file that cannot be read
+    // leaves the picture as it was and says why.
+    void dropOntoTheInPlaceFrame() {
+        Document document;
+        document.setPicture(MakePicture(5, 3, 96));
+        document.setModified(false);
+        CInPlaceFrame frame(&document);
+        Document other;
+        other.setPicture(MakePicture(7, 4, 96));
+        const QString good = dir_.filePath("dropped.bmp");
+        const QString junk = dir_.filePath("junk.bmp");
+        {
+            QFile file(good);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(CVandrelSrvrItem(&other).Serialize());
+            QFile bad(junk);
+            QVERIFY(bad.open(QIODevice::WriteOnly));
+            bad.write("BM not a picture at all");
+        }
+        auto drop = [&frame](QMimeData* data) {
+            QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&frame, &enter);
+            if (!enter.isAccepted()) return false;
+            QDropEvent dropped(QPointF(20, 20), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&frame, &dropped);
+            return dropped.isAccepted();
+        };
+
+        QMimeData text;
+        text.setText("no file");
+        QVERIFY(!drop(&text));
+
+        QMimeData file;
+        file.setUrls({QUrl("https://example.invalid/x.bmp"), QUrl::fromLocalFile(good)});
+        QVERIFY(drop(&file));
+        QTRY_COMPARE(document.picture()->GetWidth(), 7);
+        QCOMPARE(document.picture()->GetHeight(), 4);
+        QVERIFY(document.isModified());
+
+        MessageCapture messages;
+        QMimeData bad;
+        bad.setUrls({QUrl::fromLocalFile(junk)});
+        QVERIFY(drop(&bad));
+        QTest::qWait(20);
+        QCOMPARE(document.picture()->GetWidth(), 7);
+        QVERIFY(!messages.Text(QString()).isEmpty());
     }
 
     // Calls that cannot be carried out answer an error and leave the other
