@@ -14,7 +14,9 @@
 //                                            edits it inside the container's X11 window, at that rectangle
 //     Deactivate(u)                          ends in-place editing
 //     InPlaceMenu(u) -> a(siss)              menu title, command id (0: separator), text, shortcut
-//     InvokeCommand(u, i command) -> b       a command of the in-place menu, chosen in the container
+//     InvokeCommand(u, i command) -> b       a command of the in-place menu, chosen in the container;
+//                                            one that opens a sheet or dialog is answered (true: it
+//                                            starts) before it runs
 //     InPlaceWindows(u) -> at                X11 ids of the in-place tool bar and frame (empty when not in place)
 //     Close(u)                               the container lets the document go
 //   signals

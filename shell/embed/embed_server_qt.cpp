@@ -23,6 +23,7 @@
 #include "base/message_box.h"
 #include "document/document_qt.h"
 #include "picture/picture.h"
+#include "resources/command_ids.h"
 #include "resources/string_ids.h"
 #include "shell/app/app_qt.h"
 #include "shell/app/commands_qt.h"
@@ -87,6 +88,18 @@ protected:
 private:
     std::function<void()> update_;
 };
+
+// The in-place commands that show a sheet or dialog and wait for the user.
+bool OpensAWindow(int command) {
+    switch (command) {
+    case ID_IMPORT:
+    case ID_ACQUIRE:
+    case ID_SELECT_SOURCE:
+    case ID_INFORMATION:
+    case ID_ABOUT: return true;
+    default: return false;
+    }
+}
 
 // Asks the X server to tell us when window is destroyed.
 void WatchWindow(qulonglong window) {
@@ -498,7 +511,15 @@ bool CEmbedServer::InvokeCommand(uint id, int command) {
         return false;
     }
     succeed();
-    return entry->frame->commands()->execute(command);
+    CInPlaceFrame* frame = entry->frame;
+    if (calledFromDBus() && OpensAWindow(command)) {
+        // A sheet or dialog waits for the user: the container is answered
+        // first (whether the command could start) and is not held meanwhile.
+        if (!frame->commands()->state(command).enabled) return false;
+        QTimer::singleShot(0, frame, [frame, command] { frame->commands()->execute(command); });
+        return true;
+    }
+    return frame->commands()->execute(command);
 }
 
 QList<qulonglong> CEmbedServer::InPlaceWindows(uint id) {
