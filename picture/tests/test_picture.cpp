@@ -272,6 +272,11 @@ TEST(PictureAreas, RectanglesIncludeTheirRightAndBottomAndAreClipped) {
         auto fill = [&](const Rect& r) {
             return inclusiveName ? p->FillRectInclusive(7, &r) : p->FillRect(7, &r);
         };
+        // Inside: its right column and bottom row too.
+        ASSERT_TRUE(fill(Rect{1, 0, 2, 1}));
+        for (int y = 0; y <= 1; ++y)
+            for (int x = 1; x <= 2; ++x) model[std::size_t(y * 5 + x)] = 7;
+        EXPECT_EQ(AllPixels(*p), model);
         // Reaching past the picture: up to and including its last column and row.
         ASSERT_TRUE(fill(Rect{3, 2, 99, 99}));
         for (int y = 2; y <= 3; ++y)

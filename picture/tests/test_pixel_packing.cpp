@@ -25,7 +25,7 @@ TEST(PixelPacking, IndexRowsOfEveryLengthKeepTheLayoutAndNothingAround) {
         for (int count : {1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 33}) {
             SCOPED_TRACE(testing::Message() << bits << " bits, " << count << " pixels");
             const std::size_t bytes = std::size_t(count * bits + 7) / 8;
-            std::vector<std::uint8_t> indices(std::size_t(count));
+            std::vector<std::uint8_t> indices(static_cast<std::size_t>(count));
             for (auto& v : indices) v = std::uint8_t(random() & ((1u << bits) - 1));
 
             // Packed: each pixel where the layout puts it, the rest of the
@@ -33,7 +33,9 @@ TEST(PixelPacking, IndexRowsOfEveryLengthKeepTheLayoutAndNothingAround) {
             std::vector<std::uint8_t> row(bytes + 1, 0xA5);
             packing::PackIndices(indices.data(), count, bits, row.data());
             for (int x = 0; x < count; ++x) ASSERT_EQ(Oracle(row, x, bits), indices[std::size_t(x)]) << x;
-            if (count * bits % 8) EXPECT_EQ(row[bytes - 1] & (0xFFu >> (count * bits % 8)), 0u);
+            if (count * bits % 8) {
+                EXPECT_EQ(row[bytes - 1] & (0xFFu >> (count * bits % 8)), 0u);
+            }
             EXPECT_EQ(row[bytes], 0xA5);
 
             // Unpacked back, writing nothing past count.
