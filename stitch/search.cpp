@@ -2,6 +2,7 @@
 // seam, found again in the Main picture by the sum of absolute differences
 // inside a window that adapts from match to match.
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -46,6 +47,7 @@ bool CStitchTool::AutoStitch() {
     marginY = std::int16_t(my < 80 ? my : 80);
     offsetY = 0;
     wideFirstWindow = true;
+    hintGiven = false;
     bool ok = SearchMatches() && RestoreLayout();
     wideFirstWindow = false;
     return ok;
@@ -59,6 +61,10 @@ bool CStitchTool::SemiAutoStitch() {
     method = chosen;
     if (!composed) return false;
     if (!NormaliseLayout()) return false;
+    // The user's placement after the turn: where the Rest strip's origin lies.
+    hintGiven = true;
+    hintX = mainPoint.x + firstExtent - restPoint.x;
+    hintY = mainPoint.y - restPoint.y;
     CPicture* canvas = host->Picture();
     blockW = blockH = 16;
     offsetY = std::int16_t(Clamp(mainPoint.y - restPoint.y, -32767, 32767));
@@ -71,6 +77,7 @@ bool CStitchTool::SemiAutoStitch() {
     marginY = std::int16_t(my < 30 ? my : 30);
     wideFirstWindow = false;
     bool ok = SearchMatches();
+    hintGiven = false;
     RestoreLayout();
     return ok;
 }
@@ -110,29 +117,19 @@ bool CStitchTool::RestoreLayout() {
     return true;
 }
 
-bool CStitchTool::SearchMatches() {
-    CPicture* canvas = host ? host->Picture() : nullptr;
-    CPicture* rest = host ? host->StitchWork() : nullptr;
-    if (!canvas || !rest) return false;
+int CStitchTool::BlockSearch() {
+    CPicture* canvas = host->Picture();
+    CPicture* rest = host->StitchWork();
     int wr = rest->GetWidth(), hr = rest->GetHeight();
     int xDpi = canvas->GetXDpi();
     int n = 0;
 
     Rect area{0, std::max(0, marginY - offsetY), std::min<int>(overlap, wr - 1), hr - 1};
     int k = area.top <= area.bottom ? FindFeatureBlocks(rest, area, features) : 0;
-    if (k <= 0) {
-        host->ShowMessage(LoadStringById(IDS_OVERLAP_NOT_IN_RANGE));
-        return false;
-    }
+    firstStageFeatures = k;
+    if (k <= 0) return 0;
 
-    int g = std::min(50, int(xDpi * 0.03));
-    progressTotal = ((k - 1) * g + marginY) * 2;
-    progressTotal += progressTotal / 40;
-    progressCount = 0;
-    BeginProgressWithCaption(IDS_PROCESSING, 0, unsigned(std::max(progressTotal, 0)));
-
-    bool failed = false;
-    for (int i = 0; i < k; ++i) {
+    for (int i = 0; i < k && !cancelled; ++i) {
         int bx = features[i].x, by = features[i].y;
         Rect block{bx, by, bx + blockW - 1, std::min(by + blockH - 1, hr - 1)};
         int x0, x1;
@@ -161,10 +158,7 @@ bool CStitchTool::SearchMatches() {
         Rect window{x0, y0, x1, y1};
 
         bool accepted = MatchBlock(rest, block, canvas, window, &matchMain[n]);
-        if (cancelled) {
-            failed = true;
-            break;
-        }
+        if (cancelled) break;
         if (accepted) {
             if (n > 0)
                 searchHalfRange = std::int16_t(
@@ -175,41 +169,188 @@ bool CStitchTool::SearchMatches() {
             marginY = std::int16_t(std::min(50, int(xDpi * 0.03)));
             ++n;
         } else if (n == 0) {
-            host->ShowMessage(LoadStringById(IDS_OVERLAP_NOT_IN_RANGE));
-            failed = true;
-            break;
+            return 0;
         }
+    }
+    if (cancelled || n < 1) return 0;
+    if (n == 1) {
+        matchRest[1] = {matchRest[0].x, hr - 1};
+        matchMain[1] = {matchMain[0].x, matchMain[0].y + (hr - 1) - matchRest[0].y};
+    } else {
+        // The lists end at the Rest picture's last row. The columns of the
+        // blocks jump from band to band, so the last block's column is
+        // kept and only the offset between the pictures is extrapolated.
+        const PointL& r1 = matchRest[n - 1];
+        const PointL& m0 = matchMain[n - 2];
+        const PointL& m1 = matchMain[n - 1];
+        const PointL& r0 = matchRest[n - 2];
+        matchRest[n] = {r1.x, hr - 1};
+        int yMain = m1.y + matchRest[n].y - r1.y;
+        std::int64_t off0 = m0.x - r0.x, off1 = m1.x - r1.x;
+        std::int64_t off = off1;
+        if (m1.y != m0.y) off = off1 + (off1 - off0) * (yMain - m1.y) / (m1.y - m0.y);
+        matchMain[n] = {int(r1.x + off), yMain};
+    }
+    if (matchRest[n].x < 0) {
+        matchMain[n].x -= matchRest[n].x;
+        matchRest[n].x = 0;
+    }
+    return n;
+}
+
+namespace {
+
+// The registration's progress: the search's gauge, which answers Escape.
+bool StepSearch(void* context) {
+    auto* tool = static_cast<CStitchTool*>(context);
+    if (tool->progressCount < tool->progressTotal) ++tool->progressCount;
+    if (StepProgress(unsigned(tool->progressCount))) tool->cancelled = true;
+    return tool->cancelled;
+}
+
+}  // namespace
+
+bool CStitchTool::SearchMatches() {
+    CPicture* canvas = host ? host->Picture() : nullptr;
+    CPicture* rest = host ? host->StitchWork() : nullptr;
+    if (!canvas || !rest) return false;
+    cancelled = false;
+    finding = StitchFinding{};
+    finding.chosenOverlap = chosenOverlap;
+    const int hr = rest->GetHeight();
+    const int xDpi = canvas->GetXDpi();
+
+    // The rows that hold each picture, across the seam in the turned layout.
+    bool across = side == kSideLeft || side == kSideRight;
+    int mainRows = hr, restRows = hr;
+    if (mainPicture && restPicture) {
+        mainRows = std::min(hr, across ? mainPicture->GetHeight() : mainPicture->GetWidth());
+        restRows = std::min(hr, across ? restPicture->GetHeight() : restPicture->GetWidth());
     }
 
+    int g = std::min(50, int(xDpi * 0.03));
+    int features = kMaxFeatures;
+    progressTotal = ((features - 1) * g + marginY) * 2;
+    progressTotal += progressTotal / 40;
+    // The registration's steps: its bands of blocks and the resampled rows.
+    progressTotal += 400 + hr / 64;
+    progressCount = 0;
+    BeginProgressWithCaption(IDS_PROCESSING, 0, unsigned(std::max(progressTotal, 0)));
+
+    // First stage: the block search from the predicted overlap.
+    firstStageFeatures = 0;
+    int n = BlockSearch();
+
+    // Second stage: the registration over the whole seam, which checks the
+    // first stage and takes over where it cannot be trusted.
+    SeamResult seam;
+    if (!cancelled) {
+        SeamRequest request;
+        request.canvas = canvas;
+        request.rest = rest;
+        request.mainExtent = firstExtent;
+        request.mainHeight = mainRows;
+        request.restHeight = restRows;
+        request.chosenOverlap = chosenOverlap;
+        request.bytes = blendBytes;
+        request.hint = hintGiven;
+        request.hintX = hintX;
+        request.hintY = hintY;
+        seam = RegisterSeam(request, StepSearch, this);
+        if (seam.verdict == SeamVerdict::kCancelled) cancelled = true;
+    }
+
+    finding.overlap = seam.overlap;
+    finding.quality = seam.quality;
+    finding.matches = seam.matches;
+    finding.agreeing = seam.inliers;
     bool ok = false;
-    if (!failed && n >= 1) {
-        if (n == 1) {
-            matchRest[1] = {matchRest[0].x, hr - 1};
-            matchMain[1] = {matchMain[0].x, matchMain[0].y + (hr - 1) - matchRest[0].y};
+    if (cancelled) {
+        finding.outcome = StitchOutcome::kCancelled;
+    } else if (seam.verdict != SeamVerdict::kFound) {
+        finding.outcome = seam.verdict == SeamVerdict::kTooSmall    ? StitchOutcome::kOverlapTooSmall
+                          : seam.verdict == SeamVerdict::kLowQuality ? StitchOutcome::kLowQuality
+                          : seam.verdict == SeamVerdict::kNoMemory   ? StitchOutcome::kNoMemory
+                                                                     : StitchOutcome::kNoOverlap;
+    } else {
+        const SeamModel& f = seam.model;
+        finding.outcome = StitchOutcome::kJoined;
+        finding.shift = f.MapY(0, restRows / 2.0) - restRows / 2.0;
+        finding.rotation = seam.RotationDegrees();
+        finding.scale = seam.Scale();
+        // The first stage's pairs stand when every one of them agrees with
+        // the registration and the registration asks for nothing but their
+        // offset of whole pixels.
+        bool firstStageHolds = n >= 1 && !seam.toneMapped &&
+                               IsWholePixelOffset(f, restRows);
+        for (int i = 0; firstStageHolds && i < n; ++i)
+            firstStageHolds = std::abs(f.MapX(matchRest[i].x, matchRest[i].y) - matchMain[i].x) < 1 &&
+                              std::abs(f.MapY(matchRest[i].x, matchRest[i].y) - matchMain[i].y) < 1;
+        if (firstStageHolds) {
+            ok = MergeAlongMatches(rest, canvas, matchRest, matchMain, n, firstExtent) &&
+                 CropMerged(canvas);
         } else {
-            // The lists end at the Rest picture's last row. The columns of the
-            // blocks jump from band to band, so the last block's column is
-            // kept and only the offset between the pictures is extrapolated.
-            const PointL& r1 = matchRest[n - 1];
-            const PointL& m0 = matchMain[n - 2];
-            const PointL& m1 = matchMain[n - 1];
-            const PointL& r0 = matchRest[n - 2];
-            matchRest[n] = {r1.x, hr - 1};
-            int yMain = m1.y + matchRest[n].y - r1.y;
-            std::int64_t off0 = m0.x - r0.x, off1 = m1.x - r1.x;
-            std::int64_t off = off1;
-            if (m1.y != m0.y) off = off1 + (off1 - off0) * (yMain - m1.y) / (m1.y - m0.y);
-            matchMain[n] = {int(r1.x + off), yMain};
+            ok = MergeRegistered(seam, mainRows, restRows);
+            if (!ok && cancelled) finding.outcome = StitchOutcome::kCancelled;
         }
-        if (matchRest[n].x < 0) {
-            matchMain[n].x -= matchRest[n].x;
-            matchRest[n].x = 0;
-        }
-        ok = MergeAlongMatches(rest, canvas, matchRest, matchMain, n, firstExtent) &&
-             CropMerged(canvas);
+        if (!ok && finding.outcome == StitchOutcome::kJoined) finding.outcome = StitchOutcome::kNoMemory;
     }
     EndProgress();
+    if (!ok && finding.outcome != StitchOutcome::kCancelled &&
+        finding.outcome != StitchOutcome::kNoMemory)
+        host->ShowMessage(FailureMessage());
     return ok;
+}
+
+bool CStitchTool::MergeRegistered(const SeamResult& seam, int mainRows, int restRows) {
+    (void)mainRows;
+    CPicture* canvas = host->Picture();
+    CPicture* rest = host->StitchWork();
+    const SeamModel& f = seam.model;
+    const int wr = rest->GetWidth(), hr = rest->GetHeight();
+    int dx = int(std::floor(f.tx + 0.5)), dy = int(std::floor(f.ty + 0.5));
+    if (IsWholePixelOffset(f, restRows)) {
+        if (seam.toneMapped && !ToneMapRest(rest, seam, blendBytes)) return false;
+    } else {
+        std::unique_ptr<CPicture> moved = NewPictureLike(rest, 0, wr, hr);
+        if (!moved || !ResampleRest(rest, restRows, moved.get(), seam, dx, dy, blendBytes,
+                                    StepSearch, this))
+            return false;
+        host->SetStitchWork(std::move(moved));
+        rest = host->StitchWork();
+        finding.resampled = true;
+    }
+    finding.toneMapped = seam.toneMapped;
+    // The seam runs down the middle of the shared columns, clear of the
+    // corners a turn leaves empty and with room for the blend.
+    int drift = int(std::ceil(std::abs(f.s) * hr)) + 2;
+    int column = std::max(drift, seam.overlap / 2 - 10);
+    if (column + 21 > seam.overlap) column = std::max(0, seam.overlap - 21);
+    column = std::min(column, wr - 1);
+    int top = std::max(0, -dy);
+    matchRest[0] = {column, top};
+    matchMain[0] = {column + dx, top + dy};
+    matchRest[1] = {column, hr - 1};
+    matchMain[1] = {column + dx, hr - 1 + dy};
+    return MergeAlongMatches(rest, canvas, matchRest, matchMain, 1, firstExtent) &&
+           CropMerged(canvas);
+}
+
+std::string CStitchTool::FailureMessage() const {
+    static const char* const sides[] = {"left", "top", "right", "bottom"};
+    const char* edge = sides[std::clamp<int>(side, 0, 3)];
+    int quality = int(finding.quality * 100 + 0.5);
+    switch (finding.outcome) {
+    case StitchOutcome::kOverlapTooSmall:
+        return FormatStringById(IDS_STITCH_OVERLAP_TOO_SMALL, std::max(finding.overlap, 0));
+    case StitchOutcome::kLowQuality:
+        return FormatStringById(IDS_STITCH_LOW_QUALITY, finding.overlap, finding.agreeing,
+                                finding.matches, quality);
+    default:
+        // Nothing in the Rest picture's edge has any structure to look for.
+        if (finding.matches == 0 && firstStageFeatures == 0) return LoadStringById(IDS_OVERLAP_NOT_IN_RANGE);
+        return FormatStringById(IDS_STITCH_NO_OVERLAP, edge, finding.chosenOverlap);
+    }
 }
 
 std::int64_t TextureScore(CPicture* picture, const Rect& block, std::uint8_t* buffer, int b) {

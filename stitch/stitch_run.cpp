@@ -107,6 +107,7 @@ StitchResult RunStitch(CPicture& main, CPicture& rest, const StitchRequest& requ
         if (request.method == kMethodManual) ok = tool.ManualCompose();
         else if (request.method == kMethodSemiAuto) ok = tool.SemiAutoStitch();
         else ok = tool.AutoStitch();
+        result.finding = tool.finding;
         if (!ok) {
             if (tool.cancelled) {
                 result.status = StitchStatus::kCancelled;
@@ -114,7 +115,11 @@ StitchResult RunStitch(CPicture& main, CPicture& rest, const StitchRequest& requ
                 return result;
             }
             if (host.Message().empty()) return outOfMemory();
-            result.status = StitchStatus::kNoOverlapFound;
+            result.status = tool.finding.outcome == StitchOutcome::kOverlapTooSmall
+                                 ? StitchStatus::kOverlapTooSmall
+                             : tool.finding.outcome == StitchOutcome::kLowQuality
+                                 ? StitchStatus::kMatchTooWeak
+                                 : StitchStatus::kNoOverlapFound;
             result.message = host.Message();
             return result;
         }
@@ -124,4 +129,13 @@ StitchResult RunStitch(CPicture& main, CPicture& rest, const StitchRequest& requ
     result.picture = host.TakePicture();
     if (!result.picture) return outOfMemory();
     return result;
+}
+
+std::string DescribeFinding(const StitchFinding& f) {
+    std::string extra;
+    if (f.resampled) extra += "; Rest resampled";
+    if (f.toneMapped) extra += "; Rest exposure matched";
+    return FormatStringById(IDS_STITCH_REPORT, f.overlap, f.chosenOverlap, f.shift, f.rotation,
+                            f.scale, int(f.quality * 100 + 0.5), f.agreeing, f.matches,
+                            extra.c_str());
 }

@@ -51,6 +51,8 @@ enum class StitchStatus {
     kNoOverlapFound,         // the search found no overlap in the allowed range
     kCancelled,              // the user pressed Escape
     kOutOfMemory,            // a picture or buffer could not be had
+    kOverlapTooSmall,        // the pictures are alike across the seam, but share a sliver only
+    kMatchTooWeak,           // something alike was found, but the matches disagree
 };
 
 struct StitchResult {
@@ -59,6 +61,8 @@ struct StitchResult {
     std::string message;
     // The stitched picture (none on failure).
     std::unique_ptr<CPicture> picture;
+    // Semi-Auto and Auto: what the search found (also when it refused).
+    StitchFinding finding;
 
     explicit operator bool() const { return status == StitchStatus::kOk && picture; }
 };
@@ -70,3 +74,7 @@ StitchStatus CheckStitchRequest(const CPicture& main, const CPicture& rest,
                                 const StitchRequest& request, std::string* message = nullptr);
 
 StitchResult RunStitch(CPicture& main, CPicture& rest, const StitchRequest& request);
+
+// One line on what a joined Semi-Auto or Auto stitch found: the overlap used
+// against the chosen one, the shift along the seam, turn, scale, match quality.
+std::string DescribeFinding(const StitchFinding& finding);

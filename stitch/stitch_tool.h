@@ -10,6 +10,7 @@
 
 #include "picture/bitmap.h"
 #include "picture/picture.h"
+#include "stitch/register.h"
 
 // Sides at which the Rest picture is attached to the Main picture.
 enum StitchSide : std::int16_t {
@@ -87,6 +88,32 @@ private:
 inline constexpr int kMaxFeatures = 100;
 inline constexpr int kMaxMatches = kMaxFeatures + 1;
 
+// What the last Auto or Semi-Auto search found: the outcome, and for a
+// joined pair the placement and how well the two halves agree.
+enum class StitchOutcome : std::int16_t {
+    kNone,
+    kJoined,
+    kNoOverlap,       // nothing alike across the seam: wrong side, no common content
+    kOverlapTooSmall, // the pictures share too few pixels to be tied together
+    kLowQuality,      // something alike, but the matches along the seam disagree
+    kCancelled,       // Escape
+    kNoMemory,
+};
+
+struct StitchFinding {
+    StitchOutcome outcome = StitchOutcome::kNone;
+    int overlap = 0;          // pixels the two pictures share across the seam
+    int chosenOverlap = 0;    // the overlap the search was asked for, pixels
+    double shift = 0;         // the Rest picture's shift along the seam, pixels
+    double rotation = 0;      // degrees the Rest picture's content is turned against the Main picture's
+    double scale = 1;         // the size of the Rest picture's content against the Main picture's
+    double quality = 0;       // mean correlation of the agreeing blocks, 0..1
+    int matches = 0;          // blocks matched
+    int agreeing = 0;         // of which agree with the placement
+    bool resampled = false;   // the Rest picture was turned, scaled or shifted by a fraction
+    bool toneMapped = false;  // the Rest picture's exposure was brought to the Main picture's
+};
+
 class CStitchTool {
 public:
     CStitchTool() = default;
@@ -155,6 +182,12 @@ public:
     // Auto: until the first match, the window spans every position the
     // chosen overlap allows.
     bool wideFirstWindow = false;
+    // Semi-Auto: the user's placement (canvas x and y of the Rest strip's
+    // origin) as the search's prediction.
+    bool hintGiven = false;
+    double hintX = 0, hintY = 0;
+    StitchFinding finding;
+    int firstStageFeatures = 0;    // textured blocks the first stage found
 
     StitchHost* host = nullptr;
     CPicture* mainPicture = nullptr;
@@ -166,6 +199,14 @@ private:
     std::unique_ptr<CPicture> ConvertRestLikeMain();
     // Turns the canvas for the search (forward) or back; false on failure.
     bool TurnCanvas(bool forward);
+    // The block search of the first stage: fills the match lists (with the
+    // closing pair) and answers the number of accepted blocks, 0 when the
+    // first block finds no match.
+    int BlockSearch();
+    // Joins the halves by the registration's placement; false on failure.
+    bool MergeRegistered(const SeamResult& seam, int mainRows, int restRows);
+    // The message for a search that failed, from the finding.
+    std::string FailureMessage() const;
 };
 
 // Blends count pixels of bytes bytes each (3 or 1) from src into dst.

@@ -2,7 +2,9 @@
 //     [--method auto|semi|manual] [--overlap PCT] [--main-point X,Y --rest-point X,Y]
 //     [--no-blend]
 // Points are pixel coordinates in each picture's own frame: pixel (rx, ry) of
-// REST lands on pixel (mx, my) of MAIN.
+// REST lands on pixel (mx, my) of MAIN. Semi-Auto and Auto report what they
+// found (overlap, shift, turn, scale, match quality) unless --quiet.
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -101,7 +103,10 @@ int CmdStitch(const Args& args) {
             return Fail(result.message + "; use --method manual");
         return Fail(result.message);
     }
-    return SavePicture(*result.picture, out) ? kExitOk : kExitFailed;
+    if (!SavePicture(*result.picture, out)) return kExitFailed;
+    if (method != kMethodManual && !args.Has("quiet"))
+        std::printf("%s\n", DescribeFinding(result.finding).c_str());
+    return kExitOk;
 }
 
 }  // namespace cli

@@ -17,6 +17,10 @@ L=$SAMPLES/left.png R=$SAMPLES/right.png
 check "auto succeeds" test $? -eq 0
 check "auto size" test "$("$CLI" info "$WORK/auto.bmp")" = "type=TrueColor24 width=999 height=585 xdpi=300 ydpi=300 bits=24"
 
+"$CLI" stitch "$L" "$R" -o "$WORK/report.bmp" >"$WORK/out" 2>/dev/null
+check "auto reports what it found" grep -q "^stitched: overlap [0-9]* pixels (chosen [0-9]*).*match quality [0-9]*%" "$WORK/out"
+check "the report does not change the picture" cmp -s "$WORK/auto.bmp" "$WORK/report.bmp"
+
 TMPDIR=$WORK "$CLI" stitch "$L" "$R" -o "$WORK/swapped.bmp" --quiet --memory-limit 300000
 check "auto under a memory budget succeeds" test $? -eq 0
 check "swap files give the same picture" cmp -s "$WORK/auto.bmp" "$WORK/swapped.bmp"

@@ -46,23 +46,34 @@ class StitchEndToEnd : public QObject {
     }
 
     // Clicks the page's Import button and types the file's path into the
-    // dialog that opens.
+    // dialog once it is open. Return is pressed again while the dialog stays:
+    // on a slow run the name completer's list may open under the first press
+    // and take it.
     void Import(CStitchPage* page, const QString& file) {
         bool typed = false;
-        QTimer::singleShot(300, [&] {
-            QWidget* modal = QApplication::activeModalWidget();
-            auto* dialog = qobject_cast<QFileDialog*>(modal);
-            QVERIFY(dialog);
-            QLineEdit* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-            QVERIFY(name);
-            name->setFocus();
-            QTest::keyClicks(name, file);
-            QTest::keyClick(name, Qt::Key_Return);
+        int ticks = 0;
+        QTimer poll;
+        poll.setInterval(50);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QLineEdit* name = dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
+            if (!name || !dialog->isVisible()) {
+                if (typed) poll.stop();
+                return;
+            }
+            if (name->text() != file) {
+                name->setFocus();
+                name->clear();
+                QTest::keyClicks(name, file);
+                ticks = 0;
+            }
+            if (ticks++ % 10 == 0) QTest::keyClick(name, Qt::Key_Return);
             typed = true;
         });
+        poll.start();
         QTest::mouseClick(page->importButton(), Qt::LeftButton);
-        QTRY_VERIFY(typed);
-        QTRY_VERIFY(page->picture());
+        QTRY_VERIFY_WITH_TIMEOUT(typed, 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(page->picture(), 60000);
     }
 
     void Shot(QWidget* w, const QString& name) {

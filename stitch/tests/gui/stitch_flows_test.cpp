@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -222,6 +223,36 @@ private slots:
         QCOMPARE(DocumentCount(), before);
         QVERIFY(messages_.isEmpty());
         QTRY_VERIFY(CurrentStitchSheet() == nullptr);
+    }
+
+    // Escape during the compose (Manual) or the search (Semi-Auto) that the
+    // second click starts: the strip goes unmodified, no document stays, no
+    // message is shown.
+    void escapeDuringThePlacedStitch_data() { interactiveMethodsMatchTheCommandLine_data(); }
+    void escapeDuringThePlacedStitch() {
+        QFETCH(int, method);
+        int before = DocumentCount();
+        CStitchSheet* sheet = SheetWithSamples(method);
+        sheet->stitchButton()->click();
+        CStitchMouseTool* tool = StitchMouseTool();
+        CVandrelView* view = tool->view();
+        QSize b = tool->blockSize();
+        QPoint p1 = view->PictureToClient(QPoint(150, 26)) + QPoint(b.width() / 2, b.height() / 2);
+        QPoint p2 = view->PictureToClient(QPoint(20, 30)) + QPoint(b.width() / 2, b.height() / 2);
+        QPointer<Document> strip = tool->document();
+        messages_.clear();
+        {
+            TestProgressHost host;
+            host.escapeFromCall = 1;
+            Place(view, p1, p2);
+            QVERIFY(host.escapeTaken);
+            QCOMPARE(host.begins, host.ends);
+        }
+        QCOMPARE(CurrentTool(), DefaultTool());
+        QTRY_VERIFY(strip.isNull());
+        QCOMPARE(DocumentCount(), before);
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('|')));
+        QCOMPARE(theApp()->stitchIdle, 1);
     }
 
     // Escape while the block is carried: the strip stays an ordinary,

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Stitch accuracy: 48 pairs cut from pictures that Debian packages (rendered
+# wallpapers, manual pages at 300 and 450 dpi) with exposure differences,
+# sparse text, small turns and scales, on four sides and in three sizes,
+# stitched by stitchara-cli Auto and Semi-Auto and by OpenCV's SCANS stitcher;
+# success counts and times, then three pairs that must be refused.
+# Options go to stitch_accuracy.py (--subset N: every N-th pair; --no-opencv).
+# Installs what it needs for itself when missing (run as root).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+
+PY=/usr/bin/python3
+[ -x "$PY" ] || PY=python3
+need=()
+"$PY" -c 'import cv2, numpy' 2>/dev/null || need+=(python3-opencv python3-numpy)
+command -v pdftoppm >/dev/null || need+=(poppler-utils)
+[ -f /usr/share/backgrounds/gnome/licorice-l.webp ] || need+=(gnome-backgrounds)
+[ -f /usr/share/doc/libtasn1-doc/libtasn1.pdf ] || need+=(libtasn1-doc)
+if [ ${#need[@]} -gt 0 ]; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "stitch_accuracy: ${need[*]} missing and installing needs root" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+
+# CLI=path uses an already built stitchara-cli; otherwise a release build is made.
+if [ -z "${CLI:-}" ]; then
+  BUILD=${BUILD:-$ROOT/build/release}
+  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSTITCHARA_TESTS=OFF \
+    -DSTITCHARA_BENCH=OFF -DSTITCHARA_GUI=OFF >/dev/null
+  cmake --build "$BUILD" --target stitchara-cli >/dev/null
+  CLI=$BUILD/bin/stitchara-cli
+fi
+
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+"$PY" "$ROOT/bench/stitch_accuracy.py" --cli "$CLI" --work "$WORK" "$@"
