@@ -221,10 +221,21 @@ def misregistration(result_side, side, truth):
     return np.array(d) if d else None
 
 
+LAST_CPU = [0.0]
+
+
 def run(cmd):
+    """Exit code, wall seconds, message; the command's processor seconds
+    (user and system, all its threads) in LAST_CPU[0]: on a machine shared
+    with other work the wall time says more about the load than the tool."""
+    import resource
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
     t = time.perf_counter()
     p = subprocess.run(cmd, capture_output=True, text=True)
-    return p.returncode, time.perf_counter() - t, (p.stderr or "").strip()
+    wall = time.perf_counter() - t
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    LAST_CPU[0] = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+    return p.returncode, wall, (p.stderr or "").strip()
 
 
 def build_pairs(work, subset):
@@ -313,6 +324,8 @@ def main():
     refused = {m: 0 for m in methods}
     seconds = {m: 0.0 for m in methods}
     both = {m: 0.0 for m in methods}   # over the pairs OpenCV gives a picture for
+    cpu = {m: 0.0 for m in methods}
+    both_cpu = {m: 0.0 for m in methods}
     by_kind = {}
     cache = {}
     print(f"{'pair':24} {'MP':>5} {'ov%':>4} {'ch%':>4} {'shift':>5} {'angle':>6} {'scale':>7}  "
@@ -349,7 +362,8 @@ def main():
                     with open(os.path.join(args.work, stem + m + ".cmd"), "w") as f:
                         f.write(" ".join(cmd) + "\n")
             seconds[m] += t
-            times[m] = (t, rc == 0 and os.path.exists(out))
+            cpu[m] += LAST_CPU[0]
+            times[m] = (t, rc == 0 and os.path.exists(out), LAST_CPU[0])
             kind = pair["name"].split("-")[-1]
             by_kind.setdefault((m, kind), [0, 0])
             by_kind[(m, kind)][1] += 1
@@ -368,25 +382,28 @@ def main():
         if "opencv" in times and times["opencv"][1]:
             for m in methods:
                 both[m] += times[m][0]
+                both_cpu[m] += times[m][2]
         print(f"{pair['name']:24} {mp:5.1f} {pair['overlap']:4} {pair['chosen']:4} {pair['shift']:5} "
               f"{pair['angle']:6.2f} {pair['scale']:7.4f}  " + "  ".join(f"{c:>20}" for c in cells),
               flush=True)
 
     n = len(pairs)
     print()
-    print(f"{'':10} {'succeeded':>12} {'refused':>8} {'time (s)':>9}   by kind")
+    print(f"{'':10} {'succeeded':>12} {'refused':>8} {'time (s)':>9} {'cpu (s)':>8}   by kind")
     for m in methods:
         kinds = "  ".join(f"{k} {by_kind[(m, k)][0]}/{by_kind[(m, k)][1]}"
                           for k in ["exposure", "text", "turned", "plain"] if (m, k) in by_kind)
         print(f"{m:10} {wins[m]:5}/{n:<3} {100.0 * wins[m] / max(n, 1):3.0f}% {refused[m]:8} "
-              f"{seconds[m]:9.1f}   {kinds}")
+              f"{seconds[m]:9.1f} {cpu[m]:8.1f}   {kinds}")
     if "opencv" in seconds and seconds["auto"] > 0:
-        print(f"Auto is {seconds['opencv'] / seconds['auto']:.1f}x faster than OpenCV over the whole command")
+        print(f"Auto is {seconds['opencv'] / seconds['auto']:.1f}x faster than OpenCV over the whole command "
+              f"(processor time: {cpu['opencv'] / max(cpu['auto'], 1e-9):.1f}x)")
     if "opencv" in both and both["auto"] > 0:
         # OpenCV gives up early on the pairs it refuses: the time it takes
         # for a picture is the fair comparison.
         print(f"over the pairs OpenCV stitched: Auto {both['auto']:.1f} s, OpenCV {both['opencv']:.1f} s, "
-              f"{both['opencv'] / both['auto']:.1f}x")
+              f"{both['opencv'] / both['auto']:.1f}x; processor time Auto {both_cpu['auto']:.1f} s, "
+              f"OpenCV {both_cpu['opencv']:.1f} s, {both_cpu['opencv'] / max(both_cpu['auto'], 1e-9):.1f}x")
 
     # Pairs that must not give a picture (or, for the last, the right one).
     if args.only:

@@ -144,6 +144,14 @@ std::uint64_t FreeDiskBytes(const std::string& path) {
     return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
 }
 
+bool DiskSpace(const std::string& path, std::uint64_t& totalBytes, std::uint64_t& freeBytes) {
+    struct statvfs info {};
+    if (path.empty() || statvfs(path.c_str(), &info) != 0) return false;
+    totalBytes = static_cast<std::uint64_t>(info.f_blocks) * info.f_frsize;
+    freeBytes = static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
+    return true;
+}
+
 std::string SystemErrorText(int error) {
     switch (error) {
     case ENOSPC: return "no space left on the device";

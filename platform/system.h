@@ -29,6 +29,9 @@ std::uint64_t ResidentBytes();
 
 // Free bytes on the file system that holds path (statvfs); 0 when unknown.
 std::uint64_t FreeDiskBytes(const std::string& path);
+// Size and free bytes (those an ordinary user may fill) of the file system
+// that holds path, in 64 bits; false when path cannot be examined.
+bool DiskSpace(const std::string& path, std::uint64_t& totalBytes, std::uint64_t& freeBytes);
 
 // The system's reason for error (an errno value) in plain words, as a user
 // reads it after "cannot write FILE: " ("no space left on the device").

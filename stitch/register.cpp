@@ -136,14 +136,16 @@ struct Peak {
 
 // Normalised cross-correlation of b over a for every offset in the ranges,
 // each over the part the two share; the best offset, and the best one within
-// radius of the hint when one is given.
+// radius of the hint when one is given. Rows are shifted by at most maxDy:
+// the transform's height needs room for that shift only, not for both heights.
 struct CorrelationMap {
     int w1, h1, w2, h2, p, q;
     std::vector<double> c;        // raw correlation, wrapped offsets
     Integral ia, ib;
-    CorrelationMap(Gray a, Gray b)
+    CorrelationMap(Gray a, Gray b, int maxDy)
         : w1(a.w), h1(a.h), w2(b.w), h2(b.h), p(PowerOfTwoAtLeast(a.w + b.w)),
-          q(PowerOfTwoAtLeast(a.h + b.h)), ia(Centre(a), a.w, a.h), ib(Centre(b), b.w, b.h) {
+          q(PowerOfTwoAtLeast(std::max(a.h, b.h) + maxDy + 1)), ia(Centre(a), a.w, a.h),
+          ib(Centre(b), b.w, b.h) {
         std::vector<Complex> z(std::size_t(p) * q);
         for (int y = 0; y < a.h; ++y)
             for (int x = 0; x < a.w; ++x) z[std::size_t(y) * p + x].real(a.At(x, y));
@@ -661,10 +663,10 @@ SeamResult RegisterSeam(const SeamRequest& rq, SeamProgress progress, void* cont
 
     // The global estimate: every offset that shares at least 16 columns and
     // half the rows, rows shifted by at most a fifth of the height.
-    CorrelationMap map(Detail(smallMain), Detail(smallRest));
     const int minW = std::max(2, (16 + shrink - 1) / shrink);
     const int minH = std::max(4, std::min(smallMain.h, smallRest.h) / 2);
     const int maxDy = std::max(2, std::min(smallMain.h, smallRest.h) / 5);
+    CorrelationMap map(Detail(smallMain), Detail(smallRest), maxDy);
     std::vector<double> scores;
     const int dxFrom = smallMain.w - smallRest.w, dxTo = smallMain.w - minW;
     const int cols = dxTo - dxFrom + 1, rows = 2 * maxDy + 1;

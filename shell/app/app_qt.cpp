@@ -15,6 +15,7 @@
 #include "document/import_export.h"
 #include "document/import_export_commands.h"
 #include "document/import_export_formats.h"
+#include "info/info_commands_qt.h"
 #include "picture/image_store.h"
 #include "picture/picture.h"
 #include "picture/picture_bits.h"
@@ -344,6 +345,7 @@ bool CVandrelApp::OnCommand(int id) {
     case ID_STITCH: OpenStitchSheet(main_); return true;
     case ID_ACQUIRE:
     case ID_SELECT_SOURCE: return HandleAcquireCommand(id, main_);
+    case ID_INFORMATION: return HandleInfoCommand(id, main_);
     case ID_PRINT_SETUP: HandlePrintCommand(id, PrintTarget{nullptr, QString(), main_}); return true;
     default: break;
     }
@@ -369,6 +371,7 @@ bool CVandrelApp::OnUpdateCommand(int id, CommandState& state) {
         return true;
     case ID_ACQUIRE:
     case ID_SELECT_SOURCE: return UpdateAcquireCommand(id, state);
+    case ID_INFORMATION: return UpdateInfoCommand(id, state);
     default: break;
     }
     if (id >= ID_FILE_MRU_FILE1 && id <= ID_FILE_MRU_FILE4) {

@@ -1,0 +1,21 @@
+// The Information command: the modal information sheet over a window. The
+// main window routes ID_INFORMATION here; so can any other frame with the
+// command (the in-place tool bar).
+#pragma once
+
+#include "resources/command_target.h"
+
+class QMdiArea;
+class QWidget;
+
+// Carries out ID_INFORMATION: the sheet, modal over owner, with the
+// Document page for the document windows of owner's document area (owner
+// itself when it is one) and the System page. False for other ids.
+bool HandleInfoCommand(int id, QWidget* owner);
+// ID_INFORMATION is always enabled here (the application grays it while a
+// stitch sheet is open); false for other ids.
+bool UpdateInfoCommand(int id, CommandState& state);
+
+// Shows the sheet over owner with the document windows of area (null: the
+// System page alone) and returns when it is closed.
+void ShowInfoSheet(QWidget* owner, QMdiArea* area);
