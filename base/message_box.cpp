@@ -16,6 +16,7 @@ MessageSink& Sink() {
 }  // namespace
 
 void SetMessageSink(MessageSink sink) { Sink() = std::move(sink); }
+MessageSink GetMessageSink() { return Sink(); }
 
 void ShowMessage(const std::string& text) {
     if (Sink()) {

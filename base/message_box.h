@@ -10,6 +10,8 @@ using MessageSink = std::function<void(const std::string& text)>;
 // Installs the sink; an empty one returns to the default, which prints the
 // text on stderr.
 void SetMessageSink(MessageSink sink);
+// The sink installed now (empty: the default).
+MessageSink GetMessageSink();
 // Shows a text as it is.
 void ShowMessage(const std::string& text);
 // Shows string id of the string table.

@@ -15,6 +15,7 @@ PACKAGES=(
   libjpeg-turbo-progs libtiff-tools netpbm imagemagick
   poppler-utils cups printer-driver-cups-pdf
   desktop-file-utils appstream
+  dbus dbus-daemon libxcb1-dev
 )
 
 missing=()

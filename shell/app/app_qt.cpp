@@ -29,6 +29,7 @@
 #include "shell/app/logo_wnd_qt.h"
 #include "shell/app/main_wnd_qt.h"
 #include "shell/app/status_bar_qt.h"
+#include "shell/embed/embed_server_qt.h"
 #include "print/print_commands_qt.h"
 #include "stitch/stitch_sheet_qt.h"
 
@@ -180,8 +181,10 @@ bool CVandrelApp::InitInstance(const StartOptions& options) {
     steps_ << "printer";
 
     if (options.embedding) {
+        // A container started the program: the embedding service answers
+        // it, and no window shows until a container asks for one.
         steps_ << "embedding";
-        return true;
+        return StartEmbeddingServer(this);
     }
     steps_ << "server registration";
 

@@ -67,15 +67,21 @@ private slots:
             for (int x = 0; x < 60; ++x) image.setPixelColor(x, y, Qt::red);
         QVERIFY(image.save(start));
 
-        // The splash ends at a click.
+        // The splash ends at a click. It comes after the picture has opened,
+        // which takes its time in a slow (sanitized) build: look for it until
+        // it is there.
         bool splashSeen = false;
-        QTimer::singleShot(400, [&] {
-            if (auto* logo = theApp()->mainWindow()->findChild<CLogoWindow*>()) {
-                splashSeen = true;
-                shot("1_splash");
-                QTest::mouseClick(logo, Qt::LeftButton);
-            }
+        QTimer lookForSplash;
+        QObject::connect(&lookForSplash, &QTimer::timeout, [&] {
+            PMainWnd* window = theApp()->mainWindow();
+            auto* logo = window ? window->findChild<CLogoWindow*>() : nullptr;
+            if (!logo || !logo->isVisible()) return;
+            lookForSplash.stop();
+            splashSeen = true;
+            shot("1_splash");
+            QTest::mouseClick(logo, Qt::LeftButton);
         });
+        lookForSplash.start(50);
         QStringList arguments{"stitchara", start};
         QVERIFY(theApp()->InitInstance(CVandrelApp::ParseCommandLine(arguments)));
         QVERIFY(splashSeen);

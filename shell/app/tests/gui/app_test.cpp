@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
+#include <QDBusConnection>
 #include <QtTest>
 #include <memory>
 
@@ -158,8 +159,16 @@ private slots:
     }
 
     void startUp() {
-        // Embedding: no window, no document, the start-up stops early.
-        start({}, true);
+        // Embedding: no window, no document, the start-up stops early. It
+        // succeeds when the embedding service can reach the session bus (a
+        // program that cannot serve ends at once).
+        {
+            CVandrelApp::StartOptions options;
+            options.embedding = true;
+            options.showLogo = false;
+            const bool served = app()->InitInstance(options);
+            if (!QDBusConnection::sessionBus().isConnected()) QVERIFY(!served);
+        }
         QVERIFY(!main()->isVisible());
         QCOMPARE(app()->StartupSteps().last(), QString("embedding"));
         // Empty command line: the window and nothing in it.

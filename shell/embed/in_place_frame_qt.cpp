@@ -1,0 +1,297 @@
+#include "shell/embed/in_place_frame_qt.h"
+
+#include <QAction>
+#include <QKeySequence>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <QWindow>
+#include <iterator>
+
+#include "acquire/acquire_commands_qt.h"
+#include "acquire/xfer_done_qt.h"
+#include "display/view_qt.h"
+#include "document/document_qt.h"
+#include "info/info_commands_qt.h"
+#include "picture/picture.h"
+#include "resources/command_ids.h"
+#include "shell/app/app_qt.h"
+#include "shell/app/commands_qt.h"
+#include "shell/app/icon_bar_qt.h"
+#include "shell/app/logo_wnd_qt.h"
+
+namespace {
+
+const int kToolBar[] = {ID_IMPORT, 0, ID_ACQUIRE, 0, ID_INFORMATION, ID_ABOUT};
+
+enum Edge { kLeft = 1, kTop = 2, kRight = 4, kBottom = 8 };
+
+// How often the command states are brought up to date while in place.
+constexpr int kIdleRefreshMs = 250;
+
+}  // namespace
+
+// ---- resize bar ----
+
+CInPlaceResizeBar::CInPlaceResizeBar(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("resizeBar"));
+    setAccessibleName(QStringLiteral("Resize bar"));
+    setMouseTracking(true);
+    setMinimumSize(kMinimumSide, kMinimumSide);
+}
+
+void CInPlaceResizeBar::setBody(QWidget* body) {
+    body_ = body;
+    body_->setParent(this);
+    body_->setGeometry(rect().adjusted(kBorder, kBorder, -kBorder, -kBorder));
+}
+
+void CInPlaceResizeBar::resizeEvent(QResizeEvent*) {
+    if (body_) body_->setGeometry(rect().adjusted(kBorder, kBorder, -kBorder, -kBorder));
+}
+
+int CInPlaceResizeBar::EdgesAt(QPoint p) const {
+    const int w = width(), h = height();
+    // A handle is a border-sized square at a corner or at the middle of a
+    // side; elsewhere on the border nothing happens.
+    auto near = [](int v, int at) { return v >= at && v < at + kBorder; };
+    const bool left = near(p.x(), 0), right = near(p.x(), w - kBorder);
+    const bool top = near(p.y(), 0), bottom = near(p.y(), h - kBorder);
+    const bool midX = near(p.x(), (w - kBorder) / 2), midY = near(p.y(), (h - kBorder) / 2);
+    int edges = 0;
+    if ((left || right) && (top || bottom || midY)) edges |= left ? kLeft : kRight;
+    if ((top || bottom) && (left || right || midX)) edges |= top ? kTop : kBottom;
+    return edges;
+}
+
+QRect CInPlaceResizeBar::Resized(const QRect& frame, int edges, QPoint delta) {
+    QRect r = frame;
+    if (edges & kLeft) r.setLeft(std::min(r.left() + delta.x(), r.right() + 1 - kMinimumSide));
+    if (edges & kRight) r.setRight(std::max(r.right() + delta.x(), r.left() - 1 + kMinimumSide));
+    if (edges & kTop) r.setTop(std::min(r.top() + delta.y(), r.bottom() + 1 - kMinimumSide));
+    if (edges & kBottom) r.setBottom(std::max(r.bottom() + delta.y(), r.top() - 1 + kMinimumSide));
+    return r;
+}
+
+void CInPlaceResizeBar::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const QRect all = rect();
+    const QRegion border = QRegion(all).subtracted(all.adjusted(kBorder, kBorder, -kBorder, -kBorder));
+    p.setClipRegion(border);
+    p.fillRect(all, palette().window());
+    p.fillRect(all, QBrush(palette().color(QPalette::WindowText), Qt::BDiagPattern));
+    p.setClipping(false);
+    const int w = width(), h = height();
+    const QColor handle = palette().color(QPalette::WindowText);
+    for (int x : {0, (w - kBorder) / 2, w - kBorder})
+        for (int y : {0, (h - kBorder) / 2, h - kBorder})
+            if (x != (w - kBorder) / 2 || y != (h - kBorder) / 2) p.fillRect(x, y, kBorder, kBorder, handle);
+}
+
+void CInPlaceResizeBar::mousePressEvent(QMouseEvent* event) {
+    edges_ = event->button() == Qt::LeftButton ? EdgesAt(event->position().toPoint()) : 0;
+    if (!edges_) return;
+    pressGlobal_ = event->globalPosition().toPoint();
+    startGeometry_ = window()->geometry();
+}
+
+void CInPlaceResizeBar::mouseMoveEvent(QMouseEvent* event) {
+    if (!edges_) {
+        const int edges = EdgesAt(event->position().toPoint());
+        Qt::CursorShape shape = Qt::ArrowCursor;
+        if (edges == (kLeft | kTop) || edges == (kRight | kBottom)) shape = Qt::SizeFDiagCursor;
+        else if (edges == (kRight | kTop) || edges == (kLeft | kBottom)) shape = Qt::SizeBDiagCursor;
+        else if (edges & (kLeft | kRight)) shape = Qt::SizeHorCursor;
+        else if (edges & (kTop | kBottom)) shape = Qt::SizeVerCursor;
+        setCursor(shape);
+        return;
+    }
+    window()->setGeometry(Resized(startGeometry_, edges_, event->globalPosition().toPoint() - pressGlobal_));
+}
+
+void CInPlaceResizeBar::mouseReleaseEvent(QMouseEvent* event) {
+    if (!edges_ || event->button() != Qt::LeftButton) return;
+    edges_ = 0;
+    emit resized(window()->geometry());
+}
+
+// ---- frame ----
+
+const int* CInPlaceFrame::ToolBarCommands(int* count) {
+    if (count) *count = int(std::size(kToolBar));
+    return kToolBar;
+}
+
+bool CInPlaceFrame::IsInPlaceCommand(int id) {
+    if (id == 0) return false;
+    for (int c : kToolBar)
+        if (c == id) return true;
+    for (const EmbedMenuItem& item : InPlaceMenu())
+        if (item.id == id) return true;
+    return false;
+}
+
+EmbedMenu CInPlaceFrame::InPlaceMenu() {
+    struct Menu {
+        const char* title;
+        std::vector<int> ids;
+    };
+    const Menu menus[] = {
+        {"&File", {ID_IMPORT, 0, ID_ACQUIRE, ID_SELECT_SOURCE}},
+        {"&Bitmap", {ID_MIRROR_HORIZONTAL, ID_MIRROR_VERTICAL, ID_MIRROR_DIAGONAL, 0, ID_ROTATE_LEFT, ID_ROTATE_RIGHT}},
+        {"&View", {ID_VIEW_ICONBAR, 0, ID_INFORMATION}},
+        {"&Help", {ID_HELP_INDEX, ID_HELP_USING, 0, ID_ABOUT}},
+    };
+    EmbedMenu items;
+    for (const Menu& menu : menus) {
+        for (int id : menu.ids) {
+            EmbedMenuItem item;
+            item.menu = QString::fromUtf8(menu.title);
+            item.id = id;
+            if (id) {
+                const CommandEntry* entry = FindCommand(id);
+                item.text = entry && entry->menuText ? QString::fromUtf8(entry->menuText) : QString();
+                if (id == ID_IMPORT) item.shortcut = QKeySequence(Qt::CTRL | Qt::Key_L).toString();
+            }
+            items << item;
+        }
+    }
+    return items;
+}
+
+CInPlaceFrame::CInPlaceFrame(Document* document)
+    : QMainWindow(nullptr, Qt::FramelessWindowHint), document_(document), commands_(new CommandManager(this)) {
+    setObjectName(QStringLiteral("inPlaceFrame"));
+    setAccessibleName(QStringLiteral("In-place frame"));
+    // The in-place accelerator of Import.
+    if (QAction* import = commands_->action(ID_IMPORT)) import->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    // The keys of the in-place menu work in the frame.
+    for (const EmbedMenuItem& item : InPlaceMenu())
+        if (QAction* action = item.id ? commands_->action(item.id) : nullptr) addAction(action);
+
+    m_resizeBar = new CInPlaceResizeBar;
+    view_ = new CVandrelView(document);
+    view_->setObjectName(QStringLiteral("inPlaceView"));
+    m_resizeBar->setBody(view_);
+    setCentralWidget(m_resizeBar);
+    connect(m_resizeBar, &CInPlaceResizeBar::resized, this, &CInPlaceFrame::rectChanged);
+
+    commands_->setChain([this] {
+        std::vector<CommandTarget*> chain{view_, document_, this};
+        chain.push_back(theApp());
+        return chain;
+    });
+    commands_->setRules([](int id, CommandState& state) {
+        if (CVandrelApp* app = theApp()) app->ApplyCommandRules(id, state);
+    });
+}
+
+CInPlaceFrame::~CInPlaceFrame() {
+    // The tool bar is a window of its own: it goes with the frame.
+    delete m_toolBar;
+}
+
+bool CInPlaceFrame::Create(QWindow* container, QSize containerSize, const QRect& rect, QString* error) {
+    if (!container || rect.isEmpty()) {
+        if (error) *error = QStringLiteral("No window or an empty rectangle to edit the picture in.");
+        return false;
+    }
+    setAttribute(Qt::WA_NativeWindow);
+    winId();
+    QWindow* own = windowHandle();
+    if (!own) {
+        if (error) *error = QStringLiteral("The in-place frame could not be created.");
+        return false;
+    }
+    own->setParent(container);
+    setGeometry(rect);
+    if (!OnCreateControlBars(container, containerSize.width(), error)) {
+        own->setParent(nullptr);
+        return false;
+    }
+    show();
+    commands_->updateStates();
+    commands_->setIdleInterval(kIdleRefreshMs);
+    return true;
+}
+
+bool CInPlaceFrame::OnCreateControlBars(QWindow* container, int containerWidth, QString* error) {
+    m_toolBar = new QToolBar;
+    m_toolBar->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    m_toolBar->setObjectName(QStringLiteral("inPlaceToolBar"));
+    m_toolBar->setAccessibleName(QStringLiteral("Toolbar"));
+    m_toolBar->setMovable(false);
+    m_toolBar->setIconSize(QSize(16, 16));
+    for (int id : kToolBar) {
+        if (!id) {
+            m_toolBar->addSeparator();
+            continue;
+        }
+        QAction* action = commands_->action(id);
+        if (!action) {
+            if (error) *error = QStringLiteral("The in-place tool bar could not be made.");
+            return false;
+        }
+        QIcon icon = CommandIcon(id);
+        // Import shows the picture-file icon of Open.
+        if (icon.isNull() && id == ID_IMPORT) icon = CommandIcon(ID_OPEN);
+        action->setIcon(icon);
+        m_toolBar->addAction(action);
+    }
+    m_toolBar->setAttribute(Qt::WA_NativeWindow);
+    m_toolBar->winId();
+    QWindow* bar = m_toolBar->windowHandle();
+    if (!bar) {
+        if (error) *error = QStringLiteral("The in-place tool bar could not be made.");
+        return false;
+    }
+    bar->setParent(container);
+    // Along the top of the container's window, a line at its bottom.
+    m_toolBar->setStyleSheet(QStringLiteral("QToolBar#inPlaceToolBar { border-bottom: 1px solid palette(dark); }"));
+    const int width = std::max(containerWidth, m_toolBar->sizeHint().width());
+    m_toolBar->setGeometry(0, 0, width, m_toolBar->sizeHint().height());
+    m_toolBar->show();
+    return true;
+}
+
+bool CInPlaceFrame::OnCommand(int id) {
+    switch (id) {
+    case ID_VIEW_ICONBAR:
+        if (m_toolBar) m_toolBar->setVisible(!m_toolBar->isVisible());
+        return true;
+    case ID_ABOUT: ShowAbout(); return true;
+    case ID_INFORMATION: return HandleInfoCommand(id, this);
+    case ID_ACQUIRE:
+    case ID_SELECT_SOURCE:
+        // The scanned pictures come to this frame, into its document.
+        return HandleAcquireCommand(id, this);
+    default: return false;
+    }
+}
+
+bool CInPlaceFrame::OnUpdateCommand(int id, CommandState& state) {
+    switch (id) {
+    case ID_VIEW_ICONBAR:
+        state.enabled = true;
+        state.checkable = true;
+        state.checked = m_toolBar && m_toolBar->isVisible();
+        return true;
+    case ID_ABOUT: state.enabled = true; return true;
+    case ID_ACQUIRE:
+    case ID_SELECT_SOURCE: return UpdateAcquireCommand(id, state);
+    case ID_INFORMATION: return UpdateInfoCommand(id, state);
+    default: return false;
+    }
+}
+
+void CInPlaceFrame::ShowAbout() { ShowLogoWindow(this, 0); }
+
+void CInPlaceFrame::customEvent(QEvent* event) {
+    if (event->type() == TwainXferDoneEvent::kType) {
+        auto picture = static_cast<TwainXferDoneEvent*>(event)->TakePicture();
+        if (picture && document_) document_->setPicture(std::move(picture));
+        return;
+    }
+    QMainWindow::customEvent(event);
+}
