@@ -241,4 +241,10 @@ int DrawPictureInto(CPicture* picture, const QRect& pictureRect, QPainter& paint
     return done;
 }
 
+int DrawPictureReduced(CPicture* picture, QPainter& painter, const QRect& at, int n) {
+    if (!picture || !picture->HasHeader()) return 0;
+    if (n <= -kMinZoom) return DrawPicture(picture, QPoint(0, 0), painter, at, n <= 1 ? 1 : -n);
+    return DrawPictureInto(picture, QRect(0, 0, picture->GetWidth(), picture->GetHeight()), painter, QRectF(at));
+}
+
 }  // namespace display

@@ -45,4 +45,10 @@ int DrawPicture(CPicture* picture, QPoint origin, QPainter& painter, const QRect
 int DrawPictureInto(CPicture* picture, const QRect& pictureRect, QPainter& painter,
                     const QRectF& target, DrawStats* stats = nullptr);
 
+// Draws the whole picture reduced by n (1 or more) into at, which is the
+// picture's size divided by n: the band renderer's own reduction up to its
+// smallest zoom, DrawPictureInto beyond it, so that a picture of any size
+// shows whole (thumbnails, samples).
+int DrawPictureReduced(CPicture* picture, QPainter& painter, const QRect& at, int n);
+
 }  // namespace display

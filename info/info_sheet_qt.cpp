@@ -30,7 +30,6 @@ const QColor kLightGray(192, 192, 192);
 // Control 204.
 constexpr QSize kThumbnailArea(192, 144);
 // The largest reduction the band renderer reads directly.
-constexpr int kLargestShrink = 16;
 
 std::function<void()> g_beep;
 
@@ -108,12 +107,7 @@ void CThumbnailBox::paintEvent(QPaintEvent*) {
     p.fillRect(inner, kLightGray);
     if (picture_) {
         const QRect at = PictureRect();
-        const int n = Factor();
-        if (n <= kLargestShrink)
-            display::DrawPicture(picture_, QPoint(0, 0), p, at, n == 1 ? 1 : -n);
-        else
-            display::DrawPictureInto(picture_, QRect(0, 0, picture_->GetWidth(), picture_->GetHeight()), p,
-                                     QRectF(at));
+        display::DrawPictureReduced(picture_, p, at, Factor());
     }
     p.setPen(Qt::black);
     p.setBrush(Qt::NoBrush);

@@ -68,8 +68,7 @@ void DrawPictureFitted(CPicture* picture, const QRect& client, QPainter& painter
         const int w = pw / n, h = ph / n;
         const QPoint at(target.left() + (target.width() - w + 1) / 2,
                         target.top() + (target.height() - h + 1) / 2);
-        display::DrawPicture(picture, QPoint(0, 0), painter, QRect(at, QSize(w, h)),
-                             n == 1 ? 1 : -n);
+        display::DrawPictureReduced(picture, painter, QRect(at, QSize(w, h)), n);
     }
     painter.setPen(Qt::black);
     painter.setBrush(Qt::NoBrush);

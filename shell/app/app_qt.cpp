@@ -140,6 +140,7 @@ bool CVandrelApp::InitInstance(const StartOptions& options) {
     // A second start-up (tests) begins from nothing.
     TearDown();
     steps_.clear();
+    settingsWarned_ = false;
     // Object services: the embedding service registers itself on the session
     // bus when it is built; nothing here can fail.
     steps_ << "object services";
@@ -231,8 +232,14 @@ void CVandrelApp::UpdateCommandStates() {
 }
 
 void CVandrelApp::AddRecentFile(const QString& path) {
-    recent_.Add(path);
+    SettingsWritten(recent_.Add(path));
     if (main_) main_->updateRecentFileMenu(recent_.Files());
+}
+
+void CVandrelApp::SettingsWritten(bool ok) {
+    if (ok || settingsWarned_) return;
+    settingsWarned_ = true;
+    ShowMessage(FormatStringById(IDS_SETTINGS_NOT_SAVED, platform::ProfilePath().c_str()));
 }
 
 void CVandrelApp::ShowOpenFailure(const QString& path) {
@@ -306,7 +313,7 @@ void CVandrelApp::OnRecentFile(int index) {
     if (index < 0 || index >= files.size()) return;
     if (!OpenDocumentFile(files[index])) {
         // A file that cannot be opened leaves the list.
-        recent_.Remove(index);
+        SettingsWritten(recent_.Remove(index));
         if (main_) main_->updateRecentFileMenu(recent_.Files());
     }
 }

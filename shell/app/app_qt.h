@@ -90,6 +90,11 @@ public:
     // Who shows the messages of the program (tests); empty: message boxes.
     void setMessageHandler(std::function<void(const QString&)> handler) { messageHandler_ = std::move(handler); }
 
+    // Reports whether a write to the settings file went through. The first
+    // failure of a session tells the user once that the settings cannot be
+    // kept; the program goes on with them in memory.
+    void SettingsWritten(bool ok);
+
     // CommandTarget
     bool OnCommand(int id) override;
     bool OnUpdateCommand(int id, CommandState& state) override;
@@ -110,6 +115,7 @@ private:
     bool printer_ = false;
     bool scanner_ = false;
     int messagesShown_ = 0;
+    bool settingsWarned_ = false;
     std::function<bool(const QUrl&)> urlOpener_;
     std::function<void(const QString&)> messageHandler_;
 };

@@ -228,7 +228,8 @@ std::vector<CommandTarget*> PMainWnd::commandChain() {
 void PMainWnd::setIconBarShown(bool shown) {
     iconBar_->setVisible(shown);
     toggle_->setBarShown(shown);
-    platform::WriteProfileInt(MainWindowSection(), kIconBarKey, shown ? 1 : 0);
+    const bool written = platform::WriteProfileInt(MainWindowSection(), kIconBarKey, shown ? 1 : 0) != 0;
+    if (theApp()) theApp()->SettingsWritten(written);
 }
 
 bool PMainWnd::iconBarShown() const { return !iconBar_->isHidden(); }

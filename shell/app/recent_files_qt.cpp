@@ -24,23 +24,25 @@ void RecentFileList::Load() {
     }
 }
 
-void RecentFileList::Add(const QString& path) {
-    if (path.isEmpty()) return;
+bool RecentFileList::Add(const QString& path) {
+    if (path.isEmpty()) return true;
     const QString normal = Normal(path);
-    if (!files_.isEmpty() && files_.first() == normal) return;
+    if (!files_.isEmpty() && files_.first() == normal) return true;
     files_.removeAll(normal);
     files_.prepend(normal);
     while (files_.size() > kSize) files_.removeLast();
-    Save();
+    return Save();
 }
 
-void RecentFileList::Remove(int index) {
-    if (index < 0 || index >= files_.size()) return;
+bool RecentFileList::Remove(int index) {
+    if (index < 0 || index >= files_.size()) return true;
     files_.removeAt(index);
-    Save();
+    return Save();
 }
 
-void RecentFileList::Save() const {
-    for (int i = 0; i < kSize; ++i)
-        platform::WriteProfileString(kSection, Key(i), i < files_.size() ? files_[i].toStdString() : "");
+bool RecentFileList::Save() const {
+    bool written = true;
+    for (int i = 0; i < kSize && written; ++i)
+        written = platform::WriteProfileString(kSection, Key(i), i < files_.size() ? files_[i].toStdString() : "") != 0;
+    return written;
 }

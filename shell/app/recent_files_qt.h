@@ -11,13 +11,14 @@ public:
     // Reads the list from the settings (missing entries are skipped).
     void Load();
     // Puts path at the top (an entry already there moves up) and keeps the
-    // settings in step.
-    void Add(const QString& path);
-    // Drops entry index (a file that could not be opened).
-    void Remove(int index);
+    // settings in step. False when the settings could not be written (the
+    // list itself is changed all the same).
+    bool Add(const QString& path);
+    // Drops entry index (a file that could not be opened); false as Add.
+    bool Remove(int index);
     const QStringList& Files() const { return files_; }
 
 private:
-    void Save() const;
+    bool Save() const;
     QStringList files_;
 };

@@ -126,6 +126,25 @@ private slots:
         QCOMPARE(canvas.pixel(110, 30), qRgb(255, 255, 255));
         QCOMPARE(canvas.pixel(50, 60), qRgb(255, 255, 255));
     }
+
+    // A picture reduced past the renderer's smallest zoom still shows whole:
+    // a 3400-pixel strip, red then blue, in a 100-pixel sample.
+    void reducedBeyondTheSmallestZoomShowsWhole() {
+        auto p = std::make_unique<CDocPicture>();
+        QVERIFY(p->Create(ptTrueColor24, 3400, 68, 0, nullptr, 0, 0, kStoreMemory));
+        QVERIFY(p->Fill(MakeRgb(0, 0, 255)));
+        for (int n : {1, 4, 34}) {
+            QImage canvas(120, 80, QImage::Format_RGB32);
+            canvas.fill(Qt::white);
+            QPainter painter(&canvas);
+            const QRect at(5, 5, std::min(3400 / n, 100), 68 / n);
+            QVERIFY(display::DrawPictureReduced(p.get(), painter, at, n));
+            painter.end();
+            QCOMPARE(canvas.pixel(at.left(), at.top()), qRgb(0, 0, 255));
+            QCOMPARE(canvas.pixel(at.right(), at.bottom()), qRgb(0, 0, 255));
+            QCOMPARE(canvas.pixel(at.right() + 1, at.top()), qRgb(255, 255, 255));
+        }
+    }
 };
 
 QTEST_MAIN(DrawPictureTest)

@@ -46,11 +46,12 @@ QImage DrawLogo() {
             p.drawEllipse(QPointF(r.left() + r.width() * 0.3, r.top() + r.height() * 0.35), 8.0 * i, 5.0 * i);
         p.restore();
     };
-    sheet(QRectF(60, 92, 170, 100), QColor(232, 214, 160), QColor(50, 110, 200), -2.5);
-    sheet(QRectF(190, 92, 170, 100), QColor(200, 228, 170), QColor(50, 110, 200), 2.0);
-    // The seam, stitched.
+    sheet(QRectF(60, 86, 170, 86), QColor(232, 214, 160), QColor(50, 110, 200), -2.5);
+    sheet(QRectF(190, 86, 170, 86), QColor(200, 228, 170), QColor(50, 110, 200), 2.0);
+    // The seam, stitched. Everything stays clear of the title above and of
+    // the notice line the logo window writes near the bottom.
     p.setPen(QPen(QColor(200, 40, 40), 2.5, Qt::SolidLine, Qt::RoundCap));
-    for (int y = 88; y < 200; y += 12) p.drawLine(QPointF(203, y), QPointF(217, y + 6));
+    for (int y = 82; y < 176; y += 12) p.drawLine(QPointF(203, y), QPointF(217, y + 6));
     return image;
 }
 
