@@ -44,8 +44,8 @@ constexpr std::uint8_t RgbBlue(std::uint32_t c) { return std::uint8_t(c >> 16); 
 // {x, y, x, y} and a whole picture is WholeRect(width, height). The picture's
 // operations (FillRect, FillRectInclusive, CopyTo, WriteChannelBand), the
 // colour converter and the redraw hint (DocumentObserver::UpdateAllViews) all
-// keep to it. Only the print layer's page and paper boxes, in printer dots,
-// are half-open as Qt's are; they say so where they are declared.
+// keep to it. Screen and printer areas (client pixels, page and paper dots)
+// are a type of their own, Box (base/box.h), half-open as Qt's are.
 struct Rect {
     int left = 0, top = 0, right = 0, bottom = 0;
     friend bool operator==(const Rect&, const Rect&) = default;

@@ -87,7 +87,7 @@ public:
         painter_.drawImage(QPoint(x, y), image);
         return true;
     }
-    void DrawFrameShape(const Rect& r, int cornerEllipse) override {
+    void DrawFrameShape(const Box& r, int cornerEllipse) override {
         QPen pen(Qt::black);
         pen.setWidth(1);
         pen.setCosmetic(preview_);
