@@ -10,6 +10,17 @@ void ShowInfoSheet(QWidget* owner, QMdiArea* area) {
     sheet.exec();
 }
 
+void ShowInfoSheet(QWidget* owner, const QList<InfoDocumentWindow>& windows) {
+    CInfoSheet sheet(windows, owner);
+    sheet.exec();
+}
+
+bool HandleInfoCommand(int id, QWidget* owner, const QList<InfoDocumentWindow>& windows) {
+    if (id != ID_INFORMATION) return false;
+    ShowInfoSheet(owner, windows);
+    return true;
+}
+
 bool HandleInfoCommand(int id, QWidget* owner) {
     if (id != ID_INFORMATION) return false;
     QMdiArea* area = qobject_cast<QMdiArea*>(owner);

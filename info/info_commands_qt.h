@@ -3,8 +3,11 @@
 // command (the in-place tool bar).
 #pragma once
 
+#include <QList>
+
 #include "resources/command_target.h"
 
+struct InfoDocumentWindow;
 class QMdiArea;
 class QWidget;
 
@@ -12,6 +15,9 @@ class QWidget;
 // Document page for the document windows of owner's document area (owner
 // itself when it is one) and the System page. False for other ids.
 bool HandleInfoCommand(int id, QWidget* owner);
+// The same for a frame that shows its documents outside a document area
+// (the in-place frame): the Document page walks the given windows.
+bool HandleInfoCommand(int id, QWidget* owner, const QList<InfoDocumentWindow>& windows);
 // ID_INFORMATION is always enabled here (the application grays it while a
 // stitch sheet is open); false for other ids.
 bool UpdateInfoCommand(int id, CommandState& state);
@@ -19,3 +25,4 @@ bool UpdateInfoCommand(int id, CommandState& state);
 // Shows the sheet over owner with the document windows of area (null: the
 // System page alone) and returns when it is closed.
 void ShowInfoSheet(QWidget* owner, QMdiArea* area);
+void ShowInfoSheet(QWidget* owner, const QList<InfoDocumentWindow>& windows);

@@ -63,8 +63,7 @@ int FallbackDpi(QWidget* window, bool horizontal) {
     return dpi >= 1 ? dpi : kDefaultDpi;
 }
 
-CPicture* PictureOf(QMdiSubWindow* window) {
-    Document* document = DocumentOfWindow(window);
+CPicture* PictureOf(Document* document) {
     CPicture* picture = document ? document->picture() : nullptr;
     return picture && picture->HasHeader() ? picture : nullptr;
 }
@@ -182,6 +181,38 @@ QList<QMdiSubWindow*> CDocInfoPage::DocumentWindows(QMdiArea* area) {
 }
 
 CDocInfoPage::CDocInfoPage(QMdiArea* area, QWidget* parent) : QWidget(parent), area_(area) {
+    const QList<QMdiSubWindow*> windows = DocumentWindows(area);
+    QMdiSubWindow* current = area ? area->currentSubWindow() : nullptr;
+    current_ = windows.contains(current) ? current : windows.value(0);
+    Build();
+}
+
+CDocInfoPage::CDocInfoPage(const QList<InfoDocumentWindow>& windows, QWidget* parent)
+    : QWidget(parent), given_(windows) {
+    const QList<InfoDocumentWindow> live = Windows();
+    if (!live.isEmpty()) current_ = live.first().window;
+    Build();
+}
+
+QList<InfoDocumentWindow> CDocInfoPage::Windows() const {
+    QList<InfoDocumentWindow> windows;
+    if (area_) {
+        for (QMdiSubWindow* window : DocumentWindows(area_)) windows.append({window, DocumentOfWindow(window)});
+        return windows;
+    }
+    for (const InfoDocumentWindow& entry : given_)
+        if (entry.window && entry.document) windows << entry;
+    return windows;
+}
+
+int CDocInfoPage::IndexOfCurrent(const QList<InfoDocumentWindow>& windows) const {
+    if (!current_) return -1;
+    for (int i = 0; i < windows.size(); ++i)
+        if (windows[i].window == current_) return i;
+    return -1;
+}
+
+void CDocInfoPage::Build() {
     setObjectName(QStringLiteral("documentPage"));
     setAccessibleName(Str(IDS_PAGE_DOCUMENT));
 
@@ -227,10 +258,6 @@ CDocInfoPage::CDocInfoPage(QMdiArea* area, QWidget* parent) : QWidget(parent), a
     layout->addLayout(controls);
     layout->addStretch(1);
 
-    const QList<QMdiSubWindow*> windows = DocumentWindows(area);
-    QMdiSubWindow* current = area ? area->currentSubWindow() : nullptr;
-    current_ = windows.contains(current) ? current : windows.value(0);
-
     unit_->setCurrentIndex(info::DisplayUnit());
     connect(unit_, &QComboBox::currentIndexChanged, this, &CDocInfoPage::OnUnitChanged);
     connect(previous_, &QPushButton::clicked, this, &CDocInfoPage::OnPrevious);
@@ -239,7 +266,7 @@ CDocInfoPage::CDocInfoPage(QMdiArea* area, QWidget* parent) : QWidget(parent), a
     UpdateButtons();
 }
 
-QMdiSubWindow* CDocInfoPage::CurrentWindow() const { return current_; }
+QMdiSubWindow* CDocInfoPage::CurrentWindow() const { return qobject_cast<QMdiSubWindow*>(current_.data()); }
 
 QLabel* CDocInfoPage::Text(int control) const {
     switch (control) {
@@ -255,7 +282,9 @@ QLabel* CDocInfoPage::Text(int control) const {
 }
 
 void CDocInfoPage::Fill() {
-    picture_ = PictureOf(current_);
+    const QList<InfoDocumentWindow> windows = Windows();
+    const int index = IndexOfCurrent(windows);
+    picture_ = PictureOf(index >= 0 ? windows[index].document.data() : nullptr);
     const QString title = current_ ? current_->windowTitle() : QString();
     fileName_->setText(Str(IDS_INFO_FILENAME) + title);
     if (!picture_) {
@@ -285,8 +314,8 @@ void CDocInfoPage::FillDimensions() {
 }
 
 void CDocInfoPage::UpdateButtons() {
-    const QList<QMdiSubWindow*> windows = DocumentWindows(area_);
-    const int i = current_ ? int(windows.indexOf(current_.data())) : -1;
+    const QList<InfoDocumentWindow> windows = Windows();
+    const int i = IndexOfCurrent(windows);
     const bool hadFocusPrevious = previous_->hasFocus();
     const bool hadFocusNext = next_->hasFocus();
     previous_->setEnabled(i > 0);
@@ -297,15 +326,15 @@ void CDocInfoPage::UpdateButtons() {
 }
 
 bool CDocInfoPage::Step(int direction) {
-    const QList<QMdiSubWindow*> windows = DocumentWindows(area_);
-    const int i = current_ ? int(windows.indexOf(current_.data())) : -1;
+    const QList<InfoDocumentWindow> windows = Windows();
+    const int i = IndexOfCurrent(windows);
     const int to = i < 0 ? -1 : i + direction;
     if (to < 0 || to >= windows.size()) {
         if (g_beep) g_beep();
         else QApplication::beep();
         return false;
     }
-    current_ = windows[to];
+    current_ = windows[to].window;
     Fill();
     UpdateButtons();
     return true;
@@ -323,15 +352,26 @@ void CDocInfoPage::OnUnitChanged(int index) {
 // -------------------------------------------------------------------- sheet
 
 CInfoSheet::CInfoSheet(QMdiArea* area, QWidget* parent) : QDialog(parent) {
+    Build(CDocInfoPage::DocumentWindows(area).isEmpty() ? nullptr : new CDocInfoPage(area));
+}
+
+CInfoSheet::CInfoSheet(const QList<InfoDocumentWindow>& windows, QWidget* parent) : QDialog(parent) {
+    auto* page = new CDocInfoPage(windows);
+    if (!page->CurrentWidget()) {
+        delete page;
+        page = nullptr;
+    }
+    Build(page);
+}
+
+void CInfoSheet::Build(CDocInfoPage* docPage) {
     setObjectName(QStringLiteral("infoSheet"));
     setWindowTitle(Str(IDS_SHEET_INFORMATION));
     setAccessibleName(Str(IDS_SHEET_INFORMATION));
     tabs_ = new QTabWidget;
     tabs_->setObjectName(QStringLiteral("infoTabs"));
-    if (!CDocInfoPage::DocumentWindows(area).isEmpty()) {
-        docPage_ = new CDocInfoPage(area);
-        tabs_->addTab(docPage_, Str(IDS_PAGE_DOCUMENT));
-    }
+    docPage_ = docPage;
+    if (docPage_) tabs_->addTab(docPage_, Str(IDS_PAGE_DOCUMENT));
     sysPage_ = new CSysInfoPage;
     tabs_->addTab(sysPage_, Str(IDS_PAGE_SYSTEM));
 

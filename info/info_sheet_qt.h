@@ -16,6 +16,7 @@
 #include "info/info_texts.h"
 
 class CPicture;
+class Document;
 class QComboBox;
 class QLabel;
 class QMdiArea;
@@ -55,6 +56,15 @@ private:
     CPicture* picture_ = nullptr;
 };
 
+// A window showing a document, as the Document page lists it when the
+// documents are not those of a document area (the frame of a document
+// edited in place): the window's title names the document, its screen
+// gives the resolution of a picture without one of its own.
+struct InfoDocumentWindow {
+    QPointer<QWidget> window;
+    QPointer<Document> document;
+};
+
 class CSysInfoPage : public QWidget {
     Q_OBJECT
 public:
@@ -78,13 +88,19 @@ public:
     // The document windows of area; the current one starts as the area's
     // current window (or the top document window when none is current).
     explicit CDocInfoPage(QMdiArea* area, QWidget* parent = nullptr);
+    // The given windows, in that order, the first one current; windows or
+    // documents gone meanwhile are left out.
+    explicit CDocInfoPage(const QList<InfoDocumentWindow>& windows, QWidget* parent = nullptr);
 
     // The document windows Previous and Next walk over, top of the stacking
     // order first: every window of the area that holds a document and is
     // not hidden (minimised windows count; other windows are skipped).
     static QList<QMdiSubWindow*> DocumentWindows(QMdiArea* area);
 
+    // The current window: CurrentWindow() when it is one of the area's
+    // windows, CurrentWidget() whichever it is.
     QMdiSubWindow* CurrentWindow() const;
+    QWidget* CurrentWidget() const { return current_; }
     // The resolution used for the current picture (its own, or the
     // fallback of its window's screen when it reports less than 1 dpi).
     int XDpi() const { return xDpi_; }
@@ -106,6 +122,10 @@ public:
     static void SetBeep(std::function<void()> beep);
 
 private:
+    void Build();
+    // The windows Previous and Next walk over, with their documents.
+    QList<InfoDocumentWindow> Windows() const;
+    int IndexOfCurrent(const QList<InfoDocumentWindow>& windows) const;
     bool Step(int direction);
     void Fill();
     void FillDimensions();
@@ -113,7 +133,8 @@ private:
     void OnUnitChanged(int index);
 
     QPointer<QMdiArea> area_;
-    QPointer<QMdiSubWindow> current_;
+    QList<InfoDocumentWindow> given_;
+    QPointer<QWidget> current_;
     CPicture* picture_ = nullptr;
     int xDpi_ = 0, yDpi_ = 0;
     QLabel* fileName_ = nullptr;
@@ -135,6 +156,8 @@ public:
     // The Document page when area holds a document window, then the System
     // page; OK is the only button.
     explicit CInfoSheet(QMdiArea* area, QWidget* parent = nullptr);
+    // The same with the given document windows in place of an area's.
+    explicit CInfoSheet(const QList<InfoDocumentWindow>& windows, QWidget* parent = nullptr);
 
     QTabWidget* Tabs() const { return tabs_; }
     CDocInfoPage* DocumentPage() const { return docPage_; }
@@ -142,6 +165,9 @@ public:
     QPushButton* OkButton() const { return ok_; }
 
 private:
+    // Adds the Document page (when there is one), the System page and OK.
+    void Build(CDocInfoPage* docPage);
+
     QTabWidget* tabs_ = nullptr;
     CDocInfoPage* docPage_ = nullptr;
     CSysInfoPage* sysPage_ = nullptr;

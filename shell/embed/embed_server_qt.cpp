@@ -19,12 +19,15 @@
 #include <xcb/xcb.h>
 
 #include "acquire/acquire_commands_qt.h"
+#include "base/message_box.h"
 #include "document/document_qt.h"
 #include "picture/picture.h"
+#include "resources/string_ids.h"
 #include "shell/app/app_qt.h"
 #include "shell/app/commands_qt.h"
 #include "shell/app/doc_template_qt.h"
 #include "shell/app/main_wnd_qt.h"
+#include "shell/embed/embedded_menu_qt.h"
 #include "shell/embed/in_place_frame_qt.h"
 #include "shell/embed/srvr_item_qt.h"
 
@@ -129,6 +132,8 @@ CEmbedServer::CEmbedServer(QObject* parent) : QObject(parent), windowWatch_(std:
 CEmbedServer::~CEmbedServer() {
     if (QCoreApplication* app = QCoreApplication::instance()) app->removeNativeEventFilter(windowWatch_.get());
     while (!entries_.empty()) closeEntry(entries_.begin()->first);
+    // Its menu asks this server about windows: it goes first.
+    delete menu_.data();
 }
 
 void CEmbedServer::onWindowDestroyed(qulonglong window) {
@@ -289,6 +294,7 @@ void CEmbedServer::ShowWindow(uint id) {
         return;
     }
     if (entry->frame) deactivate(id, *entry, true);
+    if (!menu_) installEmbeddedMenu();
     if (!entry->window) {
         QMdiSubWindow* window = CreateDocumentWindow(entry->document);
         // Closing the window ends the document (its binding): the container
@@ -296,15 +302,70 @@ void CEmbedServer::ShowWindow(uint id) {
         window->installEventFilter(new UpdateOnClose(window, [this, id] {
             if (Entry* e = entries_.count(id) ? &entries_[id] : nullptr) update(id, *e);
         }));
-        main->addDocumentWindow(window);
+        // Known as embedded before it becomes the active window.
         entry->window = window;
+        if (menu_)
+            connect(window, &QObject::destroyed, menu_.data(),
+                    [menu = menu_] { QTimer::singleShot(0, menu, [menu] { if (menu) menu->Refresh(); }); });
+        main->addDocumentWindow(window);
     } else {
         main->mdiArea()->setActiveSubWindow(entry->window);
     }
+    if (menu_) menu_->Refresh();
     main->show();
     main->raise();
     main->activateWindow();
     succeed();
+}
+
+CEmbeddedMenu* CEmbedServer::embeddedMenu() const { return menu_.data(); }
+
+void CEmbedServer::installEmbeddedMenu() {
+    CVandrelApp* app = theApp();
+    PMainWnd* main = app ? app->mainWindow() : nullptr;
+    if (!main || !app->commands()) return;
+    menu_ = new CEmbeddedMenu(main, app->commands(), [this](const QMdiSubWindow* window) -> uint {
+        for (const auto& [id, entry] : entries_)
+            if (entry.window && entry.window == window) return id;
+        return 0;
+    });
+    connect(menu_, &CEmbeddedMenu::updateRequested, this, [this](uint id) { UpdateContainer(id); });
+    connect(menu_, &CEmbeddedMenu::saveCopyAsRequested, this, [this](uint id) { SaveCopyAs(id); });
+    // The application's rules, and Save and Save As grayed for an embedded
+    // document (its menu has Update and Save Copy As in their place).
+    app->commands()->setRules([app, menu = menu_](int id, CommandState& state) {
+        app->ApplyCommandRules(id, state);
+        if (menu) menu->ApplyRules(id, state);
+    });
+}
+
+bool CEmbedServer::UpdateContainer(uint id) {
+    Entry* entry = find(id);
+    if (!entry) return false;
+    const QByteArray bytes = entry->item->Serialize();
+    if (bytes.isEmpty()) {
+        ShowMessageById(IDS_FAILED_TO_SAVE_DOCUMENT);
+        fail(embed::kErrorFailed, QStringLiteral("The document's picture could not be written."));
+        return false;
+    }
+    // The container holds the picture as it is now.
+    entry->document->setModified(false);
+    succeed();
+    emit Updated(id, bytes);
+    return true;
+}
+
+bool CEmbedServer::SaveCopyAs(uint id, const QString& path) {
+    Entry* entry = find(id);
+    if (!entry) return false;
+    succeed();
+    QString target = path;
+    if (target.isEmpty()) {
+        QWidget* owner = entry->window ? entry->window->window() : nullptr;
+        target = ChooseDocumentCopyPath(owner, entry->document);
+        if (target.isEmpty()) return false;
+    }
+    return SaveDocumentCopy(entry->document, target);
 }
 
 void CEmbedServer::ActivateInPlace(uint id, qulonglong window, int x, int y, int width, int height) {

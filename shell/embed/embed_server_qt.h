@@ -27,6 +27,7 @@
 
 #include "shell/embed/embed_protocol_qt.h"
 
+class CEmbeddedMenu;
 class CInPlaceFrame;
 class CVandrelApp;
 class CVandrelSrvrItem;
@@ -59,6 +60,18 @@ public:
     int documentCount() const { return int(entries_.size()); }
     // The D-Bus error name of the last failed call ("" after a good one).
     QString lastError() const { return lastError_; }
+
+    // Update, from the menu of the document's own window: the container gets
+    // the picture now (Updated with the current bytes, changed or not). False
+    // for an unknown document or a picture that cannot be written.
+    bool UpdateContainer(uint id);
+    // Save Copy As: a copy of the picture in a document file at path (empty:
+    // the user chooses it). The embedded document, its modified state and
+    // its container are left as they are. True when written.
+    bool SaveCopyAs(uint id, const QString& path = {});
+    // The File menu of the embedded documents in the program's own window,
+    // made when the first of them is shown there.
+    CEmbeddedMenu* embeddedMenu() const;
 
 public slots:
     Q_SCRIPTABLE uint OpenFile(const QString& path);
@@ -102,6 +115,7 @@ private:
     void onDocumentGone(uint id);
     void onOwnerGone(const QString& name);
     void onWindowDestroyed(qulonglong window);
+    void installEmbeddedMenu();
 
     class WindowWatch;
     std::unique_ptr<WindowWatch> windowWatch_;
@@ -111,6 +125,7 @@ private:
     QDBusServiceWatcher* watcher_ = nullptr;
     QString lastError_;
     bool quitWhenIdle_ = false;
+    QPointer<CEmbeddedMenu> menu_;
 };
 
 // Starts the service for a program started with the embedding switch: no

@@ -1,23 +1,34 @@
 #include "shell/embed/in_place_frame_qt.h"
 
 #include <QAction>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QTimer>
 #include <QKeySequence>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <cstdio>
 #include <iterator>
 
 #include "acquire/acquire_commands_qt.h"
 #include "acquire/xfer_done_qt.h"
+#include "base/message_box.h"
 #include "display/view_qt.h"
 #include "document/document_qt.h"
+#include "document/import_export.h"
 #include "info/info_commands_qt.h"
+#include "info/info_sheet_qt.h"
 #include "picture/picture.h"
 #include "resources/command_ids.h"
+#include "resources/string_ids.h"
+#include "resources/strings.h"
 #include "shell/app/app_qt.h"
 #include "shell/app/commands_qt.h"
+#include "shell/app/doc_template_qt.h"
 #include "shell/app/icon_bar_qt.h"
 #include "shell/app/logo_wnd_qt.h"
 
@@ -116,6 +127,73 @@ void CInPlaceResizeBar::mouseReleaseEvent(QMouseEvent* event) {
     emit resized(window()->geometry());
 }
 
+// ---- drop target ----
+
+namespace {
+
+// The first local file a drag carries ("" when none).
+QString DroppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls()) return {};
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) return url.toLocalFile();
+    return {};
+}
+
+}  // namespace
+
+void CInPlaceDropTarget::Register(QWidget* window) {
+    window->setAcceptDrops(true);
+    window->installEventFilter(this);
+}
+
+bool CInPlaceDropTarget::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (!DroppedFile(drag->mimeData()).isEmpty()) drag->acceptProposedAction();
+        else drag->ignore();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QString path = DroppedFile(drop->mimeData());
+        if (path.isEmpty()) {
+            drop->ignore();
+            return true;
+        }
+        drop->acceptProposedAction();
+        // Read after the drop returns, so that the dragging program is free.
+        QTimer::singleShot(0, this, [this, path] { emit fileDropped(path); });
+        return true;
+    }
+    default: return QObject::eventFilter(watched, event);
+    }
+}
+
+bool CInPlaceDropTarget::DropFile(Document* document, const QString& path) {
+    if (!document || path.isEmpty()) return false;
+    // Whether the reader told the user why it failed (passed on as shown).
+    bool told = false;
+    const MessageSink previous = GetMessageSink();
+    SetMessageSink([&told, previous](const std::string& text) {
+        told = true;
+        if (previous) previous(text);
+        else std::fprintf(stderr, "%s\n", text.c_str());
+    });
+    document->BeginWaitCursor();
+    std::unique_ptr<CPicture> picture = ReadImageFile(path.toStdString(), false);
+    document->EndWaitCursor();
+    SetMessageSink(previous);
+    if (!picture) {
+        if (!told && !FileOperationCancelled())
+            ShowMessage(FormatStringById(IDS_CANNOT_OPEN_PICTURE, path.toLocal8Bit().constData()));
+        return false;
+    }
+    document->setPicture(std::move(picture));
+    return true;
+}
+
 // ---- frame ----
 
 const int* CInPlaceFrame::ToolBarCommands(int* count) {
@@ -164,6 +242,13 @@ CInPlaceFrame::CInPlaceFrame(Document* document)
     : QMainWindow(nullptr, Qt::FramelessWindowHint), document_(document), commands_(new CommandManager(this)) {
     setObjectName(QStringLiteral("inPlaceFrame"));
     setAccessibleName(QStringLiteral("In-place frame"));
+    // The frame's title names its document (the information sheet shows it).
+    auto retitle = [this] {
+        const QString path = document_ ? document_->pathName() : QString();
+        setWindowTitle(path.isEmpty() ? QStringLiteral("embedded picture") : DocumentBaseName(path.toStdString()));
+    };
+    retitle();
+    connect(document_, &Document::pathChanged, this, retitle);
     // The in-place accelerator of Import.
     if (QAction* import = commands_->action(ID_IMPORT)) import->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     // The keys of the in-place menu work in the frame.
@@ -176,6 +261,10 @@ CInPlaceFrame::CInPlaceFrame(Document* document)
     m_resizeBar->setBody(view_);
     setCentralWidget(m_resizeBar);
     connect(m_resizeBar, &CInPlaceResizeBar::resized, this, &CInPlaceFrame::rectChanged);
+    m_dropTarget = new CInPlaceDropTarget(this);
+    m_dropTarget->Register(this);
+    connect(m_dropTarget, &CInPlaceDropTarget::fileDropped, this,
+            [this](const QString& path) { CInPlaceDropTarget::DropFile(document_, path); });
 
     commands_->setChain([this] {
         std::vector<CommandTarget*> chain{view_, document_, this};
@@ -261,7 +350,7 @@ bool CInPlaceFrame::OnCommand(int id) {
         if (m_toolBar) m_toolBar->setVisible(!m_toolBar->isVisible());
         return true;
     case ID_ABOUT: ShowAbout(); return true;
-    case ID_INFORMATION: return HandleInfoCommand(id, this);
+    case ID_INFORMATION: return HandleInfoCommand(id, this, {InfoDocumentWindow{this, document_}});
     case ID_ACQUIRE:
     case ID_SELECT_SOURCE:
         // The scanned pictures come to this frame, into its document.

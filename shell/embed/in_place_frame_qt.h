@@ -52,6 +52,28 @@ private:
     QRect startGeometry_;
 };
 
+// The in-place frame's drop target: a picture file dropped anywhere on the
+// frame (its view or its border) becomes the embedded document's picture.
+// The first local file of a drop counts; a file that cannot be read leaves
+// the picture as it was (the reader says why).
+class CInPlaceDropTarget : public QObject {
+    Q_OBJECT
+public:
+    explicit CInPlaceDropTarget(QObject* parent = nullptr) : QObject(parent) {}
+    // Makes window take drops of files and hand them to this target.
+    void Register(QWidget* window);
+    // Reads the picture file at path into document (no progress: the
+    // document is in place). False when it could not be read.
+    static bool DropFile(Document* document, const QString& path);
+
+signals:
+    // A file was dropped (told after the drop has returned).
+    void fileDropped(const QString& path);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
 class CInPlaceFrame : public QMainWindow, public CommandTarget {
     Q_OBJECT
 public:
@@ -67,6 +89,7 @@ public:
     CVandrelView* view() const { return view_; }
     QToolBar* toolBar() const { return m_toolBar; }
     CInPlaceResizeBar* resizeBar() const { return m_resizeBar; }
+    CInPlaceDropTarget* dropTarget() const { return m_dropTarget; }
     CommandManager* commands() const { return commands_; }
 
     // The in-place menu offered to the container (File, Bitmap, View, Help).
@@ -98,4 +121,5 @@ private:
     CVandrelView* view_ = nullptr;
     QToolBar* m_toolBar = nullptr;  // a window of its own in the container's window
     CInPlaceResizeBar* m_resizeBar = nullptr;
+    CInPlaceDropTarget* m_dropTarget = nullptr;
 };

@@ -335,6 +335,39 @@ private slots:
         QVERIFY(QColor(shot.pixel(right + 1, midY)) != kLightGray);
     }
 
+    // Windows given in place of an area (the in-place frame's): the page
+    // walks them in order and leaves out a window whose document is gone;
+    // none left, no Document page.
+    void givenWindowsInPlaceOfAnArea() {
+        QWidget first, second, third;
+        first.setWindowTitle("first");
+        second.setWindowTitle("second");
+        third.setWindowTitle("third");
+        Document a, b;
+        auto* gone = new Document;
+        a.setPicture(Gradient(60, 40, 300));
+        b.setPicture(Gradient(30, 20, 150));
+        gone->setPicture(Gradient(10, 10, 72));
+        const QList<InfoDocumentWindow> windows = {{&first, &a}, {&third, gone}, {&second, &b}};
+        delete gone;
+        CInfoSheet sheet(windows);
+        CDocInfoPage* page = sheet.DocumentPage();
+        QVERIFY(page);
+        QCOMPARE(page->CurrentWidget(), &first);
+        QVERIFY(!page->CurrentWindow());
+        QCOMPARE(page->Thumbnail()->Picture(), a.picture());
+        QVERIFY(page->OnNext());
+        QCOMPARE(page->CurrentWidget(), &second);
+        QCOMPARE(Text(page, 200), QString("Filename : second"));
+        QCOMPARE(page->XDpi(), 150);
+        QVERIFY(!page->OnNext());
+        QCOMPARE(beeps_, 1);
+
+        CInfoSheet none(QList<InfoDocumentWindow>{{&first, nullptr}});
+        QVERIFY(!none.DocumentPage());
+        QCOMPARE(none.Tabs()->count(), 1);
+    }
+
     void informationCommandOpensTheSheetOverTheArea() {
         Open(600, 400, 300);
         CommandState state;

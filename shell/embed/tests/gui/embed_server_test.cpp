@@ -1,11 +1,18 @@
 // The embedding service's answers, called directly (no bus): extent, drawing,
 // the bytes a container keeps, and the errors of calls it cannot carry out.
+#include <QFile>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
 #include "document/document_qt.h"
+#include "info/info_sheet_qt.h"
 #include "picture/picture.h"
+#include "resources/command_ids.h"
 #include "shell/app/commands_qt.h"
 #include "shell/embed/embed_protocol_qt.h"
 #include "shell/embed/embed_server_qt.h"
@@ -182,6 +189,87 @@ private slots:
             QVERIFY(!CInPlaceFrame::IsInPlaceCommand(id));
         QVERIFY(frame.commands()->execute(32020));
         QVERIFY(document.isModified());
+    }
+
+    // In place, Information shows the embedded document's page first (its
+    // name, resolution, thumbnail), then the System page.
+    void informationInPlaceShowsTheDocument() {
+        Document document;
+        document.setPicture(MakePicture(5, 3, 300));
+        document.core().SetPathName("/somewhere/Scan One.vdl");
+        CInPlaceFrame frame(&document);
+        QStringList tabs;
+        QString name, resolution;
+        CPicture* thumbnail = nullptr;
+        QWidget* current = nullptr;
+        QTimer::singleShot(0, this, [&] {
+            auto* sheet = qobject_cast<CInfoSheet*>(QApplication::activeModalWidget());
+            if (!sheet) return;
+            for (int i = 0; i < sheet->Tabs()->count(); ++i) tabs << sheet->Tabs()->widget(i)->objectName();
+            if (CDocInfoPage* page = sheet->DocumentPage()) {
+                name = page->Text(200)->text();
+                resolution = page->Text(202)->text();
+                thumbnail = page->Thumbnail()->Picture();
+                current = page->CurrentWidget();
+                QVERIFY(!page->NextButton()->isEnabled() && !page->PreviousButton()->isEnabled());
+            }
+            sheet->accept();
+        });
+        QVERIFY(frame.commands()->execute(ID_INFORMATION));
+        QCOMPARE(tabs, QStringList({"documentPage", "systemPage"}));
+        QVERIFY2(name.endsWith("scan one.vdl"), qPrintable(name));
+        QVERIFY2(resolution.endsWith("300 DPI"), qPrintable(resolution));
+        QCOMPARE(thumbnail, document.picture());
+        QCOMPARE(current, &frame);
+    }
+
+    // A picture file dropped onto the in-place frame becomes the document's
+    // picture; a drag without a file is refused; a file that cannot be read
+    // leaves the picture as it was and says why.
+    void dropOntoTheInPlaceFrame() {
+        Document document;
+        document.setPicture(MakePicture(5, 3, 96));
+        document.setModified(false);
+        CInPlaceFrame frame(&document);
+        Document other;
+        other.setPicture(MakePicture(7, 4, 96));
+        const QString good = dir_.filePath("dropped.bmp");
+        const QString junk = dir_.filePath("junk.bmp");
+        {
+            QFile file(good);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(CVandrelSrvrItem(&other).Serialize());
+            QFile bad(junk);
+            QVERIFY(bad.open(QIODevice::WriteOnly));
+            bad.write("BM not a picture at all");
+        }
+        auto drop = [&frame](QMimeData* data) {
+            QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&frame, &enter);
+            if (!enter.isAccepted()) return false;
+            QDropEvent dropped(QPointF(20, 20), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&frame, &dropped);
+            return dropped.isAccepted();
+        };
+
+        QMimeData text;
+        text.setText("no file");
+        QVERIFY(!drop(&text));
+
+        QMimeData file;
+        file.setUrls({QUrl("https://example.invalid/x.bmp"), QUrl::fromLocalFile(good)});
+        QVERIFY(drop(&file));
+        QTRY_COMPARE(document.picture()->GetWidth(), 7);
+        QCOMPARE(document.picture()->GetHeight(), 4);
+        QVERIFY(document.isModified());
+
+        MessageCapture messages;
+        QMimeData bad;
+        bad.setUrls({QUrl::fromLocalFile(junk)});
+        QVERIFY(drop(&bad));
+        QTest::qWait(20);
+        QCOMPARE(document.picture()->GetWidth(), 7);
+        QVERIFY(!messages.Text(QString()).isEmpty());
     }
 
     // Calls that cannot be carried out answer an error and leave the other

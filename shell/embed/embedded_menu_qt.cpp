@@ -1,0 +1,124 @@
+#include "shell/embed/embedded_menu_qt.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "document/document_qt.h"
+#include "document/file_dialogs_qt.h"
+#include "document/import_export_commands.h"
+#include "resources/command_ids.h"
+#include "resources/string_ids.h"
+#include "resources/strings.h"
+#include "shell/app/commands_qt.h"
+#include "shell/app/main_wnd_qt.h"
+#include "shell/app/status_bar_qt.h"
+
+namespace {
+
+// The File menu of an embedded document; 0 is a separator, -1 and -2 stand
+// for Update and Save Copy As, -3 for the recent files.
+const int kFileMenu[] = {ID_IMPORT, 0, -1, -2, 0, ID_ACQUIRE, ID_SELECT_SOURCE, 0, ID_STITCH, 0,
+                         ID_PRINT_PREVIEW, ID_PRINT, ID_PRINT_SETUP, -3, 0, ID_APP_EXIT};
+
+}  // namespace
+
+CEmbeddedMenu::CEmbeddedMenu(PMainWnd* main, CommandManager* commands, Lookup lookup)
+    : QObject(main), main_(main), lookup_(std::move(lookup)) {
+    menu_ = new QMenu(QStringLiteral("&File"), main);
+    menu_->setObjectName(QStringLiteral("EmbeddedFile"));
+    update_ = new QAction(QStringLiteral("&Update"), menu_);
+    update_->setObjectName(QStringLiteral("ID_FILE_UPDATE"));
+    saveCopy_ = new QAction(QStringLiteral("Save Copy &As..."), menu_);
+    saveCopy_->setObjectName(QStringLiteral("ID_FILE_SAVE_COPY_AS"));
+    for (int id : kFileMenu) {
+        if (id == 0) {
+            menu_->addSeparator();
+        } else if (id == -1) {
+            menu_->addAction(update_);
+        } else if (id == -2) {
+            menu_->addAction(saveCopy_);
+        } else if (id == -3) {
+            // The same entries as the ordinary menu's: the application keeps
+            // their texts and shows only those in use.
+            recentSeparator_ = menu_->addSeparator();
+            for (int mru = ID_FILE_MRU_FILE1; mru <= ID_FILE_MRU_FILE4; ++mru)
+                if (QAction* action = commands->action(mru)) menu_->addAction(action);
+        } else if (QAction* action = commands->action(id)) {
+            menu_->addAction(action);
+        }
+    }
+    connect(update_, &QAction::triggered, this, [this] {
+        if (const uint id = activeDocument()) emit updateRequested(id);
+    });
+    connect(saveCopy_, &QAction::triggered, this, [this] {
+        if (const uint id = activeDocument()) emit saveCopyAsRequested(id);
+    });
+    // Prompts and command states as the ordinary menus have them.
+    connect(menu_, &QMenu::hovered, this, [this](QAction* action) {
+        if (main_ && action && !action->isSeparator()) main_->statusBar()->SetPrompt(PMainWnd::PromptForMenuItem(action));
+    });
+    connect(menu_, &QMenu::aboutToHide, this, [this] {
+        if (main_) main_->statusBar()->ShowPrompt(ID_PROMPT_IDLE);
+    });
+    connect(menu_, &QMenu::aboutToShow, commands, &CommandManager::updateStates);
+    connect(menu_, &QMenu::aboutToShow, this, [this, commands] {
+        bool recent = false;
+        for (int mru = ID_FILE_MRU_FILE1; mru <= ID_FILE_MRU_FILE4; ++mru)
+            if (QAction* action = commands->action(mru)) recent = recent || action->isVisible();
+        recentSeparator_->setVisible(recent);
+    });
+
+    main->menuBar()->insertMenu(main->fileMenu()->menuAction(), menu_);
+    menu_->menuAction()->setVisible(false);
+    connect(main->mdiArea(), &QMdiArea::subWindowActivated, this, &CEmbeddedMenu::Refresh);
+}
+
+CEmbeddedMenu::~CEmbeddedMenu() {
+    // The ordinary File menu comes back when the embedded documents' menu goes.
+    if (main_) {
+        if (QMenu* file = main_->fileMenu()) file->menuAction()->setVisible(true);
+        delete menu_;
+    }
+}
+
+uint CEmbeddedMenu::activeDocument() const {
+    QMdiSubWindow* window = main_ ? main_->activeDocumentWindow() : nullptr;
+    return window && lookup_ ? lookup_(window) : 0;
+}
+
+void CEmbeddedMenu::Refresh() {
+    if (!main_) return;
+    const bool embedded = activeDocument() != 0;
+    menu_->menuAction()->setVisible(embedded);
+    main_->fileMenu()->menuAction()->setVisible(!embedded);
+}
+
+void CEmbeddedMenu::ApplyRules(int id, CommandState& state) const {
+    if ((id == ID_SAVE || id == ID_SAVE_AS) && activeDocument()) state.enabled = false;
+}
+
+bool SaveDocumentCopy(Document* document, const QString& path) {
+    if (!document || !document->picture() || path.isEmpty()) return false;
+    // The document's own save, with its messages and its care for an
+    // existing file; what it marks on the document is put back.
+    const bool modified = document->isModified();
+    const bool written = document->core().OnSaveDocument(path.toStdString()) != 0;
+    document->setModified(modified);
+    return written;
+}
+
+QString ChooseDocumentCopyPath(QWidget* owner, Document* document) {
+    QString initial = QStringLiteral("untitled.vdl");
+    if (document && !document->pathName().isEmpty()) {
+        const QFileInfo info(document->pathName());
+        initial = info.completeBaseName() + QStringLiteral(".vdl");
+    }
+    const QString caption = QString::fromUtf8(LoadStringById(IDS_PRODUCT_FAMILY));
+    const FileChoice choice = ChooseSaveFile(owner, caption, QString::fromStdString(InitialDirectory()), initial,
+                                             {DocumentFilter()}, 1, {QStringLiteral("vdl")});
+    return choice.path;
+}
