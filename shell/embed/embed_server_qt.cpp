@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QWindow>
@@ -132,8 +133,41 @@ CEmbedServer::CEmbedServer(QObject* parent) : QObject(parent), windowWatch_(std:
 CEmbedServer::~CEmbedServer() {
     if (QCoreApplication* app = QCoreApplication::instance()) app->removeNativeEventFilter(windowWatch_.get());
     while (!entries_.empty()) closeEntry(entries_.begin()->first);
+    for (Retired& retired : retired_) delete retired.object.data();
     // Its menu asks this server about windows: it goes first.
     delete menu_.data();
+}
+
+void CEmbedServer::retire(QObject* object, int loopLevel) {
+    if (!object) return;
+    retired_.push_back({object, loopLevel});
+    disposeRetired();
+}
+
+void CEmbedServer::disposeRetired(bool late) {
+    const int level = QThread::currentThread()->loopLevel();
+    bool disposed = false;
+    for (std::size_t i = 0; i < retired_.size();) {
+        if (retired_[i].object && retired_[i].loopLevel < level) {
+            ++i;
+            continue;
+        }
+        QObject* object = retired_[i].object.data();
+        retired_.erase(retired_.begin() + std::ptrdiff_t(i));
+        if (object) {
+            delete object;
+            disposed = true;
+        }
+    }
+    if (!retired_.empty() && !disposeScheduled_) {
+        disposeScheduled_ = true;
+        QTimer::singleShot(50, this, [this] {
+            disposeScheduled_ = false;
+            disposeRetired(true);
+        });
+    }
+    // A document window let go late may have been the last one.
+    if (late && disposed) CheckIdle();
 }
 
 void CEmbedServer::onWindowDestroyed(qulonglong window) {
@@ -194,6 +228,7 @@ uint CEmbedServer::add(Document* document) {
     Entry& entry = entries_[id];
     entry.document = document;
     entry.item = std::make_unique<CVandrelSrvrItem>(document);
+    entry.loopLevel = QThread::currentThread()->loopLevel();
     if (calledFromDBus()) {
         entry.owner = message().service();
         if (watcher_ && !watcher_->watchedServices().contains(entry.owner)) watcher_->addWatchedService(entry.owner);
@@ -428,8 +463,12 @@ void CEmbedServer::deactivate(uint id, Entry& entry, bool updateContainer) {
     CInPlaceFrame* frame = entry.frame;
     entry.frame = nullptr;
     frame->hide();
-    delete frame;
-    delete entry.container;
+    if (frame->toolBar()) frame->toolBar()->hide();
+    // Its sheets and dialogs end with the editing.
+    for (QWidget* widget : frame->findChildren<QWidget*>())
+        if (widget->isWindow() && widget->isVisible()) widget->close();
+    retire(frame, entry.loopLevel);
+    retire(entry.container, entry.loopLevel);
     entry.container = nullptr;
     entry.containerId = 0;
 }
@@ -486,10 +525,12 @@ void CEmbedServer::closeEntry(uint id) {
     if (entry.document) {
         QObject::disconnect(entry.document, &QObject::destroyed, this, nullptr);
         entry.document->setModified(false);
-        if (entry.window)
-            delete entry.window;  // its binding lets the document go
-        else
-            delete entry.document;
+        if (entry.window) {
+            entry.window->hide();
+            retire(entry.window, entry.loopLevel);  // its binding lets the document go
+        } else {
+            retire(entry.document, entry.loopLevel);
+        }
     }
 }
 

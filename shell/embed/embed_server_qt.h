@@ -24,6 +24,7 @@
 #include <QString>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "shell/embed/embed_protocol_qt.h"
 
@@ -101,6 +102,7 @@ private:
         QWindow* container = nullptr;    // the container's window while in place
         qulonglong containerId = 0;      // its X11 id
         QPointer<QMdiSubWindow> window;  // while open in the program's own window
+        int loopLevel = 0;               // the event loop the calls come from
     };
 
     Entry* find(uint id);
@@ -116,6 +118,13 @@ private:
     void onOwnerGone(const QString& name);
     void onWindowDestroyed(qulonglong window);
     void installEmbeddedMenu();
+    // Lets an object of a document go (its frame, window or the document
+    // itself): at once, or, while a nested event loop runs above the loop
+    // its calls come from (a sheet or dialog of its commands still open),
+    // once that loop has returned, so that nothing still running loses it.
+    void retire(QObject* object, int loopLevel);
+    // late: from the timer that waits for the nested loops to end.
+    void disposeRetired(bool late = false);
 
     class WindowWatch;
     std::unique_ptr<WindowWatch> windowWatch_;
@@ -126,6 +135,12 @@ private:
     QString lastError_;
     bool quitWhenIdle_ = false;
     QPointer<CEmbeddedMenu> menu_;
+    struct Retired {
+        QPointer<QObject> object;
+        int loopLevel;
+    };
+    std::vector<Retired> retired_;
+    bool disposeScheduled_ = false;
 };
 
 // Starts the service for a program started with the embedding switch: no

@@ -10,6 +10,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
+#include <QDBusPendingCall>
 #include <QDBusReply>
 #include <QMenuBar>
 #include <QProcess>
@@ -28,6 +29,7 @@
 namespace {
 
 constexpr int kMirrorHorizontal = 32020;
+constexpr int kInformation = 32069;
 
 // A picture as a container would keep it: a 24-bit BMP file's bytes.
 QByteArray BmpBytes(const QImage& image, int dpi) {
@@ -402,6 +404,30 @@ private slots:
         QVERIFY(none.isValid() && none.value().isEmpty());
         QDBusReply<QSize> extent = service_->call("Extent", id);
         QVERIFY(extent.isValid());
+        QVERIFY(ErrorOf(service_->call("Close", id)).isEmpty());
+        QCOMPARE(server_.state(), QProcess::Running);
+    }
+
+    // A sheet of ours open in place (Information, with the embedded
+    // picture's page) when the container ends editing: the sheet goes with
+    // the editing, the call that opened it is answered, the program goes on.
+    void sheetOpenWhenEditingEnds() {
+        const uint id = Open(BmpBytes(Pattern(40, 30), 96));
+        QVERIFY(id != 0);
+        ContainerWindow container;
+        container.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&container));
+        QVERIFY(ErrorOf(service_->call("ActivateInPlace", id, qulonglong(container.areaWindow()), 5, 40, 100, 80)).isEmpty());
+        QDBusPendingCall information = service_->asyncCall("InvokeCommand", id, kInformation);
+        QTRY_COMPARE_WITH_TIMEOUT(TopLevelsTitled("Information"), 1, 10000);
+        QTest::qWait(300);
+        Shot("6_information_in_place");
+        QVERIFY(ErrorOf(service_->call("Deactivate", id)).isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(TopLevelsTitled("Information"), 0, 10000);
+        information.waitForFinished();
+        QVERIFY2(!information.isError(), qPrintable(information.error().message()));
+        QDBusReply<QList<qulonglong>> none = service_->call("InPlaceWindows", id);
+        QVERIFY(none.isValid() && none.value().isEmpty());
         QVERIFY(ErrorOf(service_->call("Close", id)).isEmpty());
         QCOMPARE(server_.state(), QProcess::Running);
     }
