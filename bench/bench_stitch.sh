@@ -21,15 +21,5 @@ if ! "$PY" -c 'import cv2, numpy' 2>/dev/null; then
   apt-get install -y -qq --no-install-recommends python3-opencv python3-numpy >/dev/null
 fi
 
-# CLI=path uses an already built stitchara-cli; otherwise a release build is made.
-if [ -z "${CLI:-}" ]; then
-  BUILD=${BUILD:-$ROOT/build/release}
-  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSTITCHARA_TESTS=OFF \
-    -DSTITCHARA_BENCH=OFF -DSTITCHARA_GUI=OFF >/dev/null
-  cmake --build "$BUILD" --target stitchara-cli >/dev/null
-  CLI=$BUILD/bin/stitchara-cli
-fi
-
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
+. "$ROOT/bench/release_cli.sh"
 "$PY" "$ROOT/bench/bench_stitch.py" --cli "$CLI" --work "$WORK" "$@"

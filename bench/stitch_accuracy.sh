@@ -27,15 +27,5 @@ if [ ${#need[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
 
-# CLI=path uses an already built stitchara-cli; otherwise a release build is made.
-if [ -z "${CLI:-}" ]; then
-  BUILD=${BUILD:-$ROOT/build/release}
-  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSTITCHARA_TESTS=OFF \
-    -DSTITCHARA_BENCH=OFF -DSTITCHARA_GUI=OFF >/dev/null
-  cmake --build "$BUILD" --target stitchara-cli >/dev/null
-  CLI=$BUILD/bin/stitchara-cli
-fi
-
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
+. "$ROOT/bench/release_cli.sh"
 "$PY" "$ROOT/bench/stitch_accuracy.py" --cli "$CLI" --work "$WORK" "$@"

@@ -64,3 +64,48 @@ function(stitchara_gui_tests)
       TIMEOUT 300)
   endforeach()
 endfunction()
+
+# A run of the application (or of a test program driving it) under its own
+# X server (Xvfb), with real input events on a real display. SOURCE builds a
+# test program named PROGRAM (NAME by default) from that file; RUN runs an
+# existing one instead. ARGS go to the program, LAUNCH comes before xvfb-run
+# (dbus-run-session --), SCREEN is the X screen, ENVIRONMENT is added to the
+# usual variables. The runs take turns: xvfb-run -a picks its display number
+# by looking for a free one, and two starting together can pick the same.
+function(stitchara_xvfb_test NAME)
+  if(NOT STITCHARA_TESTS OR NOT STITCHARA_GUI)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "SOURCE;PROGRAM;RUN;SCREEN;TIMEOUT"
+                        "ARGS;LAUNCH;ENVIRONMENT;DEPENDS" ${ARGN})
+  if(ARG_SOURCE)
+    set(program ${NAME})
+    if(ARG_PROGRAM)
+      set(program ${ARG_PROGRAM})
+    endif()
+    add_executable(${program} ${CMAKE_SOURCE_DIR}/${ARG_SOURCE})
+    set_target_properties(${program} PROPERTIES AUTOMOC ON)
+    target_link_libraries(${program} PRIVATE stitchara_gui Qt6::Test)
+    target_include_directories(${program} PRIVATE ${CMAKE_SOURCE_DIR})
+  else()
+    set(program ${ARG_RUN})
+  endif()
+  if(ARG_DEPENDS)
+    add_dependencies(${program} ${ARG_DEPENDS})
+  endif()
+  if(NOT ARG_SCREEN)
+    set(ARG_SCREEN 1280x1024)
+  endif()
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  add_test(NAME ${NAME}
+           COMMAND ${ARG_LAUNCH} xvfb-run -a -s "-screen 0 ${ARG_SCREEN}x24"
+                   $<TARGET_FILE:${program}> ${ARG_ARGS})
+  set(environment QT_QPA_PLATFORM=xcb STITCHARA_BUILD_DIR=${CMAKE_BINARY_DIR}
+                  STITCHARA_SOURCE_DIR=${CMAKE_SOURCE_DIR} ${ARG_ENVIRONMENT})
+  set_tests_properties(${NAME} PROPERTIES
+    ENVIRONMENT "${environment}"
+    TIMEOUT ${ARG_TIMEOUT}
+    RESOURCE_LOCK x_server)
+endfunction()

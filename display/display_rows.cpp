@@ -6,6 +6,7 @@
 #include "picture/colour_converter_kernels.h"
 #include "picture/palette_map.h"
 #include "picture/picture.h"
+#include "picture/pixel_packing.h"
 
 namespace display {
 
@@ -40,14 +41,8 @@ void RowToBgr(int bits, const std::uint8_t* row, int count, const RgbQuad* table
 
 void CopyPackedPixel(int bits, const std::uint8_t* from, int fromIndex, std::uint8_t* to,
                      int toIndex) {
-    if (bits == 1) {
-        const int v = (from[fromIndex >> 3] >> (7 - (fromIndex & 7))) & 1;
-        const std::uint8_t mask = std::uint8_t(0x80 >> (toIndex & 7));
-        to[toIndex >> 3] = v ? std::uint8_t(to[toIndex >> 3] | mask) : std::uint8_t(to[toIndex >> 3] & ~mask);
-    } else if (bits == 4) {
-        const int v = (fromIndex & 1) ? from[fromIndex >> 1] & 15 : from[fromIndex >> 1] >> 4;
-        std::uint8_t& b = to[toIndex >> 1];
-        b = (toIndex & 1) ? std::uint8_t((b & 0xF0) | v) : std::uint8_t((b & 0x0F) | (v << 4));
+    if (bits == 1 || bits == 4) {
+        packing::SetIndex(to, toIndex, bits, packing::GetIndex(from, fromIndex, bits));
     } else {
         const std::size_t n = std::size_t(bits == 15 ? 16 : bits) / 8;
         std::memcpy(to + n * std::size_t(toIndex), from + n * std::size_t(fromIndex), n);

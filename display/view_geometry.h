@@ -9,6 +9,8 @@
 #pragma once
 #include <cstdint>
 
+#include "base/box.h"
+
 namespace display {
 
 constexpr int kMinZoom = -16;
@@ -28,12 +30,8 @@ struct Size {
     int width = 0, height = 0;
     friend bool operator==(const Size&, const Size&) = default;
 };
-// right and bottom exclusive.
-struct Box {
-    int left = 0, top = 0, right = 0, bottom = 0;
-    bool Empty() const { return right <= left || bottom <= top; }
-    friend bool operator==(const Box&, const Box&) = default;
-};
+// Client areas: right and bottom exclusive.
+using Box = ::Box;
 
 // -1 and 0 become 1; the rest is limited to -16..16.
 int NormaliseZoom(int zoom);

@@ -39,7 +39,7 @@ private:
 };
 
 Rect PictureRect(const CPicture* p) {
-    return p ? Rect{0, 0, p->GetWidth(), p->GetHeight()} : Rect{};
+    return p ? WholeRect(p->GetWidth(), p->GetHeight()) : WholeRect(0, 0);
 }
 
 }  // namespace

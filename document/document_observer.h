@@ -13,7 +13,8 @@ enum class SaveAnswer { Yes, No, Cancel };
 class DocumentObserver {
 public:
     virtual ~DocumentObserver() = default;
-    // Redraw every view; hint is the picture rectangle to repaint, or none for all.
+    // Redraw every view; hint is the picture rectangle to repaint
+    // (right and bottom inclusive, as every Rect), or none for all.
     virtual void UpdateAllViews(const Rect* /*hint*/) {}
     // The frame of the first view takes the path as its base name (empty: untitled).
     virtual void SetBaseName(const std::string& /*path*/) {}

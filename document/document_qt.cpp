@@ -159,7 +159,7 @@ bool Document::canClose() {
 void Document::UpdateAllViews(const Rect* hint) {
     syncModified();
     if (hint)
-        emit pictureChanged(QRect(hint->left, hint->top, hint->right - hint->left, hint->bottom - hint->top));
+        emit pictureChanged(QRect(QPoint(hint->left, hint->top), QPoint(hint->right, hint->bottom)));
     else
         emit pictureChanged(QRect());
 }

@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "picture/bitmap.h"
+#include "base/box.h"
 
 // Unit of the lengths on the printer and rescale pages.
 enum PrintUnit : int {
@@ -20,7 +20,7 @@ struct PrintSettings {
     int centerVertically = 0;
     int fitInPage = 0;           // enlarge or reduce the picture to the printable area
     int frameId = 0;             // sample control id 1616..1622 of the chosen frame, 0 none
-    Rect printSize{};            // (0, 0, width, height) of the printed picture, printer dots
+    Box printSize{};             // (0, 0, width, height) of the printed picture, printer dots
     int scaleX = 100;            // percent
     int scaleY = 100;
     int leftOffset = 0;          // top-left corner on the printable area, dots
@@ -47,7 +47,7 @@ struct PrintSettings {
         // In the order the layout arithmetic uses: dpi x 100 x size / 100 / dpi.
         long long w = (long long)printerXDpi * 100 * pictureWidth / 100 / pictureXDpi;
         long long h = (long long)printerYDpi * 100 * pictureHeight / 100 / pictureYDpi;
-        printSize = Rect{0, 0, int(w), int(h)};
+        printSize = Box{0, 0, int(w), int(h)};
         resetPending = 0;
     }
 };

@@ -39,10 +39,25 @@ constexpr std::uint8_t RgbRed(std::uint32_t c) { return std::uint8_t(c); }
 constexpr std::uint8_t RgbGreen(std::uint32_t c) { return std::uint8_t(c >> 8); }
 constexpr std::uint8_t RgbBlue(std::uint32_t c) { return std::uint8_t(c >> 16); }
 
-// A rectangle; whether right and bottom are inclusive is said by each operation.
+// A rectangle of picture pixels. The one rule: right and bottom are
+// inclusive, the last column and row inside, so that one pixel is
+// {x, y, x, y} and a whole picture is WholeRect(width, height). The picture's
+// operations (FillRect, FillRectInclusive, CopyTo, WriteChannelBand), the
+// colour converter and the redraw hint (DocumentObserver::UpdateAllViews) all
+// keep to it. Screen and printer areas (client pixels, page and paper dots)
+// are a type of their own, Box (base/box.h), half-open as Qt's are.
 struct Rect {
     int left = 0, top = 0, right = 0, bottom = 0;
+    friend bool operator==(const Rect&, const Rect&) = default;
 };
+
+constexpr Rect WholeRect(int width, int height) { return Rect{0, 0, width - 1, height - 1}; }
+constexpr bool IsEmptyRect(const Rect& r) { return r.right < r.left || r.bottom < r.top; }
+// The part of r inside a picture of width x height (empty when none is).
+constexpr Rect ClipRect(const Rect& r, int width, int height) {
+    return Rect{r.left > 0 ? r.left : 0, r.top > 0 ? r.top : 0,
+                r.right < width - 1 ? r.right : width - 1, r.bottom < height - 1 ? r.bottom : height - 1};
+}
 
 // One logical palette entry (red, green, blue, flags), as the platform palette has.
 struct PaletteEntry {

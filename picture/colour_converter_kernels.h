@@ -8,88 +8,17 @@
 #include <cstring>
 
 #include "picture/palette_map.h"
+#include "picture/pixel_packing.h"
 
 namespace colour {
 
 // ---- pixel formats --------------------------------------------------------
 
-// Palette indices of a 1-, 4- or 8-bit row (pixel 0 in bit 7 or the high nibble).
-template <int Bits>
-void UnpackIndices(const std::uint8_t* row, int count, std::uint8_t* out) {
-    if constexpr (Bits == 8) {
-        std::memcpy(out, row, std::size_t(count));
-    } else if constexpr (Bits == 4) {
-        for (int i = 0; i + 1 < count; i += 2) {
-            out[i] = std::uint8_t(row[i >> 1] >> 4);
-            out[i + 1] = std::uint8_t(row[i >> 1] & 15);
-        }
-        if (count & 1) out[count - 1] = std::uint8_t(row[count >> 1] >> 4);
-    } else {
-        for (int i = 0; i < count; ++i) out[i] = std::uint8_t((row[i >> 3] >> (7 - (i & 7))) & 1);
-    }
-}
-
-template <int Bits>
-void PackIndices(const std::uint8_t* in, int count, std::uint8_t* row) {
-    if constexpr (Bits == 8) {
-        std::memcpy(row, in, std::size_t(count));
-    } else if constexpr (Bits == 4) {
-        for (int i = 0; i + 1 < count; i += 2)
-            row[i >> 1] = std::uint8_t((in[i] << 4) | (in[i + 1] & 15));
-        if (count & 1) row[count >> 1] = std::uint8_t(in[count - 1] << 4);
-    } else {
-        int whole = count >> 3;
-        for (int k = 0; k < whole; ++k) {
-            const std::uint8_t* p = in + 8 * k;
-            row[k] = std::uint8_t(((p[0] & 1) << 7) | ((p[1] & 1) << 6) | ((p[2] & 1) << 5) |
-                                  ((p[3] & 1) << 4) | ((p[4] & 1) << 3) | ((p[5] & 1) << 2) |
-                                  ((p[6] & 1) << 1) | (p[7] & 1));
-        }
-        if (count & 7) {
-            std::uint8_t last = 0;
-            for (int i = whole * 8; i < count; ++i) last |= std::uint8_t((in[i] & 1) << (7 - (i & 7)));
-            row[whole] = last;
-        }
-    }
-}
-
-// Direct colours of a 15/16-, 24- or 32-bit row as blue, green, red triples.
-// Sixteen-bit pixels are read as 5-5-5, blue in the low bits.
-template <int Bits>
-void UnpackColours(const std::uint8_t* row, int count, std::uint8_t* bgr) {
-    if constexpr (Bits == 24) {
-        std::memcpy(bgr, row, std::size_t(count) * 3);
-    } else if constexpr (Bits == 32) {
-        for (int i = 0; i < count; ++i) std::memcpy(bgr + 3 * i, row + 4 * i, 3);
-    } else {
-        for (int i = 0; i < count; ++i) {
-            unsigned v = unsigned(row[2 * i]) | (unsigned(row[2 * i + 1]) << 8);
-            unsigned b = v & 31, g = (v >> 5) & 31, r = (v >> 10) & 31;
-            bgr[3 * i] = std::uint8_t((b << 3) | (b >> 2));
-            bgr[3 * i + 1] = std::uint8_t((g << 3) | (g >> 2));
-            bgr[3 * i + 2] = std::uint8_t((r << 3) | (r >> 2));
-        }
-    }
-}
-
-template <int Bits>
-void PackColours(const std::uint8_t* bgr, int count, std::uint8_t* row) {
-    if constexpr (Bits == 24) {
-        std::memcpy(row, bgr, std::size_t(count) * 3);
-    } else if constexpr (Bits == 32) {
-        for (int i = 0; i < count; ++i) {
-            std::memcpy(row + 4 * i, bgr + 3 * i, 3);
-            row[4 * i + 3] = 0;
-        }
-    } else {
-        for (int i = 0; i < count; ++i) {
-            unsigned v = unsigned(bgr[3 * i] >> 3) | (unsigned(bgr[3 * i + 1] >> 3) << 5) |
-                         (unsigned(bgr[3 * i + 2] >> 3) << 10);
-            row[2 * i] = std::uint8_t(v);
-            row[2 * i + 1] = std::uint8_t(v >> 8);
-        }
-    }
-}
+// Rows of every depth are read and written by the one set of packing helpers.
+using packing::PackColours;
+using packing::PackIndices;
+using packing::UnpackColours;
+using packing::UnpackIndices;
 
 using UnpackFn = void (*)(const std::uint8_t*, int, std::uint8_t*);
 

@@ -501,13 +501,7 @@ int FillWithBackground(CPicture* picture, const Rect* rect) {
         break;
     }
     }
-    if (!rect) return picture->Fill(colour);
-    Rect clipped;
-    clipped.left = std::max(rect->left, 0);
-    clipped.top = std::max(rect->top, 0);
-    clipped.right = std::min(rect->right, picture->GetWidth() - 1);
-    clipped.bottom = std::min(rect->bottom, picture->GetHeight() - 1);
-    return picture->FillRect(colour, &clipped);
+    return picture->FillRect(colour, rect);  // none: the whole picture
 }
 
 std::unique_ptr<Palette> CreateStandardPalette(int type) {

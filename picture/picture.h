@@ -119,10 +119,10 @@ public:
 
     // Areas.
     int Fill(std::uint32_t colour);
-    // Columns left .. right - 1 of rows top .. bottom (bottom included),
-    // clipped; none, or the whole picture, fills everything.
+    // The rectangle (inclusive, as every Rect) clipped to the picture; none,
+    // or one covering the picture, fills everything through Fill.
     int FillRect(std::uint32_t colour, const Rect* rect);
-    // Right and bottom inclusive, clipped; none fills everything.
+    // The same rectangle through the shared row buffer; none fills everything.
     int FillRectInclusive(std::uint32_t colour, const Rect* rect);
     // Copies the source rectangle (inclusive; none: the whole picture) to
     // (dx, dy) of a picture of the same format, clipped at both pictures;

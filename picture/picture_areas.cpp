@@ -90,30 +90,22 @@ int CPicture::FillArea(std::uint32_t colour, int left, int right, int top, int b
 int CPicture::FillRect(std::uint32_t colour, const Rect* rect) {
     if (!header_) return 0;
     const int width = header_->biWidth, height = header_->biHeight;
-    if (!rect || (rect->left == 0 && rect->top == 0 && rect->right == width &&
-                  rect->bottom == height))
-        return Fill(colour);
-    // Columns left .. right - 1 of rows top .. bottom.
-    const int left = std::max(rect->left, 0);
-    const int right = std::min(rect->right, width) - 1;
-    const int top = std::max(rect->top, 0);
-    const int bottom = std::min(rect->bottom, height - 1);
-    if (right < left || bottom < top) return 1;
-    const std::uint64_t n = std::uint64_t(right - left) + 1;
+    if (!rect) return Fill(colour);
+    const Rect r = ClipRect(*rect, width, height);
+    if (r == WholeRect(width, height)) return Fill(colour);
+    if (IsEmptyRect(r)) return 1;
+    const std::uint64_t n = std::uint64_t(r.right - r.left) + 1;
     HGlobal block = GlobalAlloc(kGlobalMoveable, std::uint64_t(header_->biBitCount) * n / 8 + 8);
     if (!block) return 0;
-    return FillArea(colour, left, right, top, bottom, block->bytes.get());
+    return FillArea(colour, r.left, r.right, r.top, r.bottom, block->bytes.get());
 }
 
 int CPicture::FillRectInclusive(std::uint32_t colour, const Rect* rect) {
     if (!header_) return 0;
     if (!rect) return Fill(colour);
-    const int left = std::max(rect->left, 0);
-    const int right = std::min(rect->right, header_->biWidth - 1);
-    const int top = std::max(rect->top, 0);
-    const int bottom = std::min(rect->bottom, header_->biHeight - 1);
-    if (right < left || bottom < top) return 1;
-    return FillArea(colour, left, right, top, bottom, SharedRowBuffer(SegmentBytes(left, right)));
+    const Rect r = ClipRect(*rect, header_->biWidth, header_->biHeight);
+    if (IsEmptyRect(r)) return 1;
+    return FillArea(colour, r.left, r.right, r.top, r.bottom, SharedRowBuffer(SegmentBytes(r.left, r.right)));
 }
 
 int CPicture::CopyArea(CPicture* destination, int x0, int x1, int y0, int y1, int dx, int dy,

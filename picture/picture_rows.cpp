@@ -7,6 +7,7 @@
 
 #include "picture/picture.h"
 #include "picture/picture_bits.h"
+#include "picture/pixel_packing.h"
 
 namespace {
 
@@ -16,6 +17,16 @@ std::unique_ptr<std::uint8_t[]> gSharedRow;
 std::uint64_t gSharedRowBytes = 0;
 
 bool IsSubByte(int bits) { return bits == 1 || bits == 4; }
+
+// Every step-th index of a 1- or 4-bit row, kept of them, packed into out.
+// Segments are at most kMaxPictureSide pixels: int columns suffice.
+template <int Bits>
+void ShrinkIndices(const std::uint8_t* row, int kept, int step, std::uint8_t* out) {
+    std::memset(out, 0, (std::size_t(kept) * Bits + 7) / 8);
+    for (int j = 0, p = 0; j < kept; ++j, p += step)
+        packing::SetIndex<Bits>(out, j, packing::GetIndex<Bits>(row, p));
+}
+
 bool IsWholeByte(int bits) { return bits == 8 || bits == 16 || bits == 24 || bits == 32; }
 
 // Mask of the bits of a byte that lie left of bit position `from` (0 = bit 7).
@@ -178,20 +189,15 @@ int CPicture::WriteColumn(int x, int y0, int y1, const void* buffer) {
         const std::uint64_t row = RowOffset(y);
         if (bits == 1) {
             const std::uint64_t offset = row + unsigned(x) / 8;
-            const std::uint8_t mask = std::uint8_t(0x80u >> (unsigned(x) % 8));
-            const bool set = (in[i / 8] >> (7 - i % 8)) & 1;
             std::uint8_t b;
             if (!getByte(offset, b)) return 0;
-            const std::uint8_t changed = set ? std::uint8_t(b | mask) : std::uint8_t(b & ~mask);
+            const std::uint8_t changed = packing::WithIndexInByte<1>(b, x, packing::GetIndex<1>(in, int(i)));
             if (changed != b && !putByte(offset, changed)) return 0;
         } else if (bits == 4) {
             const std::uint64_t offset = row + unsigned(x) / 2;
-            const unsigned value = (i % 2 == 0) ? in[i / 2] >> 4 : in[i / 2] & 0x0F;
             std::uint8_t b;
             if (!getByte(offset, b)) return 0;
-            b = (x % 2 == 0) ? std::uint8_t((b & 0x0F) | (value << 4))
-                             : std::uint8_t((b & 0xF0) | value);
-            if (!putByte(offset, b)) return 0;
+            if (!putByte(offset, packing::WithIndexInByte<4>(b, x, packing::GetIndex<4>(in, int(i))))) return 0;
         } else {
             const std::uint64_t pixelBytes = unsigned(bits) / 8;
             const std::uint64_t offset = row + std::uint64_t(x) * pixelBytes;
@@ -248,15 +254,9 @@ int CPicture::ReadRowShrunk(int x0, int x1, int y, void* buffer, int zoom) {
     if (!ReadRow(x0, x1, y, row)) return 0;
     auto* out = static_cast<std::uint8_t*>(buffer);
     if (bits == 1) {
-        std::memset(out, 0, std::size_t((kept + 7) / 8));
-        for (std::uint64_t j = 0, p = 0; j < kept; ++j, p += step)
-            if ((row[p / 8] >> (7 - p % 8)) & 1) out[j / 8] |= std::uint8_t(0x80u >> (j % 8));
+        ShrinkIndices<1>(row, int(kept), int(step), out);
     } else if (bits == 4) {
-        std::memset(out, 0, std::size_t((kept + 1) / 2));
-        for (std::uint64_t j = 0, p = 0; j < kept; ++j, p += step) {
-            const unsigned v = (p % 2 == 0) ? row[p / 2] >> 4 : row[p / 2] & 0x0F;
-            out[j / 2] |= std::uint8_t(j % 2 == 0 ? v << 4 : v);
-        }
+        ShrinkIndices<4>(row, int(kept), int(step), out);
     } else {
         const std::size_t pixelBytes = std::size_t(bits) / 8;
         for (std::uint64_t j = 0; j < kept; ++j)
@@ -357,16 +357,13 @@ int CPicture::SetPixelValue(int x, int y, std::uint32_t value) {
     switch (header_->biBitCount) {
     case 1: {
         const std::uint64_t offset = row + unsigned(x) / 8;
-        const std::uint8_t mask = std::uint8_t(0x80u >> (unsigned(x) % 8));
         if (!store_.ReadByte(offset, b)) return 0;
-        return store_.WriteByte(offset, (value & 1) ? std::uint8_t(b | mask) : std::uint8_t(b & ~mask));
+        return store_.WriteByte(offset, packing::WithIndexInByte<1>(b, x, value));
     }
     case 4: {
         const std::uint64_t offset = row + unsigned(x) / 2;
         if (!store_.ReadByte(offset, b)) return 0;
-        b = (x % 2 == 0) ? std::uint8_t((b & 0x0F) | ((value & 0x0F) << 4))
-                         : std::uint8_t((b & 0xF0) | (value & 0x0F));
-        return store_.WriteByte(offset, b);
+        return store_.WriteByte(offset, packing::WithIndexInByte<4>(b, x, value));
     }
     case 8:
         return store_.WriteByte(row + unsigned(x), std::uint8_t(value));

@@ -33,23 +33,16 @@ void GatherWhole(const std::uint8_t* src, const int* columns, int count, std::ui
     for (int j = 0; j < count; ++j) std::memcpy(dst + Bytes * j, src + Bytes * columns[j], Bytes);
 }
 
+template <int Bits>
+void GatherIndices(const std::uint8_t* src, const int* columns, int count, std::uint8_t* dst) {
+    std::memset(dst, 0, std::size_t(SegmentBytesFor(Bits, count)));  // no stray bits after the last
+    for (int j = 0; j < count; ++j) packing::SetIndex<Bits>(dst, j, packing::GetIndex<Bits>(src, columns[j]));
+}
+
 void GatherRow(int bits, const std::uint8_t* src, const int* columns, int count, std::uint8_t* dst) {
     switch (bits) {
-    case 1:
-        std::memset(dst, 0, std::size_t(SegmentBytesFor(1, count)));
-        for (int j = 0; j < count; ++j) {
-            int c = columns[j];
-            if ((src[c >> 3] >> (7 - (c & 7))) & 1) dst[j >> 3] |= std::uint8_t(0x80 >> (j & 7));
-        }
-        break;
-    case 4:
-        std::memset(dst, 0, std::size_t(SegmentBytesFor(4, count)));
-        for (int j = 0; j < count; ++j) {
-            int c = columns[j];
-            int v = (c & 1) ? (src[c >> 1] & 15) : (src[c >> 1] >> 4);
-            dst[j >> 1] |= std::uint8_t((j & 1) ? v : v << 4);
-        }
-        break;
+    case 1: GatherIndices<1>(src, columns, count, dst); break;
+    case 4: GatherIndices<4>(src, columns, count, dst); break;
     case 8: GatherWhole<1>(src, columns, count, dst); break;
     case 15:
     case 16: GatherWhole<2>(src, columns, count, dst); break;
@@ -96,16 +89,9 @@ int NearestSource(int i, int size, int count) {
 // (0x00BBGGRR) and the raw little-endian bytes of 15/16- and 32-bit pixels.
 void PutValue(std::uint8_t* row, int bits, int x, std::uint32_t value) {
     switch (bits) {
-    case 1: {
-        const std::uint8_t mask = std::uint8_t(0x80 >> (x & 7));
-        row[x >> 3] = (value & 1) ? std::uint8_t(row[x >> 3] | mask) : std::uint8_t(row[x >> 3] & ~mask);
-        break;
-    }
-    case 4:
-        row[x >> 1] = (x & 1) ? std::uint8_t((row[x >> 1] & 0xF0) | (value & 15))
-                              : std::uint8_t((row[x >> 1] & 0x0F) | ((value & 15) << 4));
-        break;
-    case 8: row[x] = std::uint8_t(value); break;
+    case 1: packing::SetIndex<1>(row, x, value); break;
+    case 4: packing::SetIndex<4>(row, x, value); break;
+    case 8: packing::SetIndex<8>(row, x, value); break;
     case 24:
         row[3 * x] = RgbBlue(value);
         row[3 * x + 1] = RgbGreen(value);
@@ -304,9 +290,9 @@ int Deskew(CPicture* source, CPicture* destination, const DeskewCorners& c,
     window.Start(c.y0 + highest + leftHighest);
     auto valueAt = [&](int sx) -> std::uint32_t {
         switch (bits) {
-        case 1: return (sourceRow[sx >> 3] >> (7 - (sx & 7))) & 1;
-        case 4: return (sx & 1) ? (sourceRow[sx >> 1] & 15) : (sourceRow[sx >> 1] >> 4);
-        case 8: return sourceRow[sx];
+        case 1: return packing::GetIndex<1>(sourceRow, sx);
+        case 4: return packing::GetIndex<4>(sourceRow, sx);
+        case 8: return packing::GetIndex<8>(sourceRow, sx);
         case 24: {
             const std::uint8_t* p = sourceRow + 3 * sx;
             return MakeRgb(p[2], p[1], p[0]);

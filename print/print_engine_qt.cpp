@@ -14,6 +14,7 @@
 
 #include "base/message_box.h"
 #include "picture/picture.h"
+#include "picture/pixel_packing.h"
 #include "resources/string_ids.h"
 
 namespace {
@@ -73,8 +74,7 @@ public:
             for (int r = 0; r < band.rows; ++r) {
                 const std::uint8_t* in = band.bits + std::size_t(r) * band.stride;
                 uchar* out = image.scanLine(r);
-                for (int i = 0; i < band.width; ++i)
-                    out[i] = (i & 1) ? (in[i / 2] & 0x0F) : (in[i / 2] >> 4);
+                packing::UnpackIndices<4>(in, band.width, out);
             }
             image.setColorTable(ColourTable(band));
         } else {
@@ -87,7 +87,7 @@ public:
         painter_.drawImage(QPoint(x, y), image);
         return true;
     }
-    void DrawFrameShape(const Rect& r, int cornerEllipse) override {
+    void DrawFrameShape(const Box& r, int cornerEllipse) override {
         QPen pen(Qt::black);
         pen.setWidth(1);
         pen.setCosmetic(preview_);

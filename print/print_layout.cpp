@@ -181,7 +181,7 @@ void StoreSheetOptions(const PrintOptions& o, PrintSettings& s) {
 void StoreLayout(const PrintOptions& o, const LayoutOffsets& offsets, PrintSettings& s) {
     s.leftMargin = o.leftMargin;
     s.topMargin = o.topMargin;
-    s.printSize = Rect{0, 0, o.printWidth, o.printHeight};
+    s.printSize = Box{0, 0, o.printWidth, o.printHeight};
     s.scaleX = o.scaleX;
     s.scaleY = o.scaleY;
     s.leftOffset = offsets.left;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "document/print_settings.h"
+#include "base/box.h"
 #include "picture/bitmap.h"
 
 // Frame sample ids: 1616..1619 drawn frames 1..4, 1620..1622 bitmap frames 5..7.
@@ -103,8 +104,8 @@ void StoreLayout(const PrintOptions& options, const LayoutOffsets& offsets,
 // the paper, centred or at margin / divisor from the paper's edge.
 struct LayoutSketch {
     int divisor = 1;
-    Rect paper;    // box coordinates, right and bottom exclusive
-    Rect picture;  // box coordinates, inside paper; empty when nothing shows
+    Box paper;     // box coordinates, right and bottom exclusive
+    Box picture;   // box coordinates, inside paper; empty when nothing shows
 };
 LayoutSketch ComputeLayoutSketch(int boxWidth, int boxHeight, int pageWidth, int pageHeight,
                                  int printWidth, int printHeight, bool centerHorizontally,

@@ -39,9 +39,9 @@ BandImage BandOf(const CPicture& picture, const std::uint8_t* bits, std::size_t 
     return b;
 }
 
-Rect Intersect(const Rect& a, const Rect& b) {
-    Rect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-           std::min(a.bottom, b.bottom)};
+Box Intersect(const Box& a, const Box& b) {
+    Box r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+          std::min(a.bottom, b.bottom)};
     if (r.right < r.left) r.right = r.left;
     if (r.bottom < r.top) r.bottom = r.top;
     return r;
@@ -86,26 +86,26 @@ private:
 };
 
 struct PageLayout {
-    Rect picture{};
-    Rect frame{};
+    Box picture{};
+    Box frame{};
     int drawnStyle = 0;
     const FramePieces* pieces = nullptr;
 };
 
 bool DrawFrame(PrintDevice& device, const PageLayout& layout) {
-    const Rect& f = layout.frame;
+    const Box& f = layout.frame;
     if (layout.drawnStyle) {
         const int corner = (layout.drawnStyle == 2 || layout.drawnStyle == 4) ? 32 : 0;
         device.DrawFrameShape(f, corner);
         if (layout.drawnStyle >= 3)
-            device.DrawFrameShape(Rect{f.left + 5, f.top + 5, f.right - 5, f.bottom - 5}, corner);
+            device.DrawFrameShape(Box{f.left + 5, f.top + 5, f.right - 5, f.bottom - 5}, corner);
         return true;
     }
     if (!layout.pieces) return true;
     const FramePieces& p = *layout.pieces;
     device.DrawFrameShape(f, 0);
     auto piece = [&](int k, int left, int top, int right, int bottom) {
-        return DrawTiled(device, *p[std::size_t(k - 1)], Rect{left, top, right, bottom}, left, top);
+        return DrawTiled(device, *p[std::size_t(k - 1)], Box{left, top, right, bottom}, left, top);
     };
     const int w1 = PieceWidth(p, 1), h1 = PieceHeight(p, 1);
     const int w2 = PieceWidth(p, 2), h2 = PieceHeight(p, 2);
@@ -130,7 +130,7 @@ bool BeginPage(PrintDevice& device, const PrintJobRequest& request, const PageLa
     }
     if (request.watermarkOn && request.watermark && request.watermark->HasHeader()) {
         CPicture& w = *request.watermark;
-        const Rect page{0, 0, device.PageWidth(), device.PageHeight()};
+        const Box page{0, 0, device.PageWidth(), device.PageHeight()};
         if (request.watermarkLayout == 1) {
             if (!DrawTiled(device, w, page, 0, 0)) return false;
         } else {
@@ -150,19 +150,19 @@ bool FramePiecesComplete(const FramePieces& pieces) {
     return true;
 }
 
-BitmapFrameLayout LayBitmapFrame(const Rect& picture, const FramePieces& pieces) {
+BitmapFrameLayout LayBitmapFrame(const Box& picture, const FramePieces& pieces) {
     BitmapFrameLayout out;
     out.picture = picture;
     if (!FramePiecesComplete(pieces)) return out;
     const int w = picture.right - picture.left, h = picture.bottom - picture.top;
     const int a = PieceWidth(pieces, 5), b = PieceHeight(pieces, 6);
     const int tilesX = (w + a - 1) / a, tilesY = (h + b - 1) / b;
-    out.frame = Rect{picture.left, picture.top,
-                     picture.left + a * tilesX + 2 * PieceWidth(pieces, 6),
-                     picture.top + b * tilesY + 2 * PieceHeight(pieces, 5)};
+    out.frame = Box{picture.left, picture.top,
+                    picture.left + a * tilesX + 2 * PieceWidth(pieces, 6),
+                    picture.top + b * tilesY + 2 * PieceHeight(pieces, 5)};
     const int dx = (out.frame.right - out.frame.left - w) / 2;
     const int dy = (out.frame.bottom - out.frame.top - h) / 2;
-    out.picture = Rect{picture.left + dx, picture.top + dy, picture.right + dx, picture.bottom + dy};
+    out.picture = Box{picture.left + dx, picture.top + dy, picture.right + dx, picture.bottom + dy};
     return out;
 }
 
@@ -170,8 +170,8 @@ CentredWatermark CentreWatermark(int width, int height, int pageWidth, int pageH
     CentredWatermark c;
     c.originX = (pageWidth - width) / 2;
     c.originY = (pageHeight - height) / 2;
-    c.clip = Intersect(Rect{c.originX, c.originY, c.originX + width, c.originY + height},
-                       Rect{0, 0, pageWidth, pageHeight});
+    c.clip = Intersect(Box{c.originX, c.originY, c.originX + width, c.originY + height},
+                       Box{0, 0, pageWidth, pageHeight});
     return c;
 }
 
@@ -184,8 +184,8 @@ int BandRowsFor(int outputRowBytes) {
     return std::max(1, kBandBytes / std::max(outputRowBytes, 1));
 }
 
-bool DrawTiled(PrintDevice& device, CPicture& picture, Rect clip, int originX, int originY) {
-    clip = Intersect(clip, Rect{0, 0, device.PageWidth(), device.PageHeight()});
+bool DrawTiled(PrintDevice& device, CPicture& picture, Box clip, int originX, int originY) {
+    clip = Intersect(clip, Box{0, 0, device.PageWidth(), device.PageHeight()});
     const int width = clip.right - clip.left, height = clip.bottom - clip.top;
     const int pw = picture.GetWidth(), ph = picture.GetHeight();
     if (width <= 0 || height <= 0 || pw <= 0 || ph <= 0) return true;
@@ -236,17 +236,17 @@ int RenderPicture(PrintDevice& device, const PrintJobRequest& request, bool prev
         return 0;
 
     PageLayout layout;
-    layout.picture = Rect{request.printRect.left + request.xOffset,
-                          request.printRect.top + request.yOffset,
-                          request.printRect.right + request.xOffset,
-                          request.printRect.bottom + request.yOffset};
+    layout.picture = Box{request.printRect.left + request.xOffset,
+                         request.printRect.top + request.yOffset,
+                         request.printRect.right + request.xOffset,
+                         request.printRect.bottom + request.yOffset};
     if (request.drawnFrameId >= kFirstFrameId && request.drawnFrameId < kFirstBitmapFrameId) {
         layout.drawnStyle = FrameNumberOf(request.drawnFrameId);
-        Rect& p = layout.picture;
-        p = Rect{p.left + kDrawnFrameBorder, p.top + kDrawnFrameBorder, p.right + kDrawnFrameBorder,
-                 p.bottom + kDrawnFrameBorder};
-        layout.frame = Rect{p.left - kDrawnFrameBorder, p.top - kDrawnFrameBorder,
-                            p.right + kDrawnFrameBorder, p.bottom + kDrawnFrameBorder};
+        Box& p = layout.picture;
+        p = Box{p.left + kDrawnFrameBorder, p.top + kDrawnFrameBorder, p.right + kDrawnFrameBorder,
+                p.bottom + kDrawnFrameBorder};
+        layout.frame = Box{p.left - kDrawnFrameBorder, p.top - kDrawnFrameBorder,
+                           p.right + kDrawnFrameBorder, p.bottom + kDrawnFrameBorder};
     } else if (request.framePieces && FramePiecesComplete(*request.framePieces)) {
         const BitmapFrameLayout f = LayBitmapFrame(layout.picture, *request.framePieces);
         layout.frame = f.frame;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/box.h"
 #include "picture/bitmap.h"
 
 class CPicture;
@@ -45,7 +46,7 @@ public:
     virtual bool DrawBand(int x, int y, const BandImage& band) = 0;
     // A frame outline with a 1-dot pen, filled white inside; rounded corners
     // have the given ellipse size (0: square).
-    virtual void DrawFrameShape(const Rect& rect, int cornerEllipse) = 0;
+    virtual void DrawFrameShape(const Box& rect, int cornerEllipse) = 0;
     // Called after every output row and band: false when the user aborted.
     virtual bool KeepGoing() = 0;
 };
@@ -61,7 +62,7 @@ struct PrintJobRequest {
     std::string title;
     CPicture* picture = nullptr;
     int xOffset = 0, yOffset = 0;       // picture corner on the printable area, dots
-    Rect printRect{};                   // (0, 0, print width, print height)
+    Box printRect{};                    // (0, 0, print width, print height)
     int drawnFrameId = 0;               // 1616..1619, 0 none
     int copies = 1;
     int watermarkOn = 0;
@@ -74,16 +75,16 @@ struct PrintJobRequest {
 // moves inside it: the frame is a whole number of edge tiles wide and high
 // plus the two side borders. Empty without all six pieces.
 struct BitmapFrameLayout {
-    Rect frame{};
-    Rect picture{};
+    Box frame{};
+    Box picture{};
 };
-BitmapFrameLayout LayBitmapFrame(const Rect& picture, const FramePieces& pieces);
+BitmapFrameLayout LayBitmapFrame(const Box& picture, const FramePieces& pieces);
 
 // The rectangle of a centred watermark of width x height on the page,
 // clipped to the page (right and bottom exclusive), and the corner it is
 // drawn from (may lie off the page).
 struct CentredWatermark {
-    Rect clip{};
+    Box clip{};
     int originX = 0, originY = 0;
 };
 CentredWatermark CentreWatermark(int width, int height, int pageWidth, int pageHeight);
@@ -101,4 +102,4 @@ int RenderPicture(PrintDevice& device, const PrintJobRequest& request, bool prev
 // Draws picture tiled into clip (clipped to the page) from origin, in bands.
 // 24-bit, 256-colour and 256-gray pictures show their pixels; others white
 // bytes. False when the device stopped.
-bool DrawTiled(PrintDevice& device, CPicture& picture, Rect clip, int originX, int originY);
+bool DrawTiled(PrintDevice& device, CPicture& picture, Box clip, int originX, int originY);

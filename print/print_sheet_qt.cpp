@@ -93,11 +93,11 @@ void CLayoutBox::paintEvent(QPaintEvent*) {
                                 o.centerHorizontally || fit, o.centerVertically || fit,
                                 o.leftMargin, o.topMargin);
     const QPoint shift(shadow_ ? 2 : 1, shadow_ ? 2 : 1);
-    const Rect& p = last_.paper;
+    const Box& p = last_.paper;
     const QRect paper(QPoint(p.left, p.top) + shift, QPoint(p.right - 1, p.bottom - 1) + shift);
     if (shadow_) painter.fillRect(paper.translated(4, 4).adjusted(0, 0, 4, 4), Qt::gray);
     painter.fillRect(paper, Qt::white);
-    const Rect& r = last_.picture;
+    const Box& r = last_.picture;
     QRect picture(QPoint(r.left, r.top) + shift, QSize(std::max(r.right - r.left, 4),
                                                        std::max(r.bottom - r.top, 4)));
     picture = picture.intersected(paper);

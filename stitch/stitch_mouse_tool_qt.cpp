@@ -60,7 +60,9 @@ private:
 
 namespace {
 constexpr int kScrollStep = 8;
-}
+
+QRect ToQRect(const Box& b) { return QRect(b.left, b.top, b.Width(), b.Height()); }
+}  // namespace
 
 CStitchMouseTool* StitchMouseTool() {
     static CStitchMouseTool* tool = [] {
@@ -206,7 +208,7 @@ void CStitchMouseTool::StartPhase2() {
     // The chosen piece, as the view shows it without the outline.
     Box chosen = block_;
     block_ = {};
-    blockImage_ = chosen.Empty() ? QPixmap() : client->grab(chosen.ToQRect());
+    blockImage_ = chosen.Empty() ? QPixmap() : client->grab(ToQRect(chosen));
     if (blockImage_.isNull()) {
         SelectTool(view_, ID_TOOL_DEFAULT);
         return;
@@ -264,13 +266,13 @@ QPoint CStitchMouseTool::Confine(QPoint p) {
 }
 
 void CStitchMouseTool::Erase() {
-    if (!block_.Empty()) view_->viewport()->update(block_.ToQRect());
+    if (!block_.Empty()) view_->viewport()->update(ToQRect(block_));
 }
 
 void CStitchMouseTool::DrawAt(const Box& box) {
     Erase();
     block_ = box;
-    if (!block_.Empty()) view_->viewport()->update(block_.ToQRect());
+    if (!block_.Empty()) view_->viewport()->update(ToQRect(block_));
 }
 
 void CStitchMouseTool::OnMouseMove(CVandrelView* view, unsigned, int x, int y) {
@@ -362,7 +364,7 @@ bool CStitchMouseTool::BeforeDraw(CVandrelView*, QPainter&) { return true; }
 void CStitchMouseTool::AfterDraw(CVandrelView* view, QPainter& painter) {
     if (autoScrolling_ || !view || view != view_ || block_.Empty() || CurrentTool() != this)
         return;
-    QRect r = block_.ToQRect();
+    QRect r = ToQRect(block_);
     if (engine_.state == 1) {
         painter.save();
         painter.setCompositionMode(QPainter::RasterOp_NotDestination);

@@ -13,6 +13,7 @@
 #include <QRect>
 #include <memory>
 
+#include "base/box.h"
 #include "display/mouse_tool_qt.h"
 #include "display/view_qt.h"
 #include "document/document_qt.h"
@@ -26,13 +27,8 @@ struct SheetStitch;
 
 class CStitchMouseTool : public CMouseTool {
 public:
-    // A rectangle with exclusive right and bottom, in view client pixels.
-    struct Box {
-        int left = 0, top = 0, right = 0, bottom = 0;
-        bool Empty() const { return right <= left || bottom <= top; }
-        QRect ToQRect() const { return QRect(left, top, right - left, bottom - top); }
-        friend bool operator==(const Box&, const Box&) = default;
-    };
+    // Rectangles in view client pixels, right and bottom exclusive.
+    using Box = ::Box;
 
     CStitchMouseTool();
     ~CStitchMouseTool() override;

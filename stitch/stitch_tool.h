@@ -150,7 +150,11 @@ public:
     // hold the Main picture) along the n + 1 pairs of matched points.
     bool MergeAlongMatches(CPicture* rest, CPicture* canvas, const PointL* restPoints,
                            const PointL* mainPoints, int n, int mainExtent);
-    // The crop after the merge, over the bounds the merge left in clipRect.
+    // The crop after the merge. clipRect holds the merge's bounds, right and
+    // bottom inclusive like every Rect: the last column and row the merge
+    // reached. The crop leaves that column and row out (a merged row's last
+    // pixel has no right neighbour for the sub-pixel shift), so the result is
+    // (right - left) x (bottom - top) pixels.
     bool CropMerged(CPicture* canvas);
 
     // Fields shared with the interactive tool, named as the tool names them.

@@ -150,8 +150,8 @@ TEST_F(DocumentTest, MirrorAndRotateCommands) {
     EXPECT_EQ(doc_.m_print.resetPending, 1);
     EXPECT_TRUE(doc_.IsModified());
     ASSERT_EQ(observer_.hints.size(), 1u);
-    EXPECT_EQ(observer_.hints[0].right, 30);
-    EXPECT_EQ(observer_.hints[0].bottom, 30);
+    // The union of 30 x 12 and 12 x 30, right and bottom inclusive.
+    EXPECT_EQ(observer_.hints[0], WholeRect(30, 30));
 
     // Active in place: no progress.
     host.Reset();

@@ -255,13 +255,40 @@ TEST(PictureFree, NewPictureLikeAndDuplicate) {
     EXPECT_EQ(wide->GetHeight(), 3);
     for (auto v : AllPixels(*wide)) ASSERT_EQ(v, 0x00FFFFFFu);
 
-    // A bounded background fill covers columns left .. right - 1.
+    // A bounded background fill covers columns left .. right (inclusive,
+    // as every Rect: the last column used to be left out).
     auto gray = RandomPicture(ptGray256, 6, 3, 2);
     auto expected = AllPixels(*gray);
     const Rect rect{2, 1, 4, 1};
     ASSERT_TRUE(FillWithBackground(gray.get(), &rect));
-    expected[6 + 2] = expected[6 + 3] = 255;
+    expected[6 + 2] = expected[6 + 3] = expected[6 + 4] = 255;
     EXPECT_EQ(AllPixels(*gray), expected);
+}
+
+TEST(PictureAreas, RectanglesIncludeTheirRightAndBottomAndAreClipped) {
+    for (bool inclusiveName : {false, true}) {
+        auto p = RandomPicture(ptGray256, 5, 4, 3);
+        auto model = AllPixels(*p);
+        auto fill = [&](const Rect& r) {
+            return inclusiveName ? p->FillRectInclusive(7, &r) : p->FillRect(7, &r);
+        };
+        // Inside: its right column and bottom row too.
+        ASSERT_TRUE(fill(Rect{1, 0, 2, 1}));
+        for (int y = 0; y <= 1; ++y)
+            for (int x = 1; x <= 2; ++x) model[std::size_t(y * 5 + x)] = 7;
+        EXPECT_EQ(AllPixels(*p), model);
+        // Reaching past the picture: up to and including its last column and row.
+        ASSERT_TRUE(fill(Rect{3, 2, 99, 99}));
+        for (int y = 2; y <= 3; ++y)
+            for (int x = 3; x <= 4; ++x) model[std::size_t(y * 5 + x)] = 7;
+        EXPECT_EQ(AllPixels(*p), model);
+        // Wholly outside, or inside out: nothing changes, and that is no failure.
+        ASSERT_TRUE(fill(Rect{-5, -5, -1, -1}));
+        ASSERT_TRUE(fill(Rect{3, 1, 2, 1}));
+        EXPECT_EQ(AllPixels(*p), model);
+    }
+    EXPECT_EQ(ClipRect(Rect{-2, 1, 10, 2}, 5, 4), (Rect{0, 1, 4, 2}));
+    EXPECT_TRUE(IsEmptyRect(ClipRect(Rect{5, 0, 9, 3}, 5, 4)));
 }
 
 TEST(PictureEmpty, OperationsFailCleanly) {

@@ -245,13 +245,14 @@ TEST(PictureAreas, FillsEveryDepth) {
         ASSERT_TRUE(p->Fill(colour));
         for (auto v : AllPixels(*p)) ASSERT_EQ(v, expected);
 
-        // FillRect: columns left .. right - 1, rows top .. bottom.
+        // FillRect: columns left .. right, rows top .. bottom (one rule for
+        // every Rect: right and bottom inclusive).
         auto q = RandomPicture(type, 19, 7, 9);
         auto model = AllPixels(*q);
         const Rect rect{3, 1, 11, 4};
         ASSERT_TRUE(q->FillRect(colour, &rect));
         for (int y = 1; y <= 4; ++y)
-            for (int x = 3; x < 11; ++x) model[std::size_t(y * 19 + x)] = expected;
+            for (int x = 3; x <= 11; ++x) model[std::size_t(y * 19 + x)] = expected;
         ASSERT_EQ(AllPixels(*q), model);
 
         // FillRectInclusive, clipped to the picture.

@@ -231,7 +231,7 @@ bool ReadRle(std::FILE* file, const ImageInfo& info, const BmpLayout& layout, Di
             if (x + count > padded) return Fail("a BMP run goes past the end of its row");
             for (int i = 0; i < count; ++i)
                 indices[std::size_t(x++)] =
-                    std::uint8_t(four ? ((i & 1) ? value & 15 : value >> 4) : value);
+                    std::uint8_t(four ? packing::IndexInByte<4>(std::uint8_t(value), i) : value);
         } else if (value == 0) {  // end of line
             if (!emit()) return false;
         } else if (value == 1) {  // end of bitmap
@@ -254,7 +254,7 @@ bool ReadRle(std::FILE* file, const ImageInfo& info, const BmpLayout& layout, Di
                 return Fail("the BMP pixel data are truncated");
             for (int i = 0; i < value; ++i)
                 indices[std::size_t(x++)] =
-                    std::uint8_t(four ? ((i & 1) ? run[i / 2] & 15 : run[i / 2] >> 4) : run[i]);
+                    std::uint8_t(four ? packing::GetIndex<4>(run, i) : run[i]);
         }
     }
     // Lines the data never reached stay index 0.

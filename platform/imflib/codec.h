@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "picture/bitmap.h"
+#include "picture/pixel_packing.h"
 #include "platform/imflib/imflib.h"
 
 namespace imf {
@@ -91,10 +92,10 @@ private:
 // ---------------------------------------------------------------------------
 // Row conversions. n is a pixel count.
 
-// 8-bit indices to packed 1-, 4- or 8-bit pixels (first pixel in the high bits).
-void PackIndices(const std::uint8_t* indices, int n, int bits, std::uint8_t* out);
-// Packed 1-, 4- or 8-bit pixels to one byte per index.
-void UnpackIndices(const std::uint8_t* packed, int n, int bits, std::uint8_t* out);
+// Packing and unpacking of 1-, 4- and 8-bit indices and of 5-5-5 pixels:
+// picture/pixel_packing.h, as the picture itself.
+using packing::PackIndices;
+using packing::UnpackIndices;
 // A stored row of any depth to blue, green, red.
 void RowToBgr(const ImageInfo& info, const std::uint8_t* row, int n, std::uint8_t* bgr);
 // A stored row of any depth to red, green, blue.

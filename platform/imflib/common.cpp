@@ -170,76 +170,30 @@ bool DibRows::Matches(const ImageInfo& file) const {
 
 // ---------------------------------------------------------------------------
 
-void PackIndices(const std::uint8_t* indices, int n, int bits, std::uint8_t* out) {
-    if (bits == 8) {
-        std::memcpy(out, indices, std::size_t(n));
-    } else if (bits == 4) {
-        int i = 0;
-        for (; i + 1 < n; i += 2) *out++ = std::uint8_t((indices[i] << 4) | (indices[i + 1] & 15));
-        if (i < n) *out = std::uint8_t(indices[i] << 4);
-    } else {
-        int i = 0;
-        for (; i + 8 <= n; i += 8) {
-            const std::uint8_t* p = indices + i;
-            *out++ = std::uint8_t(((p[0] & 1) << 7) | ((p[1] & 1) << 6) | ((p[2] & 1) << 5) |
-                                  ((p[3] & 1) << 4) | ((p[4] & 1) << 3) | ((p[5] & 1) << 2) |
-                                  ((p[6] & 1) << 1) | (p[7] & 1));
-        }
-        if (i < n) {
-            std::uint8_t b = 0;
-            for (int k = 0; i < n; ++i, ++k) b = std::uint8_t(b | ((indices[i] & 1) << (7 - k)));
-            *out = b;
-        }
+namespace {
+
+template <int Bits>
+void IndicesToBgr(const ImageInfo& info, const std::uint8_t* row, int n, std::uint8_t* bgr) {
+    for (int i = 0; i < n; ++i, bgr += 3) {
+        const unsigned index = packing::GetIndex<Bits>(row, i);
+        const RgbQuad& q = info.table[index < unsigned(info.colours) ? index : 0];
+        bgr[0] = q.blue;
+        bgr[1] = q.green;
+        bgr[2] = q.red;
     }
 }
 
-void UnpackIndices(const std::uint8_t* packed, int n, int bits, std::uint8_t* out) {
-    if (bits == 8) {
-        std::memcpy(out, packed, std::size_t(n));
-    } else if (bits == 4) {
-        for (int i = 0; i < n; ++i) out[i] = (i & 1) ? packed[i >> 1] & 15 : packed[i >> 1] >> 4;
-    } else {
-        for (int i = 0; i < n; ++i) out[i] = (packed[i >> 3] >> (7 - (i & 7))) & 1;
-    }
-}
+}  // namespace
 
 void RowToBgr(const ImageInfo& info, const std::uint8_t* row, int n, std::uint8_t* bgr) {
     switch (info.bits) {
-        case 1:
-        case 4:
-        case 8:
-            for (int i = 0; i < n; ++i) {
-                int index;
-                if (info.bits == 8) index = row[i];
-                else if (info.bits == 4) index = (i & 1) ? row[i >> 1] & 15 : row[i >> 1] >> 4;
-                else index = (row[i >> 3] >> (7 - (i & 7))) & 1;
-                const RgbQuad& q = info.table[index < info.colours ? index : 0];
-                bgr[3 * i] = q.blue;
-                bgr[3 * i + 1] = q.green;
-                bgr[3 * i + 2] = q.red;
-            }
-            break;
-        case 16:
-            for (int i = 0; i < n; ++i) {
-                const unsigned v = unsigned(row[2 * i]) | (unsigned(row[2 * i + 1]) << 8);
-                const unsigned b = v & 31, g = (v >> 5) & 31, r = (v >> 10) & 31;
-                bgr[3 * i] = std::uint8_t((b << 3) | (b >> 2));
-                bgr[3 * i + 1] = std::uint8_t((g << 3) | (g >> 2));
-                bgr[3 * i + 2] = std::uint8_t((r << 3) | (r >> 2));
-            }
-            break;
-        case 24:
-            std::memcpy(bgr, row, std::size_t(3) * std::size_t(n));
-            break;
-        case 32:
-            for (int i = 0; i < n; ++i) {
-                bgr[3 * i] = row[4 * i];
-                bgr[3 * i + 1] = row[4 * i + 1];
-                bgr[3 * i + 2] = row[4 * i + 2];
-            }
-            break;
-        default:
-            std::memset(bgr, 0, std::size_t(3) * std::size_t(n));
+        case 1: IndicesToBgr<1>(info, row, n, bgr); break;
+        case 4: IndicesToBgr<4>(info, row, n, bgr); break;
+        case 8: IndicesToBgr<8>(info, row, n, bgr); break;
+        case 16: packing::UnpackColours<16>(row, n, bgr); break;
+        case 24: packing::UnpackColours<24>(row, n, bgr); break;
+        case 32: packing::UnpackColours<32>(row, n, bgr); break;
+        default: std::memset(bgr, 0, std::size_t(3) * std::size_t(n));
     }
 }
 

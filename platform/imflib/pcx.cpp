@@ -219,9 +219,9 @@ bool WritePcx(std::FILE* file, const std::string&, DibRows& rows, Progress& prog
             std::memcpy(planes.data(), stored.data(), (std::size_t(w) * std::size_t(info.bits) + 7) / 8);
         } else if (info.bits == 4) {
             for (int x = 0; x < w; ++x) {
-                const int v = (x & 1) ? stored[std::size_t(x) / 2] & 15 : stored[std::size_t(x) / 2] >> 4;
+                const unsigned v = packing::GetIndex<4>(stored.data(), x);
                 for (int p = 0; p < 4; ++p)
-                    if (v & (1 << p)) planes[bpl * std::size_t(p) + std::size_t(x) / 8] |= std::uint8_t(0x80 >> (x % 8));
+                    if (v & (1u << p)) planes[bpl * std::size_t(p) + std::size_t(x) / 8] |= std::uint8_t(0x80 >> (x % 8));
             }
         } else {
             // 24-bit rows are split into planes straight from the stored row.

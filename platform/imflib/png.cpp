@@ -81,25 +81,8 @@ void Unpack(Shape shape, const std::uint8_t* in, int n, int colours, std::uint8_
 
 // Puts unpacked pixel i at column x of a stored row.
 inline void Place(std::uint8_t* row, int bits, int x, const std::uint8_t* pixels, int i) {
-    switch (bits) {
-        case 24:
-            std::memcpy(row + 3 * x, pixels + 3 * i, 3);
-            break;
-        case 8:
-            row[x] = pixels[i];
-            break;
-        case 4: {
-            std::uint8_t& b = row[x >> 1];
-            b = (x & 1) ? std::uint8_t((b & 0xF0) | (pixels[i] & 15))
-                        : std::uint8_t((b & 0x0F) | (pixels[i] << 4));
-            break;
-        }
-        default: {
-            std::uint8_t& b = row[x >> 3];
-            const std::uint8_t bit = std::uint8_t(0x80 >> (x & 7));
-            b = (pixels[i] & 1) ? std::uint8_t(b | bit) : std::uint8_t(b & ~bit);
-        }
-    }
+    if (bits == 24) std::memcpy(row + 3 * x, pixels + 3 * i, 3);
+    else packing::SetIndex(row, x, bits, pixels[i]);
 }
 
 }  // namespace

@@ -60,10 +60,9 @@ bool ParseHeader(std::FILE* file, ImageInfo& info, TgaLayout& lay) {
             for (int i = 0; i < n; ++i) {
                 const std::uint8_t* p = map.data() + std::size_t(i) * std::size_t(entry);
                 if (entry == 2) {
-                    const unsigned v = Le16(p);
-                    const unsigned b = v & 31, g = (v >> 5) & 31, r = (v >> 10) & 31;
-                    info.table[i] = RgbQuad{std::uint8_t((b << 3) | (b >> 2)), std::uint8_t((g << 3) | (g >> 2)),
-                                            std::uint8_t((r << 3) | (r >> 2)), 0};
+                    std::uint8_t bgr[3];
+                    packing::Expand555(Le16(p), bgr);
+                    info.table[i] = RgbQuad{bgr[0], bgr[1], bgr[2], 0};
                 } else {
                     info.table[i] = RgbQuad{p[0], p[1], p[2], 0};
                 }

@@ -53,7 +53,7 @@ public:
         }
         return true;
     }
-    void DrawFrameShape(const Rect& r, int corner) override {
+    void DrawFrameShape(const Box& r, int corner) override {
         shapes.push_back(r);
         corners.push_back(corner);
     }
@@ -72,7 +72,7 @@ public:
     int pages = 0;
     std::vector<int> bandRows;
     std::vector<std::size_t> bandBytes;
-    std::vector<Rect> shapes;
+    std::vector<Box> shapes;
     std::vector<int> corners;
     int rowsSeen = 0;
     int stopAtRow = -1;
@@ -100,7 +100,7 @@ std::uint32_t PicturePixel(CPicture& p, int x, int y) {
 PrintJobRequest Request(CPicture* picture, int w, int h, int x = 0, int y = 0) {
     PrintJobRequest r;
     r.picture = picture;
-    r.printRect = Rect{0, 0, w, h};
+    r.printRect = Box{0, 0, w, h};
     r.xOffset = x;
     r.yOffset = y;
     return r;
@@ -276,7 +276,7 @@ TEST(PrintRenderTest, BitmapFrameIsWholeTilesAroundTheCentredPicture) {
     const int sizes[6][2] = {{4, 3}, {4, 3}, {4, 3}, {4, 3}, {6, 3}, {4, 5}};
     for (int k = 0; k < 6; ++k)
         pieces[std::size_t(k)] = RandomPicture(ptTrueColor24, sizes[k][0], sizes[k][1], 10u + unsigned(k));
-    const BitmapFrameLayout f = LayBitmapFrame(Rect{10, 20, 23, 31}, pieces);  // 13 x 11
+    const BitmapFrameLayout f = LayBitmapFrame(Box{10, 20, 23, 31}, pieces);  // 13 x 11
     // ceil(13 / 6) = 3 tiles of 6 + 2 x 4; ceil(11 / 5) = 3 tiles of 5 + 2 x 3.
     EXPECT_EQ(f.frame.right - f.frame.left, 26);
     EXPECT_EQ(f.frame.bottom - f.frame.top, 21);
@@ -295,7 +295,7 @@ TEST(PrintRenderTest, BitmapFrameIsWholeTilesAroundTheCentredPicture) {
     EXPECT_EQ(device.At(f.picture.left, f.picture.top), PicturePixel(*picture, 0, 0));
     // Missing a piece: no frame at all.
     pieces[2].reset();
-    EXPECT_EQ(LayBitmapFrame(Rect{10, 20, 23, 31}, pieces).frame.right, 0);
+    EXPECT_EQ(LayBitmapFrame(Box{10, 20, 23, 31}, pieces).frame.right, 0);
 }
 
 TEST(PrintRenderTest, WatermarkTilesThePageOrSitsCentredAndClipped) {

@@ -70,17 +70,8 @@ if(STITCHARA_TESTS)
 endif()
 
 # End to end under Xvfb, with real input events on a real display.
-if(STITCHARA_TESTS)
-  find_program(XVFB_RUN xvfb-run)
-  add_executable(app_e2e ${CMAKE_SOURCE_DIR}/shell/app/tests/e2e/app_e2e.cpp)
-  set_target_properties(app_e2e PROPERTIES AUTOMOC ON RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
-  target_link_libraries(app_e2e PRIVATE stitchara_gui Qt6::Test)
-  add_dependencies(app_e2e stitchara_help stitchara_art)
-  if(XVFB_RUN)
-    add_test(NAME app_e2e
-             COMMAND ${XVFB_RUN} -a -s "-screen 0 1280x1024x24" $<TARGET_FILE:app_e2e>)
-    set_tests_properties(app_e2e PROPERTIES
-      ENVIRONMENT "QT_QPA_PLATFORM=xcb;STITCHARA_ARTEFACTS=${CMAKE_BINARY_DIR}/artefacts;STITCHARA_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
-      TIMEOUT 300)
-  endif()
+stitchara_xvfb_test(app_e2e SOURCE shell/app/tests/e2e/app_e2e.cpp DEPENDS stitchara_help stitchara_art
+                    ENVIRONMENT STITCHARA_ARTEFACTS=${CMAKE_BINARY_DIR}/artefacts)
+if(TARGET app_e2e)
+  set_target_properties(app_e2e PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 endif()

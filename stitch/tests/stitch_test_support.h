@@ -105,12 +105,13 @@ inline std::vector<std::uint8_t> Pixel(CPicture* p, int x, int y) {
     return v;
 }
 
-// Runs a whole stitch as the sheet and the tool would; the host keeps the result.
-inline bool RunStitch(PlainStitchHost& host, int side, int percent, int method,
-                      PointL mainAt = {}, PointL restAt = {}, bool lowMemory = false) {
+// Runs a whole stitch with tool as the sheet would; the host keeps the
+// result, the tool what it found.
+inline bool RunStitchTool(CStitchTool& tool, PlainStitchHost& host, int side, int percent,
+                          int method, PointL mainAt = {}, PointL restAt = {},
+                          bool lowMemory = false) {
     CPicture* m = host.Main();
     CPicture* r = host.Rest();
-    CStitchTool tool;
     tool.Begin(&host, m, r, side,
                StitchOverlapPixels(side, percent, m->GetWidth(), m->GetHeight(), r->GetWidth(),
                                    r->GetHeight()),
@@ -121,6 +122,12 @@ inline bool RunStitch(PlainStitchHost& host, int side, int percent, int method,
     if (method == kMethodManual) return tool.ManualCompose();
     if (method == kMethodSemiAuto) return tool.SemiAutoStitch();
     return tool.AutoStitch();
+}
+
+inline bool RunStitch(PlainStitchHost& host, int side, int percent, int method,
+                      PointL mainAt = {}, PointL restAt = {}, bool lowMemory = false) {
+    CStitchTool tool;
+    return RunStitchTool(tool, host, side, percent, method, mainAt, restAt, lowMemory);
 }
 
 }  // namespace stitchtest

@@ -29,20 +29,11 @@ struct Outcome {
 };
 
 Outcome Stitched(std::unique_ptr<CPicture> main, std::unique_ptr<CPicture> rest, int side, int percent,
-            int method = kMethodAuto, PointL mainAt = {}, PointL restAt = {}) {
+                 int method = kMethodAuto, PointL mainAt = {}, PointL restAt = {}) {
     PlainStitchHost host(std::move(main), std::move(rest));
-    CPicture* m = host.Main();
-    CPicture* r = host.Rest();
     CStitchTool tool;
-    tool.Begin(&host, m, r, side,
-               StitchOverlapPixels(side, percent, m->GetWidth(), m->GetHeight(), r->GetWidth(),
-                                   r->GetHeight()),
-               method, false);
     Outcome out;
-    if (!tool.PrepareStitchDocument()) return out;
-    tool.mainPoint = {tool.mainRect.left + mainAt.x, tool.mainRect.top + mainAt.y};
-    tool.restPoint = {tool.restRect.left + restAt.x, tool.restRect.top + restAt.y};
-    bool ok = method == kMethodSemiAuto ? tool.SemiAutoStitch() : tool.AutoStitch();
+    const bool ok = RunStitchTool(tool, host, side, percent, method, mainAt, restAt);
     out.message = host.LastMessage();
     out.finding = tool.finding;
     if (ok) out.picture = host.TakePicture();

@@ -20,6 +20,7 @@
 #include "shell/app/app_qt.h"
 #include "shell/app/commands_qt.h"
 #include "shell/app/main_wnd_qt.h"
+#include "shell/app/tests/gui/run_in_application.h"
 #include "stitch/stitch_sheet_qt.h"
 
 namespace {
@@ -111,16 +112,10 @@ private slots:
 };
 
 int main(int argc, char** argv) {
-    QTemporaryDir settings;
-    qputenv("STITCHARA_INI", settings.filePath(QStringLiteral("stitchara.ini")).toUtf8());
-    sanetest::UseTestBackend(settings.filePath(QStringLiteral("sane")).toStdString(),
-                             "test-picture \"Color pattern\"\n");
-    CVandrelApp app(argc, argv);
-    CVandrelApp::StartOptions options;
-    options.showLogo = false;
-    if (!app.InitInstance(options)) return 1;
-    ScanEndToEnd test;
-    return QTest::qExec(&test, argc, argv);
+    return apptest::RunInApplication<ScanEndToEnd>(argc, argv, [](const QTemporaryDir& settings) {
+        sanetest::UseTestBackend(settings.filePath(QStringLiteral("sane")).toStdString(),
+                                 "test-picture \"Color pattern\"\n");
+    });
 }
 
 #include "scan_e2e_qt.moc"

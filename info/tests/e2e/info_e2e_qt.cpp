@@ -29,6 +29,7 @@
 #include "shell/app/commands_qt.h"
 #include "shell/app/doc_template_qt.h"
 #include "shell/app/main_wnd_qt.h"
+#include "shell/app/tests/gui/run_in_application.h"
 #include "resources/command_ids.h"
 
 namespace {
@@ -208,15 +209,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    QTemporaryDir settings;
-    qputenv("STITCHARA_INI", settings.filePath(QStringLiteral("stitchara.ini")).toUtf8());
-    CVandrelApp app(argc, argv);
-    CVandrelApp::StartOptions options;
-    options.showLogo = false;
-    if (!app.InitInstance(options)) return 1;
-    InfoEndToEnd test;
-    return QTest::qExec(&test, argc, argv);
-}
+int main(int argc, char** argv) { return apptest::RunInApplication<InfoEndToEnd>(argc, argv); }
 
 #include "info_e2e_qt.moc"

@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "shell/app/app_qt.h"
+#include "shell/app/tests/gui/run_in_application.h"
 
 namespace stitchapptest {
 
@@ -50,14 +50,7 @@ int RunInApplication(int argc, char** argv) {
                   "STITCHARA_BUILD_DIR (ctest does).");
         return 1;
     }
-    QTemporaryDir settings;
-    qputenv("STITCHARA_INI", settings.filePath(QStringLiteral("stitchara.ini")).toUtf8());
-    CVandrelApp app(argc, argv);
-    CVandrelApp::StartOptions options;
-    options.showLogo = false;
-    if (!app.InitInstance(options)) return 1;
-    Test test;
-    return QTest::qExec(&test, argc, argv);
+    return apptest::RunInApplication<Test>(argc, argv);
 }
 
 }  // namespace stitchapptest
