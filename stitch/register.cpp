@@ -216,6 +216,16 @@ bool MatchBlocks(const Gray& a, const Gray& b, const SeamModel& model, int block
     if (x1 - x0 < block) return true;
     const int n = block * block;
     std::vector<float> blk(static_cast<std::size_t>(n));
+    // Where the model puts block (bx, by) of b in a (its top-left corner,
+    // px, py); false when the search window around it does not lie wholly in
+    // a (near a narrow overlap's far edge a strong corner cannot be searched).
+    auto windowInA = [&](int bx, int by, int& px, int& py) {
+        double cx = bx + block / 2.0, cy = by + block / 2.0;
+        px = int(std::floor(model.MapX(cx, cy) - block / 2.0 + 0.5));
+        py = int(std::floor(model.MapY(cx, cy) - block / 2.0 + 0.5));
+        return px - radius >= 0 && py - radius >= 0 && px + radius + block <= a.w &&
+               py + radius + block <= a.h;
+    };
     for (int by = 0; by + block <= b.h; by += bandStep) {
         if (progress && progress(context)) return false;
         // The two strongest corners of the band (structure tensor's smaller eigenvalue).
@@ -226,16 +236,7 @@ bool MatchBlocks(const Gray& a, const Gray& b, const SeamModel& model, int block
         Candidate best[2] = {{-1, 0}, {-1, 0}};
         int step = std::max(block / 2, 1);
         for (int bx = x0; bx + block <= x1; bx += step) {
-            // Only blocks whose search window lies wholly in a: near a
-            // narrow overlap's far edge a strong corner cannot be searched.
-            {
-                double cx = bx + block / 2.0, cy = by + block / 2.0;
-                int px = int(std::floor(model.MapX(cx, cy) - block / 2.0 + 0.5));
-                int py = int(std::floor(model.MapY(cx, cy) - block / 2.0 + 0.5));
-                if (px - radius < 0 || py - radius < 0 || px + radius + block > a.w ||
-                    py + radius + block > a.h)
-                    continue;
-            }
+            if (int px, py; !windowInA(bx, by, px, py)) continue;
             double gxx = 0, gyy = 0, gxy = 0;
             for (int y = by + 1; y < by + block - 1; ++y) {
                 const float* r = b.Row(y);
@@ -262,12 +263,9 @@ bool MatchBlocks(const Gray& a, const Gray& b, const SeamModel& model, int block
         for (const Candidate& cand : best) {
             if (cand.x < 0) continue;
             const int bx = cand.x;
-            double cx = bx + block / 2.0, cy = by + block / 2.0;
-            int px = int(std::floor(model.MapX(cx, cy) - block / 2.0 + 0.5));
-            int py = int(std::floor(model.MapY(cx, cy) - block / 2.0 + 0.5));
-            if (px - radius < 0 || py - radius < 0 || px + radius + block > a.w ||
-                py + radius + block > a.h)
-                continue;
+            const double cx = bx + block / 2.0, cy = by + block / 2.0;
+            int px, py;
+            if (!windowInA(bx, by, px, py)) continue;
             double mean = 0;
             for (int y = 0; y < block; ++y)
                 for (int x = 0; x < block; ++x) mean += b.At(bx + x, by + y);

@@ -167,6 +167,15 @@ bool CheckOutputTakes(const std::string& path, int type, const std::string& reme
     return true;
 }
 
+std::unique_ptr<CPicture> LoadPictureFor(const std::string& in, const std::string& out) {
+    if (!CheckOutputPath(out)) return nullptr;
+    std::unique_ptr<CPicture> picture = LoadPicture(in);
+    if (picture &&
+        !CheckOutputTakes(out, picture->GetType(), "convert it first with stitchara-cli convert --type color256"))
+        picture.reset();
+    return picture;
+}
+
 bool SavePicture(CPicture& picture, const std::string& path) {
     if (!CheckOutputPath(path)) return false;
     if (!CheckOutputTakes(path, picture.GetType(), "write another format, or convert with --type color256"))

@@ -36,6 +36,11 @@ bool CheckOutputPath(const std::string& path);
 // before long work once the type of what they will write is known.
 bool CheckOutputTakes(const std::string& path, int type, const std::string& remedy);
 
+// The input of a command that writes the picture back changed: the output
+// path is checked before the reading, the picture after it (that the
+// output's format takes it). None, the reason printed, when a step fails.
+std::unique_ptr<CPicture> LoadPictureFor(const std::string& in, const std::string& out);
+
 // Sends the system's messages (message boxes in the application) to stderr
 // as "stitchara-cli: text". LoadPicture and SavePicture install it
 // themselves; commands that reach the core otherwise call it first.

@@ -20,13 +20,9 @@ int CmdDeskew(const Args& args) {
     if (!args.Has("thumbs") || !ParseIntList(args.Get("thumbs"), t, 4))
         return UsageError("deskew needs --thumbs AX,AY,BX,BY");
     if (int rc = TakeSaveOptions(args); rc != kExitOk) return rc;
-    if (!CheckOutputPath(args.positional[1])) return kExitFailed;
 
-    std::unique_ptr<CPicture> picture = LoadPicture(args.positional[0]);
+    std::unique_ptr<CPicture> picture = LoadPictureFor(args.positional[0], args.positional[1]);
     if (!picture) return kExitFailed;
-    if (!CheckOutputTakes(args.positional[1], picture->GetType(),
-                          "convert it first with stitchara-cli convert --type color256"))
-        return kExitFailed;
     DeskewGeometry geometry;
     if (!ComputeDeskewGeometry(t[0], t[1], t[2], t[3], picture->GetWidth(), picture->GetHeight(),
                                geometry))

@@ -41,13 +41,9 @@ int CmdRescale(const Args& args) {
         return UsageError("rescale needs --size WxH, each side from 1 to " +
                           std::to_string(kMaxPictureSide));
     if (int rc = TakeSaveOptions(args); rc != kExitOk) return rc;
-    if (!CheckOutputPath(args.positional[1])) return kExitFailed;
 
-    std::unique_ptr<CPicture> picture = LoadPicture(args.positional[0]);
+    std::unique_ptr<CPicture> picture = LoadPictureFor(args.positional[0], args.positional[1]);
     if (!picture) return kExitFailed;
-    if (!CheckOutputTakes(args.positional[1], picture->GetType(),
-                          "convert it first with stitchara-cli convert --type color256"))
-        return kExitFailed;
     std::unique_ptr<CPicture> result(RescaledCopy(picture.get(), width, height));
     if (!result) return Fail("cannot rescale the picture");
     picture.reset();

@@ -48,13 +48,9 @@ int CmdTransform(const Args& args) {
     const std::string& out = args.positional[1];
     const bool documentFile = IsDocumentFilePath(out);
     // The document file too is checked before the work (a missing directory).
-    if (!CheckOutputPath(out)) return kExitFailed;
-
-    CVandrelDoc document;
-    std::unique_ptr<CPicture> picture = LoadPicture(in);
+    std::unique_ptr<CPicture> picture = LoadPictureFor(in, out);
     if (!picture) return kExitFailed;
-    if (!CheckOutputTakes(out, picture->GetType(), "convert it first with stitchara-cli convert --type color256"))
-        return kExitFailed;
+    CVandrelDoc document;
     document.SetPicture(std::move(picture));
 
     switch (document.Transform(chosen->op)) {
