@@ -59,10 +59,11 @@ CEmbeddedMenu::CEmbeddedMenu(PMainWnd* main, CommandManager* commands, Lookup lo
     });
     // Prompts and command states as the ordinary menus have them.
     connect(menu_, &QMenu::hovered, this, [this](QAction* action) {
-        if (main_ && action && !action->isSeparator()) main_->statusBar()->SetPrompt(PMainWnd::PromptForMenuItem(action));
+        PMainWnd* main = mainWindow();
+        if (main && action && !action->isSeparator()) main->statusBar()->SetPrompt(PMainWnd::PromptForMenuItem(action));
     });
     connect(menu_, &QMenu::aboutToHide, this, [this] {
-        if (main_) main_->statusBar()->ShowPrompt(ID_PROMPT_IDLE);
+        if (PMainWnd* main = mainWindow()) main->statusBar()->ShowPrompt(ID_PROMPT_IDLE);
     });
     connect(menu_, &QMenu::aboutToShow, commands, &CommandManager::updateStates);
     connect(menu_, &QMenu::aboutToShow, this, [this, commands] {
@@ -79,22 +80,29 @@ CEmbeddedMenu::CEmbeddedMenu(PMainWnd* main, CommandManager* commands, Lookup lo
 
 CEmbeddedMenu::~CEmbeddedMenu() {
     // The ordinary File menu comes back when the embedded documents' menu goes.
-    if (main_) {
-        if (QMenu* file = main_->fileMenu()) file->menuAction()->setVisible(true);
+    if (PMainWnd* main = mainWindow()) {
+        if (QMenu* file = main->fileMenu()) file->menuAction()->setVisible(true);
         delete menu_;
     }
 }
 
+PMainWnd* CEmbeddedMenu::mainWindow() const {
+    // Its own class only while it is whole: qobject_cast asks the object.
+    return qobject_cast<PMainWnd*>(main_.data());
+}
+
 uint CEmbeddedMenu::activeDocument() const {
-    QMdiSubWindow* window = main_ ? main_->activeDocumentWindow() : nullptr;
+    PMainWnd* main = mainWindow();
+    QMdiSubWindow* window = main ? main->activeDocumentWindow() : nullptr;
     return window && lookup_ ? lookup_(window) : 0;
 }
 
 void CEmbeddedMenu::Refresh() {
-    if (!main_) return;
+    PMainWnd* main = mainWindow();
+    if (!main) return;
     const bool embedded = activeDocument() != 0;
     menu_->menuAction()->setVisible(embedded);
-    main_->fileMenu()->menuAction()->setVisible(!embedded);
+    main->fileMenu()->menuAction()->setVisible(!embedded);
 }
 
 void CEmbeddedMenu::ApplyRules(int id, CommandState& state) const {

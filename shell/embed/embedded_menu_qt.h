@@ -51,7 +51,11 @@ signals:
     void saveCopyAsRequested(uint id);
 
 private:
-    QPointer<PMainWnd> main_;
+    // The main window while it is one (not while it is being destroyed:
+    // its document area still reports then).
+    PMainWnd* mainWindow() const;
+
+    QPointer<QObject> main_;
     Lookup lookup_;
     QMenu* menu_ = nullptr;
     QAction* update_ = nullptr;
