@@ -4,13 +4,7 @@
 # a feeder batch, the device list, faults and usage errors.
 set -u
 CLI=$1
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-failures=0
-check() {  # description, command...
-  local what=$1; shift
-  if ! "$@"; then echo "FAILED: $what" >&2; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/../../base/testing/cli_check.sh"
 export SANE_CONFIG_DIR=$WORK/sane STITCHARA_INI=$WORK/stitchara.ini
 mkdir -p "$SANE_CONFIG_DIR"
 echo test > "$SANE_CONFIG_DIR/dll.conf"

@@ -185,6 +185,17 @@ std::uint16_t Source::Capability(std::uint16_t msg, TwCapability& cap) {
         cap.Items[0] = value;
         return TWRC_SUCCESS;
     };
+    // A choice of two, current the index of the one in force.
+    auto two = [&](std::uint16_t type, std::uint32_t first, std::uint32_t second, std::uint32_t current) {
+        cap.ConType = TWON_ENUMERATION;
+        cap.ItemType = type;
+        cap.NumItems = 2;
+        cap.Items[0] = first;
+        cap.Items[1] = second;
+        cap.CurrentIndex = current;
+        cap.DefaultIndex = 0;
+        return TWRC_SUCCESS;
+    };
     auto value = [&]() -> std::uint32_t {
         return cap.ConType == TWON_ENUMERATION && cap.CurrentIndex < std::min(cap.NumItems, 8u)
                    ? cap.Items[cap.CurrentIndex]
@@ -200,14 +211,7 @@ std::uint16_t Source::Capability(std::uint16_t msg, TwCapability& cap) {
                 mechanism_ = v;
                 return TWRC_SUCCESS;
             }
-            cap.ConType = TWON_ENUMERATION;
-            cap.ItemType = TWTY_UINT16;
-            cap.NumItems = 2;
-            cap.Items[0] = TWSX_NATIVE;
-            cap.Items[1] = TWSX_MEMORY;
-            cap.CurrentIndex = mechanism_ == TWSX_MEMORY ? 1 : 0;
-            cap.DefaultIndex = 0;
-            return TWRC_SUCCESS;
+            return two(TWTY_UINT16, TWSX_NATIVE, TWSX_MEMORY, mechanism_ == TWSX_MEMORY ? 1 : 0);
         case ICAP_PLANARCHUNKY:
             // Three-pass devices deliver planes whatever is asked; the
             // setting says what the application can take.
@@ -222,14 +226,7 @@ std::uint16_t Source::Capability(std::uint16_t msg, TwCapability& cap) {
                 }
                 return TWRC_SUCCESS;
             }
-            cap.ConType = TWON_ENUMERATION;
-            cap.ItemType = TWTY_UINT16;
-            cap.NumItems = 2;
-            cap.Items[0] = TWPC_CHUNKY;
-            cap.Items[1] = TWPC_PLANAR;
-            cap.CurrentIndex = planar_;
-            cap.DefaultIndex = 0;
-            return TWRC_SUCCESS;
+            return two(TWTY_UINT16, TWPC_CHUNKY, TWPC_PLANAR, planar_);
         case CAP_XFERCOUNT:
             if (set) {
                 const std::int16_t count = std::int16_t(std::uint16_t(cap.Items[0]));

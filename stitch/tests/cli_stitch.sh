@@ -4,13 +4,7 @@
 set -u
 CLI=$1
 SAMPLES=$2
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-failures=0
-check() {  # description, command...
-  local what=$1; shift
-  if ! "$@"; then echo "FAILED: $what" >&2; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/../../base/testing/cli_check.sh"
 L=$SAMPLES/left.png R=$SAMPLES/right.png
 
 "$CLI" stitch "$L" "$R" -o "$WORK/auto.bmp" --quiet
