@@ -11,6 +11,9 @@
 #include "acquire/scan_dialog_qt.h"
 #include "acquire/twain_acquirer.h"
 #include "acquire/xfer_done_qt.h"
+#include "base/command_icons_qt.h"
+#include "base/command_registry_qt.h"
+#include "base/workspace_qt.h"
 #include "resources/command_ids.h"
 
 namespace {
@@ -99,4 +102,29 @@ bool UpdateAcquireCommand(int id, CommandState& state) {
     if (id != ID_ACQUIRE && id != ID_SELECT_SOURCE) return false;
     state.enabled = state.enabled && ScannerAvailable();
     return true;
+}
+
+void RegisterAcquireCommands(CommandRegistry& r) {
+    using S = CommandSurface;
+    auto run = [](int id) { return [id](Workspace& w) { return HandleAcquireCommand(id, w.dialogParent()); }; };
+    auto library = [](const Workspace&) { return ScannerAvailable(); };
+    r.add(CommandSpec(ID_ACQUIRE)
+              .withIcon(CommandIcon(ID_ACQUIRE))
+              .runs(run(ID_ACQUIRE))
+              .opensDialog()
+              .enabledWhen(library)
+              .needing(kNeedsIdle | kNeedsScanner)
+              .placed({{S::MainMenu, "&File", 2, 1},
+                       {S::IconBar, {}, 2, 2},
+                       {S::InPlaceMenu, "&File", 2, 1},
+                       {S::InPlaceToolBar, {}, 2, 1},
+                       {S::EmbeddedFileMenu, "&File", 3, 1}}));
+    r.add(
+        CommandSpec(ID_SELECT_SOURCE)
+            .runs(run(ID_SELECT_SOURCE))
+            .opensDialog()
+            .enabledWhen(library)
+            .needing(kNeedsScanner)
+            .placed(
+                {{S::MainMenu, "&File", 2, 2}, {S::InPlaceMenu, "&File", 2, 2}, {S::EmbeddedFileMenu, "&File", 3, 2}}));
 }

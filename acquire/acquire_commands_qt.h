@@ -12,6 +12,10 @@ class QWidget;
 bool HandleAcquireCommand(int id, QWidget* owner);
 // Enabled when the scanner library is there; false for other ids.
 bool UpdateAcquireCommand(int id, CommandState& state);
+// Declares Acquire and Select TWAIN Source; the workspace's window receives
+// the pictures.
+class CommandRegistry;
+void RegisterAcquireCommands(CommandRegistry& registry);
 
 // Whether the scanner library can be loaded (asked once).
 bool ScannerAvailable();

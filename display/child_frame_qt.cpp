@@ -242,8 +242,6 @@ bool PMDIChildWnd::StitchIdle() {
     return !query || query();
 }
 
-bool PMDIChildWnd::OnCommand(int) { return false; }
-bool PMDIChildWnd::OnUpdateCommand(int, CommandState&) { return false; }
 
 void PMDIChildWnd::GuardWindowCommands() {
     removeEventFilter(this);

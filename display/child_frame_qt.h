@@ -10,8 +10,6 @@
 #include <functional>
 #include <string>
 
-#include "resources/command_target.h"
-
 class CVandrelView;
 class QGridLayout;
 
@@ -19,7 +17,7 @@ namespace display {
 class CRuler;
 }
 
-class PMDIChildWnd : public QMdiSubWindow, public CommandTarget {
+class PMDIChildWnd : public QMdiSubWindow {
     Q_OBJECT
 public:
     explicit PMDIChildWnd(QWidget* parent = nullptr);
@@ -50,10 +48,6 @@ public:
     // stitchIdle is 1). Until the application sets it, always.
     static void SetStitchIdleQuery(std::function<bool()> query);
     static bool StitchIdle();
-
-    // The view's commands pass through the frame's routing too.
-    bool OnCommand(int id) override;
-    bool OnUpdateCommand(int id, CommandState& state) override;
 
     // Makes the window hold its own commands back while stitching even from
     // the event filters installed on it before this call.

@@ -27,7 +27,6 @@
 #include "document/document.h"
 #include "document/document_qt.h"
 #include "picture/picture.h"
-#include "print/print_commands_qt.h"
 #include "resources/command_ids.h"
 
 using namespace display;
@@ -660,6 +659,15 @@ void CVandrelView::UpdateCursor() {
     if (!CurrentTool()->OnSetCursor(this, viewport(), 1, 0)) viewport()->unsetCursor();
 }
 
+std::function<bool(int, CVandrelView&)>& CVandrelView::Printing() {
+    static std::function<bool(int, CVandrelView&)> printing;
+    return printing;
+}
+
+void CVandrelView::SetPrinting(std::function<bool(int id, CVandrelView& view)> printing) {
+    Printing() = std::move(printing);
+}
+
 bool CVandrelView::OnCommand(int id) {
     const int zoom = ZoomForCommand(id);
     if (zoom) {
@@ -686,11 +694,7 @@ bool CVandrelView::OnCommand(int id) {
     case ID_PRINT:
     case ID_QUICK_PRINT:
     case ID_PRINT_PREVIEW:
-    case ID_PRINT_SETUP: {
-        QWidget* owner = Frame() ? static_cast<QWidget*>(Frame()) : window();
-        const QString title = Frame() ? Frame()->windowTitle() : window()->windowTitle();
-        return HandlePrintCommand(id, PrintTarget{core_, title, owner});
-    }
+    case ID_PRINT_SETUP: return Printing() && Printing()(id, *this);
     default: return false;
     }
 }
@@ -721,8 +725,7 @@ bool CVandrelView::OnUpdateCommand(int id, CommandState& state) {
     case ID_QUICK_PRINT:
     case ID_PRINT_PREVIEW:
     case ID_PRINT_SETUP:
-        if (!UpdatePrintCommand(id, state)) return false;
-        if (id != ID_PRINT_SETUP && !GetPicture()) state.enabled = false;
+        state.enabled = id == ID_PRINT_SETUP || GetPicture();
         return true;
     default: return false;
     }

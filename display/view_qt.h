@@ -11,6 +11,7 @@
 #include <QAbstractScrollArea>
 #include <QPoint>
 #include <QRect>
+#include <functional>
 
 #include "display/view_geometry.h"
 #include "resources/command_target.h"
@@ -75,8 +76,15 @@ public:
     // Whether the frame around the view is minimised.
     bool IsFrameMinimised() const;
 
+    // The view's own commands (zoom, fit, full screen) and the print
+    // commands, which it passes on for its document to whoever prints.
     bool OnCommand(int id) override;
     bool OnUpdateCommand(int id, CommandState& state) override;
+    // Who prints for the views: printing installs itself (the view does not
+    // know printing; printing knows the view).
+    static void SetPrinting(std::function<bool(int id, CVandrelView& view)> printing);
+    // The document window around the view (null when it has none).
+    QMdiSubWindow* Frame() const;
 
     // The held digit key (0 none) and the pan mode, for tools and tests.
     int HeldKey() const { return heldKey_; }
@@ -107,8 +115,8 @@ protected:
     bool viewportEvent(QEvent* event) override;
 
 private:
+    static std::function<bool(int, CVandrelView&)>& Printing();
     void Init();
-    QMdiSubWindow* Frame() const;
     void UpdateCursor();
     QSize AreaSize() const;  // client plus bars, device pixels
     QPoint CursorAnchor() const;

@@ -210,22 +210,7 @@ bool Document::OnCommand(int id) {
     return handled;
 }
 
-bool Document::OnUpdateCommand(int id, CommandState& state) {
-    switch (id) {
-    case ID_SAVE:
-    case ID_SAVE_AS:
-    case ID_MIRROR_HORIZONTAL:
-    case ID_MIRROR_VERTICAL:
-    case ID_MIRROR_DIAGONAL:
-    case ID_ROTATE_LEFT:
-    case ID_ROTATE_RIGHT:
-    case ID_EDIT_COPY:
-        state.enabled = picture() != nullptr;
-        return true;
-    case ID_IMPORT:
-        state.enabled = true;
-        return true;
-    default:
-        return false;
-    }
+void Document::apply(const std::function<void(CVandrelDoc&)>& change) {
+    change(doc_);
+    syncModified();
 }

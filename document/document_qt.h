@@ -1,7 +1,7 @@
 // Document: the application's side of a CVandrelDoc. It owns the core
-// document, is its observer (redraws, titles, wait cursor, questions) and a
-// command target for the document's commands (mirror, rotate, Save, Save
-// As, Import), and tells the windows that show it what changed by signals.
+// document, is its observer (redraws, titles, wait cursor, questions),
+// carries out the document's commands (document_commands_qt.h declares
+// them), and tells the windows that show it what changed by signals.
 #pragma once
 #include <QObject>
 #include <QRect>
@@ -10,11 +10,10 @@
 #include <memory>
 
 #include "document/document.h"
-#include "resources/command_target.h"
 
 class QWidget;
 
-class Document : public QObject, public DocumentObserver, public CommandTarget {
+class Document : public QObject, public DocumentObserver {
     Q_OBJECT
 public:
     explicit Document(QObject* parent = nullptr);
@@ -55,9 +54,11 @@ public:
     std::string ChooseSavePath() override;
     void AddToRecentFiles(const std::string& path) override;
 
-    // CommandTarget
-    bool OnCommand(int id) override;
-    bool OnUpdateCommand(int id, CommandState& state) override;
+    // Runs a change of the core document and tells the windows about it.
+    void apply(const std::function<void(CVandrelDoc&)>& change);
+    // Carries out a document command by its id (Save, Save As, Import, the
+    // core's commands); false for an id that is not the document's.
+    bool OnCommand(int id);
 
     // Who answers the save-changes question (tests); empty: a message box.
     using SaveQuestion = std::function<SaveAnswer(const QString& question)>;

@@ -2,6 +2,10 @@
 
 #include <QMdiArea>
 
+#include "base/command_icons_qt.h"
+#include "base/command_registry_qt.h"
+#include "base/workspace_qt.h"
+#include "document/document_qt.h"
 #include "info/info_sheet_qt.h"
 #include "resources/command_ids.h"
 
@@ -33,4 +37,21 @@ bool UpdateInfoCommand(int id, CommandState& state) {
     if (id != ID_INFORMATION) return false;
     state.enabled = true;
     return true;
+}
+
+void RegisterInfoCommands(CommandRegistry& r) {
+    using S = CommandSurface;
+    r.add(CommandSpec(ID_INFORMATION)
+              .withIcon(CommandIcon(ID_INFORMATION))
+              .opensDialog()
+              .runs([](Workspace& w) {
+                  if (w.documentArea()) return HandleInfoCommand(ID_INFORMATION, w.dialogParent());
+                  return HandleInfoCommand(ID_INFORMATION, w.dialogParent(),
+                                           {InfoDocumentWindow{w.dialogParent(), w.activeDocument()}});
+              })
+              .needing(kNeedsIdle)
+              .placed({{S::MainMenu, "&View", 3, 1},
+                       {S::IconBar, {}, 4, 1},
+                       {S::InPlaceMenu, "&View", 2, 1},
+                       {S::InPlaceToolBar, {}, 3, 1}}));
 }

@@ -21,6 +21,10 @@ bool HandleInfoCommand(int id, QWidget* owner, const QList<InfoDocumentWindow>& 
 // ID_INFORMATION is always enabled here (the application grays it while a
 // stitch sheet is open); false for other ids.
 bool UpdateInfoCommand(int id, CommandState& state);
+// Declares Information: the sheet over the workspace's window, with its
+// document area's windows (or its one document).
+class CommandRegistry;
+void RegisterInfoCommands(CommandRegistry& registry);
 
 // Shows the sheet over owner with the document windows of area (null: the
 // System page alone) and returns when it is closed.

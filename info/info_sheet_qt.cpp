@@ -18,11 +18,11 @@
 
 #include "display/draw_picture_qt.h"
 #include "document/document_qt.h"
+#include "document/document_window_qt.h"
 #include "picture/picture.h"
 #include "resources/dialog_texts.h"
 #include "resources/string_ids.h"
 #include "resources/strings.h"
-#include "shell/app/doc_template_qt.h"
 
 namespace {
 

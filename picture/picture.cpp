@@ -185,7 +185,6 @@ int CPicture::Create(int type, int width, int height, int colourCount, const Rgb
         RefineGrayType();
     }
     WriteHeaderToStore();
-    ResetHook();
     return 1;
 }
 
@@ -277,7 +276,6 @@ int CPicture::AttachPackedDib(HGlobal block) {
         RefineGrayType();
     }
     store_.Touch(false);
-    ResetHook();
     return 1;
 }
 

@@ -41,10 +41,6 @@ public:
     CPicture(const CPicture&) = delete;
     CPicture& operator=(const CPicture&) = delete;
 
-    // Hooks of the picture's own; the reset hook runs last in Create and AttachPackedDib.
-    virtual bool Hook(int, int, int, int, int, int) { return true; }
-    virtual void ResetHook() {}
-
     // Creation and release. colourTable is colours used entries in table
     // order (blue, green, red, 0), or none for the default table.
     int Create(int type, int width, int height, int colourCount, const RgbQuad* colourTable,

@@ -24,6 +24,10 @@
 #include <algorithm>
 
 #include "base/message_box.h"
+#include "base/command_icons_qt.h"
+#include "base/command_registry_qt.h"
+#include "base/workspace_qt.h"
+#include "display/view_qt.h"
 #include "document/document.h"
 #include "document/document_qt.h"
 #include "picture/picture.h"
@@ -168,13 +172,6 @@ bool HandlePrintCommand(int id, Document* document, QWidget* window) {
     if (target.title.isEmpty() && document) target.title = QFileInfo(document->pathName()).fileName();
     // The document may go while a posted command waits: the window goes with it.
     return HandlePrintCommand(id, target);
-}
-
-bool UpdatePrintCommand(int id, CommandState& state) {
-    if (id != ID_PRINT && id != ID_QUICK_PRINT && id != ID_PRINT_PREVIEW && id != ID_PRINT_SETUP)
-        return false;
-    state.enabled = true;
-    return true;
 }
 
 // ------------------------------------------------------------- abort dialog
@@ -364,4 +361,42 @@ PPreviewView* OpenPrintPreview(const PrintTarget& target) {
     if (target.window)
         QObject::connect(target.window, &QObject::destroyed, preview->Frame(), &QWidget::close);
     return preview;
+}
+
+// ---------------------------------------------------------------- commands
+
+void InstallViewPrinting() {
+    CVandrelView::SetPrinting([](int id, CVandrelView& view) {
+        QMdiSubWindow* frame = view.Frame();
+        QWidget* owner = frame ? static_cast<QWidget*>(frame) : view.window();
+        return HandlePrintCommand(id, PrintTarget{view.GetCoreDocument(), owner->windowTitle(), owner});
+    });
+}
+
+void RegisterPrintCommands(CommandRegistry& r) {
+    using S = CommandSurface;
+    InstallViewPrinting();
+    // Printing needs the active view: it forwards its document's print
+    // commands here with its window as the owner.
+    auto print = [](int id, QKeySequence key, std::vector<CommandPlace> places) {
+        return CommandSpec(id)
+            .keys(key.isEmpty() ? QList<QKeySequence>{} : QList<QKeySequence>{key})
+            .withIcon(CommandIcon(id))
+            .runs([id](Workspace& w) {
+                return w.activeView() && HandlePrintCommand(id, w.activeDocument(), w.activeView());
+            })
+            .enabledWhen([](const Workspace& w) { return w.activeView() != nullptr; })
+            .needing(kNeedsPrinter)
+            .placed(std::move(places));
+    };
+    r.add(print(ID_PRINT, QKeySequence(QKeySequence::Print),
+                {{S::MainMenu, "&File", 4, 1}, {S::IconBar, {}, 3, 1}, {S::EmbeddedFileMenu, "&File", 5, 2}}));
+    r.add(print(ID_QUICK_PRINT, {}, {{S::MainMenu, "&File", 4, 2}, {S::IconBar, {}, 3, 2}}));
+    r.add(print(ID_PRINT_PREVIEW, {}, {{S::MainMenu, "&File", 4, 3}, {S::EmbeddedFileMenu, "&File", 5, 1}}));
+    r.add(CommandSpec(ID_PRINT_SETUP)
+              .runs([](Workspace& w) {
+                  return HandlePrintCommand(ID_PRINT_SETUP, PrintTarget{nullptr, QString(), w.dialogParent()});
+              })
+              .needing(kNeedsIdle)
+              .placed({{S::MainMenu, "&File", 4, 4}, {S::EmbeddedFileMenu, "&File", 5, 3}}));
 }

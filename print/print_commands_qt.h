@@ -36,8 +36,13 @@ bool HandlePrintCommand(int id, const PrintTarget& target);
 // that of the window's document window.
 class Document;
 bool HandlePrintCommand(int id, Document* document, QWidget* window);
-// Enable state of the print commands; false for other ids.
-bool UpdatePrintCommand(int id, CommandState& state);
+// Declares Print, Quick Print, Print Preview (carried out by the active
+// view, which passes them on here) and Print Setup.
+class CommandRegistry;
+void RegisterPrintCommands(CommandRegistry& registry);
+// Makes the document views pass their print commands on to printing (done
+// by RegisterPrintCommands).
+void InstallViewPrinting();
 
 // Runs when a print sheet is shown, before it runs (tests drive the sheet).
 class CPrintSheet;

@@ -1,6 +1,6 @@
-// A place a command can be routed to: the active view, its document, the
-// child frame, the main frame and the application each are one. Routing asks
-// them in that order; the first that handles an id wins.
+// The state a command shows, and a widget that carries commands itself: the
+// active view of a window is asked before a command's own handler and
+// predicate (the picture view takes its zoom and print commands so).
 #pragma once
 
 // The state a command shows in menus and on the icon bar.

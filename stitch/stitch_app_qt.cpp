@@ -1,59 +1,47 @@
 #include "stitch/stitch_app_qt.h"
 
 #include <QApplication>
-#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QTimer>
 
 #include "acquire/acquire_commands_qt.h"
 #include "base/message_box.h"
+#include "base/workspace_qt.h"
 #include "display/child_frame_qt.h"
 #include "display/view_qt.h"
 #include "document/document_qt.h"
 #include "platform/profile.h"
 #include "resources/string_ids.h"
 #include "resources/strings.h"
-#include "shell/app/app_qt.h"
-#include "shell/app/doc_template_qt.h"
-#include "shell/app/main_wnd_qt.h"
-#include "shell/app/status_bar_qt.h"
 #include "stitch/deskew_tool_qt.h"
 #include "stitch/stitch_mouse_tool_qt.h"
 #include "stitch/stitch_run.h"
 #include "stitch/stitch_sheet_qt.h"
 
 namespace {
-int stitchIdle = 1;  // without the application (tests of the sheet alone)
-}
+// The stitch sheet's state: 1 normally, 0 while a sheet is open.
+int stitchIdle = 1;
+}  // namespace
+
+int& StitchIdleFlag() { return stitchIdle; }
 
 void SetStitchIdle(int idle) {
     stitchIdle = idle;
-    if (CVandrelApp* app = theApp()) {
-        app->stitchIdle = idle;
-        app->UpdateCommandStates();
-    }
+    if (Workspace* workspace = ApplicationWorkspace()) workspace->conditionsChanged();
 }
-int StitchIdle() { return theApp() ? theApp()->stitchIdle : stitchIdle; }
+int StitchIdle() { return stitchIdle; }
 
 bool ScanAvailable() { return ScannerAvailable(); }
 void StartScanForPage(QWidget* page) { StartScanFor(page); }
 
 OpenedDocument OpenStitchDocument(std::unique_ptr<CPicture> picture) {
     OpenedDocument opened;
-    CVandrelApp* app = theApp();
-    if (!app || !picture) return opened;
-    opened.document = app->NewDocumentWithPicture(std::move(picture));
-    if (!opened.document || !app->mainWindow()) return opened;
-    for (QMdiSubWindow* window : app->mainWindow()->documentWindows()) {
-        if (DocumentOfWindow(window) != opened.document) continue;
-        opened.view = window->findChild<CVandrelView*>();
-        if (opened.view) {
-            app->mainWindow()->mdiArea()->setActiveSubWindow(window);
-            opened.view->setFocus();
-        }
-        break;
-    }
+    Workspace* workspace = ApplicationWorkspace();
+    if (!workspace || !picture) return opened;
+    const Workspace::Opened window = workspace->openPicture(std::move(picture));
+    opened.document = window.document;
+    opened.view = qobject_cast<CVandrelView*>(window.view);
     return opened;
 }
 
@@ -73,8 +61,7 @@ void PostCloseFrame(CVandrelView* view) {
 }
 
 void SetStatusPrompt(const QString& text) {
-    if (CVandrelApp* app = theApp(); app && app->mainWindow())
-        app->mainWindow()->statusBar()->SetPrompt(text);
+    if (Workspace* workspace = ApplicationWorkspace()) workspace->setStatusPrompt(text);
 }
 
 void ClearStatusPrompt() { SetStatusPrompt(QString()); }

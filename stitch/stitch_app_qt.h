@@ -22,9 +22,12 @@ struct SheetStitch {
     bool lowMemory = false;
 };
 
-// The application's stitchIdle flag: 0 while a sheet is open.
+// The stitchIdle flag: 0 while a sheet is open. Setting it tells the
+// application's workspace, whose commands follow it.
 void SetStitchIdle(int idle);
 int StitchIdle();
+// The flag itself (the application shows it as its stitchIdle).
+int& StitchIdleFlag();
 
 // Whether a scanner can be asked; the page's Scan button follows it.
 bool ScanAvailable();

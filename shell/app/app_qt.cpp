@@ -23,14 +23,16 @@
 #include "resources/command_ids.h"
 #include "resources/string_ids.h"
 #include "resources/strings.h"
+#include "base/command_registry_qt.h"
 #include "shell/app/commands_qt.h"
 #include "shell/app/doc_template_qt.h"
 #include "shell/app/icon_bar_qt.h"
 #include "shell/app/logo_wnd_qt.h"
 #include "shell/app/main_wnd_qt.h"
 #include "shell/app/status_bar_qt.h"
-#include "shell/embed/embed_server_qt.h"
 #include "print/print_commands_qt.h"
+#include "display/view_qt.h"
+#include "stitch/stitch_app_qt.h"
 #include "stitch/stitch_sheet_qt.h"
 
 std::uint8_t DivideBy3[768];
@@ -39,25 +41,6 @@ const std::uint8_t* BitReverse = picture_bits::kReversedBits.data();
 namespace {
 
 CVandrelApp* g_app = nullptr;
-
-// How often the command states are refreshed while the program idles.
-constexpr int kIdleRefreshMs = 250;
-
-// Commands that are grayed while a stitch sheet is open.
-bool IsGatedByStitch(int id) {
-    switch (id) {
-    case ID_OPEN: case ID_SAVE: case ID_SAVE_AS: case ID_ACQUIRE: case ID_STITCH: case ID_PRINT_SETUP:
-    case ID_MIRROR_HORIZONTAL: case ID_MIRROR_VERTICAL: case ID_MIRROR_DIAGONAL: case ID_ROTATE_LEFT:
-    case ID_ROTATE_RIGHT: case ID_INFORMATION: case ID_WINDOW_CASCADE: case ID_WINDOW_TILE:
-    case ID_WINDOW_ARRANGE: case ID_HELP_INDEX: case ID_HELP_KEYBOARD: case ID_HELP_ICONS: case ID_HELP_USING:
-    case ID_ABOUT: case ID_APP_EXIT:
-        return true;
-    default:
-        return id >= ID_FILE_MRU_FIRST && id <= ID_FILE_MRU_LAST;
-    }
-}
-
-bool IsPrintCommand(int id) { return id == ID_PRINT || id == ID_QUICK_PRINT || id == ID_PRINT_PREVIEW; }
 
 bool IsEmbeddingSwitch(const QString& argument) {
     const QString a = argument.toLower();
@@ -104,8 +87,9 @@ CVandrelApp::StartOptions CVandrelApp::ParseCommandLine(const QStringList& argum
     return options;
 }
 
-CVandrelApp::CVandrelApp(int& argc, char** argv) : QApplication(argc, argv) {
+CVandrelApp::CVandrelApp(int& argc, char** argv) : QApplication(argc, argv), stitchIdle(StitchIdleFlag()) {
     g_app = this;
+    SetApplicationWorkspace(this);
     setApplicationName(ProgramName());
     setOrganizationName(QString::fromUtf8(LoadStringById(IDS_MANUFACTURER)));
     setApplicationVersion(QStringLiteral("1.0"));
@@ -119,10 +103,10 @@ CVandrelApp::~CVandrelApp() {
     Document::SetRecentFileSink({});
     SetMessageSink({});
     if (g_app == this) g_app = nullptr;
+    if (ApplicationWorkspace() == this) SetApplicationWorkspace(nullptr);
 }
 
 void CVandrelApp::TearDown() {
-    if (commands_) commands_->setIdleInterval(0);
     // Windows that go with the main frame (an open stitch sheet) may still
     // refresh the command states: the frame is out of the chain before it
     // is destroyed.
@@ -141,26 +125,15 @@ bool CVandrelApp::InitInstance(const StartOptions& options) {
     TearDown();
     steps_.clear();
     settingsWarned_ = false;
-    // Object services: the embedding service registers itself on the session
-    // bus when it is built; nothing here can fail.
-    steps_ << "object services";
     // Settings with the four recent files. An unreadable settings file gives
     // the defaults.
     recent_.Load();
     steps_ << "settings";
-    // The document template: CreateDocumentWindow and the template strings.
-    steps_ << "document template";
-    steps_ << "template server";
 
     // The main frame, the command layer, the status bar as progress host.
-    commands_ = new CommandManager(this);
+    commands_ = new CommandSet(ProgramCommands(), *this, this);
+    connect(this, &CVandrelApp::commandConditionsChanged, commands_, &CommandSet::refresh);
     main_ = new PMainWnd(commands_);
-    commands_->setChain([this] {
-        std::vector<CommandTarget*> chain = main_ ? main_->commandChain() : std::vector<CommandTarget*>{};
-        chain.push_back(this);
-        return chain;
-    });
-    commands_->setRules([this](int id, CommandState& state) { ApplyCommandRules(id, state); });
     main_->statusBar()->installAsProgressHost();
     SetMessageSink([this](const std::string& text) {
         ++messagesShown_;
@@ -174,7 +147,6 @@ bool CVandrelApp::InitInstance(const StartOptions& options) {
     Document::SetRecentFileSink([this](const QString& path) { AddRecentFile(path); });
     main_->updateRecentFileMenu(recent_.Files());
     steps_ << "main frame";
-    steps_ << "shell registration";
 
     Formats().LoadFormats();
     steps_ << "formats";
@@ -185,9 +157,8 @@ bool CVandrelApp::InitInstance(const StartOptions& options) {
         // A container started the program: the embedding service answers
         // it, and no window shows until a container asks for one.
         steps_ << "embedding";
-        return StartEmbeddingServer(this);
+        return embeddingService_ && embeddingService_(this);
     }
-    steps_ << "server registration";
 
     // Without the scanner library the two scanning commands stay gray.
     scanner_ = ScannerAvailable();
@@ -199,8 +170,7 @@ bool CVandrelApp::InitInstance(const StartOptions& options) {
     for (int i = 0; i < 768; ++i) DivideBy3[i] = std::uint8_t(i / 3);
     steps_ << "tables";
     stitchIdle = 1;
-    commands_->setIdleInterval(kIdleRefreshMs);
-    commands_->updateStates();
+    commands_->refresh();
     // The command line is opened once the window shows, so that the
     // progress of a large picture can be followed.
     if (!options.path.isEmpty()) {
@@ -221,19 +191,62 @@ bool CVandrelApp::ProbePrinter() {
     return printer_;
 }
 
-void CVandrelApp::ApplyCommandRules(int id, CommandState& state) const {
-    if (!stitchIdle && IsGatedByStitch(id)) state.enabled = false;
-    if (IsPrintCommand(id) && (!stitchIdle || !printer_)) state.enabled = false;
-    if ((id == ID_ACQUIRE || id == ID_SELECT_SOURCE) && !scanner_) state.enabled = false;
+Workspace::Opened CVandrelApp::openPicture(std::unique_ptr<CPicture> picture) {
+    Opened opened;
+    opened.document = NewDocumentWithPicture(std::move(picture));
+    if (!opened.document || !main_) return opened;
+    for (QMdiSubWindow* window : main_->documentWindows()) {
+        if (DocumentOfWindow(window) != opened.document) continue;
+        opened.view = window->findChild<CVandrelView*>();
+        if (opened.view) {
+            main_->mdiArea()->setActiveSubWindow(window);
+            opened.view->setFocus();
+        }
+        break;
+    }
+    return opened;
+}
+
+void CVandrelApp::setStatusPrompt(const QString& text) {
+    if (main_) main_->statusBar()->SetPrompt(text);
+}
+
+void CVandrelApp::setStitchIdle(int idle) {
+    stitchIdle = idle;
+    emit commandConditionsChanged();
+}
+
+void CVandrelApp::setPrinterAvailable(bool available) {
+    printer_ = available;
+    emit commandConditionsChanged();
+}
+
+void CVandrelApp::setScannerAvailable(bool available) {
+    scanner_ = available;
+    emit commandConditionsChanged();
 }
 
 void CVandrelApp::UpdateCommandStates() {
-    if (commands_) commands_->updateStates();
+    if (commands_) commands_->refresh();
+}
+
+Document* CVandrelApp::activeDocument() const { return main_ ? main_->activeDocument() : nullptr; }
+QWidget* CVandrelApp::activeView() const { return main_ ? main_->activeView() : nullptr; }
+QWidget* CVandrelApp::dialogParent() const { return main_; }
+QMdiArea* CVandrelApp::documentArea() const { return main_ ? main_->mdiArea() : nullptr; }
+bool CVandrelApp::iconBarShown() const { return main_ && main_->iconBarShown(); }
+void CVandrelApp::setIconBarShown(bool shown) {
+    if (main_) main_->setIconBarShown(shown);
+}
+bool CVandrelApp::statusBarShown() const { return main_ && main_->statusBarShown(); }
+void CVandrelApp::setStatusBarShown(bool shown) {
+    if (main_) main_->setStatusBarShown(shown);
 }
 
 void CVandrelApp::AddRecentFile(const QString& path) {
     SettingsWritten(recent_.Add(path));
     if (main_) main_->updateRecentFileMenu(recent_.Files());
+    emit commandConditionsChanged();
 }
 
 void CVandrelApp::SettingsWritten(bool ok) {
@@ -292,34 +305,38 @@ Document* CVandrelApp::NewDocumentWithPicture(std::unique_ptr<CPicture> picture)
     return doc;
 }
 
-void CVandrelApp::OnOpen() {
+bool CVandrelApp::RunOpen() {
     OpenDialogSetup setup;
-    if (!PrepareOpenDialog(setup, OpenDialogKind::Open)) return;
+    if (!PrepareOpenDialog(setup, OpenDialogKind::Open)) return true;
     QStringList filters = QtFilters(setup.filter);
     // The document files are read like every picture; they have their own
     // entry at the end.
     filters << DocumentFilter();
     const FileChoice choice = ChooseOpenFile(main_, ProgramName(), QString::fromStdString(setup.initialDirectory),
                                              QString::fromStdString(setup.fileName), filters, setup.filterPosition);
-    if (choice.path.isEmpty()) return;
+    if (choice.path.isEmpty()) return true;
     const int tablePositions = int(filters.size()) - 1;
     if (OpenDocumentFile(choice.path))
         RememberOpenChoice(choice.path.toStdString(),
                            choice.filterPosition <= tablePositions ? choice.filterPosition : tablePositions);
+    return true;
 }
 
-void CVandrelApp::OnRecentFile(int index) {
+bool CVandrelApp::OpenRecentFile(int index) {
     const QStringList files = recent_.Files();
-    if (index < 0 || index >= files.size()) return;
+    if (index < 0 || index >= files.size()) return false;
     if (!OpenDocumentFile(files[index])) {
         // A file that cannot be opened leaves the list.
         SettingsWritten(recent_.Remove(index));
         if (main_) main_->updateRecentFileMenu(recent_.Files());
+        emit commandConditionsChanged();
     }
+    return true;
 }
 
-void CVandrelApp::OnExit() {
+bool CVandrelApp::RunExit() {
     if (main_ && main_->close()) quit();
+    return true;
 }
 
 QString CVandrelApp::HelpDirectory() {
@@ -343,50 +360,4 @@ bool CVandrelApp::ShowHelp(int commandId) {
     return ok;
 }
 
-bool CVandrelApp::OnCommand(int id) {
-    switch (id) {
-    case ID_OPEN: OnOpen(); return true;
-    case ID_ABOUT: ShowLogoWindow(main_, 0); return true;
-    case ID_HELP_INDEX:
-    case ID_HELP_KEYBOARD:
-    case ID_HELP_ICONS:
-    case ID_HELP_USING: ShowHelp(id); return true;
-    case ID_APP_EXIT: OnExit(); return true;
-    case ID_STITCH: OpenStitchSheet(main_); return true;
-    case ID_ACQUIRE:
-    case ID_SELECT_SOURCE: return HandleAcquireCommand(id, main_);
-    case ID_INFORMATION: return HandleInfoCommand(id, main_);
-    case ID_PRINT_SETUP: HandlePrintCommand(id, PrintTarget{nullptr, QString(), main_}); return true;
-    default: break;
-    }
-    if (id >= ID_FILE_MRU_FILE1 && id <= ID_FILE_MRU_FILE4) {
-        OnRecentFile(id - ID_FILE_MRU_FILE1);
-        return true;
-    }
-    return false;
-}
-
-bool CVandrelApp::OnUpdateCommand(int id, CommandState& state) {
-    switch (id) {
-    case ID_OPEN:
-    case ID_ABOUT:
-    case ID_HELP_INDEX:
-    case ID_HELP_KEYBOARD:
-    case ID_HELP_ICONS:
-    case ID_HELP_USING:
-    case ID_APP_EXIT:
-    case ID_STITCH:
-    case ID_PRINT_SETUP:
-        state.enabled = true;
-        return true;
-    case ID_ACQUIRE:
-    case ID_SELECT_SOURCE: return UpdateAcquireCommand(id, state);
-    case ID_INFORMATION: return UpdateInfoCommand(id, state);
-    default: break;
-    }
-    if (id >= ID_FILE_MRU_FILE1 && id <= ID_FILE_MRU_FILE4) {
-        state.enabled = id - ID_FILE_MRU_FILE1 < recent_.Files().size();
-        return true;
-    }
-    return false;
-}
+bool CVandrelApp::OnCommand(int id) { return commands_ && commands_->run(id); }

@@ -1,7 +1,8 @@
 // CVandrelApp: the one application object. It starts the program in a fixed
-// order, owns the command layer, the documents and the recent-file list,
-// handles the application's commands and keeps the rules that gray
-// commands while a stitch sheet is open or no printer is there.
+// order, owns the main window's commands, the documents and the recent-file
+// list, and is the main window's workspace: the conditions that gray
+// commands (a stitch sheet open, no printer, no scanner) are its state, and
+// every change of them brings the commands' states up to date at once.
 #pragma once
 #include <QApplication>
 #include <QList>
@@ -11,10 +12,10 @@
 #include <functional>
 #include <memory>
 
-#include "resources/command_target.h"
+#include "base/workspace_qt.h"
 #include "shell/app/recent_files_qt.h"
 
-class CommandManager;
+class CommandSet;
 class CPicture;
 class Document;
 class PMainWnd;
@@ -29,7 +30,7 @@ QString GetVersionText();
 // "LogoTitle" of section "Stitchara", or the application's name.
 QString GetLogoTitle();
 
-class CVandrelApp : public QApplication, public CommandTarget {
+class CVandrelApp : public QApplication, public Workspace {
     Q_OBJECT
 public:
     // What the command line asks for.
@@ -46,16 +47,24 @@ public:
     CVandrelApp(int& argc, char** argv);
     ~CVandrelApp() override;
 
+    // What answers a container when the program is started for one (the
+    // embedding service, which sits on top of the application); without
+    // it such a start fails.
+    void setEmbeddingService(std::function<bool(CVandrelApp*)> service) { embeddingService_ = std::move(service); }
+
     // The start-up, in order. False when the program cannot run.
     bool InitInstance(const StartOptions& options);
     // The steps taken by the last start-up, by name (for tests and timing).
     const QStringList& StartupSteps() const { return steps_; }
 
     // 1 normally, 0 while a stitch sheet is open: most commands are grayed.
-    int stitchIdle = 1;
+    // The stitch feature's one flag, seen from here; setStitchIdle also
+    // brings the commands' states up to date.
+    int& stitchIdle;
+    void setStitchIdle(int idle);
 
     PMainWnd* mainWindow() const { return main_; }
-    CommandManager* commands() const { return commands_; }
+    CommandSet* commands() const { return commands_; }
     RecentFileList& recentFiles() { return recent_; }
     QList<Document*> documents() const;
 
@@ -68,16 +77,12 @@ public:
     Document* NewDocumentWithPicture(std::unique_ptr<CPicture> picture);
 
     // The default printer and the scanner library, probed at start-up.
-    bool printerAvailable() const { return printer_; }
-    void setPrinterAvailable(bool available) { printer_ = available; }
+    bool printerAvailable() const override { return printer_; }
+    void setPrinterAvailable(bool available);
     bool ProbePrinter();
-    bool scannerAvailable() const { return scanner_; }
-    void setScannerAvailable(bool available) { scanner_ = available; }
+    bool scannerAvailable() const override { return scanner_; }
+    void setScannerAvailable(bool available);
 
-    // The one place where the application's rules gray commands: after
-    // the routing decided, a stitch sheet open, no printer or no scanner
-    // library take a command's enabled state away.
-    void ApplyCommandRules(int id, CommandState& state) const;
     // Re-reads every command's state.
     void UpdateCommandStates();
 
@@ -95,20 +100,41 @@ public:
     // kept; the program goes on with them in memory.
     void SettingsWritten(bool ok);
 
-    // CommandTarget
-    bool OnCommand(int id) override;
-    bool OnUpdateCommand(int id, CommandState& state) override;
+    // Carries out command id in the main window whatever its state; false
+    // when nothing handled it.
+    bool OnCommand(int id);
+    // The application's commands: the Open dialog, a recent file (one that
+    // cannot be opened leaves the list), Exit.
+    bool RunOpen();
+    bool OpenRecentFile(int index);
+    bool RunExit();
+
+    // Workspace: the main window's.
+    Document* activeDocument() const override;
+    QWidget* activeView() const override;
+    QWidget* dialogParent() const override;
+    QMdiArea* documentArea() const override;
+    bool sheetOpen() const override { return stitchIdle == 0; }
+    bool iconBarShown() const override;
+    void setIconBarShown(bool shown) override;
+    bool statusBarShown() const override;
+    void setStatusBarShown(bool shown) override;
+    Opened openPicture(std::unique_ptr<CPicture> picture) override;
+    void setStatusPrompt(const QString& text) override;
+    void conditionsChanged() override { emit commandConditionsChanged(); }
+
+signals:
+    // Something commands depend on changed (the stitch sheet, the printer,
+    // the scanner library, the recent files): their states are asked again.
+    void commandConditionsChanged();
 
 private:
     void TearDown();
-    void OnOpen();
-    void OnRecentFile(int index);
-    void OnExit();
     void AddRecentFile(const QString& path);
     void ShowOpenFailure(const QString& path);
 
     PMainWnd* main_ = nullptr;
-    CommandManager* commands_ = nullptr;
+    CommandSet* commands_ = nullptr;
     RecentFileList recent_;
     QList<Document*> documents_;
     QStringList steps_;
@@ -118,6 +144,7 @@ private:
     bool settingsWarned_ = false;
     std::function<bool(const QUrl&)> urlOpener_;
     std::function<void(const QString&)> messageHandler_;
+    std::function<bool(CVandrelApp*)> embeddingService_;
 };
 
 // The application object (null before it exists).

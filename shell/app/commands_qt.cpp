@@ -1,125 +1,150 @@
 #include "shell/app/commands_qt.h"
 
-#include <QAction>
-#include <QKeySequence>
-#include <QTimer>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 
+#include "acquire/acquire_commands_qt.h"
+#include "base/command_icons_qt.h"
+#include "base/workspace_qt.h"
+#include "display/view_commands_qt.h"
+#include "document/document_commands_qt.h"
+#include "info/info_commands_qt.h"
+#include "print/print_commands_qt.h"
 #include "resources/command_ids.h"
-#include "resources/strings.h"
+#include "shell/app/app_qt.h"
+#include "shell/app/logo_wnd_qt.h"
+#include "stitch/stitch_commands_qt.h"
+#include "stitch/stitch_sheet_qt.h"
 
 namespace {
 
-constexpr int kPromptChars = 128;
-
-// Which ids become actions: the menu and icon-bar commands and the
-// framework's standard commands; not the dialog buttons, the prompt ids or
-// the print preview's own buttons.
-bool IsActionId(int id) {
-    if (id < ID_OPEN) return false;
-    if (id == ID_PROMPT_IDLE || id == ID_PROMPT_POPUP) return false;
-    return id < ID_PREVIEW_CLOSE;
+CommandRegistry BuildProgramCommands() {
+    CommandRegistry registry;
+    RegisterApplicationCommands(registry);
+    RegisterWindowCommands(registry);
+    RegisterDocumentCommands(registry);
+    RegisterViewCommands(registry);
+    RegisterPrintCommands(registry);
+    RegisterAcquireCommands(registry);
+    RegisterInfoCommands(registry);
+    RegisterStitchCommands(registry);
+    return registry;
 }
 
-QList<QKeySequence> ShortcutsFor(int id) {
-    switch (id) {
-    case ID_OPEN: return {QKeySequence(QKeySequence::Open)};
-    case ID_SAVE: return {QKeySequence(QKeySequence::Save)};
-    case ID_SAVE_AS: return {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)};
-    case ID_PRINT: return {QKeySequence(QKeySequence::Print)};
-    case ID_IMPORT: return {QKeySequence(Qt::CTRL | Qt::Key_I)};
-    case ID_ZOOM_IN: return {QKeySequence(Qt::Key_Plus), QKeySequence(QKeySequence::ZoomIn)};
-    case ID_ZOOM_OUT: return {QKeySequence(Qt::Key_Minus), QKeySequence(QKeySequence::ZoomOut)};
-    case ID_HELP_INDEX: return {QKeySequence(QKeySequence::HelpContents)};
-    case ID_APP_EXIT: return {QKeySequence(Qt::CTRL | Qt::Key_Q)};
-    default: return {};
-    }
-}
+using S = CommandSurface;
 
 }  // namespace
 
-QString CommandPrompt(int id) {
-    if (!IsPromptCommand(id)) return {};
-    QString text = QString::fromUtf8(TextBeforeLineBreak(LoadStringById(id)));
-    return text.left(kPromptChars);
+const CommandRegistry& ProgramCommands() {
+    static const CommandRegistry registry = BuildProgramCommands();
+    return registry;
 }
 
-QString CommandToolTip(int id) { return QString::fromUtf8(TextAfterLineBreak(LoadStringById(id))); }
-
-CommandManager::CommandManager(QObject* parent) : QObject(parent) {
-    for (const CommandEntry& entry : AllCommands()) {
-        if (!IsActionId(entry.id)) continue;
-        auto* action = new QAction(this);
-        const int id = entry.id;
-        action->setObjectName(QString::fromUtf8(entry.name));
-        action->setData(id);
-        if (entry.menuText) action->setText(QString::fromUtf8(entry.menuText));
-        action->setStatusTip(CommandPrompt(id));
-        const QString tip = CommandToolTip(id);
-        if (!tip.isEmpty()) action->setToolTip(tip);
-        action->setShortcuts(ShortcutsFor(id));
-        action->setEnabled(false);
-        connect(action, &QAction::triggered, this, [this, id] { execute(id); });
-        actions_[id] = action;
+void RegisterApplicationCommands(CommandRegistry& r) {
+    r.add(CommandSpec(ID_OPEN)
+              .keys({QKeySequence(QKeySequence::Open)})
+              .withIcon(CommandIcon(ID_OPEN))
+              .runs([](Workspace&) { return theApp() && theApp()->RunOpen(); })
+              .needing(kNeedsIdle)
+              .placed({{S::MainMenu, "&File", 1, 1}, {S::IconBar, {}, 1, 1}}));
+    for (int id = ID_FILE_MRU_FILE1; id <= ID_FILE_MRU_FILE4; ++id) {
+        const int index = id - ID_FILE_MRU_FILE1;
+        r.add(CommandSpec(id)
+                  .runs([index](Workspace&) { return theApp() && theApp()->OpenRecentFile(index); })
+                  .enabledWhen(
+                      [index](const Workspace&) { return theApp() && index < theApp()->recentFiles().Files().size(); })
+                  .needing(kNeedsIdle)
+                  .placed({{S::MainMenu, "&File", 5, index}, {S::EmbeddedFileMenu, "&File", 6, index}}));
     }
+    r.add(CommandSpec(ID_APP_EXIT)
+              .keys({QKeySequence(Qt::CTRL | Qt::Key_Q)})
+              .runs([](Workspace&) { return theApp() && theApp()->RunExit(); })
+              .needing(kNeedsIdle)
+              .placed({{S::MainMenu, "&File", 6, 1}, {S::EmbeddedFileMenu, "&File", 7, 1}}));
+
+    // Help.
+    const int help[] = {ID_HELP_INDEX, ID_HELP_KEYBOARD, ID_HELP_ICONS, ID_HELP_USING};
+    for (int i = 0; i < 4; ++i) {
+        const int id = help[i];
+        CommandSpec spec = CommandSpec(id)
+                               .runs([id](Workspace&) {
+                                   if (!theApp()) return false;
+                                   theApp()->ShowHelp(id);
+                                   return true;
+                               })
+                               .needing(kNeedsIdle)
+                               .placed({{S::MainMenu, "&Help", 1, i}});
+        if (id == ID_HELP_INDEX) spec.shortcuts = {QKeySequence(QKeySequence::HelpContents)};
+        if (id == ID_HELP_INDEX || id == ID_HELP_USING) spec.places.push_back({S::InPlaceMenu, "&Help", 1, i});
+        r.add(std::move(spec));
+    }
+    r.add(CommandSpec(ID_ABOUT)
+              .withIcon(CommandIcon(ID_ABOUT))
+              .opensDialog()
+              .runs([](Workspace& w) {
+                  ShowLogoWindow(qobject_cast<QMainWindow*>(w.dialogParent()), 0);
+                  return true;
+              })
+              .needing(kNeedsIdle)
+              .placed({{S::MainMenu, "&Help", 2, 1},
+                       {S::IconBar, {}, 4, 2},
+                       {S::InPlaceMenu, "&Help", 2, 1},
+                       {S::InPlaceToolBar, {}, 3, 2}}));
 }
 
-QAction* CommandManager::action(int id) const {
-    auto it = actions_.find(id);
-    return it == actions_.end() ? nullptr : it->second;
-}
-
-CommandState CommandManager::state(int id) const {
-    CommandState state;
-    state.enabled = false;
-    if (chain_) {
-        for (CommandTarget* target : chain_()) {
-            if (!target) continue;
-            CommandState s;
-            if (target->OnUpdateCommand(id, s)) {
-                state = s;
-                break;
-            }
-        }
-    }
-    if (rules_) rules_(id, state);
-    return state;
-}
-
-bool CommandManager::execute(int id) {
-    // The state is asked again: a stale action must not run a command the
-    // rules gray now (a stitch sheet opened since the last refresh).
-    if (!state(id).enabled) {
-        updateStates();
-        return false;
-    }
-    if (!chain_) return false;
-    for (CommandTarget* target : chain_()) {
-        if (target && target->OnCommand(id)) {
-            emit executed(id);
-            updateStates();
-            return true;
-        }
-    }
-    return false;
-}
-
-void CommandManager::updateStates() {
-    for (auto& [id, action] : actions_) {
-        const CommandState s = state(id);
-        if (action->isEnabled() != s.enabled) action->setEnabled(s.enabled);
-        if (action->isCheckable() != s.checkable) action->setCheckable(s.checkable);
-        if (s.checkable && action->isChecked() != s.checked) action->setChecked(s.checked);
-    }
-}
-
-void CommandManager::setIdleInterval(int ms) {
-    if (ms <= 0) {
-        if (idle_) idle_->stop();
-        return;
-    }
-    if (!idle_) {
-        idle_ = new QTimer(this);
-        connect(idle_, &QTimer::timeout, this, &CommandManager::updateStates);
-    }
-    idle_->start(ms);
+void RegisterWindowCommands(CommandRegistry& r) {
+    r.add(CommandSpec(ID_VIEW_ICONBAR)
+              .runs([](Workspace& w) {
+                  w.setIconBarShown(!w.iconBarShown());
+                  return true;
+              })
+              .checkedWhen([](const Workspace& w) { return w.iconBarShown(); })
+              .placed({{S::MainMenu, "&View", 1, 1}, {S::InPlaceMenu, "&View", 1, 1}}));
+    r.add(CommandSpec(ID_VIEW_STATUSBAR)
+              .runs([](Workspace& w) {
+                  w.setStatusBarShown(!w.statusBarShown());
+                  return true;
+              })
+              .checkedWhen([](const Workspace& w) { return w.statusBarShown(); })
+              .placed({{S::MainMenu, "&View", 1, 2}}));
+    auto hasWindows = [](const Workspace& w) {
+        return w.documentArea() && !w.documentArea()->subWindowList().isEmpty();
+    };
+    r.add(CommandSpec(ID_WINDOW_CASCADE)
+              .runs([](Workspace& w) {
+                  if (!w.documentArea()) return false;
+                  w.documentArea()->cascadeSubWindows();
+                  return true;
+              })
+              .enabledWhen(hasWindows)
+              .needing(kNeedsIdle)
+              .placed({{S::MainMenu, "&Window", 1, 1}}));
+    r.add(CommandSpec(ID_WINDOW_TILE)
+              .runs([](Workspace& w) {
+                  if (!w.documentArea()) return false;
+                  w.documentArea()->tileSubWindows();
+                  return true;
+              })
+              .enabledWhen(hasWindows)
+              .needing(kNeedsIdle)
+              .placed({{S::MainMenu, "&Window", 1, 2}}));
+    r.add(CommandSpec(ID_WINDOW_ARRANGE)
+              .runs([](Workspace& w) {
+                  QMdiArea* area = w.documentArea();
+                  if (!area) return false;
+                  // Minimised windows in a row along the bottom of the document
+                  // area.
+                  int x = 0;
+                  const int bottom = area->viewport()->height();
+                  for (QMdiSubWindow* window : area->subWindowList()) {
+                      if (!window->isMinimized()) continue;
+                      window->move(x, bottom - window->height());
+                      x += window->width();
+                  }
+                  return true;
+              })
+              .enabledWhen(hasWindows)
+              .needing(kNeedsIdle)
+              .placed({{S::MainMenu, "&Window", 1, 3}}));
 }

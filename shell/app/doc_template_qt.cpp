@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QMdiSubWindow>
 #include <QPainter>
-#include <QPointer>
 #include <QTimer>
 #include <algorithm>
 #include <vector>
@@ -21,32 +20,11 @@
 
 namespace {
 
-constexpr const char* kDocumentProperty = "stitcharaDocument";
 constexpr int kThumbnailSide = 2048;
 
 QString TemplatePart(int index) {
     return QString::fromUtf8(LoadStringById(IDS_DOCUMENT_TEMPLATE)).section('\n', index, index);
 }
-
-// Asks the document before its window closes.
-class CloseGuard : public QObject {
-public:
-    CloseGuard(QMdiSubWindow* window, Document* document) : QObject(window), document_(document) {
-        window->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Close && document_ && !document_->canClose()) {
-            event->ignore();
-            return true;
-        }
-        return false;
-    }
-
-private:
-    QPointer<Document> document_;
-};
 
 }  // namespace
 
@@ -58,16 +36,6 @@ QString DocumentBaseName(const std::string& path) {
     return QString::fromStdString(display::BaseNameForPath(path));
 }
 
-void BindDocumentWindow(QMdiSubWindow* window, Document* document) {
-    window->setProperty(kDocumentProperty, QVariant::fromValue<QObject*>(document));
-    new CloseGuard(window, document);
-    QObject::connect(window, &QObject::destroyed, document, &QObject::deleteLater);
-}
-
-Document* DocumentOfWindow(const QMdiSubWindow* window) {
-    if (!window) return nullptr;
-    return qobject_cast<Document*>(window->property(kDocumentProperty).value<QObject*>());
-}
 
 QMdiSubWindow* CreateDocumentWindow(Document* document) {
     PMDIChildWnd::SetStitchIdleQuery([] { return !theApp() || theApp()->stitchIdle != 0; });

@@ -6,6 +6,8 @@
 #include <QWidget>
 #include <string>
 
+#include "document/document_window_qt.h"
+
 class CPicture;
 class Document;
 class QMdiSubWindow;
@@ -20,11 +22,6 @@ QString TemplateExtension();
 // The window is bound to the document (BindDocumentWindow).
 QMdiSubWindow* CreateDocumentWindow(Document* document);
 
-// Ties a window to its document: the document can be found from the window,
-// closing the window first asks the document whether it may close (save
-// changes), and the document goes when its window goes.
-void BindDocumentWindow(QMdiSubWindow* window, Document* document);
-Document* DocumentOfWindow(const QMdiSubWindow* window);
 
 // The name a document window shows for a path: the file name in lower case,
 // or "untitled - N" (N counting up) for a document without a path.

@@ -3,7 +3,7 @@
 # tree; and everything a Linux desktop needs when it is installed.
 include(GNUInstallDirs)
 
-add_executable(stitchara ${CMAKE_SOURCE_DIR}/shell/app/main_qt.cpp)
+add_executable(stitchara ${CMAKE_SOURCE_DIR}/shell/program/main_qt.cpp)
 target_link_libraries(stitchara PRIVATE stitchara_gui)
 set_target_properties(stitchara PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 

@@ -1,5 +1,5 @@
 // The icon bar: the row of command buttons along the top of the main window
-// (icons of our own, drawn sharp at 1x and 2x), and the small toggle button
+// (the commands placed on it, with their icons), and the small toggle button
 // at the right end of the status bar that shows or hides it.
 #pragma once
 #include <QAbstractButton>
@@ -7,19 +7,12 @@
 #include <QPixmap>
 #include <QToolBar>
 
-class CommandManager;
+#include "base/command_icons_qt.h"
 
-// The commands of the icon bar in order; 0 stands for a separator.
-const int* IconBarCommands(int* count);
-
-// The icon of a command (a null icon for a command without one).
-QIcon CommandIcon(int id);
-// The application's own icon, drawn at the given size in pixels.
-QPixmap ApplicationIconPixmap(int size);
-QIcon ApplicationIcon();
+class CommandSet;
 
 // The icon bar, its buttons sending the commands' actions.
-QToolBar* CreateIconBar(CommandManager* commands, QWidget* parent);
+QToolBar* CreateIconBar(CommandSet* commands, QWidget* parent);
 
 // The toggle button: shows "IconBarDown" while pressed, "IconBarUp"
 // otherwise. Its text (which it does not draw) follows the icon bar's

@@ -16,13 +16,13 @@
 #include <QUrl>
 
 #include "acquire/xfer_done_qt.h"
+#include "base/command_registry_qt.h"
 #include "document/document_qt.h"
 #include "platform/profile.h"
 #include "resources/command_ids.h"
 #include "resources/string_ids.h"
 #include "resources/strings.h"
 #include "shell/app/app_qt.h"
-#include "shell/app/commands_qt.h"
 #include "shell/app/doc_template_qt.h"
 #include "shell/app/icon_bar_qt.h"
 #include "shell/app/status_bar_qt.h"
@@ -46,7 +46,7 @@ QWidget* ViewOf(QMdiSubWindow* window) {
 
 }  // namespace
 
-PMainWnd::PMainWnd(CommandManager* commands, QWidget* parent)
+PMainWnd::PMainWnd(CommandSet* commands, QWidget* parent)
     : QMainWindow(parent), commands_(commands), mdi_(new QMdiArea(this)) {
     setObjectName("PMainWnd");
     setAccessibleName(TemplateTitle());
@@ -87,62 +87,36 @@ PMainWnd::~PMainWnd() {
     QObject::disconnect(qApp, nullptr, this, nullptr);
 }
 
-QMenu* PMainWnd::addMenu(const QString& title, const std::vector<int>& ids) {
-    QMenu* menu = menuBar()->addMenu(title);
-    menu->setObjectName(PlainText(title.toStdString()).c_str());
-    for (int id : ids) {
-        if (id == 0) {
-            menu->addSeparator();
-        } else if (QAction* action = commands_->action(id)) {
-            menu->addAction(action);
-        }
-    }
-    connectPrompts(menu);
-    return menu;
-}
-
 void PMainWnd::connectPrompts(QMenu* menu) {
     connect(menu, &QMenu::hovered, this, [this](QAction* action) {
         if (action && !action->isSeparator()) statusBar_->SetPrompt(PromptForMenuItem(action));
     });
     connect(menu, &QMenu::aboutToHide, this, [this] { statusBar_->ShowPrompt(ID_PROMPT_IDLE); });
-    connect(menu, &QMenu::aboutToShow, commands_, &CommandManager::updateStates);
 }
 
 void PMainWnd::buildMenus() {
-    fileMenu_ = addMenu("&File", {ID_OPEN, ID_IMPORT, ID_SAVE, ID_SAVE_AS, 0, ID_ACQUIRE, ID_SELECT_SOURCE, 0,
-                                  ID_STITCH, 0, ID_PRINT, ID_QUICK_PRINT, ID_PRINT_PREVIEW, ID_PRINT_SETUP});
-    recentSeparator_ = fileMenu_->addSeparator();
-    for (int id = ID_FILE_MRU_FILE1; id <= ID_FILE_MRU_FILE4; ++id) {
-        QAction* action = commands_->action(id);
-        action->setVisible(false);
-        fileMenu_->addAction(action);
+    for (const QString& title : commands_->registry().menus(CommandSurface::MainMenu)) {
+        QMenu* menu = menuBar()->addMenu(title);
+        menu->setObjectName(PlainText(title.toStdString()).c_str());
+        const std::map<int, QAction*> separators = commands_->fillMenu(menu, CommandSurface::MainMenu, title);
+        connectPrompts(menu);
+        for (QMenu* sub : menu->findChildren<QMenu*>()) connectPrompts(sub);
+        if (title == "&File") {
+            fileMenu_ = menu;
+            // The recent files: their separator shows with the first of them.
+            for (int id = ID_FILE_MRU_FILE1; id <= ID_FILE_MRU_FILE4; ++id)
+                if (QAction* action = commands_->action(id)) action->setVisible(false);
+            if (const QAction* first = commands_->action(ID_FILE_MRU_FILE1)) {
+                const CommandPlace* place = commands_->registry().place(first->data().toInt(), CommandSurface::MainMenu);
+                auto it = place ? separators.find(place->group) : separators.end();
+                recentSeparator_ = it == separators.end() ? nullptr : it->second;
+            }
+            if (recentSeparator_) recentSeparator_->setVisible(false);
+        } else if (title == "&Window") {
+            windowMenu_ = menu;
+            connect(windowMenu_, &QMenu::aboutToShow, this, &PMainWnd::fillWindowList);
+        }
     }
-    fileMenu_->addSeparator();
-    fileMenu_->addAction(commands_->action(ID_APP_EXIT));
-    recentSeparator_->setVisible(false);
-
-    addMenu("&Bitmap", {ID_MIRROR_HORIZONTAL, ID_MIRROR_VERTICAL, ID_MIRROR_DIAGONAL, 0, ID_ROTATE_LEFT,
-                        ID_ROTATE_RIGHT});
-
-    QMenu* view = addMenu("&View", {ID_VIEW_ICONBAR, ID_VIEW_STATUSBAR, 0, ID_ZOOM_IN, ID_ZOOM_OUT});
-    QMenu* enlarge = view->addMenu("&Enlarge");
-    enlarge->setObjectName("Enlarge");
-    for (int id = ID_ZOOM_TIMES_FIRST; id <= ID_ZOOM_TIMES_LAST; ++id) enlarge->addAction(commands_->action(id));
-    QMenu* reduce = view->addMenu("&Reduce");
-    reduce->setObjectName("Reduce");
-    for (int id = ID_ZOOM_FRACTION_FIRST; id <= ID_ZOOM_FRACTION_LAST; ++id)
-        reduce->addAction(commands_->action(id));
-    connectPrompts(enlarge);
-    connectPrompts(reduce);
-    for (int id : {ID_ACTUAL_SIZE, ID_FIT_IN_WINDOW, ID_FULL_SCREEN}) view->addAction(commands_->action(id));
-    view->addSeparator();
-    view->addAction(commands_->action(ID_INFORMATION));
-
-    windowMenu_ = addMenu("&Window", {ID_WINDOW_CASCADE, ID_WINDOW_TILE, ID_WINDOW_ARRANGE});
-    connect(windowMenu_, &QMenu::aboutToShow, this, &PMainWnd::fillWindowList);
-
-    addMenu("&Help", {ID_HELP_INDEX, ID_HELP_KEYBOARD, ID_HELP_ICONS, ID_HELP_USING, 0, ID_ABOUT});
 }
 
 void PMainWnd::fillWindowList() {
@@ -186,7 +160,7 @@ void PMainWnd::updateRecentFileMenu(const QStringList& files) {
             action->setVisible(false);
         }
     }
-    recentSeparator_->setVisible(!files.isEmpty());
+    if (recentSeparator_) recentSeparator_->setVisible(!files.isEmpty());
 }
 
 QMdiSubWindow* PMainWnd::activeDocumentWindow() const {
@@ -207,22 +181,18 @@ Document* PMainWnd::activeDocument() const { return DocumentOfWindow(activeDocum
 QList<QMdiSubWindow*> PMainWnd::documentWindows() const { return mdi_->subWindowList(); }
 
 void PMainWnd::addDocumentWindow(QMdiSubWindow* window) {
+    if (Document* document = DocumentOfWindow(window)) {
+        connect(document, &Document::pathChanged, commands_, &CommandSet::refresh);
+        connect(document, &Document::pictureChanged, commands_, &CommandSet::refresh);
+        connect(document, &Document::modifiedChanged, commands_, &CommandSet::refresh);
+    }
+    // A minimised view takes no zoom; a closed window leaves the list once it is gone.
+    connect(window, &QMdiSubWindow::windowStateChanged, commands_, &CommandSet::refresh);
+    connect(window, &QObject::destroyed, commands_, &CommandSet::refresh, Qt::QueuedConnection);
     mdi_->addSubWindow(window);
     window->show();
     mdi_->setActiveSubWindow(window);
     onWindowActivated(window);
-}
-
-std::vector<CommandTarget*> PMainWnd::commandChain() {
-    std::vector<CommandTarget*> chain;
-    QMdiSubWindow* window = activeDocumentWindow();
-    if (window) {
-        if (QWidget* view = ViewOf(window)) chain.push_back(dynamic_cast<CommandTarget*>(view));
-        if (Document* doc = DocumentOfWindow(window)) chain.push_back(doc);
-        if (auto* frame = dynamic_cast<CommandTarget*>(window)) chain.push_back(frame);
-    }
-    chain.push_back(this);
-    return chain;
 }
 
 void PMainWnd::setIconBarShown(bool shown) {
@@ -238,50 +208,6 @@ void PMainWnd::setStatusBarShown(bool shown) { statusBar_->setVisible(shown); }
 
 bool PMainWnd::statusBarShown() const { return !statusBar_->isHidden(); }
 
-void PMainWnd::arrangeIcons() {
-    // Minimised windows in a row along the bottom of the document area.
-    int x = 0;
-    const int bottom = mdi_->viewport()->height();
-    for (QMdiSubWindow* w : documentWindows()) {
-        if (!w->isMinimized()) continue;
-        w->move(x, bottom - w->height());
-        x += w->width();
-    }
-}
-
-bool PMainWnd::OnCommand(int id) {
-    switch (id) {
-    case ID_VIEW_ICONBAR: setIconBarShown(!iconBarShown()); return true;
-    case ID_VIEW_STATUSBAR: setStatusBarShown(!statusBarShown()); return true;
-    case ID_WINDOW_CASCADE: mdi_->cascadeSubWindows(); return true;
-    case ID_WINDOW_TILE: mdi_->tileSubWindows(); return true;
-    case ID_WINDOW_ARRANGE: arrangeIcons(); return true;
-    default: return false;
-    }
-}
-
-bool PMainWnd::OnUpdateCommand(int id, CommandState& state) {
-    switch (id) {
-    case ID_VIEW_ICONBAR:
-        state.enabled = true;
-        state.checkable = true;
-        state.checked = iconBarShown();
-        return true;
-    case ID_VIEW_STATUSBAR:
-        state.enabled = true;
-        state.checkable = true;
-        state.checked = statusBarShown();
-        return true;
-    case ID_WINDOW_CASCADE:
-    case ID_WINDOW_TILE:
-    case ID_WINDOW_ARRANGE:
-        state.enabled = !documentWindows().isEmpty();
-        return true;
-    default:
-        return false;
-    }
-}
-
 void PMainWnd::onWindowActivated(QMdiSubWindow* window) {
     if (window) {
         connect(window, &QWidget::windowTitleChanged, this, &PMainWnd::updateTitle, Qt::UniqueConnection);
@@ -290,11 +216,14 @@ void PMainWnd::onWindowActivated(QMdiSubWindow* window) {
             if (view->metaObject()->indexOfSignal("picturePosition(QPoint)") >= 0)
                 connect(view, SIGNAL(picturePosition(QPoint)), statusBar_, SLOT(OnPicturePosition(QPoint)),
                         Qt::UniqueConnection);
+            // Its zoom decides the zoom commands' states.
+            if (view->metaObject()->indexOfSignal("zoomChanged(int)") >= 0)
+                connect(view, SIGNAL(zoomChanged(int)), commands_, SLOT(refresh()), Qt::UniqueConnection);
         }
     }
     statusBar_->ClearPosition();
     updateTitle();
-    commands_->updateStates();
+    commands_->refresh();
 }
 
 QString PMainWnd::wantedTitle() const {

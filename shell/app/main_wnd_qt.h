@@ -1,26 +1,25 @@
 // PMainWnd: the application's main window. A QMainWindow around a QMdiArea
 // of document windows, with the menus, the icon bar and the status bar. It
-// handles the frame commands (icon bar, status bar, window arrangement),
-// opens the files dropped on it and the pictures scanners deliver to it.
+// builds its menus and icon bar from the program's commands, keeps their
+// states current as documents come, change and go, opens the files dropped
+// on it and the pictures scanners deliver to it.
 #pragma once
 #include <QMainWindow>
 #include <vector>
 
-#include "resources/command_target.h"
-
 class CIconBarToggle;
 class CMainStatusBar;
-class CommandManager;
+class CommandSet;
 class Document;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class QToolBar;
 
-class PMainWnd : public QMainWindow, public CommandTarget {
+class PMainWnd : public QMainWindow {
     Q_OBJECT
 public:
-    explicit PMainWnd(CommandManager* commands, QWidget* parent = nullptr);
+    explicit PMainWnd(CommandSet* commands, QWidget* parent = nullptr);
     ~PMainWnd() override;
 
     CMainStatusBar* statusBar() const { return statusBar_; }
@@ -30,19 +29,16 @@ public:
     QMenu* fileMenu() const { return fileMenu_; }
     QMenu* windowMenu() const { return windowMenu_; }
 
-    // The active document window, its view (the widget in it that takes
-    // commands; none for a window without one) and its document.
+    // The active document window, its view (the widget in it that is a
+    // command target; none for a window without one) and its document.
     QMdiSubWindow* activeDocumentWindow() const;
     QWidget* activeView() const;
     Document* activeDocument() const;
     QList<QMdiSubWindow*> documentWindows() const;
 
-    // Puts a new document window into the document area and shows it.
+    // Puts a new document window into the document area and shows it; the
+    // commands follow its document's changes from now on.
     void addDocumentWindow(QMdiSubWindow* window);
-
-    // The command targets in routing order: active view, its document, the
-    // child frame, the main frame (the application comes after).
-    std::vector<CommandTarget*> commandChain();
 
     // Shows or hides the icon bar; the choice is kept in the settings.
     void setIconBarShown(bool shown);
@@ -58,10 +54,6 @@ public:
     // prompt, pop-up items and every other id nothing).
     static QString PromptForMenuItem(const QAction* action);
 
-    // CommandTarget
-    bool OnCommand(int id) override;
-    bool OnUpdateCommand(int id, CommandState& state) override;
-
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -72,15 +64,13 @@ protected:
 
 private:
     void buildMenus();
-    QMenu* addMenu(const QString& title, const std::vector<int>& ids);
     void connectPrompts(QMenu* menu);
     void onWindowActivated(QMdiSubWindow* window);
     void updateTitle();
     QString wantedTitle() const;
-    void arrangeIcons();
     void fillWindowList();
 
-    CommandManager* commands_;
+    CommandSet* commands_;
     QMdiArea* mdi_;
     QToolBar* iconBar_;
     CMainStatusBar* statusBar_;

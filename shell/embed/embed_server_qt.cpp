@@ -91,14 +91,8 @@ private:
 
 // The in-place commands that show a sheet or dialog and wait for the user.
 bool OpensAWindow(int command) {
-    switch (command) {
-    case ID_IMPORT:
-    case ID_ACQUIRE:
-    case ID_SELECT_SOURCE:
-    case ID_INFORMATION:
-    case ID_ABOUT: return true;
-    default: return false;
-    }
+    const CommandSpec* spec = ProgramCommands().find(command);
+    return spec && spec->asksUser;
 }
 
 // Asks the X server to tell us when window is destroyed.
@@ -379,10 +373,9 @@ void CEmbedServer::installEmbeddedMenu() {
     });
     connect(menu_, &CEmbeddedMenu::updateRequested, this, [this](uint id) { UpdateContainer(id); });
     connect(menu_, &CEmbeddedMenu::saveCopyAsRequested, this, [this](uint id) { SaveCopyAs(id); });
-    // The application's rules, and Save and Save As grayed for an embedded
-    // document (its menu has Update and Save Copy As in their place).
-    app->commands()->setRules([app, menu = menu_](int id, CommandState& state) {
-        app->ApplyCommandRules(id, state);
+    // Save and Save As grayed for an embedded document (its menu has Update
+    // and Save Copy As in their place).
+    app->commands()->addRule([menu = menu_](int id, CommandState& state) {
         if (menu) menu->ApplyRules(id, state);
     });
 }

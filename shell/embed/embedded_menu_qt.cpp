@@ -7,26 +7,17 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include "base/command_registry_qt.h"
 #include "document/document_qt.h"
 #include "document/file_dialogs_qt.h"
 #include "document/import_export_commands.h"
 #include "resources/command_ids.h"
 #include "resources/string_ids.h"
 #include "resources/strings.h"
-#include "shell/app/commands_qt.h"
 #include "shell/app/main_wnd_qt.h"
 #include "shell/app/status_bar_qt.h"
 
-namespace {
-
-// The File menu of an embedded document; 0 is a separator, -1 and -2 stand
-// for Update and Save Copy As, -3 for the recent files.
-const int kFileMenu[] = {ID_IMPORT, 0, -1, -2, 0, ID_ACQUIRE, ID_SELECT_SOURCE, 0, ID_STITCH, 0,
-                         ID_PRINT_PREVIEW, ID_PRINT, ID_PRINT_SETUP, -3, 0, ID_APP_EXIT};
-
-}  // namespace
-
-CEmbeddedMenu::CEmbeddedMenu(PMainWnd* main, CommandManager* commands, Lookup lookup)
+CEmbeddedMenu::CEmbeddedMenu(PMainWnd* main, CommandSet* commands, Lookup lookup)
     : QObject(main), main_(main), lookup_(std::move(lookup)) {
     menu_ = new QMenu(QStringLiteral("&File"), main);
     menu_->setObjectName(QStringLiteral("EmbeddedFile"));
@@ -34,23 +25,22 @@ CEmbeddedMenu::CEmbeddedMenu(PMainWnd* main, CommandManager* commands, Lookup lo
     update_->setObjectName(QStringLiteral("ID_FILE_UPDATE"));
     saveCopy_ = new QAction(QStringLiteral("Save Copy &As..."), menu_);
     saveCopy_->setObjectName(QStringLiteral("ID_FILE_SAVE_COPY_AS"));
-    for (int id : kFileMenu) {
-        if (id == 0) {
-            menu_->addSeparator();
-        } else if (id == -1) {
-            menu_->addAction(update_);
-        } else if (id == -2) {
-            menu_->addAction(saveCopy_);
-        } else if (id == -3) {
-            // The same entries as the ordinary menu's: the application keeps
-            // their texts and shows only those in use.
-            recentSeparator_ = menu_->addSeparator();
-            for (int mru = ID_FILE_MRU_FILE1; mru <= ID_FILE_MRU_FILE4; ++mru)
-                if (QAction* action = commands->action(mru)) menu_->addAction(action);
-        } else if (QAction* action = commands->action(id)) {
-            menu_->addAction(action);
-        }
-    }
+    // The commands placed on this menu; Update and Save Copy As, which
+    // belong to the embedded document alone, as a group of their own after
+    // Import.
+    const std::map<int, QAction*> separators =
+        commands->fillMenu(menu_, CommandSurface::EmbeddedFileMenu, QStringLiteral("&File"));
+    auto groupOf = [commands](int id) {
+        const CommandPlace* place = commands->registry().place(id, CommandSurface::EmbeddedFileMenu);
+        return place ? place->group : -1;
+    };
+    auto after = separators.find(groupOf(ID_ACQUIRE));
+    QAction* before = after == separators.end() ? nullptr : after->second;
+    menu_->insertSeparator(before);
+    menu_->insertAction(before, update_);
+    menu_->insertAction(before, saveCopy_);
+    auto recent = separators.find(groupOf(ID_FILE_MRU_FILE1));
+    recentSeparator_ = recent == separators.end() ? nullptr : recent->second;
     connect(update_, &QAction::triggered, this, [this] {
         if (const uint id = activeDocument()) emit updateRequested(id);
     });
@@ -65,12 +55,11 @@ CEmbeddedMenu::CEmbeddedMenu(PMainWnd* main, CommandManager* commands, Lookup lo
     connect(menu_, &QMenu::aboutToHide, this, [this] {
         if (PMainWnd* main = mainWindow()) main->statusBar()->ShowPrompt(ID_PROMPT_IDLE);
     });
-    connect(menu_, &QMenu::aboutToShow, commands, &CommandManager::updateStates);
     connect(menu_, &QMenu::aboutToShow, this, [this, commands] {
         bool recent = false;
         for (int mru = ID_FILE_MRU_FILE1; mru <= ID_FILE_MRU_FILE4; ++mru)
             if (QAction* action = commands->action(mru)) recent = recent || action->isVisible();
-        recentSeparator_->setVisible(recent);
+        if (recentSeparator_) recentSeparator_->setVisible(recent);
     });
 
     main->menuBar()->insertMenu(main->fileMenu()->menuAction(), menu_);

@@ -13,7 +13,7 @@
 
 #include "resources/command_target.h"
 
-class CommandManager;
+class CommandSet;
 class Document;
 class PMainWnd;
 class QAction;
@@ -27,9 +27,9 @@ public:
     // Which embedded document a window shows (0: it shows none).
     using Lookup = std::function<uint(const QMdiSubWindow*)>;
 
-    // Builds the menu from commands' actions and watches main's document
+    // Builds the menu from the commands placed on it and watches main's document
     // area; the menu is shown whenever the active window is embedded.
-    CEmbeddedMenu(PMainWnd* main, CommandManager* commands, Lookup lookup);
+    CEmbeddedMenu(PMainWnd* main, CommandSet* commands, Lookup lookup);
     ~CEmbeddedMenu() override;
 
     QMenu* fileMenu() const { return menu_; }

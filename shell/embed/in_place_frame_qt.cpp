@@ -14,14 +14,11 @@
 #include <cstdio>
 #include <iterator>
 
-#include "acquire/acquire_commands_qt.h"
 #include "acquire/xfer_done_qt.h"
 #include "base/message_box.h"
 #include "display/view_qt.h"
 #include "document/document_qt.h"
 #include "document/import_export.h"
-#include "info/info_commands_qt.h"
-#include "info/info_sheet_qt.h"
 #include "picture/picture.h"
 #include "resources/command_ids.h"
 #include "resources/string_ids.h"
@@ -29,17 +26,10 @@
 #include "shell/app/app_qt.h"
 #include "shell/app/commands_qt.h"
 #include "shell/app/doc_template_qt.h"
-#include "shell/app/icon_bar_qt.h"
-#include "shell/app/logo_wnd_qt.h"
 
 namespace {
 
-const int kToolBar[] = {ID_IMPORT, 0, ID_ACQUIRE, 0, ID_INFORMATION, ID_ABOUT};
-
 enum Edge { kLeft = 1, kTop = 2, kRight = 4, kBottom = 8 };
-
-// How often the command states are brought up to date while in place.
-constexpr int kIdleRefreshMs = 250;
 
 }  // namespace
 
@@ -196,41 +186,24 @@ bool CInPlaceDropTarget::DropFile(Document* document, const QString& path) {
 
 // ---- frame ----
 
-const int* CInPlaceFrame::ToolBarCommands(int* count) {
-    if (count) *count = int(std::size(kToolBar));
-    return kToolBar;
-}
-
 bool CInPlaceFrame::IsInPlaceCommand(int id) {
-    if (id == 0) return false;
-    for (int c : kToolBar)
-        if (c == id) return true;
-    for (const EmbedMenuItem& item : InPlaceMenu())
-        if (item.id == id) return true;
-    return false;
+    const CommandRegistry& registry = ProgramCommands();
+    return registry.place(id, CommandSurface::InPlaceMenu) || registry.place(id, CommandSurface::InPlaceToolBar);
 }
 
 EmbedMenu CInPlaceFrame::InPlaceMenu() {
-    struct Menu {
-        const char* title;
-        std::vector<int> ids;
-    };
-    const Menu menus[] = {
-        {"&File", {ID_IMPORT, 0, ID_ACQUIRE, ID_SELECT_SOURCE}},
-        {"&Bitmap", {ID_MIRROR_HORIZONTAL, ID_MIRROR_VERTICAL, ID_MIRROR_DIAGONAL, 0, ID_ROTATE_LEFT, ID_ROTATE_RIGHT}},
-        {"&View", {ID_VIEW_ICONBAR, 0, ID_INFORMATION}},
-        {"&Help", {ID_HELP_INDEX, ID_HELP_USING, 0, ID_ABOUT}},
-    };
+    const CommandRegistry& registry = ProgramCommands();
     EmbedMenu items;
-    for (const Menu& menu : menus) {
-        for (int id : menu.ids) {
+    for (const QString& title : registry.menus(CommandSurface::InPlaceMenu)) {
+        for (const CommandRegistry::Item& entry : registry.layout(CommandSurface::InPlaceMenu, title)) {
             EmbedMenuItem item;
-            item.menu = QString::fromUtf8(menu.title);
-            item.id = id;
-            if (id) {
-                const CommandEntry* entry = FindCommand(id);
-                item.text = entry && entry->menuText ? QString::fromUtf8(entry->menuText) : QString();
-                if (id == ID_IMPORT) item.shortcut = QKeySequence(Qt::CTRL | Qt::Key_L).toString();
+            item.menu = title;
+            item.id = entry.id;
+            if (entry.id) {
+                const CommandEntry* command = FindCommand(entry.id);
+                item.text = command && command->menuText ? QString::fromUtf8(command->menuText) : QString();
+                const CommandPlace* place = registry.place(entry.id, CommandSurface::InPlaceMenu);
+                if (place && !place->shortcut.isEmpty()) item.shortcut = place->shortcut.toString();
             }
             items << item;
         }
@@ -239,7 +212,9 @@ EmbedMenu CInPlaceFrame::InPlaceMenu() {
 }
 
 CInPlaceFrame::CInPlaceFrame(Document* document)
-    : QMainWindow(nullptr, Qt::FramelessWindowHint), document_(document), commands_(new CommandManager(this)) {
+    : QMainWindow(nullptr, Qt::FramelessWindowHint),
+      document_(document),
+      commands_(new CommandSet(ProgramCommands(), *this, this)) {
     setObjectName(QStringLiteral("inPlaceFrame"));
     setAccessibleName(QStringLiteral("In-place frame"));
     // The frame's title names its document (the information sheet shows it).
@@ -249,11 +224,14 @@ CInPlaceFrame::CInPlaceFrame(Document* document)
     };
     retitle();
     connect(document_, &Document::pathChanged, this, retitle);
-    // The in-place accelerator of Import.
-    if (QAction* import = commands_->action(ID_IMPORT)) import->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
-    // The keys of the in-place menu work in the frame.
-    for (const EmbedMenuItem& item : InPlaceMenu())
-        if (QAction* action = item.id ? commands_->action(item.id) : nullptr) addAction(action);
+    // The keys of the in-place menu work in the frame (with the in-place
+    // accelerators where a command has one here).
+    for (const EmbedMenuItem& item : InPlaceMenu()) {
+        QAction* action = item.id ? commands_->action(item.id) : nullptr;
+        if (!action) continue;
+        if (!item.shortcut.isEmpty()) action->setShortcut(QKeySequence(item.shortcut));
+        addAction(action);
+    }
 
     m_resizeBar = new CInPlaceResizeBar;
     view_ = new CVandrelView(document);
@@ -266,14 +244,13 @@ CInPlaceFrame::CInPlaceFrame(Document* document)
     connect(m_dropTarget, &CInPlaceDropTarget::fileDropped, this,
             [this](const QString& path) { CInPlaceDropTarget::DropFile(document_, path); });
 
-    commands_->setChain([this] {
-        std::vector<CommandTarget*> chain{view_, document_, this};
-        chain.push_back(theApp());
-        return chain;
-    });
-    commands_->setRules([](int id, CommandState& state) {
-        if (CVandrelApp* app = theApp()) app->ApplyCommandRules(id, state);
-    });
+    // The states follow the document, the view's zoom and the application's
+    // conditions.
+    connect(document_, &Document::pictureChanged, commands_, &CommandSet::refresh);
+    connect(document_, &Document::modifiedChanged, commands_, &CommandSet::refresh);
+    connect(view_, &CVandrelView::zoomChanged, commands_, &CommandSet::refresh);
+    if (CVandrelApp* app = theApp())
+        connect(app, &CVandrelApp::commandConditionsChanged, commands_, &CommandSet::refresh);
 }
 
 CInPlaceFrame::~CInPlaceFrame() {
@@ -300,8 +277,7 @@ bool CInPlaceFrame::Create(QWindow* container, QSize containerSize, const QRect&
         return false;
     }
     show();
-    commands_->updateStates();
-    commands_->setIdleInterval(kIdleRefreshMs);
+    commands_->refresh();
     return true;
 }
 
@@ -312,21 +288,10 @@ bool CInPlaceFrame::OnCreateControlBars(QWindow* container, int containerWidth, 
     m_toolBar->setAccessibleName(QStringLiteral("Toolbar"));
     m_toolBar->setMovable(false);
     m_toolBar->setIconSize(QSize(16, 16));
-    for (int id : kToolBar) {
-        if (!id) {
-            m_toolBar->addSeparator();
-            continue;
-        }
-        QAction* action = commands_->action(id);
-        if (!action) {
-            if (error) *error = QStringLiteral("The in-place tool bar could not be made.");
-            return false;
-        }
-        QIcon icon = CommandIcon(id);
-        // Import shows the picture-file icon of Open.
-        if (icon.isNull() && id == ID_IMPORT) icon = CommandIcon(ID_OPEN);
-        action->setIcon(icon);
-        m_toolBar->addAction(action);
+    commands_->fillToolBar(m_toolBar, CommandSurface::InPlaceToolBar);
+    if (m_toolBar->actions().isEmpty()) {
+        if (error) *error = QStringLiteral("The in-place tool bar could not be made.");
+        return false;
     }
     m_toolBar->setAttribute(Qt::WA_NativeWindow);
     m_toolBar->winId();
@@ -344,37 +309,23 @@ bool CInPlaceFrame::OnCreateControlBars(QWindow* container, int containerWidth, 
     return true;
 }
 
-bool CInPlaceFrame::OnCommand(int id) {
-    switch (id) {
-    case ID_VIEW_ICONBAR:
-        if (m_toolBar) m_toolBar->setVisible(!m_toolBar->isVisible());
-        return true;
-    case ID_ABOUT: ShowAbout(); return true;
-    case ID_INFORMATION: return HandleInfoCommand(id, this, {InfoDocumentWindow{this, document_}});
-    case ID_ACQUIRE:
-    case ID_SELECT_SOURCE:
-        // The scanned pictures come to this frame, into its document.
-        return HandleAcquireCommand(id, this);
-    default: return false;
-    }
-}
+QWidget* CInPlaceFrame::activeView() const { return view_; }
 
-bool CInPlaceFrame::OnUpdateCommand(int id, CommandState& state) {
-    switch (id) {
-    case ID_VIEW_ICONBAR:
-        state.enabled = true;
-        state.checkable = true;
-        state.checked = m_toolBar && m_toolBar->isVisible();
-        return true;
-    case ID_ABOUT: state.enabled = true; return true;
-    case ID_ACQUIRE:
-    case ID_SELECT_SOURCE: return UpdateAcquireCommand(id, state);
-    case ID_INFORMATION: return UpdateInfoCommand(id, state);
-    default: return false;
-    }
-}
+bool CInPlaceFrame::sheetOpen() const { return theApp() && theApp()->stitchIdle == 0; }
 
-void CInPlaceFrame::ShowAbout() { ShowLogoWindow(this, 0); }
+// Without the application (a frame on its own) nothing grays the commands
+// but their own predicates.
+bool CInPlaceFrame::printerAvailable() const { return !theApp() || theApp()->printerAvailable(); }
+
+bool CInPlaceFrame::scannerAvailable() const { return !theApp() || theApp()->scannerAvailable(); }
+
+Workspace::Opened CInPlaceFrame::openPicture(std::unique_ptr<CPicture>) { return {}; }
+
+bool CInPlaceFrame::iconBarShown() const { return m_toolBar && m_toolBar->isVisible(); }
+
+void CInPlaceFrame::setIconBarShown(bool shown) {
+    if (m_toolBar) m_toolBar->setVisible(shown);
+}
 
 void CInPlaceFrame::customEvent(QEvent* event) {
     if (event->type() == TwainXferDoneEvent::kType) {

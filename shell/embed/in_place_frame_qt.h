@@ -8,10 +8,10 @@
 #include <QMainWindow>
 #include <QRect>
 
-#include "resources/command_target.h"
+#include "base/workspace_qt.h"
 #include "shell/embed/embed_protocol_qt.h"
 
-class CommandManager;
+class CommandSet;
 class CVandrelView;
 class Document;
 class QToolBar;
@@ -74,7 +74,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
-class CInPlaceFrame : public QMainWindow, public CommandTarget {
+class CInPlaceFrame : public QMainWindow, public Workspace {
     Q_OBJECT
 public:
     explicit CInPlaceFrame(Document* document);
@@ -90,20 +90,27 @@ public:
     QToolBar* toolBar() const { return m_toolBar; }
     CInPlaceResizeBar* resizeBar() const { return m_resizeBar; }
     CInPlaceDropTarget* dropTarget() const { return m_dropTarget; }
-    CommandManager* commands() const { return commands_; }
+    CommandSet* commands() const { return commands_; }
 
-    // The in-place menu offered to the container (File, Bitmap, View, Help).
+    // The in-place menu offered to the container (File, Bitmap, View, Help):
+    // the commands placed on it.
     static EmbedMenu InPlaceMenu();
-    // The commands of the tool bar in order; 0 stands for a separator.
-    static const int* ToolBarCommands(int* count);
     // Whether id is on the in-place menu or the tool bar (the only
     // commands a container may send).
     static bool IsInPlaceCommand(int id);
 
-    // CommandTarget: the frame's own commands (tool bar on and off,
-    // Acquire into this document, Information over the frame, About).
-    bool OnCommand(int id) override;
-    bool OnUpdateCommand(int id, CommandState& state) override;
+    // Workspace: the embedded document and its view; dialogs and scanned
+    // pictures come to this frame; the tool bar is its icon bar.
+    Document* activeDocument() const override { return document_; }
+    QWidget* activeView() const override;
+    QWidget* dialogParent() const override { return const_cast<CInPlaceFrame*>(this); }
+    bool sheetOpen() const override;
+    bool printerAvailable() const override;
+    bool scannerAvailable() const override;
+    bool iconBarShown() const override;
+    void setIconBarShown(bool shown) override;
+    // The frame opens no other documents.
+    Opened openPicture(std::unique_ptr<CPicture> picture) override;
 
 signals:
     // The user resized the frame (container coordinates).
@@ -114,10 +121,9 @@ protected:
 
 private:
     bool OnCreateControlBars(QWindow* container, int containerWidth, QString* error);
-    void ShowAbout();
 
     Document* document_;
-    CommandManager* commands_;
+    CommandSet* commands_;
     CVandrelView* view_ = nullptr;
     QToolBar* m_toolBar = nullptr;  // a window of its own in the container's window
     CInPlaceResizeBar* m_resizeBar = nullptr;

@@ -21,6 +21,9 @@ class PrintPreviewMdiTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The views print through printing, as in the program.
+    void initTestCase() { InstallViewPrinting(); }
+
     void previewOpensBesideTheDocumentAndCloses() {
         QTemporaryDir dir;
         qputenv("STITCHARA_INI", dir.filePath("test.ini").toUtf8());

@@ -34,6 +34,7 @@
 #include "shell/app/logo_wnd_qt.h"
 #include "shell/app/main_wnd_qt.h"
 #include "shell/app/status_bar_qt.h"
+#include "shell/embed/embed_server_qt.h"
 
 namespace {
 
@@ -723,6 +724,7 @@ private slots:
 
 int main(int argc, char** argv) {
     CVandrelApp app(argc, argv);
+    app.setEmbeddingService(&StartEmbeddingServer);
     AppTest test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -1,0 +1,68 @@
+#include "document/document_commands_qt.h"
+
+#include "base/command_icons_qt.h"
+#include "base/command_registry_qt.h"
+#include "base/workspace_qt.h"
+#include "document/document_qt.h"
+#include "resources/command_ids.h"
+
+namespace {
+
+using S = CommandSurface;
+
+bool HasPicture(const Workspace& w) {
+    return w.activeDocument() && w.activeDocument()->picture();
+}
+
+// A Bitmap operation: the core's change to the active document's picture.
+void AddBitmapCommand(CommandRegistry& r, int id, void (CVandrelDoc::*operation)(), int group, int order) {
+    r.add(CommandSpec(id)
+              .runs([operation](Workspace& w) {
+                  Document* document = w.activeDocument();
+                  if (!document) return false;
+                  document->apply([operation](CVandrelDoc& core) { (core.*operation)(); });
+                  return true;
+              })
+              .enabledWhen(HasPicture)
+              .needing(kNeedsIdle)
+              .placed({{S::MainMenu, "&Bitmap", group, order}, {S::InPlaceMenu, "&Bitmap", group, order}}));
+}
+
+}  // namespace
+
+void RegisterDocumentCommands(CommandRegistry& r) {
+    r.add(CommandSpec(ID_IMPORT)
+              .keys({QKeySequence(Qt::CTRL | Qt::Key_I)})
+              // Import shows the picture-file icon of Open.
+              .withIcon(CommandIcon(ID_OPEN))
+              .opensDialog()
+              .runs([](Workspace& w) { return w.activeDocument() && (w.activeDocument()->import(), true); })
+              .enabledWhen([](const Workspace& w) { return w.activeDocument() != nullptr; })
+              .placed({{S::MainMenu, "&File", 1, 2},
+                       {S::InPlaceMenu, "&File", 1, 1, QKeySequence(Qt::CTRL | Qt::Key_L)},
+                       {S::InPlaceToolBar, {}, 1, 1, QKeySequence(Qt::CTRL | Qt::Key_L)},
+                       {S::EmbeddedFileMenu, "&File", 1, 1}}));
+    r.add(CommandSpec(ID_SAVE)
+              .keys({QKeySequence(QKeySequence::Save)})
+              .withIcon(CommandIcon(ID_SAVE))
+              .runs([](Workspace& w) { return w.activeDocument() && (w.activeDocument()->save(), true); })
+              .enabledWhen(HasPicture)
+              .needing(kNeedsIdle)
+              .placed({{S::MainMenu, "&File", 1, 3}, {S::IconBar, {}, 1, 2}}));
+    r.add(CommandSpec(ID_SAVE_AS)
+              .keys({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)})
+              .runs([](Workspace& w) { return w.activeDocument() && (w.activeDocument()->saveAs(), true); })
+              .enabledWhen(HasPicture)
+              .needing(kNeedsIdle)
+              .placed({{S::MainMenu, "&File", 1, 4}}));
+    r.add(CommandSpec(ID_EDIT_COPY)
+              // Accepted, does nothing.
+              .runs([](Workspace& w) { return w.activeDocument() != nullptr; })
+              .enabledWhen(HasPicture));
+
+    AddBitmapCommand(r, ID_MIRROR_HORIZONTAL, &CVandrelDoc::OnMirrorHorizontal, 1, 1);
+    AddBitmapCommand(r, ID_MIRROR_VERTICAL, &CVandrelDoc::OnMirrorVertical, 1, 2);
+    AddBitmapCommand(r, ID_MIRROR_DIAGONAL, &CVandrelDoc::OnMirrorDiagonal, 1, 3);
+    AddBitmapCommand(r, ID_ROTATE_LEFT, &CVandrelDoc::OnRotateLeft, 2, 1);
+    AddBitmapCommand(r, ID_ROTATE_RIGHT, &CVandrelDoc::OnRotateRight, 2, 2);
+}
