@@ -59,9 +59,6 @@ bool PlacePicture(CPicture* canvas, CPicture* source, int x, int y, bool full, b
 
 }  // namespace
 
-PlainStitchHost::PlainStitchHost(std::unique_ptr<CPicture> main, std::unique_ptr<CPicture> rest)
-    : main_(std::move(main)), rest_(std::move(rest)) {}
-
 void CStitchTool::Begin(StitchHost* h, CPicture* main, CPicture* rest, int s, int overlapPixels,
                         int m, bool low) {
     host = h;

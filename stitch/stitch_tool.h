@@ -35,8 +35,9 @@ struct PointL {
 
 // What the engine needs of its surroundings: the stitch document's three
 // picture slots, the Rest page that takes the converted Rest picture, and a
-// place for messages to the user. The application implements it over its
-// document and sheet; the command-line tool and the tests over plain slots.
+// place for messages to the user. RunStitch implements it over plain slots,
+// the application's stitch tool over its document and sheet; the engine's
+// tests bring their own.
 class StitchHost {
 public:
     virtual ~StitchHost() = default;
@@ -53,34 +54,6 @@ public:
     virtual void ReplaceRestPicture(std::unique_ptr<CPicture> converted) = 0;
     // A message box with an exclamation icon.
     virtual void ShowMessage(const std::string& text) = 0;
-};
-
-// A host that simply owns its pictures: for the command-line tool and tests.
-class PlainStitchHost : public StitchHost {
-public:
-    PlainStitchHost(std::unique_ptr<CPicture> main, std::unique_ptr<CPicture> rest);
-    CPicture* Picture() override { return picture_.get(); }
-    void SetPicture(std::unique_ptr<CPicture> picture) override { picture_ = std::move(picture); }
-    CPicture* StitchWork() override { return work_.get(); }
-    void SetStitchWork(std::unique_ptr<CPicture> picture) override { work_ = std::move(picture); }
-    void SetStitchWork2(std::unique_ptr<CPicture> picture) override { work2_ = std::move(picture); }
-    void SetModified(bool modified) override { modified_ = modified; }
-    void ReplaceRestPicture(std::unique_ptr<CPicture> converted) override {
-        rest_ = std::move(converted);
-    }
-    void ShowMessage(const std::string& text) override { lastMessage_ = text; }
-
-    CPicture* Main() { return main_.get(); }
-    CPicture* Rest() { return rest_.get(); }
-    bool Modified() const { return modified_; }
-    const std::string& LastMessage() const { return lastMessage_; }
-    // Gives the document's picture away.
-    std::unique_ptr<CPicture> TakePicture() { return std::move(picture_); }
-
-private:
-    std::unique_ptr<CPicture> main_, rest_, picture_, work_, work2_;
-    bool modified_ = false;
-    std::string lastMessage_;
 };
 
 // The most search blocks, and the size of the match lists: every accepted

@@ -4,11 +4,41 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "picture/picture.h"
 #include "stitch/stitch_setup.h"
 #include "stitch/stitch_tool.h"
+
+// A host that simply owns its pictures, for the engine's tests.
+class PlainStitchHost : public StitchHost {
+public:
+    PlainStitchHost(std::unique_ptr<CPicture> main, std::unique_ptr<CPicture> rest)
+        : main_(std::move(main)), rest_(std::move(rest)) {}
+    CPicture* Picture() override { return picture_.get(); }
+    void SetPicture(std::unique_ptr<CPicture> picture) override { picture_ = std::move(picture); }
+    CPicture* StitchWork() override { return work_.get(); }
+    void SetStitchWork(std::unique_ptr<CPicture> picture) override { work_ = std::move(picture); }
+    void SetStitchWork2(std::unique_ptr<CPicture> picture) override { work2_ = std::move(picture); }
+    void SetModified(bool modified) override { modified_ = modified; }
+    void ReplaceRestPicture(std::unique_ptr<CPicture> converted) override {
+        rest_ = std::move(converted);
+    }
+    void ShowMessage(const std::string& text) override { lastMessage_ = text; }
+
+    CPicture* Main() { return main_.get(); }
+    CPicture* Rest() { return rest_.get(); }
+    bool Modified() const { return modified_; }
+    const std::string& LastMessage() const { return lastMessage_; }
+    // Gives the document's picture away.
+    std::unique_ptr<CPicture> TakePicture() { return std::move(picture_); }
+
+private:
+    std::unique_ptr<CPicture> main_, rest_, picture_, work_, work2_;
+    bool modified_ = false;
+    std::string lastMessage_;
+};
 
 namespace stitchtest {
 
