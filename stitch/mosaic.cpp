@@ -471,8 +471,10 @@ public:
         part.to = -1;
         Point start = Backward(p_, centre_, {0.0, double(y)});
         double lo = 0, hi = outWidth_ - 1;
+        // A piece covers its pixels' whole squares: half a pixel beyond the
+        // outer pixels' centres, so that a placement a hair off leaves no gap.
         auto limit = [&](double f0, double u, double top) {
-            const double eps = 1e-7;
+            const double eps = 0.5;
             if (std::abs(u) < 1e-12) {
                 if (f0 < -eps || f0 > top + eps) hi = -1;
                 return;
@@ -505,7 +507,7 @@ public:
                 int v = (top * (256 - fy) + bottom * fy + 32768) >> 16;
                 out[k] = lut_ ? lut_[std::size_t(k) * 256 + std::size_t(v)] : std::uint8_t(v);
             }
-            double dist = 1e9;
+            double dist = 1e9;   // from the clamped position: at most 0 beyond the edge
             if (inner_[0]) dist = std::min(dist, sx);
             if (inner_[1]) dist = std::min(dist, sy);
             if (inner_[2]) dist = std::min(dist, w_ - 1 - sx);
@@ -869,9 +871,11 @@ std::string DescribeMosaic(const MosaicResult& r) {
         const double cx = p.width / 2, cy = p.height / 2;
         const double x = p.placement.x - p.placement.c * cx + p.placement.s * cy;
         const double y = p.placement.y - p.placement.s * cx - p.placement.c * cy;
+        // No "-0.0" for a hair's breadth left of zero.
+        auto tidy = [](double v, double below) { return std::abs(v) < below ? 0.0 : v; };
         std::snprintf(line, sizeof line,
-                      "  %s: at %.1f,%.1f turned %+.2f degrees, scaled %.4f, %d overlaps, match quality %d%%\n",
-                      p.name.c_str(), x, y, p.placement.TurnDegrees(), p.placement.Scale(), links,
+                      "  %s: at %.1f,%.1f turned %+.2f degrees, scaled %.4f, %d overlap%s, match quality %d%%\n",
+                      p.name.c_str(), tidy(x, 0.05), tidy(y, 0.05), tidy(p.placement.TurnDegrees(), 0.005), p.placement.Scale(), links, links == 1 ? "" : "s",
                       links ? int(quality / links * 100 + 0.5) : 0);
         text += line;
     }
