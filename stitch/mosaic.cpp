@@ -16,6 +16,7 @@
 #include "picture/picture.h"
 #include "picture/transform.h"
 #include "resources/string_ids.h"
+#include "stitch/correlation.h"
 #include "stitch/register.h"
 #include "stitch/stitch_run.h"
 
@@ -289,6 +290,37 @@ PairOutcome TryPair(std::vector<Work>& work, int i, int j, bool below, int bytes
             link.ties.push_back({pa.x, pa.y, pb.x, pb.y});
         }
     return link.ties.size() >= 3 ? PairOutcome::kLinked : PairOutcome::kNone;
+}
+
+// The quick look at how two pieces may overlap: their detail at one small
+// scale, correlated at every offset; for each of the four ways (b right of
+// a, a right of b, b below a, a below b) the best score. Only the ways that
+// score well are registered at full resolution.
+constexpr int kThumbSide = 128;
+constexpr double kScreenScore = 0.25;
+
+std::array<double, 4> Screen(const seamcorr::Gray& a, const seamcorr::Gray& b) {
+    std::array<double, 4> best = {-2, -2, -2, -2};
+    if (a.w < 8 || a.h < 8 || b.w < 8 || b.h < 8) return {1, 1, 1, 1};   // too small to judge
+    seamcorr::CorrelationMap map(a, b, std::max(a.h, b.h) - 1);
+    const int w = std::min(a.w, b.w), h = std::min(a.h, b.h);
+    const int across = std::max(2, h / 5), along = std::max(2, w / 5);
+    // b's pixel (x, y) on a's pixel (x + dx, y + dy).
+    for (int dy = -(b.h - 1); dy <= a.h - 1; ++dy)
+        for (int dx = -(b.w - 1); dx <= a.w - 1; ++dx) {
+            int way = -1;
+            if (std::abs(dy) <= across) {
+                int shared = dx > 0 ? a.w - dx : b.w + dx;
+                if (shared >= 2 && shared <= w * 4 / 5) way = dx > 0 ? 0 : 1;
+            }
+            if (way < 0 && std::abs(dx) <= along) {
+                int shared = dy > 0 ? a.h - dy : b.h + dy;
+                if (shared >= 2 && shared <= h * 4 / 5) way = dy > 0 ? 2 : 3;
+            }
+            if (way < 0) continue;
+            best[std::size_t(way)] = std::max(best[std::size_t(way)], map.Ncc(dx, dy, 2, 2));
+        }
+    return best;
 }
 
 const char* TypeWords(int type) {
@@ -706,28 +738,76 @@ MosaicResult RunMosaic(const std::vector<MosaicPiece>& pieces, const MosaicReque
                                                               Quoted(pieces[std::size_t(j)].name) +
                                                               " are the same picture: give each piece once");
 
-        // Every pair, side by side and one above the other, both ways round.
+        // Every pair, side by side and one above the other, both ways round:
+        // the ways the quick look favours first; the others only for pieces
+        // that are left without a place.
         const unsigned pairs = unsigned(n * (n - 1) / 2);
         const unsigned registerSteps = pairs * 4 * kSlice, composeSteps = 1000;
         Gauge gauge;
         ScopedProgress progress(true, IDS_PROCESSING, 0, registerSteps + composeSteps);
+        int longest = 0;
+        for (const Work& w : work) longest = std::max({longest, w.w, w.h});
+        const int shrink = std::max(1, (longest + kThumbSide - 1) / kThumbSide);
+        std::vector<seamcorr::Gray> thumbs(static_cast<std::size_t>(n));
+        for (int k = 0; k < n; ++k) {
+            seamcorr::Gray g;
+            const Work& w = work[std::size_t(k)];
+            if (!seamcorr::ReadGray(w.picture, 0, w.w, w.h, bytes, shrink, g))
+                return fail(MosaicStatus::kOutOfMemory, "not enough memory to register the pieces");
+            thumbs[std::size_t(k)] = seamcorr::Detail(g);
+        }
+        std::vector<std::array<bool, 4>> tried;
+        std::vector<std::array<double, 4>> scores;
+        std::vector<std::pair<int, int>> pairList;
         for (int i = 0; i < n; ++i)
             for (int j = i + 1; j < n; ++j) {
-                const unsigned end = gauge.position + 4 * kSlice;
-                const int tries[4][3] = {{i, j, 0}, {j, i, 0}, {i, j, 1}, {j, i, 1}};
-                for (const auto& t : tries) {
-                    MosaicLink link;
-                    PairOutcome o = TryPair(work, t[0], t[1], t[2] != 0, bytes, gauge, link);
-                    if (o == PairOutcome::kCancelled) return fail(MosaicStatus::kCancelled, "cancelled");
-                    if (o == PairOutcome::kNoMemory)
-                        return fail(MosaicStatus::kOutOfMemory, "not enough memory to register the pieces");
-                    if (o == PairOutcome::kLinked) {
-                        result.links.push_back(std::move(link));
-                        break;
-                    }
-                }
-                gauge.position = end;
+                pairList.emplace_back(i, j);
+                scores.push_back(Screen(thumbs[std::size_t(i)], thumbs[std::size_t(j)]));
+                tried.push_back({false, false, false, false});
             }
+        std::vector<bool> linked(pairList.size(), false);
+        // Registers pair p the ways allowed, best score first, until one holds.
+        auto registerPair = [&](std::size_t p, bool screened) -> int {
+            const auto [i, j] = pairList[p];
+            const int tries[4][3] = {{i, j, 0}, {j, i, 0}, {i, j, 1}, {j, i, 1}};
+            std::array<int, 4> order = {0, 1, 2, 3};
+            std::stable_sort(order.begin(), order.end(),
+                             [&](int x, int y) { return scores[p][std::size_t(x)] > scores[p][std::size_t(y)]; });
+            for (int way : order) {
+                if (tried[p][std::size_t(way)] || (screened && scores[p][std::size_t(way)] < kScreenScore)) continue;
+                tried[p][std::size_t(way)] = true;
+                const auto& t = tries[way];
+                MosaicLink link;
+                const unsigned before = gauge.position;
+                PairOutcome o = TryPair(work, t[0], t[1], t[2] != 0, bytes, gauge, link);
+                gauge.position = before + kSlice;
+                if (o == PairOutcome::kCancelled) return 1;
+                if (o == PairOutcome::kNoMemory) return 2;
+                if (o == PairOutcome::kLinked) {
+                    result.links.push_back(std::move(link));
+                    linked[p] = true;
+                    return 0;
+                }
+            }
+            return 0;
+        };
+        auto stop = [&](int code) {
+            return code == 1 ? fail(MosaicStatus::kCancelled, "cancelled")
+                             : fail(MosaicStatus::kOutOfMemory, "not enough memory to register the pieces");
+        };
+        for (std::size_t p = 0; p < pairList.size(); ++p)
+            if (int code = registerPair(p, true)) return stop(code);
+        {
+            std::vector<bool> reached = Reached(n, result.links, 0);
+            const bool whole = std::all_of(reached.begin(), reached.end(), [](bool r) { return r; });
+            for (std::size_t p = 0; p < pairList.size() && !whole; ++p) {
+                const auto [i, j] = pairList[p];
+                // Pairs of a piece that nothing ties to the first piece yet.
+                if (!linked[p] && (!reached[std::size_t(i)] || !reached[std::size_t(j)]))
+                    if (int code = registerPair(p, false)) return stop(code);
+            }
+        }
+        gauge.position = registerSteps;
         for (Work& w : work) w.turned.reset();
 
         // The largest group of pieces tied together; the others are named.
