@@ -188,4 +188,12 @@ struct CorrelationMap {
     }
 };
 
+// Where a peak lies between its neighbours, -0.5 .. 0.5 from the centre.
+inline double ParabolaOffset(double left, double centre, double right) {
+    double d = left - 2 * centre + right;
+    if (d >= 0) return 0;
+    double o = 0.5 * (left - right) / d;
+    return std::clamp(o, -0.5, 0.5);
+}
+
 }  // namespace seamcorr

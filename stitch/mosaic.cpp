@@ -168,6 +168,126 @@ double LinkResidual(const std::vector<std::pair<int, int>>& sizes, const MosaicL
     return std::sqrt(e / double(l.ties.size()));
 }
 
+// A similarity in plain pixels: (x, y) -> (c x - s y + tx, s x + c y + ty).
+struct Similarity {
+    double c = 1, s = 0, tx = 0, ty = 0;
+    Point Map(Point p) const { return {c * p.x - s * p.y + tx, s * p.x + c * p.y + ty}; }
+    Similarity Then(const Similarity& o) const {   // o after this
+        return {o.c * c - o.s * s, o.s * c + o.c * s, o.c * tx - o.s * ty + o.tx, o.s * tx + o.c * ty + o.ty};
+    }
+    Similarity Inverse() const {
+        double d = c * c + s * s;
+        Similarity i{c / d, -s / d, 0, 0};
+        Point t = i.Map({tx, ty});
+        i.tx = -t.x;
+        i.ty = -t.y;
+        return i;
+    }
+};
+
+// The similarity from b's pixels to a's that fits a link's ties best.
+Similarity LinkSimilarity(const MosaicLink& l) {
+    double bx = 0, by = 0, ax = 0, ay = 0;
+    for (const MosaicTie& t : l.ties) bx += t.bx, by += t.by, ax += t.ax, ay += t.ay;
+    const double k = double(std::max<std::size_t>(l.ties.size(), 1));
+    bx /= k, by /= k, ax /= k, ay /= k;
+    double sc = 0, ss = 0, d = 0;
+    for (const MosaicTie& t : l.ties) {
+        double x = t.bx - bx, y = t.by - by, u = t.ax - ax, v = t.ay - ay;
+        sc += x * u + y * v, ss += x * v - y * u, d += x * x + y * y;
+    }
+    Similarity f;
+    if (d > 0) f.c = sc / d, f.s = ss / d;
+    f.tx = ax - f.c * bx + f.s * by;
+    f.ty = ay - f.s * bx - f.c * by;
+    return f;
+}
+
+// Links that contradict the others (repeated patterns can make a pair look
+// alike at a wrong place): trees of links are drawn, the pieces placed along
+// each, and the links that agree with the placement counted; the links of
+// the best tree's consensus stay in use. The first tree takes the strongest
+// links first; the others are drawn at random with a fixed seed.
+void DropContradictingLinks(const std::vector<std::pair<int, int>>& sizes, std::vector<MosaicLink>& links,
+                            int anchor) {
+    const int n = int(sizes.size()), m = int(links.size());
+    if (m < n) return;   // a tree at most: nothing to check against
+    int longest = 0;
+    for (const auto& z : sizes) longest = std::max({longest, z.first, z.second});
+    const double tolerance = std::max(5.0, 0.002 * longest);
+    std::vector<Similarity> relation;   // b's pixels to a's
+    for (const MosaicLink& l : links) relation.push_back(LinkSimilarity(l));
+    std::vector<int> order(static_cast<std::size_t>(m));
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int x, int y) {
+        return links[std::size_t(x)].weight * links[std::size_t(x)].quality >
+               links[std::size_t(y)].weight * links[std::size_t(y)].quality;
+    });
+    std::uint32_t seed = 2463534242u;
+    auto next = [&seed] {
+        seed ^= seed << 13;
+        seed ^= seed >> 17;
+        seed ^= seed << 5;
+        return seed;
+    };
+    std::vector<bool> best;
+    double bestScore = -1;
+    for (int round = 0; round < 200; ++round) {
+        if (round > 0)
+            for (int i = m - 1; i > 0; --i) std::swap(order[std::size_t(i)], order[std::size_t(next() % std::uint32_t(i + 1))]);
+        // The tree (union-find over the order), then the pieces along it.
+        std::vector<int> parent(static_cast<std::size_t>(n));
+        std::iota(parent.begin(), parent.end(), 0);
+        std::function<int(int)> root = [&](int k) {
+            return parent[std::size_t(k)] == k ? k : parent[std::size_t(k)] = root(parent[std::size_t(k)]);
+        };
+        std::vector<int> tree;
+        for (int i : order) {
+            int ra = root(links[std::size_t(i)].a), rb = root(links[std::size_t(i)].b);
+            if (ra == rb) continue;
+            parent[std::size_t(ra)] = rb;
+            tree.push_back(i);
+        }
+        std::vector<Similarity> place(static_cast<std::size_t>(n));   // piece pixels to the anchor's
+        std::vector<bool> known(std::size_t(n), false);
+        known[std::size_t(anchor)] = true;
+        for (bool grew = true; grew;) {
+            grew = false;
+            for (int i : tree) {
+                const MosaicLink& l = links[std::size_t(i)];
+                if (known[std::size_t(l.a)] == known[std::size_t(l.b)]) continue;
+                if (known[std::size_t(l.a)])
+                    place[std::size_t(l.b)] = relation[std::size_t(i)].Then(place[std::size_t(l.a)]);
+                else
+                    place[std::size_t(l.a)] = relation[std::size_t(i)].Inverse().Then(place[std::size_t(l.b)]);
+                known[std::size_t(l.a)] = known[std::size_t(l.b)] = true;
+                grew = true;
+            }
+        }
+        std::vector<bool> agree(std::size_t(m), false);
+        double score = 0;
+        for (int i = 0; i < m; ++i) {
+            const MosaicLink& l = links[std::size_t(i)];
+            if (!known[std::size_t(l.a)] || !known[std::size_t(l.b)] || l.ties.empty()) continue;
+            double e = 0;
+            for (const MosaicTie& t : l.ties) {
+                Point u = place[std::size_t(l.a)].Map({t.ax, t.ay}), v = place[std::size_t(l.b)].Map({t.bx, t.by});
+                e += (u.x - v.x) * (u.x - v.x) + (u.y - v.y) * (u.y - v.y);
+            }
+            if (std::sqrt(e / double(l.ties.size())) <= tolerance) {
+                agree[std::size_t(i)] = true;
+                score += l.weight * l.quality;
+            }
+        }
+        if (score > bestScore) {
+            bestScore = score;
+            best = agree;
+        }
+    }
+    for (int i = 0; i < m; ++i)
+        if (!best[std::size_t(i)]) links[std::size_t(i)].used = false;
+}
+
 }  // namespace
 
 double MosaicPlacement::TurnDegrees() const { return std::atan2(s, c) * 180 / kPi; }
@@ -178,6 +298,7 @@ std::vector<MosaicPlacement> SolveMosaicPlacements(const std::vector<std::pair<i
                                                    std::vector<bool>* reachedOut) {
     const int n = int(sizes.size());
     std::vector<MosaicPlacement> placements;
+    DropContradictingLinks(sizes, links, anchor);
     std::vector<bool> reached = Reached(n, links, anchor);
     const auto count = [](const std::vector<bool>& v) { return std::count(v.begin(), v.end(), true); };
     for (;;) {
@@ -241,7 +362,7 @@ enum class PairOutcome { kNone, kLinked, kCancelled, kNoMemory };
 
 // Piece j right of piece i (below: j below i), registered as a seam.
 PairOutcome TryPair(std::vector<Work>& work, int i, int j, bool below, int bytes, Gauge& gauge,
-                    MosaicLink& link) {
+                    MosaicLink& link, const Point* estimate = nullptr) {
     Work& a = work[std::size_t(i)];
     Work& b = work[std::size_t(j)];
     for (Work* p : {&a, &b}) {
@@ -259,6 +380,11 @@ PairOutcome TryPair(std::vector<Work>& work, int i, int j, bool below, int bytes
     rq.restHeight = rest->GetHeight();
     rq.chosenOverlap = rq.mainExtent / 4;
     rq.bytes = bytes;
+    if (estimate) {
+        rq.estimated = true;
+        rq.estimateX = estimate->x;
+        rq.estimateY = estimate->y;
+    }
     gauge.sliceEnd = gauge.position + kSlice;
     SeamResult r = RegisterSeam(rq, StepGauge, &gauge);
     gauge.position = gauge.sliceEnd;
@@ -298,10 +424,20 @@ PairOutcome TryPair(std::vector<Work>& work, int i, int j, bool below, int bytes
 // score well are registered at full resolution.
 constexpr int kThumbSide = 128;
 constexpr double kScreenScore = 0.25;
+constexpr double kSureScore = 0.5;   // a way this alike gets the seam's own global estimate too
 
-std::array<double, 4> Screen(const seamcorr::Gray& a, const seamcorr::Gray& b) {
-    std::array<double, 4> best = {-2, -2, -2, -2};
-    if (a.w < 8 || a.h < 8 || b.w < 8 || b.h < 8) return {1, 1, 1, 1};   // too small to judge
+// One way two pieces may overlap: its best score and where b's pixel (0, 0)
+// then lies on a, in a's pixels.
+struct Way {
+    double score = -2, dx = 0, dy = 0;
+};
+
+std::array<Way, 4> Screen(const seamcorr::Gray& a, const seamcorr::Gray& b, int shrink) {
+    std::array<Way, 4> best;
+    if (a.w < 8 || a.h < 8 || b.w < 8 || b.h < 8) {   // too small to judge: every way
+        for (Way& w : best) w.score = 1;
+        return best;
+    }
     seamcorr::CorrelationMap map(a, b, std::max(a.h, b.h) - 1);
     const int w = std::min(a.w, b.w), h = std::min(a.h, b.h);
     const int across = std::max(2, h / 5), along = std::max(2, w / 5);
@@ -318,8 +454,20 @@ std::array<double, 4> Screen(const seamcorr::Gray& a, const seamcorr::Gray& b) {
                 if (shared >= 2 && shared <= h * 4 / 5) way = dy > 0 ? 2 : 3;
             }
             if (way < 0) continue;
-            best[std::size_t(way)] = std::max(best[std::size_t(way)], map.Ncc(dx, dy, 2, 2));
+            double score = map.Ncc(dx, dy, 2, 2);
+            Way& bw = best[std::size_t(way)];
+            if (score > bw.score) bw = {score, double(dx), double(dy)};
         }
+    for (Way& bw : best) {
+        if (bw.score <= -2) continue;
+        const int dx = int(bw.dx), dy = int(bw.dy);
+        double left = map.Ncc(dx - 1, dy, 2, 2), right = map.Ncc(dx + 1, dy, 2, 2);
+        double up = map.Ncc(dx, dy - 1, 2, 2), down = map.Ncc(dx, dy + 1, 2, 2);
+        if (left > -2 && right > -2) bw.dx += seamcorr::ParabolaOffset(left, bw.score, right);
+        if (up > -2 && down > -2) bw.dy += seamcorr::ParabolaOffset(up, bw.score, down);
+        bw.dx *= shrink;
+        bw.dy *= shrink;
+    }
     return best;
 }
 
@@ -757,36 +905,47 @@ MosaicResult RunMosaic(const std::vector<MosaicPiece>& pieces, const MosaicReque
             thumbs[std::size_t(k)] = seamcorr::Detail(g);
         }
         std::vector<std::array<bool, 4>> tried;
-        std::vector<std::array<double, 4>> scores;
+        std::vector<std::array<Way, 4>> scores;
         std::vector<std::pair<int, int>> pairList;
         for (int i = 0; i < n; ++i)
             for (int j = i + 1; j < n; ++j) {
                 pairList.emplace_back(i, j);
-                scores.push_back(Screen(thumbs[std::size_t(i)], thumbs[std::size_t(j)]));
+                scores.push_back(Screen(thumbs[std::size_t(i)], thumbs[std::size_t(j)], shrink));
                 tried.push_back({false, false, false, false});
             }
         std::vector<bool> linked(pairList.size(), false);
-        // Registers pair p the ways allowed, best score first, until one holds.
+        // Registers pair p the ways allowed, best score first, until one
+        // holds: around the quick look's offset, and where that fails for a
+        // way that looks right, with the seam's own global estimate.
         auto registerPair = [&](std::size_t p, bool screened) -> int {
             const auto [i, j] = pairList[p];
             const int tries[4][3] = {{i, j, 0}, {j, i, 0}, {i, j, 1}, {j, i, 1}};
+            const std::array<Way, 4>& ways = scores[p];
             std::array<int, 4> order = {0, 1, 2, 3};
             std::stable_sort(order.begin(), order.end(),
-                             [&](int x, int y) { return scores[p][std::size_t(x)] > scores[p][std::size_t(y)]; });
+                             [&](int x, int y) { return ways[std::size_t(x)].score > ways[std::size_t(y)].score; });
+            const double wi = work[std::size_t(i)].w, wj = work[std::size_t(j)].w;
             for (int way : order) {
-                if (tried[p][std::size_t(way)] || (screened && scores[p][std::size_t(way)] < kScreenScore)) continue;
+                const Way& w = ways[std::size_t(way)];
+                if (tried[p][std::size_t(way)] || (screened && w.score < kScreenScore)) continue;
                 tried[p][std::size_t(way)] = true;
+                // Rest's origin on the canvas, in the frame of the way's registration.
+                const Point estimates[4] = {{w.dx, w.dy}, {-w.dx, -w.dy}, {w.dy, wi - wj - w.dx}, {-w.dy, wj - wi + w.dx}};
                 const auto& t = tries[way];
-                MosaicLink link;
-                const unsigned before = gauge.position;
-                PairOutcome o = TryPair(work, t[0], t[1], t[2] != 0, bytes, gauge, link);
-                gauge.position = before + kSlice;
-                if (o == PairOutcome::kCancelled) return 1;
-                if (o == PairOutcome::kNoMemory) return 2;
-                if (o == PairOutcome::kLinked) {
-                    result.links.push_back(std::move(link));
-                    linked[p] = true;
-                    return 0;
+                for (int attempt = 0; attempt < 2; ++attempt) {
+                    if (attempt == 1 && (!screened || w.score < kSureScore)) break;
+                    MosaicLink link;
+                    const unsigned before = gauge.position;
+                    PairOutcome o = TryPair(work, t[0], t[1], t[2] != 0, bytes, gauge, link,
+                                            screened && attempt == 0 ? &estimates[way] : nullptr);
+                    gauge.position = before + kSlice / 2;
+                    if (o == PairOutcome::kCancelled) return 1;
+                    if (o == PairOutcome::kNoMemory) return 2;
+                    if (o == PairOutcome::kLinked) {
+                        result.links.push_back(std::move(link));
+                        linked[p] = true;
+                        return 0;
+                    }
                 }
             }
             return 0;
@@ -890,22 +1049,26 @@ MosaicResult RunMosaic(const std::vector<MosaicPiece>& pieces, const MosaicReque
 
         if (n == 2) {
             // The pair engine's own result: Rest attached where it was found.
-            progress.End();
+            // Its Auto takes seams of about one length only; other pairs are
+            // joined here like more pieces.
             const MosaicLink& l = result.links.front();
             StitchRequest rq;
             rq.side = l.below ? (l.a == 0 ? kSideBottom : kSideTop) : (l.a == 0 ? kSideRight : kSideLeft);
             rq.blend = request.blend;
-            StitchResult pair = RunStitch(*pieces[0].picture, *pieces[1].picture, rq);
-            result.pairEngine = true;
-            result.pairFinding = pair.finding;
-            if (!pair) {
-                MosaicStatus s = pair.status == StitchStatus::kCancelled     ? MosaicStatus::kCancelled
-                                 : pair.status == StitchStatus::kOutOfMemory ? MosaicStatus::kOutOfMemory
-                                                                             : MosaicStatus::kPairFailed;
-                return fail(s, pair.message);
+            if (CheckStitchRequest(*pieces[0].picture, *pieces[1].picture, rq) == StitchStatus::kOk) {
+                progress.End();
+                StitchResult pair = RunStitch(*pieces[0].picture, *pieces[1].picture, rq);
+                result.pairEngine = true;
+                result.pairFinding = pair.finding;
+                if (!pair) {
+                    MosaicStatus s = pair.status == StitchStatus::kCancelled     ? MosaicStatus::kCancelled
+                                     : pair.status == StitchStatus::kOutOfMemory ? MosaicStatus::kOutOfMemory
+                                                                                 : MosaicStatus::kPairFailed;
+                    return fail(s, pair.message);
+                }
+                result.picture = std::move(pair.picture);
+                return result;
             }
-            result.picture = std::move(pair.picture);
-            return result;
         }
 
         if (width > kMaxPictureSide || height > kMaxPictureSide || width < 1 || height < 1)

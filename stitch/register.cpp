@@ -23,13 +23,6 @@ struct Peak {
 };
 
 
-double ParabolaOffset(double left, double centre, double right) {
-    double d = left - 2 * centre + right;
-    if (d >= 0) return 0;
-    double o = 0.5 * (left - right) / d;
-    return std::clamp(o, -0.5, 0.5);
-}
-
 struct Match {
     double rx, ry, mx, my, score;   // block centres: rest and main, in full-layout pixels
 };
@@ -490,51 +483,60 @@ SeamResult RegisterSeam(const SeamRequest& rq, SeamProgress progress, void* cont
         return none;
     }
 
-    // The global estimate: every offset that shares at least 16 columns and
-    // half the rows, rows shifted by at most a fifth of the height.
-    const int minW = std::max(2, (16 + shrink - 1) / shrink);
-    const int minH = std::max(4, std::min(smallMain.h, smallRest.h) / 2);
-    const int maxDy = std::max(2, std::min(smallMain.h, smallRest.h) / 5);
-    CorrelationMap map(Detail(smallMain), Detail(smallRest), maxDy);
-    std::vector<double> scores;
-    const int dxFrom = smallMain.w - smallRest.w, dxTo = smallMain.w - minW;
-    const int cols = dxTo - dxFrom + 1, rows = 2 * maxDy + 1;
-    if (cols <= 0) return none;
-    scores.assign(std::size_t(cols) * rows, -2);
-    for (int dy = -maxDy; dy <= maxDy; ++dy)
-        for (int dx = dxFrom; dx <= dxTo; ++dx)
-            scores[std::size_t(dy + maxDy) * cols + (dx - dxFrom)] = map.Ncc(dx, dy, minW, minH);
-    auto peakIn = [&](int cx, int cy, int radius) {
-        Peak p;
-        int bi = -1;
-        for (int dy = std::max(-maxDy, cy - radius); dy <= std::min(maxDy, cy + radius); ++dy)
-            for (int dx = std::max(dxFrom, cx - radius); dx <= std::min(dxTo, cx + radius); ++dx) {
-                int i = (dy + maxDy) * cols + (dx - dxFrom);
-                if (bi < 0 || scores[std::size_t(i)] > scores[std::size_t(bi)]) bi = i;
-            }
-        if (bi < 0) return p;
-        int ix = bi % cols, iy = bi / cols;
-        p.score = scores[std::size_t(bi)];
-        p.dx = ix + dxFrom;
-        p.dy = iy - maxDy;
-        if (ix > 0 && ix < cols - 1 && scores[std::size_t(bi - 1)] > -2 && scores[std::size_t(bi + 1)] > -2)
-            p.dx += ParabolaOffset(scores[std::size_t(bi - 1)], p.score, scores[std::size_t(bi + 1)]);
-        if (iy > 0 && iy < rows - 1)
-            p.dy += ParabolaOffset(scores[std::size_t(bi - cols)], p.score,
-                                   scores[std::size_t(bi + cols)]);
-        return p;
-    };
     std::vector<Peak> peaks;
-    Peak global = peakIn(0, 0, 1 << 20);
-    if (rq.hint) {
-        // The user's placement, in the reduced bands' frame.
-        double hx = (rq.hintX - (a - band)) / shrink, hy = rq.hintY / shrink;
-        int radius = int(std::ceil(12.0 / shrink)) + 1;
-        Peak near = peakIn(int(std::floor(hx + 0.5)), int(std::floor(hy + 0.5)), radius);
-        if (near.score > -2) peaks.push_back(near);
+    if (rq.estimated) {
+        // The caller's estimate, in the reduced bands' frame.
+        Peak given;
+        given.dx = (rq.estimateX - (a - band)) / shrink;
+        given.dy = rq.estimateY / shrink;
+        given.score = 1;
+        peaks.push_back(given);
+    } else {
+        // The global estimate: every offset that shares at least 16 columns and
+        // half the rows, rows shifted by at most a fifth of the height.
+        const int minW = std::max(2, (16 + shrink - 1) / shrink);
+        const int minH = std::max(4, std::min(smallMain.h, smallRest.h) / 2);
+        const int maxDy = std::max(2, std::min(smallMain.h, smallRest.h) / 5);
+        CorrelationMap map(Detail(smallMain), Detail(smallRest), maxDy);
+        std::vector<double> scores;
+        const int dxFrom = smallMain.w - smallRest.w, dxTo = smallMain.w - minW;
+        const int cols = dxTo - dxFrom + 1, rows = 2 * maxDy + 1;
+        if (cols <= 0) return none;
+        scores.assign(std::size_t(cols) * rows, -2);
+        for (int dy = -maxDy; dy <= maxDy; ++dy)
+            for (int dx = dxFrom; dx <= dxTo; ++dx)
+                scores[std::size_t(dy + maxDy) * cols + (dx - dxFrom)] = map.Ncc(dx, dy, minW, minH);
+        auto peakIn = [&](int cx, int cy, int radius) {
+            Peak p;
+            int bi = -1;
+            for (int dy = std::max(-maxDy, cy - radius); dy <= std::min(maxDy, cy + radius); ++dy)
+                for (int dx = std::max(dxFrom, cx - radius); dx <= std::min(dxTo, cx + radius); ++dx) {
+                    int i = (dy + maxDy) * cols + (dx - dxFrom);
+                    if (bi < 0 || scores[std::size_t(i)] > scores[std::size_t(bi)]) bi = i;
+                }
+            if (bi < 0) return p;
+            int ix = bi % cols, iy = bi / cols;
+            p.score = scores[std::size_t(bi)];
+            p.dx = ix + dxFrom;
+            p.dy = iy - maxDy;
+            if (ix > 0 && ix < cols - 1 && scores[std::size_t(bi - 1)] > -2 && scores[std::size_t(bi + 1)] > -2)
+                p.dx += ParabolaOffset(scores[std::size_t(bi - 1)], p.score, scores[std::size_t(bi + 1)]);
+            if (iy > 0 && iy < rows - 1)
+                p.dy += ParabolaOffset(scores[std::size_t(bi - cols)], p.score,
+                                       scores[std::size_t(bi + cols)]);
+            return p;
+        };
+        Peak global = peakIn(0, 0, 1 << 20);
+        if (rq.hint) {
+            // The user's placement, in the reduced bands' frame.
+            double hx = (rq.hintX - (a - band)) / shrink, hy = rq.hintY / shrink;
+            int radius = int(std::ceil(12.0 / shrink)) + 1;
+            Peak near = peakIn(int(std::floor(hx + 0.5)), int(std::floor(hy + 0.5)), radius);
+            if (near.score > -2) peaks.push_back(near);
+        }
+        if (peaks.empty() || std::hypot(peaks[0].dx - global.dx, peaks[0].dy - global.dy) > 1.5)
+            peaks.push_back(global);
     }
-    if (peaks.empty() || std::hypot(peaks[0].dx - global.dx, peaks[0].dy - global.dy) > 1.5)
-        peaks.push_back(global);
 
     Candidate best;
     best.result.verdict = SeamVerdict::kNoOverlap;
