@@ -246,7 +246,7 @@ def main():
             paths.append(path)
         cells, results = [], {}
         for t in tools:
-            out = os.path.join(args.work, f"out_{t}.png")
+            out = os.path.join(args.work, f"out_{t}.ppm")
             if os.path.exists(out):
                 os.remove(out)
             if t == "opencv":

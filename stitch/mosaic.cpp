@@ -422,9 +422,9 @@ PairOutcome TryPair(std::vector<Work>& work, int i, int j, bool below, int bytes
 // scale, correlated at every offset; for each of the four ways (b right of
 // a, a right of b, b below a, a below b) the best score. Only the ways that
 // score well are registered at full resolution.
-constexpr int kThumbSide = 128;
+constexpr int kThumbSide = 96;
 constexpr double kScreenScore = 0.25;
-constexpr double kSureScore = 0.5;   // a way this alike gets the seam's own global estimate too
+constexpr double kWeakerShare = 0.6;  // of the overlaps found: weaker ways wait
 
 // One way two pieces may overlap: its best score and where b's pixel (0, 0)
 // then lies on a, in a's pixels.
@@ -904,49 +904,42 @@ MosaicResult RunMosaic(const std::vector<MosaicPiece>& pieces, const MosaicReque
                 return fail(MosaicStatus::kOutOfMemory, "not enough memory to register the pieces");
             thumbs[std::size_t(k)] = seamcorr::Detail(g);
         }
-        std::vector<std::array<bool, 4>> tried;
+        // Per pair and way: 0 not yet registered, 1 around the quick look's
+        // offset only, 2 with the seam's own global estimate.
+        std::vector<std::array<int, 4>> tried;
         std::vector<std::array<Way, 4>> scores;
         std::vector<std::pair<int, int>> pairList;
         for (int i = 0; i < n; ++i)
             for (int j = i + 1; j < n; ++j) {
                 pairList.emplace_back(i, j);
                 scores.push_back(Screen(thumbs[std::size_t(i)], thumbs[std::size_t(j)], shrink));
-                tried.push_back({false, false, false, false});
+                tried.push_back({0, 0, 0, 0});
             }
         std::vector<bool> linked(pairList.size(), false);
-        // Registers pair p the ways allowed, best score first, until one
-        // holds: around the quick look's offset, and where that fails for a
-        // way that looks right, with the seam's own global estimate.
-        auto registerPair = [&](std::size_t p, bool screened) -> int {
+        // Registers one way of pair p: around the quick look's offset
+        // (screened), or with the seam's own global estimate. 0, or 1 on
+        // Escape, 2 when memory fails.
+        auto tryWay = [&](std::size_t p, int way, bool screened) -> int {
             const auto [i, j] = pairList[p];
+            int& done = tried[p][std::size_t(way)];
+            if (linked[p] || done == 2 || (screened && done == 1)) return 0;
+            done = screened ? 1 : 2;
             const int tries[4][3] = {{i, j, 0}, {j, i, 0}, {i, j, 1}, {j, i, 1}};
-            const std::array<Way, 4>& ways = scores[p];
-            std::array<int, 4> order = {0, 1, 2, 3};
-            std::stable_sort(order.begin(), order.end(),
-                             [&](int x, int y) { return ways[std::size_t(x)].score > ways[std::size_t(y)].score; });
+            const Way& w = scores[p][std::size_t(way)];
             const double wi = work[std::size_t(i)].w, wj = work[std::size_t(j)].w;
-            for (int way : order) {
-                const Way& w = ways[std::size_t(way)];
-                if (tried[p][std::size_t(way)] || (screened && w.score < kScreenScore)) continue;
-                tried[p][std::size_t(way)] = true;
-                // Rest's origin on the canvas, in the frame of the way's registration.
-                const Point estimates[4] = {{w.dx, w.dy}, {-w.dx, -w.dy}, {w.dy, wi - wj - w.dx}, {-w.dy, wj - wi + w.dx}};
-                const auto& t = tries[way];
-                for (int attempt = 0; attempt < 2; ++attempt) {
-                    if (attempt == 1 && (!screened || w.score < kSureScore)) break;
-                    MosaicLink link;
-                    const unsigned before = gauge.position;
-                    PairOutcome o = TryPair(work, t[0], t[1], t[2] != 0, bytes, gauge, link,
-                                            screened && attempt == 0 ? &estimates[way] : nullptr);
-                    gauge.position = before + kSlice / 2;
-                    if (o == PairOutcome::kCancelled) return 1;
-                    if (o == PairOutcome::kNoMemory) return 2;
-                    if (o == PairOutcome::kLinked) {
-                        result.links.push_back(std::move(link));
-                        linked[p] = true;
-                        return 0;
-                    }
-                }
+            // Rest's origin on the canvas, in the frame of the way's registration.
+            const Point estimates[4] = {{w.dx, w.dy}, {-w.dx, -w.dy}, {w.dy, wi - wj - w.dx}, {-w.dy, wj - wi + w.dx}};
+            const auto& t = tries[way];
+            MosaicLink link;
+            const unsigned before = gauge.position;
+            PairOutcome o = TryPair(work, t[0], t[1], t[2] != 0, bytes, gauge, link,
+                                    screened ? &estimates[way] : nullptr);
+            gauge.position = std::min(before + kSlice, registerSteps);
+            if (o == PairOutcome::kCancelled) return 1;
+            if (o == PairOutcome::kNoMemory) return 2;
+            if (o == PairOutcome::kLinked) {
+                result.links.push_back(std::move(link));
+                linked[p] = true;
             }
             return 0;
         };
@@ -954,16 +947,50 @@ MosaicResult RunMosaic(const std::vector<MosaicPiece>& pieces, const MosaicReque
             return code == 1 ? fail(MosaicStatus::kCancelled, "cancelled")
                              : fail(MosaicStatus::kOutOfMemory, "not enough memory to register the pieces");
         };
+        // The ways the quick look favours, strongest first; a way far weaker
+        // than the overlaps already found waits.
+        struct Candidate {
+            std::size_t p;
+            int way;
+            double score;
+        };
+        std::vector<Candidate> candidates, later;
         for (std::size_t p = 0; p < pairList.size(); ++p)
-            if (int code = registerPair(p, true)) return stop(code);
-        {
+            for (int way = 0; way < 4; ++way)
+                if (scores[p][std::size_t(way)].score >= kScreenScore)
+                    candidates.push_back({p, way, scores[p][std::size_t(way)].score});
+        std::stable_sort(candidates.begin(), candidates.end(),
+                         [](const Candidate& x, const Candidate& y) { return x.score > y.score; });
+        std::vector<double> found;
+        for (const Candidate& c : candidates) {
+            if (linked[c.p]) continue;
+            if (!found.empty()) {
+                std::vector<double> sorted = found;
+                std::nth_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(sorted.size() / 2), sorted.end());
+                if (c.score < kWeakerShare * sorted[sorted.size() / 2]) {
+                    later.push_back(c);
+                    continue;
+                }
+            }
+            if (int code = tryWay(c.p, c.way, true)) return stop(code);
+            if (linked[c.p]) found.push_back(c.score);
+        }
+        // Pieces that nothing ties to the first piece yet: the ways that
+        // waited, then every way of their pairs.
+        for (int pass = 0; pass < 2; ++pass) {
             std::vector<bool> reached = Reached(n, result.links, 0);
-            const bool whole = std::all_of(reached.begin(), reached.end(), [](bool r) { return r; });
-            for (std::size_t p = 0; p < pairList.size() && !whole; ++p) {
-                const auto [i, j] = pairList[p];
-                // Pairs of a piece that nothing ties to the first piece yet.
-                if (!linked[p] && (!reached[std::size_t(i)] || !reached[std::size_t(j)]))
-                    if (int code = registerPair(p, false)) return stop(code);
+            if (std::all_of(reached.begin(), reached.end(), [](bool r) { return r; })) break;
+            auto loose = [&](std::size_t p) {
+                return !reached[std::size_t(pairList[p].first)] || !reached[std::size_t(pairList[p].second)];
+            };
+            if (pass == 0) {
+                for (const Candidate& c : later)
+                    if (loose(c.p))
+                        if (int code = tryWay(c.p, c.way, true)) return stop(code);
+            } else {
+                for (std::size_t p = 0; p < pairList.size(); ++p)
+                    for (int way = 0; way < 4 && loose(p); ++way)
+                        if (int code = tryWay(p, way, false)) return stop(code);
             }
         }
         gauge.position = registerSteps;
