@@ -279,6 +279,14 @@ TEST(Mosaic, TwoPiecesAreWhatThePairEngineMakes) {
     StitchResult pair = RunStitch(*bottom, *top, rq);
     ASSERT_TRUE(pair) << pair.message;
     EXPECT_TRUE(SamePictures(r.picture.get(), pair.picture.get()));
+
+    // Seams of lengths the pair engine's Auto does not take: joined here.
+    auto narrow = Cut(original.picture.get(), 40, 210, 220, 310);
+    MosaicResult own = RunMosaic({{top.get(), "top"}, {narrow.get(), "narrow"}}, MosaicRequest{});
+    ASSERT_TRUE(own) << own.message;
+    EXPECT_FALSE(own.pairEngine);
+    EXPECT_EQ(own.picture->GetWidth(), 300);
+    EXPECT_EQ(own.picture->GetHeight(), 520);
 }
 
 // Nine pieces whose stores are swapped out give the picture they give in
