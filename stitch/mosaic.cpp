@@ -1062,6 +1062,21 @@ MosaicResult RunMosaic(const std::vector<MosaicPiece>& pieces, const MosaicReque
                 minY = std::min(minY, q.y), maxY = std::max(maxY, q.y);
             }
         }
+        // Scans of one sheet differ by a little turn and scale only: a
+        // placement beyond that comes of overlaps that do not fit together,
+        // and no picture is better than a wrong one.
+        {
+            std::vector<int> odd;
+            for (int k = 0; k < n; ++k) {
+                const MosaicPlacement& p = place[std::size_t(k)];
+                if (std::abs(p.Scale() - 1) > 0.03 || std::abs(p.TurnDegrees()) > 3) odd.push_back(k);
+            }
+            if (!odd.empty())
+                return fail(MosaicStatus::kUnplaced,
+                            "the overlaps found do not fit together: " + NameList(pieces, odd) +
+                                " would be turned or scaled far more than a scan is. Check that the pieces "
+                                "belong to one picture, or join fewer of them at a time");
+        }
         const double x0 = std::floor(minX + 0.5), y0 = std::floor(minY + 0.5);
         const double width = std::floor(maxX + 0.5) - x0 + 1, height = std::floor(maxY + 0.5) - y0 + 1;
         for (MosaicPlacement& p : place) p.x -= x0, p.y -= y0;

@@ -35,11 +35,12 @@ int CmdMosaic(const Args& args) {
         loaded.push_back(LoadPicture(path));
         if (!loaded.back()) return kExitFailed;
         pieces.push_back({loaded.back().get(), path});
+        // The joined picture has the pieces' type: known with the first.
+        if (loaded.size() == 1 &&
+            !CheckOutputTakes(out, loaded[0]->GetType(),
+                              "write a PNG or TIFF file and convert it with stitchara-cli convert"))
+            return kExitFailed;
     }
-    // The joined picture has the pieces' type.
-    if (!CheckOutputTakes(out, loaded[0]->GetType(),
-                          "write a PNG or TIFF file and convert it with stitchara-cli convert"))
-        return kExitFailed;
     UseToolMessages();
 
     MosaicRequest request;
