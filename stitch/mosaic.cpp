@@ -471,6 +471,19 @@ std::array<Way, 4> Screen(const seamcorr::Gray& a, const seamcorr::Gray& b, int 
     return best;
 }
 
+// Where the registration of one way of pair (i, j) should find Rest's origin
+// on its canvas, from the quick look's offset of j on i: ways 0 and 1 side by
+// side (j right of i, i right of j), 2 and 3 one above the other, registered
+// on copies turned a quarter to the left.
+Point EstimateFor(const Way& w, int way, double wi, double wj) {
+    switch (way) {
+    case 0: return {w.dx, w.dy};
+    case 1: return {-w.dx, -w.dy};
+    case 2: return {w.dy, wi - wj - w.dx};
+    default: return {-w.dy, wj - wi + w.dx};
+    }
+}
+
 const char* TypeWords(int type) {
     switch (type) {
     case ptBlackWhite: return "black and white";
@@ -926,14 +939,11 @@ MosaicResult RunMosaic(const std::vector<MosaicPiece>& pieces, const MosaicReque
             done = screened ? 1 : 2;
             const int tries[4][3] = {{i, j, 0}, {j, i, 0}, {i, j, 1}, {j, i, 1}};
             const Way& w = scores[p][std::size_t(way)];
-            const double wi = work[std::size_t(i)].w, wj = work[std::size_t(j)].w;
-            // Rest's origin on the canvas, in the frame of the way's registration.
-            const Point estimates[4] = {{w.dx, w.dy}, {-w.dx, -w.dy}, {w.dy, wi - wj - w.dx}, {-w.dy, wj - wi + w.dx}};
+            const Point estimate = EstimateFor(w, way, work[std::size_t(i)].w, work[std::size_t(j)].w);
             const auto& t = tries[way];
             MosaicLink link;
             const unsigned before = gauge.position;
-            PairOutcome o = TryPair(work, t[0], t[1], t[2] != 0, bytes, gauge, link,
-                                    screened ? &estimates[way] : nullptr);
+            PairOutcome o = TryPair(work, t[0], t[1], t[2] != 0, bytes, gauge, link, screened ? &estimate : nullptr);
             gauge.position = std::min(before + kSlice, registerSteps);
             if (o == PairOutcome::kCancelled) return 1;
             if (o == PairOutcome::kNoMemory) return 2;
@@ -1012,8 +1022,58 @@ MosaicResult RunMosaic(const std::vector<MosaicPiece>& pieces, const MosaicReque
         std::vector<int> apart;
         for (int k = 0; k < n; ++k)
             if (group[std::size_t(k)] != main) apart.push_back(k);
+        // A piece lying on its side (or upside down) fits once turned: it is
+        // tried so against the placed pieces, and the message says how to turn it.
+        auto turnToFit = [&](int k) -> std::string {
+            static const char* const words[3] = {"a quarter to the left", "a quarter to the right",
+                                                 "upside down"};
+            CPicture* source = work[std::size_t(k)].picture;
+            for (int turn = 0; turn < 3; ++turn) {
+                std::unique_ptr<CPicture> turned = CreateRotationDestination(source, turn < 2);
+                if (!turned) return "";
+                const int ok = turn == 0   ? RotateLeft(source, turned.get(), false)
+                               : turn == 1 ? RotateRight(source, turned.get(), false)
+                                           : RotateHalfInto(source, turned.get(), false);
+                seamcorr::Gray g;
+                if (!ok || !seamcorr::ReadGray(turned.get(), 0, turned->GetWidth(), turned->GetHeight(), bytes,
+                                               shrink, g))
+                    return "";
+                const seamcorr::Gray thumb = seamcorr::Detail(g);
+                Work extra;
+                extra.picture = turned.get();
+                extra.w = turned->GetWidth();
+                extra.h = turned->GetHeight();
+                work.push_back(std::move(extra));
+                bool fits = false;
+                for (int m = 0; m < n && !fits && !gauge.cancelled; ++m) {
+                    if (group[std::size_t(m)] != main) continue;
+                    const std::array<Way, 4> ways = Screen(thumbs[std::size_t(m)], thumb, shrink);
+                    for (int way = 0; way < 4 && !fits && !gauge.cancelled; ++way) {
+                        const Way& w = ways[std::size_t(way)];
+                        if (w.score < kScreenScore) continue;
+                        const Point estimate = EstimateFor(w, way, work[std::size_t(m)].w, work.back().w);
+                        const bool swap = way == 1 || way == 3;
+                        MosaicLink link;
+                        fits = TryPair(work, swap ? n : m, swap ? m : n, way >= 2, bytes, gauge, link, &estimate) ==
+                               PairOutcome::kLinked;
+                    }
+                }
+                work.pop_back();
+                if (fits) return words[turn];
+            }
+            return "";
+        };
         if (!apart.empty()) {
             std::string text;
+            if (members[std::size_t(main)] > 1 && apart.size() <= 2)
+                for (int k : apart) {
+                    const std::string turn = turnToFit(k);
+                    if (gauge.cancelled) return fail(MosaicStatus::kCancelled, "cancelled");
+                    if (!turn.empty())
+                        return fail(MosaicStatus::kUnplaced, Quoted(pieces[std::size_t(k)].name) +
+                                                                 " lies turned: it fits once turned " + turn +
+                                                                 "; turn it and join the pieces again");
+                }
             if (members[std::size_t(main)] == 1)
                 text = "no two of the pieces overlap: " + NameList(pieces, apart) + " have nothing in common";
             else
