@@ -422,7 +422,7 @@ PairOutcome TryPair(std::vector<Work>& work, int i, int j, bool below, int bytes
 // scale, correlated at every offset; for each of the four ways (b right of
 // a, a right of b, b below a, a below b) the best score. Only the ways that
 // score well are registered at full resolution.
-constexpr int kThumbSide = 96;
+constexpr int kThumbSide = 64;
 constexpr double kScreenScore = 0.25;
 constexpr double kWeakerShare = 0.6;  // of the overlaps found: weaker ways wait
 
@@ -788,10 +788,11 @@ bool Compose(const std::vector<Work>& work, const std::vector<std::pair<int, int
             if (!s->Row(y)) return false;
         for (int x = 0; x < W; ++x) {
             float best = -1;
-            int bestPiece = -1;
+            int bestPiece = -1, covering = 0;
             for (std::size_t i = 0; i < samplers.size(); ++i) {
                 const RowPart& p = samplers[i]->part;
                 if (x < p.from || x > p.to) continue;
+                ++covering;
                 if (p.distance[std::size_t(x)] > best) {
                     best = p.distance[std::size_t(x)];
                     bestPiece = int(i);
@@ -802,7 +803,7 @@ bool Compose(const std::vector<Work>& work, const std::vector<std::pair<int, int
                 std::fill(o, o + bytes, std::uint8_t(255));   // paper where no piece reaches
                 continue;
             }
-            if (!blend) {
+            if (!blend || covering == 1) {
                 std::copy_n(samplers[std::size_t(bestPiece)]->part.value.data() + std::size_t(x) * bytes, bytes, o);
                 continue;
             }
