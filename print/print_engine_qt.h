@@ -10,6 +10,7 @@
 
 #include <QList>
 #include <QRect>
+#include <QSize>
 #include <QString>
 
 #include "print/print_render.h"
@@ -53,6 +54,12 @@ public:
     int LogPixelsY() const;
     int HorzRes() const;
     int VertRes() const;
+    // The printable area in dots of the current paper turned to orientation
+    // (1 portrait, 2 landscape), whatever the current orientation.
+    QSize PrintableArea(int orientation) const;
+    // Paper margins down to the least the printer needs (none for a PDF
+    // file): a poster's sheets are trimmed anyway, so every dot counts.
+    bool UseLeastMargins();
     // Printer names: the device (queue) name, its driver (make and model)
     // and where it prints to (the queue's location or the PDF file).
     QString DeviceName() const;

@@ -342,7 +342,8 @@ std::string PosterSheetLabel(const PosterLayout& p, int index) {
 std::string PosterGridText(const PosterLayout& p, double overlapMm) {
     char mm[32];
     std::snprintf(mm, sizeof mm, "%g", overlapMm);
-    return std::to_string(p.columns) + " x " + std::to_string(p.rows) + " sheets (" +
+    return std::to_string(p.columns) + " x " + std::to_string(p.rows) +
+           (p.SheetCount() == 1 ? " sheet (" : " sheets (") +
            (p.orientation == 2 ? "landscape" : "portrait") + "), overlap " + mm + " mm";
 }
 
