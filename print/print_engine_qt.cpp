@@ -199,6 +199,30 @@ bool PrintEngine::UseLeastMargins() {
     return printer_->setPageMargins(layout.minimumMargins(), layout.units());
 }
 
+PosterLayout PrintEngine::LayPoster(const PrintJobRequest& request, PosterRequest r) const {
+    const Box canvas = PosterCanvas(request);
+    r.width = canvas.right - canvas.left;
+    r.height = canvas.bottom - canvas.top;
+    if (request.picture && request.picture->HasHeader()) {
+        r.pictureWidth = request.picture->GetWidth();
+        r.pictureHeight = request.picture->GetHeight();
+    }
+    r.dpiX = LogPixelsX();
+    r.dpiY = LogPixelsY();
+    const QSize portrait = PrintableArea(1), landscape = PrintableArea(2);
+    r.portraitWidth = portrait.width();
+    r.portraitHeight = portrait.height();
+    r.landscapeWidth = landscape.width();
+    r.landscapeHeight = landscape.height();
+    r.preferred = Orientation();
+    return ComputePosterLayout(r);
+}
+
+bool PrintEngine::TurnForPoster(const PosterLayout& poster) {
+    if (poster.orientation != Orientation() && !SetOrientation(poster.orientation)) return false;
+    return HorzRes() == poster.pageWidth && VertRes() == poster.pageHeight;
+}
+
 QString PrintEngine::DeviceName() const {
     if (!printer_) return {};
     if (printer_->outputFormat() == QPrinter::PdfFormat) return QStringLiteral("PDF");

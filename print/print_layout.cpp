@@ -92,6 +92,10 @@ PrintOptions OptionsFromSettings(const PrintSettings& s, int pictureType, int pi
     o.pictureHeight = pictureHeight;
     o.scaleX = s.scaleX;
     o.scaleY = s.scaleY;
+    o.poster = s.poster;
+    o.posterOverlapMm = s.posterOverlapMm;
+    o.posterMarks = s.posterMarks;
+    o.posterLabels = s.posterLabels;
     o.sizeSetByRescale = (s.scaleX == 100 && s.scaleY == 100) ? 0 : 1;
     o.printWidth = PrintWidthFor(s.scaleX, printerXDpi, pictureWidth, o.pictureXDpi);
     o.printHeight = ClampToInt((long long)s.scaleY * printerYDpi * pictureHeight / 100 /
@@ -101,6 +105,10 @@ PrintOptions OptionsFromSettings(const PrintSettings& s, int pictureType, int pi
 
 void FinishOptions(PrintOptions& o, int pageWidth, int pageHeight) {
     if (!o.addFrame) o.frameId = 0;
+    if (o.poster) {
+        o.fitInPage = 0;
+        return;
+    }
     if (o.fitInPage) {
         o.sizeSetByRescale = 1;
         if (o.pictureWidth > 0 && o.pictureHeight > 0) {
@@ -176,6 +184,10 @@ void StoreSheetOptions(const PrintOptions& o, PrintSettings& s) {
     s.watermarkOn = o.watermarkOn;
     s.watermarkFile = o.watermarkFile;
     s.watermarkLayout = o.watermarkLayout;
+    s.poster = o.poster;
+    s.posterOverlapMm = o.posterOverlapMm;
+    s.posterMarks = o.posterMarks;
+    s.posterLabels = o.posterLabels;
 }
 
 void StoreLayout(const PrintOptions& o, const LayoutOffsets& offsets, PrintSettings& s) {

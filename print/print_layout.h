@@ -63,6 +63,10 @@ struct PrintOptions {
     int printWidth = 0, printHeight = 0;  // dots
     // What the Rescale page settled (the sheet keeps them for the settings).
     int scaleX = 100, scaleY = 100;
+    // A poster across several sheets.
+    int poster = 0;
+    double posterOverlapMm = 10.0;
+    int posterMarks = 0, posterLabels = 0;
 };
 
 // The sheet's first steps: the options from the settings, the picture's
@@ -74,7 +78,8 @@ PrintOptions OptionsFromSettings(const PrintSettings& settings, int pictureType,
 
 // After the sheet closed: frame id cleared without a frame; fit in page sets
 // the print size to the printable area (pageWidth x pageHeight dots); a
-// frame takes 20 dots of a size the Rescale page did not set.
+// frame takes 20 dots of a size the Rescale page did not set. A poster keeps
+// its scale exactly (no fit, the frame goes around it).
 void FinishOptions(PrintOptions& options, int pageWidth, int pageHeight);
 
 // The frame allowance: a side border width, b top/bottom border height,
@@ -94,7 +99,8 @@ LayoutOffsets ComputeLayout(PrintOptions& options, const FrameAllowance& allowan
                             int pageWidth, int pageHeight);
 
 // Copies the options a closed sheet hands back into the settings (unit,
-// copies, centring, fit, frame, watermark), as every closing but Cancel does.
+// copies, centring, fit, frame, watermark, poster), as every closing but
+// Cancel does.
 void StoreSheetOptions(const PrintOptions& options, PrintSettings& settings);
 // Then margins, print size, scale factors and offsets.
 void StoreLayout(const PrintOptions& options, const LayoutOffsets& offsets,

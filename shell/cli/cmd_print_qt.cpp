@@ -160,35 +160,15 @@ std::unique_ptr<QGuiApplication> MakeApplication() {
     return std::make_unique<QGuiApplication>(argc, argv);
 }
 
-// The grid of sheets for the poster: the printer's printable area both ways
-// (one way when the user gave it), the paper turned when the other way needs
-// fewer sheets. Anything that cannot be printed whole is refused.
-int LayPoster(const PrintRequestOptions& o, PrintEngine& engine, const PrintJobRequest& request,
-              const CPicture& picture, PosterLayout& poster) {
-    const Box canvas = PosterCanvas(request);
-    PosterRequest r;
-    r.width = canvas.right - canvas.left;
-    r.height = canvas.bottom - canvas.top;
-    r.pictureWidth = picture.GetWidth();
-    r.pictureHeight = picture.GetHeight();
-    r.dpiX = engine.LogPixelsX();
-    r.dpiY = engine.LogPixelsY();
-    const QSize portrait = engine.PrintableArea(1), landscape = engine.PrintableArea(2);
-    r.portraitWidth = portrait.width();
-    r.portraitHeight = portrait.height();
-    r.landscapeWidth = landscape.width();
-    r.landscapeHeight = landscape.height();
-    r.orientation = o.landscape ? 2 : o.portrait ? 1 : 0;
-    r.preferred = engine.Orientation();
-    r.overlapMm = o.overlapMm;
-    r.marks = o.marks;
-    r.labels = o.labels;
-    poster = ComputePosterLayout(r);
+// The grid of sheets for the poster; anything that cannot be printed whole
+// is refused.
+int LayPoster(const PrintRequestOptions& o, const PrintSettings& settings, PrintEngine& engine,
+              const PrintJobRequest& request, PosterLayout& poster) {
+    PosterRequest choices = PosterChoices(settings);
+    choices.orientation = o.landscape ? 2 : o.portrait ? 1 : 0;
+    poster = engine.LayPoster(request, choices);
     if (poster.problem != PosterProblem::kNone) return Fail(PosterProblemText(poster));
-    if (poster.orientation != engine.Orientation() && !engine.SetOrientation(poster.orientation))
-        return Fail("the printer cannot turn the paper");
-    if (engine.HorzRes() != poster.pageWidth || engine.VertRes() != poster.pageHeight)
-        return Fail("the printer's printable area changed while turning the paper");
+    if (!engine.TurnForPoster(poster)) return Fail("the printer cannot turn the paper");
     return kExitOk;
 }
 
@@ -268,9 +248,10 @@ int CmdPrint(const Args& args) {
         options.addFrame = 1;
         options.frameId = 1615 + o.frame;
     }
-    // A poster keeps the scale exactly: the frame goes around the print
-    // rather than taking its border from it.
-    if (o.poster) options.sizeSetByRescale = 1;
+    options.poster = o.poster;
+    options.posterOverlapMm = o.overlapMm;
+    options.posterMarks = o.marks;
+    options.posterLabels = o.labels;
     if (!o.watermark.empty()) {
         options.watermarkOn = 1;
         options.watermarkFile = o.watermark;
@@ -295,7 +276,7 @@ int CmdPrint(const Args& args) {
     PrintJobRequest request = MakePrintRequest(settings, &pic, assets, BaseName(o.input));
     PosterLayout poster;
     if (o.poster) {
-        if (int rc = LayPoster(o, engine, request, pic, poster); rc != kExitOk) return rc;
+        if (int rc = LayPoster(o, settings, engine, request, poster); rc != kExitOk) return rc;
         request.poster = &poster;
     }
     if (!engine.StartPrintJob(request, nullptr))
