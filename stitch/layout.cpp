@@ -60,14 +60,14 @@ bool PlacePicture(CPicture* canvas, CPicture* source, int x, int y, bool full, b
 }  // namespace
 
 void CStitchTool::Begin(StitchHost* h, CPicture* main, CPicture* rest, int s, int overlapPixels,
-                        int m, bool low) {
+                        StitchMethod m, bool low) {
     host = h;
     mainPicture = main;
     restPicture = rest;
     side = std::int16_t(s);
     overlap = std::int16_t(overlapPixels);
     chosenOverlap = std::int16_t(overlapPixels);
-    method = std::int16_t(m);
+    method = m;
     lowMemory = low;
     BlendSetup blend = BlendSetupFor(main ? main->GetType() : ptUnknown);
     blendEnabled = blend.enabled;
@@ -135,7 +135,7 @@ bool CStitchTool::BuildCanvas(bool full) {
 }
 
 bool CStitchTool::PrepareStitchDocument() {
-    if (!BuildCanvas(method == kMethodAuto)) return false;
+    if (!BuildCanvas(method == StitchMethod::Auto)) return false;
     host->SetStitchWork2({});
     host->SetStitchWork({});
     state = 0;

@@ -55,8 +55,8 @@ bool CStitchTool::AutoStitch() {
 
 bool CStitchTool::SemiAutoStitch() {
     if (!host) return false;
-    std::int16_t chosen = method;
-    method = kMethodAuto;
+    const StitchMethod chosen = method;
+    method = StitchMethod::Auto;
     bool composed = ComposeFullLayout();
     method = chosen;
     if (!composed) return false;

@@ -83,7 +83,7 @@ void RunSheetStitch(CStitchSheet* sheet, const SheetStitch& request) {
     CPicture* rest = sheet->page(1)->picture();
     StitchRequest run;
     run.side = request.side;
-    run.method = kMethodAuto;
+    run.method = StitchMethod::Auto;
     run.overlapPercent = request.overlapPercent;
     run.lowMemory = request.lowMemory;
     run.forceSwap = ForceSwapSetting();

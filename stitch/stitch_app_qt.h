@@ -16,7 +16,7 @@ class QWidget;
 // What "&Stitch" hands over.
 struct SheetStitch {
     int side = 2;
-    int method = 1053;
+    int method = 1053;  // the method button's control id (kMethodAuto)
     int overlapPercent = 25;
     int overlapPixels = 32;
     bool lowMemory = false;

@@ -92,7 +92,7 @@ bool CStitchMouseTool::Prepare(CStitchSheet* sheet, const SheetStitch& request) 
     sheet_ = sheet;
     if (CurrentTool() == this) SelectTool(view_, ID_TOOL_DEFAULT);
     host_ = std::make_unique<SheetStitchHost>(sheet->page(1));
-    engine_.Begin(host_.get(), main, rest, request.side, request.overlapPixels, request.method,
+    engine_.Begin(host_.get(), main, rest, request.side, request.overlapPixels, MethodOfControl(request.method),
                   request.lowMemory);
     engine_.forceSwap = ForceSwapSetting();
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -346,7 +346,7 @@ void CStitchMouseTool::OnLButtonDown(CVandrelView* view, unsigned, int, int) {
     confining_ = false;
     view_->viewport()->repaint();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    bool ok = engine_.method == kMethodManual ? engine_.ManualCompose() : engine_.SemiAutoStitch();
+    bool ok = engine_.method == StitchMethod::Manual ? engine_.ManualCompose() : engine_.SemiAutoStitch();
     QApplication::restoreOverrideCursor();
     engine_.result = ok;
     placementDone_ = true;

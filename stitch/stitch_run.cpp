@@ -48,12 +48,12 @@ StitchStatus CheckStitchRequest(const CPicture& main, const CPicture& rest,
         return status;
     };
     const bool points = request.mainPoint && request.restPoint;
-    if (request.method != kMethodAuto && !points)
+    if (request.method != StitchMethod::Auto && !points)
         return fail(StitchStatus::kMissingPoints, "Manual and Semi-Auto need a point in each picture");
     const int wm = main.GetWidth(), hm = main.GetHeight();
     const int wr = rest.GetWidth(), hr = rest.GetHeight();
     const bool across = Across(request.side);
-    if (request.method != kMethodManual &&
+    if (request.method != StitchMethod::Manual &&
         !SearchMethodsAllowed(main.GetType(), request.side, wm, hm, wr, hr)) {
         if (main.GetType() != ptTrueColor24 && main.GetType() != ptGray256)
             return fail(StitchStatus::kMainTypeNotSearchable,
@@ -104,8 +104,8 @@ StitchResult RunStitch(CPicture& main, CPicture& rest, const StitchRequest& requ
                               tool.restRect.top + request.restPoint->y};
         }
         bool ok;
-        if (request.method == kMethodManual) ok = tool.ManualCompose();
-        else if (request.method == kMethodSemiAuto) ok = tool.SemiAutoStitch();
+        if (request.method == StitchMethod::Manual) ok = tool.ManualCompose();
+        else if (request.method == StitchMethod::SemiAuto) ok = tool.SemiAutoStitch();
         else ok = tool.AutoStitch();
         result.finding = tool.finding;
         if (!ok) {

@@ -4,7 +4,7 @@
 //
 //     StitchRequest request;
 //     request.side = kSideRight;
-//     request.method = kMethodAuto;
+//     request.method = StitchMethod::Auto;
 //     StitchResult result = RunStitch(*mainPicture, *restPicture, request);
 //     if (!result) show(result.message);        // result.status says why
 //     else keep(std::move(result.picture));
@@ -24,7 +24,7 @@ class CPicture;
 
 struct StitchRequest {
     int side = kSideRight;       // where the Rest picture is attached (StitchSide)
-    int method = kMethodAuto;    // StitchMethod
+    StitchMethod method = StitchMethod::Auto;
     int overlapPercent = 25;     // 1..100 of the Main picture's extent along the seam axis
     // The reference points, each in its own picture's pixel coordinates:
     // pixel restPoint of Rest lands on pixel mainPoint of Main. Manual and

@@ -701,3 +701,11 @@ CStitchSheet* OpenStitchSheet(QWidget* parent) {
 }
 
 CStitchSheet* CurrentStitchSheet() { return openSheet.data(); }
+
+StitchMethod MethodOfControl(int control) {
+    switch (control) {
+    case kMethodManual: return StitchMethod::Manual;
+    case kMethodSemiAuto: return StitchMethod::SemiAuto;
+    default: return StitchMethod::Auto;
+    }
+}

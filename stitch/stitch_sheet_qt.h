@@ -9,6 +9,16 @@
 #include <memory>
 
 #include "picture/picture.h"
+#include "stitch/stitch_tool.h"
+
+// The Stitch Image page's method buttons, by their control ids.
+enum StitchMethodControl : int {
+    kMethodManual = 1048,
+    kMethodSemiAuto = 1050,
+    kMethodAuto = 1053,
+};
+// The engine's method a button stands for.
+StitchMethod MethodOfControl(int control);
 
 class QAbstractButton;
 class QButtonGroup;

@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "picture/bitmap.h"
@@ -20,12 +21,13 @@ enum StitchSide : std::int16_t {
     kSideBottom = 3,
 };
 
-// The stitch methods, by the control ids of the sheet's radio buttons.
-enum StitchMethod : std::int16_t {
-    kMethodManual = 1048,
-    kMethodSemiAuto = 1050,
-    kMethodAuto = 1053,
-};
+// The stitch methods.
+enum class StitchMethod : std::int16_t { Manual, SemiAuto, Auto };
+
+// The method's name ("Manual", "Semi-Auto", "Auto"), for messages.
+inline std::ostream& operator<<(std::ostream& out, StitchMethod method) {
+    return out << (method == StitchMethod::Manual ? "Manual" : method == StitchMethod::SemiAuto ? "Semi-Auto" : "Auto");
+}
 
 struct PointL {
     std::int32_t x = 0;
@@ -98,7 +100,7 @@ public:
     // What the sheet's "&Stitch" button hands over (the sources stay the
     // host's; the Rest picture may be replaced by its converted form).
     void Begin(StitchHost* host, CPicture* main, CPicture* rest, int side, int overlapPixels,
-               int method, bool lowMemory);
+               StitchMethod method, bool lowMemory);
 
     // Preparation: the full layout (Auto) or the strip around the seam
     // (Manual, Semi-Auto) becomes the host's picture. False on failure; the
@@ -142,7 +144,7 @@ public:
     PointL matchRest[kMaxMatches];
     std::int16_t searchHalfRange = 0, offsetX = 0, marginY = 0, offsetY = 0;
     std::int32_t progressTotal = 0, progressCount = 0;
-    std::int16_t method = kMethodAuto;
+    StitchMethod method = StitchMethod::Auto;
     Rect restRect, mainRect;           // inclusive, in the full layout
     std::int16_t side = kSideRight;
     bool blendEnabled = true;

@@ -27,10 +27,10 @@ bool ParseSide(const std::string& text, int& side) {
     return false;
 }
 
-bool ParseMethod(const std::string& text, int& method) {
-    if (text == "auto") method = kMethodAuto;
-    else if (text == "semi") method = kMethodSemiAuto;
-    else if (text == "manual") method = kMethodManual;
+bool ParseMethod(const std::string& text, StitchMethod& method) {
+    if (text == "auto") method = StitchMethod::Auto;
+    else if (text == "semi") method = StitchMethod::SemiAuto;
+    else if (text == "manual") method = StitchMethod::Manual;
     else return false;
     return true;
 }
@@ -52,7 +52,7 @@ int CmdStitch(const Args& args) {
     int side = kSideRight;
     if (args.Has("side") && !ParseSide(args.Get("side"), side))
         return UsageError("--side takes left, top, right or bottom");
-    int method = kMethodAuto;
+    StitchMethod method = StitchMethod::Auto;
     if (args.Has("method") && !ParseMethod(args.Get("method"), method))
         return UsageError("--method takes auto, semi or manual");
     int percent = 25;
@@ -69,9 +69,9 @@ int CmdStitch(const Args& args) {
             !ParseIntList(args.Get("rest-point"), restAt, 2))
             return UsageError("--main-point and --rest-point take X,Y, and go together");
     }
-    if (method != kMethodAuto && !points)
+    if (method != StitchMethod::Auto && !points)
         return UsageError("Manual and Semi-Auto need --main-point X,Y and --rest-point X,Y");
-    if (method == kMethodAuto && points)
+    if (method == StitchMethod::Auto && points)
         return UsageError("Auto finds the overlap itself: --main-point and --rest-point are for "
                           "--method manual or semi");
     if (int rc = TakeSaveOptions(args); rc != kExitOk) return rc;
@@ -104,7 +104,7 @@ int CmdStitch(const Args& args) {
         return Fail(result.message);
     }
     if (!SavePicture(*result.picture, out)) return kExitFailed;
-    if (method != kMethodManual && !args.Has("quiet"))
+    if (method != StitchMethod::Manual && !args.Has("quiet"))
         std::printf("%s\n", DescribeFinding(result.finding).c_str());
     return kExitOk;
 }

@@ -138,7 +138,7 @@ inline std::vector<std::uint8_t> Pixel(CPicture* p, int x, int y) {
 // Runs a whole stitch with tool as the sheet would; the host keeps the
 // result, the tool what it found.
 inline bool RunStitchTool(CStitchTool& tool, PlainStitchHost& host, int side, int percent,
-                          int method, PointL mainAt = {}, PointL restAt = {},
+                          StitchMethod method, PointL mainAt = {}, PointL restAt = {},
                           bool lowMemory = false) {
     CPicture* m = host.Main();
     CPicture* r = host.Rest();
@@ -149,12 +149,12 @@ inline bool RunStitchTool(CStitchTool& tool, PlainStitchHost& host, int side, in
     if (!tool.PrepareStitchDocument()) return false;
     tool.mainPoint = {tool.mainRect.left + mainAt.x, tool.mainRect.top + mainAt.y};
     tool.restPoint = {tool.restRect.left + restAt.x, tool.restRect.top + restAt.y};
-    if (method == kMethodManual) return tool.ManualCompose();
-    if (method == kMethodSemiAuto) return tool.SemiAutoStitch();
+    if (method == StitchMethod::Manual) return tool.ManualCompose();
+    if (method == StitchMethod::SemiAuto) return tool.SemiAutoStitch();
     return tool.AutoStitch();
 }
 
-inline bool RunStitch(PlainStitchHost& host, int side, int percent, int method,
+inline bool RunStitch(PlainStitchHost& host, int side, int percent, StitchMethod method,
                       PointL mainAt = {}, PointL restAt = {}, bool lowMemory = false) {
     CStitchTool tool;
     return RunStitchTool(tool, host, side, percent, method, mainAt, restAt, lowMemory);

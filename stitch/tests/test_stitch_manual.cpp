@@ -18,7 +18,7 @@ std::unique_ptr<CPicture> Compose(int side, PointL mainAt, PointL restAt, int wm
     PlainStitchHost host(MakeFlat(ptTrueColor24, wm, hm, kMainColour),
                          MakeFlat(ptTrueColor24, wr, hr, kRestColour));
     CStitchTool tool;
-    tool.Begin(&host, host.Main(), host.Rest(), side, 40, kMethodManual, false);
+    tool.Begin(&host, host.Main(), host.Rest(), side, 40, StitchMethod::Manual, false);
     tool.blendEnabled = blend;
     if (!tool.PrepareStitchDocument()) return nullptr;
     tool.mainPoint = {tool.mainRect.left + mainAt.x, tool.mainRect.top + mainAt.y};
@@ -84,7 +84,7 @@ TEST(ManualCompose, ExactPlacementWithoutBlendAndDisjointPictures) {
     // Textured pictures, no blend: Rest pixel (7, 3) lands on Main pixel (90, 20).
     PlainStitchHost host(MakeTextured(100, 50, ptTrueColor24, 1), MakeTextured(70, 50, ptTrueColor24, 2));
     CStitchTool tool;
-    tool.Begin(&host, host.Main(), host.Rest(), kSideRight, 40, kMethodManual, false);
+    tool.Begin(&host, host.Main(), host.Rest(), kSideRight, 40, StitchMethod::Manual, false);
     tool.blendEnabled = false;
     ASSERT_TRUE(tool.PrepareStitchDocument());
     tool.mainPoint = {tool.mainRect.left + 90, tool.mainRect.top + 20};
@@ -101,7 +101,7 @@ TEST(ManualCompose, ExactPlacementWithoutBlendAndDisjointPictures) {
     PlainStitchHost apart(MakeFlat(ptTrueColor24, 30, 20, kMainColour),
                           MakeFlat(ptTrueColor24, 30, 20, kRestColour));
     CStitchTool t2;
-    t2.Begin(&apart, apart.Main(), apart.Rest(), kSideRight, 32, kMethodManual, false);
+    t2.Begin(&apart, apart.Main(), apart.Rest(), kSideRight, 32, StitchMethod::Manual, false);
     ASSERT_TRUE(t2.PrepareStitchDocument());
     t2.restPoint = {t2.restRect.left, 0};
     t2.mainPoint = {t2.mainRect.left + 30, 0};  // one past the Main picture's last column

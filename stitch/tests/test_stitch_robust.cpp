@@ -30,7 +30,7 @@ struct Outcome {
 };
 
 Outcome Stitched(std::unique_ptr<CPicture> main, std::unique_ptr<CPicture> rest, int side, int percent,
-                 int method = kMethodAuto, PointL mainAt = {}, PointL restAt = {}) {
+                 StitchMethod method = StitchMethod::Auto, PointL mainAt = {}, PointL restAt = {}) {
     PlainStitchHost host(std::move(main), std::move(rest));
     CStitchTool tool;
     Outcome out;
@@ -236,7 +236,7 @@ TEST(RobustStitch, SemiAutoWithPointsOffByUpToFivePixelsGivesTheAutoResult) {
     // Rest pixel (40, 200) lies on Main pixel (kW - overlap + 40, 200 + shift).
     for (PointL off : {PointL{5, 0}, PointL{0, -5}, PointL{-5, 5}, PointL{3, -4}, PointL{-4, -3}}) {
         auto [m2, r2] = pair();
-        Outcome semi = Stitched(std::move(m2), std::move(r2), kSideRight, 35, kMethodSemiAuto,
+        Outcome semi = Stitched(std::move(m2), std::move(r2), kSideRight, 35, StitchMethod::SemiAuto,
                            {kW - overlap + 40 + off.x, 200 + shift + off.y}, {40, 200});
         ASSERT_TRUE(semi.picture) << off.x << "," << off.y << ": " << semi.message;
         EXPECT_TRUE(SamePictures(semi.picture.get(), automatic.picture.get())) << off.x << "," << off.y;

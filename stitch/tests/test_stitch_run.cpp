@@ -39,12 +39,12 @@ std::unique_ptr<CPicture> BrighterRestCut() {
     return rest;
 }
 
-StitchRequest Request(int method, PointL mainAt = {}, PointL restAt = {}) {
+StitchRequest Request(StitchMethod method, PointL mainAt = {}, PointL restAt = {}) {
     StitchRequest r;
     r.method = method;
     r.overlapPercent = 40;
     r.lowMemory = false;
-    if (method != kMethodAuto) {
+    if (method != StitchMethod::Auto) {
         r.mainPoint = mainAt;
         r.restPoint = restAt;
     }
@@ -66,16 +66,16 @@ TEST(RunStitch, RefusesWithTheReasonAndNoPicture) {
         StitchRequest request;
         StitchStatus status;
     };
-    StitchRequest manualWithoutPoints = Request(kMethodManual);
+    StitchRequest manualWithoutPoints = Request(StitchMethod::Manual);
     manualWithoutPoints.restPoint.reset();
     Case cases[] = {
-        {palette.get(), rest.get(), Request(kMethodAuto), StitchStatus::kMainTypeNotSearchable},
-        {main.get(), taller.get(), Request(kMethodSemiAuto), StitchStatus::kSeamSizesDiffer},
+        {palette.get(), rest.get(), Request(StitchMethod::Auto), StitchStatus::kMainTypeNotSearchable},
+        {main.get(), taller.get(), Request(StitchMethod::SemiAuto), StitchStatus::kSeamSizesDiffer},
         {main.get(), rest.get(), manualWithoutPoints, StitchStatus::kMissingPoints},
-        {main.get(), rest.get(), Request(kMethodManual, {kW, 0}, {0, 0}), StitchStatus::kPointOutside},
-        {main.get(), rest.get(), Request(kMethodManual, {0, 0}, {-1, 0}), StitchStatus::kPointOutside},
-        {wide.get(), wide.get(), Request(kMethodManual), StitchStatus::kTooLarge},
-        {main.get(), flat.get(), Request(kMethodAuto), StitchStatus::kNoOverlapFound},
+        {main.get(), rest.get(), Request(StitchMethod::Manual, {kW, 0}, {0, 0}), StitchStatus::kPointOutside},
+        {main.get(), rest.get(), Request(StitchMethod::Manual, {0, 0}, {-1, 0}), StitchStatus::kPointOutside},
+        {wide.get(), wide.get(), Request(StitchMethod::Manual), StitchStatus::kTooLarge},
+        {main.get(), flat.get(), Request(StitchMethod::Auto), StitchStatus::kNoOverlapFound},
     };
     for (const Case& c : cases) {
         StitchResult result = RunStitch(*c.main, *c.rest, c.request);
@@ -89,10 +89,10 @@ TEST(RunStitch, RefusesWithTheReasonAndNoPicture) {
             EXPECT_EQ(checked, result.message);
         }
     }
-    EXPECT_EQ(RunStitch(*main, *flat, Request(kMethodAuto)).message,
+    EXPECT_EQ(RunStitch(*main, *flat, Request(StitchMethod::Auto)).message,
               "Overlap not in allowable range.");
     // A palette Main picture still joins by hand.
-    EXPECT_TRUE(RunStitch(*palette, *rest, Request(kMethodManual, {kW - 1, 0}, {0, 0})));
+    EXPECT_TRUE(RunStitch(*palette, *rest, Request(StitchMethod::Manual, {kW - 1, 0}, {0, 0})));
 }
 
 TEST(RunStitch, SourcesStayAsTheyAreAndRestIsConvertedOnACopy) {
@@ -100,7 +100,7 @@ TEST(RunStitch, SourcesStayAsTheyAreAndRestIsConvertedOnACopy) {
     auto gray = MakeTextured(kW, kH, ptGray256, 5);
     auto mainBefore = MainCut();
     auto grayBefore = MakeTextured(kW, kH, ptGray256, 5);
-    StitchResult result = RunStitch(*main, *gray, Request(kMethodManual, {kW - 10, 0}, {0, 0}));
+    StitchResult result = RunStitch(*main, *gray, Request(StitchMethod::Manual, {kW - 10, 0}, {0, 0}));
     ASSERT_TRUE(result);
     EXPECT_EQ(result.picture->GetType(), ptTrueColor24);
     EXPECT_EQ(result.picture->GetWidth(), 2 * kW - 10);
@@ -139,7 +139,7 @@ TEST(RunStitch, NoBlendGivesAHardSeamInEveryMethod) {
     auto main = MainCut();
     auto rest = BrighterRestCut();
     const PointL mainAt{kW - kOverlap + 50, 100}, restAt{50, 100};
-    for (int method : {kMethodAuto, kMethodSemiAuto, kMethodManual}) {
+    for (StitchMethod method : {StitchMethod::Auto, StitchMethod::SemiAuto, StitchMethod::Manual}) {
         StitchRequest request = Request(method, mainAt, restAt);
         StitchResult blended = RunStitch(*main, *rest, request);
         request.blend = false;
@@ -158,7 +158,7 @@ TEST(RunStitch, NoBlendGivesAHardSeamInEveryMethod) {
 TEST(RunStitch, EscapeCancelsTheSearchAndTheBlend) {
     auto main = MainCut();
     auto rest = BrighterRestCut();
-    for (int method : {kMethodAuto, kMethodManual}) {
+    for (StitchMethod method : {StitchMethod::Auto, StitchMethod::Manual}) {
         TestProgressHost progress;
         progress.escapeFromCall = 1;
         StitchResult result =

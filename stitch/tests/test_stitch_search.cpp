@@ -42,7 +42,7 @@ int ExactRowInOriginal(CPicture* result) {
     return -1;
 }
 
-std::unique_ptr<CPicture> Stitch(Pair pair, int side, int percent, int method, PointL mainAt = {},
+std::unique_ptr<CPicture> Stitch(Pair pair, int side, int percent, StitchMethod method, PointL mainAt = {},
                                  PointL restAt = {}, std::string* message = nullptr) {
     PlainStitchHost host(std::move(pair.main), std::move(pair.rest));
     bool ok = RunStitch(host, side, percent, method, mainAt, restAt);
@@ -78,7 +78,7 @@ TEST(AutoStitch, ReproducesThePictureForOverlapsAndShifts) {
     for (int percent : {8, 15, 25, 40}) {
         for (int shift : {0, 4, -3}) {
             int overlap = kW * percent / 100;
-            auto result = Stitch(CutPair(overlap, shift), kSideRight, percent, kMethodAuto);
+            auto result = Stitch(CutPair(overlap, shift), kSideRight, percent, StitchMethod::Auto);
             ASSERT_TRUE(result) << percent << "% shift " << shift;
             EXPECT_GE(result->GetWidth(), 2 * kW - overlap - 2) << percent;
             EXPECT_GE(result->GetHeight(), kH - std::abs(shift) - 2) << percent;
@@ -89,7 +89,7 @@ TEST(AutoStitch, ReproducesThePictureForOverlapsAndShifts) {
 }
 
 TEST(AutoStitch, FindsAnOverlapSmallerThanTheChosenRange) {
-    auto result = Stitch(CutPair(120, 2), kSideRight, 30, kMethodAuto);
+    auto result = Stitch(CutPair(120, 2), kSideRight, 30, StitchMethod::Auto);
     ASSERT_TRUE(result);
     EXPECT_EQ(result->GetWidth(), 2 * kW - 120 - 1);
     EXPECT_EQ(ExactRowInOriginal(result.get()), kTop + 2);
@@ -99,7 +99,7 @@ TEST(AutoStitch, FlatRestIsNotInAllowableRange) {
     Pair pair = CutPair(200, 0);
     pair.rest = MakeFlat(ptTrueColor24, kW, kH, MakeRgb(40, 80, 120));
     std::string message;
-    EXPECT_FALSE(Stitch(std::move(pair), kSideRight, 25, kMethodAuto, {}, {}, &message));
+    EXPECT_FALSE(Stitch(std::move(pair), kSideRight, 25, StitchMethod::Auto, {}, {}, &message));
     EXPECT_EQ(message, "Overlap not in allowable range.");
 }
 
@@ -110,7 +110,7 @@ TEST(SemiAutoStitch, RefinesRoughPointsToAnExactResult) {
         // The user clicked 3 pixels right and 2 pixels low of the true spot.
         PointL restAt{30, 200 - shift};
         PointL mainAt{kW - overlap + 30 + 3, 200 + 2};
-        auto result = Stitch(CutPair(overlap, shift), kSideRight, percent, kMethodSemiAuto, mainAt,
+        auto result = Stitch(CutPair(overlap, shift), kSideRight, percent, StitchMethod::SemiAuto, mainAt,
                              restAt);
         ASSERT_TRUE(result) << percent;
         EXPECT_GE(result->GetWidth(), 2 * kW - overlap - 2);
@@ -120,13 +120,13 @@ TEST(SemiAutoStitch, RefinesRoughPointsToAnExactResult) {
 
 TEST(StitchSides, LeftTopBottomAreTheMirroredAndTurnedRightCase) {
     const int overlap = 200, shift = 5;
-    auto right = Stitch(CutPair(overlap, shift), kSideRight, 25, kMethodAuto);
+    auto right = Stitch(CutPair(overlap, shift), kSideRight, 25, StitchMethod::Auto);
     ASSERT_TRUE(right);
     PointL restAt{30, 150}, mainAt{kW - overlap + 32, 150 + shift + 1};
-    auto rightSemi = Stitch(CutPair(overlap, shift), kSideRight, 25, kMethodSemiAuto, mainAt, restAt);
+    auto rightSemi = Stitch(CutPair(overlap, shift), kSideRight, 25, StitchMethod::SemiAuto, mainAt, restAt);
     ASSERT_TRUE(rightSemi);
     for (int side : {kSideLeft, kSideTop, kSideBottom}) {
-        auto result = Stitch(Turned(CutPair(overlap, shift), side), side, 25, kMethodAuto);
+        auto result = Stitch(Turned(CutPair(overlap, shift), side), side, 25, StitchMethod::Auto);
         ASSERT_TRUE(result) << side;
         auto back = TurnBack(std::move(result), side);
         EXPECT_TRUE(SamePictures(back.get(), right.get())) << side;
@@ -137,7 +137,7 @@ TEST(StitchSides, LeftTopBottomAreTheMirroredAndTurnedRightCase) {
             if (side == kSideTop) return {p.y, w - 1 - p.x};
             return {h - 1 - p.y, p.x};
         };
-        auto semi = Stitch(Turned(CutPair(overlap, shift), side), side, 25, kMethodSemiAuto,
+        auto semi = Stitch(Turned(CutPair(overlap, shift), side), side, 25, StitchMethod::SemiAuto,
                            own(mainAt, kW, kH), own(restAt, kW, kH));
         ASSERT_TRUE(semi) << side;
         auto semiBack = TurnBack(std::move(semi), side);
@@ -146,7 +146,7 @@ TEST(StitchSides, LeftTopBottomAreTheMirroredAndTurnedRightCase) {
 }
 
 TEST(StitchMemory, SwapFilesGiveTheSamePictureAsMemory) {
-    auto inMemory = Stitch(CutPair(160, 2), kSideRight, 20, kMethodAuto);
+    auto inMemory = Stitch(CutPair(160, 2), kSideRight, 20, StitchMethod::Auto);
     ASSERT_TRUE(inMemory);
 
     // Under a budget smaller than one picture, every picture lives in its swap file.
@@ -155,7 +155,7 @@ TEST(StitchMemory, SwapFilesGiveTheSamePictureAsMemory) {
     EXPECT_EQ(pair.main->GetStoreState(), kStateOnDisk);
     EXPECT_TRUE(StitchNeedsLowMemory(pair.main.get(), pair.rest.get()));
     PlainStitchHost host(std::move(pair.main), std::move(pair.rest));
-    bool ok = RunStitch(host, kSideRight, 20, kMethodAuto, {}, {}, true);
+    bool ok = RunStitch(host, kSideRight, 20, StitchMethod::Auto, {}, {}, true);
     platform::SetMemoryBudget(0);
     ASSERT_TRUE(ok);
     EXPECT_TRUE(SamePictures(host.Picture(), inMemory.get()));
@@ -176,7 +176,7 @@ TEST(AutoStitch, GrayPicturesCompareAndBlendOneByte) {
     auto gray = MakeTextured(2 * kW, kH, ptGray256, 11);
     const int overlap = 240;
     PlainStitchHost host(Cut(gray.get(), 0, 0, kW, kH - 6), Cut(gray.get(), kW - overlap, 6, kW, kH - 6));
-    ASSERT_TRUE(RunStitch(host, kSideRight, 30, kMethodAuto));
+    ASSERT_TRUE(RunStitch(host, kSideRight, 30, StitchMethod::Auto));
     CPicture* result = host.Picture();
     EXPECT_EQ(result->GetType(), ptGray256);
     EXPECT_EQ(result->GetWidth(), 2 * kW - overlap - 1);
@@ -207,7 +207,7 @@ TEST(AutoStitch, ClosingTheListsKeepsTheLastOffsetWhenBlocksJumpColumns) {
     checker(w - overlap + 48, top + 576);
     PlainStitchHost host(Cut(original.get(), 0, top, w, h),
                          Cut(original.get(), w - overlap, top, w, h));
-    ASSERT_TRUE(RunStitch(host, kSideRight, 40, kMethodAuto));
+    ASSERT_TRUE(RunStitch(host, kSideRight, 40, StitchMethod::Auto));
     CPicture* result = host.Picture();
     EXPECT_EQ(result->GetWidth(), 2 * w - overlap - 1);
     EXPECT_EQ(MaxDifferenceAt(result, original.get(), 0, top), 0);
@@ -217,6 +217,6 @@ TEST(AutoStitch, ClosingTheListsKeepsTheLastOffsetWhenBlocksJumpColumns) {
     const int tall = 80 + 16 * (kMaxFeatures + 24);
     auto page = MakeTextured(500, tall, ptTrueColor24, 9);
     PlainStitchHost full(Cut(page.get(), 0, 0, 300, tall), Cut(page.get(), 200, 0, 300, tall));
-    ASSERT_TRUE(RunStitch(full, kSideRight, 34, kMethodAuto));
+    ASSERT_TRUE(RunStitch(full, kSideRight, 34, StitchMethod::Auto));
     EXPECT_EQ(MaxDifferenceAt(full.Picture(), page.get(), 0, 0), 0);
 }
