@@ -26,6 +26,7 @@
 #include "shell/app/doc_template_qt.h"
 #include "shell/app/icon_bar_qt.h"
 #include "shell/app/status_bar_qt.h"
+#include "stitch/mosaic_window_qt.h"
 
 namespace {
 
@@ -112,6 +113,12 @@ void PMainWnd::connectPrompts(QMenu* menu) {
 void PMainWnd::buildMenus() {
     fileMenu_ = addMenu("&File", {ID_OPEN, ID_IMPORT, ID_SAVE, ID_SAVE_AS, 0, ID_ACQUIRE, ID_SELECT_SOURCE, 0,
                                   ID_STITCH, 0, ID_PRINT, ID_QUICK_PRINT, ID_PRINT_PREVIEW, ID_PRINT_SETUP});
+    // "Stitch Many..." follows "Stitch...".
+    if (QAction* stitch = commands_->action(ID_STITCH)) {
+        const QList<QAction*> items = fileMenu_->actions();
+        const qsizetype at = items.indexOf(stitch) + 1;
+        fileMenu_->insertAction(at < items.size() ? items[at] : nullptr, CreateStitchManyAction(this));
+    }
     recentSeparator_ = fileMenu_->addSeparator();
     for (int id = ID_FILE_MRU_FILE1; id <= ID_FILE_MRU_FILE4; ++id) {
         QAction* action = commands_->action(id);
