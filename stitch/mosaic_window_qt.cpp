@@ -158,7 +158,12 @@ void CMosaicBoard::paintEvent(QPaintEvent*) {
             painter.setPen(QPen(i == selected_ ? palette().color(QPalette::Highlight) : QColor(64, 64, 64),
                                 i == selected_ ? 3 : 1));
             painter.drawRect(own);
-            painter.drawText(own, Qt::AlignCenter, t.name);
+            // The name on a light patch, readable over any picture.
+            QRectF label = painter.fontMetrics().boundingRect(t.name).toRectF().adjusted(-4, -2, 4, 2);
+            label.moveCenter(own.center());
+            painter.fillRect(label, QColor(255, 255, 255, 200));
+            painter.setPen(Qt::black);
+            painter.drawText(label, Qt::AlignCenter, t.name);
         } else {
             painter.drawImage(r, t.thumbnail);
             painter.setPen(QPen(i == selected_ ? palette().color(QPalette::Highlight) : QColor(64, 64, 64),
