@@ -82,11 +82,37 @@ CMosaicBoard::CMosaicBoard(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::ClickFocus);
 }
 
+namespace {
+// A tile's outline in the joined picture.
+QRectF Outline(const CMosaicBoard::Tile& t) {
+    const QTransform m(t.placement.c, t.placement.s, -t.placement.s, t.placement.c, t.placement.x, t.placement.y);
+    return m.mapRect(QRectF(-t.width / 2, -t.height / 2, t.width, t.height));
+}
+}  // namespace
+
 void CMosaicBoard::SetTiles(std::vector<Tile> tiles, bool asFound) {
     tiles_ = std::move(tiles);
-    asFound_ = asFound;
+    asFound_ = asFound && !tiles_.empty();
+    dragging_ = -1;
+    // The frame stays while pieces are dragged, so that the others keep still.
+    found_ = QRectF();
+    if (asFound_)
+        for (const Tile& t : tiles_) found_ = found_.isNull() ? Outline(t) : found_.united(Outline(t));
     if (selected_ >= int(tiles_.size())) selected_ = -1;
     update();
+}
+
+double CMosaicBoard::Scale() const {
+    const QRectF area = QRectF(rect()).adjusted(kGap, kGap, -kGap, -kGap);
+    if (found_.width() <= 0 || found_.height() <= 0) return 1;
+    return std::max(1e-3, std::min(area.width() / found_.width(), area.height() / found_.height()));
+}
+
+QPointF CMosaicBoard::Origin() const {
+    const QRectF area = QRectF(rect()).adjusted(kGap, kGap, -kGap, -kGap);
+    const double f = Scale();
+    return area.topLeft() + QPointF((area.width() - found_.width() * f) / 2,
+                                    (area.height() - found_.height() * f) / 2);
 }
 
 void CMosaicBoard::Select(int index) {
@@ -102,20 +128,10 @@ QRectF CMosaicBoard::TileRect(int index) const {
     const QRectF area = QRectF(rect()).adjusted(kGap, kGap, -kGap, -kGap);
     if (area.width() <= 0 || area.height() <= 0) return {};
     if (asFound_) {
-        // Every piece's outline in the joined picture, all scaled alike.
-        std::vector<QRectF> outlines;
-        QRectF all;
-        for (const Tile& t : tiles_) {
-            QTransform m(t.placement.c, t.placement.s, -t.placement.s, t.placement.c, t.placement.x,
-                         t.placement.y);
-            outlines.push_back(m.mapRect(QRectF(-t.width / 2, -t.height / 2, t.width, t.height)));
-            all = all.isNull() ? outlines.back() : all.united(outlines.back());
-        }
-        const double f = std::min(area.width() / all.width(), area.height() / all.height());
-        const QRectF& r = outlines[std::size_t(index)];
-        const QPointF origin = area.topLeft() + QPointF((area.width() - all.width() * f) / 2,
-                                                        (area.height() - all.height() * f) / 2);
-        return QRectF(origin + (r.topLeft() - all.topLeft()) * f, r.size() * f);
+        // The piece's outline in the joined picture, all scaled alike.
+        const double f = Scale();
+        const QRectF r = Outline(tiles_[std::size_t(index)]);
+        return QRectF(Origin() + (r.topLeft() - found_.topLeft()) * f, r.size() * f);
     }
     // Rows of equal cells, the thumbnail fitted above its name.
     const int n = int(tiles_.size());
@@ -184,7 +200,30 @@ void CMosaicBoard::mousePressEvent(QMouseEvent* event) {
     for (int i = int(tiles_.size()) - 1; i >= 0 && hit < 0; --i)
         if (TileRect(i).contains(event->position())) hit = i;
     Select(hit);
+    if (asFound_ && hit >= 0 && event->button() == Qt::LeftButton) {
+        dragging_ = hit;
+        moved_ = false;
+        dragFrom_ = event->position();
+    }
     QWidget::mousePressEvent(event);
+}
+
+void CMosaicBoard::mouseMoveEvent(QMouseEvent* event) {
+    if (dragging_ < 0) return QWidget::mouseMoveEvent(event);
+    const QPointF step = (event->position() - dragFrom_) / Scale();
+    dragFrom_ = event->position();
+    MosaicPlacement& p = tiles_[std::size_t(dragging_)].placement;
+    p.x += step.x();
+    p.y += step.y();
+    moved_ = moved_ || !step.isNull();
+    update();
+}
+
+void CMosaicBoard::mouseReleaseEvent(QMouseEvent* event) {
+    const int index = dragging_;
+    dragging_ = -1;
+    if (index >= 0 && moved_) emit tileMoved(index);
+    QWidget::mouseReleaseEvent(event);
 }
 
 // ---- The window ----------------------------------------------------------
@@ -211,6 +250,11 @@ CMosaicWindow::CMosaicWindow(QWidget* parent) : QDialog(parent) {
     connect(stitch_, &QPushButton::clicked, this, [this] { Stitch(); });
     connect(close_, &QPushButton::clicked, this, &QWidget::close);
     connect(board_, &CMosaicBoard::selectionChanged, this, [this] { UpdateButtons(); });
+    connect(board_, &CMosaicBoard::tileMoved, this, [this](int index) {
+        movedByHand_ = true;
+        status_->setText(QStringLiteral("%1 moved by hand: Stitch looks for its overlaps about where it lies now.")
+                             .arg(pieces_[std::size_t(index)].name));
+    });
 
     auto* buttons = new QVBoxLayout;
     for (QPushButton* b : {add_, remove_, stitch_}) buttons->addWidget(b);
@@ -293,6 +337,7 @@ void CMosaicWindow::ShowPieces(const MosaicResult* found) {
         tiles.push_back(std::move(t));
     }
     board_->SetTiles(std::move(tiles), asFound);
+    movedByHand_ = false;
     if (!found) status_->setText(PiecesText(pieceCount()));
     UpdateButtons();
 }
@@ -307,7 +352,9 @@ bool CMosaicWindow::Stitch() {
     std::vector<MosaicPiece> pieces;
     for (const Piece& p : pieces_) pieces.push_back({p.picture.get(), p.name.toStdString()});
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    MosaicResult result = RunMosaic(pieces, MosaicRequest{});
+    MosaicRequest request;
+    if (movedByHand_) request.hints = Hints();
+    MosaicResult result = RunMosaic(pieces, request);
     QApplication::restoreOverrideCursor();
     if (!result) {
         // Escape leaves everything as it was, without a word; a refusal
@@ -334,6 +381,21 @@ bool CMosaicWindow::Stitch() {
     }
     if (opened.view) opened.view->FitFrameToPicture();
     return true;
+}
+
+std::vector<MosaicHint> CMosaicWindow::Hints() const {
+    std::vector<MosaicHint> hints;
+    if (!board_->asFound()) return hints;
+    const auto& tiles = board_->tiles();
+    for (int k = 0; k < int(tiles.size()); ++k) {
+        // Where the piece's pixel (0, 0) lies: the placement turns about
+        // the whole-pixel centre.
+        const CMosaicBoard::Tile& t = tiles[std::size_t(k)];
+        const MosaicPlacement& p = t.placement;
+        const double u = -(t.width / 2), v = -(t.height / 2);
+        hints.push_back({k, p.c * u - p.s * v + p.x, p.s * u + p.c * v + p.y});
+    }
+    return hints;
 }
 
 void CMosaicWindow::OnAdd() {

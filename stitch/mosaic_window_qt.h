@@ -21,7 +21,7 @@ class QPushButton;
 
 // The pieces as thumbnails: in rows of equal cells, or, once a run placed
 // them, scaled down to where they lie in the joined picture. A click selects
-// a piece.
+// a piece; where they lie as found, a piece can be dragged elsewhere.
 class CMosaicBoard : public QWidget {
     Q_OBJECT
 public:
@@ -44,15 +44,27 @@ public:
 
 signals:
     void selectionChanged(int index);
+    // A piece was dragged to another place (its placement moved with it).
+    void tileMoved(int index);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    // Picture pixels to widget pixels, where the pieces lie as found.
+    double Scale() const;
+    QPointF Origin() const;
+
     std::vector<Tile> tiles_;
     bool asFound_ = false;
+    QRectF found_;           // all pieces as found, in the joined picture's pixels
     int selected_ = -1;
+    int dragging_ = -1;
+    bool moved_ = false;
+    QPointF dragFrom_;
 };
 
 class CMosaicWindow : public QDialog {
@@ -68,7 +80,10 @@ public:
     void AddPicture(std::unique_ptr<CPicture> picture, const QString& name);
     void RemoveSelected();
     // Joins the pieces; the result opens as a new document. True when it did.
+    // Once a piece has been dragged where the pieces lie as found, every
+    // piece's place goes to the run as a hint.
     bool Stitch();
+    std::vector<MosaicHint> Hints() const;
 
     int pieceCount() const { return int(pieces_.size()); }
     QStringList pieceNames() const;
@@ -98,6 +113,7 @@ private:
     void UpdateButtons();
 
     std::vector<Piece> pieces_;
+    bool movedByHand_ = false;
     CMosaicBoard* board_;
     QLabel* status_;
     QPushButton* add_;

@@ -127,6 +127,27 @@ private slots:
         QVERIFY(topRight.top() < bottomRight.top() && bottomLeft.left() < bottomRight.left());
         QVERIFY(topLeft.intersects(topRight) && topLeft.intersects(bottomRight));
         QVERIFY(window->statusLabel()->text().contains(QStringLiteral("2 x 2")));
+
+        // The bottom-right piece dragged far off to the right and down: the
+        // overlaps that put it back contradict the hand, and the run says so.
+        const QPoint from = bottomRight.center().toPoint(), to = from + QPoint(150, 120);
+        QTest::mousePress(board, Qt::LeftButton, {}, from);
+        QMouseEvent move(QEvent::MouseMove, QPointF(to), board->mapToGlobal(QPointF(to)), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(board, &move);
+        QTest::mouseRelease(board, Qt::LeftButton, {}, to);
+        QVERIFY(board->asFound());
+        QVERIFY(board->TileRect(0).left() > bottomRight.left() + 100);
+        QCOMPARE(board->TileRect(1), topLeft);   // the others keep still
+        const std::vector<MosaicHint> hints = window->Hints();
+        QCOMPARE(int(hints.size()), 4);
+        QVERIFY(std::abs(hints[1].x) < 1 && std::abs(hints[1].y) < 1);
+        QVERIFY(hints[0].x > 160 + 60);
+        QVERIFY(!window->Stitch());
+        QCOMPARE(DocumentCount(), before + 1);
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY2(messages_[0].contains(QStringLiteral("'p_160_120.png'")), qPrintable(messages_[0]));
+        QCOMPARE(window->pieceCount(), 4);
     }
 
     // A piece of another picture: the refusal names it, the window and all
