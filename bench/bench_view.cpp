@@ -1,5 +1,5 @@
 // Repainting a maximised picture view (1920 x 1080) of a 100-megapixel
-// picture through the band renderer, at 1:1, 1/4 and 1/16 and after a scroll
+// picture through the band renderer, at 1:1, 1/2 to 1/16 and after a scroll
 // by one page, with the picture in memory and in its swap file; beside it a
 // plain QPainter::drawImage of the same area from a QImage prepared
 // beforehand (what a renderer that keeps the whole picture as an image
@@ -122,7 +122,10 @@ void PreparedDrawImage(benchmark::State& state, int zoom) {
 }
 
 void BM_Repaint_Memory_x1(benchmark::State& s) { Repaint(s, false, 1); }
+void BM_Repaint_Memory_1of2(benchmark::State& s) { Repaint(s, false, -2); }
+void BM_Repaint_Memory_1of3(benchmark::State& s) { Repaint(s, false, -3); }
 void BM_Repaint_Memory_1of4(benchmark::State& s) { Repaint(s, false, -4); }
+void BM_Repaint_Memory_1of8(benchmark::State& s) { Repaint(s, false, -8); }
 void BM_Repaint_Memory_1of16(benchmark::State& s) { Repaint(s, false, -16); }
 void BM_PageScroll_Memory(benchmark::State& s) { PageScroll(s, false); }
 void BM_Repaint_SwapFile_x1(benchmark::State& s) { Repaint(s, true, 1); }
@@ -134,7 +137,10 @@ void BM_PreparedDrawImage_1of4(benchmark::State& s) { PreparedDrawImage(s, -4); 
 void BM_PreparedDrawImage_1of16(benchmark::State& s) { PreparedDrawImage(s, -16); }
 
 BENCHMARK(BM_Repaint_Memory_x1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Repaint_Memory_1of2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Repaint_Memory_1of3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Repaint_Memory_1of4)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Repaint_Memory_1of8)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Repaint_Memory_1of16)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PageScroll_Memory)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Repaint_SwapFile_x1)->Unit(benchmark::kMillisecond);

@@ -53,6 +53,81 @@ QVector<QRgb> QtTable(const RgbQuad* table, int n) {
     for (int i = 0; i < n; ++i) out[i] = qRgb(table[i].red, table[i].green, table[i].blue);
     return out;
 }
+
+// The display palette's colours for a band of diffused rows.
+QVector<QRgb> DiffusionTable(const DisplayDiffusion& diffusion) {
+    RgbQuad shown[256];
+    for (int i = 0; i < diffusion.Colours(); ++i) {
+        const std::uint8_t* p = diffusion.PaletteRgb() + 3 * i;
+        shown[i] = RgbQuad{p[2], p[1], p[0], 0};
+    }
+    return QtTable(shown, diffusion.Colours());
+}
+
+// A reduction: output column j stands for picture columns x0 + reducer's
+// block j, output row r for picture rows rowStarts[r] .. rowStarts[r + 1] - 1.
+// The rows come out as colours, drawn from at, diffused when the display
+// has fewer bits.
+int DrawReduced(CPicture& picture, int x0, DetailReducer& reducer, const std::vector<int>& rowStarts,
+                QPainter& painter, QPoint at, DrawStats* stats) {
+    const int w = reducer.OutputWidth(), h = int(rowStarts.size()) - 1;
+    const int sourceCount = reducer.SourceWidth();
+    if (w <= 0 || h <= 0 || sourceCount <= 0) return 0;
+    const int bits = picture.GetBitCount();
+    const int x1 = x0 + sourceCount - 1;
+    RgbQuad table[256];
+    const int tableColours = bits <= 8 ? PictureTable(picture, table) : 0;
+    const int displayBits = DisplayBits();
+    DisplayDiffusion diffusion;
+    const bool diffuse = displayBits < 24;
+    if (diffuse && !diffusion.Setup(displayBits)) return 0;
+    const QImage::Format format = diffuse ? QImage::Format_Indexed8 : QImage::Format_BGR888;
+    const int lineBytes = (w * (diffuse ? 8 : 24) + 31) / 32 * 4;
+    const int bandRows = std::clamp(std::min(kBandRows, kBandBytes / std::max(1, lineBytes)), 1, h);
+    QImage band(w, bandRows, format);
+    if (band.isNull()) return 0;
+    if (diffuse) band.setColorTable(DiffusionTable(diffusion));
+
+    const std::size_t rowBytes = std::size_t(picture.SegmentBytes(x0, x1));
+    std::vector<std::uint8_t> raw(rowBytes + 16);
+    std::vector<std::uint8_t> bgr(bits == 24 ? 0 : std::size_t(sourceCount) * 3 + 16);
+    std::vector<std::uint8_t> reduced(diffuse ? std::size_t(w) * 3 + 16 : 0);
+    int rowsRead = 0, bands = 0;
+    for (int start = 0; start < h; start += bandRows) {
+        const int rows = std::min(bandRows, h - start);
+        for (int r = 0; r < rows; ++r) {
+            const int outRow = start + r;
+            for (int y = rowStarts[std::size_t(outRow)]; y < rowStarts[std::size_t(outRow) + 1]; ++y) {
+                const std::uint8_t* row = picture.ResidentRow(x0, y);
+                if (!row) {
+                    if (!picture.ReadRow(x0, x1, y, raw.data())) return 0;
+                    row = raw.data();
+                }
+                ++rowsRead;
+                if (bits != 24) {
+                    RowToBgr(bits, row, sourceCount, table, tableColours, bgr.data());
+                    row = bgr.data();
+                }
+                reducer.Add(row);
+            }
+            if (diffuse) {
+                reducer.Take(reduced.data());
+                diffusion.Row(reduced.data(), w, band.scanLine(r));
+            } else {
+                reducer.Take(band.scanLine(r));
+            }
+        }
+        painter.drawImage(QPoint(at.x(), at.y() + start), band, QRect(0, 0, w, rows));
+        ++bands;
+    }
+    if (stats) {
+        stats->rowsRead += rowsRead;
+        stats->bands += bands;
+        stats->width = w;
+        stats->height = h;
+    }
+    return 1;
+}
 }  // namespace
 
 int DisplayBits() {
@@ -94,6 +169,17 @@ int DrawPicture(CPicture* picture, QPoint origin, QPainter& painter, const QRect
     const int w = c.right() + 1 - left, h = c.bottom() + 1 - top;
     if (w <= 0 || h <= 0) return 0;
 
+    if (zoom <= -2) {
+        // Every picture pixel of a client pixel's block counts.
+        const int n = -zoom;
+        DetailReducer reducer;
+        reducer.SetupFactor(int(std::min<std::int64_t>(W - ox, std::int64_t(w) * n)), n);
+        std::vector<int> rowStarts(std::size_t(h) + 1);
+        for (int r = 0; r <= h; ++r)
+            rowStarts[std::size_t(r)] = int(std::min<std::int64_t>(H, oy + std::int64_t(r) * n));
+        return DrawReduced(*picture, ox, reducer, rowStarts, painter, QPoint(left, top), stats);
+    }
+
     // Band format: the picture's own, or the display's palette by diffusion.
     const int displayBits = DisplayBits();
     const int pictureBits = bits == 15 ? 16 : bits;
@@ -116,29 +202,16 @@ int DrawPicture(CPicture* picture, QPoint origin, QPainter& painter, const QRect
     const int bandRows = std::clamp(std::min(kBandRows, kBandBytes / std::max(1, lineBytes)), 1, h);
     QImage band(w, bandRows, format);
     if (band.isNull()) return 0;
-    if (format == QImage::Format_Indexed8) {
-        if (diffuse) {
-            RgbQuad shown[256];
-            for (int i = 0; i < diffusion.Colours(); ++i) {
-                const std::uint8_t* p = diffusion.PaletteRgb() + 3 * i;
-                shown[i] = RgbQuad{p[2], p[1], p[0], 0};
-            }
-            band.setColorTable(QtTable(shown, diffusion.Colours()));
-        } else {
-            band.setColorTable(QtTable(table, tableColours));
-        }
-    }
+    if (format == QImage::Format_Indexed8)
+        band.setColorTable(diffuse ? DiffusionTable(diffusion) : QtTable(table, tableColours));
 
     // Source columns of one output row.
-    const int step = zoom <= -2 ? -zoom : 1;
-    int sourceCount = w;  // pixels read (zoom 1), before expanding or shrinking
+    int sourceCount = w;  // pixels read (zoom 1), before expanding
     if (zoom >= 2) sourceCount = (w + zoom - 1) / zoom;
-    if (zoom <= -2) sourceCount = std::min(W - ox, w * step);
     const int x1 = ox + sourceCount - 1;
     const std::size_t pixelBytes = std::size_t(std::max(1, pictureBits / 8));
     std::vector<std::uint8_t> raw(std::size_t(sourceCount) * pixelBytes + 16);
     std::vector<std::uint8_t> expanded(zoom >= 2 ? std::size_t(sourceCount) * zoom * pixelBytes + 16 : 0);
-    std::vector<std::uint8_t> tail(16);
     std::vector<std::uint8_t> bgr(diffuse ? std::size_t(w) * 3 + 16 : 0);
     const colour::FormatOps& ops = colour::OpsForBits(bits);
     int rowsRead = 0, bands = 0;
@@ -151,14 +224,6 @@ int DrawPicture(CPicture* picture, QPoint origin, QPainter& painter, const QRect
                 !picture->ExpandRow(expanded.data(), raw.data(), sourceCount, zoom))
                 return false;
             row = expanded.data();
-        } else if (zoom <= -2) {
-            if (!picture->ReadRowShrunk(ox, x1, y, raw.data(), zoom)) return false;
-            const int kept = sourceCount / step;
-            if (kept < w) {  // the last kept pixel of a segment shorter than a step
-                const int xt = ox + kept * step;
-                if (!picture->ReadRow(xt, xt, y, tail.data())) return false;
-                CopyPackedPixel(bits, tail.data(), 0, raw.data(), kept);
-            }
         } else if (!picture->ReadRow(ox, x1, y, raw.data())) {
             return false;
         }
@@ -188,7 +253,7 @@ int DrawPicture(CPicture* picture, QPoint origin, QPainter& painter, const QRect
         const int rows = std::min(bandRows, h - start);
         for (int r = 0; r < rows; ++r) {
             const int outRow = start + r;
-            const int y = zoom >= 2 ? oy + outRow / zoom : oy + outRow * step;
+            const int y = zoom >= 2 ? oy + outRow / zoom : oy + outRow;
             std::uint8_t* line = band.scanLine(r);
             if (y == lastY && lastLine) {
                 if (line != lastLine) std::memcpy(line, lastLine, std::size_t(band.bytesPerLine()));
@@ -225,11 +290,26 @@ int DrawPictureInto(CPicture* picture, const QRect& pictureRect, QPainter& paint
     const QTransform t = painter.deviceTransform();
     const double sx = std::hypot(t.m11(), t.m12()), sy = std::hypot(t.m21(), t.m22());
     const double scale = std::min(target.width() * sx / r.width(), target.height() * sy / r.height());
+    if (scale < 1) {
+        // Reduced block by block to the device pixels the target covers; the
+        // painter only makes up the rounding, without smoothing.
+        const int outW = std::clamp(int(std::lround(target.width() * sx)), 1, r.width());
+        const int outH = std::clamp(int(std::lround(target.height() * sy)), 1, r.height());
+        DetailReducer reducer;
+        reducer.SetupSpread(r.width(), outW);
+        std::vector<int> rowStarts(std::size_t(outH) + 1);
+        for (int k = 0; k <= outH; ++k)
+            rowStarts[std::size_t(k)] = r.top() + int(std::int64_t(r.height()) * k / outH);
+        painter.save();
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.translate(target.topLeft());
+        painter.scale(target.width() / outW, target.height() / outH);
+        const int done = DrawReduced(*picture, r.left(), reducer, rowStarts, painter, QPoint(0, 0), stats);
+        painter.restore();
+        return done;
+    }
     int zoom = 1;
-    if (scale >= 2)
-        zoom = std::min(kMaxZoom, int(std::floor(scale)));
-    else if (scale < 1)
-        zoom = -std::min(-kMinZoom, int(std::floor(1.0 / scale)));
+    if (scale >= 2) zoom = std::min(kMaxZoom, int(std::floor(scale)));
     zoom = NormaliseZoom(zoom);
     const int outW = int(DisplayedLength(r.width(), zoom));
     const int outH = int(DisplayedLength(r.height(), zoom));

@@ -34,14 +34,18 @@ struct DrawStats {
 // Draws picture at zoom (1, 2..16 or -2..-16) so that picture pixel
 // origin lies at the top-left of destination (painter coordinates, one unit
 // a client pixel); only the part of destination inside the picture and the
-// painter's clip is drawn. At reductions the pixels kept are origin,
-// origin + |zoom|, ... Non-zero when something was drawn.
+// painter's clip is drawn. At a reduction by n, client pixel (i, j) shows
+// the |n| x |n| block of picture pixels from origin + (i, j) |n| (cut at the
+// picture's edges) as DetailValue of each colour channel, so that thin
+// lines and dots stay visible. Non-zero when something was drawn.
 int DrawPicture(CPicture* picture, QPoint origin, QPainter& painter, const QRect& destination,
                 int zoom, DrawStats* stats = nullptr);
 
 // Draws the picture rectangle scaled into target (thumbnails, print
-// preview): the rows are read at the zoom nearest to the target's size on
-// the painter's device and the painter scales the rest.
+// preview). Reduced, every device pixel of the target shows its block of
+// picture pixels as the reductions of DrawPicture do (blocks of whole
+// pixels, as even as they can be); enlarged, the rows are read at the
+// whole zoom below the target's size and the painter scales the rest.
 int DrawPictureInto(CPicture* picture, const QRect& pictureRect, QPainter& painter,
                     const QRectF& target, DrawStats* stats = nullptr);
 

@@ -49,6 +49,9 @@ public:
     virtual void DrawFrameShape(const Box& rect, int cornerEllipse) = 0;
     // Called after every output row and band: false when the user aborted.
     virtual bool KeepGoing() = 0;
+    // A preview's own drawing of the whole picture scaled into rect; false
+    // when the device has none and takes the rows at the print size.
+    virtual bool DrawScaledPicture(CPicture&, const Box&) { return false; }
 };
 
 // A bitmap frame's six pieces: 1 top-left, 2 top-right, 3 bottom-left,
