@@ -103,7 +103,12 @@ bool Document::saveAs() {
     int position = setup.filterPosition;
     if (IsDocumentFile(pathName())) position = int(filters.size());
     QString initial = QString::fromStdString(setup.defaultName);
-    if (position >= 1 && position <= extensions.size() && !initial.isEmpty())
+    // The suggestion is the same file: the name's own extension, as it is
+    // spelt, when it names the preselected type ("MyMap.PNG" stays so).
+    if (!setup.defaultExtension.empty() && position == setup.filterPosition &&
+        Formats().FindFormat(setup.defaultExtension) == setup.format)
+        initial += '.' + QString::fromStdString(setup.defaultExtension);
+    else if (position >= 1 && position <= extensions.size() && !initial.isEmpty())
         initial += '.' + extensions[position - 1];
     const FileChoice choice =
         ChooseSaveFile(owner_, ProgramName(), QString::fromStdString(setup.initialDirectory),
@@ -127,15 +132,19 @@ bool Document::saveAs() {
 }
 
 bool Document::import() {
-    const QStringList filters{QStringLiteral("Bitmap Files (*.bmp *.BMP)")};
-    const FileChoice choice = ChooseOpenFile(owner_, ProgramName(), QString::fromStdString(InitialDirectory()),
-                                             QString(), filters, 1);
+    // Every format the library reads, as Open offers them.
+    OpenDialogSetup setup;
+    if (!PrepareOpenDialog(setup, OpenDialogKind::Import)) return false;
+    const FileChoice choice =
+        ChooseOpenFile(owner_, ProgramName(), QString::fromStdString(setup.initialDirectory), QString(),
+                       QtFilters(setup.filter), setup.filterPosition);
     if (choice.path.isEmpty()) return false;
     BeginWaitCursor();
     doc_.DeleteContents();
     const bool ok = doc_.LoadPicture(choice.path.toStdString()) != 0;
     EndWaitCursor();
     if (ok) {
+        RememberOpenChoice(choice.path.toStdString(), choice.filterPosition);
         doc_.SetModifiedFlag(true);
         syncModified();
     }
