@@ -39,6 +39,7 @@ int CmdCrop(const Args& args);
 int CmdTrim(const Args& args);
 int CmdDeskew(const Args& args);
 int CmdStitch(const Args& args);
+int CmdMosaic(const Args& args);
 // Prints through Qt's printer support; without it, says so and fails.
 int CmdPrint(const Args& args);
 int CmdScan(const Args& args);
