@@ -64,19 +64,11 @@ QVector<QRgb> DiffusionTable(const DisplayDiffusion& diffusion) {
     return QtTable(shown, diffusion.Colours());
 }
 
-// A reduction: output column j stands for picture columns x0 + reducer's
-// block j, output row r for picture rows rowStarts[r] .. rowStarts[r + 1] - 1.
-// The rows come out as colours, drawn from at, diffused when the display
-// has fewer bits.
-int DrawReduced(CPicture& picture, int x0, DetailReducer& reducer, const std::vector<int>& rowStarts,
-                QPainter& painter, QPoint at, DrawStats* stats) {
-    const int w = reducer.OutputWidth(), h = int(rowStarts.size()) - 1;
-    const int sourceCount = reducer.SourceWidth();
-    if (w <= 0 || h <= 0 || sourceCount <= 0) return 0;
-    const int bits = picture.GetBitCount();
-    const int x1 = x0 + sourceCount - 1;
-    RgbQuad table[256];
-    const int tableColours = bits <= 8 ? PictureTable(picture, table) : 0;
+// Draws h rows of w colours from at, in bands, row r from rowOf (false when
+// it failed); diffused when the display has fewer bits.
+template <typename RowOf>
+int DrawColourRows(int w, int h, RowOf&& rowOf, QPainter& painter, QPoint at, DrawStats* stats) {
+    if (w <= 0 || h <= 0) return 0;
     const int displayBits = DisplayBits();
     DisplayDiffusion diffusion;
     const bool diffuse = displayBits < 24;
@@ -87,47 +79,94 @@ int DrawReduced(CPicture& picture, int x0, DetailReducer& reducer, const std::ve
     QImage band(w, bandRows, format);
     if (band.isNull()) return 0;
     if (diffuse) band.setColorTable(DiffusionTable(diffusion));
-
-    const std::size_t rowBytes = std::size_t(picture.SegmentBytes(x0, x1));
-    std::vector<std::uint8_t> raw(rowBytes + 16);
-    std::vector<std::uint8_t> bgr(bits == 24 ? 0 : std::size_t(sourceCount) * 3 + 16);
-    std::vector<std::uint8_t> reduced(diffuse ? std::size_t(w) * 3 + 16 : 0);
-    int rowsRead = 0, bands = 0;
+    std::vector<std::uint8_t> colours(diffuse ? std::size_t(w) * 3 + 16 : 0);
+    int bands = 0;
     for (int start = 0; start < h; start += bandRows) {
         const int rows = std::min(bandRows, h - start);
         for (int r = 0; r < rows; ++r) {
-            const int outRow = start + r;
-            for (int y = rowStarts[std::size_t(outRow)]; y < rowStarts[std::size_t(outRow) + 1]; ++y) {
-                const std::uint8_t* row = picture.ResidentRow(x0, y);
-                if (!row) {
-                    if (!picture.ReadRow(x0, x1, y, raw.data())) return 0;
-                    row = raw.data();
-                }
-                ++rowsRead;
-                if (bits != 24) {
-                    RowToBgr(bits, row, sourceCount, table, tableColours, bgr.data());
-                    row = bgr.data();
-                }
-                reducer.Add(row);
-            }
             if (diffuse) {
-                reducer.Take(reduced.data());
-                diffusion.Row(reduced.data(), w, band.scanLine(r));
-            } else {
-                reducer.Take(band.scanLine(r));
+                if (!rowOf(start + r, colours.data())) return 0;
+                diffusion.Row(colours.data(), w, band.scanLine(r));
+            } else if (!rowOf(start + r, band.scanLine(r))) {
+                return 0;
             }
         }
         painter.drawImage(QPoint(at.x(), at.y() + start), band, QRect(0, 0, w, rows));
         ++bands;
     }
     if (stats) {
-        stats->rowsRead += rowsRead;
         stats->bands += bands;
         stats->width = w;
         stats->height = h;
     }
     return 1;
 }
+
+// The reduced rows of a picture: output column j stands for picture columns
+// x0 + reducer's block j, output row r for picture rows rowStarts[r] ..
+// rowStarts[r + 1] - 1. Row(r, bgr) writes output row r (rows in order).
+class ReducedRows {
+public:
+    ReducedRows(CPicture& picture, int x0, DetailReducer& reducer, const std::vector<int>& rowStarts)
+        : picture_(picture), x0_(x0), reducer_(reducer), rowStarts_(rowStarts), bits_(picture.GetBitCount()) {
+        const int n = reducer.SourceWidth();
+        tableColours_ = bits_ <= 8 ? PictureTable(picture, table_) : 0;
+        raw_.resize(std::size_t(picture.SegmentBytes(x0, x0 + n - 1)) + 16);
+        if (bits_ != 24) bgr_.resize(std::size_t(n) * 3 + 16);
+    }
+    bool Row(int r, std::uint8_t* out) {
+        const int x1 = x0_ + reducer_.SourceWidth() - 1;
+        for (int y = rowStarts_[std::size_t(r)]; y < rowStarts_[std::size_t(r) + 1]; ++y) {
+            const std::uint8_t* row = picture_.ResidentRow(x0_, y);
+            if (!row) {
+                if (!picture_.ReadRow(x0_, x1, y, raw_.data())) return false;
+                row = raw_.data();
+            }
+            ++rowsRead;
+            if (bits_ != 24) {
+                RowToBgr(bits_, row, reducer_.SourceWidth(), table_, tableColours_, bgr_.data());
+                row = bgr_.data();
+            }
+            reducer_.Add(row);
+        }
+        reducer_.Take(out);
+        return true;
+    }
+    int rowsRead = 0;
+
+private:
+    CPicture& picture_;
+    int x0_;
+    DetailReducer& reducer_;
+    const std::vector<int>& rowStarts_;
+    int bits_;
+    RgbQuad table_[256];
+    int tableColours_ = 0;
+    std::vector<std::uint8_t> raw_, bgr_;
+};
+
+int DrawReduced(CPicture& picture, int x0, DetailReducer& reducer, const std::vector<int>& rowStarts,
+                QPainter& painter, QPoint at, DrawStats* stats) {
+    const int w = reducer.OutputWidth(), h = int(rowStarts.size()) - 1;
+    if (w <= 0 || h <= 0 || reducer.SourceWidth() <= 0) return 0;
+    ReducedRows rows(picture, x0, reducer, rowStarts);
+    const int done = DrawColourRows(w, h, [&](int r, std::uint8_t* out) { return rows.Row(r, out); }, painter, at,
+                                    stats);
+    if (stats) stats->rowsRead += rows.rowsRead;
+    return done;
+}
+
+// Block corners of a picture reduced by n: every n-th column or row, then its length.
+std::vector<int> BlockStarts(int from, int count, int length, int n) {
+    std::vector<int> starts(std::size_t(count) + 1);
+    for (int k = 0; k <= count; ++k)
+        starts[std::size_t(k)] = int(std::min<std::int64_t>(length, from + std::int64_t(k) * n));
+    return starts;
+}
+
+constexpr std::size_t kCacheBytes = std::size_t(64) << 20;
+// Below this many picture pixels a repaint reduces straight from the rows.
+constexpr std::int64_t kCachedPixels = std::int64_t(8) << 20;
 }  // namespace
 
 int DisplayBits() {
@@ -139,8 +178,19 @@ int DisplayBits() {
 
 void SetForcedDisplayBits(int bits) { g_forcedBits = bits; }
 
+void ReductionCache::Clear() {
+    picture_ = nullptr;
+    zoom_ = width_ = height_ = pictureWidth_ = pictureHeight_ = 0;
+    std::vector<std::uint8_t>().swap(rows_);
+}
+
+bool ReductionCache::Holds(const CPicture* picture, int zoom) const {
+    return picture && picture == picture_ && zoom == zoom_ && picture->GetWidth() == pictureWidth_ &&
+           picture->GetHeight() == pictureHeight_;
+}
+
 int DrawPicture(CPicture* picture, QPoint origin, QPainter& painter, const QRect& destination,
-                int zoom, DrawStats* stats) {
+                int zoom, DrawStats* stats, ReductionCache* cache) {
     if (!picture || !picture->HasHeader()) return 0;
     zoom = NormaliseZoom(zoom);
     const int W = picture->GetWidth(), H = picture->GetHeight();
@@ -172,12 +222,34 @@ int DrawPicture(CPicture* picture, QPoint origin, QPainter& painter, const QRect
     if (zoom <= -2) {
         // Every picture pixel of a client pixel's block counts.
         const int n = -zoom;
+        const int cw = int(DisplayedLength(W, zoom)), ch = int(DisplayedLength(H, zoom));
+        if (cache && ox % n == 0 && oy % n == 0 && std::int64_t(W) * H >= kCachedPixels &&
+            std::size_t(cw) * std::size_t(ch) * 3 <= kCacheBytes) {
+            if (!cache->Holds(picture, zoom)) {
+                cache->Clear();
+                std::vector<std::uint8_t> all(std::size_t(cw) * std::size_t(ch) * 3);
+                DetailReducer reducer;
+                reducer.SetupFactor(W, n);
+                const std::vector<int> rowStarts = BlockStarts(0, ch, H, n);
+                ReducedRows rows(*picture, 0, reducer, rowStarts);
+                for (int r = 0; r < ch; ++r)
+                    if (!rows.Row(r, all.data() + std::size_t(r) * std::size_t(cw) * 3)) return 0;
+                if (stats) stats->rowsRead += rows.rowsRead;
+                cache->rows_ = std::move(all);
+                cache->picture_ = picture;
+                cache->zoom_ = zoom;
+                cache->width_ = cw, cache->height_ = ch;
+                cache->pictureWidth_ = W, cache->pictureHeight_ = H;
+            }
+            const std::uint8_t* from = cache->rows_.data() + (std::size_t(oy / n) * std::size_t(cw) + std::size_t(ox / n)) * 3;
+            return DrawColourRows(w, h, [&](int r, std::uint8_t* out) {
+                std::memcpy(out, from + std::size_t(r) * std::size_t(cw) * 3, std::size_t(w) * 3);
+                return true;
+            }, painter, QPoint(left, top), stats);
+        }
         DetailReducer reducer;
         reducer.SetupFactor(int(std::min<std::int64_t>(W - ox, std::int64_t(w) * n)), n);
-        std::vector<int> rowStarts(std::size_t(h) + 1);
-        for (int r = 0; r <= h; ++r)
-            rowStarts[std::size_t(r)] = int(std::min<std::int64_t>(H, oy + std::int64_t(r) * n));
-        return DrawReduced(*picture, ox, reducer, rowStarts, painter, QPoint(left, top), stats);
+        return DrawReduced(*picture, ox, reducer, BlockStarts(oy, h, H, n), painter, QPoint(left, top), stats);
     }
 
     // Band format: the picture's own, or the display's palette by diffusion.

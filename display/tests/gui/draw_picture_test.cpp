@@ -176,6 +176,39 @@ private slots:
         QCOMPARE(canvas.pixel(shown.width(), 0), qRgb(255, 0, 255));  // nothing beyond
     }
 
+    // A view's cache: the first reduced drawing of a large picture reduces
+    // all of it, later ones (scrolled elsewhere) read no rows and show the
+    // same as a drawing without it; another zoom or a cleared cache reduces
+    // anew, and an origin off the blocks' corners reads the rows itself.
+    void cachedReductionEqualsTheDirectOne() {
+        auto p = MakePicture(ptTrueColor24, 4096, 2048, 5);
+        QVERIFY(p);
+        display::ReductionCache cache;
+        auto draw = [&](QPoint origin, int zoom, display::ReductionCache* with, int& rowsRead) {
+            QImage canvas(200, 150, QImage::Format_RGB32);
+            canvas.fill(Qt::magenta);
+            QPainter painter(&canvas);
+            display::DrawStats stats;
+            if (!display::DrawPicture(p.get(), origin, painter, QRect(0, 0, 200, 150), zoom, &stats, with)) return QImage();
+            rowsRead = stats.rowsRead;
+            return canvas;
+        };
+        int rows = -1, direct = -1;
+        QCOMPARE(draw({400, 800}, -4, &cache, rows), draw({400, 800}, -4, nullptr, direct));
+        QCOMPARE(rows, 2048);
+        QCOMPARE(direct, 600);
+        const QImage later = draw({3600, 1600}, -4, &cache, rows);
+        QCOMPARE(rows, 0);
+        QVERIFY(FirstDifference(later, Resampled(*p, 3600, 1600, -4, 200, 150, qRgb(255, 0, 255))).isEmpty());
+        QCOMPARE(draw({0, 0}, -8, &cache, rows), draw({0, 0}, -8, nullptr, direct));
+        QCOMPARE(rows, 2048);
+        draw({401, 800}, -8, &cache, rows);
+        QCOMPARE(rows, 1200);
+        cache.Clear();
+        draw({0, 0}, -8, &cache, rows);
+        QCOMPARE(rows, 2048);
+    }
+
     // Thumbnails: a picture scaled into a small target covers it.
     void scaledIntoATarget() {
         auto p = std::make_unique<CDocPicture>();
