@@ -22,7 +22,9 @@ TEST(Crop, KeepsTheRectanglesPixelsTypeAndResolution) {
             EXPECT_EQ(c->GetHeight(), 29);
             EXPECT_EQ(c->GetXDpi(), p->GetXDpi());
             EXPECT_EQ(c->GetYDpi(), p->GetYDpi());
-            if (p->GetPalette()) EXPECT_TRUE(PalettesEqual(c->GetPalette(), p->GetPalette()));
+            if (p->GetPalette()) {
+                EXPECT_TRUE(PalettesEqual(c->GetPalette(), p->GetPalette()));
+            }
             for (int y = 0; y < 29; y += 7)
                 for (int x = 0; x < 17; ++x)
                     ASSERT_EQ(StoredPixel(*c, x, y), StoredPixel(*p, x + 3, y + 5)) << x << "," << y;
