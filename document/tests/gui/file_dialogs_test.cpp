@@ -81,6 +81,7 @@ private slots:
             positions << position;
             return FileChoice{path, choose ? choose : position};
         });
+        Document::SetSaveQuestion([](const QString&) { return SaveAnswer::No; });  // each import replaces
         Document document;
         QVERIFY(document.import());
         QCOMPARE(positions.last(), int(filters.size()));
@@ -96,6 +97,7 @@ private slots:
         QVERIFY(document.import());
         QCOMPARE(positions.last(), choose);
         SetFileDialogAnswerer(nullptr);
+        Document::SetSaveQuestion(nullptr);
     }
 
     // A file's name keeps its case: Save As suggests the very same file.
