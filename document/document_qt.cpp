@@ -104,7 +104,12 @@ bool Document::saveAs() {
     int position = setup.filterPosition;
     if (IsDocumentFile(pathName())) position = int(filters.size());
     QString initial = QString::fromStdString(setup.defaultName);
-    if (position >= 1 && position <= extensions.size() && !initial.isEmpty())
+    // The suggestion is the same file: the name's own extension, as it is
+    // spelt, when it names the preselected type ("MyMap.PNG" stays so).
+    if (!setup.defaultExtension.empty() && position == setup.filterPosition &&
+        Formats().FindFormat(setup.defaultExtension) == setup.format)
+        initial += '.' + QString::fromStdString(setup.defaultExtension);
+    else if (position >= 1 && position <= extensions.size() && !initial.isEmpty())
         initial += '.' + extensions[position - 1];
     const FileChoice choice =
         ChooseSaveFile(owner_, ProgramName(), QString::fromStdString(setup.initialDirectory),
@@ -128,9 +133,12 @@ bool Document::saveAs() {
 }
 
 bool Document::import() {
-    const QStringList filters{QStringLiteral("Bitmap Files (*.bmp *.BMP)")};
-    const FileChoice choice = ChooseOpenFile(owner_, ProgramName(), QString::fromStdString(InitialDirectory()),
-                                             QString(), filters, 1);
+    // Every format the library reads, as Open offers them.
+    OpenDialogSetup setup;
+    if (!PrepareOpenDialog(setup, OpenDialogKind::Import)) return false;
+    const FileChoice choice =
+        ChooseOpenFile(owner_, ProgramName(), QString::fromStdString(setup.initialDirectory), QString(),
+                       QtFilters(setup.filter), setup.filterPosition);
     if (choice.path.isEmpty()) return false;
     // The imported picture takes the place of this one: a modified picture
     // is offered for saving first, as before a close.
@@ -149,6 +157,7 @@ bool Document::import() {
             ShowMessage(FormatStringById(IDS_CANNOT_OPEN_PICTURE, path.c_str()));
         return false;
     }
+    RememberOpenChoice(path, choice.filterPosition);
     // The document now holds a picture that is saved nowhere: no file name
     // (Save asks for one), an untitled title.
     doc_.DeleteContents();
