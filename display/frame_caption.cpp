@@ -23,7 +23,7 @@ std::string BaseNameForPath(const std::string& path) {
         return Lower(text);
     }
     const std::size_t slash = path.find_last_of('/');
-    return Lower(slash == std::string::npos ? path : path.substr(slash + 1));
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 void ResetUntitledCounter() { g_untitled = 1; }

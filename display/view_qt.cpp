@@ -309,6 +309,7 @@ void CVandrelView::SetZoom(int zoom, int ax, int ay) {
     if (IsFrameMinimised()) return;
     zoom = NormaliseZoom(zoom);
     if (zoom == zoom_) return;
+    reduction_.Clear();
     QPoint anchor, client;
     if (ax == -1 && ay == -1) {
         const QPoint local = viewport()->mapFromGlobal(QCursor::pos());
@@ -429,6 +430,7 @@ void CVandrelView::OnPictureChanged(const QRect& pictureRect) {
     const QSize size = picture ? QSize(picture->GetWidth(), picture->GetHeight()) : QSize();
     const bool resized = size != shownSize_;
     shownSize_ = size;
+    reduction_.Clear();
     UpdateScrollState();
     // A picture of another size (a new one, a quarter turn) moves everything.
     if (pictureRect.isNull() || resized) {
@@ -471,7 +473,7 @@ void CVandrelView::paintEvent(QPaintEvent* event) {
             }
             shown = PictureRectToClient(pictureRect);
             painter.setClipRect(update);
-            DrawPicture(picture, pictureRect.topLeft(), painter, shown, zoom_);
+            DrawPicture(picture, pictureRect.topLeft(), painter, shown, zoom_, nullptr, &reduction_);
         }
     }
     // What the picture does not cover.

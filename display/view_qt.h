@@ -13,6 +13,7 @@
 #include <QRect>
 #include <functional>
 
+#include "display/draw_picture_qt.h"
 #include "display/view_geometry.h"
 #include "resources/command_target.h"
 
@@ -135,6 +136,7 @@ private:
     bool panning_ = false;
     QPoint panStart_;       // picture point under the cursor when panning started
     QSize shownSize_;       // picture size at the last change
+    display::ReductionCache reduction_;  // the picture reduced at the zoom, for repaints
     bool dragArmed_ = false;
     QPoint dragFrom_;       // logical press point of a possible file drag
 };

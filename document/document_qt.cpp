@@ -10,6 +10,7 @@
 #include "document/import_export.h"
 #include "document/import_export_commands.h"
 #include "document/import_export_formats.h"
+#include "base/message_box.h"
 #include "base/progress.h"
 #include "resources/command_ids.h"
 #include "resources/string_ids.h"
@@ -103,7 +104,12 @@ bool Document::saveAs() {
     int position = setup.filterPosition;
     if (IsDocumentFile(pathName())) position = int(filters.size());
     QString initial = QString::fromStdString(setup.defaultName);
-    if (position >= 1 && position <= extensions.size() && !initial.isEmpty())
+    // The suggestion is the same file: the name's own extension, as it is
+    // spelt, when it names the preselected type ("MyMap.PNG" stays so).
+    if (!setup.defaultExtension.empty() && position == setup.filterPosition &&
+        Formats().FindFormat(setup.defaultExtension) == setup.format)
+        initial += '.' + QString::fromStdString(setup.defaultExtension);
+    else if (position >= 1 && position <= extensions.size() && !initial.isEmpty())
         initial += '.' + extensions[position - 1];
     const FileChoice choice =
         ChooseSaveFile(owner_, ProgramName(), QString::fromStdString(setup.initialDirectory),
@@ -127,20 +133,41 @@ bool Document::saveAs() {
 }
 
 bool Document::import() {
-    const QStringList filters{QStringLiteral("Bitmap Files (*.bmp *.BMP)")};
-    const FileChoice choice = ChooseOpenFile(owner_, ProgramName(), QString::fromStdString(InitialDirectory()),
-                                             QString(), filters, 1);
+    // Every format the library reads, as Open offers them.
+    OpenDialogSetup setup;
+    if (!PrepareOpenDialog(setup, OpenDialogKind::Import)) return false;
+    const FileChoice choice =
+        ChooseOpenFile(owner_, ProgramName(), QString::fromStdString(setup.initialDirectory), QString(),
+                       QtFilters(setup.filter), setup.filterPosition);
     if (choice.path.isEmpty()) return false;
+    // The imported picture takes the place of this one: a modified picture
+    // is offered for saving first, as before a close.
+    if (!canClose()) return false;
+    const std::string path = choice.path.toStdString();
+    FileStatus status;
     BeginWaitCursor();
-    doc_.DeleteContents();
-    const bool ok = doc_.LoadPicture(choice.path.toStdString()) != 0;
+    SetProgressCaption(IDS_LOADING_IMAGE);
+    std::unique_ptr<CPicture> picture = ReadImageFile(path, true, &status);
+    EndProgress();
     EndWaitCursor();
-    if (ok) {
-        doc_.SetModifiedFlag(true);
-        syncModified();
+    if (!picture) {
+        // The picture held so far stays as it was.
+        if (status.failure == FileFailure::kLibrary || status.failure == FileFailure::kNotAFile ||
+            status.failure == FileFailure::kFormat)
+            ShowMessage(FormatStringById(IDS_CANNOT_OPEN_PICTURE, path.c_str()));
+        return false;
     }
+    RememberOpenChoice(path, choice.filterPosition);
+    // The document now holds a picture that is saved nowhere: no file name
+    // (Save asks for one), an untitled title.
+    doc_.DeleteContents();
+    doc_.SetPicture(std::move(picture));
+    doc_.SetPathName(std::string());
+    doc_.SetModifiedFlag(true);
+    SetBaseName(std::string());
+    syncModified();
     emit pictureChanged(QRect());
-    return ok;
+    return true;
 }
 
 bool Document::canClose() {

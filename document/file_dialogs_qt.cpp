@@ -10,6 +10,7 @@
 #include <QSlider>
 #include <QSpinBox>
 
+#include "document/import_export_formats.h"
 #include "platform/imflib/imflib.h"
 
 #include "resources/string_ids.h"
@@ -22,15 +23,27 @@ FileDialogAnswerer& Answerer() {
     return answerer;
 }
 
-// Patterns separated by ';' as Qt wants them: blank-separated, each in its
-// lower- and upper-case spelling (file names on this system keep their case).
+// Patterns separated by ';' as Qt wants them: blank-separated, a format's
+// every spelling of its extension ("*.JPG": *.jpg *.jpeg *.jpe ...), each in
+// lower and upper case (file names on this system keep their case).
 QString QtPatterns(const QString& patterns) {
     QStringList out;
+    auto add = [&out](const QString& pattern) {
+        if (!out.contains(pattern)) out << pattern;
+    };
     for (const QString& p : patterns.split(';', Qt::SkipEmptyParts)) {
         const QString t = p.trimmed();
         if (t.isEmpty()) continue;
-        if (!out.contains(t.toLower())) out << t.toLower();
-        if (!out.contains(t.toUpper())) out << t.toUpper();
+        if (!t.startsWith(QStringLiteral("*."))) {
+            add(t.toLower());
+            add(t.toUpper());
+            continue;
+        }
+        for (const std::string& spelling : ExtensionSpellings(t.mid(2).toStdString())) {
+            const QString e = QString::fromStdString(spelling);
+            add("*." + e.toLower());
+            add("*." + e.toUpper());
+        }
     }
     return out.join(' ');
 }

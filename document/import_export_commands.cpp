@@ -46,7 +46,8 @@ std::string InitialDirectory() {
 int PrepareOpenDialog(OpenDialogSetup& setup, OpenDialogKind kind) {
     FormatTable& table = Formats();
     setup.initialDirectory = InitialDirectory();
-    int index = platform::GetProfileInt(Section(), OpenExtKey(), 0);
+    // Until a format was chosen once, every picture the user has shows.
+    int index = platform::GetProfileInt(Section(), OpenExtKey(), table.Count());
     setup.format = table.BuildOpenPattern(index, setup.fileName);
     if (!table.BuildReadFilter(setup.filter, true)) return 0;
     setup.filterPosition =

@@ -2,6 +2,7 @@
 #include "document/import_export_formats.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <strings.h>
 #include <utility>
@@ -230,6 +231,19 @@ std::string FormatTable::ExtensionAt(int index) const {
     return TextField(entries[index].extension, kExtensionBytes);
 }
 
+std::vector<std::string> ExtensionSpellings(const std::string& tableExtension) {
+    std::string own = tableExtension;
+    for (char& c : own) c = char(std::tolower(static_cast<unsigned char>(c)));
+    static const char* const kOthers[][4] = {
+        {"bmp", "dib", nullptr, nullptr}, {"jpg", "jpeg", "jpe", "jfif"}, {"tif", "tiff", nullptr, nullptr},
+        {"pbm", "pnm", nullptr, nullptr}, {"pgm", "pnm", nullptr, nullptr}, {"ppm", "pnm", nullptr, nullptr},
+    };
+    std::vector<std::string> spellings{own};
+    for (const auto& row : kOthers)
+        if (own == row[0])
+            for (int i = 1; i < 4 && row[i]; ++i) spellings.push_back(row[i]);
+    return spellings;
+}
 
 FormatTable& Formats() {
     static FormatTable table;

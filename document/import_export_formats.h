@@ -105,6 +105,11 @@ private:
     CapsSource source_;
 };
 
+// Every extension files of the format with this table extension carry, in
+// lower case, the table's own first ("JPG": jpg, jpeg, jpe, jfif); open
+// dialogs list them all, in both cases.
+std::vector<std::string> ExtensionSpellings(const std::string& tableExtension);
+
 // The process's format table, loaded on first use when start-up has not
 // loaded it.
 FormatTable& Formats();

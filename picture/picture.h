@@ -110,6 +110,10 @@ public:
     // coordinates writes the shared buffer back.
     std::uint8_t* LockRow(int x0, int x1, int y);
     int UnlockRow(int x0, int x1, int y, std::uint8_t* pointer);
+    // Pixel x0 of row y where the rows are in memory, to be read only; null
+    // when they are not (read them with ReadRow), for 1 and 4 bits, or when
+    // the segment is refused.
+    const std::uint8_t* ResidentRow(int x0, int y) const;
     // 1, 4 and 8 bits: the index; 24 bits: the 0x00BBGGRR colour.
     int SetPixelValue(int x, int y, std::uint32_t value);
 

@@ -344,6 +344,14 @@ std::uint8_t* CPicture::LockRow(int x0, int x1, int y) {
     return ReadRow(x0, x1, y, row) ? row : nullptr;
 }
 
+const std::uint8_t* CPicture::ResidentRow(int x0, int y) const {
+    int x1 = x0;
+    if (!ClampSegment(x0, x1, y) || header_->biBitCount < 8) return nullptr;
+    const std::uint8_t* memory = ResidentImage();
+    if (!memory) return nullptr;
+    return memory + RowOffset(y) + std::uint64_t(x0) * unsigned(header_->biBitCount) / 8;
+}
+
 int CPicture::UnlockRow(int x0, int x1, int y, std::uint8_t* pointer) {
     if (!pointer) return 0;
     if (gSharedRow && pointer == gSharedRow.get()) return WriteRow(x0, x1, y, pointer);

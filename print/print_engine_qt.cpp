@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "base/message_box.h"
+#include "display/draw_picture_qt.h"
 #include "picture/picture.h"
 #include "picture/pixel_packing.h"
 #include "resources/string_ids.h"
@@ -103,6 +104,13 @@ public:
             painter_.drawRect(rect);
     }
     bool KeepGoing() override { return preview_ || !monitor_ || monitor_->KeepGoing(); }
+    bool DrawScaledPicture(CPicture& picture, const Box& r) override {
+        // The preview's page is far smaller than the printer's: the picture
+        // is reduced as the view reduces it, thin lines kept.
+        if (!preview_) return false;
+        return display::DrawPictureInto(&picture, QRect(0, 0, picture.GetWidth(), picture.GetHeight()), painter_,
+                                        QRectF(r.left, r.top, r.right - r.left, r.bottom - r.top)) != 0;
+    }
     void ClipTo(const Box* r) override {
         if (clipped_) painter_.restore();
         clipped_ = r != nullptr;

@@ -414,6 +414,7 @@ int RenderPicture(PrintDevice& device, const PrintJobRequest& request, bool prev
             failed = true;
             break;
         }
+        if (preview && device.DrawScaledPicture(*picture, layout.picture)) break;
         BandWriter writer(device, *picture, layout.picture.left, layout.picture.top, printWidth,
                           printHeight);
         // The enlarging routine moves the gauge every 2^k rows only.

@@ -50,6 +50,9 @@ public:
     virtual void DrawFrameShape(const Box& rect, int cornerEllipse) = 0;
     // Called after every output row and band: false when the user aborted.
     virtual bool KeepGoing() = 0;
+    // A preview's own drawing of the whole picture scaled into rect; false
+    // when the device has none and takes the rows at the print size.
+    virtual bool DrawScaledPicture(CPicture&, const Box&) { return false; }
     // Frame shapes drawn from now on stay inside rect (none: the page).
     // Devices that do not draw shapes need not clip.
     virtual void ClipTo(const Box* rect) { (void)rect; }

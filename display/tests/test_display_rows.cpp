@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 #include <vector>
 
@@ -63,4 +64,52 @@ TEST(DisplayRows, RowToBgrReadsEveryDepth) {
     EXPECT_EQ(packed[1], 0x03);
     CopyPackedPixel(1, mono, 1, packed, 0);
     EXPECT_EQ(packed[0], 0x80);
+}
+
+// The reducer against the block statistics worked out pixel by pixel: uneven
+// blocks, blocks taller than one fold of the column sums (256 rows), and
+// the fast division, which must give DetailValue's exact quotient.
+TEST(DetailReducer, BlocksAgreeWithTheirPixelsAtAnyHeightAndSpread) {
+    const int width = 37;
+    for (int outputWidth : {1, 5, 37}) {
+        for (int rows : {1, 3, 256, 300, 700}) {
+            SCOPED_TRACE(testing::Message() << outputWidth << " blocks, " << rows << " rows");
+            DetailReducer reducer;
+            reducer.SetupSpread(width, outputWidth);
+            ASSERT_EQ(reducer.OutputWidth(), outputWidth);
+            ASSERT_EQ(reducer.Start(outputWidth), width);
+            std::vector<std::uint8_t> picture(std::size_t(rows) * width * 3);
+            unsigned seed = unsigned(rows * 7 + outputWidth);
+            for (auto& b : picture) b = std::uint8_t((seed = seed * 1103515245u + 12345u) >> 16);
+            for (int y = 0; y < rows; ++y) reducer.Add(picture.data() + std::size_t(y) * width * 3);
+            std::vector<std::uint8_t> got(std::size_t(outputWidth) * 3);
+            reducer.Take(got.data());
+            for (int j = 0; j < outputWidth; ++j) {
+                ASSERT_LT(reducer.Start(j), reducer.Start(j + 1));
+                for (int c = 0; c < 3; ++c) {
+                    std::uint64_t sum = 0;
+                    int lo = 255, hi = 0;
+                    for (int y = 0; y < rows; ++y)
+                        for (int x = reducer.Start(j); x < reducer.Start(j + 1); ++x) {
+                            const int v = picture[(std::size_t(y) * width + std::size_t(x)) * 3 + std::size_t(c)];
+                            sum += unsigned(v), lo = std::min(lo, v), hi = std::max(hi, v);
+                        }
+                    const std::uint64_t count = std::uint64_t(rows) * unsigned(reducer.Start(j + 1) - reducer.Start(j));
+                    EXPECT_EQ(got[std::size_t(j) * 3 + std::size_t(c)], DetailValue(sum, count, lo, hi)) << j << " " << c;
+                }
+            }
+            // The next Take starts afresh.
+            std::vector<std::uint8_t> flat(std::size_t(width) * 3, 90);
+            reducer.Add(flat.data());
+            reducer.Take(got.data());
+            EXPECT_EQ(got, std::vector<std::uint8_t>(got.size(), 90));
+        }
+    }
+    // Every sum a block can have, at the counts where rounding is closest.
+    for (std::uint64_t count : {1ull, 2ull, 3ull, 9ull, 255ull, 256ull, 4097ull, 32767ull, 32768ull, 32769ull, 1000003ull}) {
+        const DetailDivider divide(count);
+        for (std::uint64_t sum = 0; sum <= 255 * count; sum += std::max<std::uint64_t>(1, count / 97))
+            ASSERT_EQ(divide(sum, 10, 200), DetailValue(sum, count, 10, 200)) << count << " " << sum;
+        ASSERT_EQ(divide(255 * count, 255, 255), 255);
+    }
 }

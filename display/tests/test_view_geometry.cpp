@@ -119,8 +119,8 @@ TEST(Caption, BaseNamesAndZoomSuffix) {
     EXPECT_EQ(CaptionFor(BaseNameForPath(""), 1, false), "untitled - 2 [x1]");
     EXPECT_EQ(CaptionFor("untitled - 2", -4, false), "untitled - 2 [1/4]");
     EXPECT_EQ(CaptionFor("untitled - 2", 16, true), "untitled - 2");
-    EXPECT_EQ(BaseNameForPath("/home/u/Scans/HOUSE.BMP"), "house.bmp");
-    EXPECT_EQ(BaseNameForPath("HOUSE.BMP"), "house.bmp");
+    EXPECT_EQ(BaseNameForPath("/home/u/Scans/HOUSE.BMP"), "HOUSE.BMP");
+    EXPECT_EQ(BaseNameForPath("MyMap.PNG"), "MyMap.PNG");
 }
 
 TEST(RulerScale, StepsFollowTheZoom) {

@@ -62,11 +62,13 @@ protected:
 
 TEST_F(OpenSaveTest, OpenStartsFromTheRememberedFormat) {
     OpenDialogSetup setup;
-    // Nothing remembered: the first format.
+    // Nothing remembered: every readable format, for Open and Import alike.
+    ASSERT_TRUE(PrepareOpenDialog(setup, OpenDialogKind::Import));
+    EXPECT_EQ(setup.filterPosition, 4);
     ASSERT_TRUE(PrepareOpenDialog(setup));
-    EXPECT_EQ(setup.format, 0);
-    EXPECT_EQ(setup.fileName, "*.BMP");
-    EXPECT_EQ(setup.filterPosition, 1);
+    EXPECT_EQ(setup.format, 4);
+    EXPECT_EQ(setup.fileName, "*.BMP;*.PCX;*.GIF");
+    EXPECT_EQ(setup.filterPosition, 4);
     EXPECT_EQ(setup.filter, "BMP(*.BMP)|*.BMP|PCX(*.PCX)|*.PCX|GIF(*.GIF)|*.GIF|"
                             "All Formats(*.*)|*.BMP;*.PCX;*.GIF||");
     EXPECT_EQ(setup.initialDirectory, cwd_);

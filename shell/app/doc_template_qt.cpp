@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "display/child_frame_qt.h"
+#include "display/draw_picture_qt.h"
 #include "display/frame_caption.h"
 #include "display/view_qt.h"
 #include "document/document_qt.h"
@@ -66,41 +67,12 @@ QImage PictureThumbnail(CPicture* picture, int maxSide) {
     if (w <= 0 || h <= 0) return {};
     int step = std::max(1, (std::max(w, h) + maxSide - 1) / maxSide);
     step = std::min(step, std::min(w, h));
-    const int tw = w / step, th = h / step;
-    const int bits = picture->GetBitCount();
-    QImage::Format format;
-    switch (bits) {
-    case 1: format = QImage::Format_Mono; break;
-    case 4:
-    case 8: format = QImage::Format_Indexed8; break;
-    case 16: format = picture->GetType() == ptColor64K ? QImage::Format_RGB16 : QImage::Format_RGB555; break;
-    case 24: format = QImage::Format_BGR888; break;
-    case 32: format = QImage::Format_RGB32; break;
-    default: return {};
-    }
-    QImage image(tw, th, format);
+    QImage image(w / step, h / step, QImage::Format_RGB32);
     if (image.isNull()) return {};
-    if (bits <= 8) {
-        QList<QRgb> table;
-        const RgbQuad* colours = picture->GetColourTable();
-        const int count = 1 << bits;
-        for (int i = 0; i < count; ++i)
-            table << (colours ? qRgb(colours[i].red, colours[i].green, colours[i].blue) : qRgb(i, i, i));
-        image.setColorTable(table);
-    }
-    std::vector<std::uint8_t> row(RowBytesFor(w, bits) + 16);
-    for (int ty = 0; ty < th; ++ty) {
-        const int y = ty * step;
-        const int ok = step > 1 ? picture->ReadRowShrunk(0, w - 1, y, row.data(), -step)
-                                : picture->ReadRow(0, w - 1, y, row.data());
-        if (!ok) return {};
-        std::uint8_t* line = image.scanLine(ty);
-        if (bits == 4) {
-            for (int x = 0; x < tw; ++x) line[x] = (x % 2 == 0) ? row[x / 2] >> 4 : row[x / 2] & 0x0F;
-        } else {
-            std::copy_n(row.data(), (std::size_t(tw) * bits + 7) / 8, line);
-        }
-    }
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    if (!display::DrawPictureReduced(picture, painter, image.rect(), step)) return {};
+    painter.end();
     return image;
 }
 

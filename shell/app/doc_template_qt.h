@@ -23,12 +23,13 @@ QString TemplateExtension();
 QMdiSubWindow* CreateDocumentWindow(Document* document);
 
 
-// The name a document window shows for a path: the file name in lower case,
-// or "untitled - N" (N counting up) for a document without a path.
+// The name a document window shows for a path: the file name as it is
+// spelt, or "untitled - N" (N counting up) for a document without a path.
 QString DocumentBaseName(const std::string& path);
 
-// A reduced copy of the picture no larger than maxSide each way (every n-th
-// pixel of every n-th row); null when the picture cannot be read.
+// A reduced copy of the picture no larger than maxSide each way, as the
+// view shows it reduced (thin lines kept), in 32-bit colour; null when the
+// picture cannot be read.
 QImage PictureThumbnail(CPicture* picture, int maxSide);
 
 // Shows the document's picture fitted into the window, until the picture

@@ -66,8 +66,10 @@ private:
     void buildMenus();
     void connectPrompts(QMenu* menu);
     void onWindowActivated(QMdiSubWindow* window);
+    // Idempotent: a title that already shows the wanted one is left alone.
     void updateTitle();
     QString wantedTitle() const;
+    bool titleShows(const QString& wanted) const;
     void fillWindowList();
 
     CommandSet* commands_;
@@ -80,4 +82,5 @@ private:
     QAction* recentSeparator_ = nullptr;
     QList<QAction*> windowListActions_;
     QMdiSubWindow* titled_ = nullptr;
+    bool settingTitle_ = false;
 };

@@ -35,6 +35,8 @@ int CmdInfo(const Args& args);
 int CmdConvert(const Args& args);
 int CmdTransform(const Args& args);
 int CmdRescale(const Args& args);
+int CmdCrop(const Args& args);
+int CmdTrim(const Args& args);
 int CmdDeskew(const Args& args);
 int CmdStitch(const Args& args);
 int CmdMosaic(const Args& args);

@@ -37,6 +37,12 @@ const CommandSpec kCommands[] = {
     {"transform", "transform IN OUT --op mirror-h|mirror-v|mirror-d|rotate-left|rotate-right|rotate-half\n",
      {"op"}, {}, true, cli::CmdTransform},
     {"rescale", "rescale IN OUT --size WxH\n", {"size"}, {}, true, cli::CmdRescale},
+    {"crop", "crop IN OUT --rect X,Y,W,H\n     W x H pixels from pixel (X,Y), counted from the top-left corner\n",
+     {"rect"}, {}, true, cli::CmdCrop},
+    {"trim",
+     "trim IN OUT [--tolerance N]\n     removes the border of one colour around the picture; colours within N\n"
+     "     (0..255, default 0) of it count as border\n",
+     {"tolerance"}, {}, true, cli::CmdTrim},
     {"deskew",
      "deskew IN OUT --thumbs AX,AY,BX,BY\n"
      "       the two thumbs A and B mark a line in the picture that should become\n"

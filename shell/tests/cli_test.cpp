@@ -276,3 +276,74 @@ TEST_F(Cli, EveryWayOfStoppingRemovesWhatTheProcessMade) {
 }
 
 }  // namespace
+
+// crop and trim: the pixels they keep, and every refusal leaves no file.
+TEST_F(Cli, CropAndTrimKeepTheirPixelsAndRefuseWhatWouldBeEmpty) {
+    // A PPM's pixels: what follows its three header lines.
+    auto pixels = [](const std::string& path) {
+        std::string text = Text(path);
+        std::size_t at = 0;
+        for (int line = 0; line < 3 && at != std::string::npos; ++line) at = text.find('\n', at) + 1;
+        return text.substr(at);
+    };
+    auto region = [](const std::string& all, int width, int x, int y, int w, int h) {
+        std::string out;
+        for (int row = y; row < y + h; ++row) out += all.substr((std::size_t(row) * width + x) * 3, std::size_t(w) * 3);
+        return out;
+    };
+    const std::string in = Picture("in.ppm", 30, 20);
+    const std::string noise = pixels(in);
+    ToolRun r = Tool({"crop", in, (dir_ / "c.ppm").string(), "--rect", "5,4,10,6"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(pixels((dir_ / "c.ppm").string()), region(noise, 30, 5, 4, 10, 6));
+
+    // The noise inside a white border, on every side; a near-white pixel in
+    // the border is border with a tolerance and content without.
+    std::string framed(std::size_t(40) * 32 * 3, '\xff');
+    for (int y = 0; y < 20; ++y) framed.replace((std::size_t(y + 7) * 40 + 6) * 3, 30 * 3, noise, std::size_t(y) * 30 * 3, 30 * 3);
+    framed.replace((std::size_t(30) * 40 + 39) * 3, 3, "\xfa\xfa\xfa");
+    {
+        std::ofstream out(dir_ / "framed.ppm", std::ios::binary);
+        out << "P6\n40 32\n255\n" << framed;
+    }
+    const std::string framedPath = (dir_ / "framed.ppm").string();
+    r = Tool({"trim", framedPath, (dir_ / "t.ppm").string(), "--tolerance", "5"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(pixels((dir_ / "t.ppm").string()), noise);
+    r = Tool({"trim", framedPath, (dir_ / "t0.ppm").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(pixels((dir_ / "t0.ppm").string()), region(framed, 40, 6, 7, 34, 24));
+
+    std::string white(std::size_t(8) * 8 * 3, '\xff');
+    {
+        std::ofstream out(dir_ / "white.ppm", std::ios::binary);
+        out << "P6\n8 8\n255\n" << white;
+    }
+    const std::string o = (dir_ / "o.ppm").string();
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* says;
+    };
+    const Case cases[] = {
+        {{"crop", in, o, "--rect", "5,4,0,6"}, 1, "has no pixels"},
+        {{"crop", in, o, "--rect", "25,4,6,6"}, 1, "outside the picture, which is 30x20"},
+        {{"crop", in, o, "--rect", "-1,0,3,3"}, 1, "outside the picture"},
+        {{"crop", in, o, "--rect", "5,4,10"}, 2, "crop needs --rect X,Y,W,H"},
+        {{"crop", in, o}, 2, "crop needs --rect"},
+        {{"trim", (dir_ / "white.ppm").string(), o}, 1, "all border"},
+        {{"trim", in, o, "--tolerance", "256"}, 2, "0 to 255"},
+        {{"trim", in, o, "--rect", "1,1,1,1"}, 2, "trim has no option --rect"},
+    };
+    for (const Case& c : cases) {
+        std::string line;
+        for (const auto& a : c.args) line += a + " ";
+        r = Tool(c.args);
+        EXPECT_EQ(r.status, c.status) << line << "\n" << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << line << "\n" << r.err;
+        EXPECT_FALSE(fs::exists(o)) << line;
+    }
+    r = Tool({"--help"});
+    EXPECT_NE(r.out.find("crop IN OUT --rect X,Y,W,H"), std::string::npos);
+    EXPECT_NE(r.out.find("trim IN OUT [--tolerance N]"), std::string::npos);
+}

@@ -124,7 +124,7 @@ private slots:
         view_ = window_->findChild<CVandrelView*>();
         QVERIFY(view_);
         QTRY_VERIFY(view_->ScrollStateNow().hasHScroll);
-        QCOMPARE(window_->windowTitle(), QString("map.png [x1]"));
+        QCOMPARE(window_->windowTitle(), QString("Map.PNG [x1]"));
         view_->setFocus();
         CompareWithPicture("opened");
         Save("1_opened");
@@ -132,7 +132,7 @@ private slots:
         // Zoom in with the keyboard, out again, then in with Ctrl + wheel.
         QTest::keyClick(view_, Qt::Key_Plus);
         QCOMPARE(view_->Zoom(), 2);
-        QCOMPARE(window_->windowTitle(), QString("map.png [x2]"));
+        QCOMPARE(window_->windowTitle(), QString("Map.PNG [x2]"));
         CompareWithPicture("x2 by key");
         Save("2_key_zoom_x2");
         QTest::keyClick(view_, Qt::Key_Minus);

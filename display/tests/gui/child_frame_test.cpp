@@ -46,11 +46,11 @@ private slots:
         PMDIChildWnd* house = NewWindow(area, c, "/somewhere/Else/HOUSE.BMP");
         QCOMPARE(first->windowTitle(), QString("untitled - 1 [x1]"));
         QCOMPARE(second->windowTitle(), QString("untitled - 2 [x1]"));
-        QCOMPARE(house->windowTitle(), QString("house.bmp [x1]"));
+        QCOMPARE(house->windowTitle(), QString("HOUSE.BMP [x1]"));
         house->GetView()->OnCommand(ID_ZOOM_1_4);
-        QCOMPARE(house->windowTitle(), QString("house.bmp [1/4]"));
+        QCOMPARE(house->windowTitle(), QString("HOUSE.BMP [1/4]"));
         house->showMinimized();
-        QCOMPARE(house->windowTitle(), QString("house.bmp"));
+        QCOMPARE(house->windowTitle(), QString("HOUSE.BMP"));
         // Zoom commands do nothing while minimised.
         house->GetView()->OnCommand(ID_ZOOM_2);
         QCOMPARE(house->GetView()->Zoom(), -4);

@@ -111,6 +111,104 @@ private slots:
         QVERIFY(FirstDifference(g8, Resampled(*gray, 0, 0, 1, 20, 20, 0)).isEmpty());
     }
 
+    // A one-pixel line, dark on light, stays visible when the view reduces
+    // it, at 1/2, 1/3 and 1/16, and so does a picture scaled into a small
+    // target (thumbnails, the print preview): every shown pixel its block
+    // covers is darker than the background by a third of the line's
+    // contrast at least, and the background away from it stays as it is.
+    void thinLinesStayVisibleWhenReduced_data() {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("zoom");
+        for (int type : {ptBlackWhite, ptColor256, ptGray256, ptTrueColor24})
+            for (int zoom : {-2, -3, -16, 0})  // 0: scaled into a target 1/7.3 the size
+                QTest::addRow("type %d zoom %d", type, zoom) << type << zoom;
+    }
+    void thinLinesStayVisibleWhenReduced() {
+        QFETCH(int, type);
+        QFETCH(int, zoom);
+        const int W = 401, H = 333, lineX = 77, lineY = 250;
+        std::vector<RgbQuad> table(256, RgbQuad{200, 210, 220, 0});
+        table[1] = RgbQuad{40, 30, 20, 0};
+        auto p = std::make_unique<CDocPicture>();
+        QVERIFY(p->Create(type, W, H, type == ptColor256 ? 256 : 0, type == ptColor256 ? table.data() : nullptr, 0, 0,
+                          kStoreMemory));
+        const std::uint32_t light = type == ptBlackWhite ? 1 : type == ptColor256 ? 0 : type == ptGray256 ? 215 : 0xDCD2C8;
+        const std::uint32_t dark = type == ptBlackWhite ? 0 : type == ptColor256 ? 1 : type == ptGray256 ? 25 : 0x141E28;
+        QVERIFY(p->Fill(light));
+        for (int y = 0; y < H; ++y) QVERIFY(p->SetPixelValue(lineX, y, dark));
+        for (int x = 0; x < W; ++x) QVERIFY(p->SetPixelValue(x, lineY, dark));
+
+        QImage actual(1, 1, QImage::Format_RGB32);
+        QPainter one(&actual);
+        QVERIFY(display::DrawPicture(p.get(), QPoint(lineX, 0), one, QRect(0, 0, 1, 1), 1));
+        one.end();
+        const QRgb line = actual.pixel(0, 0);
+        QImage canvas(W, H, QImage::Format_RGB32);
+        canvas.fill(Qt::magenta);
+        QPainter painter(&canvas);
+        double shownX, shownY, factor;  // where the lines show, the reduction
+        QSize shown;
+        if (zoom) {
+            factor = -zoom;
+            shown = QSize((W + -zoom - 1) / -zoom, (H + -zoom - 1) / -zoom);
+            QVERIFY(display::DrawPicture(p.get(), QPoint(0, 0), painter, QRect(QPoint(0, 0), shown), zoom));
+        } else {
+            factor = 7.3;
+            shown = QSize(int(W / factor), int(H / factor));
+            QVERIFY(display::DrawPictureInto(p.get(), QRect(0, 0, W, H), painter, QRectF(QPoint(0, 0), shown)));
+        }
+        painter.end();
+        shownX = lineX * shown.width() / double(W);
+        shownY = lineY * shown.height() / double(H);
+        const QRgb background = canvas.pixel(shown.width() - 1, 0);
+        const int contrast = qGreen(background) - qGreen(line);
+        QVERIFY(contrast > 100);
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x) {
+                const int g = qGreen(canvas.pixel(x, y));
+                if (x == int(shownX) || y == int(shownY)) {
+                    QVERIFY2(qGreen(background) - g >= contrast / 3,
+                             qPrintable(QString("(%1,%2) %3 of %4").arg(x).arg(y).arg(g).arg(qGreen(background))));
+                } else if (std::abs(x - shownX) > 1 && std::abs(y - shownY) > 1) {
+                    QCOMPARE(canvas.pixel(x, y), background);
+                }
+            }
+        QCOMPARE(canvas.pixel(shown.width(), 0), qRgb(255, 0, 255));  // nothing beyond
+    }
+
+    // A view's cache: the first reduced drawing of a large picture reduces
+    // all of it, later ones (scrolled elsewhere) read no rows and show the
+    // same as a drawing without it; another zoom or a cleared cache reduces
+    // anew, and an origin off the blocks' corners reads the rows itself.
+    void cachedReductionEqualsTheDirectOne() {
+        auto p = MakePicture(ptTrueColor24, 4096, 2048, 5);
+        QVERIFY(p);
+        display::ReductionCache cache;
+        auto draw = [&](QPoint origin, int zoom, display::ReductionCache* with, int& rowsRead) {
+            QImage canvas(200, 150, QImage::Format_RGB32);
+            canvas.fill(Qt::magenta);
+            QPainter painter(&canvas);
+            display::DrawStats stats;
+            if (!display::DrawPicture(p.get(), origin, painter, QRect(0, 0, 200, 150), zoom, &stats, with)) return QImage();
+            rowsRead = stats.rowsRead;
+            return canvas;
+        };
+        int rows = -1, direct = -1;
+        QCOMPARE(draw({400, 800}, -4, &cache, rows), draw({400, 800}, -4, nullptr, direct));
+        QCOMPARE(rows, 2048);
+        QCOMPARE(direct, 600);
+        const QImage later = draw({3600, 1600}, -4, &cache, rows);
+        QCOMPARE(rows, 0);
+        QVERIFY(FirstDifference(later, Resampled(*p, 3600, 1600, -4, 200, 150, qRgb(255, 0, 255))).isEmpty());
+        QCOMPARE(draw({0, 0}, -8, &cache, rows), draw({0, 0}, -8, nullptr, direct));
+        QCOMPARE(rows, 2048);
+        draw({401, 800}, -8, &cache, rows);
+        QCOMPARE(rows, 1200);
+        cache.Clear();
+        draw({0, 0}, -8, &cache, rows);
+        QCOMPARE(rows, 2048);
+    }
+
     // Thumbnails: a picture scaled into a small target covers it.
     void scaledIntoATarget() {
         auto p = std::make_unique<CDocPicture>();

@@ -4,10 +4,12 @@
 #include <QImage>
 #include <QString>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 #include <vector>
 
+#include "display/display_rows.h"
 #include "picture/picture.h"
 #include "picture/tests/test_picture_helpers.h"
 
@@ -59,11 +61,45 @@ inline QRgb PixelColour(CPicture& p, const std::vector<std::uint8_t>& row, int x
     return qRgb(int((v >> 16) & 255), int((v >> 8) & 255), int(v & 255));
 }
 
+// The colour a reduction shows for the picture block from (x, y), n x n
+// pixels cut at the picture's edges: each channel's DetailValue.
+inline QRgb ReducedColour(CPicture& p, int x, int y, int n) {
+    const int x1 = std::min(p.GetWidth(), x + n), y1 = std::min(p.GetHeight(), y + n);
+    std::vector<std::uint8_t> row(p.GetRowBytes());
+    std::uint64_t sum[3] = {};
+    int lo[3] = {255, 255, 255}, hi[3] = {0, 0, 0};
+    for (int yy = y; yy < y1; ++yy) {
+        p.ReadStoredRow(yy, row.data());
+        for (int xx = x; xx < x1; ++xx) {
+            const QRgb c = PixelColour(p, row, xx);
+            const int v[3] = {qRed(c), qGreen(c), qBlue(c)};
+            for (int k = 0; k < 3; ++k) {
+                sum[k] += unsigned(v[k]);
+                lo[k] = std::min(lo[k], v[k]);
+                hi[k] = std::max(hi[k], v[k]);
+            }
+        }
+    }
+    const std::uint64_t count = std::uint64_t(x1 - x) * std::uint64_t(y1 - y);
+    return qRgb(display::DetailValue(sum[0], count, lo[0], hi[0]), display::DetailValue(sum[1], count, lo[1], hi[1]),
+                display::DetailValue(sum[2], count, lo[2], hi[2]));
+}
+
 // width x height client pixels of the picture at the zoom from picture
-// pixel (ox, oy): x n replicates, 1/n keeps pixels ox, ox + n, ...;
-// outside the picture: background.
+// pixel (ox, oy): x n replicates, 1/n shows the n x n block from ox + i n,
+// oy + j n as ReducedColour; outside the picture: background.
 inline QImage Resampled(CPicture& p, int ox, int oy, int zoom, int width, int height, QRgb background) {
     QImage out(width, height, QImage::Format_RGB32);
+    if (zoom <= -2) {
+        const int n = -zoom;
+        for (int cy = 0; cy < height; ++cy)
+            for (int cx = 0; cx < width; ++cx) {
+                const int x = ox + cx * n, y = oy + cy * n;
+                const bool inside = x >= 0 && y >= 0 && x < p.GetWidth() && y < p.GetHeight();
+                out.setPixel(cx, cy, inside ? ReducedColour(p, x, y, n) : background);
+            }
+        return out;
+    }
     std::vector<std::uint8_t> row(p.GetRowBytes());
     int lastY = -1;
     for (int cy = 0; cy < height; ++cy) {

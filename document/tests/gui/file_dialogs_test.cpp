@@ -5,7 +5,9 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "document/document_qt.h"
 #include "document/file_dialogs_qt.h"
+#include "picture/picture.h"
 #include "platform/imflib/imflib.h"
 
 class FileDialogsTest : public QObject {
@@ -61,6 +63,60 @@ private slots:
         QCOMPARE(AllSetSaveOption(dir_.filePath("a.tif").toUtf8().constData(), nullptr), 2);
         QVERIFY(AllSetSaveOption(dir_.filePath("a.png").toUtf8().constData(), nullptr) != 2);
         ResetSaveOptions();
+    }
+
+    // Import (as Open) offers every picture first: the last filter, with
+    // every spelling of every format's extension in both cases; once a
+    // format was chosen it comes first the next time.
+    void importOffersEveryPictureThenTheLastUsed() {
+        QImage image(8, 6, QImage::Format_RGB32);
+        image.fill(Qt::darkGreen);
+        const QString path = dir_.filePath("Shot.JPEG");
+        QVERIFY(image.save(path, "JPEG"));
+        QList<int> positions;
+        QStringList filters;
+        int choose = 0;
+        SetFileDialogAnswerer([&](FileDialogKind, const QString&, const QStringList& f, int position) {
+            filters = f;
+            positions << position;
+            return FileChoice{path, choose ? choose : position};
+        });
+        Document::SetSaveQuestion([](const QString&) { return SaveAnswer::No; });  // each import replaces
+        Document document;
+        QVERIFY(document.import());
+        QCOMPARE(positions.last(), int(filters.size()));
+        const QString all = filters.last();
+        for (const char* pattern : {"*.png", "*.PNG", "*.jpg", "*.jpeg", "*.JPEG", "*.jpe", "*.tif", "*.tiff", "*.TIFF",
+                                    "*.bmp", "*.dib", "*.gif", "*.pcx", "*.tga", "*.ppm", "*.pgm", "*.pbm", "*.pnm"})
+            QVERIFY2(all.contains(QString(pattern) + ' ') || all.contains(QString(pattern) + ')'),
+                     qPrintable(QString(pattern) + " missing from " + all));
+        QCOMPARE(document.picture()->GetWidth(), 8);
+        choose = int(filters.indexOf(filters.filter("JPEG").value(0))) + 1;
+        QVERIFY(choose >= 1 && choose < filters.size());
+        QVERIFY(document.import());
+        QVERIFY(document.import());
+        QCOMPARE(positions.last(), choose);
+        SetFileDialogAnswerer(nullptr);
+        Document::SetSaveQuestion(nullptr);
+    }
+
+    // A file's name keeps its case: Save As suggests the very same file.
+    void saveAsSuggestsTheSameFile() {
+        QImage image(8, 6, QImage::Format_RGB32);
+        image.fill(Qt::blue);
+        const QString path = dir_.filePath("MyMap.PNG");
+        QVERIFY(image.save(path, "PNG"));
+        Document document;
+        QVERIFY(document.open(path));
+        QString suggested;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            if (auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit")) suggested = edit->text();
+            QMetaObject::invokeMethod(dialog, "reject");
+        });
+        QVERIFY(!document.saveAs());
+        QCOMPARE(suggested, QString("MyMap.PNG"));
     }
 };
 

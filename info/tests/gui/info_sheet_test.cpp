@@ -15,8 +15,10 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
+#include "display/display_rows.h"
 #include "document/document_qt.h"
 #include "info/info_commands_qt.h"
 #include "info/info_sheet_qt.h"
@@ -30,6 +32,21 @@ namespace {
 
 // The colour of pixel (x, y) of the test pictures.
 QRgb Colour(int x, int y) { return qRgb((x * 7) & 255, (y * 5) & 255, (x + y) & 255); }
+
+// What a reduction shows for the pixels [x0, x1) x [y0, y1) of Colour.
+QColor BlockColour(int x0, int x1, int y0, int y1) {
+    std::uint64_t sum[3] = {};
+    int lo[3] = {255, 255, 255}, hi[3] = {0, 0, 0};
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) {
+            const QRgb c = Colour(x, y);
+            const int v[3] = {qRed(c), qGreen(c), qBlue(c)};
+            for (int k = 0; k < 3; ++k) sum[k] += unsigned(v[k]), lo[k] = std::min(lo[k], v[k]), hi[k] = std::max(hi[k], v[k]);
+        }
+    const std::uint64_t n = std::uint64_t(x1 - x0) * std::uint64_t(y1 - y0);
+    return QColor(display::DetailValue(sum[0], n, lo[0], hi[0]), display::DetailValue(sum[1], n, lo[1], hi[1]),
+                  display::DetailValue(sum[2], n, lo[2], hi[2]));
+}
 
 std::unique_ptr<CPicture> Gradient(int width, int height, int dpi) {
     auto p = std::make_unique<CDocPicture>();
@@ -301,16 +318,20 @@ private slots:
         QVERIFY(qAbs((at.top() - inner.top()) - (inner.bottom() - at.bottom())) <= 1);
 
         if (factor <= 16) {
-            // Every factor-th pixel of every factor-th row, unscaled.
+            // Each pixel shows the factor x factor block from its own corner, unscaled.
+            auto block = [&](int x, int y) {
+                return BlockColour(x * factor, std::min(width, (x + 1) * factor), y * factor,
+                                   std::min(height, (y + 1) * factor));
+            };
             for (int y = 0; y < at.height(); y += std::max(1, at.height() / 7))
                 for (int x = 0; x < at.width(); x += std::max(1, at.width() / 9))
-                    QCOMPARE(QColor(shot.pixel(at.left() + x, at.top() + y)),
-                             QColor(Colour(x * factor, y * factor)));
-            QCOMPARE(QColor(shot.pixel(at.right(), at.bottom())),
-                     QColor(Colour((at.width() - 1) * factor, (at.height() - 1) * factor)));
+                    QCOMPARE(QColor(shot.pixel(at.left() + x, at.top() + y)), block(x, y));
+            QCOMPARE(QColor(shot.pixel(at.right(), at.bottom())), block(at.width() - 1, at.height() - 1));
         } else {
-            // Scaled by the painter: the left column still starts the picture.
-            QCOMPARE(QColor(shot.pixel(at.left(), at.top())), QColor(Colour(0, 0)));
+            // Reduced straight to the thumbnail's size: the left column still
+            // starts the picture (blocks as even as whole pixels allow).
+            QCOMPARE(QColor(shot.pixel(at.left(), at.top())),
+                     BlockColour(0, width / at.width(), 0, height / at.height()));
         }
         // Light gray around the picture inside the area, a black frame.
         if (at.left() > inner.left()) QCOMPARE(QColor(shot.pixel(inner.left(), at.center().y())), kLightGray);

@@ -86,6 +86,46 @@ private slots:
         QTRY_VERIFY(!ThePrintEngine().IsAttached());
         SetPrintSheetHook(nullptr);
     }
+
+    // The preview's page is far smaller than the printer's dots: a one-pixel
+    // line of the picture still shows, darker than the paper around it by a
+    // third of its contrast at least, at the preview's usual scales.
+    void previewKeepsThinLines_data() {
+        QTest::addColumn<double>("scale");
+        QTest::addRow("page in a window") << 0.12;
+        QTest::addRow("smaller") << 0.04;
+    }
+    void previewKeepsThinLines() {
+        QFETCH(double, scale);
+        QTemporaryDir dir;
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(dir.filePath("out.pdf"));
+        ThePrintEngine().SetPrinter(std::move(printer));
+        QVERIFY(ThePrintEngine().AttachPrinter());
+        const int dpi = ThePrintEngine().LogPixelsX();
+        // Printed one pixel a dot.
+        CPicture picture;
+        QVERIFY(picture.Create(ptGray256, 600, 400, 0, nullptr, DpiToPpm(dpi), DpiToPpm(dpi), kStoreMemory));
+        QVERIFY(picture.Fill(220));
+        const int lineX = 301;
+        for (int y = 0; y < 400; ++y) QVERIFY(picture.SetPixelValue(lineX, y, 20));
+        PrintJobRequest request;
+        request.picture = &picture;
+        request.printRect = Box{0, 0, 600, 400};
+        const QImage page = ThePrintEngine().RenderPreviewImage(request, scale);
+        const QRect paper = ThePrintEngine().PaperRect();
+        ThePrintEngine().DetachPrinter();
+        QVERIFY(!page.isNull());
+        const int y = int((200 - paper.top()) * scale);
+        const double expectedX = (lineX - paper.left()) * scale;
+        int darkest = 255, at = -1;
+        for (int x = 0; x < page.width(); ++x)
+            if (qGreen(page.pixel(x, y)) < darkest) darkest = qGreen(page.pixel(x, y)), at = x;
+        QVERIFY2(220 - darkest >= 200 / 3, qPrintable(QString::number(darkest)));
+        QVERIFY2(std::abs(at - expectedX) <= 2, qPrintable(QString("%1 %2").arg(at).arg(expectedX)));
+        QCOMPARE(qGreen(page.pixel(int(expectedX) + 4, y)), 220);
+    }
 };
 
 QTEST_MAIN(PrintPreviewMdiTest)

@@ -38,7 +38,8 @@ QList<int> Ids(const QList<QAction*>& actions) {
     for (QAction* action : actions) {
         if (action->isSeparator()) ids << 0;
         else if (action->menu()) ids << Ids(action->menu()->actions());
-        else ids << action->data().toInt();
+        else if (action->data().isValid()) ids << action->data().toInt();
+        // (a window's own item without a command id, such as Stitch Many, is passed over)
     }
     return ids;
 }
