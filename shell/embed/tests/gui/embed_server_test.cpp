@@ -217,7 +217,7 @@ private slots:
         });
         QVERIFY(frame.commands()->execute(ID_INFORMATION));
         QCOMPARE(tabs, QStringList({"documentPage", "systemPage"}));
-        QVERIFY2(name.endsWith("scan one.vdl"), qPrintable(name));
+        QVERIFY2(name.endsWith("Scan One.vdl"), qPrintable(name));
         QVERIFY2(resolution.endsWith("300 DPI"), qPrintable(resolution));
         QCOMPARE(thumbnail, document.picture());
         QCOMPARE(current, &frame);
