@@ -69,11 +69,15 @@ Gray Detail(const Gray& g) {
 
 using Complex = std::complex<double>;
 
-// In-place radix-2 transform of n (a power of two) values spaced by stride.
-void Fft(Complex* a, int n, int stride, bool inverse, std::vector<Complex>& scratch) {
-    scratch.resize(std::size_t(n));
-    for (int i = 0; i < n; ++i) scratch[std::size_t(i)] = a[std::size_t(i) * stride];
-    Complex* v = scratch.data();
+// The product of two complex numbers written out: the library's operator
+// guards against infinities and NaNs through a call per product, which the
+// transforms below, on finite values only, do not need. Same arithmetic.
+inline Complex Times(Complex a, Complex b) {
+    return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+
+// In-place radix-2 transform of n (a power of two) values.
+void Fft(Complex* v, int n, bool inverse) {
     for (int i = 1, j = 0; i < n; ++i) {
         int bit = n >> 1;
         for (; j & bit; bit >>= 1) j ^= bit;
@@ -86,20 +90,31 @@ void Fft(Complex* a, int n, int stride, bool inverse, std::vector<Complex>& scra
         for (int i = 0; i < n; i += len) {
             Complex w(1, 0);
             for (int k = 0; k < len / 2; ++k) {
-                Complex u = v[i + k], t = v[i + k + len / 2] * w;
+                Complex u = v[i + k], t = Times(v[i + k + len / 2], w);
                 v[i + k] = u + t;
                 v[i + k + len / 2] = u - t;
-                w *= step;
+                w = Times(w, step);
             }
         }
     }
-    for (int i = 0; i < n; ++i) a[std::size_t(i) * stride] = v[i];
 }
 
 void Fft2(std::vector<Complex>& a, int p, int q, bool inverse) {
-    std::vector<Complex> scratch;
-    for (int y = 0; y < q; ++y) Fft(a.data() + std::size_t(y) * p, p, 1, inverse, scratch);
-    for (int x = 0; x < p; ++x) Fft(a.data() + x, q, p, inverse, scratch);
+    for (int y = 0; y < q; ++y) Fft(a.data() + std::size_t(y) * p, p, inverse);
+    // The columns a few at a time, gathered into rows of their own: one pass
+    // over the rows' memory per batch instead of one per column.
+    constexpr int kBatch = 8;
+    std::vector<Complex> scratch(std::size_t(kBatch) * q);
+    for (int x0 = 0; x0 < p; x0 += kBatch) {
+        const int count = std::min(kBatch, p - x0);
+        for (int y = 0; y < q; ++y)
+            for (int c = 0; c < count; ++c)
+                scratch[std::size_t(c) * q + y] = a[std::size_t(y) * p + x0 + c];
+        for (int c = 0; c < count; ++c) Fft(scratch.data() + std::size_t(c) * q, q, inverse);
+        for (int y = 0; y < q; ++y)
+            for (int c = 0; c < count; ++c)
+                a[std::size_t(y) * p + x0 + c] = scratch[std::size_t(c) * q + y];
+    }
 }
 
 int PowerOfTwoAtLeast(int n) {
@@ -159,8 +174,8 @@ struct CorrelationMap {
                 Complex zk = z[std::size_t(ky) * p + kx];
                 Complex zn = std::conj(z[std::size_t((q - ky) % q) * p + (p - kx) % p]);
                 Complex fa = (zk + zn) * 0.5;
-                Complex fb = (zk - zn) * Complex(0, -0.5);
-                prod[std::size_t(ky) * p + kx] = fa * std::conj(fb);
+                Complex fb = Times(zk - zn, Complex(0, -0.5));
+                prod[std::size_t(ky) * p + kx] = Times(fa, std::conj(fb));
             }
         Fft2(prod, p, q, true);
         c.resize(prod.size());
@@ -636,6 +651,80 @@ bool IsWholePixelOffset(const SeamModel& f, int height) {
     double reach = (std::abs(f.s) + std::abs(f.c - 1)) * height / 2;
     return reach < 0.4 && std::abs(f.tx - std::floor(f.tx + 0.5)) < 0.25 &&
            std::abs(f.ty - std::floor(f.ty + 0.5)) < 0.25;
+}
+
+SeamResult ConfirmOffset(const SeamRequest& rq, int dx, int dy, SeamProgress progress,
+                         void* context) {
+    SeamResult r;   // kNoOverlap: not confirmed
+    const int a = rq.mainExtent, b = rq.bytes;
+    const int wr = rq.rest ? rq.rest->GetWidth() : 0;
+    if (!rq.canvas || !rq.rest || a <= 0 || wr <= 0 || (b != 1 && b != 3)) return r;
+    // A sliver is the registration's to judge.
+    const int overlap = a - dx;
+    if (overlap < 24 || overlap > wr) return r;
+    // Rest rows whose Main row has a row above and below it.
+    const int y0 = std::max(0, 1 - dy), y1 = std::min(rq.restHeight, rq.mainHeight - 1 - dy);
+    if (y1 - y0 < 64) return r;
+    r.model.tx = dx;
+    r.model.ty = dy;
+    r.overlap = overlap;
+    if (!BuildToneMap(rq, r)) {
+        r.verdict = SeamVerdict::kNoMemory;
+        return r;
+    }
+
+    // Each Rest pixel of the strip (tone mapped as the merge will) against
+    // its Main pixel and the Main pixel's four neighbours. A pixel tells
+    // across (along) the seam when it differs from a neighbour to the left
+    // or right (above or below); it is wrong when it differs from its own.
+    constexpr int kDiffers = 24;   // levels in one byte, far above a scanner's noise
+    std::vector<std::uint8_t> restRow(std::size_t(overlap) * b);
+    std::vector<std::uint8_t> mainRows(std::size_t(overlap) * b * 3);
+    std::uint8_t* up = mainRows.data();
+    std::uint8_t* mid = up + std::size_t(overlap) * b;
+    std::uint8_t* down = mid + std::size_t(overlap) * b;
+    const int step = std::max(1, (y1 - y0) / 1024);
+    std::int64_t wrong = 0, across = 0, along = 0;
+    double s1 = 0, s2 = 0, t1 = 0, t2 = 0, st = 0, n = 0;
+    for (int y = y0, i = 0; y < y1; y += step, ++i) {
+        if (progress && (i & 63) == 0 && progress(context)) {
+            r.verdict = SeamVerdict::kCancelled;
+            return r;
+        }
+        const int my = y + dy;
+        if (!rq.rest->ReadRow(0, overlap - 1, y, restRow.data()) ||
+            !rq.canvas->ReadRow(dx, a - 1, my - 1, up) || !rq.canvas->ReadRow(dx, a - 1, my, mid) ||
+            !rq.canvas->ReadRow(dx, a - 1, my + 1, down)) {
+            r.verdict = SeamVerdict::kNoMemory;
+            return r;
+        }
+        for (int x = 1; x + 1 < overlap; ++x) {
+            int own = 0, side = 0, vertical = 0, m = 0, v = 0;
+            for (int k = 0; k < b; ++k) {
+                const std::size_t at = std::size_t(x) * b + k;
+                const int value = r.toneMapped ? r.lut[k][restRow[at]] : restRow[at];
+                own = std::max(own, std::abs(mid[at] - value));
+                side = std::max({side, std::abs(mid[at - b] - value), std::abs(mid[at + b] - value)});
+                vertical = std::max({vertical, std::abs(up[at] - value), std::abs(down[at] - value)});
+                m += mid[at];
+                v += value;
+            }
+            wrong += own > kDiffers;
+            across += side > kDiffers;
+            along += vertical > kDiffers;
+            s1 += m, s2 += double(m) * m, t1 += v, t2 += double(v) * v, st += double(m) * v, n += 1;
+        }
+    }
+    const double va = s2 - s1 * s1 / n, vb = t2 - t1 * t1 / n;
+    if (va <= 1e-6 * n || vb <= 1e-6 * n) return r;
+    const double correlation = (st - s1 * t1 / n) / std::sqrt(va * vb);
+    // Detail enough in both directions to pin the offset down, and next to
+    // none of it out of place.
+    const std::int64_t telling = std::min(across, along);
+    if (telling < 400 || wrong * 50 > telling || correlation < 0.9) return r;
+    r.verdict = SeamVerdict::kFound;
+    r.quality = r.agreement = correlation;
+    return r;
 }
 
 SeamResult RegisterSeam(const SeamRequest& rq, SeamProgress progress, void* context) {
