@@ -48,6 +48,11 @@ const CommandSpec kCommands[] = {
      "       points (Manual and Semi-Auto) are pixels of each picture: pixel (rx,ry)\n"
      "       of REST lands on pixel (mx,my) of MAIN\n",
      {"output", "side", "method", "overlap", "main-point", "rest-point"}, {"no-blend"}, true, cli::CmdStitch},
+    {"mosaic",
+     "mosaic PIECE... -o OUT [--no-blend]\n"
+     "       2 to 16 pieces of one original, in any order: placed and joined into\n"
+     "       one picture with the pieces' resolution\n",
+     {"output"}, {"no-blend"}, true, cli::CmdMosaic},
     {"print",
      "print IN -o OUT.pdf | --printer QUEUE [--scale PCT | --fit] [--center]\n"
      "      [--margins L,T] [--unit inch|cm|pixel] [--frame 1..7]\n"
