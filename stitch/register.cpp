@@ -493,36 +493,45 @@ SeamResult ConfirmOffset(const SeamRequest& rq, int dx, int dy, SeamProgress pro
     std::uint8_t* mid = up + std::size_t(overlap) * b;
     std::uint8_t* down = mid + std::size_t(overlap) * b;
     const int step = std::max(1, (y1 - y0) / 1024);
+    const int count = (y1 - y0 + step - 1) / step;
     std::int64_t wrong = 0, across = 0, along = 0;
     double s1 = 0, s2 = 0, t1 = 0, t2 = 0, st = 0, n = 0;
-    for (int y = y0, i = 0; y < y1; y += step, ++i) {
-        if (progress && (i & 63) == 0 && progress(context)) {
-            r.verdict = SeamVerdict::kCancelled;
-            return r;
-        }
-        const int my = y + dy;
-        if (!rq.rest->ReadRow(0, overlap - 1, y, restRow.data()) ||
-            !rq.canvas->ReadRow(dx, a - 1, my - 1, up) || !rq.canvas->ReadRow(dx, a - 1, my, mid) ||
-            !rq.canvas->ReadRow(dx, a - 1, my + 1, down)) {
-            r.verdict = SeamVerdict::kNoMemory;
-            return r;
-        }
-        for (int x = 1; x + 1 < overlap; ++x) {
-            int own = 0, side = 0, vertical = 0, m = 0, v = 0;
-            for (int k = 0; k < b; ++k) {
-                const std::size_t at = std::size_t(x) * b + k;
-                const int value = r.toneMapped ? r.lut[k][restRow[at]] : restRow[at];
-                own = std::max(own, std::abs(mid[at] - value));
-                side = std::max({side, std::abs(mid[at - b] - value), std::abs(mid[at + b] - value)});
-                vertical = std::max({vertical, std::abs(up[at] - value), std::abs(down[at] - value)});
-                m += mid[at];
-                v += value;
+    // Every sixteenth row first: a wrong offset shows there already, and
+    // the rest of the strip is not read for it.
+    constexpr int kSparse = 16;
+    int rowsRead = 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = 0; i < count; ++i) {
+            if ((i % kSparse == 0) != (pass == 0)) continue;
+            if (progress && (rowsRead++ & 63) == 0 && progress(context)) {
+                r.verdict = SeamVerdict::kCancelled;
+                return r;
             }
-            wrong += own > kDiffers;
-            across += side > kDiffers;
-            along += vertical > kDiffers;
-            s1 += m, s2 += double(m) * m, t1 += v, t2 += double(v) * v, st += double(m) * v, n += 1;
+            const int y = y0 + i * step, my = y + dy;
+            if (!rq.rest->ReadRow(0, overlap - 1, y, restRow.data()) ||
+                !rq.canvas->ReadRow(dx, a - 1, my - 1, up) || !rq.canvas->ReadRow(dx, a - 1, my, mid) ||
+                !rq.canvas->ReadRow(dx, a - 1, my + 1, down)) {
+                r.verdict = SeamVerdict::kNoMemory;
+                return r;
+            }
+            for (int x = 1; x + 1 < overlap; ++x) {
+                int own = 0, side = 0, vertical = 0, m = 0, v = 0;
+                for (int k = 0; k < b; ++k) {
+                    const std::size_t at = std::size_t(x) * b + k;
+                    const int value = r.toneMapped ? r.lut[k][restRow[at]] : restRow[at];
+                    own = std::max(own, std::abs(mid[at] - value));
+                    side = std::max({side, std::abs(mid[at - b] - value), std::abs(mid[at + b] - value)});
+                    vertical = std::max({vertical, std::abs(up[at] - value), std::abs(down[at] - value)});
+                    m += mid[at];
+                    v += value;
+                }
+                wrong += own > kDiffers;
+                across += side > kDiffers;
+                along += vertical > kDiffers;
+                s1 += m, s2 += double(m) * m, t1 += v, t2 += double(v) * v, st += double(m) * v, n += 1;
+            }
         }
+        if (pass == 0 && std::min(across, along) >= 64 && wrong * 50 > std::min(across, along)) return r;
     }
     const double va = s2 - s1 * s1 / n, vb = t2 - t1 * t1 / n;
     if (va <= 1e-6 * n || vb <= 1e-6 * n) return r;
