@@ -104,25 +104,37 @@ bool MatchBlocks(const Gray& a, const Gray& b, const SeamModel& model, int block
             if (norm <= 0) continue;
             const int side = 2 * radius + 1;
             std::vector<double> score(std::size_t(side) * side, -2);
+            // The sums of every column offset of a row of offsets side by
+            // side, each summed in the same order as alone.
+            std::vector<float> sums(std::size_t(side) * 3);
+            float* s = sums.data();
+            float* s2 = s + side;
+            float* sab = s2 + side;
             int bestI = -1;
-            for (int dy = -radius; dy <= radius; ++dy)
-                for (int dx = -radius; dx <= radius; ++dx) {
-                    float s = 0, s2 = 0, sab = 0;
-                    for (int y = 0; y < block; ++y) {
-                        const float* r = a.Row(py + dy + y) + px + dx;
-                        const float* k = blk.data() + std::size_t(y) * block;
-                        for (int x = 0; x < block; ++x) {
-                            s += r[x];
-                            s2 += r[x] * r[x];
-                            sab += r[x] * k[x];
+            for (int dy = -radius; dy <= radius; ++dy) {
+                std::fill(sums.begin(), sums.end(), 0.0f);
+                for (int y = 0; y < block; ++y) {
+                    const float* r = a.Row(py + dy + y) + px - radius;
+                    const float* k = blk.data() + std::size_t(y) * block;
+                    for (int x = 0; x < block; ++x) {
+                        const float kx = k[x];
+                        const float* rx = r + x;
+                        for (int l = 0; l < side; ++l) {
+                            const float v = rx[l];
+                            s[l] += v;
+                            s2[l] += v * v;
+                            sab[l] += v * kx;
                         }
                     }
-                    double va = double(s2) - double(s) * s / n;
+                }
+                for (int l = 0; l < side; ++l) {
+                    double va = double(s2[l]) - double(s[l]) * s[l] / n;
                     if (va <= 1e-6) continue;
-                    std::size_t i = std::size_t(dy + radius) * side + (dx + radius);
-                    score[i] = sab / std::sqrt(va * norm);
+                    std::size_t i = std::size_t(dy + radius) * side + l;
+                    score[i] = sab[l] / std::sqrt(va * norm);
                     if (bestI < 0 || score[i] > score[std::size_t(bestI)]) bestI = int(i);
                 }
+            }
             if (bestI < 0) continue;
             int ix = bestI % side, iy = bestI / side;
             double sc = score[std::size_t(bestI)];
