@@ -136,7 +136,8 @@ int WriteImageFile(const std::string& path, CPicture* picture, FileStatus* statu
     st = {};
     auto fail = [&](FileFailure failure, std::string reason) {
         st = {failure, std::move(reason)};
-        ShowMessageById(IDS_FAILED_TO_SAVE_DOCUMENT);
+        // Escape is the user's choice, not a failure: nothing to say.
+        if (failure != FileFailure::kCancelled) ShowMessageById(IDS_FAILED_TO_SAVE_DOCUMENT);
         return 0;
     };
     if (!picture || !picture->HasHeader()) return fail(FileFailure::kLibrary, "no picture to write");

@@ -304,21 +304,31 @@ QString PMainWnd::wantedTitle() const {
     return window->windowTitle() + " - " + TemplateTitle();
 }
 
+bool PMainWnd::titleShows(const QString& wanted) const {
+    // A maximised document window writes its own form of the title: ours
+    // with its title in brackets after it.
+    const QString title = windowTitle();
+    return title == wanted || (title.startsWith(wanted + QStringLiteral(" - [")) && title.endsWith(u']'));
+}
+
 void PMainWnd::updateTitle() {
     const QString title = wantedTitle();
-    if (windowTitle() != title) setWindowTitle(title);
+    if (titleShows(title) || settingTitle_) return;
+    // A maximised document window answers at once with its own form of
+    // the title, inside this call: that answer is not a change to undo.
+    settingTitle_ = true;
+    setWindowTitle(title);
+    settingTitle_ = false;
 }
 
 void PMainWnd::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    // A maximised document window writes its own form of the title; ours
-    // comes back once it is done.
-    // While it is maximised it rewrites ours at every change: answering
-    // that would never end.
-    QMdiSubWindow* active = mdi_->activeSubWindow();
-    if (event->type() == QEvent::WindowTitleChange && windowTitle() != wantedTitle() &&
-        !(active && active->isMaximized()))
-        QTimer::singleShot(0, this, &PMainWnd::updateTitle);
+    // Someone else wrote the title (a document window that stops being
+    // maximised puts back the one it found): ours comes back now, never
+    // later from the event queue, where the next answer would queue the
+    // next update without end (and a long operation, which lets events
+    // through between its steps, would never get to its next step).
+    if (event->type() == QEvent::WindowTitleChange) updateTitle();
 }
 
 bool PMainWnd::event(QEvent* event) {
