@@ -394,6 +394,44 @@ int RotateHalfInto(CPicture* source, CPicture* destination, bool progress) {
     return 1;
 }
 
+TransformedRows::TransformedRows(CPicture* source, TransformOp op) : source_(source), op_(op) {
+    if (!::Usable(source) || TransformIsQuarterTurn(op)) return;
+    width_ = source->GetWidth();
+    height_ = source->GetHeight();
+    bits_ = Bits(source);
+    rowBytes_ = source->GetRowBytes();
+    buffer_.reset(new std::uint8_t[2 * rowBytes_]);
+    usable_ = true;
+}
+
+bool TransformedRows::Row(int y, std::uint8_t* row) {
+    if (!usable_ || y < 0 || y >= height_) return false;
+    const Rows rows(source_);
+    const bool flip = op_ != TransformOp::MirrorHorizontal;
+    const std::uint8_t* from = rows.Fetch(flip ? height_ - 1 - y : y, buffer_.get());
+    if (!from) return false;
+    if (op_ == TransformOp::MirrorVertical) {  // whole stored rows change places
+        std::memcpy(row, from, rowBytes_);
+        return true;
+    }
+    // The bytes past the last whole pixel byte (the kernel keeps the bits
+    // beyond the last pixel) as each operation leaves them: the row's own in
+    // place, none in the new picture of the half turn.
+    const std::uint64_t whole = std::uint64_t(width_) * std::uint64_t(bits_) / 8;
+    const std::uint64_t tail = rowBytes_ - whole;
+    if (op_ == TransformOp::RotateHalf) {
+        std::memset(row + whole, 0, tail);
+    } else if (!flip) {
+        std::memcpy(row + whole, from + whole, tail);
+    } else if (tail != 0) {
+        const std::uint8_t* own = rows.Fetch(y, buffer_.get() + rowBytes_);
+        if (!own) return false;
+        std::memcpy(row + whole, own + whole, tail);
+    }
+    transform_rows::ReversePixels(row, from, width_, bits_);
+    return true;
+}
+
 bool TransformMakesNewPicture(TransformOp op) {
     return op == TransformOp::RotateLeft || op == TransformOp::RotateRight ||
            op == TransformOp::RotateHalf;

@@ -15,6 +15,7 @@
 // drives the progress display ("Mirroring" or "Rotating"). A row block that
 // cannot be allocated throws std::bad_alloc before any row is written.
 #pragma once
+#include <cstdint>
 #include <memory>
 
 #include "picture/picture.h"
@@ -52,6 +53,28 @@ enum class TransformOp {
 bool TransformMakesNewPicture(TransformOp op);
 // True for the quarter turns (width and height exchanged).
 bool TransformIsQuarterTurn(TransformOp op);
+
+// The rows picture would have after a mirror or the half turn, made one at a
+// time without changing it and without a second picture: a writer streams
+// the result straight from the source. Each row has the bytes the operation
+// itself would leave, padding included. Not for the quarter turns.
+class TransformedRows {
+public:
+    TransformedRows(CPicture* source, TransformOp op);
+    // Whether the source and the operation can be served.
+    bool Usable() const { return usable_; }
+    // Stored row y (0 = top) of the result into row (GetRowBytes() bytes).
+    // False on a failed read of the source.
+    bool Row(int y, std::uint8_t* row);
+
+private:
+    CPicture* source_;
+    TransformOp op_;
+    bool usable_ = false;
+    int width_ = 0, height_ = 0, bits_ = 0;
+    std::uint64_t rowBytes_ = 0;
+    std::unique_ptr<std::uint8_t[]> buffer_;  // two source rows of a swapped picture
+};
 
 // A new document picture (CDocPicture) with the source's type, colour table
 // and resolution (never exchanged), of the source's size or with width and

@@ -139,6 +139,7 @@ bool DibRows::Move(std::uint64_t offset, std::uint64_t count, std::uint8_t* byte
 
 bool DibRows::Put(int y, const std::uint8_t* row) {
     if (y < 0 || y >= info_.height) return Fail("row outside the picture");
+    if (block_->rowSource != nullptr) return Fail("the picture's rows cannot be written");
     const std::uint64_t offset = headerSize_ + std::uint64_t(info_.height - 1 - y) * rowBytes_;
     if (!Move(offset, rowBytes_, const_cast<std::uint8_t*>(row), true))
         return Fail("the picture's store cannot be written");
@@ -147,6 +148,10 @@ bool DibRows::Put(int y, const std::uint8_t* row) {
 
 bool DibRows::Get(int y, std::uint8_t* row) {
     if (y < 0 || y >= info_.height) return Fail("row outside the picture");
+    if (block_->rowSource != nullptr) {
+        if (!block_->rowSource->StoredRow(y, row)) return Fail("the picture's rows cannot be made");
+        return true;
+    }
     const std::uint64_t offset = headerSize_ + std::uint64_t(info_.height - 1 - y) * rowBytes_;
     if (!Move(offset, rowBytes_, row, false)) return Fail("the picture's store cannot be read");
     return true;

@@ -40,12 +40,29 @@ constexpr int kFormatCapsMax = kFormatCapsBlockBytes / int(sizeof(FormatCapsEntr
 // passed beside the block. Rows are stored bottom-up, padded to 4 bytes.
 // The library moves bytes through `store` when it is set; a block without a
 // store describes a packed image resident at `memoryHandle`.
+// Rows made one at a time as a writer asks for them, in place of the rows
+// of a packed image: a picture written without ever existing whole.
+class DibRowSource {
+public:
+    // Fills row (the stored row, RowBytes of the described picture, padding
+    // included) with picture row y (0 = top). Writers ask in their own order,
+    // each row once. False on failure.
+    virtual bool StoredRow(int y, std::uint8_t* row) = 0;
+
+protected:
+    ~DibRowSource() = default;
+};
+
 struct DibTransferBlock {
     std::uint64_t totalBytes = 0;           // size of the packed image
     std::int16_t storeState = 1;            // 1 movable memory, 2 swap file
     std::uint8_t* memoryHandle = nullptr;   // the store's memory (state 1)
     std::FILE* fileHandle = nullptr;        // the open swap file (state 2), informative
     CImageStore* store = nullptr;           // the store itself
+    // For a save only: where the rows come from. The block then holds the
+    // header and colour table alone (at memoryHandle), and totalBytes
+    // counts the rows as if they were there.
+    DibRowSource* rowSource = nullptr;
 };
 
 // Progress callback: (first, last, current). The library calls it with

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <strings.h>
 
@@ -65,29 +66,48 @@ void UseToolMessages() {
     SetMessageSink([](const std::string& text) { Fail(text); });
 }
 
-std::unique_ptr<CPicture> LoadPicture(const std::string& path) {
+namespace {
+
+// Whether path names a readable file with an extension; prints the reason
+// when not.
+bool CheckInputPath(const std::string& path) {
     UseToolMessages();
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         Fail("cannot read " + Quoted(path) + ": " + std::strerror(errno));
-        return nullptr;
+        return false;
     }
     if (S_ISDIR(st.st_mode)) {
         Fail("cannot read " + Quoted(path) + ": it is a directory");
-        return nullptr;
+        return false;
     }
     if (!S_ISREG(st.st_mode)) {
         Fail("cannot read " + Quoted(path) + ": it is not a regular file");
-        return nullptr;
+        return false;
     }
     if (::access(path.c_str(), R_OK) != 0) {
         Fail("cannot read " + Quoted(path) + ": " + std::strerror(errno));
-        return nullptr;
+        return false;
     }
     if (FormatTable::ExtensionOf(path).empty()) {
         Fail("cannot read " + Quoted(path) + ": the file name has no extension");
-        return nullptr;
+        return false;
     }
+    return true;
+}
+
+}  // namespace
+
+bool ReadPictureInfo(const std::string& path, ImageFileInfo& info) {
+    if (!CheckInputPath(path)) return false;
+    FileStatus status;
+    if (ReadImageFileInfo(path, info, &status)) return true;
+    Fail("cannot read " + Quoted(path) + Reason(status));
+    return false;
+}
+
+std::unique_ptr<CPicture> LoadPicture(const std::string& path) {
+    if (!CheckInputPath(path)) return nullptr;
     SetProgressCaption(IDS_LOADING_IMAGE);
     FileStatus status;
     std::unique_ptr<CPicture> picture = ReadImageFile(path, true, &status);
@@ -176,9 +196,13 @@ std::unique_ptr<CPicture> LoadPictureFor(const std::string& in, const std::strin
     return picture;
 }
 
-bool SavePicture(CPicture& picture, const std::string& path) {
+namespace {
+
+// The checks and messages around a write of a picture of type to path;
+// write does it (WriteImageFile or WriteImageFileRows).
+bool Save(const std::string& path, int type, const std::function<int(FileStatus&)>& write) {
     if (!CheckOutputPath(path)) return false;
-    if (!CheckOutputTakes(path, picture.GetType(), "write another format, or convert with --type color256"))
+    if (!CheckOutputTakes(path, type, "write another format, or convert with --type color256"))
         return false;
     // Ctrl-C during work that could not stop halfway: the result is not kept.
     if (TerminalProgressHost::Interrupted()) {
@@ -186,20 +210,45 @@ bool SavePicture(CPicture& picture, const std::string& path) {
         return false;
     }
     QuietMessages quiet;
-    if (IsDocumentFilePath(path)) {
-        FileStatus status;
-        if (WriteDocumentFile(path, &picture, &status)) return true;
-        Fail("cannot write " + Quoted(path) + Reason(status));
-        return false;
-    }
     SetProgressCaption(IDS_SAVING_IMAGE);
     FileStatus status;
-    if (WriteImageFile(path, &picture, &status)) return true;
+    if (write(status)) return true;
     if (status.failure == FileFailure::kCancelled)
         Fail("writing " + Quoted(path) + " was cancelled; the file was left as it was");
     else
         Fail("cannot write " + Quoted(path) + Reason(status));
     return false;
+}
+
+}  // namespace
+
+bool SavePicture(CPicture& picture, const std::string& path) {
+    if (IsDocumentFilePath(path)) {
+        if (!CheckOutputPath(path)) return false;
+        if (TerminalProgressHost::Interrupted()) {
+            Fail("interrupted; " + Quoted(path) + " was not written");
+            return false;
+        }
+        QuietMessages quiet;
+        FileStatus status;
+        if (WriteDocumentFile(path, &picture, &status)) return true;
+        Fail("cannot write " + Quoted(path) + Reason(status));
+        return false;
+    }
+    return Save(path, picture.GetType(),
+                [&](FileStatus& status) { return WriteImageFile(path, &picture, &status); });
+}
+
+bool SaveRows(const CPicture& shape, int width, int height, const StoredRowFunction& row,
+              const std::string& path) {
+    struct Source final : DibRowSource {
+        const StoredRowFunction& row;
+        explicit Source(const StoredRowFunction& r) : row(r) {}
+        bool StoredRow(int y, std::uint8_t* bytes) override { return row(y, bytes); }
+    } source(row);
+    return Save(path, shape.GetType(), [&](FileStatus& status) {
+        return WriteImageFileRows(path, shape, width, height, source, &status);
+    });
 }
 
 bool IsSaveOption(const std::string& name) { return name == "quality" || name == "compression"; }

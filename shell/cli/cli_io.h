@@ -7,10 +7,13 @@
 //     ... work on *in ...
 //     return cli::SavePicture(*out, args.positional[1]) ? kExitOk : kExitFailed;
 #pragma once
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 class CPicture;
+struct ImageFileInfo;
 
 namespace cli {
 
@@ -20,10 +23,23 @@ struct Args;
 // it off as it turns off every progress). None on failure.
 std::unique_ptr<CPicture> LoadPicture(const std::string& path);
 
+// What the file's header says of its picture (type, size, resolution),
+// read without its pixels. False after printing the reason.
+bool ReadPictureInfo(const std::string& path, ImageFileInfo& info);
+
 // Writes the picture in the format the extension of path names; ".vdl"
 // writes the document file (BMP). The old file is replaced only by a
 // complete new one. False on failure.
 bool SavePicture(CPicture& picture, const std::string& path);
+
+// Writes a picture made row by row as the writer asks for it (shaped as
+// shape at width x height, see WriteImageFileRows), with the checks and
+// messages of SavePicture. Not for the document file.
+// row(y, bytes) fills the stored row y (0 = top, padding included); false
+// fails the write.
+using StoredRowFunction = std::function<bool(int y, std::uint8_t* bytes)>;
+bool SaveRows(const CPicture& shape, int width, int height, const StoredRowFunction& row,
+              const std::string& path);
 
 // Whether SavePicture can write a file with this path's extension; prints
 // the reason when not. Commands check it before long work.

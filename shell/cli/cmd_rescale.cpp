@@ -1,11 +1,15 @@
 // stitchara-cli rescale IN OUT --size WxH: nearest-neighbour resampling.
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <new>
 #include <memory>
 #include <string>
 
 #include "picture/picture.h"
 #include "picture/resample.h"
+#include "document/document.h"
 #include "shell/cli/cli.h"
 #include "shell/cli/cli_io.h"
 
@@ -44,10 +48,34 @@ int CmdRescale(const Args& args) {
 
     std::unique_ptr<CPicture> picture = LoadPictureFor(args.positional[0], args.positional[1]);
     if (!picture) return kExitFailed;
+    const std::string& out = args.positional[1];
+    if (width == picture->GetWidth() && height == picture->GetHeight())
+        return SavePicture(*picture, out) ? kExitOk : kExitFailed;
+    if (!IsDocumentFilePath(out)) {
+        // Row by row as the file is written: no rescaled picture in memory.
+        try {
+            RescaledRows rows(picture.get(), width, height);
+            const std::uint64_t pixels = rows.RowBytes();
+            const std::uint64_t stored = RowBytesFor(width, picture->GetHeader()->biBitCount);
+            return SaveRows(*picture, width, height,
+                            [&](int y, std::uint8_t* row) {
+                                const std::uint8_t* made = rows.Row(y);
+                                if (!made) return false;
+                                std::memcpy(row, made, pixels);
+                                std::memset(row + pixels, 0, stored - pixels);
+                                return true;
+                            },
+                            out)
+                       ? kExitOk
+                       : kExitFailed;
+        } catch (const std::bad_alloc&) {
+            return Fail("cannot rescale the picture");
+        }
+    }
     std::unique_ptr<CPicture> result(RescaledCopy(picture.get(), width, height));
     if (!result) return Fail("cannot rescale the picture");
     picture.reset();
-    return SavePicture(*result, args.positional[1]) ? kExitOk : kExitFailed;
+    return SavePicture(*result, out) ? kExitOk : kExitFailed;
 }
 
 }  // namespace cli

@@ -2,7 +2,8 @@
 //
 // Loads IN into a document, runs the document's mirror or rotate command on
 // its picture and saves the result; a ".vdl" OUT goes through the document's
-// own save path.
+// own save path. The mirrors and the half turn into an image file are made
+// row by row as the file is written.
 #include <memory>
 #include <string>
 
@@ -13,6 +14,7 @@
 #include "platform/system.h"
 #include "shell/terminal_progress.h"
 #include "picture/image_store.h"
+#include "picture/transform.h"
 #include "shell/cli/cli.h"
 #include "shell/cli/cli_io.h"
 
@@ -50,6 +52,16 @@ int CmdTransform(const Args& args) {
     // The document file too is checked before the work (a missing directory).
     std::unique_ptr<CPicture> picture = LoadPictureFor(in, out);
     if (!picture) return kExitFailed;
+    if (!documentFile && !TransformIsQuarterTurn(chosen->op)) {
+        // The mirrors and the half turn go to the file row by row, straight
+        // from the picture read: no second picture, no pass of their own.
+        TransformedRows rows(picture.get(), chosen->op);
+        if (rows.Usable())
+            return SaveRows(*picture, picture->GetWidth(), picture->GetHeight(),
+                            [&](int y, std::uint8_t* row) { return rows.Row(y, row); }, out)
+                       ? kExitOk
+                       : kExitFailed;
+    }
     CVandrelDoc document;
     document.SetPicture(std::move(picture));
 
