@@ -199,3 +199,38 @@ TEST_F(CliTest, FormatsListsEachFormatOnce) {
 }
 
 }  // namespace
+
+// info answers from the header alone: a picture whose pixels are cut short
+// answers as a whole one, and one far too large for the memory given
+// answers too (reading its pixels would need gigabytes). --check reads the
+// pixels and reports the damage.
+TEST_F(CliTest, InfoReadsTheHeaderOnlyAndCheckReadsThePixels) {
+    std::string whole = ColourFile("whole.bmp", 61, 40);
+    const std::string line = "type=TrueColor24 width=61 height=40 xdpi=200 ydpi=100 bits=24\n";
+    ToolRun r = Tool({"info", whole, "--check"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, line);
+
+    const std::string bytes = Read(whole);
+    const std::string cut = dir_ + "/cut.bmp";
+    file_test::PutFile(cut, bytes.substr(0, bytes.size() / 2));
+    r = Tool({"info", cut});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, line);
+    r = Tool({"info", cut, "--check"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, line);
+    EXPECT_NE(r.err.find("stitchara-cli: cannot read"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("truncated"), std::string::npos) << r.err;
+
+    // 30000 x 30000 pixels, with a memory budget of 4 KB and no place for swap files.
+    const std::string huge = dir_ + "/huge.ppm";
+    file_test::PutFile(huge, "P6\n30000 30000\n255\n" + std::string(300, '\x7f'));
+    const std::string nowhere = "TMPDIR=" + dir_ + "/gone";
+    r = Tool({"info", huge, "--memory-limit", "4096"}, nowhere);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "type=TrueColor24 width=30000 height=30000 xdpi=96 ydpi=96 bits=24\n");
+    r = Tool({"info", huge, "--memory-limit", "4096", "--check"}, nowhere);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("stitchara-cli: "), std::string::npos);
+}

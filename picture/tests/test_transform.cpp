@@ -9,6 +9,7 @@
 
 #include "picture/picture.h"
 #include "picture/transform.h"
+#include "picture/tests/test_picture_helpers.h"
 #include "platform/system.h"
 #include "base/testing/test_progress_host.h"
 
@@ -348,4 +349,41 @@ TEST(Transform, RefusesMismatchedPictures) {
     EXPECT_EQ(Pixels(sameSize.get()), kept);
     std::unique_ptr<CPicture> none;
     EXPECT_EQ(TransformPicture(none, TransformOp::RotateLeft, false), kTransformFailed);
+}
+
+// The rows a writer streams straight from the source are, byte for byte and
+// padding included, the rows the operation leaves in a picture: every depth,
+// odd sizes, random padding bytes, the source in memory and in its swap file.
+TEST(TransformedRows, EveryRowAsTheOperationLeavesIt) {
+    const TransformOp ops[] = {TransformOp::MirrorHorizontal, TransformOp::MirrorVertical,
+                               TransformOp::MirrorDiagonal, TransformOp::RotateHalf};
+    const int sizes[][2] = {{1, 1}, {7, 5}, {33, 18}, {150, 3}};
+    unsigned seed = 1;
+    for (int type : picture_test::kOneTypePerDepth)
+        for (const auto& size : sizes)
+            for (TransformOp op : ops)
+                for (bool swapped : {false, true}) {
+                    const int w = size[0], h = size[1];
+                    auto source = picture_test::RandomPicture(type, w, h, ++seed, kStoreAny);
+                    std::unique_ptr<CPicture> reference = picture_test::RandomPicture(type, w, h, seed);
+                    ASSERT_TRUE(source && reference);
+                    if (swapped) {
+                        ASSERT_TRUE(source->SwapOut());
+                    }
+                    ASSERT_EQ(TransformPicture(reference, op, false), kTransformDone);
+                    TransformedRows rows(source.get(), op);
+                    ASSERT_TRUE(rows.Usable());
+                    const std::size_t n = source->GetRowBytes();
+                    std::vector<std::uint8_t> made(n), expected(n);
+                    for (int y = 0; y < h; ++y) {
+                        ASSERT_TRUE(rows.Row(y, made.data()));
+                        ASSERT_TRUE(reference->ReadStoredRow(y, expected.data()));
+                        ASSERT_EQ(made, expected) << "type " << type << " " << w << "x" << h << " op "
+                                                  << int(op) << (swapped ? " swapped" : "") << " row " << y;
+                    }
+                    EXPECT_FALSE(rows.Row(h, made.data()));
+                }
+    // The quarter turns change the size: not made this way.
+    auto square = picture_test::RandomPicture(ptTrueColor24, 4, 4, 9);
+    EXPECT_FALSE(TransformedRows(square.get(), TransformOp::RotateLeft).Usable());
 }
