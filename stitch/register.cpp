@@ -531,11 +531,19 @@ bool Refine(const SeamRequest& rq, const Gray& smallMain, const Gray& smallRest,
     // The shared part as a whole must agree too: look-alike blocks (lines of
     // text, repeated marks) can agree on a wrong place, the whole cannot.
     const int fewest = r.agreement >= 0.9 ? 4 : 6;
-    if (r.inliers < fewest || r.agreement < 0.4) r.verdict = SeamVerdict::kNoOverlap;
-    else if (r.inliers * 2 < r.matches || r.quality < 0.8 || r.agreement < 0.75)
+    const unsigned doubts = (r.inliers * 2 < r.matches ? kSeamDoubtSpread : 0u) |
+                            (r.quality < kSeamLeastQuality ? kSeamDoubtFaint : 0u) |
+                            (r.agreement < kSeamLeastAgreement ? kSeamDoubtWhole : 0u);
+    if (r.inliers < fewest || r.agreement < 0.4) {
+        r.verdict = SeamVerdict::kNoOverlap;
+    } else if (doubts != 0) {
         r.verdict = SeamVerdict::kLowQuality;
-    else if (r.overlap < 24) r.verdict = SeamVerdict::kTooSmall;   // alike, but a sliver
-    else r.verdict = SeamVerdict::kFound;
+        r.doubts = doubts;
+    } else if (r.overlap < 24) {
+        r.verdict = SeamVerdict::kTooSmall;   // alike, but a sliver
+    } else {
+        r.verdict = SeamVerdict::kFound;
+    }
     out.merit = r.inliers * r.quality * std::max(r.agreement, 0.0);
     return true;
 }

@@ -27,6 +27,18 @@ enum class SeamVerdict {
     kNoMemory,
 };
 
+// Why a seam that was found is not trusted (SeamVerdict::kLowQuality): any
+// of these, as flags.
+enum SeamDoubt : unsigned {
+    kSeamDoubtSpread = 1,   // most matched blocks do not agree with the placement
+    kSeamDoubtFaint = 2,    // the agreeing blocks are alike only faintly
+    kSeamDoubtWhole = 4,    // the shared part as a whole is not alike under the placement
+};
+// The least mean correlation of the agreeing blocks, and of the whole shared
+// part, for a seam to be trusted.
+inline constexpr double kSeamLeastQuality = 0.8;
+inline constexpr double kSeamLeastAgreement = 0.75;
+
 struct SeamRequest {
     CPicture* canvas = nullptr;   // the Main picture in columns 0 .. mainExtent - 1
     CPicture* rest = nullptr;     // the Rest strip
@@ -49,6 +61,7 @@ struct SeamResult {
     double residual = 0;          // their root mean square distance from the model, pixels
     double coarseScore = 0;       // correlation of the bands at the reduced scale
     double agreement = 0;         // correlation of the whole shared part under the model
+    unsigned doubts = 0;          // SeamDoubt flags of a kLowQuality verdict
     bool toneMapped = false;      // lut differs from the identity
     std::uint8_t lut[3][256] = {};
     double RotationDegrees() const;

@@ -264,6 +264,8 @@ bool CStitchTool::SearchMatches() {
     finding.quality = seam.quality;
     finding.matches = seam.matches;
     finding.agreeing = seam.inliers;
+    finding.agreement = seam.agreement;
+    finding.doubts = seam.doubts;
     bool ok = false;
     if (cancelled) {
         finding.outcome = StitchOutcome::kCancelled;
@@ -339,18 +341,45 @@ bool CStitchTool::MergeRegistered(const SeamResult& seam, int mainRows, int rest
 std::string CStitchTool::FailureMessage() const {
     static const char* const sides[] = {"left", "top", "right", "bottom"};
     const char* edge = sides[std::clamp<int>(side, 0, 3)];
-    int quality = int(finding.quality * 100 + 0.5);
     switch (finding.outcome) {
     case StitchOutcome::kOverlapTooSmall:
         return FormatStringById(IDS_STITCH_OVERLAP_TOO_SMALL, std::max(finding.overlap, 0));
     case StitchOutcome::kLowQuality:
-        return FormatStringById(IDS_STITCH_LOW_QUALITY, finding.overlap, finding.agreeing,
-                                finding.matches, quality);
+        return LowQualityMessage();
     default:
         // Nothing in the Rest picture's edge has any structure to look for.
         if (finding.matches == 0 && firstStageFeatures == 0) return LoadStringById(IDS_OVERLAP_NOT_IN_RANGE);
         return FormatStringById(IDS_STITCH_NO_OVERLAP, edge, finding.chosenOverlap);
     }
+}
+
+std::string CStitchTool::LowQualityMessage() const {
+    // A measure below its bar never shows as the bar itself: cut, not rounded.
+    auto measured = [](double v) { return int(std::max(v, 0.0) * 100); };
+    auto bar = [](double v) { return int(std::floor(v * 100 + 0.5)); };
+    // Every reason that held, and the advice for the first of them.
+    std::string reasons;
+    int advice = 0;
+    auto add = [&](const std::string& reason, int adviceId) {
+        if (!reasons.empty()) reasons += "; ";
+        reasons += reason;
+        if (advice == 0) advice = adviceId;
+    };
+    if (finding.doubts & kSeamDoubtSpread)
+        add(FormatStringById(IDS_STITCH_DOUBT_SPREAD, finding.matches - finding.agreeing,
+                             finding.matches),
+            hintGiven ? IDS_STITCH_ADVICE_SPREAD_POINTS : IDS_STITCH_ADVICE_SPREAD);
+    if (finding.doubts & kSeamDoubtFaint)
+        add(FormatStringById(IDS_STITCH_DOUBT_FAINT, measured(finding.quality),
+                             bar(kSeamLeastQuality)),
+            IDS_STITCH_ADVICE_FAINT);
+    if (finding.doubts & kSeamDoubtWhole)
+        add(FormatStringById(IDS_STITCH_DOUBT_WHOLE, measured(finding.agreement),
+                             bar(kSeamLeastAgreement)),
+            IDS_STITCH_ADVICE_WHOLE);
+    if (advice == 0) advice = IDS_STITCH_ADVICE_WHOLE;
+    return FormatStringById(IDS_STITCH_LOW_QUALITY, finding.overlap, reasons.c_str(),
+                            LoadStringById(advice));
 }
 
 std::int64_t TextureScore(CPicture* picture, const Rect& block, std::uint8_t* buffer, int b) {

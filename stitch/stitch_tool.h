@@ -110,6 +110,8 @@ struct StitchFinding {
     double quality = 0;       // mean correlation of the agreeing blocks, 0..1
     int matches = 0;          // blocks matched
     int agreeing = 0;         // of which agree with the placement
+    double agreement = 0;     // correlation of the whole shared part under the placement, 0..1
+    unsigned doubts = 0;      // kLowQuality: why the placement is not trusted (SeamDoubt flags)
     bool resampled = false;   // the Rest picture was turned, scaled or shifted by a fraction
     bool toneMapped = false;  // the Rest picture's exposure was brought to the Main picture's
 };
@@ -211,6 +213,8 @@ private:
     bool MergeRegistered(const SeamResult& seam, int mainRows, int restRows);
     // The message for a search that failed, from the finding.
     std::string FailureMessage() const;
+    // Why a placement that was found is not trusted, and what to try.
+    std::string LowQualityMessage() const;
 };
 
 // Blends count pixels of bytes bytes each (3 or 1) from src into dst.

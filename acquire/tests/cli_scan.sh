@@ -6,6 +6,10 @@ set -u
 CLI=$1
 . "$(dirname "$0")/../../base/testing/cli_check.sh"
 export SANE_CONFIG_DIR=$WORK/sane STITCHARA_INI=$WORK/stitchara.ini
+# The test backend leaks (a reader's line buffer when its thread is stopped
+# between pages, its copy of the configuration path): held loaded, its frames
+# keep their library's name, which the leak check's suppressions name.
+export STITCHARA_SANE_KEEP=test
 mkdir -p "$SANE_CONFIG_DIR"
 echo test > "$SANE_CONFIG_DIR/dll.conf"
 printf 'number_of_devices 2\ntest-picture "Color pattern"\n' > "$SANE_CONFIG_DIR/test.conf"

@@ -2,6 +2,7 @@
 // to 8 bits, alpha and transparent colours are composed over white, palettes
 // are kept, gray files stay gray.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -19,9 +20,54 @@ void OnError(png_structp png, png_const_charp message) {
 }
 void OnWarning(png_structp, png_const_charp) {}
 
+// The file as libpng reads it, watched at every chunk header: a chunk that
+// claims more bytes than the file has left is refused as its header is read,
+// before libpng sets memory aside for it (a text chunk's length is taken as
+// it stands, up to 2 GB for a file of a few bytes).
+struct Source {
+    std::FILE* file = nullptr;
+    std::int64_t size = -1;     // bytes from the signature to the file's end; -1 when unknown
+    std::uint64_t at = 0;       // bytes read so far
+    std::uint64_t next = 8;     // where the next chunk header begins
+    std::uint8_t header[8] = {};
+};
+
+void CheckChunk(png_structp png, const Source& s) {
+    const std::uint32_t length = png_get_uint_32(s.header);
+    // Its data and its check sum must lie in the file.
+    const std::uint64_t left = std::uint64_t(s.size) - std::min<std::uint64_t>(s.next + 8, std::uint64_t(s.size));
+    if (std::uint64_t(length) + 4 <= left) return;
+    char type[5] = {};
+    for (int i = 0; i < 4; ++i) {
+        const std::uint8_t c = s.header[4 + i];
+        type[i] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ? char(c) : '?';
+    }
+    char text[160];
+    std::snprintf(text, sizeof text, "the %s chunk claims %u bytes, more than the file holds", type,
+                  unsigned(length));
+    png_error(png, text);
+}
+
+void ReadSource(png_structp png, png_bytep out, png_size_t n) {
+    auto* s = static_cast<Source*>(png_get_io_ptr(png));
+    if (std::fread(out, 1, n, s->file) != n) png_error(png, "Read Error");
+    const std::uint64_t from = s->at, to = from + n;
+    s->at = to;
+    if (s->size < 0) return;
+    // The bytes of chunk headers among those just read.
+    while (s->next < to) {
+        for (std::uint64_t i = std::max(from, s->next); i < std::min(to, s->next + 8); ++i)
+            s->header[i - s->next] = out[i - from];
+        if (s->next + 8 > to) break;
+        CheckChunk(png, *s);
+        s->next += 12 + std::uint64_t(png_get_uint_32(s->header));
+    }
+}
+
 struct Reader {
     png_structp png = nullptr;
     png_infop info = nullptr;
+    Source source;
     std::vector<std::uint8_t> pngRow;     // one row as libpng delivers it
     std::vector<std::uint8_t> unpacked;   // one index or blue, green, red per pixel
     std::vector<std::uint8_t> stored;     // one row in the picture's layout
@@ -102,7 +148,17 @@ bool ReadPng(std::FILE* file, ImageInfo& info, DibRows* rows, Progress* progress
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_user_limits(png, kMaxPictureSide, kMaxPictureSide);
     png_set_chunk_malloc_max(png, 8u << 20);
-    png_init_io(png, file);
+    // Of the ancillary chunks only the resolution is used: the others (text,
+    // profiles, suggested palettes...) are passed over unread.
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+    static const png_byte kUsed[] = {'p', 'H', 'Y', 's', 0};
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_AS_DEFAULT, kUsed, 1);
+    Source& source = r->source;
+    source.file = file;
+    const long start = std::ftell(file);
+    const std::int64_t size = FileSize(file);
+    if (start >= 0 && size >= start) source.size = size - start;
+    png_set_read_fn(png, &source, ReadSource);
     png_read_info(png, pi);
     png_uint_32 width = 0, height = 0;
     int depth = 0, colourType = 0, interlace = 0;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <regex>
 #include <string>
 
 #include "base/testing/test_progress_host.h"
@@ -287,4 +288,47 @@ TEST(RobustStitch, EscapeEndsTheSearchWithoutAPictureOrAMessage) {
         EXPECT_EQ(progress.begins, progress.ends);
         EXPECT_LE(progress.takes, call + 1) << "steps after Escape";
     }
+}
+
+TEST(RobustStitch, ARefusalNamesItsRealReason) {
+    const int overlap = 220;
+    auto refused = [&](auto paint) {
+        auto rest = Cut(Original(), kW - overlap, kTop + 3, kW, kH);
+        int w = rest->GetWidth();
+        std::vector<std::uint8_t> row(std::size_t(w) * 3);
+        for (int y = 0; y < rest->GetHeight(); ++y) {
+            rest->ReadRow(0, w - 1, y, row.data());
+            for (int x = 0; x < w; ++x)
+                for (int k = 0; k < 3; ++k) paint(x, y, k, row[std::size_t(x) * 3 + k]);
+            rest->WriteRow(0, w - 1, y, row.data());
+        }
+        Outcome out = Stitched(Cut(Original(), 0, kTop, kW, kH), std::move(rest), kSideRight, 35);
+        EXPECT_FALSE(out.picture);
+        EXPECT_EQ(out.finding.outcome, StitchOutcome::kLowQuality) << out.message;
+        // Never "only 17 of 17 agree": a count that is no reason at all.
+        std::smatch same;
+        EXPECT_FALSE(std::regex_search(out.message, same, std::regex(R"(\b(\d+) of \1\b)"))) << out.message;
+        EXPECT_NE(out.message.find("Manual"), std::string::npos) << out.message;
+        return out;
+    };
+    // A gray band over the first 60 of the 220 shared columns: every block
+    // found elsewhere agrees, the strip as a whole does not.
+    Outcome covered = refused([](int x, int, int, std::uint8_t& v) {
+        if (x < 60) v = 128;
+    });
+    EXPECT_EQ(covered.finding.doubts, unsigned(kSeamDoubtWhole));
+    EXPECT_NE(covered.message.find("the shared strip as a whole differs between the pictures (63% alike, 75% needed)"),
+              std::string::npos) << covered.message;
+    EXPECT_NE(covered.message.find("nothing over the overlap"), std::string::npos) << covered.message;
+    EXPECT_EQ(covered.message.find("faintly"), std::string::npos) << covered.message;
+
+    // Grain over the Rest picture: the blocks are alike only faintly, just
+    // under the bar (79.6 %), which must not read as the bar itself.
+    Outcome grainy = refused([](int x, int y, int k, std::uint8_t& v) {
+        v = std::uint8_t(std::clamp(v + int(Hash(std::uint32_t(x), std::uint32_t(y), std::uint32_t(k)) % 50) - 25, 0, 255));
+    });
+    EXPECT_EQ(grainy.finding.doubts, unsigned(kSeamDoubtFaint));
+    EXPECT_NE(grainy.message.find("only faintly alike (match quality 79%, 80% needed)"), std::string::npos)
+        << grainy.message;
+    EXPECT_NE(grainy.message.find("Scan both pictures sharp"), std::string::npos) << grainy.message;
 }

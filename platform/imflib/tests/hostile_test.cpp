@@ -1,7 +1,9 @@
 // Bad input: every reader fails cleanly on damaged, lying or absurd files.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <cstdio>
 #include <jpeglib.h>
 #include <unistd.h>
@@ -456,6 +458,109 @@ TEST(Hostile, MalformedFilesAreRefusedWithTheReason) {
     palette.pop_back();
     EXPECT_NE(verdict("nomap.tif", RawTiff(palette, std::vector<std::uint8_t>(16, 3))).find("no colour map"),
               std::string::npos) << ImfLastError();
+    fs::remove_all(dir);
+}
+
+// A PNG chunk: length, type, data and check sum.
+void PutPngChunk(std::vector<std::uint8_t>& b, const char* type, const std::vector<std::uint8_t>& data) {
+    const std::uint32_t n = std::uint32_t(data.size());
+    b.insert(b.end(), {std::uint8_t(n >> 24), std::uint8_t(n >> 16), std::uint8_t(n >> 8), std::uint8_t(n)});
+    const std::size_t from = b.size();
+    b.insert(b.end(), type, type + 4);
+    b.insert(b.end(), data.begin(), data.end());
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (std::size_t i = from; i < b.size(); ++i) {
+        crc ^= b[i];
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    crc = ~crc;
+    b.insert(b.end(), {std::uint8_t(crc >> 24), std::uint8_t(crc >> 16), std::uint8_t(crc >> 8), std::uint8_t(crc)});
+}
+
+// Reads the file in a child process. Answers whether the read was refused,
+// and in peak the megabytes of memory the read took beyond what the child
+// held before it.
+bool RefusedInChild(const fs::path& p, long& peak) {
+    peak = -1;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        rusage before{}, after{};
+        ::getrusage(RUSAGE_SELF, &before);
+        const bool read = ReadAll(p);
+        ::getrusage(RUSAGE_SELF, &after);
+        const long grown = (after.ru_maxrss - before.ru_maxrss) / 1024;
+        ::_exit((read ? 0 : 128) | int(std::min(grown, 127L)));
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
+        ADD_FAILURE() << "the child reading " << p << " did not end normally";
+        return false;
+    }
+    peak = WEXITSTATUS(status) & 127;
+    return (WEXITSTATUS(status) & 128) != 0;
+}
+
+TEST(Hostile, LengthsBeyondTheFileAreRefusedBeforeTheirMemoryIsTaken) {
+    const fs::path dir = ScratchDir("pngchunks");
+    const auto valid = ValidFile(dir, "png", 24);
+    // The signature and the header chunk, as the library wrote them.
+    const std::vector<std::uint8_t> head(valid.begin(), valid.begin() + 33);
+    // Text, suggested palettes, calibration, pixel data and a chunk nobody
+    // knows: each claims 2^31 - 1 bytes in a file of 51.
+    for (const char* type : {"tEXt", "zTXt", "iTXt", "sPLT", "pCAL", "IDAT", "quIt"}) {
+        auto b = head;
+        b.insert(b.end(), {0x7F, 0xFF, 0xFF, 0xFF});
+        b.insert(b.end(), type, type + 4);
+        b.resize(51, 0);
+        const fs::path p = dir / (std::string(type) + ".png");
+        WriteBytes(p, b);
+        EXPECT_FALSE(ReadAll(p)) << type;
+        EXPECT_NE(std::string(ImfLastError()).find(std::string("the ") + type + " chunk claims 2147483647 bytes"),
+                  std::string::npos) << ImfLastError();
+        long peak = 0;
+        EXPECT_TRUE(RefusedInChild(p, peak)) << type;
+        EXPECT_LT(peak, 16) << type << ": megabytes taken";
+    }
+    // A true text chunk of 24 MB is passed over without being held, and the
+    // resolution after it is still read.
+    auto big = head;
+    std::vector<std::uint8_t> text(std::size_t(24) << 20, 'x');
+    std::memcpy(text.data(), "Comment", 8);
+    PutPngChunk(big, "tEXt", text);
+    PutPngChunk(big, "pHYs", {0, 0, 0x2E, 0x23, 0, 0, 0x2E, 0x23, 1});   // 11811 per metre: 300 dpi
+    big.insert(big.end(), valid.begin() + 33, valid.end());
+    WriteBytes(dir / "text.png", big);
+    long peak = 0;
+    EXPECT_FALSE(RefusedInChild(dir / "text.png", peak));
+    EXPECT_LT(peak, 16) << "megabytes taken";
+    BitmapInfoHeader h;
+    ASSERT_NE(AllReadHeader((dir / "text.png").string().c_str(), &h), 0) << ImfLastError();
+    EXPECT_EQ(PpmToDpi(std::uint32_t(h.biXPelsPerMeter)), 300u);
+
+    // The other readers' length fields, each claiming 2 GB or the most it
+    // can in a file of a few hundred bytes: a TIFF colour map and strip, a
+    // TGA colour map. Refused or read, never at the cost of the claim.
+    auto tiff = RawTiff({{256, 3, {4}}, {257, 3, {4}}, {258, 3, {8}}, {259, 3, {1}}, {262, 3, {3}},
+                         {273, 4, {0}}, {277, 3, {1}}, {278, 3, {4}}, {279, 4, {16}}, {320, 3, {0, 0, 0}}},
+                        std::vector<std::uint8_t>(16, 3));
+    auto longMap = tiff;
+    PutLe32(longMap, 10 + 12 * 9 + 4, 0x7FFFFFFF);
+    auto longStrip = tiff;
+    PutLe32(longStrip, 10 + 12 * 8 + 8, 0x7FFFFFFF);
+    std::vector<std::uint8_t> tga(18 + 64, 0);
+    tga[1] = 1;   // a colour map of 65535 entries of 4 bytes
+    tga[2] = 1;
+    PutLe16(tga, 5, 0xFFFF);
+    tga[7] = 32;
+    PutLe16(tga, 12, 4);
+    PutLe16(tga, 14, 4);
+    tga[16] = 8;
+    for (const auto& [name, bytes] : {std::pair{"map.tif", longMap}, std::pair{"strip.tif", longStrip},
+                                      std::pair{"map.tga", tga}}) {
+        WriteBytes(dir / name, bytes);
+        EXPECT_TRUE(RefusedInChild(dir / name, peak)) << name;
+        EXPECT_LT(peak, 16) << name << ": megabytes taken";
+    }
     fs::remove_all(dir);
 }
 
