@@ -105,15 +105,16 @@ bool CheckReadablePath(const std::string& path, FileStatus& st) {
 
 }  // namespace
 
-bool ReadImageFileInfo(const std::string& path, ImageFileInfo& result, FileStatus* status) {
+std::unique_ptr<CPicture> ReadImageFileShape(const std::string& path, ImageFileInfo& result,
+                                             FileStatus* status) {
     FileStatus ignored;
     FileStatus& st = status ? *status : ignored;
     st = {};
-    if (!CheckReadablePath(path, st)) return false;
+    if (!CheckReadablePath(path, st)) return nullptr;
     BitmapInfoHeader header;
     if (!AllReadHeader(path.c_str(), &header)) {
         st = {FileFailure::kLibrary, ImfLastError()};
-        return false;
+        return nullptr;
     }
     std::unique_ptr<Palette> palette = AllReadPalette(path.c_str());
     // A picture of one pixel made from the same header and palette settles
@@ -121,19 +122,23 @@ bool ReadImageFileInfo(const std::string& path, ImageFileInfo& result, FileStatu
     BitmapInfoHeader one = header;
     one.biWidth = 1;
     one.biHeight = 1;
-    CPicture probe;
-    if (!probe.CreateFromInfo(&one, palette.get(), kStoreMemory)) {
+    auto probe = std::make_unique<CPicture>();
+    if (!probe->CreateFromInfo(&one, palette.get(), kStoreMemory)) {
         st = {FileFailure::kLibrary, "the file's picture is not supported"};
-        return false;
+        return nullptr;
     }
-    result.type = probe.GetType();
+    result.type = probe->GetType();
     result.width = header.biWidth;
     result.height = header.biHeight;
-    result.xDpi = probe.GetXDpi();
-    result.yDpi = probe.GetYDpi();
-    result.bits = probe.GetBitCount();
+    result.xDpi = probe->GetXDpi();
+    result.yDpi = probe->GetYDpi();
+    result.bits = probe->GetBitCount();
     result.colours = header.biBitCount <= 8 ? int(header.biClrUsed) : 0;
-    return true;
+    return probe;
+}
+
+bool ReadImageFileInfo(const std::string& path, ImageFileInfo& info, FileStatus* status) {
+    return ReadImageFileShape(path, info, status) != nullptr;
 }
 
 std::unique_ptr<CPicture> ReadImageFile(const std::string& path, bool showProgress,

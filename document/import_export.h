@@ -65,6 +65,13 @@ bool ReadImageFileInfo(const std::string& path, ImageFileInfo& info, FileStatus*
 // shows "Failed to save document." and gives the reason in status.
 int WriteImageFile(const std::string& path, CPicture* picture, FileStatus* status = nullptr);
 
+// As ReadImageFileInfo, and gives the picture of one pixel the header
+// describes (its type, colour table and resolution as ReadImageFile makes
+// them): the shape for WriteImageFileRows when the rows come from
+// elsewhere. None on failure.
+std::unique_ptr<CPicture> ReadImageFileShape(const std::string& path, ImageFileInfo& info,
+                                             FileStatus* status = nullptr);
+
 // Writes a picture that is never held whole: shaped as shape (type, colour
 // table, resolution) at width x height, its rows made by rows as the writer
 // asks for them. Otherwise as WriteImageFile.

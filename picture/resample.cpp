@@ -199,24 +199,33 @@ int LinePoints(std::vector<LinePoint>& points, int x0, int y0, int x1, int y1) {
 }
 
 RescaledRows::RescaledRows(CPicture* source, int width, int height)
-    : source_(source), width_(width), height_(height) {
-    if (!source || !source->HasHeader() || width <= 0 || height <= 0) return;
-    bits_ = source->GetBitCount();
-    if (!SupportedDepth(bits_) || source->GetWidth() <= 0 || source->GetHeight() <= 0) return;
-    const std::uint64_t sourceBytes = SegmentBytesFor(bits_, source->GetWidth()) + 1 + 8;
-    const std::uint64_t rowBytes = SegmentBytesFor(bits_, width) + 1 + 8;
+    : RescaledRows(source && source->HasHeader() ? source->GetWidth() : 0,
+                   source && source->HasHeader() ? source->GetHeight() : 0,
+                   source && source->HasHeader() ? source->GetBitCount() : 0,
+                   [source](int y, std::uint8_t* buffer) {
+                       return source->ReadRow(0, source->GetWidth() - 1, y, buffer) != 0;
+                   },
+                   width, height) {}
+
+RescaledRows::RescaledRows(int sourceWidth, int sourceHeight, int bits, Fetch fetch, int width, int height)
+    : fetch_(std::move(fetch)), sourceWidth_(sourceWidth), sourceHeight_(sourceHeight), width_(width),
+      height_(height), bits_(bits) {
+    if (width <= 0 || height <= 0 || sourceWidth <= 0 || sourceHeight <= 0 || !SupportedDepth(bits)) return;
+    // The source row as a stored row (its padding included) fits too.
+    const std::uint64_t sourceBytes = SegmentBytesFor(bits, sourceWidth) + 1 + 8;
+    const std::uint64_t rowBytes = SegmentBytesFor(bits, width) + 1 + 8;
     sourceRow_ = AllocateWork(block_, sourceBytes + rowBytes);
     row_ = sourceRow_ + sourceBytes;
     columns_.resize(static_cast<std::size_t>(width));
-    for (int j = 0; j < width; ++j) columns_[std::size_t(j)] = ScaledIndex(j, source->GetWidth(), width);
+    for (int j = 0; j < width; ++j) columns_[std::size_t(j)] = ScaledIndex(j, sourceWidth, width);
 }
 
 const std::uint8_t* RescaledRows::Row(int i) {
     if (!row_ || i < 0 || i >= height_) return nullptr;
-    const int sy = ScaledIndex(i, source_->GetHeight(), height_);
+    const int sy = ScaledIndex(i, sourceHeight_, height_);
     if (sy != lastRow_) {
         lastRow_ = -1;
-        if (!source_->ReadRow(0, source_->GetWidth() - 1, sy, sourceRow_)) return nullptr;
+        if (!fetch_(sy, sourceRow_)) return nullptr;
         GatherRow(bits_, sourceRow_, columns_.data(), width_, row_);
         lastRow_ = sy;
     }

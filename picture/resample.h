@@ -4,6 +4,7 @@
 // never blended, so palette pictures keep their palette.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -32,6 +33,12 @@ int Rescale(CPicture* source, CPicture* destination);
 class RescaledRows {
 public:
     RescaledRows(CPicture* source, int width, int height);
+    // Fills buffer with the pixels of source row y (0 = top) in the
+    // source's format; false on a failed read.
+    using Fetch = std::function<bool(int y, std::uint8_t* buffer)>;
+    // A source that is not a picture (rows straight from a file) of
+    // sourceWidth x sourceHeight pixels of bits each.
+    RescaledRows(int sourceWidth, int sourceHeight, int bits, Fetch fetch, int width, int height);
     RescaledRows(const RescaledRows&) = delete;
     RescaledRows& operator=(const RescaledRows&) = delete;
     // The pixels of row i (0 = top) in the source's format, RowBytes() of
@@ -42,7 +49,8 @@ public:
     std::uint64_t RowBytes() const;
 
 private:
-    CPicture* source_;
+    Fetch fetch_;
+    int sourceWidth_ = 0, sourceHeight_ = 0;
     int width_, height_, bits_ = 0;
     CGlobalBlock block_;
     std::uint8_t* sourceRow_ = nullptr;

@@ -394,21 +394,27 @@ int RotateHalfInto(CPicture* source, CPicture* destination, bool progress) {
     return 1;
 }
 
-TransformedRows::TransformedRows(CPicture* source, TransformOp op) : source_(source), op_(op) {
-    if (!::Usable(source) || TransformIsQuarterTurn(op)) return;
-    width_ = source->GetWidth();
-    height_ = source->GetHeight();
-    bits_ = Bits(source);
-    rowBytes_ = source->GetRowBytes();
+TransformedRows::TransformedRows(CPicture* source, TransformOp op)
+    : TransformedRows(::Usable(source) ? source->GetWidth() : 0, ::Usable(source) ? source->GetHeight() : 0,
+                      ::Usable(source) ? Bits(source) : 0, op,
+                      [source](int y, std::uint8_t* buffer) { return Rows(source).Fetch(y, buffer); }) {}
+
+TransformedRows::TransformedRows(int width, int height, int bits, TransformOp op, Fetch fetch)
+    : fetch_(std::move(fetch)), op_(op) {
+    if (width <= 0 || height <= 0 || !transform_rows::SupportedBits(bits) || TransformIsQuarterTurn(op))
+        return;
+    width_ = width;
+    height_ = height;
+    bits_ = bits;
+    rowBytes_ = RowBytesFor(width, bits);
     buffer_.reset(new std::uint8_t[2 * rowBytes_]);
     usable_ = true;
 }
 
 bool TransformedRows::Row(int y, std::uint8_t* row) {
     if (!usable_ || y < 0 || y >= height_) return false;
-    const Rows rows(source_);
     const bool flip = op_ != TransformOp::MirrorHorizontal;
-    const std::uint8_t* from = rows.Fetch(flip ? height_ - 1 - y : y, buffer_.get());
+    const std::uint8_t* from = fetch_(flip ? height_ - 1 - y : y, buffer_.get());
     if (!from) return false;
     if (op_ == TransformOp::MirrorVertical) {  // whole stored rows change places
         std::memcpy(row, from, rowBytes_);
@@ -424,7 +430,7 @@ bool TransformedRows::Row(int y, std::uint8_t* row) {
     } else if (!flip) {
         std::memcpy(row + whole, from + whole, tail);
     } else if (tail != 0) {
-        const std::uint8_t* own = rows.Fetch(y, buffer_.get() + rowBytes_);
+        const std::uint8_t* own = fetch_(y, buffer_.get() + rowBytes_);
         if (!own) return false;
         std::memcpy(row + whole, own + whole, tail);
     }

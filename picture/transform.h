@@ -16,6 +16,7 @@
 // cannot be allocated throws std::bad_alloc before any row is written.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "picture/picture.h"
@@ -60,7 +61,13 @@ bool TransformIsQuarterTurn(TransformOp op);
 // itself would leave, padding included. Not for the quarter turns.
 class TransformedRows {
 public:
+    // Stored row y (0 = top) of the source: a pointer to it, or to buffer
+    // after filling it; none on a failed read.
+    using Fetch = std::function<const std::uint8_t*(int y, std::uint8_t* buffer)>;
     TransformedRows(CPicture* source, TransformOp op);
+    // A source that is not a picture (rows straight from a file) of the
+    // given size and bits a pixel (1, 4, 8, 16, 24 or 32).
+    TransformedRows(int width, int height, int bits, TransformOp op, Fetch fetch);
     // Whether the source and the operation can be served.
     bool Usable() const { return usable_; }
     // Stored row y (0 = top) of the result into row (GetRowBytes() bytes).
@@ -68,12 +75,12 @@ public:
     bool Row(int y, std::uint8_t* row);
 
 private:
-    CPicture* source_;
+    Fetch fetch_;
     TransformOp op_;
     bool usable_ = false;
     int width_ = 0, height_ = 0, bits_ = 0;
     std::uint64_t rowBytes_ = 0;
-    std::unique_ptr<std::uint8_t[]> buffer_;  // two source rows of a swapped picture
+    std::unique_ptr<std::uint8_t[]> buffer_;  // two source rows when they are not in memory
 };
 
 // A new document picture (CDocPicture) with the source's type, colour table

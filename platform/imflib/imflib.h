@@ -138,6 +138,38 @@ int AllSaveDIBImg(const char* path, DibTransferBlock* block, int headerSize,
 int AllSetSaveOption(const char* path, void* ownerWindow);
 
 // ---------------------------------------------------------------------------
+// Rows straight from a file
+
+// The rows of an image file whose pixels lie in it uncompressed (binary PBM,
+// and PGM and PPM of 8-bit samples), read from the file in any order as
+// they are asked for: a command that writes a transformed copy needs no
+// picture in memory. Each row is the stored row the reader would make of
+// it (AllReadDIBImg), padding included.
+class RawRowFile {
+public:
+    // The file at path when it is such a file and holds all its rows; none
+    // otherwise (then the reader is the way to it).
+    static std::unique_ptr<RawRowFile> Open(const char* path);
+    ~RawRowFile();
+    RawRowFile(const RawRowFile&) = delete;
+    RawRowFile& operator=(const RawRowFile&) = delete;
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    int Bits() const { return bits_; }
+    std::uint64_t RowBytes() const { return rowBytes_; }
+    // Picture row y (0 = top) into row (RowBytes() bytes). False on a
+    // failed read.
+    bool StoredRow(int y, std::uint8_t* row);
+
+private:
+    RawRowFile() = default;
+    int fd_ = -1;
+    int kind_ = 0;  // 4 bits, 5 gray, 6 colour
+    int width_ = 0, height_ = 0, bits_ = 0;
+    std::uint64_t offset_ = 0, fileRowBytes_ = 0, rowBytes_ = 0;
+};
+
+// ---------------------------------------------------------------------------
 // Helpers for callers
 
 // Writes the picture's header and colour table to the start of its store and

@@ -106,6 +106,25 @@ bool ReadPictureInfo(const std::string& path, ImageFileInfo& info) {
     return false;
 }
 
+std::unique_ptr<RawRowFile> OpenRawRows(const std::string& in) {
+    if (FormatTable::ExtensionOf(in).empty() || ::access(in.c_str(), R_OK) != 0) return nullptr;
+    return RawRowFile::Open(in.c_str());
+}
+
+std::unique_ptr<CPicture> LoadShapeFor(const std::string& in, const std::string& out) {
+    if (!CheckOutputPath(out) || !CheckInputPath(in)) return nullptr;
+    ImageFileInfo info;
+    FileStatus status;
+    std::unique_ptr<CPicture> shape = ReadImageFileShape(in, info, &status);
+    if (!shape) {
+        Fail("cannot read " + Quoted(in) + Reason(status));
+        return nullptr;
+    }
+    if (!CheckOutputTakes(out, shape->GetType(), "convert it first with stitchara-cli convert --type color256"))
+        return nullptr;
+    return shape;
+}
+
 std::unique_ptr<CPicture> LoadPicture(const std::string& path) {
     if (!CheckInputPath(path)) return nullptr;
     SetProgressCaption(IDS_LOADING_IMAGE);

@@ -13,6 +13,7 @@
 #include <string>
 
 class CPicture;
+class RawRowFile;
 struct ImageFileInfo;
 
 namespace cli {
@@ -56,6 +57,16 @@ bool CheckOutputTakes(const std::string& path, int type, const std::string& reme
 // path is checked before the reading, the picture after it (that the
 // output's format takes it). None, the reason printed, when a step fails.
 std::unique_ptr<CPicture> LoadPictureFor(const std::string& in, const std::string& out);
+
+// The rows of in straight from the file when its pixels lie in it
+// uncompressed (binary PNM): a command that writes a transformed copy then
+// needs no picture in memory. None otherwise, without a message (the
+// command reads the picture with LoadPictureFor).
+std::unique_ptr<RawRowFile> OpenRawRows(const std::string& in);
+// The shape of in's picture for SaveRows (ReadImageFileShape: one pixel,
+// the type, colour table and resolution of the file's picture), the paths
+// checked as LoadPictureFor checks them. None after printing the reason.
+std::unique_ptr<CPicture> LoadShapeFor(const std::string& in, const std::string& out);
 
 // Sends the system's messages (message boxes in the application) to stderr
 // as "stitchara-cli: text". LoadPicture and SavePicture install it

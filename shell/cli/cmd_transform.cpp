@@ -15,6 +15,7 @@
 #include "shell/terminal_progress.h"
 #include "picture/image_store.h"
 #include "picture/transform.h"
+#include "platform/imflib/imflib.h"
 #include "shell/cli/cli.h"
 #include "shell/cli/cli_io.h"
 
@@ -50,11 +51,24 @@ int CmdTransform(const Args& args) {
     const std::string& out = args.positional[1];
     const bool documentFile = IsDocumentFilePath(out);
     // The document file too is checked before the work (a missing directory).
+    // The mirrors and the half turn go to the file row by row: straight
+    // from the input file when it holds its rows uncompressed, else from the
+    // picture read; no second picture, no pass of their own.
+    const bool streamed = !documentFile && !TransformIsQuarterTurn(chosen->op);
+    if (std::unique_ptr<RawRowFile> raw = streamed ? OpenRawRows(in) : nullptr) {
+        std::unique_ptr<CPicture> shape = LoadShapeFor(in, out);
+        if (!shape) return kExitFailed;
+        TransformedRows rows(raw->Width(), raw->Height(), raw->Bits(), chosen->op,
+                             [&](int y, std::uint8_t* buffer) { return raw->StoredRow(y, buffer) ? buffer : nullptr; });
+        if (rows.Usable())
+            return SaveRows(*shape, raw->Width(), raw->Height(),
+                            [&](int y, std::uint8_t* row) { return rows.Row(y, row); }, out)
+                       ? kExitOk
+                       : kExitFailed;
+    }
     std::unique_ptr<CPicture> picture = LoadPictureFor(in, out);
     if (!picture) return kExitFailed;
-    if (!documentFile && !TransformIsQuarterTurn(chosen->op)) {
-        // The mirrors and the half turn go to the file row by row, straight
-        // from the picture read: no second picture, no pass of their own.
+    if (streamed) {
         TransformedRows rows(picture.get(), chosen->op);
         if (rows.Usable())
             return SaveRows(*picture, picture->GetWidth(), picture->GetHeight(),
