@@ -111,7 +111,7 @@ std::unique_ptr<RawRowFile> OpenRawRows(const std::string& in) {
     return RawRowFile::Open(in.c_str());
 }
 
-std::unique_ptr<CPicture> LoadShapeFor(const std::string& in, const std::string& out) {
+std::unique_ptr<CPicture> LoadShapeFor(const std::string& in, const std::string& out, const std::string& remedy) {
     if (!CheckOutputPath(out) || !CheckInputPath(in)) return nullptr;
     ImageFileInfo info;
     FileStatus status;
@@ -120,8 +120,7 @@ std::unique_ptr<CPicture> LoadShapeFor(const std::string& in, const std::string&
         Fail("cannot read " + Quoted(in) + Reason(status));
         return nullptr;
     }
-    if (!CheckOutputTakes(out, shape->GetType(), "convert it first with stitchara-cli convert --type color256"))
-        return nullptr;
+    if (!CheckOutputTakes(out, shape->GetType(), remedy)) return nullptr;
     return shape;
 }
 

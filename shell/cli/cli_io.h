@@ -65,8 +65,11 @@ std::unique_ptr<CPicture> LoadPictureFor(const std::string& in, const std::strin
 std::unique_ptr<RawRowFile> OpenRawRows(const std::string& in);
 // The shape of in's picture for SaveRows (ReadImageFileShape: one pixel,
 // the type, colour table and resolution of the file's picture), the paths
-// checked as LoadPictureFor checks them. None after printing the reason.
-std::unique_ptr<CPicture> LoadShapeFor(const std::string& in, const std::string& out);
+// checked as LoadPictureFor checks them (remedy: what to do when the
+// output's format does not take the picture). None after printing the reason.
+std::unique_ptr<CPicture> LoadShapeFor(
+    const std::string& in, const std::string& out,
+    const std::string& remedy = "convert it first with stitchara-cli convert --type color256");
 
 // Sends the system's messages (message boxes in the application) to stderr
 // as "stitchara-cli: text". LoadPicture and SavePicture install it

@@ -1,13 +1,16 @@
 // stitchara-cli convert IN OUT: format conversion by the output's extension,
 // with an optional colour conversion on the way.
 #include <algorithm>
+#include <cstdint>
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "picture/colour_converter.h"
+#include "document/document.h"
 #include "picture/picture.h"
+#include "platform/imflib/imflib.h"
 #include "resources/strings.h"
 #include "shell/cli/cli.h"
 #include "shell/cli/cli_io.h"
@@ -113,12 +116,25 @@ int CmdConvert(const Args& args) {
     if (int rc = TakeSaveOptions(args); rc != kExitOk) return rc;
     const std::string& in = args.positional[0];
     const std::string& out = args.positional[1];
+    const std::string remedy = "add --type color256 (or gray256, color16, gray16, bw)";
+    // A change of format alone, from a file holding its rows uncompressed:
+    // the rows go from file to file as the writer asks for them.
+    if (!colour.Any() && !IsDocumentFilePath(out)) {
+        if (std::unique_ptr<RawRowFile> raw = OpenRawRows(in)) {
+            std::unique_ptr<CPicture> shape = LoadShapeFor(in, out, remedy);
+            if (!shape) return kExitFailed;
+            return SaveRows(*shape, raw->Width(), raw->Height(),
+                            [&](int y, std::uint8_t* row) { return raw->StoredRow(y, row); }, out)
+                       ? kExitOk
+                       : kExitFailed;
+        }
+    }
     if (!CheckOutputPath(out)) return kExitFailed;
 
     std::unique_ptr<CPicture> picture = LoadPicture(in);
     if (!picture) return kExitFailed;
     const int to = colour.type.empty() ? picture->GetType() : TypeFromName(colour.type);
-    if (!CheckOutputTakes(out, to, "add --type color256 (or gray256, color16, gray16, bw)")) return kExitFailed;
+    if (!CheckOutputTakes(out, to, remedy)) return kExitFailed;
     picture = ConvertColours(std::move(picture), colour);
     if (!picture) return kExitFailed;
     return SavePicture(*picture, out) ? kExitOk : kExitFailed;
