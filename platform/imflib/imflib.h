@@ -160,8 +160,13 @@ public:
     // Picture row y (0 = top) into row (RowBytes() bytes). False on a
     // failed read.
     bool StoredRow(int y, std::uint8_t* row);
+    // Pixels x0..x0 + count - 1 of picture row y as StoredRow stores them,
+    // for pictures of whole-byte pixels (8 and 24 bits). False on a failed
+    // read or for 1-bit pictures.
+    bool StoredSegment(int y, int x0, int count, std::uint8_t* pixels);
 
 private:
+    bool ReadAt(std::uint64_t at, std::uint64_t n, std::uint8_t* bytes);
     RawRowFile() = default;
     int fd_ = -1;
     int kind_ = 0;  // 4 bits, 5 gray, 6 colour

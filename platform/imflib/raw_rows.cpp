@@ -45,19 +45,21 @@ RawRowFile::~RawRowFile() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-bool RawRowFile::StoredRow(int y, std::uint8_t* row) {
-    if (y < 0 || y >= height_) return false;
-    std::uint64_t at = offset_ + std::uint64_t(y) * fileRowBytes_;
-    std::uint8_t* to = row;
-    std::uint64_t left = fileRowBytes_;
-    while (left > 0) {
-        const ssize_t n = ::pread(fd_, to, std::size_t(left), off_t(at));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        to += n;
-        at += std::uint64_t(n);
-        left -= std::uint64_t(n);
+bool RawRowFile::ReadAt(std::uint64_t at, std::uint64_t n, std::uint8_t* bytes) {
+    while (n > 0) {
+        const ssize_t got = ::pread(fd_, bytes, std::size_t(n), off_t(at));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        bytes += got;
+        at += std::uint64_t(got);
+        n -= std::uint64_t(got);
     }
+    return true;
+}
+
+bool RawRowFile::StoredRow(int y, std::uint8_t* row) {
+    if (y < 0 || y >= height_ || !ReadAt(offset_ + std::uint64_t(y) * fileRowBytes_, fileRowBytes_, row))
+        return false;
     std::memset(row + fileRowBytes_, 0, std::size_t(rowBytes_ - fileRowBytes_));
     // As the reader stores them: colour as blue, green, red; a set bit of
     // the file is black, index 0, and the bits past the last pixel are 0.
@@ -67,5 +69,15 @@ bool RawRowFile::StoredRow(int y, std::uint8_t* row) {
         for (std::uint64_t i = 0; i < fileRowBytes_; ++i) row[i] = std::uint8_t(~row[i]);
         if (width_ % 8) row[fileRowBytes_ - 1] &= std::uint8_t(0xFF << (8 - width_ % 8));
     }
+    return true;
+}
+
+bool RawRowFile::StoredSegment(int y, int x0, int count, std::uint8_t* pixels) {
+    if (kind_ == 4 || y < 0 || y >= height_ || x0 < 0 || count < 0 || x0 + count > width_) return false;
+    const std::uint64_t bytes = kind_ == 6 ? 3 : 1;
+    if (!ReadAt(offset_ + std::uint64_t(y) * fileRowBytes_ + std::uint64_t(x0) * bytes,
+                std::uint64_t(count) * bytes, pixels))
+        return false;
+    if (kind_ == 6) SwapRedBlue(pixels, count);
     return true;
 }

@@ -5,6 +5,7 @@
 // own save path. The mirrors and the half turn into an image file are made
 // row by row as the file is written.
 #include <memory>
+#include <new>
 #include <string>
 
 #include <cerrno>
@@ -54,8 +55,11 @@ int CmdTransform(const Args& args) {
     // The mirrors and the half turn go to the file row by row: straight
     // from the input file when it holds its rows uncompressed, else from the
     // picture read; no second picture, no pass of their own.
-    const bool streamed = !documentFile && !TransformIsQuarterTurn(chosen->op);
-    if (std::unique_ptr<RawRowFile> raw = streamed ? OpenRawRows(in) : nullptr) {
+    // The quarter turns of such a file are made a band of columns at a time.
+    const bool quarter = TransformIsQuarterTurn(chosen->op);
+    const bool streamed = !documentFile && !quarter;
+    std::unique_ptr<RawRowFile> raw = documentFile ? nullptr : OpenRawRows(in);
+    if (raw && !quarter) {
         std::unique_ptr<CPicture> shape = LoadShapeFor(in, out);
         if (!shape) return kExitFailed;
         TransformedRows rows(raw->Width(), raw->Height(), raw->Bits(), chosen->op,
@@ -66,6 +70,24 @@ int CmdTransform(const Args& args) {
                        ? kExitOk
                        : kExitFailed;
     }
+    if (raw && quarter && raw->Bits() >= 8) {
+        std::unique_ptr<CPicture> shape = LoadShapeFor(in, out);
+        if (!shape) return kExitFailed;
+        try {
+            TurnedRows rows(raw->Width(), raw->Height(), raw->Bits(), chosen->op == TransformOp::RotateLeft,
+                            [&](int y, int x0, int count, std::uint8_t* pixels) {
+                                return raw->StoredSegment(y, x0, count, pixels);
+                            });
+            if (rows.Usable())
+                return SaveRows(*shape, raw->Height(), raw->Width(),
+                                [&](int y, std::uint8_t* row) { return rows.Row(y, row); }, out)
+                           ? kExitOk
+                           : kExitFailed;
+        } catch (const std::bad_alloc&) {
+            // Without room for the bands the picture is read and turned whole.
+        }
+    }
+    raw.reset();
     std::unique_ptr<CPicture> picture = LoadPictureFor(in, out);
     if (!picture) return kExitFailed;
     if (streamed) {

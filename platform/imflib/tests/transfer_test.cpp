@@ -348,7 +348,15 @@ TEST(RawRows, BinaryPnmRowsAsTheReaderStoresThem) {
         for (int y = c.height - 1; y >= 0; --y) {
             ASSERT_TRUE(rows->StoredRow(y, row.data()));
             EXPECT_EQ(0, std::memcmp(row.data(), read.Row(y), row.size())) << path << " row " << y;
+            // Segments of whole-byte pixels as the row has them.
+            const int pixel = read.Bits() / 8;
+            std::vector<std::uint8_t> segment(std::size_t(3 * 3));
+            EXPECT_EQ(rows->StoredSegment(y, c.width - 3, 3, segment.data()), pixel > 0);
+            if (pixel > 0) {
+                EXPECT_EQ(0, std::memcmp(segment.data(), read.Row(y) + (c.width - 3) * pixel, std::size_t(3 * pixel)));
+            }
         }
+        EXPECT_FALSE(rows->StoredSegment(0, c.width - 2, 3, row.data()));
         EXPECT_FALSE(rows->StoredRow(c.height, row.data()));
 
         bytes.pop_back();
