@@ -117,10 +117,9 @@ std::unique_ptr<CPicture> ReadImageFileShape(const std::string& path, ImageFileI
         return nullptr;
     }
     std::unique_ptr<Palette> palette = AllReadPalette(path.c_str());
-    // A picture of one pixel made from the same header and palette settles
+    // A picture of one row made from the same header and palette settles
     // the type and resolution exactly as reading the whole file would.
     BitmapInfoHeader one = header;
-    one.biWidth = 1;
     one.biHeight = 1;
     auto probe = std::make_unique<CPicture>();
     if (!probe->CreateFromInfo(&one, palette.get(), kStoreMemory)) {

@@ -65,10 +65,11 @@ bool ReadImageFileInfo(const std::string& path, ImageFileInfo& info, FileStatus*
 // shows "Failed to save document." and gives the reason in status.
 int WriteImageFile(const std::string& path, CPicture* picture, FileStatus* status = nullptr);
 
-// As ReadImageFileInfo, and gives the picture of one pixel the header
-// describes (its type, colour table and resolution as ReadImageFile makes
-// them): the shape for WriteImageFileRows when the rows come from
-// elsewhere. None on failure.
+// As ReadImageFileInfo, and gives the first row of the picture the header
+// describes, as a picture of one row (its width, type, colour table and
+// resolution as ReadImageFile makes them; its pixels not read): the shape
+// for WriteImageFileRows and a colour conversion's model when the rows
+// come from elsewhere. None on failure.
 std::unique_ptr<CPicture> ReadImageFileShape(const std::string& path, ImageFileInfo& info,
                                              FileStatus* status = nullptr);
 

@@ -63,7 +63,7 @@ std::unique_ptr<CPicture> LoadPictureFor(const std::string& in, const std::strin
 // needs no picture in memory. None otherwise, without a message (the
 // command reads the picture with LoadPictureFor).
 std::unique_ptr<RawRowFile> OpenRawRows(const std::string& in);
-// The shape of in's picture for SaveRows (ReadImageFileShape: one pixel,
+// The shape of in's picture for SaveRows (ReadImageFileShape: one row of
 // the type, colour table and resolution of the file's picture), the paths
 // checked as LoadPictureFor checks them (remedy: what to do when the
 // output's format does not take the picture). None after printing the reason.
