@@ -105,8 +105,12 @@ bool CheckReadablePath(const std::string& path, FileStatus& st) {
 
 }  // namespace
 
-std::unique_ptr<CPicture> ReadImageFileShape(const std::string& path, ImageFileInfo& result,
-                                             FileStatus* status) {
+namespace {
+
+// The header's picture made as one row of width pixels (the file's width
+// when 0): the type and resolution as reading the whole file settles them.
+std::unique_ptr<CPicture> ReadShape(const std::string& path, ImageFileInfo& result, FileStatus* status,
+                                    int width) {
     FileStatus ignored;
     FileStatus& st = status ? *status : ignored;
     st = {};
@@ -117,12 +121,11 @@ std::unique_ptr<CPicture> ReadImageFileShape(const std::string& path, ImageFileI
         return nullptr;
     }
     std::unique_ptr<Palette> palette = AllReadPalette(path.c_str());
-    // A picture of one row made from the same header and palette settles
-    // the type and resolution exactly as reading the whole file would.
     BitmapInfoHeader one = header;
+    if (width > 0) one.biWidth = width;
     one.biHeight = 1;
     auto probe = std::make_unique<CPicture>();
-    if (!probe->CreateFromInfo(&one, palette.get(), kStoreMemory)) {
+    if (!probe->CreateFromInfo(&one, palette.get(), kStoreAny)) {
         st = {FileFailure::kLibrary, "the file's picture is not supported"};
         return nullptr;
     }
@@ -136,8 +139,16 @@ std::unique_ptr<CPicture> ReadImageFileShape(const std::string& path, ImageFileI
     return probe;
 }
 
+}  // namespace
+
+std::unique_ptr<CPicture> ReadImageFileShape(const std::string& path, ImageFileInfo& info,
+                                             FileStatus* status) {
+    return ReadShape(path, info, status, 0);
+}
+
 bool ReadImageFileInfo(const std::string& path, ImageFileInfo& info, FileStatus* status) {
-    return ReadImageFileShape(path, info, status) != nullptr;
+    // One pixel: whatever the picture's width, whatever the memory budget.
+    return ReadShape(path, info, status, 1) != nullptr;
 }
 
 std::unique_ptr<CPicture> ReadImageFile(const std::string& path, bool showProgress,
