@@ -2,8 +2,9 @@
 //
 // Loads IN into a document, runs the document's mirror or rotate command on
 // its picture and saves the result; a ".vdl" OUT goes through the document's
-// own save path. The mirrors and the half turn into an image file are made
-// row by row as the file is written.
+// own save path. Into an image file the mirrors and the half turn are made
+// row by row as the file is written, and from a binary PNM every operation
+// reads its rows straight from the file.
 #include <memory>
 #include <new>
 #include <string>
@@ -51,13 +52,14 @@ int CmdTransform(const Args& args) {
     const std::string& in = args.positional[0];
     const std::string& out = args.positional[1];
     const bool documentFile = IsDocumentFilePath(out);
-    // The document file too is checked before the work (a missing directory).
-    // The mirrors and the half turn go to the file row by row: straight
-    // from the input file when it holds its rows uncompressed, else from the
-    // picture read; no second picture, no pass of their own.
-    // The quarter turns of such a file are made a band of columns at a time.
     const bool quarter = TransformIsQuarterTurn(chosen->op);
-    const bool streamed = !documentFile && !quarter;
+    auto write = [&](const CPicture& shape, int width, int height, const StoredRowFunction& row) {
+        return SaveRows(shape, width, height, row, out) ? kExitOk : kExitFailed;
+    };
+    // Into an image file the result goes row by row as the writer asks for
+    // it, never held whole: from a file holding its rows uncompressed the
+    // rows are read straight from it (the quarter turns a band of columns
+    // at a time), else they are made from the picture read.
     std::unique_ptr<RawRowFile> raw = documentFile ? nullptr : OpenRawRows(in);
     if (raw && !quarter) {
         std::unique_ptr<CPicture> shape = LoadShapeFor(in, out);
@@ -65,10 +67,7 @@ int CmdTransform(const Args& args) {
         TransformedRows rows(raw->Width(), raw->Height(), raw->Bits(), chosen->op,
                              [&](int y, std::uint8_t* buffer) { return raw->StoredRow(y, buffer) ? buffer : nullptr; });
         if (rows.Usable())
-            return SaveRows(*shape, raw->Width(), raw->Height(),
-                            [&](int y, std::uint8_t* row) { return rows.Row(y, row); }, out)
-                       ? kExitOk
-                       : kExitFailed;
+            return write(*shape, raw->Width(), raw->Height(), [&](int y, std::uint8_t* row) { return rows.Row(y, row); });
     }
     if (raw && quarter && raw->Bits() >= 8) {
         std::unique_ptr<CPicture> shape = LoadShapeFor(in, out);
@@ -79,24 +78,21 @@ int CmdTransform(const Args& args) {
                                 return raw->StoredSegment(y, x0, count, pixels);
                             });
             if (rows.Usable())
-                return SaveRows(*shape, raw->Height(), raw->Width(),
-                                [&](int y, std::uint8_t* row) { return rows.Row(y, row); }, out)
-                           ? kExitOk
-                           : kExitFailed;
+                return write(*shape, raw->Height(), raw->Width(),
+                             [&](int y, std::uint8_t* row) { return rows.Row(y, row); });
         } catch (const std::bad_alloc&) {
             // Without room for the bands the picture is read and turned whole.
         }
     }
     raw.reset();
+    // The document file too is checked before the work (a missing directory).
     std::unique_ptr<CPicture> picture = LoadPictureFor(in, out);
     if (!picture) return kExitFailed;
-    if (streamed) {
+    if (!documentFile && !quarter) {
         TransformedRows rows(picture.get(), chosen->op);
         if (rows.Usable())
-            return SaveRows(*picture, picture->GetWidth(), picture->GetHeight(),
-                            [&](int y, std::uint8_t* row) { return rows.Row(y, row); }, out)
-                       ? kExitOk
-                       : kExitFailed;
+            return write(*picture, picture->GetWidth(), picture->GetHeight(),
+                         [&](int y, std::uint8_t* row) { return rows.Row(y, row); });
     }
     CVandrelDoc document;
     document.SetPicture(std::move(picture));
