@@ -2,8 +2,9 @@
 # The geometric transforms, the rescales, the conversion to 256 grays and
 # `info` through stitchara-cli, side by side with vips and ImageMagick on the
 # same 24-bit PPM files: wall seconds (best of RUNS runs, the tools taking
-# turns) and peak memory (MB, the largest resident set of the process).
-# The ratio columns are ours / theirs (lower is better). Installs
+# turns), processor seconds (best of RUNS) and peak memory (MB, the largest
+# resident set of the process). The ratio columns are ours / theirs (lower
+# is better): of the wall clock, and cpu_r of the processor seconds. Installs
 # libvips-tools when run as root and vips is missing; a missing peer's
 # columns show "-".
 #
@@ -49,12 +50,16 @@ echo "== cores: $(nproc), vips: $([ $HAVE_VIPS = 1 ] && vips --version || echo n
   "ImageMagick: $([ -n "$MAGICK" ] && $MAGICK -version | head -1 | cut -d' ' -f3 || echo none)"
 echo "== work folder: $WORK"
 
-# "SECONDS MB" of one run (the wall clock to the millisecond), or "FAILED".
+# "SECONDS MB CPU" of one run (the wall clock to the millisecond, the
+# processor seconds, user and system, of every thread), or "FAILED". On a
+# shared machine the wall clock of a tool working on one core suffers more
+# from the others' load than that of one using every core; the processor
+# seconds show the work each tool did.
 measure() {
   local start=$EPOCHREALTIME end
-  if /usr/bin/time -f "%M" -o "$WORK/time" "$@" >/dev/null 2>"$WORK/err"; then
+  if /usr/bin/time -f "%M %U %S" -o "$WORK/time" "$@" >/dev/null 2>"$WORK/err"; then
     end=$EPOCHREALTIME
-    awk -v s="$start" -v e="$end" '{ printf "%.3f %d", e - s, ($1 + 1023) / 1024 }' "$WORK/time"
+    awk -v s="$start" -v e="$end" '{ printf "%.3f %d %.2f", e - s, ($1 + 1023) / 1024, $2 + $3 }' "$WORK/time"
   else
     echo FAILED
   fi
@@ -80,16 +85,19 @@ row() {
   done
   [ $HAVE_VIPS = 1 ] || vips=(none)
   [ -n "$MAGICK" ] || magick=(none)
-  local best=(- - -) mem=(- - -)
+  local best=(- - -) mem=(- - -) cpu=(- - -)
   for _ in $(seq "$RUNS"); do
     local k=0
     for tool in ours vips magick; do
       local -n cmd=$tool
       if [ "${cmd[0]}" != none ]; then
-        read -r s m _ <<<"$(measure "${cmd[@]}") -"
-        if [ "$s" = FAILED ]; then best[$k]=FAILED
+        read -r s m c _ <<<"$(measure "${cmd[@]}") - -"
+        if [ "$s" = FAILED ]; then best[$k]=FAILED; cpu[$k]=FAILED
         elif [ "${best[$k]}" != FAILED ] && { [ "${best[$k]}" = - ] || (( $(echo "$s < ${best[$k]}" | bc -l) )); }; then
           best[$k]=$s
+        fi
+        if [ "$s" != FAILED ] && [ "${cpu[$k]}" != FAILED ] && { [ "${cpu[$k]}" = - ] || (( $(echo "$c < ${cpu[$k]}" | bc -l) )); }; then
+          cpu[$k]=$c
         fi
         [ "$s" != FAILED ] && { [ "${mem[$k]}" = - ] || [ "$m" -gt "${mem[$k]}" ]; } && mem[$k]=$m
       fi
@@ -97,13 +105,14 @@ row() {
       rm -f "$WORK"/out.*
     done
   done
-  printf "%-22s %8s %6s | %8s %6s %6s | %8s %6s %6s\n" "$name" "${best[0]}" "${mem[0]}" \
-    "${best[1]}" "${mem[1]}" "$(ratio "${best[0]}" "${best[1]}")" \
-    "${best[2]}" "${mem[2]}" "$(ratio "${best[0]}" "${best[2]}")"
+  printf "%-20s %7s %5s %5s | %7s %5s %5s %5s %5s | %7s %5s %5s %5s\n" "$name" "${best[0]}" "${cpu[0]}" "${mem[0]}" \
+    "${best[1]}" "${cpu[1]}" "${mem[1]}" "$(ratio "${best[0]}" "${best[1]}")" "$(ratio "${cpu[0]}" "${cpu[1]}")" \
+    "${best[2]}" "${cpu[2]}" "${mem[2]}" "$(ratio "${best[0]}" "${best[2]}")"
 }
 
 header() {
-  printf "%-22s %8s %6s | %8s %6s %6s | %8s %6s %6s\n" "$1" ours_s MB vips_s MB ratio magick_s MB ratio
+  printf "%-20s %7s %5s %5s | %7s %5s %5s %5s %5s | %7s %5s %5s %5s\n" "$1" ours_s cpu MB vips_s cpu MB ratio cpu_r \
+    magick_s cpu MB ratio
 }
 
 for size in $SIZES; do
@@ -150,10 +159,10 @@ EOF
       else "$CLI" convert "$IN" "$f" --quiet; fi
       best=-
       for _ in $(seq "$RUNS"); do
-        read -r s m _ <<<"$(measure "$CLI" info "$f") -"
+        read -r s m _ <<<"$(measure "$CLI" info "$f") - -"
         [ "$best" = - ] || (( $(echo "$s < $best" | bc -l) )) && best=$s
       done
-      read -r cs cm _ <<<"$(measure "$CLI" info "$f" --check) -"
+      read -r cs cm _ <<<"$(measure "$CLI" info "$f" --check) - -"
       printf "   %-4s info %6s s %4s MB    info --check %7s s %5s MB\n" "$ext" "$best" "$m" "$cs" "$cm"
       rm -f "$f"
     done
