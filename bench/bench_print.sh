@@ -3,7 +3,10 @@
 # stitchara-cli print at 100 % and at fit in page (600 dpi, A3), in memory and
 # with the picture in its swap file, side by side with ImageMagick's
 # "convert picture.png picture.pdf". Reports wall and processor seconds and
-# the peak resident memory of each run.
+# the peak resident memory of each run. Then the same picture as a poster:
+# 10000 x 10000 dots at 1200 dpi across A5 sheets against the one A3 page
+# that holds the same print, in memory and from the swap file, with the
+# memory each run needs beyond the picture's own store.
 #
 # usage: bench/bench_print.sh [BUILD_DIR]     (default: build)
 set -eu
@@ -81,6 +84,35 @@ else
   run "ImageMagick convert picture.png picture.pdf" \
     "$magick" "$work/picture.png" "$work/out.pdf"
 fi
+
+# The same print, 10000 x 10000 dots at 1200 dpi, on one A3 page and as a
+# poster of A5 sheets. "beyond" is the peak less the picture's store (286 MiB
+# in memory; from the swap file the store is on disk and the whole peak counts).
+echo
+echo "== poster against one page, 10000 x 10000 dots at 1200 dpi =="
+"$cli" print "$work/picture.png" -o "$work/out.pdf" --dpi 1200 --paper A5 --poster | head -n 1
+beyond() {  # label store-MiB command...
+  label=$1; store=$2; shift 2
+  rm -f "$work/out.pdf"
+  if /usr/bin/time -f "%e %U %S %M" -o "$work/time" "$@" >/dev/null 2>"$work/err"; then
+    set -- $(cat "$work/time")
+    printf "%-44s %7.2fs wall %7.2fs cpu %7d MiB peak %7d MiB beyond the store  %s pages\n" \
+      "$label" "$1" "$(echo "$2 + $3" | bc)" "$(($4 / 1024))" "$(($4 / 1024 - store))" \
+      "$(pdfinfo "$work/out.pdf" 2>/dev/null | awk '/^Pages:/ {print $2}')"
+  else
+    printf "%-44s failed: %s\n" "$label" "$(tail -n 1 "$work/err")"
+  fi
+}
+store=$((10000 * 10000 * 3 / 1048576))
+beyond "one page (A3)" $store \
+  "$cli" print "$work/picture.png" -o "$work/out.pdf" --dpi 1200 --paper A3 --quiet
+beyond "poster (A5 sheets)" $store \
+  "$cli" print "$work/picture.png" -o "$work/out.pdf" --dpi 1200 --paper A5 --poster --quiet
+beyond "one page (A3), swap file" 0 \
+  "$cli" print "$work/picture.png" -o "$work/out.pdf" --dpi 1200 --paper A3 --quiet --memory-limit 64M
+beyond "poster (A5 sheets), swap file" 0 \
+  "$cli" print "$work/picture.png" -o "$work/out.pdf" --dpi 1200 --paper A5 --poster --quiet --memory-limit 64M
+
 echo
 echo "For scale: reading the PNG alone"
 run "stitchara-cli info (header only)" "$cli" info "$work/picture.png"

@@ -30,6 +30,10 @@ struct PrintSettings {
     int watermarkOn = 0;
     std::string watermarkFile;   // full path, upper case
     int watermarkLayout = 1;     // 0 centre, 1 tile
+    int poster = 0;              // printed at the scale across as many sheets as it needs
+    double posterOverlapMm = 10.0;  // neighbouring sheets share this much
+    int posterMarks = 0;         // cut marks in the sheets' margins
+    int posterLabels = 0;        // each sheet's place in its margin
     int reprintAfterPreview = 0; // the preview was opened from the sheet's Preview button
     int resetPending = 1;        // reset before the next use
 

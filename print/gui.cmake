@@ -10,6 +10,14 @@ if(STITCHARA_TESTS)
     add_test(NAME print_cli_cups
              COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/print/tests/e2e/print_cli_e2e.py
                      $<TARGET_FILE:stitchara-cli> ${CMAKE_BINARY_DIR}/artefacts/print_cups cups stitchara-pdf)
-    set_tests_properties(print_cli_pdf print_cli_cups PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+    # Posters: an A2 scan on A4 sheets, put back together from the pages.
+    add_test(NAME print_poster_pdf
+             COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/print/tests/e2e/print_cli_e2e.py
+                     $<TARGET_FILE:stitchara-cli> ${CMAKE_BINARY_DIR}/artefacts/poster_pdf poster-pdf)
+    add_test(NAME print_poster_cups
+             COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/print/tests/e2e/print_cli_e2e.py
+                     $<TARGET_FILE:stitchara-cli> ${CMAKE_BINARY_DIR}/artefacts/poster_cups poster-cups stitchara-pdf)
+    set_tests_properties(print_cli_pdf print_cli_cups print_poster_pdf print_poster_cups
+                         PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
   endif()
 endif()

@@ -103,8 +103,24 @@ void RunPrint(const PrintTarget& t, bool quick) {
         CloseSheet(result, options, s, *picture, engine.HorzRes(), engine.VertRes(), assets);
     }
     if (result == kSheetPrint) {
-        const PrintJobRequest request =
-            MakePrintRequest(s, picture, assets, t.title.toStdString());
+        PrintJobRequest request = MakePrintRequest(s, picture, assets, t.title.toStdString());
+        PosterLayout poster;
+        if (s.poster) {
+            // The sheet asked before printing more sheets than usual; Quick
+            // Print does not ask, so it does not print them.
+            poster = engine.LayPoster(request, PosterChoices(s));
+            if (!poster.Usable() || (quick && poster.problem == PosterProblem::kTooManySheets)) {
+                ShowMessage(PosterProblemText(poster));
+                engine.DetachPrinter();
+                return;
+            }
+            if (!engine.TurnForPoster(poster)) {
+                ShowMessageById(IDS_PRINT_ERROR);
+                engine.DetachPrinter();
+                return;
+            }
+            request.poster = &poster;
+        }
         CAbortDialog abort(t.window ? t.window->window() : nullptr);
         bool printed;
         {
@@ -247,6 +263,21 @@ PPreviewView::PPreviewView(const PrintTarget& target, QWidget* parent)
             else OnZoom(id == ID_PREVIEW_ZOOM_IN ? 1 : -1);
         });
     }
+    // A poster's sheets, one at a time.
+    previousSheet_ = new QPushButton(QStringLiteral("Previous Sheet"));
+    previousSheet_->setObjectName(QStringLiteral("previewPreviousSheet"));
+    previousSheet_->setAccessibleName(QStringLiteral("Previous Sheet"));
+    nextSheet_ = new QPushButton(QStringLiteral("Next Sheet"));
+    nextSheet_->setObjectName(QStringLiteral("previewNextSheet"));
+    nextSheet_->setAccessibleName(QStringLiteral("Next Sheet"));
+    sheetLabel_ = new QLabel;
+    sheetLabel_->setObjectName(QStringLiteral("previewSheetLabel"));
+    sheetLabel_->setAccessibleName(QStringLiteral("Sheet"));
+    previousSheetAction_ = bar->addWidget(previousSheet_);
+    nextSheetAction_ = bar->addWidget(nextSheet_);
+    sheetLabelAction_ = bar->addWidget(sheetLabel_);
+    connect(previousSheet_, &QPushButton::clicked, this, [this] { OnSheet(-1); });
+    connect(nextSheet_, &QPushButton::clicked, this, [this] { OnSheet(1); });
     scroll_ = new QScrollArea;
     scroll_->setObjectName(QStringLiteral("previewPage"));
     scroll_->setAlignment(Qt::AlignCenter);
@@ -287,11 +318,43 @@ bool PPreviewView::Render() {
         scale = double(logicalDpiX()) / std::max(engine.LogPixelsX(), 1) * zoom_;
     }
     scale = std::clamp(scale, 0.01, 4.0);
-    const PrintJobRequest request = MakePrintRequest(s, picture, assets_, target_.title.toStdString());
+    PrintJobRequest request = MakePrintRequest(s, picture, assets_, target_.title.toStdString());
+    const bool poster = s.poster != 0;
+    if (poster) {
+        // The sheet shown on the paper the poster turns it to.
+        poster_ = engine.LayPoster(request, PosterChoices(s));
+        if (!poster_.Usable() || !engine.TurnForPoster(poster_)) return false;
+        sheet_ = std::clamp(sheet_, 0, poster_.SheetCount() - 1);
+        request.poster = &poster_;
+        request.posterSheet = sheet_;
+        const PosterSheet shown = poster_.Sheet(sheet_);
+        sheetLabel_->setText(QStringLiteral("Sheet %1 (%2 of %3)")
+                                 .arg(QString::fromStdString(PosterSheetName(shown.row, shown.column)))
+                                 .arg(sheet_ + 1)
+                                 .arg(poster_.SheetCount()));
+        previousSheet_->setEnabled(sheet_ > 0);
+        nextSheet_->setEnabled(sheet_ + 1 < poster_.SheetCount());
+    }
+    previousSheetAction_->setVisible(poster);
+    nextSheetAction_->setVisible(poster);
+    sheetLabelAction_->setVisible(poster);
+    const QRect sheetPaper = engine.PaperRect();
+    if (poster && sheetPaper != paper) {
+        // Turned: the scale of the whole page follows the paper's new shape.
+        const int w = std::max(sheetPaper.width(), 1), h = std::max(sheetPaper.height(), 1);
+        if (zoom_ == 0) scale = std::clamp(std::min((view.width() - 16) / double(w), (view.height() - 16) / double(h)), 0.01, 4.0);
+    }
     page_ = engine.RenderPreviewImage(request, scale);
     pageLabel_->setPixmap(QPixmap::fromImage(page_));
     pageLabel_->resize(page_.size());
     return !page_.isNull();
+}
+
+void PPreviewView::OnSheet(int step) {
+    const int sheet = std::clamp(sheet_ + step, 0, std::max(poster_.SheetCount() - 1, 0));
+    if (sheet == sheet_) return;
+    sheet_ = sheet;
+    Render();
 }
 
 void PPreviewView::OnZoom(int step) {

@@ -14,7 +14,9 @@
 #include "resources/command_target.h"
 
 class CVandrelDoc;
+class QAction;
 class QLabel;
+class QPushButton;
 class QScrollArea;
 
 // The one print engine of the application.
@@ -80,6 +82,9 @@ public:
     void OnPrint();
     void OnClose();
     void OnZoom(int step);
+    // A poster: the sheet step sheets on (-1 the one before), within the poster.
+    void OnSheet(int step);
+    int SheetShown() const { return sheet_; }
     // Hides the main window's status bar until the preview closes.
     void HideStatusBar();
 
@@ -95,6 +100,14 @@ private:
     QImage page_;
     int zoom_ = 0;  // 0 whole page, 1 and 2 closer
     PrintJobAssets assets_;
+    PosterLayout poster_;
+    int sheet_ = 0;
+    QPushButton* previousSheet_;
+    QPushButton* nextSheet_;
+    QLabel* sheetLabel_;
+    QAction* previousSheetAction_;
+    QAction* nextSheetAction_;
+    QAction* sheetLabelAction_;
 };
 
 // Opens the preview of target's document in the main window (an MDI window

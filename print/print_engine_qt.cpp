@@ -1,6 +1,7 @@
 #include "print/print_engine_qt.h"
 
 #include <QDir>
+#include <QFont>
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
@@ -10,6 +11,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "base/message_box.h"
@@ -101,6 +103,25 @@ public:
             painter_.drawRect(rect);
     }
     bool KeepGoing() override { return preview_ || !monitor_ || monitor_->KeepGoing(); }
+    void ClipTo(const Box* r) override {
+        if (clipped_) painter_.restore();
+        clipped_ = r != nullptr;
+        if (!r) return;
+        painter_.save();
+        painter_.setClipRect(QRect(r->left, r->top, r->right - r->left, r->bottom - r->top),
+                             Qt::IntersectClip);
+    }
+    void DrawLabel(const Box& box, const std::string& text) override {
+        painter_.save();
+        QFont font = painter_.font();
+        font.setPixelSize(std::max(1, (box.bottom - box.top) / 2));
+        painter_.setFont(font);
+        painter_.setPen(Qt::black);
+        painter_.drawText(QRect(box.left, box.top, box.right - box.left, box.bottom - box.top),
+                          Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip,
+                          QString::fromStdString(text));
+        painter_.restore();
+    }
 
     int copiesAtOnce = 1;
 
@@ -110,6 +131,7 @@ private:
     bool preview_;
     PrintJobMonitor* monitor_;
     int pages_ = 0;
+    bool clipped_ = false;
 };
 
 }  // namespace
@@ -123,6 +145,24 @@ void PrintEngine::SetPrinter(std::unique_ptr<QPrinter> printer) {
         printer_->setResolution(kPdfResolution);
 }
 
+namespace {
+
+// A PDF file has no margins of its own: the default ones are moved to whole
+// printer dots, so that every band lands on whole dots of the page and a
+// reader at the printer's resolution shows the pixels unscaled.
+void AlignPdfMargins(QPrinter& printer) {
+    if (printer.outputFormat() != QPrinter::PdfFormat) return;
+    const double dpi = printer.resolution();
+    if (dpi <= 0) return;
+    const QMarginsF m = printer.pageLayout().margins(QPageLayout::Inch);
+    auto whole = [dpi](double inch) { return std::round(inch * dpi) / dpi; };
+    printer.setPageMargins(QMarginsF(whole(m.left()), whole(m.top()), whole(m.right()),
+                                     whole(m.bottom())),
+                           QPageLayout::Inch);
+}
+
+}  // namespace
+
 bool PrintEngine::AttachPrinter() {
     if (!printer_) {
         auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
@@ -134,6 +174,7 @@ bool PrintEngine::AttachPrinter() {
         }
         SetPrinter(std::move(printer));
     }
+    if (printer_) AlignPdfMargins(*printer_);
     attached_ = printer_ && printer_->isValid();
     return attached_;
 }
@@ -144,6 +185,43 @@ int PrintEngine::LogPixelsX() const { return printer_ ? printer_->logicalDpiX() 
 int PrintEngine::LogPixelsY() const { return printer_ ? printer_->logicalDpiY() : 0; }
 int PrintEngine::HorzRes() const { return printer_ ? printer_->width() : 0; }
 int PrintEngine::VertRes() const { return printer_ ? printer_->height() : 0; }
+
+QSize PrintEngine::PrintableArea(int orientation) const {
+    if (!printer_) return {};
+    QPageLayout layout = printer_->pageLayout();
+    layout.setOrientation(orientation == 2 ? QPageLayout::Landscape : QPageLayout::Portrait);
+    return layout.paintRectPixels(printer_->resolution()).size();
+}
+
+bool PrintEngine::UseLeastMargins() {
+    if (!printer_) return false;
+    const QPageLayout layout = printer_->pageLayout();
+    return printer_->setPageMargins(layout.minimumMargins(), layout.units());
+}
+
+PosterLayout PrintEngine::LayPoster(const PrintJobRequest& request, PosterRequest r) const {
+    const Box canvas = PosterCanvas(request);
+    r.width = canvas.right - canvas.left;
+    r.height = canvas.bottom - canvas.top;
+    if (request.picture && request.picture->HasHeader()) {
+        r.pictureWidth = request.picture->GetWidth();
+        r.pictureHeight = request.picture->GetHeight();
+    }
+    r.dpiX = LogPixelsX();
+    r.dpiY = LogPixelsY();
+    const QSize portrait = PrintableArea(1), landscape = PrintableArea(2);
+    r.portraitWidth = portrait.width();
+    r.portraitHeight = portrait.height();
+    r.landscapeWidth = landscape.width();
+    r.landscapeHeight = landscape.height();
+    r.preferred = Orientation();
+    return ComputePosterLayout(r);
+}
+
+bool PrintEngine::TurnForPoster(const PosterLayout& poster) {
+    if (poster.orientation != Orientation() && !SetOrientation(poster.orientation)) return false;
+    return HorzRes() == poster.pageWidth && VertRes() == poster.pageHeight;
+}
 
 QString PrintEngine::DeviceName() const {
     if (!printer_) return {};
@@ -215,6 +293,9 @@ int PrintEngine::StartPrintJob(const PrintJobRequest& request, PrintJobMonitor* 
     }
     QPainter painter;
     if (!painter.begin(&printer)) return 0;  // the device refused the document
+    // Pictures go out as they are: a PDF would otherwise keep them as JPEG,
+    // and a poster's sheets would no longer match along their overlaps.
+    painter.setRenderHint(QPainter::LosslessImageRendering);
     if (monitor && !monitor->Begin(QString::fromStdString(request.title), PortName())) {
         printer.abort();
         painter.end();

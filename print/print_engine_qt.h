@@ -10,8 +10,10 @@
 
 #include <QList>
 #include <QRect>
+#include <QSize>
 #include <QString>
 
+#include "print/print_layout.h"
 #include "print/print_render.h"
 
 class QImage;
@@ -53,6 +55,20 @@ public:
     int LogPixelsY() const;
     int HorzRes() const;
     int VertRes() const;
+    // The printable area in dots of the current paper turned to orientation
+    // (1 portrait, 2 landscape), whatever the current orientation.
+    QSize PrintableArea(int orientation) const;
+    // Paper margins down to the least the printer needs (none for a PDF
+    // file): a poster's sheets are trimmed anyway, so every dot counts.
+    bool UseLeastMargins();
+    // The poster's grid for request on this printer, from its printable area
+    // both ways: base.orientation 0 lets the fewer sheets decide (the current
+    // orientation on a tie), 1 or 2 keeps that one; base gives the overlap,
+    // marks and labels.
+    PosterLayout LayPoster(const PrintJobRequest& request, PosterRequest base) const;
+    // Turns the paper the way poster was laid out; false when the printer
+    // cannot or its printable area is then not the one laid out.
+    bool TurnForPoster(const PosterLayout& poster);
     // Printer names: the device (queue) name, its driver (make and model)
     // and where it prints to (the queue's location or the PDF file).
     QString DeviceName() const;

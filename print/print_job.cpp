@@ -110,6 +110,14 @@ PrintJobRequest MakePrintRequest(const PrintSettings& settings, CPicture* pictur
     return r;
 }
 
+PosterRequest PosterChoices(const PrintSettings& settings) {
+    PosterRequest r;
+    r.overlapMm = settings.posterOverlapMm;
+    r.marks = settings.posterMarks != 0;
+    r.labels = settings.posterLabels != 0;
+    return r;
+}
+
 void LoadPreviewAssets(const PrintSettings& settings, CPicture& picture, PrintJobAssets& assets) {
     assets = PrintJobAssets{};
     if (settings.watermarkOn)

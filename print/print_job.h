@@ -62,6 +62,9 @@ void CloseSheet(int result, PrintOptions& options, PrintSettings& settings, CPic
 PrintJobRequest MakePrintRequest(const PrintSettings& settings, CPicture* picture,
                                  const PrintJobAssets& assets, const std::string& title);
 
+// The poster choices of the settings (overlap, marks, labels) for a layout.
+PosterRequest PosterChoices(const PrintSettings& settings);
+
 // Loads what a preview of these settings shows: the watermark when it is
 // on, the six pieces of a bitmap frame; the drawn frame id otherwise.
 void LoadPreviewAssets(const PrintSettings& settings, CPicture& picture, PrintJobAssets& assets);

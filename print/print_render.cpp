@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "base/message_box.h"
 #include "base/progress.h"
@@ -92,7 +93,8 @@ struct PageLayout {
     const FramePieces* pieces = nullptr;
 };
 
-bool DrawFrame(PrintDevice& device, const PageLayout& layout) {
+// Bitmap pieces are cut to clip; drawn shapes are clipped by the device.
+bool DrawFrame(PrintDevice& device, const PageLayout& layout, const Box& clip) {
     const Box& f = layout.frame;
     if (layout.drawnStyle) {
         const int corner = (layout.drawnStyle == 2 || layout.drawnStyle == 4) ? 32 : 0;
@@ -105,7 +107,9 @@ bool DrawFrame(PrintDevice& device, const PageLayout& layout) {
     const FramePieces& p = *layout.pieces;
     device.DrawFrameShape(f, 0);
     auto piece = [&](int k, int left, int top, int right, int bottom) {
-        return DrawTiled(device, *p[std::size_t(k - 1)], Box{left, top, right, bottom}, left, top);
+        const Box area = Intersect(Box{left, top, right, bottom}, clip);
+        if (area.right <= area.left || area.bottom <= area.top) return true;
+        return DrawTiled(device, *p[std::size_t(k - 1)], area, left, top);
     };
     const int w1 = PieceWidth(p, 1), h1 = PieceHeight(p, 1);
     const int w2 = PieceWidth(p, 2), h2 = PieceHeight(p, 2);
@@ -139,10 +143,170 @@ bool BeginPage(PrintDevice& device, const PrintJobRequest& request, const PageLa
             if (!DrawTiled(device, w, c.clip, c.originX, c.originY)) return false;
         }
     }
-    return DrawFrame(device, layout);
+    return DrawFrame(device, layout, Box{0, 0, device.PageWidth(), device.PageHeight()});
+}
+
+// Picture and frame of a request, the picture's corner at the offsets.
+PageLayout LayoutOf(const PrintJobRequest& request) {
+    PageLayout layout;
+    layout.picture = Box{request.printRect.left + request.xOffset,
+                         request.printRect.top + request.yOffset,
+                         request.printRect.right + request.xOffset,
+                         request.printRect.bottom + request.yOffset};
+    if (request.drawnFrameId >= kFirstFrameId && request.drawnFrameId < kFirstBitmapFrameId) {
+        layout.drawnStyle = FrameNumberOf(request.drawnFrameId);
+        Box& p = layout.picture;
+        p = Box{p.left + kDrawnFrameBorder, p.top + kDrawnFrameBorder, p.right + kDrawnFrameBorder,
+                p.bottom + kDrawnFrameBorder};
+        layout.frame = Box{p.left - kDrawnFrameBorder, p.top - kDrawnFrameBorder,
+                           p.right + kDrawnFrameBorder, p.bottom + kDrawnFrameBorder};
+    } else if (request.framePieces && FramePiecesComplete(*request.framePieces)) {
+        const BitmapFrameLayout f = LayBitmapFrame(layout.picture, *request.framePieces);
+        layout.frame = f.frame;
+        layout.picture = f.picture;
+        layout.pieces = request.framePieces;
+    }
+    return layout;
+}
+
+bool HasFrame(const PageLayout& layout) { return layout.drawnStyle || layout.pieces; }
+
+Box Shifted(const Box& b, int dx, int dy) {
+    return Box{b.left + dx, b.top + dy, b.right + dx, b.bottom + dy};
+}
+
+// The poster's picture and frame with the poster's corner at (0, 0).
+PageLayout PosterLayoutOf(const PrintJobRequest& request) {
+    PrintJobRequest atCorner = request;
+    atCorner.xOffset = atCorner.yOffset = 0;
+    atCorner.printRect = Shifted(request.printRect, -request.printRect.left, -request.printRect.top);
+    return LayoutOf(atCorner);
+}
+
+// One sheet of a poster: the watermark and frame laid over the whole poster
+// and cut to the sheet's part, the part of the picture, marks and label.
+// onRow is called after every picture row with the rows done on this sheet.
+bool DrawPosterSheet(PrintDevice& device, const PrintJobRequest& request,
+                     const PageLayout& whole, const PosterLayout& poster, int index,
+                     const std::function<bool(int)>& onRow, bool& stopped) {
+    const PosterSheet s = poster.Sheet(index);
+    const int dx = s.x - s.part.left, dy = s.y - s.part.top;
+    const Box tile = Shifted(s.part, dx, dy);
+    if (request.watermarkOn && request.watermark && request.watermark->HasHeader()) {
+        CPicture& w = *request.watermark;
+        if (request.watermarkLayout == 1) {
+            if (!DrawTiled(device, w, tile, dx, dy)) return false;
+        } else {
+            const CentredWatermark c =
+                CentreWatermark(w.GetWidth(), w.GetHeight(), poster.width, poster.height);
+            const Box clip = Intersect(Shifted(c.clip, dx, dy), tile);
+            if (clip.right > clip.left && clip.bottom > clip.top &&
+                !DrawTiled(device, w, clip, c.originX + dx, c.originY + dy))
+                return false;
+        }
+    }
+    if (HasFrame(whole)) {
+        PageLayout placed = whole;
+        placed.frame = Shifted(whole.frame, dx, dy);
+        device.ClipTo(&tile);
+        const bool drawn = DrawFrame(device, placed, tile);
+        device.ClipTo(nullptr);
+        if (!drawn) return false;
+    }
+    const Box& pic = whole.picture;
+    const Box window = Shifted(Intersect(pic, s.part), -pic.left, -pic.top);
+    if (window.right > window.left && window.bottom > window.top) {
+        CPicture& picture = *request.picture;
+        BandWriter writer(device, picture, window.left + pic.left + dx, window.top + pic.top + dy,
+                          window.right - window.left, window.bottom - window.top);
+        const bool ok = ProduceRowsIn(
+            picture, pic.right - pic.left, pic.bottom - pic.top, window,
+            [&](int row, const std::uint8_t* bytes) {
+                if (!writer.Emit(row - window.top, bytes)) return false;
+                if (!onRow(row - window.top + 1) || !device.KeepGoing()) {
+                    stopped = true;
+                    return false;
+                }
+                return true;
+            });
+        if (!ok) return false;
+    }
+    for (const Box& m : PosterMarks(poster, index)) {
+        const int w = m.right - m.left, h = m.bottom - m.top;
+        const int rowBytes = OutputRowBytes(24, w);
+        const std::vector<std::uint8_t> black(std::size_t(rowBytes) * std::size_t(h), 0);
+        BandImage band;
+        band.bits = black.data();
+        band.stride = std::size_t(rowBytes);
+        band.width = w;
+        band.rows = h;
+        band.bitCount = 24;
+        band.pictureType = ptTrueColor24;
+        if (!device.DrawBand(m.left, m.top, band)) return false;
+    }
+    if (poster.labels)
+        device.DrawLabel(PosterLabelBox(poster, index), PosterSheetLabel(poster, index));
+    return true;
+}
+
+int RenderPoster(PrintDevice& device, const PrintJobRequest& request, bool preview,
+                 bool* aborted) {
+    const PosterLayout& poster = *request.poster;
+    const int count = poster.SheetCount();
+    if (!poster.Usable() || count <= 0) return 0;
+    int first = 0, last = count - 1;
+    if (request.posterSheet >= 0) first = last = std::min(request.posterSheet, count - 1);
+    const PageLayout whole = PosterLayoutOf(request);
+
+    long long rowsPerSet = 0;
+    for (int i = first; i <= last; ++i) {
+        const Box part = poster.Sheet(i).part;
+        rowsPerSet += std::max(0, std::min(part.bottom, whole.picture.bottom) -
+                                      std::max(part.top, whole.picture.top));
+    }
+    rowsPerSet = std::max(rowsPerSet, 1LL);
+    // The gauge keeps to 16 bits: whole rows when they fit, else a share of them.
+    const unsigned steps = unsigned(std::min<long long>(rowsPerSet, 32767));
+    ScopedProgress gauge(!preview, IDS_PRINTING, 0, steps - 1);
+
+    const int copies = preview ? 1 : std::max(request.copies, 1);
+    bool stopped = false, failed = false;
+    double done = 0;  // rows of a set; a pass of perPass copies counts perPass / copies
+    int remaining = copies;
+    while (remaining > 0 && !stopped && !failed) {
+        int perPass = preview ? 1 : device.RequestCopies(remaining);
+        perPass = std::clamp(perPass, 1, remaining);
+        remaining -= perPass;
+        const double share = double(perPass) / copies;
+        for (int i = first; i <= last && !stopped && !failed; ++i) {
+            if (!preview && !device.StartPage()) {
+                ShowMessageById(IDS_PRINT_ERROR);
+                failed = true;
+                break;
+            }
+            const double base = done;
+            auto onRow = [&](int rows) {
+                done = base + rows * share;
+                return preview || !gauge.Step(unsigned(done * steps / double(rowsPerSet)));
+            };
+            if (!DrawPosterSheet(device, request, whole, poster, i, onRow, stopped) && !stopped)
+                failed = true;
+            if (!preview && !device.EndPage()) failed = true;
+        }
+    }
+    if (aborted) *aborted = stopped;
+    return (stopped || failed) ? 0 : 1;
 }
 
 }  // namespace
+
+Box PosterCanvas(const PrintJobRequest& request) {
+    const PageLayout layout = PosterLayoutOf(request);
+    if (!HasFrame(layout)) return layout.picture;
+    return Box{0, 0, std::max(layout.frame.right, layout.picture.right),
+               std::max(layout.frame.bottom, layout.picture.bottom)};
+}
+
 
 bool FramePiecesComplete(const FramePieces& pieces) {
     for (const auto& p : pieces)
@@ -235,24 +399,8 @@ int RenderPicture(PrintDevice& device, const PrintJobRequest& request, bool prev
         printWidth > kMaxPictureSide || printHeight > kMaxPictureSide)
         return 0;
 
-    PageLayout layout;
-    layout.picture = Box{request.printRect.left + request.xOffset,
-                         request.printRect.top + request.yOffset,
-                         request.printRect.right + request.xOffset,
-                         request.printRect.bottom + request.yOffset};
-    if (request.drawnFrameId >= kFirstFrameId && request.drawnFrameId < kFirstBitmapFrameId) {
-        layout.drawnStyle = FrameNumberOf(request.drawnFrameId);
-        Box& p = layout.picture;
-        p = Box{p.left + kDrawnFrameBorder, p.top + kDrawnFrameBorder, p.right + kDrawnFrameBorder,
-                p.bottom + kDrawnFrameBorder};
-        layout.frame = Box{p.left - kDrawnFrameBorder, p.top - kDrawnFrameBorder,
-                           p.right + kDrawnFrameBorder, p.bottom + kDrawnFrameBorder};
-    } else if (request.framePieces && FramePiecesComplete(*request.framePieces)) {
-        const BitmapFrameLayout f = LayBitmapFrame(layout.picture, *request.framePieces);
-        layout.frame = f.frame;
-        layout.picture = f.picture;
-        layout.pieces = request.framePieces;
-    }
+    if (request.poster) return RenderPoster(device, request, preview, aborted);
+    const PageLayout layout = LayoutOf(request);
 
     const int copies = preview ? 1 : std::max(request.copies, 1);
     ScopedProgress gauge(!preview, IDS_PRINTING, 0, unsigned(printHeight - 1));

@@ -14,6 +14,7 @@
 #include "picture/bitmap.h"
 
 class CPicture;
+struct PosterLayout;
 
 // A run of rows in one pixel format, top row first.
 struct BandImage {
@@ -49,6 +50,14 @@ public:
     virtual void DrawFrameShape(const Box& rect, int cornerEllipse) = 0;
     // Called after every output row and band: false when the user aborted.
     virtual bool KeepGoing() = 0;
+    // Frame shapes drawn from now on stay inside rect (none: the page).
+    // Devices that do not draw shapes need not clip.
+    virtual void ClipTo(const Box* rect) { (void)rect; }
+    // One line of small text centred in box (a poster sheet's label).
+    virtual void DrawLabel(const Box& box, const std::string& text) {
+        (void)box;
+        (void)text;
+    }
 };
 
 // A bitmap frame's six pieces: 1 top-left, 2 top-right, 3 bottom-left,
@@ -69,7 +78,14 @@ struct PrintJobRequest {
     int watermarkLayout = 1;            // 0 Center, 1 Tile
     CPicture* watermark = nullptr;
     const FramePieces* framePieces = nullptr;
+    // A poster: the offsets are not used; each sheet shows its part of the
+    // picture and frame. posterSheet picks one sheet (the preview), -1 all.
+    const PosterLayout* poster = nullptr;
+    int posterSheet = -1;
 };
+
+// The poster's size: the print and its frame, dots (the offsets ignored).
+Box PosterCanvas(const PrintJobRequest& request);
 
 // Where a bitmap frame lies around the picture rectangle P, and where P
 // moves inside it: the frame is a whole number of edge tiles wide and high
@@ -95,7 +111,9 @@ int BandRowsFor(int outputRowBytes);
 
 // Renders the job. preview: no page start or end, one copy, no progress.
 // Returns 1 when every row of every copy went out; 0 when the user aborted
-// or an output failed (aborted says which).
+// or an output failed (aborted says which). A poster prints every sheet (a
+// page each, row by row) for each copy, with one gauge over all of them; a
+// poster that is not usable prints nothing.
 int RenderPicture(PrintDevice& device, const PrintJobRequest& request, bool preview,
                   bool* aborted = nullptr);
 

@@ -13,35 +13,46 @@ RowRoutine ChooseRowRoutine(int pictureType, int pictureHeight, int printHeight)
 }
 
 RowScaler::RowScaler(int bytesPerPixel, int sourceWidth, int outputWidth)
-    : bpp_(bytesPerPixel), sourceWidth_(sourceWidth), outputWidth_(outputWidth) {
+    : RowScaler(bytesPerPixel, sourceWidth, outputWidth, 0, outputWidth) {}
+
+RowScaler::RowScaler(int bytesPerPixel, int sourceWidth, int outputWidth, int outputFirst,
+                     int outputCount)
+    : bpp_(bytesPerPixel), outputCount_(outputCount) {
     if (outputWidth == sourceWidth) {
         mode_ = kCopy;
+        sourceFirst_ = outputFirst;
+        sourceCount_ = outputCount;
     } else if (outputWidth > sourceWidth) {
         // Output pixel x sits at t = x (sw - 1) / (dw - 1) in the source; the
         // right neighbour weighs the fraction of t in 256ths (truncated).
         mode_ = kEnlarge;
-        left_.resize(std::size_t(outputWidth));
-        weight_.resize(std::size_t(outputWidth));
+        left_.resize(std::size_t(outputCount));
+        weight_.resize(std::size_t(outputCount));
         const long long span = std::max(outputWidth - 1, 1);
-        for (int x = 0; x < outputWidth; ++x) {
-            const long long t = (long long)x * (sourceWidth - 1);
-            left_[std::size_t(x)] = int(t / span);
-            weight_[std::size_t(x)] = std::uint16_t((t * 256 / span) & 255);
+        for (int k = 0; k < outputCount; ++k) {
+            const long long t = (long long)(outputFirst + k) * (sourceWidth - 1);
+            left_[std::size_t(k)] = int(t / span);
+            weight_[std::size_t(k)] = std::uint16_t((t * 256 / span) & 255);
         }
+        sourceFirst_ = outputCount > 0 ? left_.front() : 0;
+        const int last = outputCount > 0 ? std::min(left_.back() + 1, sourceWidth - 1) : 0;
+        sourceCount_ = last - sourceFirst_ + 1;
+        for (int& l : left_) l -= sourceFirst_;
     } else {
         // Source pixel i falls on output pixel floor(i (dw - 1) / (sw - 1));
-        // each output pixel averages its run.
+        // each output pixel averages its run, which begins at the first i
+        // reaching it: ceil(j (sw - 1) / (dw - 1)).
         mode_ = kReduce;
-        runEnd_.assign(std::size_t(outputWidth), sourceWidth);
-        const long long span = std::max(sourceWidth - 1, 1);
-        int current = 0;
-        for (int i = 0; i < sourceWidth; ++i) {
-            const int j = int((long long)i * (outputWidth - 1) / span);
-            if (j != current) {
-                runEnd_[std::size_t(current)] = i;
-                current = j;
-            }
-        }
+        const long long span = std::max(outputWidth - 1, 1);
+        auto runStart = [&](int j) {
+            if (j >= outputWidth) return sourceWidth;
+            return int(((long long)j * (sourceWidth - 1) + span - 1) / span);
+        };
+        sourceFirst_ = runStart(outputFirst);
+        runEnd_.resize(std::size_t(outputCount));
+        for (int k = 0; k < outputCount; ++k)
+            runEnd_[std::size_t(k)] = runStart(outputFirst + k + 1) - sourceFirst_;
+        sourceCount_ = outputCount > 0 ? runEnd_.back() : 0;
     }
 }
 
@@ -49,11 +60,11 @@ void RowScaler::Scale(const std::uint8_t* source, std::uint8_t* output) const {
     const int bpp = bpp_;
     switch (mode_) {
     case kCopy:
-        std::memcpy(output, source, std::size_t(sourceWidth_) * std::size_t(bpp));
+        std::memcpy(output, source, std::size_t(outputCount_) * std::size_t(bpp));
         return;
     case kEnlarge: {
-        const int last = sourceWidth_ - 1;
-        for (int x = 0; x < outputWidth_; ++x) {
+        const int last = sourceCount_ - 1;
+        for (int x = 0; x < outputCount_; ++x) {
             const int l = left_[std::size_t(x)];
             const unsigned wr = weight_[std::size_t(x)], wl = 256 - wr;
             const std::uint8_t* a = source + std::size_t(l) * std::size_t(bpp);
@@ -65,7 +76,7 @@ void RowScaler::Scale(const std::uint8_t* source, std::uint8_t* output) const {
     }
     case kReduce: {
         int i = 0;
-        for (int j = 0; j < outputWidth_; ++j) {
+        for (int j = 0; j < outputCount_; ++j) {
             const int end = runEnd_[std::size_t(j)];
             unsigned sum[3] = {0, 0, 0};
             const int n = end - i;
@@ -80,13 +91,18 @@ void RowScaler::Scale(const std::uint8_t* source, std::uint8_t* output) const {
 
 void MapIndexRow(const std::uint8_t* source, int sourceWidth, std::uint8_t* output,
                  int outputWidth, int bits) {
+    MapIndexRow(source, sourceWidth, output, outputWidth, bits, 0, outputWidth);
+}
+
+void MapIndexRow(const std::uint8_t* source, int sourceWidth, std::uint8_t* output,
+                 int outputWidth, int bits, int outputFirst, int count) {
     const long long span = std::max(outputWidth - 1, 1);
     if (bits < 8) {
-        std::memset(output, 0, std::size_t((std::int64_t(outputWidth) * bits + 7) / 8));
+        std::memset(output, 0, std::size_t((std::int64_t(count) * bits + 7) / 8));
         const int perByte = 8 / bits;
         const unsigned mask = (1u << bits) - 1;
-        for (int i = 0; i < outputWidth; ++i) {
-            const int s = int((long long)(sourceWidth - 1) * i / span);
+        for (int i = 0; i < count; ++i) {
+            const int s = int((long long)(sourceWidth - 1) * (outputFirst + i) / span);
             const int sShift = 8 - bits * (s % perByte + 1);
             const unsigned v = (source[s / perByte] >> sShift) & mask;
             const int oShift = 8 - bits * (i % perByte + 1);
@@ -95,8 +111,8 @@ void MapIndexRow(const std::uint8_t* source, int sourceWidth, std::uint8_t* outp
         return;
     }
     const int bytes = bits / 8;
-    for (int i = 0; i < outputWidth; ++i) {
-        const int s = int((long long)(sourceWidth - 1) * i / span);
+    for (int i = 0; i < count; ++i) {
+        const int s = int((long long)(sourceWidth - 1) * (outputFirst + i) / span);
         std::memcpy(output + std::size_t(i) * std::size_t(bytes),
                     source + std::size_t(s) * std::size_t(bytes), std::size_t(bytes));
     }
@@ -104,50 +120,65 @@ void MapIndexRow(const std::uint8_t* source, int sourceWidth, std::uint8_t* outp
 
 namespace {
 
-// Rows of the picture, read into buffers of a whole stored row each.
-bool ReadSourceRow(CPicture& picture, int y, std::uint8_t* buffer) {
-    return picture.ReadRow(0, picture.GetWidth() - 1, y, buffer) != 0;
-}
+// A run of print rows and columns: the part of the print one call produces.
+struct Part {
+    int left, top, right, bottom;
+    int Width() const { return right - left; }
+};
 
-bool ProduceIndexRows(CPicture& picture, int printWidth, int printHeight,
+bool ProduceIndexRows(CPicture& picture, int printWidth, int printHeight, const Part& part,
                       const RowEmitter& emit) {
     const int sw = picture.GetWidth(), sh = picture.GetHeight();
     const int bits = picture.GetBitCount();
+    // Whole rows: 1- and 4-bit parts rarely start on a byte.
+    const bool whole = sw == printWidth && part.left == 0 && part.right == printWidth;
     std::vector<std::uint8_t> source(picture.GetRowBytes() + 4);
-    std::vector<std::uint8_t> output(RowBytesFor(printWidth, bits) + 4);
+    std::vector<std::uint8_t> output(RowBytesFor(part.Width(), bits) + 4);
     int current = -1;
-    for (int y = 0; y < printHeight; ++y) {
+    for (int y = part.top; y < part.bottom; ++y) {
         // The source row under the centre of output row y.
         int s = sh == printHeight ? y
                                   : int(((2LL * y + 1) * sh) / (2LL * printHeight));
         s = std::min(s, sh - 1);
         if (s != current) {
-            if (!ReadSourceRow(picture, s, source.data())) return false;
+            if (!picture.ReadRow(0, sw - 1, s, source.data())) return false;
             current = s;
-            if (sw != printWidth) MapIndexRow(source.data(), sw, output.data(), printWidth, bits);
+            if (!whole)
+                MapIndexRow(source.data(), sw, output.data(), printWidth, bits, part.left,
+                            part.Width());
         }
-        if (!emit(y, sw == printWidth ? source.data() : output.data())) return false;
+        if (!emit(y, whole ? source.data() : output.data())) return false;
     }
     return true;
 }
 
-bool ProduceEnlargedRows(CPicture& picture, int printWidth, int printHeight,
+// The source columns a scaler needs, read from row y.
+bool ReadSegment(CPicture& picture, const RowScaler& scaler, int y, std::uint8_t* buffer) {
+    return picture.ReadRow(scaler.SourceFirst(), scaler.SourceFirst() + scaler.SourceCount() - 1,
+                           y, buffer) != 0;
+}
+
+std::size_t SegmentBytes(const RowScaler& scaler, int bpp) {
+    return std::size_t(scaler.SourceCount()) * std::size_t(bpp) + 4;
+}
+
+bool ProduceEnlargedRows(CPicture& picture, int printWidth, int printHeight, const Part& part,
                          const RowEmitter& emit) {
     const int sw = picture.GetWidth(), sh = picture.GetHeight();
     const int bpp = picture.GetBitCount() / 8;
-    const RowScaler scaler(bpp, sw, printWidth);
-    const std::size_t outBytes = RowBytesFor(printWidth, bpp * 8) + 4;
-    std::vector<std::uint8_t> source(picture.GetRowBytes() + 4);
+    const RowScaler scaler(bpp, sw, printWidth, part.left, part.Width());
+    const std::size_t outBytes = RowBytesFor(part.Width(), bpp * 8) + 4;
+    std::vector<std::uint8_t> source(SegmentBytes(scaler, bpp));
     std::vector<std::uint8_t> upper(outBytes), lower(outBytes), output(outBytes);
     int upperRow = -1, lowerRow = -1;
     auto load = [&](int row, std::vector<std::uint8_t>& into) {
-        if (!ReadSourceRow(picture, row, source.data())) return false;
+        if (!ReadSegment(picture, scaler, row, source.data())) return false;
         scaler.Scale(source.data(), into.data());
         return true;
     };
-    const std::size_t n = std::size_t(printWidth) * std::size_t(bpp);
+    const std::size_t n = std::size_t(part.Width()) * std::size_t(bpp);
     const long long span = printHeight - 1;
-    for (int y = 0; y < printHeight; ++y) {
+    for (int y = part.top; y < part.bottom; ++y) {
         // Output row y sits at t = y (sh - 1) / (ph - 1) in the picture.
         const long long t = (long long)y * (sh - 1);
         const int top = int(t / span);
@@ -181,15 +212,15 @@ bool ProduceEnlargedRows(CPicture& picture, int printWidth, int printHeight,
     return true;
 }
 
-bool ProduceSameHeightRows(CPicture& picture, int printWidth, int printHeight,
+bool ProduceSameHeightRows(CPicture& picture, int printWidth, const Part& part,
                            const RowEmitter& emit) {
     const int sw = picture.GetWidth();
     const int bpp = picture.GetBitCount() / 8;
-    const RowScaler scaler(bpp, sw, printWidth);
-    std::vector<std::uint8_t> source(picture.GetRowBytes() + 4);
-    std::vector<std::uint8_t> output(RowBytesFor(printWidth, bpp * 8) + 4);
-    for (int y = 0; y < printHeight; ++y) {
-        if (!ReadSourceRow(picture, y, source.data())) return false;
+    const RowScaler scaler(bpp, sw, printWidth, part.left, part.Width());
+    std::vector<std::uint8_t> source(SegmentBytes(scaler, bpp));
+    std::vector<std::uint8_t> output(RowBytesFor(part.Width(), bpp * 8) + 4);
+    for (int y = part.top; y < part.bottom; ++y) {
+        if (!ReadSegment(picture, scaler, y, source.data())) return false;
         if (sw == printWidth) {
             if (!emit(y, source.data())) return false;
             continue;
@@ -200,23 +231,23 @@ bool ProduceSameHeightRows(CPicture& picture, int printWidth, int printHeight,
     return true;
 }
 
-bool ProduceReducedRows(CPicture& picture, int printWidth, int printHeight,
+bool ProduceReducedRows(CPicture& picture, int printWidth, int printHeight, const Part& part,
                         const RowEmitter& emit) {
     const int sw = picture.GetWidth(), sh = picture.GetHeight();
     const int bpp = picture.GetBitCount() / 8;
-    const RowScaler scaler(bpp, sw, printWidth);
-    const std::size_t n = std::size_t(sw) * std::size_t(bpp);
-    std::vector<std::uint8_t> source(picture.GetRowBytes() + 4), average(n + 4);
-    std::vector<std::uint8_t> output(RowBytesFor(printWidth, bpp * 8) + 4);
+    const RowScaler scaler(bpp, sw, printWidth, part.left, part.Width());
+    const std::size_t n = std::size_t(scaler.SourceCount()) * std::size_t(bpp);
+    std::vector<std::uint8_t> source(SegmentBytes(scaler, bpp)), average(n + 4);
+    std::vector<std::uint8_t> output(RowBytesFor(part.Width(), bpp * 8) + 4);
     std::vector<std::uint32_t> sum(n);
-    int next = 0;
-    for (int y = 0; y < printHeight; ++y) {
-        // Source rows floor(y sh / ph) .. floor((y + 1) sh / ph) - 1 fall on row y.
+    // Source rows floor(y sh / ph) .. floor((y + 1) sh / ph) - 1 fall on row y.
+    int next = int((long long)part.top * sh / printHeight);
+    for (int y = part.top; y < part.bottom; ++y) {
         const int end = std::min(sh, int((long long)(y + 1) * sh / printHeight));
         std::fill(sum.begin(), sum.end(), 0u);
         int count = 0;
         for (; next < end; ++next, ++count) {
-            if (!ReadSourceRow(picture, next, source.data())) return false;
+            if (!ReadSegment(picture, scaler, next, source.data())) return false;
             for (std::size_t i = 0; i < n; ++i) sum[i] += source[i];
         }
         if (count == 0) count = 1;
@@ -230,15 +261,25 @@ bool ProduceReducedRows(CPicture& picture, int printWidth, int printHeight,
 }  // namespace
 
 bool ProduceRows(CPicture& picture, int printWidth, int printHeight, const RowEmitter& emit) {
+    return ProduceRowsIn(picture, printWidth, printHeight, Box{0, 0, printWidth, printHeight},
+                         emit);
+}
+
+bool ProduceRowsIn(CPicture& picture, int printWidth, int printHeight, const Box& window,
+                   const RowEmitter& emit) {
     if (!picture.HasHeader() || picture.GetWidth() <= 0 || picture.GetHeight() <= 0 ||
         printWidth <= 0 || printHeight <= 0)
         return false;
+    const Part part{std::max(window.left, 0), std::max(window.top, 0),
+                    std::min(window.right, printWidth), std::min(window.bottom, printHeight)};
+    if (part.left >= part.right || part.top >= part.bottom) return false;
     switch (ChooseRowRoutine(picture.GetType(), picture.GetHeight(), printHeight)) {
-    case RowRoutine::Index: return ProduceIndexRows(picture, printWidth, printHeight, emit);
-    case RowRoutine::Enlarging: return ProduceEnlargedRows(picture, printWidth, printHeight, emit);
-    case RowRoutine::SameHeight:
-        return ProduceSameHeightRows(picture, printWidth, printHeight, emit);
-    case RowRoutine::Reducing: return ProduceReducedRows(picture, printWidth, printHeight, emit);
+    case RowRoutine::Index: return ProduceIndexRows(picture, printWidth, printHeight, part, emit);
+    case RowRoutine::Enlarging:
+        return ProduceEnlargedRows(picture, printWidth, printHeight, part, emit);
+    case RowRoutine::SameHeight: return ProduceSameHeightRows(picture, printWidth, part, emit);
+    case RowRoutine::Reducing:
+        return ProduceReducedRows(picture, printWidth, printHeight, part, emit);
     }
     return false;
 }

@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleValidator>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -86,6 +87,11 @@ void CLayoutBox::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), kLightGray);
     const PrintOptions& o = sheet_->Options();
+    posterSheets_ = 0;
+    if (o.poster) {
+        PaintPoster(painter);
+        return;
+    }
     const bool fit = o.fitInPage != 0;
     const int inset = shadow_ ? 12 : 2;
     last_ = ComputeLayoutSketch(width() - inset, height() - inset, sheet_->Engine().HorzRes(),
@@ -108,6 +114,43 @@ void CLayoutBox::paintEvent(QPaintEvent*) {
     painter.setPen(Qt::black);
     painter.drawRect(picture.adjusted(0, 0, -1, -1));
     painter.drawRect(paper.adjusted(-1, -1, 0, 0));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+// The poster reduced into the box with its sheets' parts over it (the
+// overlaps show as double lines) and the number of sheets below.
+void CLayoutBox::PaintPoster(QPainter& painter) {
+    const PosterLayout plan = sheet_->PosterPlan();
+    const QRect text = rect().adjusted(4, height() - 20, -4, -2);
+    painter.setPen(Qt::black);
+    if (!plan.Usable() || plan.width <= 0 || plan.height <= 0) {
+        painter.drawText(rect().adjusted(4, 4, -4, -4), Qt::AlignCenter | Qt::TextWordWrap,
+                         QString::fromStdString(PosterProblemText(plan)));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+        return;
+    }
+    const QRect room = rect().adjusted(6, 6, -6, -24);
+    const double scale = std::min(room.width() / double(plan.width), room.height() / double(plan.height));
+    const QSizeF size(plan.width * scale, plan.height * scale);
+    const QRectF poster(room.left() + (room.width() - size.width()) / 2,
+                        room.top() + (room.height() - size.height()) / 2, size.width(), size.height());
+    painter.fillRect(poster, Qt::white);
+    if (CPicture* pic = sheet_->Picture())
+        display::DrawPictureInto(pic, QRect(0, 0, pic->GetWidth(), pic->GetHeight()), painter, poster);
+    painter.setBrush(Qt::NoBrush);
+    QPen pen(QColor(0, 0, 160));
+    pen.setWidth(1);
+    painter.setPen(pen);
+    for (int i = 0; i < plan.SheetCount(); ++i) {
+        const Box part = plan.Sheet(i).part;
+        painter.drawRect(QRectF(poster.left() + part.left * scale, poster.top() + part.top * scale,
+                                (part.right - part.left) * scale, (part.bottom - part.top) * scale)
+                             .adjusted(0, 0, -1, -1));
+    }
+    posterSheets_ = plan.SheetCount();
+    painter.setPen(Qt::black);
+    painter.drawText(text, Qt::AlignCenter,
+                     QStringLiteral("%1 x %2 = %3 sheets").arg(plan.columns).arg(plan.rows).arg(posterSheets_));
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
@@ -288,6 +331,13 @@ CRescalePage::CRescalePage(CPrintSheet* sheet) : sheet_(sheet) {
     keepRatio_ = Named(new QCheckBox(Text(d, 1565)), "keepRatioBox", Text(d, 1565));
     paper_ = Named(new QComboBox, "paperCombo", QStringLiteral("Paper Size:"));
     layout_ = Named(new CLayoutBox(sheet, false), "rescaleLayoutBox", Text(d, 1602));
+    poster_ = Named(new QCheckBox(QStringLiteral("&Poster")), "posterBox", QStringLiteral("&Poster"));
+    overlap_ = Named(new QLineEdit, "posterOverlapEdit", QStringLiteral("&Overlap (mm) :"));
+    overlap_->setValidator(new QDoubleValidator(0, 1000, 1, overlap_));
+    marks_ = Named(new QCheckBox(QStringLiteral("Cut &marks")), "posterMarksBox", QStringLiteral("Cut &marks"));
+    labels_ = Named(new QCheckBox(QStringLiteral("&Labels")), "posterLabelsBox", QStringLiteral("&Labels"));
+    posterGrid_ = Named(new QLabel, "posterGridLabel", QStringLiteral("Sheets"));
+    posterGrid_->setWordWrap(true);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(fit_, 0, 0, 1, 2);
@@ -327,9 +377,19 @@ CRescalePage::CRescalePage(CPrintSheet* sheet) : sheet_(sheet) {
     auto* paperRow = new QFormLayout;
     paperRow->addRow(Label(QStringLiteral("Paper Size:"), paper_), paper_);
     grid->addLayout(paperRow, 4, 0, 1, 2);
+    // Poster: the picture at its scale across several sheets.
+    auto* posterBox = new QGroupBox(QStringLiteral("Poster"));
+    auto* pg = new QGridLayout(posterBox);
+    pg->addWidget(poster_, 0, 0);
+    pg->addWidget(Label(QStringLiteral("&Overlap (mm) :"), overlap_), 0, 1);
+    pg->addWidget(overlap_, 0, 2);
+    pg->addWidget(marks_, 1, 0);
+    pg->addWidget(labels_, 1, 1, 1, 2);
+    pg->addWidget(posterGrid_, 2, 0, 1, 3);
+    grid->addWidget(posterBox, 5, 0, 1, 2);
     auto* box = new QGroupBox(Text(d, 1602));
     (new QVBoxLayout(box))->addWidget(layout_);
-    grid->addWidget(box, 0, 2, 5, 1);
+    grid->addWidget(box, 0, 2, 6, 1);
 
     // Initial state from the sheet, then the fit handling once.
     const PrintOptions& o = sheet_->Options();
@@ -346,8 +406,13 @@ CRescalePage::CRescalePage(CPrintSheet* sheet) : sheet_(sheet) {
     model_.scaleY = model_.savedScaleY = o.scaleY;
     model_.keepRatio = o.scaleX == o.scaleY;
     model_.fitInPage = 0;
-    model_.SetFitInPage(o.fitInPage != 0);
+    model_.poster = o.poster;
+    model_.SetFitInPage(o.fitInPage != 0 && !o.poster);
     model_.Activate();
+    poster_->setChecked(o.poster != 0);
+    overlap_->setText(QString::number(o.posterOverlapMm));
+    marks_->setChecked(o.posterMarks != 0);
+    labels_->setChecked(o.posterLabels != 0);
     WriteControls();
 
     connect(fit_, &QCheckBox::clicked, this, &CRescalePage::OnFit);
@@ -359,6 +424,49 @@ CRescalePage::CRescalePage(CPrintSheet* sheet) : sheet_(sheet) {
     connect(scrollX_, &QScrollBar::actionTriggered, this, [this](int a) { OnScroll(true, a); });
     connect(scrollY_, &QScrollBar::actionTriggered, this, [this](int a) { OnScroll(false, a); });
     connect(paper_, &QComboBox::activated, this, &CRescalePage::OnPaper);
+    connect(poster_, &QCheckBox::clicked, this, &CRescalePage::OnPoster);
+    connect(overlap_, &QLineEdit::editingFinished, this, &CRescalePage::OnPosterOverlap);
+    for (QCheckBox* c : {marks_, labels_})
+        connect(c, &QCheckBox::clicked, this, [this] {
+            sheet_->Options().posterMarks = marks_->isChecked();
+            sheet_->Options().posterLabels = labels_->isChecked();
+            sheet_->RedrawLayouts();
+        });
+}
+
+void CRescalePage::OnPoster() {
+    const bool on = poster_->isChecked();
+    sheet_->Options().poster = on;
+    ReadControls();
+    model_.poster = on;
+    model_.RecomputeMaxScale();
+    // A poster prints at the scale: fit in page gives way.
+    if (on && fit_->isChecked()) {
+        fit_->setChecked(false);
+        OnFit();
+    } else {
+        WriteControls();
+    }
+}
+
+void CRescalePage::OnPosterOverlap() {
+    bool ok = false;
+    const double mm = overlap_->text().toDouble(&ok);
+    if (ok && mm >= 0) sheet_->Options().posterOverlapMm = mm;
+    overlap_->setText(QString::number(sheet_->Options().posterOverlapMm));
+    sheet_->RedrawLayouts();
+}
+
+void CRescalePage::ShowPosterGrid() {
+    const PrintOptions& o = sheet_->Options();
+    if (!o.poster) {
+        posterGrid_->clear();
+        return;
+    }
+    const PosterLayout plan = sheet_->PosterPlan();
+    posterGrid_->setText(QString::fromStdString(
+        plan.problem == PosterProblem::kNone ? PosterGridText(plan, o.posterOverlapMm)
+                                             : PosterProblemText(plan)));
 }
 
 void CRescalePage::ReadControls() {
@@ -393,6 +501,9 @@ void CRescalePage::WriteControls() {
     for (QWidget* w : std::initializer_list<QWidget*>{targetWidth_, targetHeight_, resolutionX_,
                                                       resolutionY_, scaleX_, scaleY_, keepRatio_})
         w->setEnabled(!fit);
+    const bool poster = poster_->isChecked();
+    fit_->setEnabled(!poster);
+    for (QWidget* w : std::initializer_list<QWidget*>{overlap_, marks_, labels_}) w->setEnabled(poster);
     const int u = model_.unit;
     unitLabel_->setText(Str(IDS_UNIT_INCH + u));
     const PrintOptions& o = sheet_->Options();
@@ -487,6 +598,7 @@ void CRescalePage::PrinterChanged() {
 void CRescalePage::Activate() {
     const PrintOptions& o = sheet_->Options();
     model_.fitInPage = o.fitInPage;
+    model_.poster = o.poster;
     model_.unit = o.unit;
     model_.resolutionX = o.printerXDpi;
     model_.resolutionY = o.printerYDpi;
@@ -522,6 +634,14 @@ bool CRescalePage::Deactivate() {
     model_.RecomputePrintSize();
     if (!model_.fitInPage) o.sizeSetByRescale = 1;
     TakeSizeIntoSheet();
+    OnPosterOverlap();
+    if (o.poster) {
+        const PosterLayout plan = sheet_->PosterPlan();
+        if (!plan.Usable()) {
+            QMessageBox::warning(this, Str(IDS_SHEET_PRINT), QString::fromStdString(PosterProblemText(plan)));
+            return false;
+        }
+    }
     return true;
 }
 
@@ -768,9 +888,45 @@ void CPrintSheet::CloseWith(int result) {
     }
     // The Background page's choices count even when it was never left.
     if (ok && activeTab_ != 2) waterMarkPage_->Deactivate();
-    if (ok) done(result);
+    if (!ok) return;
+    if (options_.poster) {
+        const PosterLayout plan = PosterPlan();
+        if (!plan.Usable()) {
+            QMessageBox::warning(this, Str(IDS_SHEET_PRINT), QString::fromStdString(PosterProblemText(plan)));
+            return;
+        }
+        // Printing more sheets than a poster usually takes: the user says so.
+        if (result == kSheetPrint && plan.problem == PosterProblem::kTooManySheets) {
+            auto* ask = new QMessageBox(QMessageBox::Question, Str(IDS_SHEET_PRINT),
+                                        QString::fromStdString(PosterProblemText(plan)) +
+                                            QStringLiteral(" Print them all?"),
+                                        QMessageBox::Yes | QMessageBox::No, this);
+            ask->setObjectName(QStringLiteral("posterSheetsQuestion"));
+            ask->setAttribute(Qt::WA_DeleteOnClose);
+            connect(ask, &QMessageBox::finished, this, [this, result](int answer) {
+                if (answer == QMessageBox::Yes) done(result);
+            });
+            ask->open();
+            return;
+        }
+    }
+    done(result);
 }
 
 void CPrintSheet::RedrawLayouts() {
     for (CLayoutBox* box : findChildren<CLayoutBox*>()) box->update();
+    if (rescalePage_) rescalePage_->ShowPosterGrid();
+}
+
+PosterLayout CPrintSheet::PosterPlan() const {
+    PrintJobRequest request;
+    request.picture = picture_;
+    request.printRect = Box{0, 0, options_.printWidth, options_.printHeight};
+    if (options_.addFrame && options_.frameId >= kFirstFrameId && options_.frameId < kFirstBitmapFrameId)
+        request.drawnFrameId = options_.frameId;
+    PosterRequest choices;
+    choices.overlapMm = options_.posterOverlapMm;
+    choices.marks = options_.posterMarks != 0;
+    choices.labels = options_.posterLabels != 0;
+    return engine_.LayPoster(request, choices);
 }

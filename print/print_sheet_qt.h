@@ -33,14 +33,19 @@ public:
     QSize sizeHint() const override { return QSize(150, 150); }
     // What the box shows, as the last paint computed it (tests).
     LayoutSketch LastSketch() const { return last_; }
+    // Sheets the last paint showed over a poster (0: no poster shown).
+    int PosterSheetsShown() const { return posterSheets_; }
 
 protected:
     void paintEvent(QPaintEvent*) override;
 
 private:
+    void PaintPoster(QPainter& painter);
+
     CPrintSheet* sheet_;
     bool shadow_;
     LayoutSketch last_;
+    int posterSheets_ = 0;
 };
 
 // Draws picture reduced by a whole factor into a client rectangle shrunk by
@@ -87,8 +92,12 @@ public:
     // The printer's dpi or paper changed: recompute and hand the size to the sheet.
     void PrinterChanged();
     RescaleModel& Model() { return model_; }
+    // The Poster box's line: the grid of sheets, or what stands in its way.
+    void ShowPosterGrid();
 
 private:
+    void OnPoster();
+    void OnPosterOverlap();
     void ReadControls();
     void WriteControls();
     void OnFit();
@@ -118,6 +127,11 @@ private:
     QCheckBox* keepRatio_;
     QComboBox* paper_;
     CLayoutBox* layout_;
+    QCheckBox* poster_;
+    QLineEdit* overlap_;
+    QCheckBox* marks_;
+    QCheckBox* labels_;
+    QLabel* posterGrid_;
     bool writing_ = false;
 };
 
@@ -174,6 +188,8 @@ public:
     // 1075 Preview) when it agrees.
     void CloseWith(int result);
     void RedrawLayouts();
+    // The poster the options would print on this printer.
+    PosterLayout PosterPlan() const;
 
 private:
     void OnTabChanged(int index);
@@ -182,8 +198,8 @@ private:
     CPicture* picture_;
     PrintEngine& engine_;
     QTabWidget* tabs_;
-    CPrinterPage* printerPage_;
-    CRescalePage* rescalePage_;
-    CWaterMarkPage* waterMarkPage_;
+    CPrinterPage* printerPage_ = nullptr;
+    CRescalePage* rescalePage_ = nullptr;
+    CWaterMarkPage* waterMarkPage_ = nullptr;
     int activeTab_ = 0;
 };

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "document/print_settings.h"
+#include "picture/bitmap.h"
 #include "print/print_layout.h"
 
 namespace {
@@ -27,6 +28,12 @@ void RescaleModel::RecomputeMaxScale() {
     const long long wide = std::max(1LL, (long long)resolutionX * pictureWidth / DpiOr96(pictureXDpi));
     const long long a = (long long)vert * 100 / high;
     const long long b = (long long)horz * 100 / wide;
+    if (poster) {
+        const long long most = std::min((long long)kMaxPictureSide * 100 / high,
+                                        (long long)kMaxPictureSide * 100 / wide);
+        gMaxScale = int(std::clamp<long long>(most, kMinScale, 1000000));
+        return;
+    }
     gMaxScale = int(std::clamp<long long>(std::max(a, b), kMinScale, 1000000));
 }
 

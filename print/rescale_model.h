@@ -18,6 +18,9 @@ public:
     // State.
     int fitInPage = 0;
     int keepRatio = 1;
+    // A poster is not held to one page: its factors reach as far as a print
+    // of 32767 dots each way.
+    int poster = 0;
     int resolutionX = 360, resolutionY = 360;
     int scaleX = 100, scaleY = 100;
     int savedScaleX = 100, savedScaleY = 100;

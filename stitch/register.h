@@ -49,6 +49,12 @@ struct SeamRequest {
     int bytes = 3;                // 3: true colour, 1: 256 grays
     bool hint = false;            // Semi-Auto: the user's placement as prediction
     double hintX = 0, hintY = 0;  // predicted canvas position of Rest (0, 0)
+    // The caller knows Rest's place to a few pixels of the reduced bands
+    // (the mosaic's look at all pieces at once): the global estimate is
+    // skipped and the blocks are matched around estimateX, estimateY, the
+    // canvas position of Rest (0, 0).
+    bool estimated = false;
+    double estimateX = 0, estimateY = 0;
 };
 
 struct SeamResult {

@@ -31,7 +31,10 @@ public:
         std::fill(page.begin(), page.end(), kUntouched);
         return true;
     }
-    bool EndPage() override { return true; }
+    bool EndPage() override {
+        if (keepPages) kept.push_back(page);
+        return true;
+    }
     bool DrawBand(int x, int y, const BandImage& band) override {
         bandRows.push_back(band.rows);
         bandBytes.push_back(band.stride * std::size_t(band.rows));
@@ -58,6 +61,11 @@ public:
         corners.push_back(corner);
     }
     bool KeepGoing() override { return ++rowsSeen != stopAtRow; }
+    void ClipTo(const Box* rect) override { clips.push_back(rect ? *rect : Box{-1, -1, -1, -1}); }
+    void DrawLabel(const Box& box, const std::string& text) override {
+        labels.push_back(text);
+        labelBoxes.push_back(box);
+    }
 
     void Set(int x, int y, std::uint32_t c) {
         ASSERT_TRUE(x >= 0 && y >= 0 && x < width_ && y < height_) << x << "," << y;
@@ -76,6 +84,11 @@ public:
     std::vector<int> corners;
     int rowsSeen = 0;
     int stopAtRow = -1;
+    bool keepPages = false;
+    std::vector<std::vector<std::uint32_t>> kept;  // every finished page, when keepPages
+    std::vector<Box> clips;                        // (-1, -1, -1, -1): clip removed
+    std::vector<std::string> labels;
+    std::vector<Box> labelBoxes;
 };
 
 std::unique_ptr<CPicture> RandomPicture(int type, int w, int h, unsigned seed,
@@ -139,6 +152,38 @@ TEST(PrintRowsTest, HorizontalScalingInterpolatesAndAverages) {
     const std::uint8_t bgr[] = {1, 2, 3, 4, 5, 6};
     RowScaler(3, 2, 2).Scale(bgr, out);
     EXPECT_EQ(0, std::memcmp(out, bgr, 6));
+}
+
+// Reducing averages the run of source pixels i with floor(i (dw - 1) / (sw - 1))
+// = j into output pixel j; a part of the row gives the whole row's pixels.
+TEST(PrintRowsTest, ReducedRunsFollowTheirRuleAndPartsMatchTheWholeRow) {
+    std::mt19937 rng(5);
+    for (auto [sw, dw] : {std::pair{300, 161}, {97, 13}, {1000, 999}, {50, 1}, {40, 41}, {7, 300}}) {
+        std::vector<std::uint8_t> source(static_cast<std::size_t>(sw));
+        for (auto& b : source) b = std::uint8_t(rng());
+        std::vector<std::uint8_t> whole(static_cast<std::size_t>(dw));
+        RowScaler(1, sw, dw).Scale(source.data(), whole.data());
+        if (dw < sw) {
+            for (int j = 0; j < dw; ++j) {
+                unsigned sum = 0, n = 0;
+                for (int i = 0; i < sw; ++i)
+                    if ((long long)i * (dw - 1) / (sw - 1) == j) {
+                        sum += source[std::size_t(i)];
+                        ++n;
+                    }
+                ASSERT_EQ(whole[std::size_t(j)], sum / n) << sw << " -> " << dw << " pixel " << j;
+            }
+        }
+        for (int first = 0; first < dw; first += std::max(1, dw / 7)) {
+            const int count = std::min(dw - first, 1 + first % 23);
+            const RowScaler part(1, sw, dw, first, count);
+            std::vector<std::uint8_t> out(static_cast<std::size_t>(count));
+            part.Scale(source.data() + part.SourceFirst(), out.data());
+            ASSERT_LE(part.SourceFirst() + part.SourceCount(), sw);
+            for (int k = 0; k < count; ++k)
+                ASSERT_EQ(out[std::size_t(k)], whole[std::size_t(first + k)]) << sw << " -> " << dw;
+        }
+    }
 }
 
 TEST(PrintRowsTest, VerticalRoutinesBlendAverageAndKeepRows) {
@@ -322,4 +367,195 @@ TEST(PrintRenderTest, WatermarkTilesThePageOrSitsCentredAndClipped) {
     EXPECT_EQ(c.clip.left, 0);
     EXPECT_EQ(c.clip.right, 30);
     EXPECT_EQ(c.originX, -10);
+}
+
+namespace {
+
+// A poster layout on pages of pageW x pageH dots (either orientation).
+PosterLayout PosterOn(int printW, int printH, int pictureW, int pictureH, int pageW, int pageH,
+                      double overlapMm, bool marks = false, bool labels = false) {
+    PosterRequest r;
+    r.width = printW;
+    r.height = printH;
+    r.pictureWidth = pictureW;
+    r.pictureHeight = pictureH;
+    r.portraitWidth = r.landscapeWidth = pageW;
+    r.portraitHeight = r.landscapeHeight = pageH;
+    r.overlapMm = overlapMm;
+    r.marks = marks;
+    r.labels = labels;
+    return ComputePosterLayout(r);
+}
+
+}  // namespace
+
+// Every sheet shows, dot for dot, its part of what the one-page print shows,
+// for each row routine and both stores; nothing else lands on the picture's
+// area of the sheet, and marks fall only in the strips.
+TEST(PosterRenderTest, EachSheetShowsItsPartOfTheOnePagePrint) {
+    struct Case {
+        int type, w, h, printW, printH;
+        unsigned flags;
+    } cases[] = {
+        {ptTrueColor24, 50, 40, 173, 131, kStoreMemory},   // enlarging
+        {ptTrueColor24, 300, 200, 161, 107, kStoreSwapFile},  // reducing, from the swap file
+        {ptGray256, 60, 45, 140, 45, kStoreMemory},        // same height, wider
+        {ptColor256, 33, 29, 150, 100, kStoreMemory},      // index
+        {ptBlackWhite, 41, 23, 157, 99, kStoreMemory},     // index, 1-bit parts off the byte
+    };
+    for (const Case& c : cases) {
+        auto picture = RandomPicture(c.type, c.w, c.h, unsigned(c.w), c.flags);
+        PageDevice whole(c.printW, c.printH);
+        ASSERT_EQ(RenderPicture(whole, Request(picture.get(), c.printW, c.printH), false), 1);
+        // 300 dpi pages of 80 x 60 dots with 2 mm (24-dot) overlaps; marks in 71-dot strips.
+        for (bool marks : {false, true}) {
+            const int pageW = marks ? 80 + 142 : 80, pageH = marks ? 60 + 142 : 60;
+            const PosterLayout poster =
+                PosterOn(c.printW, c.printH, c.w, c.h, pageW, pageH, 2.0, marks);
+            ASSERT_EQ(poster.problem, PosterProblem::kNone);
+            PageDevice device(pageW, pageH);
+            device.keepPages = true;
+            PrintJobRequest r = Request(picture.get(), c.printW, c.printH, 7, 9);  // offsets unused
+            r.poster = &poster;
+            ASSERT_EQ(RenderPicture(device, r, false), 1);
+            ASSERT_EQ(int(device.kept.size()), poster.SheetCount());
+            for (int i = 0; i < poster.SheetCount(); ++i) {
+                const PosterSheet s = poster.Sheet(i);
+                const auto& page = device.kept[std::size_t(i)];
+                for (int y = 0; y < pageH; ++y)
+                    for (int x = 0; x < pageW; ++x) {
+                        const int px = x - s.x + s.part.left, py = y - s.y + s.part.top;
+                        const std::uint32_t got = page[std::size_t(y * pageW + x)];
+                        if (px >= s.part.left && px < s.part.right && py >= s.part.top &&
+                            py < s.part.bottom)
+                            ASSERT_EQ(got, whole.At(px, py))
+                                << c.type << " sheet " << i << " at " << x << "," << y;
+                        else if (!marks)
+                            ASSERT_EQ(got, PageDevice::kUntouched) << "outside the part";
+                        else
+                            ASSERT_TRUE(got == PageDevice::kUntouched || got == 0) << "a mark";
+                    }
+            }
+        }
+    }
+}
+
+// A 600-dpi scan printed at 100 % on a 600-dpi printer: every pixel of the
+// picture reaches its sheet unchanged.
+TEST(PosterRenderTest, TrueSizeSheetsCopyPixelsUnchanged) {
+    auto picture = RandomPicture(ptTrueColor24, 700, 500, 21);
+    const int printW = PrintWidthFor(100, 600, 700, 600), printH = PrintHeightFor(100, 600, 500, 600);
+    ASSERT_EQ(printW, 700);
+    PosterRequest q;
+    q.width = printW;
+    q.height = printH;
+    q.pictureWidth = 700;
+    q.pictureHeight = 500;
+    q.dpiX = q.dpiY = 600;
+    q.portraitWidth = 300;
+    q.portraitHeight = 400;
+    q.orientation = 1;
+    q.overlapMm = 2;  // 47 dots
+    const PosterLayout poster = ComputePosterLayout(q);
+    ASSERT_EQ(poster.columns, 3);
+    ASSERT_EQ(poster.rows, 2);
+    PageDevice device(300, 400);
+    device.keepPages = true;
+    PrintJobRequest r = Request(picture.get(), printW, printH);
+    r.poster = &poster;
+    ASSERT_EQ(RenderPicture(device, r, false), 1);
+    for (int i = 0; i < poster.SheetCount(); ++i) {
+        const PosterSheet s = poster.Sheet(i);
+        for (int py = s.part.top; py < s.part.bottom; ++py)
+            for (int px = s.part.left; px < s.part.right; ++px)
+                ASSERT_EQ(device.kept[std::size_t(i)][std::size_t((py - s.part.top) * 300 +
+                                                                  px - s.part.left)],
+                          PicturePixel(*picture, px, py))
+                    << "sheet " << i;
+    }
+}
+
+// The frame and the watermark belong to the whole poster: the frame is one
+// outline cut by every sheet, the watermark's pattern runs on across sheets.
+TEST(PosterRenderTest, FrameAndWatermarkSpanTheWholePoster) {
+    auto picture = RandomPicture(ptTrueColor24, 100, 80, 31);
+    auto mark = RandomPicture(ptTrueColor24, 7, 5, 32);
+    PrintJobRequest r = Request(picture.get(), 100, 80);
+    r.drawnFrameId = 1616;
+    r.watermarkOn = 1;
+    r.watermark = mark.get();
+    r.watermarkLayout = 1;
+    const Box canvas = PosterCanvas(r);
+    EXPECT_EQ(canvas.right, 120);
+    EXPECT_EQ(canvas.bottom, 100);
+    // Parts of at most 70 x 60 inside 71-dot strips for the labels.
+    const PosterLayout poster = PosterOn(120, 100, 100, 80, 212, 202, 1.0, false, true);
+    ASSERT_EQ(poster.problem, PosterProblem::kNone);
+    ASSERT_EQ(poster.SheetCount(), 4);
+    PageDevice device(212, 202);
+    device.keepPages = true;
+    r.poster = &poster;
+    ASSERT_EQ(RenderPicture(device, r, false), 1);
+    ASSERT_EQ(int(device.kept.size()), poster.SheetCount());
+    ASSERT_EQ(device.shapes.size(), std::size_t(poster.SheetCount()));
+    for (int i = 0; i < poster.SheetCount(); ++i) {
+        const PosterSheet s = poster.Sheet(i);
+        // The one frame, placed as this sheet sees the poster, drawn inside the sheet's part.
+        EXPECT_EQ(device.shapes[std::size_t(i)].left, s.x - s.part.left);
+        EXPECT_EQ(device.shapes[std::size_t(i)].right, s.x - s.part.left + 120);
+        EXPECT_EQ(device.clips[std::size_t(2 * i)].left, s.x);
+        EXPECT_EQ(device.clips[std::size_t(2 * i + 1)].left, -1);
+        // The 10-dot border between frame and picture shows the poster's watermark.
+        const auto& page = device.kept[std::size_t(i)];
+        for (int py = s.part.top; py < s.part.bottom; ++py)
+            for (int px = s.part.left; px < s.part.right; ++px) {
+                if (px >= 10 && px < 110 && py >= 10 && py < 90) continue;
+                const int x = s.x + px - s.part.left, y = s.y + py - s.part.top;
+                ASSERT_EQ(page[std::size_t(y * 212 + x)], PicturePixel(*mark, px % 7, py % 5))
+                    << "sheet " << i << " poster dot " << px << "," << py;
+            }
+        EXPECT_EQ(device.labels[std::size_t(i)], PosterSheetLabel(poster, i));
+    }
+}
+
+// Progress runs once over all sheets; Escape on a later sheet stops the job there.
+TEST(PosterRenderTest, OneGaugeOverAllSheetsAndEscapeStopsThem) {
+    auto picture = RandomPicture(ptTrueColor24, 200, 150, 41);
+    const PosterLayout poster = PosterOn(200, 150, 200, 150, 120, 90, 2.0);
+    ASSERT_EQ(poster.SheetCount(), 4);
+    PrintJobRequest r = Request(picture.get(), 200, 150);
+    r.poster = &poster;
+    {
+        TestProgressHost host;
+        PageDevice device(120, 90);
+        ASSERT_EQ(RenderPicture(device, r, false), 1);
+        EXPECT_EQ(device.pages, 4);
+        EXPECT_EQ(host.begins, 1);
+        EXPECT_EQ(host.ends, 1);
+        // Rows of all four sheets, the 24-dot overlap counted on both.
+        const long long rows = 2LL * (poster.rowEnd[0] + poster.rowEnd[1] - poster.rowStart[1]);
+        EXPECT_EQ(host.maximum, unsigned(rows - 1));
+        unsigned last = 0;
+        for (const auto& u : host.updates) {
+            EXPECT_GE(u.position, last);
+            last = u.position;
+        }
+        EXPECT_GE(last, unsigned(rows - 2));
+        EXPECT_EQ(host.takes, int(rows));
+    }
+    TestProgressHost host;
+    host.escapeAtCall = 200;  // on the third sheet
+    PageDevice device(120, 90);
+    bool aborted = false;
+    EXPECT_EQ(RenderPicture(device, r, false, &aborted), 0);
+    EXPECT_TRUE(aborted);
+    EXPECT_EQ(device.pages, 3);
+    EXPECT_EQ(host.ends, 1);
+    // The preview draws one chosen sheet, no page and no gauge.
+    host.Reset();
+    PageDevice preview(120, 90);
+    r.posterSheet = 3;
+    ASSERT_EQ(RenderPicture(preview, r, true), 1);
+    EXPECT_EQ(preview.pages, 0);
+    EXPECT_EQ(preview.At(0, 0), PicturePixel(*picture, poster.columnStart[1], poster.rowStart[1]));
 }

@@ -112,3 +112,25 @@ TEST(RescaleModelTest, KeepRatioAndValidationSettleTheFactors) {
     EXPECT_EQ(m.scaleY, 10);
     EXPECT_TRUE(m.Validate());
 }
+
+// A poster is larger than the page by design: its factors reach as far as a
+// print of 32767 dots on the longer side, and no further.
+TEST(RescaleModelTest, PosterFactorsReachTheLargestPrintNotThePage) {
+    RescaleModel m = Wide();  // 6000 x 2000 dots at 100 %
+    m.RecomputeMaxScale();
+    const int onePage = MaxScale();
+    EXPECT_EQ(onePage, 330);  // 6600 / 2000: the page's height
+    m.poster = 1;
+    m.RecomputeMaxScale();
+    m.scaleX = m.scaleY = 500;
+    EXPECT_TRUE(m.Validate());
+    m.RecomputePrintSize();
+    EXPECT_EQ(MaxScale(), 546);  // 32767 / 6000
+    EXPECT_EQ(m.printWidth, 30000);
+    m.scaleX = m.scaleY = 600;
+    EXPECT_FALSE(m.Validate());
+    EXPECT_EQ(m.scaleX, 546);
+    m.poster = 0;
+    m.RecomputeMaxScale();
+    EXPECT_EQ(MaxScale(), onePage);
+}

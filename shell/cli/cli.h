@@ -37,6 +37,7 @@ int CmdTransform(const Args& args);
 int CmdRescale(const Args& args);
 int CmdDeskew(const Args& args);
 int CmdStitch(const Args& args);
+int CmdMosaic(const Args& args);
 // Prints through Qt's printer support; without it, says so and fails.
 int CmdPrint(const Args& args);
 int CmdScan(const Args& args);

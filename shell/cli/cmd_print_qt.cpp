@@ -1,7 +1,7 @@
 // stitchara-cli print IN -o OUT.pdf | --printer QUEUE: the application's print
 // path without the sheet. The options stand for the sheet's controls; the
 // layout, the frame and watermark files and the band output are the same
-// code the application prints with.
+// code the application prints with. --poster cuts the print into sheets.
 #include <QGuiApplication>
 #include <QPageSize>
 #include <QPrinter>
@@ -55,7 +55,9 @@ struct PrintRequestOptions {
     int copies = 1;
     int dpi = 0;
     std::string paper;
-    bool landscape = false;
+    bool landscape = false, portrait = false;
+    bool poster = false, marks = false, labels = false;
+    double overlapMm = kDefaultPosterOverlapMm;
 };
 
 int Parse(const Args& args, PrintRequestOptions& o) {
@@ -99,6 +101,17 @@ int Parse(const Args& args, PrintRequestOptions& o) {
             o.paper = value;
         } else if (name == "landscape") {
             o.landscape = true;
+        } else if (name == "portrait") {
+            o.portrait = true;
+        } else if (name == "poster") {
+            o.poster = true;
+        } else if (name == "overlap") {
+            if (!ParseLength(value, o.overlapMm))
+                return UsageError("--overlap takes a length of 0 or more in millimetres");
+        } else if (name == "marks") {
+            o.marks = true;
+        } else if (name == "labels") {
+            o.labels = true;
         } else {
             return UsageError("print has no option --" + name);
         }
@@ -108,6 +121,11 @@ int Parse(const Args& args, PrintRequestOptions& o) {
     if (o.scaleGiven && o.fit) return UsageError("--scale and --fit exclude each other");
     if (args.Has("watermark-layout") && o.watermark.empty())
         return UsageError("--watermark-layout needs --watermark");
+    if (o.landscape && o.portrait) return UsageError("--landscape and --portrait exclude each other");
+    if (!o.poster && (args.Has("overlap") || o.marks || o.labels))
+        return UsageError("--overlap, --marks and --labels need --poster");
+    if (o.poster && (o.fit || o.center || o.marginsGiven))
+        return UsageError("--poster places every part itself: no --fit, --center or --margins");
     return kExitOk;
 }
 
@@ -142,6 +160,35 @@ std::unique_ptr<QGuiApplication> MakeApplication() {
     return std::make_unique<QGuiApplication>(argc, argv);
 }
 
+// The grid of sheets for the poster; anything that cannot be printed whole
+// is refused.
+int LayPoster(const PrintRequestOptions& o, const PrintSettings& settings, PrintEngine& engine,
+              const PrintJobRequest& request, PosterLayout& poster) {
+    PosterRequest choices = PosterChoices(settings);
+    choices.orientation = o.landscape ? 2 : o.portrait ? 1 : 0;
+    poster = engine.LayPoster(request, choices);
+    if (poster.problem != PosterProblem::kNone) return Fail(PosterProblemText(poster));
+    if (!engine.TurnForPoster(poster)) return Fail("the printer cannot turn the paper");
+    return kExitOk;
+}
+
+// The grid the poster took and where each sheet's part lies, for the user
+// and for scripts that put the sheets back together.
+void ReportPoster(const PosterLayout& p, double overlapMm, const QPoint& area, int dpiX, int dpiY,
+                  int copies) {
+    std::printf("poster of %d x %d dots: %s = %d x %d dots; a %d x %d-dot printable area at "
+                "%d,%d on the paper, %d x %d dpi, %d %s\n",
+                p.width, p.height, PosterGridText(p, overlapMm).c_str(), p.overlapX, p.overlapY,
+                p.pageWidth, p.pageHeight, area.x(), area.y(), dpiX, dpiY, copies,
+                copies == 1 ? "copy" : "copies");
+    for (int i = 0; i < p.SheetCount(); ++i) {
+        const PosterSheet s = p.Sheet(i);
+        std::printf("sheet %s: poster dots %d,%d to %d,%d at %d,%d of the printable area\n",
+                    PosterSheetName(s.row, s.column).c_str(), s.part.left, s.part.top,
+                    s.part.right, s.part.bottom, s.x, s.y);
+    }
+}
+
 std::string BaseName(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -173,9 +220,11 @@ int CmdPrint(const Args& args) {
         printer->setPageSize(size);
     }
     if (o.landscape) printer->setPageOrientation(QPageLayout::Landscape);
+    if (o.portrait) printer->setPageOrientation(QPageLayout::Portrait);
     PrintEngine engine;
     engine.SetPrinter(std::move(printer));
     if (o.dpi) engine.Printer()->setResolution(o.dpi);
+    if (o.poster && !engine.UseLeastMargins()) return Fail("the printer's margins cannot be set");
     if (!engine.AttachPrinter()) return Fail("the printer cannot be used");
 
     const int dpiX = engine.LogPixelsX(), dpiY = engine.LogPixelsY();
@@ -199,6 +248,10 @@ int CmdPrint(const Args& args) {
         options.addFrame = 1;
         options.frameId = 1615 + o.frame;
     }
+    options.poster = o.poster;
+    options.posterOverlapMm = o.overlapMm;
+    options.posterMarks = o.marks;
+    options.posterLabels = o.labels;
     if (!o.watermark.empty()) {
         options.watermarkOn = 1;
         options.watermarkFile = o.watermark;
@@ -220,18 +273,27 @@ int CmdPrint(const Args& args) {
         return Fail("the print would be " + std::to_string(settings.printSize.right) + " x " +
                     std::to_string(settings.printSize.bottom) +
                     " dots; it must be 1 to 32767 each way (lower --scale or --dpi)");
-    const PrintJobRequest request = MakePrintRequest(settings, &pic, assets, BaseName(o.input));
+    PrintJobRequest request = MakePrintRequest(settings, &pic, assets, BaseName(o.input));
+    PosterLayout poster;
+    if (o.poster) {
+        if (int rc = LayPoster(o, settings, engine, request, poster); rc != kExitOk) return rc;
+        request.poster = &poster;
+    }
     if (!engine.StartPrintJob(request, nullptr))
         return Fail(engine.LastJobAborted() ? "printing cancelled" : "printing failed");
     if (!args.Has("quiet")) {
         // Where the printable area lies on the paper, so that scripts can
         // find the picture on the sheet.
         const QPoint area = engine.Printer()->pageLayout().paintRectPixels(dpiX).topLeft();
-        std::printf("printed %d x %d dots at %d,%d of a %d x %d-dot printable area at %d,%d "
-                    "on the paper, %d x %d dpi, %d %s\n",
-                    settings.printSize.right, settings.printSize.bottom, settings.leftOffset,
-                    settings.topOffset, pageW, pageH, area.x(), area.y(), dpiX, dpiY,
-                    settings.copies, settings.copies == 1 ? "copy" : "copies");
+        if (o.poster) {
+            ReportPoster(poster, o.overlapMm, area, dpiX, dpiY, settings.copies);
+        } else {
+            std::printf("printed %d x %d dots at %d,%d of a %d x %d-dot printable area at %d,%d "
+                        "on the paper, %d x %d dpi, %d %s\n",
+                        settings.printSize.right, settings.printSize.bottom, settings.leftOffset,
+                        settings.topOffset, pageW, pageH, area.x(), area.y(), dpiX, dpiY,
+                        settings.copies, settings.copies == 1 ? "copy" : "copies");
+        }
     }
     return kExitOk;
 }

@@ -48,14 +48,24 @@ const CommandSpec kCommands[] = {
      "       points (Manual and Semi-Auto) are pixels of each picture: pixel (rx,ry)\n"
      "       of REST lands on pixel (mx,my) of MAIN\n",
      {"output", "side", "method", "overlap", "main-point", "rest-point"}, {"no-blend"}, true, cli::CmdStitch},
+    {"mosaic",
+     "mosaic PIECE... -o OUT [--no-blend]\n"
+     "       2 to 16 pieces of one original, in any order: placed and joined into\n"
+     "       one picture with the pieces' resolution\n",
+     {"output"}, {"no-blend"}, true, cli::CmdMosaic},
     {"print",
      "print IN -o OUT.pdf | --printer QUEUE [--scale PCT | --fit] [--center]\n"
      "      [--margins L,T] [--unit inch|cm|pixel] [--frame 1..7]\n"
      "      [--watermark FILE [--watermark-layout center|tile]] [--copies N]\n"
-     "      [--dpi DPI] [--paper A4|Letter|...] [--landscape]\n",
+     "      [--dpi DPI] [--paper A4|Letter|...] [--landscape | --portrait]\n"
+     "      [--poster [--overlap MM] [--marks] [--labels]]\n"
+     "      --poster prints the picture at its scale across as many sheets as it\n"
+     "      needs (the fewer of either orientation unless one is given), each\n"
+     "      overlapping its neighbours by MM millimetres (10); --marks adds cut\n"
+     "      marks, --labels the sheet's place (\"B2 - row 2 of 3, column 2 of 2\")\n",
      {"output", "printer", "scale", "margins", "unit", "frame", "watermark", "watermark-layout", "copies",
-      "dpi", "paper"},
-     {"fit", "center", "landscape"}, false, cli::CmdPrint},
+      "dpi", "paper", "overlap"},
+     {"fit", "center", "landscape", "portrait", "poster", "marks", "labels"}, false, cli::CmdPrint},
     {"scan",
      "scan -o OUT [--device NAME] [--mode color|gray|lineart] [--resolution DPI]\n"
      "     [--area X,Y,W,H] [--batch]\n"

@@ -204,21 +204,26 @@ def pdf_cases():
     check("without it" in r.stderr, "a missing watermark prints without it and says so")
 
 
-def cups_cases(queue):
+CUPS_PDF_DIRS = [os.path.expanduser("~/PDF"), "/var/spool/cups-pdf/ANONYMOUS"]
+
+
+def require_queue(queue):
     names = subprocess.run(["lpstat", "-p"], capture_output=True, text=True).stdout
     if ("printer %s " % queue) not in names:
         print("no CUPS queue named %s: skipped" % queue)
         sys.exit(77)
-    pic = os.path.join(WORK, "cups-red.bmp")
-    write_bmp(pic, 300, 150, RED, 300)
-    out_dirs = [os.path.expanduser("~/PDF"), "/var/spool/cups-pdf/ANONYMOUS"]
-    before = {f for d in out_dirs for f in glob.glob(os.path.join(d, "*.pdf"))}
-    s = summary(run(pic, "--printer", queue, "--copies", "2", "--margins", "1,1").stdout)
-    if not s:
-        return
+
+
+def cups_pdfs():
+    return {f for d in CUPS_PDF_DIRS for f in glob.glob(os.path.join(d, "*.pdf"))}
+
+
+def wait_for_cups_pdf(name, before, seconds=60):
+    """The PDF cups-pdf writes for a job whose title holds name, once it stops growing."""
     pdf = None
-    for _ in range(120):
-        new = [f for d in out_dirs for f in glob.glob(os.path.join(d, "*cups-red*.pdf")) if f not in before]
+    for _ in range(seconds * 2):
+        new = [f for d in CUPS_PDF_DIRS for f in glob.glob(os.path.join(d, "*%s*.pdf" % name))
+               if f not in before]
         if new:
             pdf = new[0]
             size = os.path.getsize(pdf)
@@ -227,6 +232,18 @@ def cups_cases(queue):
                 break
         time.sleep(0.5)
     check(pdf is not None, "cups-pdf wrote the job's PDF")
+    return pdf
+
+
+def cups_cases(queue):
+    require_queue(queue)
+    pic = os.path.join(WORK, "cups-red.bmp")
+    write_bmp(pic, 300, 150, RED, 300)
+    before = cups_pdfs()
+    s = summary(run(pic, "--printer", queue, "--copies", "2", "--margins", "1,1").stdout)
+    if not s:
+        return
+    pdf = wait_for_cups_pdf("cups-red", before)
     if not pdf:
         return
     shutil.copy(pdf, os.path.join(WORK, "cups.pdf"))
@@ -239,11 +256,244 @@ def cups_cases(queue):
     expect_box(box, (ax + 100, ay + 100, ax + 200, ay + 150), "through CUPS")
 
 
+# Posters: pictures whose every pixel tells its place, so that a sheet's
+# page can be compared with the picture wherever the sheet lies.
+def poster_row_maker(width):
+    """row(y) -> the picture's row y as RGB bytes: red x mod 256, green y mod
+    256, blue the 256-dot block (x / 256 + 20 (y / 256)) mod 256."""
+    reds = bytes(x & 255 for x in range(width))
+    blocks = {}
+
+    def row(y):
+        block = blocks.get(y >> 8)
+        if block is None:
+            block = bytearray(width * 3)
+            block[0::3] = reds
+            block[2::3] = bytes(((x >> 8) + 20 * (y >> 8)) & 255 for x in range(width))
+            blocks[y >> 8] = block
+        r = bytearray(block)
+        r[1::3] = bytes((y & 255,)) * width
+        return r
+    return row
+
+
+def write_poster_bmp(path, width, height, dpi):
+    row = poster_row_maker(width)
+    stride = (width * 3 + 3) & ~3
+    pad = b"\0" * (stride - width * 3)
+    ppm = int(round(dpi / 0.0254))
+    header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, stride * height, ppm, ppm, 0, 0)
+    with open(path, "wb") as f:
+        f.write(b"BM" + struct.pack("<IHHI", 54 + stride * height, 0, 0, 54) + header)
+        for y in range(height - 1, -1, -1):
+            rgb = row(y)
+            bgr = bytearray(rgb)
+            bgr[0::3], bgr[2::3] = rgb[2::3], rgb[0::3]
+            f.write(bgr)
+            f.write(pad)
+
+
+def poster_summary(out):
+    """The grid and the sheets the command reports."""
+    m = re.search(r"poster of (\d+) x (\d+) dots: (\d+) x (\d+) sheets? \((\w+)\), overlap \S+ mm = "
+                  r"(\d+) x (\d+) dots; a (\d+) x (\d+)-dot printable area at (\d+),(\d+) on the paper, "
+                  r"(\d+) x \d+ dpi", out)
+    if not m:
+        failures.append("no poster summary in: " + out)
+        return None
+    g = m.groups()
+    info = dict(width=int(g[0]), height=int(g[1]), columns=int(g[2]), rows=int(g[3]), orientation=g[4],
+                overlap=(int(g[5]), int(g[6])), area=(int(g[7]), int(g[8])), at=(int(g[9]), int(g[10])),
+                dpi=int(g[11]), sheets=[])
+    for s in re.finditer(r"sheet ([A-Z]+)(\d+): poster dots (\d+),(\d+) to (\d+),(\d+) at (\d+),(\d+)", out):
+        info["sheets"].append(dict(name=s.group(1) + s.group(2), part=tuple(int(v) for v in s.groups()[2:6]),
+                                   x=int(s.group(7)), y=int(s.group(8))))
+    check(len(info["sheets"]) == info["columns"] * info["rows"], "one line per sheet")
+    return info
+
+
+def fewest_sheets(width, height, area, overlap, strip=0):
+    """Sheets the poster needs at best, worked out here on its own."""
+    def parts(length, room):
+        return 1 if length <= room else -(-(length - overlap) // (room - overlap))
+    w, h = area[0] - 2 * strip, area[1] - 2 * strip
+    return min(parts(width, w) * parts(height, h), parts(width, h) * parts(height, w))
+
+
+def assemble_poster(pdf, info, row, width, height):
+    """Lays the pages side by side by their grid and overlaps alone and
+    compares them with the picture: every dot within one level, the sheets
+    within one dot of where they belong."""
+    cols, rows, sheets = info["columns"], info["rows"], info["sheets"]
+    ox, oy = info["overlap"]
+    check(pages(pdf) == cols * rows, "%d pages for %d x %d sheets, not %d" % (cols * rows, cols, rows, pages(pdf)))
+    # Where each column and row of sheets starts on the poster: the widths of
+    # the parts less the overlaps, from the left and top.
+    widths = [sheets[c]["part"][2] - sheets[c]["part"][0] for c in range(cols)]
+    heights = [sheets[r * cols]["part"][3] - sheets[r * cols]["part"][1] for r in range(rows)]
+    xs, ys = [0], [0]
+    for w in widths:
+        xs.append(xs[-1] + w - ox)
+    for h in heights:
+        ys.append(ys[-1] + h - oy)
+    check(xs[cols] + ox == width and ys[rows] + oy == height,
+          "the sheets side by side span the picture: %d x %d for %d x %d" % (xs[cols] + ox, ys[rows] + oy, width, height))
+    ax, ay = info["at"]
+    for i, s in enumerate(sheets):
+        r, c = divmod(i, cols)
+        check(s["name"] == "%s%d" % (chr(ord("A") + c), r + 1), "sheet %d is %s" % (i, s["name"]))
+        check(s["part"][:2] == (xs[c], ys[r]), "sheet %s lies where the overlaps put it" % s["name"])
+        compare_sheet(pdf, info, i, xs[c], ys[r], widths[c], heights[r], row, width, height)
+
+
+def compare_sheet(pdf, info, page, x0, y0, w, h, row, width, height):
+    """The page's part against the picture's w x h dots from (x0, y0): every
+    page dot shows the picture within one dot of its place (a reader may
+    stretch a band by a dot, blending neighbours) and within one level: the
+    dot equals a picture dot at most one dot away, or each of its levels lies
+    within one of the levels around its place."""
+    s = info["sheets"][page]
+    ax, ay = info["at"]
+    iw, ih, data = raster(pdf, info["dpi"], page=page + 1, crop=(ax + s["x"], ay + s["y"], w, h))
+    if (iw, ih) != (w, h):
+        check(False, "sheet %s: page too small for its part" % s["name"])
+        return
+    cache = {}
+
+    def picture_row(y):
+        y = min(max(y, 0), height - 1)
+        if y not in cache:
+            if len(cache) > 4:
+                cache.clear()
+            cache[y] = bytes(row(y))
+        return cache[y]
+
+    def dot_fits(j, k):
+        got = data[(j * w + k) * 3:(j * w + k) * 3 + 3]
+        x, y = x0 + k, y0 + j
+        around = [picture_row(y + dy)[3 * xx:3 * xx + 3] for dy in (-1, 0, 1)
+                  for xx in (x - 1, x, x + 1) if 0 <= xx < width]
+        if got in around:
+            return True
+        return all(min(a[c] for a in around) - 1 <= got[c] <= max(a[c] for a in around) + 1 for c in range(3))
+
+    shifts = [(0, 0), (-1, 0), (1, 0), (0, -1), (0, 1), (-1, -1), (1, -1), (-1, 1), (1, 1)]
+    chunk = 16
+    bad_rows, first_bad = 0, None
+    for j in range(h):
+        line = data[j * w * 3:(j + 1) * w * 3]
+        rows = {dy: picture_row(y0 + j + dy) for dy in (-1, 0, 1)}
+        good = 0
+        row_bad = False
+        for k in range(0, w, chunk):
+            n = min(chunk, w - k)
+            got = line[3 * k:3 * (k + n)]
+            matched = False
+            for t in range(len(shifts)):
+                dx, dy = shifts[(good + t) % len(shifts)]
+                a = 3 * (x0 + k + dx)
+                if a >= 0 and a + 3 * n <= 3 * width and rows[dy][a:a + 3 * n] == got:
+                    good = (good + t) % len(shifts)
+                    matched = True
+                    break
+            if not matched and not all(dot_fits(j, k + i) for i in range(n)):
+                row_bad = True
+                if first_bad is None:
+                    first_bad = (j, k)
+        bad_rows += row_bad
+    check(bad_rows == 0, "sheet %s gives back its part of the picture (%d rows differ, first at %s)"
+          % (s["name"], bad_rows, first_bad))
+
+
+def poster_pdf_cases():
+    # An A2 scan at 300 dpi on A4 at the usual 10 mm overlap: the fewest
+    # sheets either way round, and the pages give back the picture.
+    a2 = os.path.join(WORK, "a2.bmp")
+    row = poster_row_maker(4960)
+    write_poster_bmp(a2, 4960, 7016, 300)
+    out = os.path.join(WORK, "poster.pdf")
+    r = run(a2, "-o", out, "--dpi", "300", "--paper", "A4", "--poster")
+    info = poster_summary(r.stdout)
+    if info:
+        check(info["width"] == 4960 and info["height"] == 7016, "the poster is the print at 100 %")
+        check(info["overlap"] == (118, 118), "10 mm overlap at 300 dpi")
+        best = fewest_sheets(4960, 7016, info["area"], 118)
+        check(info["columns"] * info["rows"] == best, "fewest sheets: %d, not %d" % (best, info["columns"] * info["rows"]))
+        assemble_poster(out, info, row, 4960, 7016)
+
+    # Marks and labels lie in the margin strips; the picture stays whole.
+    small = os.path.join(WORK, "small.bmp")
+    srow = poster_row_maker(1300)
+    write_poster_bmp(small, 1300, 1000, 300)
+    r = run(small, "-o", out, "--dpi", "300", "--paper", "A6", "--poster", "--overlap", "5",
+            "--marks", "--labels", "--portrait")
+    info = poster_summary(r.stdout)
+    if info:
+        check(info["orientation"] == "portrait", "the orientation given is kept")
+        strip = 71  # 6 mm at 300 dpi
+        check(info["sheets"][0]["x"] == strip, "the part starts inside the strip")
+        check(info["at"] == (0, 0), "a PDF poster uses the whole sheet")
+        check(info["columns"] * info["rows"] == fewest_sheets(1300, 1000, info["area"], 59, strip) or
+              info["columns"] * info["rows"] > 1, "several sheets")
+        assemble_poster(out, info, srow, 1300, 1000)
+        text = subprocess.run(["pdftotext", out, "-"], capture_output=True, text=True).stdout
+        cols, rows = info["columns"], info["rows"]
+        label = "B1 \u2014 row 1 of %d, column 2 of %d" % (rows, cols)
+        check(label in text, "the label '%s' is printed: %r" % (label, text[:200]))
+        # A1's cut marks: below its part, where B1's part begins.
+        a1, b1 = info["sheets"][0], info["sheets"][1]
+        ax, ay = info["at"]
+        edge = a1["x"] + b1["part"][0]
+        img = raster(out, 300, page=1)
+        below = a1["y"] + a1["part"][3] - a1["part"][1] + strip // 2
+        check(sum(pixel(img, ax + edge, ay + below)) < 100, "a cut mark under A1 where B1 begins")
+        check(pixel(img, ax + edge + 20, ay + below) == (255, 255, 255), "nothing else in the strip there")
+
+    # Bad requests: a clear message and no PDF.
+    os.remove(out)
+    r = run(small, "-o", out, "--dpi", "300", "--paper", "A6", "--poster", "--overlap", "60", expect=1)
+    check("overlap" in r.stderr, "an overlap over half the sheet is refused: " + r.stderr)
+    r = run(small, "-o", out, "--dpi", "600", "--paper", "A7", "--poster", "--scale", "1000", expect=1)
+    m = re.search(r"needs (\d+) sheets", r.stderr)
+    check(m is not None and int(m.group(1)) > 100, "more than 100 sheets refused with the count: " + r.stderr)
+    one = os.path.join(WORK, "one.bmp")
+    write_bmp(one, 1, 1, RED, 300)
+    r = run(one, "-o", out, "--poster", expect=1)
+    check("one pixel" in r.stderr, "a picture of one pixel is refused: " + r.stderr)
+    run(small, "-o", out, "--overlap", "5", expect=2)
+    run(small, "-o", out, "--poster", "--fit", expect=2)
+    check(not os.path.exists(out), "no PDF from a refused poster")
+
+
+def poster_cups_cases(queue):
+    # An A2 scan at 300 dpi through cups-pdf, whose A4 pages print to the
+    # edge, without an overlap: A4 is 595 points wide, 2479 dots, two short
+    # of half the scan, so the fewest sheets are six.
+    require_queue(queue)
+    a2 = os.path.join(WORK, "cups-poster.bmp")
+    row = poster_row_maker(4960)
+    write_poster_bmp(a2, 4960, 7016, 300)
+    before = cups_pdfs()
+    r = run(a2, "--printer", queue, "--dpi", "300", "--paper", "A4", "--poster", "--overlap", "0", "--portrait")
+    info = poster_summary(r.stdout)
+    if not info:
+        return
+    check(info["at"] == (0, 0), "a poster uses the whole sheet the printer can print on")
+    check(info["columns"] * info["rows"] == fewest_sheets(4960, 7016, info["area"], 0), "fewest sheets")
+    pdf = wait_for_cups_pdf("cups-poster", before, 180)
+    if pdf:
+        shutil.copy(pdf, os.path.join(WORK, "cups-poster.pdf"))
+        assemble_poster(pdf, info, row, 4960, 7016)
+
 os.makedirs(WORK, exist_ok=True)
 if MODE == "pdf":
     pdf_cases()
-else:
+elif MODE == "cups":
     cups_cases(sys.argv[4])
+elif MODE == "poster-pdf":
+    poster_pdf_cases()
+else:
+    poster_cups_cases(sys.argv[4])
 if failures:
     print("%d check(s) failed" % len(failures))
     sys.exit(1)
