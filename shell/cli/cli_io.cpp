@@ -7,8 +7,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
+#include <condition_variable>
 #include <cstring>
 #include <functional>
+#include <mutex>
+#include <new>
+#include <thread>
+#include <vector>
 #include <initializer_list>
 #include <strings.h>
 
@@ -257,13 +263,116 @@ bool SavePicture(CPicture& picture, const std::string& path) {
                 [&](FileStatus& status) { return WriteImageFile(path, &picture, &status); });
 }
 
+namespace {
+
+// Makes the rows a writer will ask for on a second thread while the writer
+// encodes and writes the ones before: rows in the direction the first
+// request shows (from the top when it asks for row 0, else from the
+// bottom), a ring of them ahead. A request out of that order restarts the
+// making there. The row function runs on the making thread only, one row at
+// a time, so it needs no locking of its own.
+class RowsAhead final : public DibRowSource {
+public:
+    RowsAhead(const StoredRowFunction& row, int height, std::uint64_t rowBytes)
+        : row_(row), height_(height), rowBytes_(rowBytes),
+          ring_(std::size_t(kRing) * std::size_t(rowBytes)), made_(kRing, -1), ok_(kRing, false),
+          thread_([this] { Make(); }) {}
+    ~RowsAhead() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+    bool StoredRow(int y, std::uint8_t* bytes) override {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (start_ < 0 || y != Expected()) {
+            // A new run of rows from y.
+            // From the top or bottom row the direction is plain; elsewhere
+            // it is the last run's.
+            step_ = y == 0 ? 1 : y == height_ - 1 ? -1 : step_;
+            start_ = y;
+            taken_ = 0;
+            ++run_;
+            std::fill(made_.begin(), made_.end(), -1);
+            changed_.notify_all();
+        }
+        const std::size_t slot = std::size_t(taken_ % kRing);
+        changed_.wait(lock, [&] { return made_[slot] == y; });
+        const bool ok = ok_[slot];
+        if (ok) std::memcpy(bytes, &ring_[slot * rowBytes_], std::size_t(rowBytes_));
+        made_[slot] = -1;
+        ++taken_;
+        changed_.notify_all();
+        return ok;
+    }
+
+private:
+    static constexpr int kRing = 16;
+    int Expected() const { return start_ + step_ * int(taken_); }
+
+    void Make() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [&] { return stop_ || start_ >= 0; });
+            if (stop_) return;
+            const long run = run_;
+            const int start = start_, step = step_;
+            for (long k = 0;; ++k) {
+                const int y = start + step * int(k);
+                if (y < 0 || y >= height_) break;
+                const std::size_t slot = std::size_t(k % kRing);
+                // Room once the writer has taken the row kRing before.
+                changed_.wait(lock, [&] { return stop_ || run_ != run || (made_[slot] < 0 && k < taken_ + kRing); });
+                if (stop_) return;
+                if (run_ != run) break;
+                lock.unlock();
+                bool ok = false;
+                try {
+                    ok = row_(y, &ring_[slot * rowBytes_]);
+                } catch (const std::bad_alloc&) {
+                    ok = false;  // the writer fails on it
+                }
+                lock.lock();
+                if (run_ != run) break;
+                made_[slot] = y;
+                ok_[slot] = ok;
+                changed_.notify_all();
+            }
+            // Wait for a new run (or the end).
+            changed_.wait(lock, [&] { return stop_ || run_ != run; });
+            if (stop_) return;
+        }
+    }
+
+    const StoredRowFunction& row_;
+    const int height_;
+    const std::uint64_t rowBytes_;
+    std::vector<std::uint8_t> ring_;
+    std::vector<int> made_;  // the row each slot holds, -1 when free
+    std::vector<bool> ok_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool stop_ = false;
+    int start_ = -1, step_ = 1;
+    long taken_ = 0, run_ = 0;
+    std::thread thread_;  // last: starts once the rest is ready
+};
+
+}  // namespace
+
 bool SaveRows(const CPicture& shape, int width, int height, const StoredRowFunction& row,
-              const std::string& path) {
-    struct Source final : DibRowSource {
+              const std::string& path, bool ahead) {
+    struct Direct final : DibRowSource {
         const StoredRowFunction& row;
-        explicit Source(const StoredRowFunction& r) : row(r) {}
+        explicit Direct(const StoredRowFunction& r) : row(r) {}
         bool StoredRow(int y, std::uint8_t* bytes) override { return row(y, bytes); }
-    } source(row);
+    } direct(row);
+    std::unique_ptr<RowsAhead> early;
+    if (ahead) early = std::make_unique<RowsAhead>(row, height, RowBytesFor(width, shape.GetHeader()->biBitCount));
+    DibRowSource& source = early ? static_cast<DibRowSource&>(*early) : direct;
     return Save(path, shape.GetType(), [&](FileStatus& status) {
         return WriteImageFileRows(path, shape, width, height, source, &status);
     });

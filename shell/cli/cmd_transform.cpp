@@ -54,7 +54,8 @@ int CmdTransform(const Args& args) {
     const bool documentFile = IsDocumentFilePath(out);
     const bool quarter = TransformIsQuarterTurn(chosen->op);
     auto write = [&](const CPicture& shape, int width, int height, const StoredRowFunction& row) {
-        return SaveRows(shape, width, height, row, out) ? kExitOk : kExitFailed;
+        // The quarter turns make a band of rows at once: nothing to gain ahead.
+        return SaveRows(shape, width, height, row, out, !quarter) ? kExitOk : kExitFailed;
     };
     // Into an image file the result goes row by row as the writer asks for
     // it, never held whole: from a file holding its rows uncompressed the
