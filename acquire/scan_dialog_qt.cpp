@@ -71,7 +71,7 @@ std::string CSourceChooserDialog::chosen() const {
 CScanPreview::CScanPreview(QWidget* parent) : QWidget(parent) {
     setMinimumSize(160, 200);
     setCursor(Qt::CrossCursor);
-    Name(this, "scanPreview", tr("Preview"));
+    Name(this, "scanPreview", tr("Preview of the scan area"));
 }
 
 void CScanPreview::setBed(double w, double h) {
@@ -236,7 +236,7 @@ CScanDialog::CScanDialog(twain::ScanDevice& device, QWidget* parent) : QDialog(p
     connect(unit_, &QComboBox::currentIndexChanged, this, [this] { unitChanged(); });
 
     message_ = new QLabel(this);
-    message_->setObjectName("scanMessage");
+    Name(message_, "scanMessage", tr("Scanner message"));
     message_->setWordWrap(true);
     left->addWidget(message_);
     left->addStretch(1);

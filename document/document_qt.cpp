@@ -10,6 +10,7 @@
 #include "document/import_export.h"
 #include "document/import_export_commands.h"
 #include "document/import_export_formats.h"
+#include "base/message_box.h"
 #include "base/progress.h"
 #include "resources/command_ids.h"
 #include "resources/string_ids.h"
@@ -131,16 +132,33 @@ bool Document::import() {
     const FileChoice choice = ChooseOpenFile(owner_, ProgramName(), QString::fromStdString(InitialDirectory()),
                                              QString(), filters, 1);
     if (choice.path.isEmpty()) return false;
+    // The imported picture takes the place of this one: a modified picture
+    // is offered for saving first, as before a close.
+    if (!canClose()) return false;
+    const std::string path = choice.path.toStdString();
+    FileStatus status;
     BeginWaitCursor();
-    doc_.DeleteContents();
-    const bool ok = doc_.LoadPicture(choice.path.toStdString()) != 0;
+    SetProgressCaption(IDS_LOADING_IMAGE);
+    std::unique_ptr<CPicture> picture = ReadImageFile(path, true, &status);
+    EndProgress();
     EndWaitCursor();
-    if (ok) {
-        doc_.SetModifiedFlag(true);
-        syncModified();
+    if (!picture) {
+        // The picture held so far stays as it was.
+        if (status.failure == FileFailure::kLibrary || status.failure == FileFailure::kNotAFile ||
+            status.failure == FileFailure::kFormat)
+            ShowMessage(FormatStringById(IDS_CANNOT_OPEN_PICTURE, path.c_str()));
+        return false;
     }
+    // The document now holds a picture that is saved nowhere: no file name
+    // (Save asks for one), an untitled title.
+    doc_.DeleteContents();
+    doc_.SetPicture(std::move(picture));
+    doc_.SetPathName(std::string());
+    doc_.SetModifiedFlag(true);
+    SetBaseName(std::string());
+    syncModified();
     emit pictureChanged(QRect());
-    return ok;
+    return true;
 }
 
 bool Document::canClose() {

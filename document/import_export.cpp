@@ -195,7 +195,8 @@ namespace {
 int WriteBlock(const std::string& path, DibTransferBlock& block, int headerSize, FileStatus& st) {
     auto fail = [&](FileFailure failure, std::string reason) {
         st = {failure, std::move(reason)};
-        ShowMessageById(IDS_FAILED_TO_SAVE_DOCUMENT);
+        // Escape is the user's choice, not a failure: nothing to say.
+        if (failure != FileFailure::kCancelled) ShowMessageById(IDS_FAILED_TO_SAVE_DOCUMENT);
         return 0;
     };
     if (!NameHasDot(path)) return fail(FileFailure::kFormat, "the file name has no extension");

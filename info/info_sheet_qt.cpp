@@ -370,6 +370,7 @@ void CInfoSheet::Build(CDocInfoPage* docPage) {
     setAccessibleName(Str(IDS_SHEET_INFORMATION));
     tabs_ = new QTabWidget;
     tabs_->setObjectName(QStringLiteral("infoTabs"));
+    tabs_->setAccessibleName(QStringLiteral("Pages"));
     docPage_ = docPage;
     if (docPage_) tabs_->addTab(docPage_, Str(IDS_PAGE_DOCUMENT));
     sysPage_ = new CSysInfoPage;

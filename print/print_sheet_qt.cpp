@@ -158,7 +158,8 @@ void CLayoutBox::PaintPoster(QPainter& painter) {
 
 CPrinterPage::CPrinterPage(CPrintSheet* sheet) : sheet_(sheet) {
     const int d = IDD_PRINTER_PAGE;
-    printerLabel_ = Named(new QLabel(Text(d, 1521)), "printerLabel", Text(d, 1521));
+    // The line shows the printer in use; its name says what it is.
+    printerLabel_ = Named(new QLabel(Text(d, 1521)), "printerLabel", QStringLiteral("Printer"));
     auto* setup = Named(new QPushButton(Text(d, 1514)), "setupButton", Text(d, 1514));
     auto* preview = Named(new QPushButton(Text(d, 1615)), "previewButton", Text(d, 1615));
     copies_ = Named(new QSpinBox, "copiesEdit", QStringLiteral("&Copies :"));
@@ -308,26 +309,28 @@ CRescalePage::CRescalePage(CPrintSheet* sheet) : sheet_(sheet) {
     const int d = IDD_RESCALE_PAGE;
     fit_ = Named(new QCheckBox(Text(d, 1587)), "fitInPageBox", Text(d, 1587));
     sourceSize_ = Named(new QLabel, "sourceSizeLabel", QStringLiteral("Source Image :"));
-    sourceResolution_ = Named(new QLabel, "sourceResolutionLabel", QStringLiteral("Resolution :"));
-    targetWidth_ = Named(new QLineEdit, "targetWidthEdit", QStringLiteral("&Size :"));
-    targetHeight_ = Named(new QLineEdit, "targetHeightEdit", QStringLiteral("x"));
-    unitLabel_ = Named(new QLabel, "unitLabel", QStringLiteral("unit"));
-    resolutionX_ = Named(new QLineEdit, "resolutionXEdit", QStringLiteral("Resolution :"));
-    resolutionY_ = Named(new QLineEdit, "resolutionYEdit", QStringLiteral("Resolution :"));
+    sourceResolution_ = Named(new QLabel, "sourceResolutionLabel", QStringLiteral("Source Resolution"));
+    // The target's fields by their row and their place in it (the label
+    // between the two is an "x").
+    targetWidth_ = Named(new QLineEdit, "targetWidthEdit", QStringLiteral("Target Size: width"));
+    targetHeight_ = Named(new QLineEdit, "targetHeightEdit", QStringLiteral("Target Size: height"));
+    unitLabel_ = Named(new QLabel, "unitLabel", QStringLiteral("Target Size unit"));
+    resolutionX_ = Named(new QLineEdit, "resolutionXEdit", QStringLiteral("Target Resolution: horizontal"));
+    resolutionY_ = Named(new QLineEdit, "resolutionYEdit", QStringLiteral("Target Resolution: vertical"));
     resolutionX_->setValidator(new QIntValidator(1, 32767, resolutionX_));
     resolutionY_->setValidator(new QIntValidator(1, 32767, resolutionY_));
-    scaleX_ = Named(new QLineEdit, "scaleXEdit", QStringLiteral("&X :"));
-    scaleY_ = Named(new QLineEdit, "scaleYEdit", QStringLiteral("&Y :"));
+    scaleX_ = Named(new QLineEdit, "scaleXEdit", QStringLiteral("Rescale Factor X (%)"));
+    scaleY_ = Named(new QLineEdit, "scaleYEdit", QStringLiteral("Rescale Factor Y (%)"));
     scaleX_->setValidator(new QIntValidator(0, 99999, scaleX_));
     scaleY_->setValidator(new QIntValidator(0, 99999, scaleY_));
-    scrollX_ = Named(new QScrollBar(Qt::Horizontal), "scaleXScroll", QStringLiteral("&X :"));
-    scrollY_ = Named(new QScrollBar(Qt::Horizontal), "scaleYScroll", QStringLiteral("&Y :"));
+    scrollX_ = Named(new QScrollBar(Qt::Horizontal), "scaleXScroll", QStringLiteral("Rescale Factor X slider"));
+    scrollY_ = Named(new QScrollBar(Qt::Horizontal), "scaleYScroll", QStringLiteral("Rescale Factor Y slider"));
     for (QScrollBar* s : {scrollX_, scrollY_}) {
         s->setSingleStep(1);
         s->setPageStep(20);
     }
-    maxX_ = Named(new QLabel, "maxScaleXLabel", QStringLiteral("maximum"));
-    maxY_ = Named(new QLabel, "maxScaleYLabel", QStringLiteral("maximum"));
+    maxX_ = Named(new QLabel, "maxScaleXLabel", QStringLiteral("Rescale Factor X maximum"));
+    maxY_ = Named(new QLabel, "maxScaleYLabel", QStringLiteral("Rescale Factor Y maximum"));
     keepRatio_ = Named(new QCheckBox(Text(d, 1565)), "keepRatioBox", Text(d, 1565));
     paper_ = Named(new QComboBox, "paperCombo", QStringLiteral("Paper Size:"));
     layout_ = Named(new CLayoutBox(sheet, false), "rescaleLayoutBox", Text(d, 1602));
@@ -830,6 +833,7 @@ CPrintSheet::CPrintSheet(const PrintOptions& options, CPicture* picture, PrintEn
     setAccessibleName(Str(IDS_SHEET_PRINT));
     tabs_ = new QTabWidget;
     tabs_->setObjectName(QStringLiteral("printTabs"));
+    tabs_->setAccessibleName(QStringLiteral("Pages"));
     printerPage_ = new CPrinterPage(this);
     rescalePage_ = new CRescalePage(this);
     waterMarkPage_ = new CWaterMarkPage(this);

@@ -7,3 +7,7 @@ endif()
 if(TARGET stitch_flows_test AND TARGET stitchara_test_support)
   target_link_libraries(stitch_flows_test PRIVATE stitchara_test_support)
 endif()
+# The Stitch Many window's end-to-end run: pieces added through the file
+# dialog, stitched, saved, compared with stitchara-cli mosaic.
+stitchara_xvfb_test(mosaic_e2e SOURCE stitch/tests/e2e/mosaic_e2e_qt.cpp SCREEN 1600x1000
+                    DEPENDS stitchara-cli)

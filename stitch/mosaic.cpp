@@ -930,16 +930,33 @@ MosaicResult RunMosaic(const std::vector<MosaicPiece>& pieces, const MosaicReque
                 tried.push_back({0, 0, 0, 0});
             }
         std::vector<bool> linked(pairList.size(), false);
+        // The user's hints: rough top-left corners.
+        std::vector<bool> hinted(std::size_t(n), false);
+        std::vector<Point> corner(static_cast<std::size_t>(n));
+        for (const MosaicHint& h : request.hints)
+            if (h.piece >= 0 && h.piece < n && std::isfinite(h.x) && std::isfinite(h.y)) {
+                hinted[std::size_t(h.piece)] = true;
+                corner[std::size_t(h.piece)] = {h.x, h.y};
+            }
+        // Whether a link between two hinted pieces puts them about where the hints do.
+        auto agreesWithHints = [&](const MosaicLink& l) {
+            const auto a = std::size_t(l.a), b = std::size_t(l.b);
+            if (!hinted[a] || !hinted[b]) return true;
+            const Similarity f = LinkSimilarity(l);
+            const double side = std::min({work[a].w, work[a].h, work[b].w, work[b].h});
+            return std::hypot(f.tx - (corner[b].x - corner[a].x), f.ty - (corner[b].y - corner[a].y)) <=
+                   kMosaicHintTolerance * side;
+        };
         // Registers one way of pair p: around the quick look's offset
-        // (screened), or with the seam's own global estimate. 0, or 1 on
-        // Escape, 2 when memory fails.
-        auto tryWay = [&](std::size_t p, int way, bool screened) -> int {
+        // (screened), around the hints' offset (given), or with the seam's
+        // own global estimate. 0, or 1 on Escape, 2 when memory fails.
+        auto tryWay = [&](std::size_t p, int way, bool screened, const Way* given = nullptr) -> int {
             const auto [i, j] = pairList[p];
             int& done = tried[p][std::size_t(way)];
             if (linked[p] || done == 2 || (screened && done == 1)) return 0;
             done = screened ? 1 : 2;
             const int tries[4][3] = {{i, j, 0}, {j, i, 0}, {i, j, 1}, {j, i, 1}};
-            const Way& w = scores[p][std::size_t(way)];
+            const Way& w = given ? *given : scores[p][std::size_t(way)];
             const Point estimate = EstimateFor(w, way, work[std::size_t(i)].w, work[std::size_t(j)].w);
             const auto& t = tries[way];
             MosaicLink link;
@@ -948,7 +965,7 @@ MosaicResult RunMosaic(const std::vector<MosaicPiece>& pieces, const MosaicReque
             gauge.position = std::min(before + kSlice, registerSteps);
             if (o == PairOutcome::kCancelled) return 1;
             if (o == PairOutcome::kNoMemory) return 2;
-            if (o == PairOutcome::kLinked) {
+            if (o == PairOutcome::kLinked && agreesWithHints(link)) {
                 result.links.push_back(std::move(link));
                 linked[p] = true;
             }
@@ -965,6 +982,24 @@ MosaicResult RunMosaic(const std::vector<MosaicPiece>& pieces, const MosaicReque
             int way;
             double score;
         };
+        // Hinted pairs that overlap where they were put: that way first,
+        // around the hints' offset.
+        for (std::size_t p = 0; p < pairList.size(); ++p) {
+            const auto [i, j] = pairList[p];
+            if (!hinted[std::size_t(i)] || !hinted[std::size_t(j)]) continue;
+            const Work& a = work[std::size_t(i)];
+            const Work& b = work[std::size_t(j)];
+            const Point at{corner[std::size_t(j)].x - corner[std::size_t(i)].x,
+                           corner[std::size_t(j)].y - corner[std::size_t(i)].y};
+            const double across = std::min<double>(a.w, at.x + b.w) - std::max(0.0, at.x);
+            const double down = std::min<double>(a.h, at.y + b.h) - std::max(0.0, at.y);
+            if (across <= 0 || down <= 0) continue;
+            // The shared part is a strip: side by side when it runs down.
+            const bool sideBySide = down / std::min(a.h, b.h) >= across / std::min(a.w, b.w);
+            const int way = sideBySide ? (at.x >= 0 ? 0 : 1) : (at.y >= 0 ? 2 : 3);
+            const Way given{1, at.x, at.y};
+            if (int code = tryWay(p, way, true, &given)) return stop(code);
+        }
         std::vector<Candidate> candidates, later;
         for (std::size_t p = 0; p < pairList.size(); ++p)
             for (int way = 0; way < 4; ++way)

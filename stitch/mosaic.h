@@ -31,9 +31,23 @@ struct MosaicPiece {
     std::string name;
 };
 
+// Where the user put a piece by hand: its top-left corner, roughly, in one
+// frame shared by all hinted pieces (the joined picture's pixels, say).
+struct MosaicHint {
+    int piece = 0;
+    double x = 0, y = 0;
+};
+
 struct MosaicRequest {
     bool blend = true;   // off: hard seams
+    // Two hinted pieces that overlap where they were put are registered
+    // around that offset first; an overlap found between two hinted pieces
+    // is not used when it puts them further apart than kMosaicHintTolerance
+    // of the smaller piece's shorter side from where the hints put them.
+    std::vector<MosaicHint> hints;
 };
+
+constexpr double kMosaicHintTolerance = 0.15;
 
 enum class MosaicStatus {
     kOk,

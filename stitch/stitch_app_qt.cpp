@@ -103,13 +103,16 @@ void RunSheetStitch(CStitchSheet* sheet, const SheetStitch& request) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     StitchResult result = RunStitch(*main, *rest, run);
     QApplication::restoreOverrideCursor();
-    // The sheet is done with: its pictures were the sources.
-    sheet->Destroy();
     if (!result) {
-        // Escape leaves everything as it was, without a word.
+        // A refusal or Escape leaves the sheet as the user prepared it, on
+        // the page whose settings the message talks about; Escape says
+        // nothing.
+        sheet->ReturnToStitchPage();
         if (result.status != StitchStatus::kCancelled) ShowMessage(result.message);
         return;
     }
+    // The sheet is done with: its pictures were the sources.
+    sheet->Destroy();
     OpenedDocument opened = OpenStitchDocument(std::move(result.picture));
     if (!opened.document) {
         ShowMessageById(IDS_COMMAND_FAILED);

@@ -56,6 +56,7 @@ bool StartDeskewTool(CStitchSheet* sheet, CPicture* source);
 // Runs the stitch the sheet asked for. Auto runs to its end here and opens
 // the result as a new document; Manual and Semi-Auto prepare the strip
 // document and hand control to the stitch tool. The sheet is hidden when
-// this is called; it is destroyed here when the stitch is over (Auto, a
-// failed preparation) or later by the stitch tool.
+// this is called; it is destroyed here when the stitch is done (Auto, a
+// failed preparation) or later by the stitch tool. An Auto stitch that is
+// refused or cancelled shows the sheet again with everything in it.
 void RunSheetStitch(CStitchSheet* sheet, const SheetStitch& request);

@@ -190,9 +190,8 @@ void CThumbnailFrame::paintEvent(QPaintEvent*) {
 CStitchPage::CStitchPage(CStitchSheet* sheet, int index) : sheet_(sheet), index_(index) {
     setObjectName(index == 0 ? QStringLiteral("mainImagePage") : QStringLiteral("restImagePage"));
     setAccessibleName(StringText(index == 0 ? IDS_PAGE_MAIN_IMAGE : IDS_PAGE_REST_IMAGE));
-    thumb_ = Named(new CThumbnailFrame(this), "thumbnail", StringText(index == 0
-                                                                          ? IDS_PAGE_MAIN_IMAGE
-                                                                          : IDS_PAGE_REST_IMAGE));
+    thumb_ = Named(new CThumbnailFrame(this), "thumbnail",
+                   StringText(index == 0 ? IDS_PAGE_MAIN_IMAGE : IDS_PAGE_REST_IMAGE) + QStringLiteral(" thumbnail"));
     // Labels of the "Main Image" template in order: Image, Type:, Size:, Resolution:.
     QStringList labels;
     for (const ControlText& entry : AllControlTexts())
@@ -390,7 +389,7 @@ CStitchImage::CStitchImage(CStitchSheet* sheet, int side, int overlapPercent)
                           int deskewId, const char* thumbName, const char* deskewName) {
         auto* group = new QGroupBox(title, this);
         auto* box = new QVBoxLayout(group);
-        thumb = Named(new CThumbnailFrame(group), thumbName, title);
+        thumb = Named(new CThumbnailFrame(group), thumbName, title + QStringLiteral(" thumbnail"));
         deskew = Named(new QPushButton(text(deskewId), group), deskewName,
                        text(deskewId) + QLatin1Char(' ') + title);
         box->addWidget(thumb, 0, Qt::AlignHCenter);
@@ -559,12 +558,14 @@ CStitchSheet::CStitchSheet(QWidget* parent) : QDialog(parent) {
 
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("stitchTabs"));
+    tabs_->setAccessibleName(QStringLiteral("Pages"));
     // The buttons first: the pages' constructors look at "&Stitch".
     stitch_ = Named(new QPushButton(CommandText(ID_APPLY_NOW), this),
                     "stitchButton", CommandText(ID_APPLY_NOW));
     cancel_ = Named(new QPushButton(CommandText(IDCANCEL), this),
                     "cancelButton", CommandText(IDCANCEL));
-    next_ = Named(new QPushButton(QStringLiteral(">>"), this), "nextButton", QStringLiteral(">>"));
+    // ">>" says nothing read aloud: named by what it does.
+    next_ = Named(new QPushButton(QStringLiteral(">>"), this), "nextButton", QStringLiteral("Next Page"));
     for (QPushButton* b : {stitch_, cancel_, next_}) {
         b->setFixedSize(80, 24);
         b->setAutoDefault(false);
@@ -625,6 +626,12 @@ void CStitchSheet::ShowAgain() {
     PicturesChanged();
 }
 
+void CStitchSheet::ReturnToStitchPage() {
+    SetStitchIdle(0);
+    tabs_->setCurrentWidget(image_);
+    ShowAgain();
+}
+
 void CStitchSheet::StartDeskew(int index) {
     CStitchPage* p = page(index);
     CPicture* source = p->beforeDeskew() ? p->beforeDeskew() : p->picture();
@@ -673,8 +680,12 @@ void CStitchSheet::OnStitch() {
             QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
         if (answer != QMessageBox::Yes) return;
     }
-    main_->DropBeforeDeskew();
-    rest_->DropBeforeDeskew();
+    // The undeskewed pictures are not needed by a placed stitch; an Auto
+    // stitch that is refused gives the sheet back with them.
+    if (image_->method() != kMethodAuto) {
+        main_->DropBeforeDeskew();
+        rest_->DropBeforeDeskew();
+    }
 
     SheetStitch request;
     request.side = image_->side();

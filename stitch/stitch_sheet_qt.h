@@ -202,6 +202,9 @@ public:
     void PicturesChanged();
     // Shows the sheet again after a deskew and activates the current page anew.
     void ShowAgain();
+    // Shows the sheet again on the Stitch Image page after a stitch that did
+    // not happen (refused or cancelled): the sheet is open again.
+    void ReturnToStitchPage();
 
     // Destroys the sheet (after the current event): its pages and their
     // pictures go with it.

@@ -121,7 +121,8 @@ TEST_F(FilesTest, FailedWriteKeepsTheOldFile) {
     std::ofstream(path, std::ios::binary) << "old contents";
     auto picture = GrayRamp(64, 600);
 
-    // Escape while writing: the write fails, the old file stays, no temporary.
+    // Escape while writing: the write fails, the old file stays, no temporary,
+    // and nothing is said (cancelling is not a failure).
     {
         TestProgressHost host;
         host.escapeFromCall = 1;
@@ -131,8 +132,7 @@ TEST_F(FilesTest, FailedWriteKeepsTheOldFile) {
     }
     EXPECT_EQ(file_test::FileContents(path), "old contents");
     EXPECT_EQ(Entries(), std::vector<std::string>{"keep.bmp"});
-    ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0], "Failed to save document.");
+    EXPECT_TRUE(messages_.empty());
 
     // Extensions the library cannot write: refused before anything is created.
     messages_.clear();

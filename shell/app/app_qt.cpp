@@ -23,6 +23,7 @@
 #include "resources/command_ids.h"
 #include "resources/string_ids.h"
 #include "resources/strings.h"
+#include "shell/app/accessible_names_qt.h"
 #include "shell/app/commands_qt.h"
 #include "shell/app/doc_template_qt.h"
 #include "shell/app/icon_bar_qt.h"
@@ -111,6 +112,7 @@ CVandrelApp::CVandrelApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationVersion(QStringLiteral("1.0"));
     setDesktopFileName(QStringLiteral("org.stitchara.Stitchara"));
     setWindowIcon(ApplicationIcon());
+    InstallAccessibleNames();
 }
 
 CVandrelApp::~CVandrelApp() {
@@ -168,7 +170,11 @@ bool CVandrelApp::InitInstance(const StartOptions& options) {
             messageHandler_(QString::fromStdString(text));
             return;
         }
-        QWidget* owner = activeModalWidget() ? activeModalWidget() : main_;
+        // Over the window the user works in: a modal dialog, an open stitch
+        // sheet (its refusals talk about its settings), or the main window.
+        QWidget* owner = activeModalWidget();
+        if (!owner && CurrentStitchSheet() && CurrentStitchSheet()->isVisible()) owner = CurrentStitchSheet();
+        if (!owner) owner = main_;
         QMessageBox::warning(owner, ProgramName(), QString::fromStdString(text));
     });
     Document::SetRecentFileSink([this](const QString& path) { AddRecentFile(path); });
@@ -339,7 +345,9 @@ bool CVandrelApp::ShowHelp(int commandId) {
     }
     const QUrl url = QUrl::fromLocalFile(dir + '/' + page);
     const bool ok = urlOpener_ ? urlOpener_(url) : QDesktopServices::openUrl(url);
-    if (!ok) ShowMessageById(IDS_COMMAND_FAILED);
+    if (!ok)
+        ShowMessage(FormatStringById(IDS_NO_BROWSER_FOR_HELP, dir.toLocal8Bit().constData(),
+                                     (dir + '/' + page).toLocal8Bit().constData()));
     return ok;
 }
 

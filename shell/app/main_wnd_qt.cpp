@@ -26,6 +26,7 @@
 #include "shell/app/doc_template_qt.h"
 #include "shell/app/icon_bar_qt.h"
 #include "shell/app/status_bar_qt.h"
+#include "stitch/mosaic_window_qt.h"
 
 namespace {
 
@@ -112,6 +113,12 @@ void PMainWnd::connectPrompts(QMenu* menu) {
 void PMainWnd::buildMenus() {
     fileMenu_ = addMenu("&File", {ID_OPEN, ID_IMPORT, ID_SAVE, ID_SAVE_AS, 0, ID_ACQUIRE, ID_SELECT_SOURCE, 0,
                                   ID_STITCH, 0, ID_PRINT, ID_QUICK_PRINT, ID_PRINT_PREVIEW, ID_PRINT_SETUP});
+    // "Stitch Many..." follows "Stitch...".
+    if (QAction* stitch = commands_->action(ID_STITCH)) {
+        const QList<QAction*> items = fileMenu_->actions();
+        const qsizetype at = items.indexOf(stitch) + 1;
+        fileMenu_->insertAction(at < items.size() ? items[at] : nullptr, CreateStitchManyAction(this));
+    }
     recentSeparator_ = fileMenu_->addSeparator();
     for (int id = ID_FILE_MRU_FILE1; id <= ID_FILE_MRU_FILE4; ++id) {
         QAction* action = commands_->action(id);
@@ -304,21 +311,31 @@ QString PMainWnd::wantedTitle() const {
     return window->windowTitle() + " - " + TemplateTitle();
 }
 
+bool PMainWnd::titleShows(const QString& wanted) const {
+    // A maximised document window writes its own form of the title: ours
+    // with its title in brackets after it.
+    const QString title = windowTitle();
+    return title == wanted || (title.startsWith(wanted + QStringLiteral(" - [")) && title.endsWith(u']'));
+}
+
 void PMainWnd::updateTitle() {
     const QString title = wantedTitle();
-    if (windowTitle() != title) setWindowTitle(title);
+    if (titleShows(title) || settingTitle_) return;
+    // A maximised document window answers at once with its own form of
+    // the title, inside this call: that answer is not a change to undo.
+    settingTitle_ = true;
+    setWindowTitle(title);
+    settingTitle_ = false;
 }
 
 void PMainWnd::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    // A maximised document window writes its own form of the title; ours
-    // comes back once it is done.
-    // While it is maximised it rewrites ours at every change: answering
-    // that would never end.
-    QMdiSubWindow* active = mdi_->activeSubWindow();
-    if (event->type() == QEvent::WindowTitleChange && windowTitle() != wantedTitle() &&
-        !(active && active->isMaximized()))
-        QTimer::singleShot(0, this, &PMainWnd::updateTitle);
+    // Someone else wrote the title (a document window that stops being
+    // maximised puts back the one it found): ours comes back now, never
+    // later from the event queue, where the next answer would queue the
+    // next update without end (and a long operation, which lets events
+    // through between its steps, would never get to its next step).
+    if (event->type() == QEvent::WindowTitleChange) updateTitle();
 }
 
 bool PMainWnd::event(QEvent* event) {

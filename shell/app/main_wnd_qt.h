@@ -75,8 +75,10 @@ private:
     QMenu* addMenu(const QString& title, const std::vector<int>& ids);
     void connectPrompts(QMenu* menu);
     void onWindowActivated(QMdiSubWindow* window);
+    // Idempotent: a title that already shows the wanted one is left alone.
     void updateTitle();
     QString wantedTitle() const;
+    bool titleShows(const QString& wanted) const;
     void arrangeIcons();
     void fillWindowList();
 
@@ -90,4 +92,5 @@ private:
     QAction* recentSeparator_ = nullptr;
     QList<QAction*> windowListActions_;
     QMdiSubWindow* titled_ = nullptr;
+    bool settingTitle_ = false;
 };

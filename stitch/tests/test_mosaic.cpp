@@ -329,3 +329,28 @@ TEST(Mosaic, NinePiecesOutOfTheSwapStoreAndEscape) {
     EXPECT_FALSE(c.picture);
     EXPECT_EQ(progress.begins, progress.ends);
 }
+
+// Hints from placing pieces by hand: rough corners near the true ones give
+// the picture found without them; a piece put far from where its overlaps
+// place it loses those overlaps and is named in the refusal.
+TEST(Mosaic, HintsKeepAgreeingOverlapsAndDropContradictedOnes) {
+    Original original(380, 280, 23);
+    std::vector<std::unique_ptr<CPicture>> pictures;
+    const int corners[4][2] = {{0, 0}, {160, 0}, {0, 120}, {160, 120}};
+    for (const auto& c : corners) pictures.push_back(Cut(original.picture.get(), c[0], c[1], 220, 160));
+    MosaicResult plain = RunMosaic(Named(pictures), MosaicRequest{});
+    ASSERT_TRUE(plain) << plain.message;
+
+    MosaicRequest near;
+    for (int k = 0; k < 4; ++k)   // a few pixels off, as a hand puts them
+        near.hints.push_back({k, corners[k][0] + 9.0 - 5 * k, corners[k][1] - 7.0 + 4 * k});
+    MosaicResult hinted = RunMosaic(Named(pictures), near);
+    ASSERT_TRUE(hinted) << hinted.message;
+    EXPECT_TRUE(SamePictures(plain.picture.get(), hinted.picture.get()));
+
+    MosaicRequest apart = near;
+    apart.hints[3] = {3, 900, 700};
+    MosaicResult refused = RunMosaic(Named(pictures), apart);
+    EXPECT_EQ(refused.status, MosaicStatus::kUnplaced);
+    EXPECT_NE(refused.message.find("'piece3.png'"), std::string::npos) << refused.message;
+}

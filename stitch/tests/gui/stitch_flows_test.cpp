@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -18,6 +19,7 @@
 #include "document/import_export.h"
 #include "picture/picture.h"
 #include "shell/app/app_qt.h"
+#include "shell/app/commands_qt.h"
 #include "shell/app/main_wnd_qt.h"
 #include "stitch/deskew_geometry.h"
 #include "stitch/deskew_tool_qt.h"
@@ -222,7 +224,57 @@ private slots:
         }
         QCOMPARE(DocumentCount(), before);
         QVERIFY(messages_.isEmpty());
-        QTRY_VERIFY(CurrentStitchSheet() == nullptr);
+        // The sheet comes back with the pictures, on the Stitch Image page.
+        QCOMPARE(CurrentStitchSheet(), sheet);
+        QVERIFY(sheet->isVisible());
+        QCOMPARE(sheet->tabs()->currentIndex(), 2);
+        QVERIFY(sheet->page(0)->picture() && sheet->page(1)->picture());
+        QCOMPARE(theApp()->stitchIdle, 0);
+    }
+
+    // An Auto stitch the search refuses gives the sheet back as the user
+    // prepared it: the same pictures (a turned one, a deskewed one with its
+    // undeskewed picture), on the Stitch Image page, and the message is
+    // shown over the open sheet. A second try with other settings works.
+    void refusedAutoKeepsTheSheet() {
+        theApp()->OnCommand(ID_STITCH);
+        CStitchSheet* sheet = CurrentStitchSheet();
+        sheet->page(0)->TakePicture(stitchtest::MakeTextured(200, 160, ptTrueColor24, 3));
+        sheet->page(1)->TakePicture(stitchtest::MakeTextured(160, 200, ptTrueColor24, 51));
+        QVERIFY(sheet->page(1)->Rotate(ID_PAGE_ROTATE_RIGHT));
+        CPicture* undeskewed = sheet->page(0)->picture();
+        sheet->ReplacePicture(undeskewed, stitchtest::MakeTextured(200, 160, ptTrueColor24, 4));
+        CPicture* main = sheet->page(0)->picture();
+        CPicture* rest = sheet->page(1)->picture();
+        QCOMPARE(sheet->page(0)->beforeDeskew(), undeskewed);
+        sheet->tabs()->setCurrentIndex(2);
+        sheet->stitchImage()->methodButton(kMethodAuto)->click();
+        QCOMPARE(sheet->stitchImage()->method(), int(kMethodAuto));
+        const int before = DocumentCount();
+        bool shownOverSheet = false;
+        SetMessageSink([&](const std::string& text) {
+            messages_ << QString::fromStdString(text);
+            shownOverSheet = CurrentStitchSheet() == sheet && sheet->isVisible() &&
+                             sheet->tabs()->currentIndex() == 2;
+        });
+        messages_.clear();
+        sheet->stitchButton()->click();
+        SetMessageSink([this](const std::string& text) { messages_ << QString::fromStdString(text); });
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY2(shownOverSheet, qPrintable(messages_.join('|')));
+        QCOMPARE(DocumentCount(), before);
+        QTest::qWait(20);  // nothing is destroyed later either
+        QCOMPARE(CurrentStitchSheet(), sheet);
+        QVERIFY(sheet->isVisible());
+        QCOMPARE(theApp()->stitchIdle, 0);
+        QCOMPARE(sheet->page(0)->picture(), main);
+        QCOMPARE(sheet->page(0)->beforeDeskew(), undeskewed);
+        QCOMPARE(sheet->page(1)->picture(), rest);
+        QCOMPARE(rest->GetWidth(), 200);
+        QVERIFY(sheet->stitchButton()->isEnabled());
+        // Gray commands stay gray while the sheet is open.
+        QVERIFY(!theApp()->commands()->state(ID_OPEN).enabled);
+        sheet->close();
     }
 
     // Escape during the compose (Manual) or the search (Semi-Auto) that the

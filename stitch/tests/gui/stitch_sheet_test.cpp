@@ -59,6 +59,9 @@ private slots:
         second->stitchImage()->SetSide(kSideBottom);
         second->stitchImage()->SetOverlapPercent(7);
         second->stitchButton()->click();
+        // The search refuses these two: the sheet stays open as it was.
+        QCOMPARE(CurrentStitchSheet(), second);
+        second->close();
         QTRY_VERIFY(CurrentStitchSheet() == nullptr);
         auto* third = OpenStitchSheet(nullptr);
         QVERIFY(third->stitchImage()->sideButton(kSideBottom)->isChecked());

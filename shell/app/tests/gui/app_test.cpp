@@ -431,6 +431,43 @@ private slots:
         QVERIFY(messages_.isEmpty());
     }
 
+    // Escape while a picture is written: cancelling is not a failure. No
+    // message, the file written before is untouched, the document keeps its
+    // name and stays modified (Save As and Save alike).
+    void escapeDuringSave() {
+        start();
+        auto picture = std::make_unique<CPicture>();
+        QVERIFY(picture->Create(ptTrueColor24, 2000, 1500, 0, nullptr, 0, 0, 3));
+        Document* doc = app()->NewDocumentWithPicture(std::move(picture));
+        QVERIFY(doc && doc->isModified());
+        const QString path = WritePicture(file("old.png"), Qt::red, Qt::blue);
+        QFile in(path);
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        const QByteArray before = in.readAll();
+        in.close();
+        auto bytes = [&] {
+            QFile f(path);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        savePath_ = path;
+        QTimer::singleShot(0, [&] { QTest::keyClick(main(), Qt::Key_Escape); });
+        QVERIFY(app()->commands()->execute(ID_SAVE_AS));
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('|')));
+        QCOMPARE(bytes(), before);
+        QVERIFY(doc->isModified());
+        QVERIFY(doc->pathName().isEmpty());
+        QVERIFY(main()->windowTitle().startsWith("untitled"));
+        // Save over the document's own file.
+        doc->core().SetPathName(path.toStdString());
+        QTimer::singleShot(0, [&] { QTest::keyClick(main(), Qt::Key_Escape); });
+        QVERIFY(app()->commands()->execute(ID_SAVE));
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('|')));
+        QCOMPARE(bytes(), before);
+        QVERIFY(doc->isModified());
+        QVERIFY(!GetProgressGauge().inProgress);
+        doc->setModified(false);
+    }
+
     // A 100-megapixel picture (10000 x 10000, 8-bit gray BMP, written here):
     // the status bar shows the loading progress while it reads; Escape stops
     // it with nothing opened, nothing said and nothing left half-made; read
@@ -688,6 +725,55 @@ private slots:
         QVERIFY(questions_.isEmpty());
     }
 
+    // Import over a modified picture asks first; Cancel keeps everything.
+    // Afterwards the document holds a picture saved nowhere: no file name,
+    // an untitled title, and Save asks for a name instead of writing the
+    // imported picture over the old file.
+    void importOverAModifiedPicture() {
+        const QString path = WritePicture(file("stitched.png"), Qt::red, Qt::blue);
+        QFile in(path);
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        const QByteArray original = in.readAll();
+        in.close();
+        start(path);
+        Document* doc = app()->documents().first();
+        QVERIFY(app()->commands()->execute(ID_MIRROR_HORIZONTAL));
+        CPicture* held = doc->picture();
+        const QString imported = WritePicture(file("other.bmp"), Qt::green, Qt::green, 20, 10);
+        savePath_ = imported;
+        answer_ = SaveAnswer::Cancel;
+        QVERIFY(app()->commands()->execute(ID_IMPORT));
+        QCOMPARE(questions_, QStringList{"Save changes to stitched.png?"});
+        QCOMPARE(doc->picture(), held);
+        QCOMPARE(doc->pathName(), path);
+        QVERIFY(doc->isModified());
+        // No: the imported picture takes its place.
+        answer_ = SaveAnswer::No;
+        QVERIFY(app()->commands()->execute(ID_IMPORT));
+        QCOMPARE(doc->picture()->GetWidth(), 20);
+        QVERIFY(doc->isModified());
+        QVERIFY(doc->pathName().isEmpty());
+        QTRY_VERIFY2(main()->windowTitle().startsWith("untitled"), qPrintable(main()->windowTitle()));
+        // Save asks for a name; the first file keeps the stitch.
+        savePath_ = file("imported.png");
+        QVERIFY(app()->commands()->execute(ID_SAVE));
+        QCOMPARE(doc->pathName(), savePath_);
+        QVERIFY(!doc->isModified());
+        QCOMPARE(QImage(savePath_).size(), QSize(20, 10));
+        QFile again(path);
+        QVERIFY(again.open(QIODevice::ReadOnly));
+        QCOMPARE(again.readAll(), original);
+        // A picture that is not modified is replaced without a question.
+        questions_.clear();
+        savePath_ = imported;
+        QVERIFY(app()->commands()->execute(ID_IMPORT));
+        QVERIFY(questions_.isEmpty());
+        QVERIFY(doc->pathName().isEmpty());
+        QVERIFY(messages_.isEmpty());
+        doc->setModified(false);
+        answer_ = SaveAnswer::No;
+    }
+
     void scannedPicture() {
         start();
         auto picture = std::make_unique<CPicture>();
@@ -716,6 +802,21 @@ private slots:
         for (const QUrl& url : opened) QVERIFY(QFile::exists(url.toLocalFile()));
         QVERIFY(messages_.isEmpty());
         app()->setUrlOpener({});
+    }
+
+    // No browser can be started: the message says so and where the pages
+    // are, so that the user can open them another way.
+    void helpWithoutBrowser() {
+        start();
+        app()->setUrlOpener([](const QUrl&) { return false; });
+        QVERIFY(app()->commands()->execute(ID_HELP_INDEX));
+        app()->setUrlOpener({});
+        QCOMPARE(messages_.size(), 1);
+        const QString folder = CVandrelApp::HelpDirectory();
+        QVERIFY(!folder.isEmpty());
+        QVERIFY2(messages_[0].contains("browser") && messages_[0].contains(folder) &&
+                     messages_[0].contains(folder + "/index.html") && messages_[0].endsWith('.'),
+                 qPrintable(messages_[0]));
     }
 
     void cleanupTestCase() { answer_ = SaveAnswer::No; }
