@@ -1,8 +1,9 @@
 #!/bin/sh
 # Colour conversion and rescaling of a 50-megapixel 24-bit picture, side by
 # side with ImageMagick (error diffusion onto the standard 256-colour palette,
-# 256 optimised colours) and vips (nearest-neighbour resize to half and
-# double size). First the in-process figures of bench_colour, then file to
+# 256 optimised colours) and vips (nearest-neighbour halving and doubling,
+# vips subsample and zoom; 256 grays). bench/bench_transform.sh has every
+# operation against both peers at 10 and 100 megapixels. First the in-process figures of bench_colour, then file to
 # file: stitchara-cli against the peer on the same input.
 #
 # usage: bench/bench_colour.sh [BUILD_DIR]     (default: build)
@@ -30,20 +31,21 @@ echo "== in process (bench_colour) =="
 "$bench" --benchmark_counters_tabular=true
 
 echo
-echo "== file to file, 50 MP, seconds: wall/cpu =="
+echo "== file to file, 50 MP, seconds: wall/cpu/peak MB =="
 "$bench" --make-input "$work"
 "$magick" "$work/input.bmp" "$work/input.ppm"
 
-# seconds COMMAND...: runs it, prints "wall/cpu" seconds (cpu = user + system,
-# the fairer figure on a shared machine), or "failed".
+# seconds COMMAND...: runs it, prints "wall/cpu/MB" (cpu = user + system
+# seconds, the fairer figure on a shared machine; MB the peak resident
+# memory), or "failed".
 seconds() {
-  if /usr/bin/time -f "%e %U %S" -o "$work/time" "$@" >/dev/null 2>"$work/err"; then
-    awk '{ printf "%.2f/%.2f", $1, $2 + $3 }' "$work/time"
+  if /usr/bin/time -f "%e %U %S %M" -o "$work/time" "$@" >/dev/null 2>"$work/err"; then
+    awk '{ printf "%.2f/%.2f/%d", $1, $2 + $3, ($4 + 1023) / 1024 }' "$work/time"
   else
     printf "failed(%s)" "$(head -c 80 "$work/err" | tr '\n' ' ')"
   fi
 }
-row() { printf "%-36s %14s %14s\n" "$1" "$2" "$3"; }
+row() { printf "%-36s %18s %18s\n" "$1" "$2" "$3"; }
 
 w=8660; h=5774
 row "operation" "stitchara" "peer"
@@ -56,14 +58,18 @@ row "optimised 256 colours (magick)" "$ours" "$peer"
 
 if command -v vips >/dev/null 2>&1; then
   for scale in half double; do
-    if [ $scale = half ]; then size=$((w / 2))x$((h / 2)); factor=0.5; else size=$((w * 2))x$((h * 2)); factor=2; fi
+    if [ $scale = half ]; then size=$((w / 2))x$((h / 2)); op=subsample; else size=$((w * 2))x$((h * 2)); op=zoom; fi
     ours=$(seconds "$cli" rescale "$work/input.ppm" "$work/s_$scale.ppm" --size "$size" --quiet)
-    peer=$(seconds vips resize "$work/input.ppm" "$work/v_$scale.ppm" "$factor" --kernel nearest)
-    row "rescale $scale (vips)" "$ours" "$peer"
-    peer=$(seconds env VIPS_CONCURRENCY=1 vips resize "$work/input.ppm" "$work/v_$scale.ppm" "$factor" --kernel nearest)
+    peer=$(seconds vips $op "$work/input.ppm" "$work/v_$scale.ppm" 2 2)
+    row "rescale $scale (vips $op)" "$ours" "$peer"
+    peer=$(seconds env VIPS_CONCURRENCY=1 vips $op "$work/input.ppm" "$work/v_$scale.ppm" 2 2)
     row "rescale $scale (vips, one thread)" "$ours" "$peer"
     rm -f "$work/s_$scale.ppm" "$work/v_$scale.ppm"
   done
+  ours=$(seconds "$cli" convert "$work/input.ppm" "$work/s_gray.pgm" --type gray256 --quiet)
+  peer=$(seconds vips colourspace "$work/input.ppm" "$work/v_gray.pgm" b-w)
+  row "to 256 grays (vips)" "$ours" "$peer"
+  rm -f "$work/s_gray.pgm" "$work/v_gray.pgm"
 else
   echo "vips not available: rescale comparison skipped"
 fi

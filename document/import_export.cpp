@@ -82,6 +82,75 @@ std::int32_t FileProgressCallback(std::int32_t first, std::int32_t last, std::in
 
 bool FileOperationCancelled() { return cancelled; }
 
+namespace {
+
+// The steps before a reader opens the file: a name with an extension, an
+// existing regular file (a pipe or a device would block the reader for
+// good). False with the status set when one fails.
+bool CheckReadablePath(const std::string& path, FileStatus& st) {
+    if (path.empty() || !NameHasDot(path)) {
+        st = {FileFailure::kNotAFile, "the file name has no extension"};
+        return false;
+    }
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        st = {FileFailure::kNoSuchFile, std::strerror(errno)};
+        ShowMessage(FormatStringById(IDS_FILE_NOT_EXIST, path.c_str()));
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) st = {FileFailure::kNotAFile, "it is a directory"};
+    else if (!S_ISREG(info.st_mode)) st = {FileFailure::kNotAFile, "it is not a regular file"};
+    return S_ISREG(info.st_mode);
+}
+
+}  // namespace
+
+namespace {
+
+// The header's picture made as one row of width pixels (the file's width
+// when 0): the type and resolution as reading the whole file settles them.
+std::unique_ptr<CPicture> ReadShape(const std::string& path, ImageFileInfo& result, FileStatus* status,
+                                    int width) {
+    FileStatus ignored;
+    FileStatus& st = status ? *status : ignored;
+    st = {};
+    if (!CheckReadablePath(path, st)) return nullptr;
+    BitmapInfoHeader header;
+    if (!AllReadHeader(path.c_str(), &header)) {
+        st = {FileFailure::kLibrary, ImfLastError()};
+        return nullptr;
+    }
+    std::unique_ptr<Palette> palette = AllReadPalette(path.c_str());
+    BitmapInfoHeader one = header;
+    if (width > 0) one.biWidth = width;
+    one.biHeight = 1;
+    auto probe = std::make_unique<CPicture>();
+    if (!probe->CreateFromInfo(&one, palette.get(), kStoreAny)) {
+        st = {FileFailure::kLibrary, "the file's picture is not supported"};
+        return nullptr;
+    }
+    result.type = probe->GetType();
+    result.width = header.biWidth;
+    result.height = header.biHeight;
+    result.xDpi = probe->GetXDpi();
+    result.yDpi = probe->GetYDpi();
+    result.bits = probe->GetBitCount();
+    result.colours = header.biBitCount <= 8 ? int(header.biClrUsed) : 0;
+    return probe;
+}
+
+}  // namespace
+
+std::unique_ptr<CPicture> ReadImageFileShape(const std::string& path, ImageFileInfo& info,
+                                             FileStatus* status) {
+    return ReadShape(path, info, status, 0);
+}
+
+bool ReadImageFileInfo(const std::string& path, ImageFileInfo& info, FileStatus* status) {
+    // One pixel: whatever the picture's width, whatever the memory budget.
+    return ReadShape(path, info, status, 1) != nullptr;
+}
+
 std::unique_ptr<CPicture> ReadImageFile(const std::string& path, bool showProgress,
                                         FileStatus* status) {
     cancelled = false;
@@ -92,17 +161,7 @@ std::unique_ptr<CPicture> ReadImageFile(const std::string& path, bool showProgre
         return nullptr;
     };
     st = {};
-    if (path.empty() || !NameHasDot(path))
-        return fail(FileFailure::kNotAFile, "the file name has no extension");
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        std::string reason = std::strerror(errno);
-        ShowMessage(FormatStringById(IDS_FILE_NOT_EXIST, path.c_str()));
-        return fail(FileFailure::kNoSuchFile, reason);
-    }
-    // Only regular files: a pipe or a device would block the reader for good.
-    if (S_ISDIR(info.st_mode)) return fail(FileFailure::kNotAFile, "it is a directory");
-    if (!S_ISREG(info.st_mode)) return fail(FileFailure::kNotAFile, "it is not a regular file");
+    if (!CheckReadablePath(path, st)) return nullptr;
 
     BitmapInfoHeader header;
     if (!AllReadHeader(path.c_str(), &header)) return fail(FileFailure::kLibrary, ImfLastError());
@@ -129,27 +188,24 @@ std::unique_ptr<CPicture> ReadImageFile(const std::string& path, bool showProgre
     return picture;
 }
 
-int WriteImageFile(const std::string& path, CPicture* picture, FileStatus* status) {
-    cancelled = false;
-    FileStatus ignored;
-    FileStatus& st = status ? *status : ignored;
-    st = {};
+namespace {
+
+// The write behind WriteImageFile and WriteImageFileRows: the file beside
+// the target first, moved into place only when complete.
+int WriteBlock(const std::string& path, DibTransferBlock& block, int headerSize, FileStatus& st) {
     auto fail = [&](FileFailure failure, std::string reason) {
         st = {failure, std::move(reason)};
         // Escape is the user's choice, not a failure: nothing to say.
         if (failure != FileFailure::kCancelled) ShowMessageById(IDS_FAILED_TO_SAVE_DOCUMENT);
         return 0;
     };
-    if (!picture || !picture->HasHeader()) return fail(FileFailure::kLibrary, "no picture to write");
     if (!NameHasDot(path)) return fail(FileFailure::kFormat, "the file name has no extension");
     if (!Formats().CanWriteExtension(FormatTable::ExtensionOf(path)))
         return fail(FileFailure::kFormat,
                     "no writable format has the extension '" + FormatTable::ExtensionOf(path) + "'");
     platform::SafeFile file(path);
     if (!file.Open()) return fail(FileFailure::kLibrary, std::strerror(errno));
-    DibTransferBlock block = MakeDibTransferBlock(picture);
-    int written = AllSaveDIBImg(file.TempPath().c_str(), &block, picture->GetHeaderSize(),
-                                FileProgressCallback);
+    int written = AllSaveDIBImg(file.TempPath().c_str(), &block, headerSize, FileProgressCallback);
     CloseOpenProgress();
     if (!written) {
         std::string reason = cancelled ? "cancelled" : ImfLastError();
@@ -161,4 +217,49 @@ int WriteImageFile(const std::string& path, CPicture* picture, FileStatus* statu
         return fail(FileFailure::kLibrary, reason);
     }
     return 1;
+}
+
+}  // namespace
+
+int WriteImageFile(const std::string& path, CPicture* picture, FileStatus* status) {
+    cancelled = false;
+    FileStatus ignored;
+    FileStatus& st = status ? *status : ignored;
+    st = {};
+    if (!picture || !picture->HasHeader()) {
+        st = {FileFailure::kLibrary, "no picture to write"};
+        ShowMessageById(IDS_FAILED_TO_SAVE_DOCUMENT);
+        return 0;
+    }
+    DibTransferBlock block = MakeDibTransferBlock(picture);
+    return WriteBlock(path, block, picture->GetHeaderSize(), st);
+}
+
+int WriteImageFileRows(const std::string& path, const CPicture& shape, int width, int height,
+                       DibRowSource& rows, FileStatus* status) {
+    cancelled = false;
+    FileStatus ignored;
+    FileStatus& st = status ? *status : ignored;
+    st = {};
+    if (!shape.HasHeader() || width <= 0 || height <= 0) {
+        st = {FileFailure::kLibrary, "no picture to write"};
+        ShowMessageById(IDS_FAILED_TO_SAVE_DOCUMENT);
+        return 0;
+    }
+    // The shape's header and colour table, at the new size.
+    const int headerSize = shape.GetHeaderSize();
+    std::vector<std::uint8_t> head(std::size_t(headerSize), 0);
+    BitmapInfoHeader header = *shape.GetHeader();
+    const std::uint64_t rowBytes = RowBytesFor(width, header.biBitCount);
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biSizeImage = std::uint32_t(std::min<std::uint64_t>(rowBytes * std::uint64_t(height), 0xFFFFFFFFu));
+    std::memcpy(head.data(), &header, sizeof header);
+    if (headerSize > int(sizeof header))
+        std::memcpy(head.data() + sizeof header, shape.GetColourTable(), std::size_t(headerSize) - sizeof header);
+    DibTransferBlock block;
+    block.totalBytes = std::uint64_t(headerSize) + rowBytes * std::uint64_t(height);
+    block.memoryHandle = head.data();
+    block.rowSource = &rows;
+    return WriteBlock(path, block, headerSize, st);
 }

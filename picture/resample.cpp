@@ -198,6 +198,42 @@ int LinePoints(std::vector<LinePoint>& points, int x0, int y0, int x1, int y1) {
     return int(points.size());
 }
 
+RescaledRows::RescaledRows(CPicture* source, int width, int height)
+    : RescaledRows(source && source->HasHeader() ? source->GetWidth() : 0,
+                   source && source->HasHeader() ? source->GetHeight() : 0,
+                   source && source->HasHeader() ? source->GetBitCount() : 0,
+                   [source](int y, std::uint8_t* buffer) {
+                       return source->ReadRow(0, source->GetWidth() - 1, y, buffer) != 0;
+                   },
+                   width, height) {}
+
+RescaledRows::RescaledRows(int sourceWidth, int sourceHeight, int bits, Fetch fetch, int width, int height)
+    : fetch_(std::move(fetch)), sourceWidth_(sourceWidth), sourceHeight_(sourceHeight), width_(width),
+      height_(height), bits_(bits) {
+    if (width <= 0 || height <= 0 || sourceWidth <= 0 || sourceHeight <= 0 || !SupportedDepth(bits)) return;
+    // The source row as a stored row (its padding included) fits too.
+    const std::uint64_t sourceBytes = SegmentBytesFor(bits, sourceWidth) + 1 + 8;
+    const std::uint64_t rowBytes = SegmentBytesFor(bits, width) + 1 + 8;
+    sourceRow_ = AllocateWork(block_, sourceBytes + rowBytes);
+    row_ = sourceRow_ + sourceBytes;
+    columns_.resize(static_cast<std::size_t>(width));
+    for (int j = 0; j < width; ++j) columns_[std::size_t(j)] = ScaledIndex(j, sourceWidth, width);
+}
+
+const std::uint8_t* RescaledRows::Row(int i) {
+    if (!row_ || i < 0 || i >= height_) return nullptr;
+    const int sy = ScaledIndex(i, sourceHeight_, height_);
+    if (sy != lastRow_) {
+        lastRow_ = -1;
+        if (!fetch_(sy, sourceRow_)) return nullptr;
+        GatherRow(bits_, sourceRow_, columns_.data(), width_, row_);
+        lastRow_ = sy;
+    }
+    return row_;
+}
+
+std::uint64_t RescaledRows::RowBytes() const { return SegmentBytesFor(bits_, width_); }
+
 int Rescale(CPicture* source, CPicture* destination) {
     if (!source || !destination || !source->HasHeader() || !destination->HasHeader()) return 0;
     const int bits = source->GetBitCount();
@@ -207,23 +243,10 @@ int Rescale(CPicture* source, CPicture* destination) {
     if (W <= 0 || H <= 0 || W2 <= 0 || H2 <= 0) return 0;
     if (W == W2 && H == H2) return destination->CopyAllRows(source) ? 1 : 0;
 
-    const std::uint64_t sourceBytes = SegmentBytesFor(bits, W) + 1 + 8;
-    const std::uint64_t destinationBytes = SegmentBytesFor(bits, W2) + 1 + 8;
-    CGlobalBlock block;
-    std::uint8_t* sourceRow = AllocateWork(block, sourceBytes + destinationBytes);
-    std::uint8_t* destinationRow = sourceRow + sourceBytes;
-    std::vector<int> columns(static_cast<std::size_t>(W2));
-    for (int j = 0; j < W2; ++j) columns[std::size_t(j)] = ScaledIndex(j, W, W2);
-
-    int lastRow = -1;
+    RescaledRows rows(source, W2, H2);
     for (int i = 0; i < H2; ++i) {
-        const int sy = ScaledIndex(i, H, H2);
-        if (sy != lastRow) {
-            if (!source->ReadRow(0, W - 1, sy, sourceRow)) return 0;
-            GatherRow(bits, sourceRow, columns.data(), W2, destinationRow);
-            lastRow = sy;
-        }
-        if (!destination->WriteRow(0, W2 - 1, i, destinationRow)) return 0;
+        const std::uint8_t* row = rows.Row(i);
+        if (!row || !destination->WriteRow(0, W2 - 1, i, row)) return 0;
     }
     return 1;
 }

@@ -3,8 +3,12 @@
 // Deskew maps the picture onto a parallelogram. Pixel values are copied,
 // never blended, so palette pictures keep their palette.
 #pragma once
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
+
+#include "picture/global_block.h"
 
 class CPicture;
 
@@ -21,6 +25,39 @@ int LinePoints(std::vector<LinePoint>& points, int x0, int y0, int x1, int y1);
 // shrunk to its size. 1 on success, 0 for pictures that cannot be paired or a
 // failed row access. Throws std::bad_alloc when the work block cannot be had.
 int Rescale(CPicture* source, CPicture* destination);
+
+// The rows of source stretched or shrunk to width x height, made one at a
+// time (the rows Rescale writes): a writer streams the result without a
+// destination picture. The constructor throws std::bad_alloc when its work
+// block cannot be had.
+class RescaledRows {
+public:
+    RescaledRows(CPicture* source, int width, int height);
+    // Fills buffer with the pixels of source row y (0 = top) in the
+    // source's format; false on a failed read.
+    using Fetch = std::function<bool(int y, std::uint8_t* buffer)>;
+    // A source that is not a picture (rows straight from a file) of
+    // sourceWidth x sourceHeight pixels of bits each.
+    RescaledRows(int sourceWidth, int sourceHeight, int bits, Fetch fetch, int width, int height);
+    RescaledRows(const RescaledRows&) = delete;
+    RescaledRows& operator=(const RescaledRows&) = delete;
+    // The pixels of row i (0 = top) in the source's format, RowBytes() of
+    // them; none for a source that cannot be served or a failed read. Valid
+    // until the next call.
+    const std::uint8_t* Row(int i);
+    // Bytes of the pixels of a row (whole bytes, no padding).
+    std::uint64_t RowBytes() const;
+
+private:
+    Fetch fetch_;
+    int sourceWidth_ = 0, sourceHeight_ = 0;
+    int width_, height_, bits_ = 0;
+    CGlobalBlock block_;
+    std::uint8_t* sourceRow_ = nullptr;
+    std::uint8_t* row_ = nullptr;
+    std::vector<int> columns_;
+    int lastRow_ = -1;
+};
 
 // A new picture of the given size with the source's type, resolution and
 // palette, filled by Rescale; none when width x height is 0 or on failure.

@@ -394,6 +394,113 @@ int RotateHalfInto(CPicture* source, CPicture* destination, bool progress) {
     return 1;
 }
 
+TransformedRows::TransformedRows(CPicture* source, TransformOp op)
+    : TransformedRows(::Usable(source) ? source->GetWidth() : 0, ::Usable(source) ? source->GetHeight() : 0,
+                      ::Usable(source) ? Bits(source) : 0, op,
+                      [source](int y, std::uint8_t* buffer) { return Rows(source).Fetch(y, buffer); }) {}
+
+TransformedRows::TransformedRows(int width, int height, int bits, TransformOp op, Fetch fetch)
+    : fetch_(std::move(fetch)), op_(op) {
+    if (width <= 0 || height <= 0 || !transform_rows::SupportedBits(bits) || TransformIsQuarterTurn(op))
+        return;
+    width_ = width;
+    height_ = height;
+    bits_ = bits;
+    rowBytes_ = RowBytesFor(width, bits);
+    buffer_.reset(new std::uint8_t[2 * rowBytes_]);
+    usable_ = true;
+}
+
+bool TransformedRows::Row(int y, std::uint8_t* row) {
+    if (!usable_ || y < 0 || y >= height_) return false;
+    const bool flip = op_ != TransformOp::MirrorHorizontal;
+    const std::uint8_t* from = fetch_(flip ? height_ - 1 - y : y, buffer_.get());
+    if (!from) return false;
+    if (op_ == TransformOp::MirrorVertical) {  // whole stored rows change places
+        std::memcpy(row, from, rowBytes_);
+        return true;
+    }
+    // The bytes past the last whole pixel byte (the kernel keeps the bits
+    // beyond the last pixel) as each operation leaves them: the row's own in
+    // place, none in the new picture of the half turn.
+    const std::uint64_t whole = std::uint64_t(width_) * std::uint64_t(bits_) / 8;
+    const std::uint64_t tail = rowBytes_ - whole;
+    if (op_ == TransformOp::RotateHalf) {
+        std::memset(row + whole, 0, tail);
+    } else if (!flip) {
+        std::memcpy(row + whole, from + whole, tail);
+    } else if (tail != 0) {
+        const std::uint8_t* own = fetch_(y, buffer_.get() + rowBytes_);
+        if (!own) return false;
+        std::memcpy(row + whole, own + whole, tail);
+    }
+    transform_rows::ReversePixels(row, from, width_, bits_);
+    return true;
+}
+
+TurnedRows::TurnedRows(int width, int height, int bits, bool left, Segment segment,
+                       std::uint64_t bandBytes)
+    : segment_(std::move(segment)), left_(left) {
+    if (width <= 0 || height <= 0 || bits < 8 || !transform_rows::SupportedBits(bits)) return;
+    width_ = width;
+    height_ = height;
+    bits_ = bits;
+    pixel_ = (bits + 1) / 8;
+    rowBytes_ = RowBytesFor(height, bits);
+    // At least one tile's worth of result rows a band.
+    const std::uint64_t perRow = std::uint64_t(height) * std::uint64_t(pixel_);
+    band_ = int(std::min<std::uint64_t>(std::uint64_t(width), std::max<std::uint64_t>(kTile, bandBytes / perRow)));
+    in_.resize(std::size_t(band_) * perRow);
+    out_.resize(std::size_t(band_) * rowBytes_);
+    usable_ = true;
+}
+
+// Result rows first.. take source columns: turning left, result row i is
+// source column width - 1 - i read downwards; turning right, column i read
+// upwards. The band's source columns lie in in_ as rows of band_ pixels,
+// one per source row; they are turned tile by tile into out_.
+bool TurnedRows::Fill(int first) {
+    const int count = std::min(band_, width_ - first);
+    const int x0 = left_ ? width_ - first - count : first;
+    const std::ptrdiff_t inStride = std::ptrdiff_t(count) * pixel_;
+    for (int y = 0; y < height_; ++y)
+        if (!segment_(y, x0, count, in_.data() + std::ptrdiff_t(y) * inStride)) return false;
+    const std::ptrdiff_t outStride = std::ptrdiff_t(rowBytes_);
+    for (int r0 = 0; r0 < count; r0 += kTile)
+        for (int j0 = 0; j0 < height_; j0 += kTile) {
+            const int rows = std::min(kTile, count - r0), columns = std::min(kTile, height_ - j0);
+            std::uint8_t* to = out_.data() + std::ptrdiff_t(r0) * outStride + std::ptrdiff_t(j0) * pixel_;
+            // Result row r, pixel j: source column x0 + count - 1 - r, row j
+            // turning left; column x0 + r, row height - 1 - j turning right.
+            if (left_)
+                transform_rows::TransposePixels(
+                    to, outStride,
+                    in_.data() + std::ptrdiff_t(j0) * inStride + std::ptrdiff_t(count - 1 - r0) * pixel_, -pixel_,
+                    inStride, rows, columns, bits_);
+            else
+                transform_rows::TransposePixels(
+                    to, outStride,
+                    in_.data() + std::ptrdiff_t(height_ - 1 - j0) * inStride + std::ptrdiff_t(r0) * pixel_, pixel_,
+                    -inStride, rows, columns, bits_);
+        }
+    // Padding as a new picture has it.
+    const std::uint64_t pixels = std::uint64_t(height_) * std::uint64_t(pixel_);
+    for (int r = 0; r < count; ++r)
+        std::memset(out_.data() + std::uint64_t(r) * rowBytes_ + pixels, 0, std::size_t(rowBytes_ - pixels));
+    first_ = first;
+    return true;
+}
+
+bool TurnedRows::Row(int i, std::uint8_t* row) {
+    if (!usable_ || i < 0 || i >= width_) return false;
+    if (first_ < 0 || i < first_ || i >= first_ + band_) {
+        first_ = -1;
+        if (!Fill(i - i % band_)) return false;
+    }
+    std::memcpy(row, out_.data() + std::uint64_t(i - first_) * rowBytes_, rowBytes_);
+    return true;
+}
+
 bool TransformMakesNewPicture(TransformOp op) {
     return op == TransformOp::RotateLeft || op == TransformOp::RotateRight ||
            op == TransformOp::RotateHalf;

@@ -15,7 +15,10 @@
 // drives the progress display ("Mirroring" or "Rotating"). A row block that
 // cannot be allocated throws std::bad_alloc before any row is written.
 #pragma once
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "picture/picture.h"
 
@@ -52,6 +55,66 @@ enum class TransformOp {
 bool TransformMakesNewPicture(TransformOp op);
 // True for the quarter turns (width and height exchanged).
 bool TransformIsQuarterTurn(TransformOp op);
+
+// The rows picture would have after a mirror or the half turn, made one at a
+// time without changing it and without a second picture: a writer streams
+// the result straight from the source. Each row has the bytes the operation
+// itself would leave, padding included. Not for the quarter turns.
+class TransformedRows {
+public:
+    // Stored row y (0 = top) of the source: a pointer to it, or to buffer
+    // after filling it; none on a failed read.
+    using Fetch = std::function<const std::uint8_t*(int y, std::uint8_t* buffer)>;
+    TransformedRows(CPicture* source, TransformOp op);
+    // A source that is not a picture (rows straight from a file) of the
+    // given size and bits a pixel (1, 4, 8, 16, 24 or 32).
+    TransformedRows(int width, int height, int bits, TransformOp op, Fetch fetch);
+    // Whether the source and the operation can be served.
+    bool Usable() const { return usable_; }
+    // Stored row y (0 = top) of the result into row (GetRowBytes() bytes).
+    // False on a failed read of the source.
+    bool Row(int y, std::uint8_t* row);
+
+private:
+    Fetch fetch_;
+    TransformOp op_;
+    bool usable_ = false;
+    int width_ = 0, height_ = 0, bits_ = 0;
+    std::uint64_t rowBytes_ = 0;
+    std::unique_ptr<std::uint8_t[]> buffer_;  // two source rows when they are not in memory
+};
+
+// The rows of a quarter turn made a band at a time from segments of the
+// source's rows, for a writer that streams the result: the source need not
+// be a picture (rows straight from a file), and only two bands of about
+// 16 MB are held. Pixels of whole bytes (8, 16, 24 or 32 bits). Each row has
+// the bytes the quarter turn leaves in a new picture: padding 0.
+class TurnedRows {
+public:
+    // Fills pixels with pixels x0..x0 + count - 1 of source row y (0 = top)
+    // in the source's format; false on a failed read.
+    using Segment = std::function<bool(int y, int x0, int count, std::uint8_t* pixels)>;
+    // A source of width x height pixels of bits each; the result is height
+    // x width. left: counter-clockwise (RotateLeft), else clockwise.
+    // bandBytes: about how large a band is (at least 145 result rows).
+    TurnedRows(int width, int height, int bits, bool left, Segment segment,
+               std::uint64_t bandBytes = std::uint64_t(16) << 20);
+    bool Usable() const { return usable_; }
+    // Stored row i (0 = top) of the result into row (RowBytesFor(height,
+    // bits) bytes). False on a failed read of the source.
+    bool Row(int i, std::uint8_t* row);
+
+private:
+    bool Fill(int first);
+    Segment segment_;
+    bool left_;
+    bool usable_ = false;
+    int width_ = 0, height_ = 0, bits_ = 0, pixel_ = 0;
+    int band_ = 0;        // result rows a band holds
+    int first_ = -1;      // the first result row of the band held
+    std::uint64_t rowBytes_ = 0;
+    std::vector<std::uint8_t> in_, out_;  // source columns of the band; its result rows
+};
 
 // A new document picture (CDocPicture) with the source's type, colour table
 // and resolution (never exchanged), of the source's size or with width and

@@ -70,37 +70,75 @@ inline Gray Detail(const Gray& g) {
 
 using Complex = std::complex<double>;
 
-// In-place radix-2 transform of n (a power of two) values spaced by stride.
-inline void Fft(Complex* a, int n, int stride, bool inverse, std::vector<Complex>& scratch) {
-    scratch.resize(std::size_t(n));
-    for (int i = 0; i < n; ++i) scratch[std::size_t(i)] = a[std::size_t(i) * stride];
-    Complex* v = scratch.data();
+// The product written out: the library's operator guards against infinities
+// and NaNs through a call per product, which the transforms, on finite values
+// only, do not need. The same arithmetic.
+inline Complex Times(Complex a, Complex b) {
+    return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+
+// The factors of a radix-2 transform of n values, stage after stage (n / 2
+// for the stage of length 2, then n / 4 more, ...), each stage's by the
+// recurrence w <- w * step from 1.
+inline std::vector<Complex> FftFactors(int n, bool inverse) {
+    std::vector<Complex> factors;
+    factors.reserve(std::size_t(std::max(n, 1)));
+    for (int len = 2; len <= n; len <<= 1) {
+        double angle = 2 * kCorrPi / len * (inverse ? 1 : -1);
+        Complex step(std::cos(angle), std::sin(angle));
+        Complex w(1, 0);
+        for (int k = 0; k < len / 2; ++k) {
+            factors.push_back(w);
+            w = Times(w, step);
+        }
+    }
+    return factors;
+}
+
+// In-place radix-2 transform of n (a power of two) contiguous values.
+inline void Fft(Complex* v, int n, const std::vector<Complex>& factors) {
     for (int i = 1, j = 0; i < n; ++i) {
         int bit = n >> 1;
         for (; j & bit; bit >>= 1) j ^= bit;
         j ^= bit;
         if (i < j) std::swap(v[i], v[j]);
     }
+    const Complex* w = factors.data();
     for (int len = 2; len <= n; len <<= 1) {
-        double angle = 2 * kCorrPi / len * (inverse ? 1 : -1);
-        Complex step(std::cos(angle), std::sin(angle));
+        const int half = len / 2;
         for (int i = 0; i < n; i += len) {
-            Complex w(1, 0);
-            for (int k = 0; k < len / 2; ++k) {
-                Complex u = v[i + k], t = v[i + k + len / 2] * w;
-                v[i + k] = u + t;
-                v[i + k + len / 2] = u - t;
-                w *= step;
+            Complex* lo = v + i;
+            Complex* hi = lo + half;
+            for (int k = 0; k < half; ++k) {
+                Complex u = lo[k], t = Times(hi[k], w[k]);
+                lo[k] = u + t;
+                hi[k] = u - t;
             }
         }
+        w += half;
     }
-    for (int i = 0; i < n; ++i) a[std::size_t(i) * stride] = v[i];
 }
 
-inline void Fft2(std::vector<Complex>& a, int p, int q, bool inverse) {
-    std::vector<Complex> scratch;
-    for (int y = 0; y < q; ++y) Fft(a.data() + std::size_t(y) * p, p, 1, inverse, scratch);
-    for (int x = 0; x < p; ++x) Fft(a.data() + x, q, p, inverse, scratch);
+// The transform of the q rows of p values in a; rows from nonzeroRows on
+// (when given) hold zeros only, and their row transforms are zeros too.
+inline void Fft2(std::vector<Complex>& a, int p, int q, bool inverse, int nonzeroRows = -1) {
+    const std::vector<Complex> across = FftFactors(p, inverse), down = FftFactors(q, inverse);
+    const int rows = nonzeroRows < 0 ? q : std::min(nonzeroRows, q);
+    for (int y = 0; y < rows; ++y) Fft(a.data() + std::size_t(y) * p, p, across);
+    // The columns a few at a time, gathered into rows of their own: one pass
+    // over the memory per batch rather than per column.
+    constexpr int kBatch = 8;
+    std::vector<Complex> scratch(std::size_t(kBatch) * q);
+    for (int x0 = 0; x0 < p; x0 += kBatch) {
+        const int count = std::min(kBatch, p - x0);
+        for (int y = 0; y < q; ++y)
+            for (int c = 0; c < count; ++c)
+                scratch[std::size_t(c) * q + y] = a[std::size_t(y) * p + x0 + c];
+        for (int c = 0; c < count; ++c) Fft(scratch.data() + std::size_t(c) * q, q, down);
+        for (int y = 0; y < q; ++y)
+            for (int c = 0; c < count; ++c)
+                a[std::size_t(y) * p + x0 + c] = scratch[std::size_t(c) * q + y];
+    }
 }
 
 inline int PowerOfTwoAtLeast(int n) {
@@ -147,7 +185,7 @@ struct CorrelationMap {
             for (int x = 0; x < a.w; ++x) z[std::size_t(y) * p + x].real(a.At(x, y));
         for (int y = 0; y < b.h; ++y)
             for (int x = 0; x < b.w; ++x) z[std::size_t(y) * p + x].imag(b.At(x, y));
-        Fft2(z, p, q, false);
+        Fft2(z, p, q, false, std::max(a.h, b.h));
         // Both transforms from the one of a + i b; then a's times b's conjugate.
         std::vector<Complex> prod(z.size());
         for (int ky = 0; ky < q; ++ky)
@@ -155,8 +193,8 @@ struct CorrelationMap {
                 Complex zk = z[std::size_t(ky) * p + kx];
                 Complex zn = std::conj(z[std::size_t((q - ky) % q) * p + (p - kx) % p]);
                 Complex fa = (zk + zn) * 0.5;
-                Complex fb = (zk - zn) * Complex(0, -0.5);
-                prod[std::size_t(ky) * p + kx] = fa * std::conj(fb);
+                Complex fb = Times(zk - zn, Complex(0, -0.5));
+                prod[std::size_t(ky) * p + kx] = Times(fa, std::conj(fb));
             }
         Fft2(prod, p, q, true);
         c.resize(prod.size());

@@ -104,25 +104,37 @@ bool MatchBlocks(const Gray& a, const Gray& b, const SeamModel& model, int block
             if (norm <= 0) continue;
             const int side = 2 * radius + 1;
             std::vector<double> score(std::size_t(side) * side, -2);
+            // The sums of every column offset of a row of offsets side by
+            // side, each summed in the same order as alone.
+            std::vector<float> sums(std::size_t(side) * 3);
+            float* s = sums.data();
+            float* s2 = s + side;
+            float* sab = s2 + side;
             int bestI = -1;
-            for (int dy = -radius; dy <= radius; ++dy)
-                for (int dx = -radius; dx <= radius; ++dx) {
-                    float s = 0, s2 = 0, sab = 0;
-                    for (int y = 0; y < block; ++y) {
-                        const float* r = a.Row(py + dy + y) + px + dx;
-                        const float* k = blk.data() + std::size_t(y) * block;
-                        for (int x = 0; x < block; ++x) {
-                            s += r[x];
-                            s2 += r[x] * r[x];
-                            sab += r[x] * k[x];
+            for (int dy = -radius; dy <= radius; ++dy) {
+                std::fill(sums.begin(), sums.end(), 0.0f);
+                for (int y = 0; y < block; ++y) {
+                    const float* r = a.Row(py + dy + y) + px - radius;
+                    const float* k = blk.data() + std::size_t(y) * block;
+                    for (int x = 0; x < block; ++x) {
+                        const float kx = k[x];
+                        const float* rx = r + x;
+                        for (int l = 0; l < side; ++l) {
+                            const float v = rx[l];
+                            s[l] += v;
+                            s2[l] += v * v;
+                            sab[l] += v * kx;
                         }
                     }
-                    double va = double(s2) - double(s) * s / n;
+                }
+                for (int l = 0; l < side; ++l) {
+                    double va = double(s2[l]) - double(s[l]) * s[l] / n;
                     if (va <= 1e-6) continue;
-                    std::size_t i = std::size_t(dy + radius) * side + (dx + radius);
-                    score[i] = sab / std::sqrt(va * norm);
+                    std::size_t i = std::size_t(dy + radius) * side + l;
+                    score[i] = sab[l] / std::sqrt(va * norm);
                     if (bestI < 0 || score[i] > score[std::size_t(bestI)]) bestI = int(i);
                 }
+            }
             if (bestI < 0) continue;
             int ix = bestI % side, iy = bestI / side;
             double sc = score[std::size_t(bestI)];
@@ -460,6 +472,89 @@ bool IsWholePixelOffset(const SeamModel& f, int height) {
     double reach = (std::abs(f.s) + std::abs(f.c - 1)) * height / 2;
     return reach < 0.4 && std::abs(f.tx - std::floor(f.tx + 0.5)) < 0.25 &&
            std::abs(f.ty - std::floor(f.ty + 0.5)) < 0.25;
+}
+
+SeamResult ConfirmOffset(const SeamRequest& rq, int dx, int dy, SeamProgress progress,
+                         void* context) {
+    SeamResult r;   // kNoOverlap: not confirmed
+    const int a = rq.mainExtent, b = rq.bytes;
+    const int wr = rq.rest ? rq.rest->GetWidth() : 0;
+    if (!rq.canvas || !rq.rest || a <= 0 || wr <= 0 || (b != 1 && b != 3)) return r;
+    // A sliver is the registration's to judge.
+    const int overlap = a - dx;
+    if (overlap < 24 || overlap > wr) return r;
+    // Rest rows whose Main row has a row above and below it.
+    const int y0 = std::max(0, 1 - dy), y1 = std::min(rq.restHeight, rq.mainHeight - 1 - dy);
+    if (y1 - y0 < 64) return r;
+    r.model.tx = dx;
+    r.model.ty = dy;
+    r.overlap = overlap;
+    if (!BuildToneMap(rq, r)) {
+        r.verdict = SeamVerdict::kNoMemory;
+        return r;
+    }
+
+    // Each Rest pixel of the strip (tone mapped as the merge will) against
+    // its Main pixel and the Main pixel's four neighbours. A pixel tells
+    // across (along) the seam when it differs from a neighbour to the left
+    // or right (above or below); it is wrong when it differs from its own.
+    constexpr int kDiffers = 24;   // levels in one byte, far above a scanner's noise
+    std::vector<std::uint8_t> restRow(std::size_t(overlap) * b);
+    std::vector<std::uint8_t> mainRows(std::size_t(overlap) * b * 3);
+    std::uint8_t* up = mainRows.data();
+    std::uint8_t* mid = up + std::size_t(overlap) * b;
+    std::uint8_t* down = mid + std::size_t(overlap) * b;
+    const int step = std::max(1, (y1 - y0) / 1024);
+    const int count = (y1 - y0 + step - 1) / step;
+    std::int64_t wrong = 0, across = 0, along = 0;
+    double s1 = 0, s2 = 0, t1 = 0, t2 = 0, st = 0, n = 0;
+    // Every sixteenth row first: a wrong offset shows there already, and
+    // the rest of the strip is not read for it.
+    constexpr int kSparse = 16;
+    int rowsRead = 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = 0; i < count; ++i) {
+            if ((i % kSparse == 0) != (pass == 0)) continue;
+            if (progress && (rowsRead++ & 63) == 0 && progress(context)) {
+                r.verdict = SeamVerdict::kCancelled;
+                return r;
+            }
+            const int y = y0 + i * step, my = y + dy;
+            if (!rq.rest->ReadRow(0, overlap - 1, y, restRow.data()) ||
+                !rq.canvas->ReadRow(dx, a - 1, my - 1, up) || !rq.canvas->ReadRow(dx, a - 1, my, mid) ||
+                !rq.canvas->ReadRow(dx, a - 1, my + 1, down)) {
+                r.verdict = SeamVerdict::kNoMemory;
+                return r;
+            }
+            for (int x = 1; x + 1 < overlap; ++x) {
+                int own = 0, side = 0, vertical = 0, m = 0, v = 0;
+                for (int k = 0; k < b; ++k) {
+                    const std::size_t at = std::size_t(x) * b + k;
+                    const int value = r.toneMapped ? r.lut[k][restRow[at]] : restRow[at];
+                    own = std::max(own, std::abs(mid[at] - value));
+                    side = std::max({side, std::abs(mid[at - b] - value), std::abs(mid[at + b] - value)});
+                    vertical = std::max({vertical, std::abs(up[at] - value), std::abs(down[at] - value)});
+                    m += mid[at];
+                    v += value;
+                }
+                wrong += own > kDiffers;
+                across += side > kDiffers;
+                along += vertical > kDiffers;
+                s1 += m, s2 += double(m) * m, t1 += v, t2 += double(v) * v, st += double(m) * v, n += 1;
+            }
+        }
+        if (pass == 0 && std::min(across, along) >= 64 && wrong * 50 > std::min(across, along)) return r;
+    }
+    const double va = s2 - s1 * s1 / n, vb = t2 - t1 * t1 / n;
+    if (va <= 1e-6 * n || vb <= 1e-6 * n) return r;
+    const double correlation = (st - s1 * t1 / n) / std::sqrt(va * vb);
+    // Detail enough in both directions to pin the offset down, and next to
+    // none of it out of place.
+    const std::int64_t telling = std::min(across, along);
+    if (telling < 400 || wrong * 50 > telling || correlation < 0.9) return r;
+    r.verdict = SeamVerdict::kFound;
+    r.quality = r.agreement = correlation;
+    return r;
 }
 
 SeamResult RegisterSeam(const SeamRequest& rq, SeamProgress progress, void* context) {

@@ -78,6 +78,17 @@ struct SeamResult {
 using SeamProgress = bool (*)(void* context);
 SeamResult RegisterSeam(const SeamRequest& request, SeamProgress progress, void* context);
 
+// Checks an offset of whole pixels found by other means (Rest pixel (x, y)
+// on canvas pixel (x + dx, y + dy)) over the whole shared strip, after the
+// tone map: kFound with the offset as model, the tone map, the overlap and
+// the strip's correlation (as quality and agreement) when the strip agrees
+// with it to the noise wherever it has detail, and has detail enough across
+// and along the seam; kNoOverlap when that is not shown (the registration
+// then decides), kCancelled on Escape, kNoMemory. A shared strip narrower
+// than 24 pixels is never confirmed here.
+SeamResult ConfirmOffset(const SeamRequest& request, int dx, int dy, SeamProgress progress,
+                         void* context);
+
 // True when the model is an offset of whole pixels: its turn and scale move
 // the ends of a seam of height rows by less than 0.4 pixel, and its
 // fractional part is below a quarter pixel.

@@ -241,21 +241,45 @@ bool CStitchTool::SearchMatches() {
     firstStageFeatures = 0;
     int n = BlockSearch();
 
+    SeamRequest request;
+    request.canvas = canvas;
+    request.rest = rest;
+    request.mainExtent = firstExtent;
+    request.mainHeight = mainRows;
+    request.restHeight = restRows;
+    request.chosenOverlap = chosenOverlap;
+    request.bytes = blendBytes;
+    request.hint = hintGiven;
+    request.hintX = hintX;
+    request.hintY = hintY;
+
+    // A clean cut: the offset of whole pixels that most pairs of the first
+    // stage share, borne out by the whole shared strip, is the answer; the
+    // registration has nothing to add. (Pairs of the first stage off that
+    // offset are left out of the merge below.)
+    SeamResult seam;
+    bool confirmed = false;
+    if (!cancelled && n >= 3) {
+        int best = 0, votes = 0;
+        for (int i = 0; i < n; ++i) {
+            int count = 0;
+            for (int j = 0; j < n; ++j)
+                count += matchMain[j].x - matchRest[j].x == matchMain[i].x - matchRest[i].x &&
+                         matchMain[j].y - matchRest[j].y == matchMain[i].y - matchRest[i].y;
+            if (count > votes) best = i, votes = count;
+        }
+        if (votes >= 3) {
+            seam = ConfirmOffset(request, matchMain[best].x - matchRest[best].x,
+                                 matchMain[best].y - matchRest[best].y, StepSearch, this);
+            if (seam.verdict == SeamVerdict::kCancelled) cancelled = true;
+            confirmed = seam.verdict == SeamVerdict::kFound;
+            seam.matches = n;
+            seam.inliers = votes;
+        }
+    }
     // Second stage: the registration over the whole seam, which checks the
     // first stage and takes over where it cannot be trusted.
-    SeamResult seam;
-    if (!cancelled) {
-        SeamRequest request;
-        request.canvas = canvas;
-        request.rest = rest;
-        request.mainExtent = firstExtent;
-        request.mainHeight = mainRows;
-        request.restHeight = restRows;
-        request.chosenOverlap = chosenOverlap;
-        request.bytes = blendBytes;
-        request.hint = hintGiven;
-        request.hintX = hintX;
-        request.hintY = hintY;
+    if (!cancelled && !confirmed) {
         seam = RegisterSeam(request, StepSearch, this);
         if (seam.verdict == SeamVerdict::kCancelled) cancelled = true;
     }

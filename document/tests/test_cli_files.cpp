@@ -199,3 +199,77 @@ TEST_F(CliTest, FormatsListsEachFormatOnce) {
 }
 
 }  // namespace
+
+// info answers from the header alone: a picture whose pixels are cut short
+// answers as a whole one, and one far too large for the memory given
+// answers too (reading its pixels would need gigabytes). --check reads the
+// pixels and reports the damage.
+TEST_F(CliTest, InfoReadsTheHeaderOnlyAndCheckReadsThePixels) {
+    std::string whole = ColourFile("whole.bmp", 61, 40);
+    const std::string line = "type=TrueColor24 width=61 height=40 xdpi=200 ydpi=100 bits=24\n";
+    ToolRun r = Tool({"info", whole, "--check"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, line);
+
+    const std::string bytes = Read(whole);
+    const std::string cut = dir_ + "/cut.bmp";
+    file_test::PutFile(cut, bytes.substr(0, bytes.size() / 2));
+    r = Tool({"info", cut});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, line);
+    r = Tool({"info", cut, "--check"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, line);
+    EXPECT_NE(r.err.find("stitchara-cli: cannot read"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("truncated"), std::string::npos) << r.err;
+
+    // 30000 x 30000 pixels, with a memory budget of 4 KB and no place for swap files.
+    const std::string huge = dir_ + "/huge.ppm";
+    file_test::PutFile(huge, "P6\n30000 30000\n255\n" + std::string(300, '\x7f'));
+    const std::string nowhere = "TMPDIR=" + dir_ + "/gone";
+    r = Tool({"info", huge, "--memory-limit", "4096"}, nowhere);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "type=TrueColor24 width=30000 height=30000 xdpi=96 ydpi=96 bits=24\n");
+    r = Tool({"info", huge, "--memory-limit", "4096", "--check"}, nowhere);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("stitchara-cli: "), std::string::npos);
+}
+
+// A binary PNM's rows go from file to file without the picture in memory;
+// the files written are those the picture read whole gives (the same
+// picture from a BMP file), for every command that takes that way.
+TEST_F(CliTest, RowsStraightFromAPnmFileWriteWhatThePictureGives) {
+    const std::string ppm = ColourFile("in.ppm", 331, 157);
+    const std::string bmp = dir_ + "/in.bmp";
+    ASSERT_EQ(Tool({"convert", ppm, bmp}).status, 0);
+    const std::string pgm = dir_ + "/in.pgm", grayBmp = dir_ + "/gray.bmp";
+    ASSERT_EQ(Tool({"convert", bmp, pgm}).status, 0);
+    ASSERT_EQ(Tool({"convert", pgm, grayBmp}).status, 0);
+    const std::vector<std::vector<std::string>> commands = {
+        {"transform", "--op", "mirror-h"},    {"transform", "--op", "mirror-v"},
+        {"transform", "--op", "mirror-d"},    {"transform", "--op", "rotate-half"},
+        {"transform", "--op", "rotate-left"}, {"transform", "--op", "rotate-right"},
+        {"rescale", "--size", "165x78"},      {"rescale", "--size", "662x314"},
+        {"convert", "--type", "gray256"},     {"convert", "--type", "color256", "--mode", "3"},
+        {"convert", "--type", "color256", "--mode", "0"}, {"convert"},
+    };
+    int n = 0;
+    for (const auto& [rows, whole] : {std::pair{ppm, bmp}, std::pair{pgm, grayBmp}})
+        for (const auto& c : commands)
+            for (const char* ext : {".bmp", ".ppm"}) {  // bottom-up and top-down writers
+                const std::string a = dir_ + "/a" + std::to_string(++n) + ext;
+                const std::string b = dir_ + "/b" + std::to_string(n) + ext;
+                std::vector<std::string> fromRows{c[0], rows, a}, fromWhole{c[0], whole, b};
+                fromRows.insert(fromRows.end(), c.begin() + 1, c.end());
+                fromWhole.insert(fromWhole.end(), c.begin() + 1, c.end());
+                const ToolRun r = Tool(fromRows);
+                ASSERT_EQ(r.status, Tool(fromWhole).status) << c[0] << " " << rows << " " << ext << r.err;
+                EXPECT_EQ(Read(a), Read(b)) << c[0] << " " << c.back() << " " << rows << " " << ext;
+            }
+    // A file cut short is read as before, and the reader says so.
+    const std::string bytes = Read(ppm);
+    file_test::PutFile(dir_ + "/cut.ppm", bytes.substr(0, bytes.size() - 5));
+    const ToolRun r = Tool({"transform", dir_ + "/cut.ppm", dir_ + "/cut_out.ppm", "--op", "mirror-h"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("truncated"), std::string::npos) << r.err;
+}

@@ -1,11 +1,13 @@
 // Rescale, RescaledCopy, Deskew and LinePoints.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
 #include "picture/picture.h"
 #include "picture/resample.h"
+#include "picture/tests/test_picture_helpers.h"
 
 namespace {
 
@@ -178,4 +180,33 @@ TEST(Deskew, TiltedEdgesLeaveNoHoles) {
             if (rows[std::size_t(y)][std::size_t(x)] == 0) blacks.push_back(y);
         EXPECT_TRUE(unbroken(blacks)) << "column " << x;
     }
+}
+
+// The rows made one at a time for a writer are the rows Rescale writes into
+// a picture, on every depth, shrinking and stretching by odd factors.
+TEST(RescaledRows, EveryRowAsRescaleWritesIt) {
+    const int sizes[][4] = {{37, 23, 19, 12}, {37, 23, 74, 46}, {1, 1, 5, 3}, {150, 9, 1, 1}, {33, 17, 100, 7}};
+    unsigned seed = 0;
+    for (int type : picture_test::kOneTypePerDepth)
+        for (const auto& s : sizes) {
+            auto source = picture_test::RandomPicture(type, s[0], s[1], ++seed);
+            ASSERT_TRUE(source);
+            std::unique_ptr<CPicture> reference(RescaledCopy(source.get(), s[2], s[3]));
+            ASSERT_TRUE(reference);
+            RescaledRows rows(source.get(), s[2], s[3]);
+            const std::size_t n = reference->GetRowBytes();
+            ASSERT_LE(rows.RowBytes(), n);
+            std::vector<std::uint8_t> expected(n);
+            for (int y = 0; y < s[3]; ++y) {
+                const std::uint8_t* made = rows.Row(y);
+                ASSERT_TRUE(made);
+                ASSERT_TRUE(reference->ReadStoredRow(y, expected.data()));
+                // The pixels, then padding the new picture leaves at zero.
+                ASSERT_TRUE(std::equal(made, made + rows.RowBytes(), expected.begin()))
+                    << "type " << type << " " << s[0] << "x" << s[1] << " to " << s[2] << "x" << s[3] << " row " << y;
+                ASSERT_TRUE(std::all_of(expected.begin() + std::ptrdiff_t(rows.RowBytes()), expected.end(),
+                                        [](std::uint8_t b) { return b == 0; }));
+            }
+            EXPECT_EQ(rows.Row(s[3]), nullptr);
+        }
 }

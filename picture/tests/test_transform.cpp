@@ -9,6 +9,7 @@
 
 #include "picture/picture.h"
 #include "picture/transform.h"
+#include "picture/tests/test_picture_helpers.h"
 #include "platform/system.h"
 #include "base/testing/test_progress_host.h"
 
@@ -348,4 +349,78 @@ TEST(Transform, RefusesMismatchedPictures) {
     EXPECT_EQ(Pixels(sameSize.get()), kept);
     std::unique_ptr<CPicture> none;
     EXPECT_EQ(TransformPicture(none, TransformOp::RotateLeft, false), kTransformFailed);
+}
+
+// The rows a writer streams straight from the source are, byte for byte and
+// padding included, the rows the operation leaves in a picture: every depth,
+// odd sizes, random padding bytes, the source in memory and in its swap file.
+TEST(TransformedRows, EveryRowAsTheOperationLeavesIt) {
+    const TransformOp ops[] = {TransformOp::MirrorHorizontal, TransformOp::MirrorVertical,
+                               TransformOp::MirrorDiagonal, TransformOp::RotateHalf};
+    const int sizes[][2] = {{1, 1}, {7, 5}, {33, 18}, {150, 3}};
+    unsigned seed = 1;
+    for (int type : picture_test::kOneTypePerDepth)
+        for (const auto& size : sizes)
+            for (TransformOp op : ops)
+                for (bool swapped : {false, true}) {
+                    const int w = size[0], h = size[1];
+                    auto source = picture_test::RandomPicture(type, w, h, ++seed, kStoreAny);
+                    std::unique_ptr<CPicture> reference = picture_test::RandomPicture(type, w, h, seed);
+                    ASSERT_TRUE(source && reference);
+                    if (swapped) {
+                        ASSERT_TRUE(source->SwapOut());
+                    }
+                    ASSERT_EQ(TransformPicture(reference, op, false), kTransformDone);
+                    TransformedRows rows(source.get(), op);
+                    ASSERT_TRUE(rows.Usable());
+                    const std::size_t n = source->GetRowBytes();
+                    std::vector<std::uint8_t> made(n), expected(n);
+                    for (int y = 0; y < h; ++y) {
+                        ASSERT_TRUE(rows.Row(y, made.data()));
+                        ASSERT_TRUE(reference->ReadStoredRow(y, expected.data()));
+                        ASSERT_EQ(made, expected) << "type " << type << " " << w << "x" << h << " op "
+                                                  << int(op) << (swapped ? " swapped" : "") << " row " << y;
+                    }
+                    EXPECT_FALSE(rows.Row(h, made.data()));
+                }
+    // The quarter turns change the size: not made this way.
+    auto square = picture_test::RandomPicture(ptTrueColor24, 4, 4, 9);
+    EXPECT_FALSE(TransformedRows(square.get(), TransformOp::RotateLeft).Usable());
+}
+
+// The quarter turns made a band at a time from row segments are the turns
+// RotateLeft and RotateRight make, byte for byte, across band edges (bands of
+// 145 rows here) and odd sizes, for every whole-byte depth.
+TEST(TurnedRows, EveryRowAsTheQuarterTurnLeavesIt) {
+    const int types[] = {ptColor256, ptColor64K, ptTrueColor24, ptTrueColor32};
+    const int sizes[][2] = {{1, 1}, {400, 7}, {291, 146}, {145, 3}};
+    unsigned seed = 100;
+    for (int type : types)
+        for (const auto& size : sizes)
+            for (TransformOp op : {TransformOp::RotateLeft, TransformOp::RotateRight}) {
+                const int w = size[0], h = size[1];
+                auto source = picture_test::RandomPicture(type, w, h, ++seed);
+                std::unique_ptr<CPicture> reference = picture_test::RandomPicture(type, w, h, seed);
+                ASSERT_TRUE(source && reference);
+                ASSERT_EQ(TransformPicture(reference, op, false), kTransformDone);
+                TurnedRows rows(w, h, source->GetBitCount() == 15 ? 16 : source->GetBitCount(),
+                                op == TransformOp::RotateLeft,
+                                [&](int y, int x0, int count, std::uint8_t* pixels) {
+                                    return source->ReadRow(x0, x0 + count - 1, y, pixels) != 0;
+                                },
+                                1);
+                ASSERT_TRUE(rows.Usable());
+                const std::size_t n = reference->GetRowBytes();
+                std::vector<std::uint8_t> made(n), expected(n);
+                // The order a bottom-up writer asks in, then top-down.
+                for (int pass = 0; pass < 2; ++pass)
+                    for (int k = 0; k < w; ++k) {
+                        const int i = pass == 0 ? w - 1 - k : k;
+                        ASSERT_TRUE(rows.Row(i, made.data()));
+                        ASSERT_TRUE(reference->ReadStoredRow(i, expected.data()));
+                        ASSERT_EQ(made, expected) << "type " << type << " " << w << "x" << h << " op "
+                                                  << int(op) << " row " << i;
+                    }
+            }
+    EXPECT_FALSE(TurnedRows(4, 4, 1, true, nullptr).Usable());
 }

@@ -141,6 +141,8 @@ public:
         return buffer_[pos_++];
     }
     bool Read(std::uint8_t* out, std::size_t n);
+    // Bytes read from the file but not yet taken.
+    std::size_t Unread() const { return end_ - pos_; }
 
 private:
     bool Fill();
@@ -193,6 +195,11 @@ bool SniffPnm(const std::uint8_t* head, std::size_t n);
 bool ReadPnm(std::FILE* file, ImageInfo& info, DibRows* rows, Progress* progress);
 bool WritePnm(std::FILE* file, const std::string& ext, DibRows& rows, Progress& progress,
               const SaveOptions& options);
+
+// Where the rows of a binary PNM file of 8-bit samples (P4, or P5 and P6
+// with maximum value 255) begin, read from the header at the file's start;
+// kind is 4, 5 or 6. False for any other PNM.
+bool PnmRawLayout(std::FILE* file, ImageInfo& info, int& kind, std::uint64_t& offset);
 
 // Reads a whole file held in memory through one reader, named by any of its
 // writer's spellings ("bmp", "jpeg", "tiff", "ppm"...): header, then pixels

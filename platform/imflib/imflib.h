@@ -40,12 +40,29 @@ constexpr int kFormatCapsMax = kFormatCapsBlockBytes / int(sizeof(FormatCapsEntr
 // passed beside the block. Rows are stored bottom-up, padded to 4 bytes.
 // The library moves bytes through `store` when it is set; a block without a
 // store describes a packed image resident at `memoryHandle`.
+// Rows made one at a time as a writer asks for them, in place of the rows
+// of a packed image: a picture written without ever existing whole.
+class DibRowSource {
+public:
+    // Fills row (the stored row, RowBytes of the described picture, padding
+    // included) with picture row y (0 = top). Writers ask in their own order,
+    // each row once. False on failure.
+    virtual bool StoredRow(int y, std::uint8_t* row) = 0;
+
+protected:
+    ~DibRowSource() = default;
+};
+
 struct DibTransferBlock {
     std::uint64_t totalBytes = 0;           // size of the packed image
     std::int16_t storeState = 1;            // 1 movable memory, 2 swap file
     std::uint8_t* memoryHandle = nullptr;   // the store's memory (state 1)
     std::FILE* fileHandle = nullptr;        // the open swap file (state 2), informative
     CImageStore* store = nullptr;           // the store itself
+    // For a save only: where the rows come from. The block then holds the
+    // header and colour table alone (at memoryHandle), and totalBytes
+    // counts the rows as if they were there.
+    DibRowSource* rowSource = nullptr;
 };
 
 // Progress callback: (first, last, current). The library calls it with
@@ -119,6 +136,43 @@ int AllSaveDIBImg(const char* path, DibTransferBlock* block, int headerSize,
 // format the extension names. 2 = cancelled, do not save; 1 go on; 0 when
 // the extension names no writable format.
 int AllSetSaveOption(const char* path, void* ownerWindow);
+
+// ---------------------------------------------------------------------------
+// Rows straight from a file
+
+// The rows of an image file whose pixels lie in it uncompressed (binary PBM,
+// and PGM and PPM of 8-bit samples), read from the file in any order as
+// they are asked for: a command that writes a transformed copy needs no
+// picture in memory. Each row is the stored row the reader would make of
+// it (AllReadDIBImg), padding included.
+class RawRowFile {
+public:
+    // The file at path when it is such a file and holds all its rows; none
+    // otherwise (then the reader is the way to it).
+    static std::unique_ptr<RawRowFile> Open(const char* path);
+    ~RawRowFile();
+    RawRowFile(const RawRowFile&) = delete;
+    RawRowFile& operator=(const RawRowFile&) = delete;
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    int Bits() const { return bits_; }
+    std::uint64_t RowBytes() const { return rowBytes_; }
+    // Picture row y (0 = top) into row (RowBytes() bytes). False on a
+    // failed read.
+    bool StoredRow(int y, std::uint8_t* row);
+    // Pixels x0..x0 + count - 1 of picture row y as StoredRow stores them,
+    // for pictures of whole-byte pixels (8 and 24 bits). False on a failed
+    // read or for 1-bit pictures.
+    bool StoredSegment(int y, int x0, int count, std::uint8_t* pixels);
+
+private:
+    bool ReadAt(std::uint64_t at, std::uint64_t n, std::uint8_t* bytes);
+    RawRowFile() = default;
+    int fd_ = -1;
+    int kind_ = 0;  // 4 bits, 5 gray, 6 colour
+    int width_ = 0, height_ = 0, bits_ = 0;
+    std::uint64_t offset_ = 0, fileRowBytes_ = 0, rowBytes_ = 0;
+};
 
 // ---------------------------------------------------------------------------
 // Helpers for callers

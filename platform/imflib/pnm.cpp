@@ -192,4 +192,16 @@ bool WritePnm(std::FILE* file, const std::string& ext, DibRows& rows, Progress& 
     return true;
 }
 
+bool PnmRawLayout(std::FILE* file, ImageInfo& info, int& kind, std::uint64_t& offset) {
+    ByteReader in(file);
+    PnmLayout lay;
+    if (!ParseHeader(in, info, lay)) return false;
+    if (lay.kind != 4 && !((lay.kind == 5 || lay.kind == 6) && lay.maxval == 255)) return false;
+    const long at = std::ftell(file);
+    if (at < 0 || std::uint64_t(at) < in.Unread()) return false;
+    kind = lay.kind;
+    offset = std::uint64_t(at) - in.Unread();
+    return true;
+}
+
 }  // namespace imf

@@ -7,7 +7,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <functional>
+#include <mutex>
+#include <new>
+#include <thread>
+#include <vector>
 #include <initializer_list>
 #include <strings.h>
 
@@ -65,29 +72,66 @@ void UseToolMessages() {
     SetMessageSink([](const std::string& text) { Fail(text); });
 }
 
-std::unique_ptr<CPicture> LoadPicture(const std::string& path) {
+namespace {
+
+// Whether path names a readable file with an extension; prints the reason
+// when not.
+bool CheckInputPath(const std::string& path) {
     UseToolMessages();
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         Fail("cannot read " + Quoted(path) + ": " + std::strerror(errno));
-        return nullptr;
+        return false;
     }
     if (S_ISDIR(st.st_mode)) {
         Fail("cannot read " + Quoted(path) + ": it is a directory");
-        return nullptr;
+        return false;
     }
     if (!S_ISREG(st.st_mode)) {
         Fail("cannot read " + Quoted(path) + ": it is not a regular file");
-        return nullptr;
+        return false;
     }
     if (::access(path.c_str(), R_OK) != 0) {
         Fail("cannot read " + Quoted(path) + ": " + std::strerror(errno));
-        return nullptr;
+        return false;
     }
     if (FormatTable::ExtensionOf(path).empty()) {
         Fail("cannot read " + Quoted(path) + ": the file name has no extension");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ReadPictureInfo(const std::string& path, ImageFileInfo& info) {
+    if (!CheckInputPath(path)) return false;
+    FileStatus status;
+    if (ReadImageFileInfo(path, info, &status)) return true;
+    Fail("cannot read " + Quoted(path) + Reason(status));
+    return false;
+}
+
+std::unique_ptr<RawRowFile> OpenRawRows(const std::string& in) {
+    if (FormatTable::ExtensionOf(in).empty() || ::access(in.c_str(), R_OK) != 0) return nullptr;
+    return RawRowFile::Open(in.c_str());
+}
+
+std::unique_ptr<CPicture> LoadShapeFor(const std::string& in, const std::string& out, const std::string& remedy) {
+    if (!CheckOutputPath(out) || !CheckInputPath(in)) return nullptr;
+    ImageFileInfo info;
+    FileStatus status;
+    std::unique_ptr<CPicture> shape = ReadImageFileShape(in, info, &status);
+    if (!shape) {
+        Fail("cannot read " + Quoted(in) + Reason(status));
         return nullptr;
     }
+    if (!CheckOutputTakes(out, shape->GetType(), remedy)) return nullptr;
+    return shape;
+}
+
+std::unique_ptr<CPicture> LoadPicture(const std::string& path) {
+    if (!CheckInputPath(path)) return nullptr;
     SetProgressCaption(IDS_LOADING_IMAGE);
     FileStatus status;
     std::unique_ptr<CPicture> picture = ReadImageFile(path, true, &status);
@@ -176,9 +220,13 @@ std::unique_ptr<CPicture> LoadPictureFor(const std::string& in, const std::strin
     return picture;
 }
 
-bool SavePicture(CPicture& picture, const std::string& path) {
+namespace {
+
+// The checks and messages around a write of a picture of type to path;
+// write does it (WriteImageFile or WriteImageFileRows).
+bool Save(const std::string& path, int type, const std::function<int(FileStatus&)>& write) {
     if (!CheckOutputPath(path)) return false;
-    if (!CheckOutputTakes(path, picture.GetType(), "write another format, or convert with --type color256"))
+    if (!CheckOutputTakes(path, type, "write another format, or convert with --type color256"))
         return false;
     // Ctrl-C during work that could not stop halfway: the result is not kept.
     if (TerminalProgressHost::Interrupted()) {
@@ -186,20 +234,148 @@ bool SavePicture(CPicture& picture, const std::string& path) {
         return false;
     }
     QuietMessages quiet;
-    if (IsDocumentFilePath(path)) {
-        FileStatus status;
-        if (WriteDocumentFile(path, &picture, &status)) return true;
-        Fail("cannot write " + Quoted(path) + Reason(status));
-        return false;
-    }
     SetProgressCaption(IDS_SAVING_IMAGE);
     FileStatus status;
-    if (WriteImageFile(path, &picture, &status)) return true;
+    if (write(status)) return true;
     if (status.failure == FileFailure::kCancelled)
         Fail("writing " + Quoted(path) + " was cancelled; the file was left as it was");
     else
         Fail("cannot write " + Quoted(path) + Reason(status));
     return false;
+}
+
+}  // namespace
+
+bool SavePicture(CPicture& picture, const std::string& path) {
+    if (IsDocumentFilePath(path)) {
+        if (!CheckOutputPath(path)) return false;
+        if (TerminalProgressHost::Interrupted()) {
+            Fail("interrupted; " + Quoted(path) + " was not written");
+            return false;
+        }
+        QuietMessages quiet;
+        FileStatus status;
+        if (WriteDocumentFile(path, &picture, &status)) return true;
+        Fail("cannot write " + Quoted(path) + Reason(status));
+        return false;
+    }
+    return Save(path, picture.GetType(),
+                [&](FileStatus& status) { return WriteImageFile(path, &picture, &status); });
+}
+
+namespace {
+
+// Makes the rows a writer will ask for on a second thread while the writer
+// encodes and writes the ones before: rows in the direction the first
+// request shows (from the top when it asks for row 0, else from the
+// bottom), a ring of them ahead. A request out of that order restarts the
+// making there. The row function runs on the making thread only, one row at
+// a time, so it needs no locking of its own.
+class RowsAhead final : public DibRowSource {
+public:
+    RowsAhead(const StoredRowFunction& row, int height, std::uint64_t rowBytes)
+        : row_(row), height_(height), rowBytes_(rowBytes),
+          ring_(std::size_t(kRing) * std::size_t(rowBytes)), made_(kRing, -1), ok_(kRing, false),
+          thread_([this] { Make(); }) {}
+    ~RowsAhead() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+    bool StoredRow(int y, std::uint8_t* bytes) override {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (start_ < 0 || y != Expected()) {
+            // A new run of rows from y.
+            // From the top or bottom row the direction is plain; elsewhere
+            // it is the last run's.
+            step_ = y == 0 ? 1 : y == height_ - 1 ? -1 : step_;
+            start_ = y;
+            taken_ = 0;
+            ++run_;
+            std::fill(made_.begin(), made_.end(), -1);
+            changed_.notify_all();
+        }
+        const std::size_t slot = std::size_t(taken_ % kRing);
+        changed_.wait(lock, [&] { return made_[slot] == y; });
+        const bool ok = ok_[slot];
+        if (ok) std::memcpy(bytes, &ring_[slot * rowBytes_], std::size_t(rowBytes_));
+        made_[slot] = -1;
+        ++taken_;
+        changed_.notify_all();
+        return ok;
+    }
+
+private:
+    static constexpr int kRing = 16;
+    int Expected() const { return start_ + step_ * int(taken_); }
+
+    void Make() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [&] { return stop_ || start_ >= 0; });
+            if (stop_) return;
+            const long run = run_;
+            const int start = start_, step = step_;
+            for (long k = 0;; ++k) {
+                const int y = start + step * int(k);
+                if (y < 0 || y >= height_) break;
+                const std::size_t slot = std::size_t(k % kRing);
+                // Room once the writer has taken the row kRing before.
+                changed_.wait(lock, [&] { return stop_ || run_ != run || (made_[slot] < 0 && k < taken_ + kRing); });
+                if (stop_) return;
+                if (run_ != run) break;
+                lock.unlock();
+                bool ok = false;
+                try {
+                    ok = row_(y, &ring_[slot * rowBytes_]);
+                } catch (const std::bad_alloc&) {
+                    ok = false;  // the writer fails on it
+                }
+                lock.lock();
+                if (run_ != run) break;
+                made_[slot] = y;
+                ok_[slot] = ok;
+                changed_.notify_all();
+            }
+            // Wait for a new run (or the end).
+            changed_.wait(lock, [&] { return stop_ || run_ != run; });
+            if (stop_) return;
+        }
+    }
+
+    const StoredRowFunction& row_;
+    const int height_;
+    const std::uint64_t rowBytes_;
+    std::vector<std::uint8_t> ring_;
+    std::vector<int> made_;  // the row each slot holds, -1 when free
+    std::vector<bool> ok_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool stop_ = false;
+    int start_ = -1, step_ = 1;
+    long taken_ = 0, run_ = 0;
+    std::thread thread_;  // last: starts once the rest is ready
+};
+
+}  // namespace
+
+bool SaveRows(const CPicture& shape, int width, int height, const StoredRowFunction& row,
+              const std::string& path, bool ahead) {
+    struct Direct final : DibRowSource {
+        const StoredRowFunction& row;
+        explicit Direct(const StoredRowFunction& r) : row(r) {}
+        bool StoredRow(int y, std::uint8_t* bytes) override { return row(y, bytes); }
+    } direct(row);
+    std::unique_ptr<RowsAhead> early;
+    if (ahead) early = std::make_unique<RowsAhead>(row, height, RowBytesFor(width, shape.GetHeader()->biBitCount));
+    DibRowSource& source = early ? static_cast<DibRowSource&>(*early) : direct;
+    return Save(path, shape.GetType(), [&](FileStatus& status) {
+        return WriteImageFileRows(path, shape, width, height, source, &status);
+    });
 }
 
 bool IsSaveOption(const std::string& name) { return name == "quality" || name == "compression"; }

@@ -7,10 +7,14 @@
 //     ... work on *in ...
 //     return cli::SavePicture(*out, args.positional[1]) ? kExitOk : kExitFailed;
 #pragma once
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 class CPicture;
+class RawRowFile;
+struct ImageFileInfo;
 
 namespace cli {
 
@@ -20,10 +24,26 @@ struct Args;
 // it off as it turns off every progress). None on failure.
 std::unique_ptr<CPicture> LoadPicture(const std::string& path);
 
+// What the file's header says of its picture (type, size, resolution),
+// read without its pixels. False after printing the reason.
+bool ReadPictureInfo(const std::string& path, ImageFileInfo& info);
+
 // Writes the picture in the format the extension of path names; ".vdl"
 // writes the document file (BMP). The old file is replaced only by a
 // complete new one. False on failure.
 bool SavePicture(CPicture& picture, const std::string& path);
+
+// Writes a picture made row by row as the writer asks for it (shaped as
+// shape at width x height, see WriteImageFileRows), with the checks and
+// messages of SavePicture. Not for the document file.
+// row(y, bytes) fills the stored row y (0 = top, padding included); false
+// fails the write.
+using StoredRowFunction = std::function<bool(int y, std::uint8_t* bytes)>;
+// ahead: the rows are made on a second thread a few rows ahead of the
+// writer (row is then called on that thread only, one row at a time); off
+// for row functions that make many rows at once.
+bool SaveRows(const CPicture& shape, int width, int height, const StoredRowFunction& row,
+              const std::string& path, bool ahead = true);
 
 // Whether SavePicture can write a file with this path's extension; prints
 // the reason when not. Commands check it before long work.
@@ -40,6 +60,19 @@ bool CheckOutputTakes(const std::string& path, int type, const std::string& reme
 // path is checked before the reading, the picture after it (that the
 // output's format takes it). None, the reason printed, when a step fails.
 std::unique_ptr<CPicture> LoadPictureFor(const std::string& in, const std::string& out);
+
+// The rows of in straight from the file when its pixels lie in it
+// uncompressed (binary PNM): a command that writes a transformed copy then
+// needs no picture in memory. None otherwise, without a message (the
+// command reads the picture with LoadPictureFor).
+std::unique_ptr<RawRowFile> OpenRawRows(const std::string& in);
+// The shape of in's picture for SaveRows (ReadImageFileShape: one row of
+// the type, colour table and resolution of the file's picture), the paths
+// checked as LoadPictureFor checks them (remedy: what to do when the
+// output's format does not take the picture). None after printing the reason.
+std::unique_ptr<CPicture> LoadShapeFor(
+    const std::string& in, const std::string& out,
+    const std::string& remedy = "convert it first with stitchara-cli convert --type color256");
 
 // Sends the system's messages (message boxes in the application) to stderr
 // as "stitchara-cli: text". LoadPicture and SavePicture install it

@@ -1,13 +1,19 @@
 // stitchara-cli convert IN OUT: format conversion by the output's extension,
 // with an optional colour conversion on the way.
 #include <algorithm>
+#include <cstdint>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "picture/colour_converter.h"
+#include "document/document.h"
+#include "document/import_export.h"
 #include "picture/picture.h"
+#include "platform/imflib/imflib.h"
 #include "resources/strings.h"
 #include "shell/cli/cli.h"
 #include "shell/cli/cli_io.h"
@@ -96,6 +102,45 @@ std::unique_ptr<CPicture> ConvertColours(std::unique_ptr<CPicture> picture,
     return result;
 }
 
+// A conversion to 8-bit pixels that takes each row on its own (nearest
+// colour or ordered dither), from a file holding its rows uncompressed: the
+// rows are converted as the writer asks for them, with models of one row
+// in place of the two pictures. The exit code, or -1 when the conversion is
+// not of that kind (the caller converts the picture read).
+int ConvertRowByRow(RawRowFile& raw, const std::string& in, const std::string& out,
+                    const ColourOptions& colour, const std::string& remedy) {
+    if (raw.Bits() < 8 || colour.type.empty()) return -1;
+    const int to = TypeFromName(colour.type);
+    if (to != ptGray256 && to != ptColor256) return -1;
+    ImageFileInfo info;
+    std::unique_ptr<CPicture> source = ReadImageFileShape(in, info);
+    if (!source || source->GetType() == to) return -1;
+    const BitmapInfoHeader* header = source->GetHeader();
+    auto model = std::make_unique<CDocPicture>();
+    if (!model->Create(to, raw.Width(), 1, 0, nullptr, std::uint32_t(header->biXPelsPerMeter),
+                       std::uint32_t(header->biYPelsPerMeter), kStoreMemory))
+        return -1;
+    CColourConverter converter;
+    const int mode = colour.mode >= 0 ? colour.mode : kModeAutomatic;
+    if (!converter.Setup(model.get(), source.get(), MakeModeAndPattern(mode, std::max(colour.pattern, 0)),
+                         colour.matrix > 0 ? colour.matrix : 4) ||
+        (converter.Mode() != kModeNearest && converter.Mode() != kModeDither))
+        return -1;
+    if (!CheckOutputPath(out) || !CheckOutputTakes(out, to, remedy)) return kExitFailed;
+    std::vector<std::uint8_t> from(raw.RowBytes());
+    const std::size_t pixels = std::size_t(raw.Width());
+    return SaveRows(*model, raw.Width(), raw.Height(),
+                    [&](int y, std::uint8_t* row) {
+                        if (!raw.StoredRow(y, from.data()) || !converter.ConvertRow(y, from.data(), row))
+                            return false;
+                        std::memset(row + pixels, 0, std::size_t(model->GetRowBytes() - pixels));
+                        return true;
+                    },
+                    out)
+               ? kExitOk
+               : kExitFailed;
+}
+
 }  // namespace
 
 int CmdConvert(const Args& args) {
@@ -113,12 +158,28 @@ int CmdConvert(const Args& args) {
     if (int rc = TakeSaveOptions(args); rc != kExitOk) return rc;
     const std::string& in = args.positional[0];
     const std::string& out = args.positional[1];
+    const std::string remedy = "add --type color256 (or gray256, color16, gray16, bw)";
+    // A change of format alone, from a file holding its rows uncompressed:
+    // the rows go from file to file as the writer asks for them.
+    if (!IsDocumentFilePath(out)) {
+        if (std::unique_ptr<RawRowFile> raw = OpenRawRows(in)) {
+            if (!colour.Any()) {
+                std::unique_ptr<CPicture> shape = LoadShapeFor(in, out, remedy);
+                if (!shape) return kExitFailed;
+                return SaveRows(*shape, raw->Width(), raw->Height(),
+                                [&](int y, std::uint8_t* row) { return raw->StoredRow(y, row); }, out)
+                           ? kExitOk
+                           : kExitFailed;
+            }
+            if (int rc = ConvertRowByRow(*raw, in, out, colour, remedy); rc >= 0) return rc;
+        }
+    }
     if (!CheckOutputPath(out)) return kExitFailed;
 
     std::unique_ptr<CPicture> picture = LoadPicture(in);
     if (!picture) return kExitFailed;
     const int to = colour.type.empty() ? picture->GetType() : TypeFromName(colour.type);
-    if (!CheckOutputTakes(out, to, "add --type color256 (or gray256, color16, gray16, bw)")) return kExitFailed;
+    if (!CheckOutputTakes(out, to, remedy)) return kExitFailed;
     picture = ConvertColours(std::move(picture), colour);
     if (!picture) return kExitFailed;
     return SavePicture(*picture, out) ? kExitOk : kExitFailed;

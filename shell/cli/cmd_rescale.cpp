@@ -1,11 +1,16 @@
 // stitchara-cli rescale IN OUT --size WxH: nearest-neighbour resampling.
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <new>
 #include <memory>
 #include <string>
 
 #include "picture/picture.h"
 #include "picture/resample.h"
+#include "platform/imflib/imflib.h"
+#include "document/document.h"
 #include "shell/cli/cli.h"
 #include "shell/cli/cli_io.h"
 
@@ -42,12 +47,51 @@ int CmdRescale(const Args& args) {
                           std::to_string(kMaxPictureSide));
     if (int rc = TakeSaveOptions(args); rc != kExitOk) return rc;
 
-    std::unique_ptr<CPicture> picture = LoadPictureFor(args.positional[0], args.positional[1]);
-    if (!picture) return kExitFailed;
-    std::unique_ptr<CPicture> result(RescaledCopy(picture.get(), width, height));
-    if (!result) return Fail("cannot rescale the picture");
-    picture.reset();
-    return SavePicture(*result, args.positional[1]) ? kExitOk : kExitFailed;
+    const std::string& in = args.positional[0];
+    const std::string& out = args.positional[1];
+    // Row by row as the file is written, no rescaled picture in memory:
+    // straight from the input file when it holds its rows uncompressed, else
+    // from the picture read.
+    auto save = [&](const CPicture& shape, RescaledRows& rows) {
+        const std::uint64_t pixels = rows.RowBytes();
+        const std::uint64_t stored = RowBytesFor(width, shape.GetHeader()->biBitCount);
+        return SaveRows(shape, width, height,
+                        [&](int y, std::uint8_t* row) {
+                            const std::uint8_t* made = rows.Row(y);
+                            if (!made) return false;
+                            std::memcpy(row, made, pixels);
+                            std::memset(row + pixels, 0, stored - pixels);
+                            return true;
+                        },
+                        out)
+                   ? kExitOk
+                   : kExitFailed;
+    };
+    try {
+        std::unique_ptr<RawRowFile> raw = IsDocumentFilePath(out) ? nullptr : OpenRawRows(in);
+        if (raw && (width != raw->Width() || height != raw->Height())) {
+            std::unique_ptr<CPicture> shape = LoadShapeFor(in, out);
+            if (!shape) return kExitFailed;
+            RescaledRows rows(raw->Width(), raw->Height(), raw->Bits(),
+                              [&](int y, std::uint8_t* buffer) { return raw->StoredRow(y, buffer); }, width, height);
+            return save(*shape, rows);
+        }
+        raw.reset();
+        std::unique_ptr<CPicture> picture = LoadPictureFor(in, out);
+        if (!picture) return kExitFailed;
+        if (width == picture->GetWidth() && height == picture->GetHeight())
+            return SavePicture(*picture, out) ? kExitOk : kExitFailed;
+        if (!IsDocumentFilePath(out)) {
+            RescaledRows rows(picture.get(), width, height);
+            return save(*picture, rows);
+        }
+        std::unique_ptr<CPicture> result(RescaledCopy(picture.get(), width, height));
+        if (!result) return Fail("cannot rescale the picture");
+        picture.reset();
+        return SavePicture(*result, out) ? kExitOk : kExitFailed;
+    } catch (const std::bad_alloc&) {
+        return Fail("cannot rescale the picture");
+    }
 }
 
 }  // namespace cli

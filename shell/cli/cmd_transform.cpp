@@ -2,8 +2,11 @@
 //
 // Loads IN into a document, runs the document's mirror or rotate command on
 // its picture and saves the result; a ".vdl" OUT goes through the document's
-// own save path.
+// own save path. Into an image file the mirrors and the half turn are made
+// row by row as the file is written, and from a binary PNM every operation
+// reads its rows straight from the file.
 #include <memory>
+#include <new>
 #include <string>
 
 #include <cerrno>
@@ -13,6 +16,8 @@
 #include "platform/system.h"
 #include "shell/terminal_progress.h"
 #include "picture/image_store.h"
+#include "picture/transform.h"
+#include "platform/imflib/imflib.h"
 #include "shell/cli/cli.h"
 #include "shell/cli/cli_io.h"
 
@@ -47,9 +52,49 @@ int CmdTransform(const Args& args) {
     const std::string& in = args.positional[0];
     const std::string& out = args.positional[1];
     const bool documentFile = IsDocumentFilePath(out);
+    const bool quarter = TransformIsQuarterTurn(chosen->op);
+    auto write = [&](const CPicture& shape, int width, int height, const StoredRowFunction& row) {
+        // The quarter turns make a band of rows at once: nothing to gain ahead.
+        return SaveRows(shape, width, height, row, out, !quarter) ? kExitOk : kExitFailed;
+    };
+    // Into an image file the result goes row by row as the writer asks for
+    // it, never held whole: from a file holding its rows uncompressed the
+    // rows are read straight from it (the quarter turns a band of columns
+    // at a time), else they are made from the picture read.
+    std::unique_ptr<RawRowFile> raw = documentFile ? nullptr : OpenRawRows(in);
+    if (raw && !quarter) {
+        std::unique_ptr<CPicture> shape = LoadShapeFor(in, out);
+        if (!shape) return kExitFailed;
+        TransformedRows rows(raw->Width(), raw->Height(), raw->Bits(), chosen->op,
+                             [&](int y, std::uint8_t* buffer) { return raw->StoredRow(y, buffer) ? buffer : nullptr; });
+        if (rows.Usable())
+            return write(*shape, raw->Width(), raw->Height(), [&](int y, std::uint8_t* row) { return rows.Row(y, row); });
+    }
+    if (raw && quarter && raw->Bits() >= 8) {
+        std::unique_ptr<CPicture> shape = LoadShapeFor(in, out);
+        if (!shape) return kExitFailed;
+        try {
+            TurnedRows rows(raw->Width(), raw->Height(), raw->Bits(), chosen->op == TransformOp::RotateLeft,
+                            [&](int y, int x0, int count, std::uint8_t* pixels) {
+                                return raw->StoredSegment(y, x0, count, pixels);
+                            });
+            if (rows.Usable())
+                return write(*shape, raw->Height(), raw->Width(),
+                             [&](int y, std::uint8_t* row) { return rows.Row(y, row); });
+        } catch (const std::bad_alloc&) {
+            // Without room for the bands the picture is read and turned whole.
+        }
+    }
+    raw.reset();
     // The document file too is checked before the work (a missing directory).
     std::unique_ptr<CPicture> picture = LoadPictureFor(in, out);
     if (!picture) return kExitFailed;
+    if (!documentFile && !quarter) {
+        TransformedRows rows(picture.get(), chosen->op);
+        if (rows.Usable())
+            return write(*picture, picture->GetWidth(), picture->GetHeight(),
+                         [&](int y, std::uint8_t* row) { return rows.Row(y, row); });
+    }
     CVandrelDoc document;
     document.SetPicture(std::move(picture));
 

@@ -29,7 +29,7 @@ struct CommandSpec {
 
 const CommandSpec kCommands[] = {
     {"formats", "formats\n", {}, {}, false, cli::CmdFormats},
-    {"info", "info FILE\n", {}, {}, false, cli::CmdInfo},
+    {"info", "info FILE [--check]\n       --check also reads every pixel and reports damage\n", {}, {"check"}, false, cli::CmdInfo},
     {"convert",
      "convert IN OUT [--type bw|gray16|gray256|color16|color256|rgb24] [--mode 0..7]\n"
      "               [--pattern 0..5 --matrix 4|8 (ordered dither, --mode 3)]\n",

@@ -213,8 +213,11 @@ TEST_F(Cli, AWriteTheSystemRefusesIsOneLineWithTheSystemsReason) {
 TEST_F(Cli, EveryWayOfStoppingRemovesWhatTheProcessMade) {
     // Work that lasts: a noise picture of 18 MB through a 1 MB memory limit
     // takes seconds to convert, and each run below is stopped as soon as it
-    // owns its first swap file.
-    const std::string in = Picture("big.ppm", 3000, 2000);
+    // owns its first swap file. The input is a BMP: a binary PPM would be
+    // converted row by row straight from the file, with no picture to swap.
+    const std::string ppm = Picture("big.ppm", 3000, 2000);
+    const std::string in = (dir_ / "big.bmp").string();
+    ASSERT_EQ(Tool({"convert", ppm, in, "--quiet"}).status, 0);
     const std::string out = (dir_ / "out.png").string();
     const std::vector<std::string> convert = {"convert", in, out, "--memory-limit", "1M"};
     // Ended by a signal at once (--quiet), or Ctrl-C taken as Escape: no swap

@@ -332,3 +332,49 @@ TEST(RobustStitch, ARefusalNamesItsRealReason) {
         << grainy.message;
     EXPECT_NE(grainy.message.find("Scan both pictures sharp"), std::string::npos) << grainy.message;
 }
+
+TEST(RobustStitch, OnlyAnOffsetTheWholeStripBearsOutSkipsTheRegistration) {
+    const int overlap = 220, shift = 3;
+    auto main = Cut(Original(), 0, kTop, kW, kH);
+    auto clean = Cut(Original(), kW - overlap, kTop + shift, kW, kH);
+    SeamRequest request;
+    request.canvas = main.get();
+    request.rest = clean.get();
+    request.mainExtent = kW;
+    request.mainHeight = request.restHeight = kH;
+    request.chosenOverlap = overlap;
+    const int dx = kW - overlap;
+    // The true offset of a clean cut stands; a pixel off in either
+    // direction does not, nor a strip that is a half pixel off at its ends.
+    SeamResult right = ConfirmOffset(request, dx, shift, nullptr, nullptr);
+    EXPECT_EQ(right.verdict, SeamVerdict::kFound);
+    EXPECT_EQ(right.overlap, overlap);
+    EXPECT_FALSE(right.toneMapped);
+    for (PointL off : {PointL{1, 0}, PointL{0, -1}})
+        EXPECT_NE(ConfirmOffset(request, dx + off.x, shift + off.y, nullptr, nullptr).verdict,
+                  SeamVerdict::kFound) << off.x << "," << off.y;
+    auto scaled = TurnedCut(Original(), kW - overlap, kTop + shift, kW, kH, 0, 1.003);
+    request.rest = scaled.get();
+    EXPECT_NE(ConfirmOffset(request, dx, shift, nullptr, nullptr).verdict, SeamVerdict::kFound);
+
+    // A brighter Rest picture on the true offset stands, with its tone map.
+    auto bright = Cut(Original(), kW - overlap, kTop + shift, kW, kH);
+    Expose(bright.get(), 1.15, 0.92, -6);
+    request.rest = bright.get();
+    SeamResult toned = ConfirmOffset(request, dx, shift, nullptr, nullptr);
+    EXPECT_EQ(toned.verdict, SeamVerdict::kFound);
+    EXPECT_TRUE(toned.toneMapped);
+
+    // Whole stitches: the scaled piece, on which most blocks of the exact
+    // search agree, still goes through the registration and is resampled;
+    // the clean cut joins exactly.
+    Outcome resampled = Stitched(Cut(Original(), 0, kTop, kW, kH), std::move(scaled), kSideRight, 35);
+    ASSERT_TRUE(resampled.picture) << resampled.message;
+    EXPECT_TRUE(resampled.finding.resampled);
+    EXPECT_NEAR(resampled.finding.scale, 1.003, 0.0008);
+    Outcome exact = Stitched(std::move(main), std::move(clean), kSideRight, 35);
+    ASSERT_TRUE(exact.picture) << exact.message;
+    EXPECT_FALSE(exact.finding.resampled);
+    EXPECT_EQ(exact.finding.overlap, overlap);
+    EXPECT_EQ(MaxDifferenceAt(exact.picture.get(), Original(), 0, kTop + shift), 0);
+}

@@ -313,3 +313,95 @@ TEST(Options, TiffDictionaryCodersDifferenceRows) {
 }
 
 }  // namespace
+
+// Rows read straight from a binary PNM are the rows the reader stores, in
+// any order; a file that is not one, or is cut short, is left to the reader.
+TEST(RawRows, BinaryPnmRowsAsTheReaderStoresThem) {
+    const auto dir = imftest::ScratchDir("raw_rows");
+    std::uint32_t seed = 7;
+    auto noise = [&seed](std::size_t n) {
+        std::vector<std::uint8_t> v(n);
+        for (auto& b : v) b = std::uint8_t((seed = seed * 1103515245u + 12345u) >> 24);
+        return v;
+    };
+    struct Case {
+        const char* magic;
+        int width, height;
+        std::size_t rowBytes;
+    };
+    const Case cases[] = {{"P6", 13, 5, 39}, {"P5", 37, 3, 37}, {"P4", 21, 4, 3}, {"P4", 16, 2, 2}};
+    for (const Case& c : cases) {
+        const auto path = (dir / (std::string(c.magic) + std::to_string(c.width) + ".pnm")).string();
+        const std::string head = std::string(c.magic) + "\n# a comment\n" + std::to_string(c.width) + " " +
+                                 std::to_string(c.height) + (c.magic[1] == '4' ? "\n" : "\n255\n");
+        std::vector<std::uint8_t> bytes(head.begin(), head.end());
+        const auto pixels = noise(c.rowBytes * std::size_t(c.height));
+        bytes.insert(bytes.end(), pixels.begin(), pixels.end());
+        imftest::WriteBytes(path, bytes);
+
+        imftest::MemoryDib read;
+        ASSERT_TRUE(imftest::ReadPicture(path, read)) << path;
+        std::unique_ptr<RawRowFile> rows = RawRowFile::Open(path.c_str());
+        ASSERT_TRUE(rows) << path;
+        ASSERT_EQ(rows->RowBytes(), read.RowBytes());
+        std::vector<std::uint8_t> row(rows->RowBytes());
+        for (int y = c.height - 1; y >= 0; --y) {
+            ASSERT_TRUE(rows->StoredRow(y, row.data()));
+            EXPECT_EQ(0, std::memcmp(row.data(), read.Row(y), row.size())) << path << " row " << y;
+            // Segments of whole-byte pixels as the row has them.
+            const int pixel = read.Bits() / 8;
+            std::vector<std::uint8_t> segment(std::size_t(3 * 3));
+            EXPECT_EQ(rows->StoredSegment(y, c.width - 3, 3, segment.data()), pixel > 0);
+            if (pixel > 0) {
+                EXPECT_EQ(0, std::memcmp(segment.data(), read.Row(y) + (c.width - 3) * pixel, std::size_t(3 * pixel)));
+            }
+        }
+        EXPECT_FALSE(rows->StoredSegment(0, c.width - 2, 3, row.data()));
+        EXPECT_FALSE(rows->StoredRow(c.height, row.data()));
+
+        bytes.pop_back();
+        imftest::WriteBytes(path, bytes);
+        EXPECT_FALSE(RawRowFile::Open(path.c_str())) << path << " cut short";
+    }
+    // Plain PNM, other maximum values and other formats go through the reader.
+    imftest::WriteBytes(dir / "plain.ppm", {'P', '3', '\n', '1', ' ', '1', '\n', '2', '5', '5', '\n', '1', ' ', '2', ' ', '3', '\n'});
+    imftest::WriteBytes(dir / "deep.pgm", {'P', '5', '\n', '1', ' ', '1', '\n', '1', '5', '\n', 9});
+    imftest::MemoryDib dib = imftest::MemoryDib::Make(3, 2, 24);
+    ASSERT_TRUE(imftest::SavePicture((dir / "picture.bmp").string(), dib));
+    for (const char* name : {"plain.ppm", "deep.pgm", "picture.bmp", "missing.ppm"})
+        EXPECT_FALSE(RawRowFile::Open((dir / name).string().c_str())) << name;
+    std::filesystem::remove_all(dir);
+}
+
+// A writer takes its rows from a row source as it asks for them; the block
+// holds the header and colour table alone.
+TEST(Transfer, WritersTakeRowsFromARowSource) {
+    const auto dir = imftest::ScratchDir("row_source");
+    imftest::MemoryDib whole = imftest::MemoryDib::Make(23, 9, 8);
+    imftest::FillPattern(whole);
+    struct Source final : DibRowSource {
+        imftest::MemoryDib* dib;
+        int asked = 0;
+        bool StoredRow(int y, std::uint8_t* row) override {
+            ++asked;
+            std::memcpy(row, dib->Row(y), dib->RowBytes());
+            return true;
+        }
+    } source;
+    source.dib = &whole;
+    for (const char* name : {"a.bmp", "a.png", "a.ppm", "a.tif", "a.gif"}) {
+        std::vector<std::uint8_t> head(whole.bytes.begin(), whole.bytes.begin() + whole.headerSize);
+        DibTransferBlock block;
+        block.totalBytes = whole.bytes.size();
+        block.memoryHandle = head.data();
+        block.rowSource = &source;
+        source.asked = 0;
+        const auto streamed = (dir / (std::string("s") + name)).string();
+        const auto saved = (dir / name).string();
+        ASSERT_NE(AllSaveDIBImg(streamed.c_str(), &block, whole.headerSize, nullptr), 0) << name;
+        EXPECT_EQ(source.asked, whole.Height()) << name;
+        ASSERT_TRUE(imftest::SavePicture(saved, whole)) << name;
+        EXPECT_EQ(imftest::ReadBytes(streamed), imftest::ReadBytes(saved)) << name;
+    }
+    std::filesystem::remove_all(dir);
+}
