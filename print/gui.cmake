@@ -21,3 +21,9 @@ if(STITCHARA_TESTS)
                          PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
   endif()
 endif()
+
+# The print sheet's Poster choice and the preview's sheets, driven by mouse and
+# key events under a real X server as well as offscreen.
+if(TARGET print_poster_test)
+  stitchara_xvfb_test(print_poster_e2e RUN print_poster_test TIMEOUT 120)
+endif()
