@@ -17,15 +17,8 @@ need=()
 command -v pdftoppm >/dev/null || need+=(poppler-utils)
 [ -f /usr/share/backgrounds/gnome/licorice-l.webp ] || need+=(gnome-backgrounds)
 [ -f /usr/share/doc/libtasn1-doc/libtasn1.pdf ] || need+=(libtasn1-doc)
-if [ ${#need[@]} -gt 0 ]; then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "stitch_accuracy: ${need[*]} missing and installing needs root" >&2
-    exit 1
-  fi
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
-fi
+. "$ROOT/bench/install_needed.sh"
+install_needed stitch_accuracy "${need[@]}"
 
 . "$ROOT/bench/release_cli.sh"
 "$PY" "$ROOT/bench/stitch_accuracy.py" --cli "$CLI" --work "$WORK" "$@"
