@@ -104,8 +104,12 @@ function(stitchara_xvfb_test NAME)
                    $<TARGET_FILE:${program}> ${ARG_ARGS})
   set(environment QT_QPA_PLATFORM=xcb STITCHARA_BUILD_DIR=${CMAKE_BINARY_DIR}
                   STITCHARA_SOURCE_DIR=${CMAKE_SOURCE_DIR} ${ARG_ENVIRONMENT})
+  # Alone on the machine: real input through a file dialog or a menu waits on
+  # the dialog's own threads and timers, which a parallel build or test can
+  # starve into a run that never ends.
   set_tests_properties(${NAME} PROPERTIES
     ENVIRONMENT "${environment}"
     TIMEOUT ${ARG_TIMEOUT}
-    RESOURCE_LOCK x_server)
+    RESOURCE_LOCK x_server
+    RUN_SERIAL TRUE)
 endfunction()
