@@ -16,6 +16,20 @@ printf 'number_of_devices 2\ntest-picture "Color pattern"\n' > "$SANE_CONFIG_DIR
 
 check "two devices listed" test "$("$CLI" scan --list | cut -f1 | tr '\n' ' ')" = "test:0 test:1 "
 
+# The scanner test backend's reading thread can, rarely, hang as it ends (seen
+# waiting on the C library's memory lock at thread exit): a scan that has not
+# ended in a minute is stopped and tried once more.
+scan_with_test_backend() {
+  timeout 60 "$CLI" scan "$@"
+  local rc=$?
+  if [ $rc -eq 124 ]; then
+    echo "the scan hung in the test backend; trying once more" >&2
+    timeout 60 "$CLI" scan "$@"
+    rc=$?
+  fi
+  return $rc
+}
+
 if command -v scanimage >/dev/null; then
   # mode, scanimage's options, ours, file extension
   while IFS='|' read -r name theirs ours ext; do
@@ -23,7 +37,7 @@ if command -v scanimage >/dev/null; then
     scanimage -d test:1 $theirs --format=pnm > "$WORK/ref.$ext" 2>/dev/null
     check "$name: scanimage scans" test -s "$WORK/ref.$ext"
     # shellcheck disable=SC2086
-    "$CLI" scan -o "$WORK/ours.$ext" --device test:1 $ours --quiet
+    scan_with_test_backend -o "$WORK/ours.$ext" --device test:1 $ours --quiet
     check "$name: scan succeeds" test $? -eq 0
     # Both through the same writer, so that only the pixels can differ.
     "$CLI" convert "$WORK/ref.$ext" "$WORK/ref2.$ext" --quiet
@@ -37,10 +51,10 @@ else
   echo "scanimage not installed: the comparison is skipped" >&2
 fi
 
-"$CLI" scan -o "$WORK/c.bmp" --mode color --resolution 72 --quiet
+scan_with_test_backend -o "$WORK/c.bmp" --mode color --resolution 72 --quiet
 check "resolution kept" test "$("$CLI" info "$WORK/c.bmp")" = "type=TrueColor24 width=226 height=283 xdpi=72 ydpi=72 bits=24"
 
-"$CLI" scan -o "$WORK/page.png" --batch --mode gray --resolution 20 --quiet
+scan_with_test_backend -o "$WORK/page.png" --batch --mode gray --resolution 20 --quiet
 check "batch succeeds" test $? -eq 0
 check "ten feeder pages" test "$(ls "$WORK" | grep -c '^page-[0-9]*\.png$')" -eq 10
 
