@@ -108,7 +108,7 @@ void RegisterAcquireCommands(CommandRegistry& r) {
     using S = CommandSurface;
     auto run = [](int id) { return [id](Workspace& w) { return HandleAcquireCommand(id, w.dialogParent()); }; };
     auto library = [](const Workspace&) { return ScannerAvailable(); };
-    r.add(CommandSpec(ID_ACQUIRE)
+    r.add(CommandDecl(ID_ACQUIRE)
               .withIcon(CommandIcon(ID_ACQUIRE))
               .runs(run(ID_ACQUIRE))
               .opensDialog()
@@ -120,7 +120,7 @@ void RegisterAcquireCommands(CommandRegistry& r) {
                        {S::InPlaceToolBar, {}, 2, 1},
                        {S::EmbeddedFileMenu, "&File", 3, 1}}));
     r.add(
-        CommandSpec(ID_SELECT_SOURCE)
+        CommandDecl(ID_SELECT_SOURCE)
             .runs(run(ID_SELECT_SOURCE))
             .opensDialog()
             .enabledWhen(library)

@@ -43,33 +43,33 @@ QStringList MenuBarOrder() {
 
 // ---- registry ----
 
-bool CommandRegistry::add(CommandSpec spec) {
-    const int id = spec.id;
-    if (specs_.count(id)) {
+bool CommandRegistry::add(CommandDecl decl) {
+    const int id = decl.id;
+    if (decls_.count(id)) {
         duplicates_.push_back(id);
         return false;
     }
-    specs_.emplace(id, std::move(spec));
+    decls_.emplace(id, std::move(decl));
     return true;
 }
 
-const CommandSpec* CommandRegistry::find(int id) const {
-    auto it = specs_.find(id);
-    return it == specs_.end() ? nullptr : &it->second;
+const CommandDecl* CommandRegistry::find(int id) const {
+    auto it = decls_.find(id);
+    return it == decls_.end() ? nullptr : &it->second;
 }
 
 const CommandPlace* CommandRegistry::place(int id, CommandSurface surface) const {
-    const CommandSpec* spec = find(id);
-    if (!spec) return nullptr;
-    for (const CommandPlace& p : spec->places)
+    const CommandDecl* decl = find(id);
+    if (!decl) return nullptr;
+    for (const CommandPlace& p : decl->places)
         if (p.surface == surface) return &p;
     return nullptr;
 }
 
 QStringList CommandRegistry::menus(CommandSurface surface) const {
     QStringList found;
-    for (const auto& [id, spec] : specs_)
-        for (const CommandPlace& p : spec.places)
+    for (const auto& [id, decl] : decls_)
+        for (const CommandPlace& p : decl.places)
             if (p.surface == surface && !p.menu.isEmpty() && !found.contains(TopMenu(p.menu))) found << TopMenu(p.menu);
     QStringList ordered;
     for (const QString& title : MenuBarOrder())
@@ -85,8 +85,8 @@ std::vector<CommandRegistry::Item> CommandRegistry::layout(CommandSurface surfac
         QString sub;
     };
     std::vector<Entry> entries;
-    for (const auto& [id, spec] : specs_)
-        for (const CommandPlace& p : spec.places)
+    for (const auto& [id, decl] : decls_)
+        for (const CommandPlace& p : decl.places)
             if (p.surface == surface && TopMenu(p.menu) == menu)
                 entries.push_back({p.group, p.order, id, SubMenu(p.menu)});
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
@@ -108,7 +108,7 @@ std::vector<CommandRegistry::Item> CommandRegistry::layout(CommandSurface surfac
 
 CommandSet::CommandSet(const CommandRegistry& registry, Workspace& workspace, QObject* parent)
     : QObject(parent), registry_(registry), workspace_(workspace) {
-    for (const auto& [id, spec] : registry_.all()) {
+    for (const auto& [id, decl] : registry_.all()) {
         auto* action = new QAction(this);
         const CommandEntry* entry = FindCommand(id);
         action->setObjectName(QString::fromUtf8(entry ? entry->name : ""));
@@ -117,7 +117,7 @@ CommandSet::CommandSet(const CommandRegistry& registry, Workspace& workspace, QO
         action->setStatusTip(CommandPrompt(id));
         const QString tip = CommandToolTip(id);
         if (!tip.isEmpty()) action->setToolTip(tip);
-        action->setShortcuts(spec.shortcuts);
+        action->setShortcuts(decl.shortcuts);
         action->setEnabled(false);
         const int command = id;
         connect(action, &QAction::triggered, this, [this, command] { execute(command); });
@@ -132,8 +132,8 @@ QAction* CommandSet::action(int id) const {
 
 CommandState CommandSet::state(int id) const {
     CommandState state;
-    const CommandSpec* spec = registry_.find(id);
-    if (!spec) {
+    const CommandDecl* decl = registry_.find(id);
+    if (!decl) {
         state.enabled = false;
         return state;
     }
@@ -142,27 +142,27 @@ CommandState CommandSet::state(int id) const {
     if (view && view->OnUpdateCommand(id, fromView)) {
         state = fromView;
     } else {
-        state.enabled = !spec->enabled || spec->enabled(workspace_);
-        if (spec->checked) {
+        state.enabled = !decl->enabled || decl->enabled(workspace_);
+        if (decl->checked) {
             state.checkable = true;
-            state.checked = spec->checked(workspace_);
+            state.checked = decl->checked(workspace_);
         }
     }
     const bool idle = !workspace_.sheetOpen();
-    if ((spec->needs & kNeedsIdle) && !idle) state.enabled = false;
-    if ((spec->needs & kNeedsPrinter) && (!idle || !workspace_.printerAvailable())) state.enabled = false;
-    if ((spec->needs & kNeedsScanner) && !workspace_.scannerAvailable()) state.enabled = false;
+    if ((decl->needs & kNeedsIdle) && !idle) state.enabled = false;
+    if ((decl->needs & kNeedsPrinter) && (!idle || !workspace_.printerAvailable())) state.enabled = false;
+    if ((decl->needs & kNeedsScanner) && !workspace_.scannerAvailable()) state.enabled = false;
     for (const Rule& rule : rules_)
         rule(id, state);
     return state;
 }
 
 bool CommandSet::run(int id) {
-    const CommandSpec* spec = registry_.find(id);
-    if (!spec) return false;
+    const CommandDecl* decl = registry_.find(id);
+    if (!decl) return false;
     auto* view = dynamic_cast<CommandTarget*>(workspace_.activeView());
     bool done = view && view->OnCommand(id);
-    if (!done && spec->run) done = spec->run(workspace_);
+    if (!done && decl->run) done = decl->run(workspace_);
     if (done) emit executed(id);
     return done;
 }

@@ -48,9 +48,9 @@ enum CommandNeed : unsigned {
     kNeedsScanner = 4,  // grayed without the scanner library
 };
 
-// A command's declaration, written as CommandSpec(id).runs(...).placed(...).
-struct CommandSpec {
-    explicit CommandSpec(int id) : id(id) {}
+// A command's declaration, written as CommandDecl(id).runs(...).placed(...).
+struct CommandDecl {
+    explicit CommandDecl(int id) : id(id) {}
 
     int id;
     QList<QKeySequence> shortcuts;
@@ -66,35 +66,35 @@ struct CommandSpec {
     // The command shows a dialog or sheet and waits for the user.
     bool asksUser = false;
 
-    CommandSpec& keys(QList<QKeySequence> k) {
+    CommandDecl& keys(QList<QKeySequence> k) {
         shortcuts = std::move(k);
         return *this;
     }
-    CommandSpec& withIcon(QIcon i) {
+    CommandDecl& withIcon(QIcon i) {
         icon = std::move(i);
         return *this;
     }
-    CommandSpec& runs(std::function<bool(Workspace&)> f) {
+    CommandDecl& runs(std::function<bool(Workspace&)> f) {
         run = std::move(f);
         return *this;
     }
-    CommandSpec& enabledWhen(std::function<bool(const Workspace&)> f) {
+    CommandDecl& enabledWhen(std::function<bool(const Workspace&)> f) {
         enabled = std::move(f);
         return *this;
     }
-    CommandSpec& checkedWhen(std::function<bool(const Workspace&)> f) {
+    CommandDecl& checkedWhen(std::function<bool(const Workspace&)> f) {
         checked = std::move(f);
         return *this;
     }
-    CommandSpec& needing(unsigned n) {
+    CommandDecl& needing(unsigned n) {
         needs = n;
         return *this;
     }
-    CommandSpec& opensDialog() {
+    CommandDecl& opensDialog() {
         asksUser = true;
         return *this;
     }
-    CommandSpec& placed(std::vector<CommandPlace> p) {
+    CommandDecl& placed(std::vector<CommandPlace> p) {
         places = std::move(p);
         return *this;
     }
@@ -104,9 +104,9 @@ class CommandRegistry {
 public:
     // Adds a declaration. A second declaration of an id is refused (false)
     // and remembered as a fault for the tests to find.
-    bool add(CommandSpec spec);
-    const CommandSpec* find(int id) const;
-    const std::map<int, CommandSpec>& all() const { return specs_; }
+    bool add(CommandDecl decl);
+    const CommandDecl* find(int id) const;
+    const std::map<int, CommandDecl>& all() const { return decls_; }
     // Ids declared more than once.
     const std::vector<int>& duplicates() const { return duplicates_; }
 
@@ -123,7 +123,7 @@ public:
     const CommandPlace* place(int id, CommandSurface surface) const;
 
 private:
-    std::map<int, CommandSpec> specs_;
+    std::map<int, CommandDecl> decls_;
     std::vector<int> duplicates_;
 };
 

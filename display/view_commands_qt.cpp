@@ -17,7 +17,7 @@ void AddViewCommand(CommandRegistry& r, int id, const QString& menu, int order, 
     // The view, a command target, decides its commands' states itself (a
     // zoom step is checked while it is the view's zoom); without a view
     // they are gray.
-    r.add(CommandSpec(id)
+    r.add(CommandDecl(id)
               .keys(std::move(keys))
               .runs([id](Workspace& w) { return ViewOf(w) && ViewOf(w)->OnCommand(id); })
               .enabledWhen([](const Workspace& w) { return ViewOf(w) != nullptr; })

@@ -16,7 +16,7 @@ bool HasPicture(const Workspace& w) {
 
 // A Bitmap operation: the core's change to the active document's picture.
 void AddBitmapCommand(CommandRegistry& r, int id, void (CVandrelDoc::*operation)(), int group, int order) {
-    r.add(CommandSpec(id)
+    r.add(CommandDecl(id)
               .runs([operation](Workspace& w) {
                   Document* document = w.activeDocument();
                   if (!document) return false;
@@ -31,7 +31,7 @@ void AddBitmapCommand(CommandRegistry& r, int id, void (CVandrelDoc::*operation)
 }  // namespace
 
 void RegisterDocumentCommands(CommandRegistry& r) {
-    r.add(CommandSpec(ID_IMPORT)
+    r.add(CommandDecl(ID_IMPORT)
               .keys({QKeySequence(Qt::CTRL | Qt::Key_I)})
               // Import shows the picture-file icon of Open.
               .withIcon(CommandIcon(ID_OPEN))
@@ -42,20 +42,20 @@ void RegisterDocumentCommands(CommandRegistry& r) {
                        {S::InPlaceMenu, "&File", 1, 1, QKeySequence(Qt::CTRL | Qt::Key_L)},
                        {S::InPlaceToolBar, {}, 1, 1, QKeySequence(Qt::CTRL | Qt::Key_L)},
                        {S::EmbeddedFileMenu, "&File", 1, 1}}));
-    r.add(CommandSpec(ID_SAVE)
+    r.add(CommandDecl(ID_SAVE)
               .keys({QKeySequence(QKeySequence::Save)})
               .withIcon(CommandIcon(ID_SAVE))
               .runs([](Workspace& w) { return w.activeDocument() && (w.activeDocument()->save(), true); })
               .enabledWhen(HasPicture)
               .needing(kNeedsIdle)
               .placed({{S::MainMenu, "&File", 1, 3}, {S::IconBar, {}, 1, 2}}));
-    r.add(CommandSpec(ID_SAVE_AS)
+    r.add(CommandDecl(ID_SAVE_AS)
               .keys({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)})
               .runs([](Workspace& w) { return w.activeDocument() && (w.activeDocument()->saveAs(), true); })
               .enabledWhen(HasPicture)
               .needing(kNeedsIdle)
               .placed({{S::MainMenu, "&File", 1, 4}}));
-    r.add(CommandSpec(ID_EDIT_COPY)
+    r.add(CommandDecl(ID_EDIT_COPY)
               // Accepted, does nothing.
               .runs([](Workspace& w) { return w.activeDocument() != nullptr; })
               .enabledWhen(HasPicture));

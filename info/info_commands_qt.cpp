@@ -41,7 +41,7 @@ bool UpdateInfoCommand(int id, CommandState& state) {
 
 void RegisterInfoCommands(CommandRegistry& r) {
     using S = CommandSurface;
-    r.add(CommandSpec(ID_INFORMATION)
+    r.add(CommandDecl(ID_INFORMATION)
               .withIcon(CommandIcon(ID_INFORMATION))
               .opensDialog()
               .runs([](Workspace& w) {

@@ -442,7 +442,7 @@ void RegisterPrintCommands(CommandRegistry& r) {
     // Printing needs the active view: it forwards its document's print
     // commands here with its window as the owner.
     auto print = [](int id, QKeySequence key, std::vector<CommandPlace> places) {
-        return CommandSpec(id)
+        return CommandDecl(id)
             .keys(key.isEmpty() ? QList<QKeySequence>{} : QList<QKeySequence>{key})
             .withIcon(CommandIcon(id))
             .runs([id](Workspace& w) {
@@ -456,7 +456,7 @@ void RegisterPrintCommands(CommandRegistry& r) {
                 {{S::MainMenu, "&File", 4, 1}, {S::IconBar, {}, 3, 1}, {S::EmbeddedFileMenu, "&File", 5, 2}}));
     r.add(print(ID_QUICK_PRINT, {}, {{S::MainMenu, "&File", 4, 2}, {S::IconBar, {}, 3, 2}}));
     r.add(print(ID_PRINT_PREVIEW, {}, {{S::MainMenu, "&File", 4, 3}, {S::EmbeddedFileMenu, "&File", 5, 1}}));
-    r.add(CommandSpec(ID_PRINT_SETUP)
+    r.add(CommandDecl(ID_PRINT_SETUP)
               .runs([](Workspace& w) {
                   return HandlePrintCommand(ID_PRINT_SETUP, PrintTarget{nullptr, QString(), w.dialogParent()});
               })

@@ -8,7 +8,7 @@
 
 void RegisterStitchCommands(CommandRegistry& r) {
     using S = CommandSurface;
-    r.add(CommandSpec(ID_STITCH)
+    r.add(CommandDecl(ID_STITCH)
               .withIcon(CommandIcon(ID_STITCH))
               .runs([](Workspace& w) {
                   OpenStitchSheet(w.dialogParent());

@@ -42,7 +42,7 @@ const CommandRegistry& ProgramCommands() {
 }
 
 void RegisterApplicationCommands(CommandRegistry& r) {
-    r.add(CommandSpec(ID_OPEN)
+    r.add(CommandDecl(ID_OPEN)
               .keys({QKeySequence(QKeySequence::Open)})
               .withIcon(CommandIcon(ID_OPEN))
               .runs([](Workspace&) { return theApp() && theApp()->RunOpen(); })
@@ -50,14 +50,14 @@ void RegisterApplicationCommands(CommandRegistry& r) {
               .placed({{S::MainMenu, "&File", 1, 1}, {S::IconBar, {}, 1, 1}}));
     for (int id = ID_FILE_MRU_FILE1; id <= ID_FILE_MRU_FILE4; ++id) {
         const int index = id - ID_FILE_MRU_FILE1;
-        r.add(CommandSpec(id)
+        r.add(CommandDecl(id)
                   .runs([index](Workspace&) { return theApp() && theApp()->OpenRecentFile(index); })
                   .enabledWhen(
                       [index](const Workspace&) { return theApp() && index < theApp()->recentFiles().Files().size(); })
                   .needing(kNeedsIdle)
                   .placed({{S::MainMenu, "&File", 5, index}, {S::EmbeddedFileMenu, "&File", 6, index}}));
     }
-    r.add(CommandSpec(ID_APP_EXIT)
+    r.add(CommandDecl(ID_APP_EXIT)
               .keys({QKeySequence(Qt::CTRL | Qt::Key_Q)})
               .runs([](Workspace&) { return theApp() && theApp()->RunExit(); })
               .needing(kNeedsIdle)
@@ -67,7 +67,7 @@ void RegisterApplicationCommands(CommandRegistry& r) {
     const int help[] = {ID_HELP_INDEX, ID_HELP_KEYBOARD, ID_HELP_ICONS, ID_HELP_USING};
     for (int i = 0; i < 4; ++i) {
         const int id = help[i];
-        CommandSpec spec = CommandSpec(id)
+        CommandDecl decl = CommandDecl(id)
                                .runs([id](Workspace&) {
                                    if (!theApp()) return false;
                                    theApp()->ShowHelp(id);
@@ -75,11 +75,11 @@ void RegisterApplicationCommands(CommandRegistry& r) {
                                })
                                .needing(kNeedsIdle)
                                .placed({{S::MainMenu, "&Help", 1, i}});
-        if (id == ID_HELP_INDEX) spec.shortcuts = {QKeySequence(QKeySequence::HelpContents)};
-        if (id == ID_HELP_INDEX || id == ID_HELP_USING) spec.places.push_back({S::InPlaceMenu, "&Help", 1, i});
-        r.add(std::move(spec));
+        if (id == ID_HELP_INDEX) decl.shortcuts = {QKeySequence(QKeySequence::HelpContents)};
+        if (id == ID_HELP_INDEX || id == ID_HELP_USING) decl.places.push_back({S::InPlaceMenu, "&Help", 1, i});
+        r.add(std::move(decl));
     }
-    r.add(CommandSpec(ID_ABOUT)
+    r.add(CommandDecl(ID_ABOUT)
               .withIcon(CommandIcon(ID_ABOUT))
               .opensDialog()
               .runs([](Workspace& w) {
@@ -94,14 +94,14 @@ void RegisterApplicationCommands(CommandRegistry& r) {
 }
 
 void RegisterWindowCommands(CommandRegistry& r) {
-    r.add(CommandSpec(ID_VIEW_ICONBAR)
+    r.add(CommandDecl(ID_VIEW_ICONBAR)
               .runs([](Workspace& w) {
                   w.setIconBarShown(!w.iconBarShown());
                   return true;
               })
               .checkedWhen([](const Workspace& w) { return w.iconBarShown(); })
               .placed({{S::MainMenu, "&View", 1, 1}, {S::InPlaceMenu, "&View", 1, 1}}));
-    r.add(CommandSpec(ID_VIEW_STATUSBAR)
+    r.add(CommandDecl(ID_VIEW_STATUSBAR)
               .runs([](Workspace& w) {
                   w.setStatusBarShown(!w.statusBarShown());
                   return true;
@@ -111,7 +111,7 @@ void RegisterWindowCommands(CommandRegistry& r) {
     auto hasWindows = [](const Workspace& w) {
         return w.documentArea() && !w.documentArea()->subWindowList().isEmpty();
     };
-    r.add(CommandSpec(ID_WINDOW_CASCADE)
+    r.add(CommandDecl(ID_WINDOW_CASCADE)
               .runs([](Workspace& w) {
                   if (!w.documentArea()) return false;
                   w.documentArea()->cascadeSubWindows();
@@ -120,7 +120,7 @@ void RegisterWindowCommands(CommandRegistry& r) {
               .enabledWhen(hasWindows)
               .needing(kNeedsIdle)
               .placed({{S::MainMenu, "&Window", 1, 1}}));
-    r.add(CommandSpec(ID_WINDOW_TILE)
+    r.add(CommandDecl(ID_WINDOW_TILE)
               .runs([](Workspace& w) {
                   if (!w.documentArea()) return false;
                   w.documentArea()->tileSubWindows();
@@ -129,7 +129,7 @@ void RegisterWindowCommands(CommandRegistry& r) {
               .enabledWhen(hasWindows)
               .needing(kNeedsIdle)
               .placed({{S::MainMenu, "&Window", 1, 2}}));
-    r.add(CommandSpec(ID_WINDOW_ARRANGE)
+    r.add(CommandDecl(ID_WINDOW_ARRANGE)
               .runs([](Workspace& w) {
                   QMdiArea* area = w.documentArea();
                   if (!area) return false;

@@ -18,7 +18,7 @@ namespace {
 // Each command: its synopsis (usage lines), the options that take a value
 // and those that do not. Every command also takes the common options and,
 // when it writes a picture file, the writers' options.
-struct CommandSpec {
+struct CommandDecl {
     const char* name;
     const char* synopsis;
     std::vector<std::string> values;
@@ -27,7 +27,7 @@ struct CommandSpec {
     int (*run)(const cli::Args&);
 };
 
-const CommandSpec kCommands[] = {
+const CommandDecl kCommands[] = {
     {"formats", "formats\n", {}, {}, false, cli::CmdFormats},
     {"info", "info FILE [--check]\n       --check also reads every pixel and reports damage\n", {}, {"check"}, false, cli::CmdInfo},
     {"convert",
@@ -99,7 +99,7 @@ std::string Usage() {
     std::string text = "usage: stitchara-cli [--quiet] [--memory-limit BYTES] COMMAND [ARGS]\n"
                        "       stitchara-cli COMMAND --help | --help | --version\n"
                        "commands:\n";
-    for (const CommandSpec& c : kCommands) {
+    for (const CommandDecl& c : kCommands) {
         std::string synopsis = c.synopsis;
         std::size_t at = 0;
         while (at < synopsis.size()) {
@@ -111,8 +111,8 @@ std::string Usage() {
     return text + kCommonUsage;
 }
 
-const CommandSpec* FindCommand(const std::string& name) {
-    for (const CommandSpec& c : kCommands)
+const CommandDecl* FindCommand(const std::string& name) {
+    for (const CommandDecl& c : kCommands)
         if (name == c.name) return &c;
     return nullptr;
 }
@@ -125,7 +125,7 @@ bool Contains(const std::vector<std::string>& list, const std::string& name) {
 
 enum class OptionKind { kUnknown, kFlag, kValue };
 
-OptionKind KindOf(const CommandSpec* command, const std::string& name) {
+OptionKind KindOf(const CommandDecl* command, const std::string& name) {
     if (name == "quiet" || name == "help" || name == "version") return OptionKind::kFlag;
     if (name == "memory-limit") return OptionKind::kValue;
     if (!command) return OptionKind::kUnknown;
@@ -135,13 +135,13 @@ OptionKind KindOf(const CommandSpec* command, const std::string& name) {
     return OptionKind::kUnknown;
 }
 
-std::string CommandUsage(const CommandSpec& command) {
+std::string CommandUsage(const CommandDecl& command) {
     std::string text = std::string("usage: stitchara-cli ") + command.synopsis;
     if (command.writes) text += "       [--quality 1..100] [--compression none|lzw|deflate|packbits|jpeg|g3|g4]\n";
     return text + "       [--quiet] [--memory-limit BYTES]\n";
 }
 
-const CommandSpec* g_command = nullptr;
+const CommandDecl* g_command = nullptr;
 
 }  // namespace
 
@@ -262,7 +262,7 @@ int main(int argc, char** argv) {
     if (command.empty()) return cli::UsageError("no command given");
     if (command == "help") {
         // "help COMMAND" is "COMMAND --help".
-        const CommandSpec* about = args.positional.empty() ? nullptr : FindCommand(args.positional[0]);
+        const CommandDecl* about = args.positional.empty() ? nullptr : FindCommand(args.positional[0]);
         std::fputs(about ? CommandUsage(*about).c_str() : Usage().c_str(), stdout);
         return cli::kExitOk;
     }

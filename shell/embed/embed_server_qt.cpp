@@ -91,8 +91,8 @@ private:
 
 // The in-place commands that show a sheet or dialog and wait for the user.
 bool OpensAWindow(int command) {
-    const CommandSpec* spec = ProgramCommands().find(command);
-    return spec && spec->asksUser;
+    const CommandDecl* decl = ProgramCommands().find(command);
+    return decl && decl->asksUser;
 }
 
 // Asks the X server to tell us when window is destroyed.

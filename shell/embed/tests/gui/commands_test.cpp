@@ -73,25 +73,25 @@ private slots:
     void everyCommandIsComplete() {
         const CommandRegistry& registry = ProgramCommands();
         QVERIFY(registry.duplicates().empty());
-        for (const auto& [id, spec] : registry.all()) {
-            QVERIFY2(spec.run, qPrintable(QString::number(id)));
-            if (spec.places.empty()) continue;
+        for (const auto& [id, decl] : registry.all()) {
+            QVERIFY2(decl.run, qPrintable(QString::number(id)));
+            if (decl.places.empty()) continue;
             // A recent file's text is the file's name.
             const CommandEntry* entry = FindCommand(id);
             const bool recent = kRecent.contains(id);
             QVERIFY2(entry && (entry->menuText || recent), qPrintable(QString::number(id)));
             QVERIFY2(!TextBeforeLineBreak(LoadStringById(id)).empty(), qPrintable(QString::number(id)));
-            for (const CommandPlace& place : spec.places) {
+            for (const CommandPlace& place : decl.places) {
                 const bool toolBar = place.surface == CommandSurface::IconBar ||
                                      place.surface == CommandSurface::InPlaceToolBar;
                 // A button shows its icon and explains itself in a tool tip.
-                if (toolBar) QVERIFY2(!spec.icon.isNull() && !CommandToolTip(id).isEmpty(), qPrintable(QString::number(id)));
+                if (toolBar) QVERIFY2(!decl.icon.isNull() && !CommandToolTip(id).isEmpty(), qPrintable(QString::number(id)));
                 else QVERIFY(!place.menu.isEmpty());
             }
         }
         CommandRegistry twice;
-        QVERIFY(twice.add(CommandSpec(ID_OPEN).runs([](Workspace&) { return true; })));
-        QVERIFY(!twice.add(CommandSpec(ID_OPEN).runs([](Workspace&) { return false; })));
+        QVERIFY(twice.add(CommandDecl(ID_OPEN).runs([](Workspace&) { return true; })));
+        QVERIFY(!twice.add(CommandDecl(ID_OPEN).runs([](Workspace&) { return false; })));
         QCOMPARE(twice.duplicates(), std::vector<int>{ID_OPEN});
         QCOMPARE(twice.all().size(), size_t(1));
     }
