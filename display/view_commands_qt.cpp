@@ -34,6 +34,6 @@ void RegisterViewCommands(CommandRegistry& r) {
     for (int id = ID_ZOOM_FRACTION_FIRST; id <= ID_ZOOM_FRACTION_LAST; ++id)
         AddViewCommand(r, id, "&View/&Reduce", id);
     AddViewCommand(r, ID_ACTUAL_SIZE, "&View", ID_ACTUAL_SIZE);
-    AddViewCommand(r, ID_FIT_IN_WINDOW, "&View", ID_FIT_IN_WINDOW);
-    AddViewCommand(r, ID_FULL_SCREEN, "&View", ID_FULL_SCREEN);
+    AddViewCommand(r, ID_FIT_IN_WINDOW, "&View", ID_FIT_IN_WINDOW, {QKeySequence(Qt::CTRL | Qt::Key_0)});
+    AddViewCommand(r, ID_FULL_SCREEN, "&View", ID_FULL_SCREEN, {QKeySequence(Qt::Key_F11)});
 }

@@ -79,7 +79,8 @@ QCursor KeyCursor(int digit) {
 }
 
 // Full screen: the desktop filled black, the picture centred at the zoom that
-// fits it, until a key or a mouse button is pressed.
+// fits it, until Escape (or F11, the key that brought it) is pressed. The
+// zoom keys zoom in and out there, Ctrl+0 fits again; other keys do nothing.
 class FullScreenWindow : public QWidget {
 public:
     FullScreenWindow(CPicture* picture, QScreen* screen) : picture_(picture) {
@@ -93,6 +94,7 @@ public:
     }
     void Run() {
         showFullScreen();
+        setProperty("zoom", FitZoom());
         raise();
         activateWindow();
         setFocus();
@@ -112,7 +114,7 @@ protected:
         painter.scale(1 / scale, 1 / scale);
         const QSize screen(int(std::lround(width() * scale)), int(std::lround(height() * scale)));
         const Size pictureSize{picture_->GetWidth(), picture_->GetHeight()};
-        const int zoom = FullScreenZoom(pictureSize, {screen.width(), screen.height()});
+        const int zoom = zoom_ ? zoom_ : FitZoom();
         const int w = int(std::min<std::int64_t>(DisplayedLength(pictureSize.width, zoom), kMaxDisplayed));
         const int h = int(std::min<std::int64_t>(DisplayedLength(pictureSize.height, zoom), kMaxDisplayed));
         // Centred; a picture wider than the screen shows its middle.
@@ -133,13 +135,46 @@ protected:
                                                      std::min(h, screen.height() - top)),
                     zoom);
     }
-    void keyPressEvent(QKeyEvent*) override { loop_.quit(); }
-    void mousePressEvent(QMouseEvent*) override { loop_.quit(); }
+    void keyPressEvent(QKeyEvent* event) override {
+        const int key = event->key();
+        const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+        if (key == Qt::Key_Escape || key == Qt::Key_F11) {
+            loop_.quit();
+        } else if (key == Qt::Key_Plus || key == Qt::Key_Equal || event->matches(QKeySequence::ZoomIn)) {
+            ShowAtZoom(display::ZoomIn(zoom_ ? zoom_ : FitZoom()));
+        } else if (key == Qt::Key_Minus || event->matches(QKeySequence::ZoomOut)) {
+            ShowAtZoom(display::ZoomOut(zoom_ ? zoom_ : FitZoom()));
+        } else if (key == Qt::Key_0 && modifiers == Qt::ControlModifier) {
+            ShowAtZoom(0);
+        }
+    }
     void closeEvent(QCloseEvent*) override { loop_.quit(); }
+    bool event(QEvent* event) override {
+        // Every key is this window's: none reaches the main window's shortcuts.
+        if (event->type() == QEvent::ShortcutOverride) {
+            event->accept();
+            return true;
+        }
+        return QWidget::event(event);
+    }
 
 private:
+    // The zoom that fits the picture on the screen, in device pixels.
+    int FitZoom() const {
+        const double scale = devicePixelRatioF();
+        return FullScreenZoom({picture_->GetWidth(), picture_->GetHeight()},
+                              {int(std::lround(width() * scale)), int(std::lround(height() * scale))});
+    }
+    // 0: the zoom that fits.
+    void ShowAtZoom(int zoom) {
+        zoom_ = zoom;
+        setProperty("zoom", zoom_ ? zoom_ : FitZoom());
+        update();
+    }
+
     CPicture* picture_;
     QEventLoop loop_;
+    int zoom_ = 0;
 };
 
 }  // namespace

@@ -14,6 +14,8 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStatusBar>
@@ -31,6 +33,7 @@
 #include "document/document.h"
 #include "document/document_qt.h"
 #include "picture/picture.h"
+#include "platform/profile.h"
 #include "print/print_sheet_qt.h"
 #include "resources/command_ids.h"
 #include "resources/dialog_texts.h"
@@ -40,6 +43,36 @@
 namespace {
 
 void (*gSheetHook)(CPrintSheet*) = nullptr;
+
+// Where printing goes, kept in the settings: a printer's name or kToPdf, and
+// the PDF file last chosen.
+constexpr const char* kPrintSection = "Print";
+constexpr const char* kDestinationKey = "Destination";
+constexpr const char* kPdfFileKey = "PdfFile";
+constexpr const char* kToPdf = "PDF";
+
+QString RememberedPdfFile() {
+    const std::string file = platform::GetProfileString(kPrintSection, kPdfFileKey, "");
+    return file.empty() ? PrintEngine::DefaultPdfFile() : QString::fromStdString(file);
+}
+
+}  // namespace
+
+std::unique_ptr<QPrinter> RememberedPrinter() {
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    const QString destination =
+        QString::fromStdString(platform::GetProfileString(kPrintSection, kDestinationKey, ""));
+    const QStringList installed = QPrinterInfo::availablePrinterNames();
+    if (destination == QLatin1String(kToPdf) || installed.isEmpty()) {
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(RememberedPdfFile());
+    } else if (installed.contains(destination)) {
+        printer->setPrinterName(destination);
+    }
+    return printer;
+}
+
+namespace {
 
 std::string CommandText(int id) {
     const CommandEntry* entry = FindCommand(id);
@@ -132,6 +165,10 @@ void RunPrint(const PrintTarget& t, bool quick) {
             printed = engine.StartPrintJob(request, &abort) != 0;
         }
         if (!printed && !engine.LastJobAborted()) ShowMessageById(IDS_PRINT_ERROR);
+        if (printed && engine.PrintsToFile()) {
+            if (Workspace* workspace = ApplicationWorkspace())
+                workspace->setStatusPrompt(QStringLiteral("Printed to %1").arg(engine.PortName()));
+        }
     }
     if (result == kSheetPreview) {
         s.reprintAfterPreview = 1;
@@ -146,7 +183,7 @@ void RunPrintSetup(const PrintTarget& t) {
     if (!engine.AttachPrinter()) return;
     QPrintDialog dialog(engine.Printer(), t.window);
     dialog.setWindowTitle(QString::fromStdString(CommandText(ID_PRINT_SETUP)));
-    dialog.exec();
+    if (dialog.exec() == QDialog::Accepted) RememberPrinterChoice(*engine.Printer());
     engine.DetachPrinter();
 }
 
@@ -154,7 +191,29 @@ void RunPrintSetup(const PrintTarget& t) {
 
 PrintEngine& ThePrintEngine() {
     static PrintEngine engine;
+    static bool seeded = false;
+    if (!seeded) {
+        seeded = true;
+        engine.SetPrinter(RememberedPrinter());
+    }
     return engine;
+}
+
+bool PrintingAvailable() {
+    if (!QPrinterInfo::availablePrinterNames().isEmpty()) return true;
+    QPrinter pdf;
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    return pdf.isValid();
+}
+
+bool RememberPrinterChoice(const QPrinter& printer) {
+    const bool toFile = printer.outputFormat() == QPrinter::PdfFormat;
+    bool written = platform::WriteProfileString(kPrintSection, kDestinationKey,
+                                                toFile ? std::string(kToPdf) : printer.printerName().toStdString()) != 0;
+    if (toFile && !printer.outputFileName().isEmpty())
+        written = platform::WriteProfileString(kPrintSection, kPdfFileKey, printer.outputFileName().toStdString()) != 0 &&
+                  written;
+    return written;
 }
 
 void SetPrintSheetHook(void (*hook)(CPrintSheet*)) { gSheetHook = hook; }

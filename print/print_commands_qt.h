@@ -30,6 +30,19 @@ struct PrintTarget {
     QPointer<QWidget> window;
 };
 
+// Whether anything can be printed: an installed printer, or a PDF file
+// (always, with Qt's PDF output).
+bool PrintingAvailable();
+// Keeps the printer's destination in the settings for the next start: a
+// printer by its name, or "Print to File (PDF)" with the file. False when
+// the settings could not be written.
+class QPrinter;
+bool RememberPrinterChoice(const QPrinter& printer);
+// The printer the settings keep: the PDF file when that was the choice (or
+// when no printer is installed), the named printer while it is installed,
+// else the system's default printer. Printing starts with it.
+std::unique_ptr<QPrinter> RememberedPrinter();
+
 // Carries out a print command for target; false for ids that are not print
 // commands.
 bool HandlePrintCommand(int id, const PrintTarget& target);

@@ -13,11 +13,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 #include "base/message_box.h"
 #include "display/draw_picture_qt.h"
 #include "picture/picture.h"
 #include "picture/pixel_packing.h"
+#include "platform/safe_file.h"
 #include "resources/string_ids.h"
 
 namespace {
@@ -176,15 +178,23 @@ bool PrintEngine::AttachPrinter() {
         auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
         if (QPrinterInfo::availablePrinterNames().isEmpty()) {
             printer->setOutputFormat(QPrinter::PdfFormat);
-            QString dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-            if (dir.isEmpty()) dir = QDir::homePath();
-            printer->setOutputFileName(QDir(dir).filePath("print.pdf"));
+            printer->setOutputFileName(DefaultPdfFile());
         }
         SetPrinter(std::move(printer));
     }
     if (printer_) AlignPdfMargins(*printer_);
     attached_ = printer_ && printer_->isValid();
     return attached_;
+}
+
+bool PrintEngine::PrintsToFile() const {
+    return printer_ && printer_->outputFormat() == QPrinter::PdfFormat;
+}
+
+QString PrintEngine::DefaultPdfFile() {
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (dir.isEmpty()) dir = QDir::homePath();
+    return QDir(dir).filePath(QStringLiteral("print.pdf"));
 }
 
 void PrintEngine::DetachPrinter() { attached_ = false; }
@@ -299,12 +309,29 @@ int PrintEngine::StartPrintJob(const PrintJobRequest& request, PrintJobMonitor* 
         printer.setCopyCount(copies);
         copiesAtOnce = printer.copyCount();
     }
+    // A PDF file is written beside the one it replaces and takes its place
+    // only when the whole job went out: a failed or stopped job leaves the
+    // old file as it was.
+    const QString port = PortName();
+    std::unique_ptr<platform::SafeFile> pdf;
+    if (printer.outputFormat() == QPrinter::PdfFormat) {
+        pdf = std::make_unique<platform::SafeFile>(printer.outputFileName().toStdString());
+        if (!pdf->Open()) return 0;
+        printer.setOutputFileName(QString::fromStdString(pdf->TempPath()));
+    }
+    struct Restore {
+        QPrinter& printer;
+        QString file;
+        ~Restore() {
+            if (printer.outputFormat() == QPrinter::PdfFormat) printer.setOutputFileName(file);
+        }
+    } restore{printer, port};
     QPainter painter;
     if (!painter.begin(&printer)) return 0;  // the device refused the document
     // Pictures go out as they are: a PDF would otherwise keep them as JPEG,
     // and a poster's sheets would no longer match along their overlaps.
     painter.setRenderHint(QPainter::LosslessImageRendering);
-    if (monitor && !monitor->Begin(QString::fromStdString(request.title), PortName())) {
+    if (monitor && !monitor->Begin(QString::fromStdString(request.title), port)) {
         printer.abort();
         painter.end();
         ShowMessageById(IDS_PRINT_ERROR);
@@ -313,9 +340,10 @@ int PrintEngine::StartPrintJob(const PrintJobRequest& request, PrintJobMonitor* 
     PainterDevice device(painter, printer, false, monitor);
     device.copiesAtOnce = copiesAtOnce;
     bool aborted = false;
-    const int result = RenderPicture(device, request, false, &aborted);
+    int result = RenderPicture(device, request, false, &aborted);
     if (result == 0) printer.abort();
-    painter.end();
+    const bool ended = painter.end();
+    if (pdf && result != 0 && (!ended || !pdf->Commit())) result = 0;
     if (monitor) monitor->End();
     printer.setCopyCount(1);
     lastAborted_ = aborted;

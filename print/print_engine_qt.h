@@ -44,6 +44,11 @@ public:
     // documents when there is no printer at all).
     void SetPrinter(std::unique_ptr<QPrinter> printer);
     QPrinter* Printer() const { return printer_.get(); }
+    // Whether the printer writes a PDF file rather than to a printer.
+    bool PrintsToFile() const;
+    // The PDF file printing goes to when nothing else was chosen:
+    // print.pdf in the user's documents.
+    static QString DefaultPdfFile();
 
     // Marks the printer in use; false when there is none and none can be made.
     bool AttachPrinter();

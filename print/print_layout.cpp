@@ -173,6 +173,18 @@ LayoutOffsets ComputeLayout(PrintOptions& o, const FrameAllowance& f, int pageWi
     return out;
 }
 
+bool PrintRunsOffPaper(const PrintOptions& options, int pageWidth, int pageHeight) {
+    if (options.poster || options.fitInPage || pageWidth <= 0 || pageHeight <= 0) return false;
+    PrintOptions o = options;
+    FinishOptions(o, pageWidth, pageHeight);
+    const FrameAllowance frame;
+    const LayoutOffsets at = ComputeLayout(o, frame, pageWidth, pageHeight);
+    const int border = o.addFrame ? 1 : 0;
+    const long long right = (long long)at.left + o.printWidth + 2LL * border * frame.a;
+    const long long bottom = (long long)at.top + o.printHeight + 2LL * border * frame.b;
+    return right > pageWidth || bottom > pageHeight;
+}
+
 void StoreSheetOptions(const PrintOptions& o, PrintSettings& s) {
     s.unit = o.unit;
     s.copies = o.copies;

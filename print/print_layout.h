@@ -98,6 +98,11 @@ struct LayoutOffsets {
 LayoutOffsets ComputeLayout(PrintOptions& options, const FrameAllowance& allowance,
                             int pageWidth, int pageHeight);
 
+// Whether the print would run past the printable area (pageWidth x pageHeight
+// dots) and lose its edges: the picture, with a drawn frame's border, at its
+// margins or centred, larger than the paper. Fit in page and posters never do.
+bool PrintRunsOffPaper(const PrintOptions& options, int pageWidth, int pageHeight);
+
 // Copies the options a closed sheet hands back into the settings (unit,
 // copies, centring, fit, frame, watermark, poster), as every closing but
 // Cancel does.

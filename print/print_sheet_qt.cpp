@@ -5,6 +5,9 @@
 #include <QComboBox>
 #include <QDoubleValidator>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -29,6 +32,7 @@
 
 #include "display/draw_picture_qt.h"
 #include "picture/picture.h"
+#include "print/print_commands_qt.h"
 #include "print/print_engine_qt.h"
 #include "print/print_job.h"
 #include "resources/dialog_texts.h"
@@ -173,11 +177,22 @@ CPrinterPage::CPrinterPage(CPrintSheet* sheet) : sheet_(sheet) {
     units_ = Named(new QComboBox, "unitsCombo", QStringLiteral("Units"));
     for (int u = 0; u < 3; ++u) units_->addItem(Str(IDS_UNIT_INCH + u));
     layout_ = Named(new CLayoutBox(sheet, true), "layoutBox", Text(d, 1602));
+    // Printing to a PDF file (no printer, or chosen in the setup): the file.
+    pdfRow_ = new QWidget;
+    pdfFile_ = Named(new QLineEdit, "pdfFileEdit", QStringLiteral("PDF &file:"));
+    auto* browse = Named(new QPushButton(QStringLiteral("&Browse...")), "pdfBrowseButton",
+                         QStringLiteral("Browse for the PDF file"));
+    auto* pdfLine = new QHBoxLayout(pdfRow_);
+    pdfLine->setContentsMargins(0, 0, 0, 0);
+    pdfLine->addWidget(Label(QStringLiteral("PDF &file:"), pdfFile_));
+    pdfLine->addWidget(pdfFile_, 1);
+    pdfLine->addWidget(browse);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(printerLabel_, 0, 0, 1, 2);
     grid->addWidget(setup, 0, 2);
     grid->addWidget(preview, 0, 3);
+    grid->addWidget(pdfRow_, 1, 0, 1, 4);
     auto* form = new QFormLayout;
     form->addRow(Label(QStringLiteral("&Copies :"), copies_), copies_);
     auto* orient = new QHBoxLayout;
@@ -189,12 +204,14 @@ CPrinterPage::CPrinterPage(CPrintSheet* sheet) : sheet_(sheet) {
     form->addRow(centerH_);
     form->addRow(centerV_);
     form->addRow(units_);
-    grid->addLayout(form, 1, 0, 1, 2);
+    grid->addLayout(form, 2, 0, 1, 2);
     auto* box = new QGroupBox(Text(d, 1602));
     (new QVBoxLayout(box))->addWidget(layout_);
-    grid->addWidget(box, 1, 2, 1, 2);
+    grid->addWidget(box, 2, 2, 1, 2);
 
     connect(setup, &QPushButton::clicked, this, &CPrinterPage::OnSetup);
+    connect(browse, &QPushButton::clicked, this, &CPrinterPage::OnBrowsePdf);
+    connect(pdfFile_, &QLineEdit::editingFinished, this, [this] { TakePdfFile(pdfFile_->text()); });
     connect(preview, &QPushButton::clicked, this, [this] { sheet_->CloseWith(1075); });
     connect(copies_, &QSpinBox::valueChanged, this, [this](int v) { sheet_->Options().copies = v; });
     connect(portrait_, &QRadioButton::clicked, this, [this] { OnOrientation(1); });
@@ -222,6 +239,8 @@ CPrinterPage::CPrinterPage(CPrintSheet* sheet) : sheet_(sheet) {
 void CPrinterPage::ReadPrinter() {
     PrintEngine& engine = sheet_->Engine();
     printerLabel_->setText(engine.DeviceName() + QStringLiteral(" on ") + engine.PortName());
+    pdfRow_->setVisible(engine.PrintsToFile());
+    if (engine.PrintsToFile()) pdfFile_->setText(engine.PortName());
     const QSignalBlocker a(portrait_), b(landscape_);
     (engine.Orientation() == 1 ? portrait_ : landscape_)->setChecked(true);
     sheet_->Options().printerXDpi = engine.LogPixelsX();
@@ -259,7 +278,38 @@ void CPrinterPage::RecomputeDots() {
     o.topMargin = MarginTextToDots(o.topMarginText, o.unit, o.printerYDpi);
 }
 
+void CPrinterPage::TakePdfFile(const QString& path) {
+    QPrinter* printer = sheet_->Engine().Printer();
+    if (!printer || !sheet_->Engine().PrintsToFile()) return;
+    QString file = path.trimmed();
+    if (!file.isEmpty()) {
+        file = QFileInfo(QDir::home(), file).absoluteFilePath();
+        if (QFileInfo(file).suffix().isEmpty()) file += QStringLiteral(".pdf");
+        if (file != printer->outputFileName()) {
+            printer->setOutputFileName(file);
+            RememberPrinterChoice(*printer);
+        }
+    }
+    ReadPrinter();
+}
+
+void CPrinterPage::OnBrowsePdf() {
+    auto* dialog = new QFileDialog(this, QStringLiteral("Print to PDF File"));
+    dialog->setObjectName(QStringLiteral("pdfFileDialog"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setNameFilter(QStringLiteral("PDF files (*.pdf)"));
+    dialog->setDefaultSuffix(QStringLiteral("pdf"));
+    const QFileInfo current(pdfFile_->text());
+    dialog->setDirectory(current.absolutePath());
+    dialog->selectFile(current.fileName());
+    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& file) { TakePdfFile(file); });
+    dialog->open();
+}
+
 bool CPrinterPage::Deactivate() {
+    if (sheet_->Engine().PrintsToFile()) TakePdfFile(pdfFile_->text());
     RecomputeDots();
     PrintOptions& o = sheet_->Options();
     o.copies = copies_->value();
@@ -292,6 +342,7 @@ void CPrinterPage::OnSetup() {
     QPrintDialog dialog(engine.Printer(), this);
     dialog.setWindowTitle(PlainText(LoadControlText(IDD_PRINTER_PAGE, 1514)).c_str());
     if (dialog.exec() != QDialog::Accepted) return;
+    RememberPrinterChoice(*engine.Printer());
     if (!engine.AttachPrinter()) {
         QMessageBox::warning(this, QString(), Str(IDS_CANNOT_RESET_PRINTER));
         sheet_->reject();
@@ -450,6 +501,12 @@ void CRescalePage::OnPoster() {
     } else {
         WriteControls();
     }
+}
+
+void CRescalePage::SetPoster(bool on) {
+    if (poster_->isChecked() == on) return;
+    poster_->setChecked(on);
+    OnPoster();
 }
 
 void CRescalePage::OnPosterOverlap() {
@@ -893,6 +950,22 @@ void CPrintSheet::CloseWith(int result) {
     // The Background page's choices count even when it was never left.
     if (ok && activeTab_ != 2) waterMarkPage_->Deactivate();
     if (!ok) return;
+    if (result == kSheetPrint && engine_.PrintsToFile()) {
+        // A PDF file goes into a folder that must be there to take it.
+        const QFileInfo folder(QFileInfo(engine_.PortName()).absolutePath());
+        if (!folder.isDir() || !folder.isWritable()) {
+            QMessageBox::warning(this, Str(IDS_SHEET_PRINT),
+                                 QStringLiteral("The PDF file cannot be written: the folder %1 does not exist "
+                                                "or cannot be written to. Choose another file.")
+                                     .arg(QDir::toNativeSeparators(folder.filePath())));
+            return;
+        }
+    }
+    if (result == kSheetPrint && !options_.poster &&
+        PrintRunsOffPaper(options_, engine_.HorzRes(), engine_.VertRes())) {
+        AskAboutClipping(result);
+        return;
+    }
     if (options_.poster) {
         const PosterLayout plan = PosterPlan();
         if (!plan.Usable()) {
@@ -915,6 +988,39 @@ void CPrintSheet::CloseWith(int result) {
         }
     }
     done(result);
+}
+
+void CPrintSheet::AskAboutClipping(int result) {
+    auto mm = [](int dots, int dpi) { return QString::number(dots * 25.4 / std::max(dpi, 1), 'f', 0); };
+    const int dpiX = engine_.LogPixelsX(), dpiY = engine_.LogPixelsY();
+    auto* ask = new QMessageBox(
+        QMessageBox::Warning, Str(IDS_SHEET_PRINT),
+        QStringLiteral("At this scale the picture (%1 x %2 mm) is larger than what the paper can take "
+                       "(%3 x %4 mm): its edges would be cut off. Print it as a poster across several "
+                       "sheets, or print only the part that fits?")
+            .arg(mm(options_.printWidth, dpiX), mm(options_.printHeight, dpiY), mm(engine_.HorzRes(), dpiX),
+                 mm(engine_.VertRes(), dpiY)),
+        QMessageBox::NoButton, this);
+    ask->setObjectName(QStringLiteral("printLargerThanPaperQuestion"));
+    ask->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton* poster = ask->addButton(QStringLiteral("Print as &Poster"), QMessageBox::AcceptRole);
+    poster->setObjectName(QStringLiteral("printAsPosterButton"));
+    QPushButton* anyway = ask->addButton(QStringLiteral("Print &Anyway"), QMessageBox::DestructiveRole);
+    anyway->setObjectName(QStringLiteral("printAnywayButton"));
+    QPushButton* back = ask->addButton(QMessageBox::Cancel);
+    back->setObjectName(QStringLiteral("cancelButton"));
+    ask->setDefaultButton(poster);
+    ask->setEscapeButton(back);
+    connect(ask, &QMessageBox::buttonClicked, this, [this, result, poster, anyway](QAbstractButton* clicked) {
+        if (clicked == anyway) {
+            done(result);
+        } else if (clicked == poster) {
+            // The Rescale page shows the poster's sheets if it cannot be printed.
+            rescalePage_->SetPoster(true);
+            CloseWith(result);
+        }
+    });
+    ask->open();
 }
 
 void CPrintSheet::RedrawLayouts() {

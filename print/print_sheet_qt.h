@@ -59,8 +59,14 @@ public:
     explicit CPrinterPage(CPrintSheet* sheet);
     void Activate();
     bool Deactivate();
-    // Re-reads the printer (label, orientation, dpi) after a setup change.
+    // Re-reads the printer (label, orientation, dpi, the PDF file) after a
+    // setup change.
     void ReadPrinter();
+    // Printing to a PDF file: the file printing goes to (made absolute, with
+    // ".pdf" when it has no suffix), kept for the next time.
+    void TakePdfFile(const QString& path);
+    // Opens the file dialog that chooses the PDF file (not waiting for it).
+    void OnBrowsePdf();
 
 private:
     void RecomputeDots();
@@ -71,6 +77,8 @@ private:
 
     CPrintSheet* sheet_;
     QLabel* printerLabel_;
+    QWidget* pdfRow_;
+    QLineEdit* pdfFile_;
     QSpinBox* copies_;
     QRadioButton* portrait_;
     QRadioButton* landscape_;
@@ -94,6 +102,8 @@ public:
     RescaleModel& Model() { return model_; }
     // The Poster box's line: the grid of sheets, or what stands in its way.
     void ShowPosterGrid();
+    // Checks or clears Poster as a click on it does.
+    void SetPoster(bool on);
 
 private:
     void OnPoster();
@@ -193,6 +203,9 @@ public:
 
 private:
     void OnTabChanged(int index);
+    // A print larger than the paper: asks before its edges are cut off
+    // (print as a poster, print anyway, or go back to the sheet).
+    void AskAboutClipping(int result);
 
     PrintOptions options_;
     CPicture* picture_;

@@ -106,4 +106,6 @@ void RunSheetStitch(CStitchSheet* sheet, const SheetStitch& request) {
         return;
     }
     if (opened.view) opened.view->FitFrameToPicture();
+    // What the search found, as the command line reports it.
+    SetStatusPrompt(QString::fromStdString(DescribeFinding(result.finding)));
 }

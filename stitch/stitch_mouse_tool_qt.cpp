@@ -11,8 +11,10 @@
 #include "display/view_qt.h"
 #include "document/document_qt.h"
 #include "resources/string_ids.h"
+#include "resources/strings.h"
 #include "stitch/stitch_app_qt.h"
 #include "stitch/stitch_icons_qt.h"
+#include "stitch/stitch_run.h"
 #include "stitch/stitch_sheet_qt.h"
 
 // The engine's slots: until the stitch document exists the canvas is kept
@@ -197,6 +199,7 @@ void CStitchMouseTool::StartPhase1() {
     MoveCursorTo(start);
     confining_ = true;
     engine_.state = 1;
+    SetStatusPrompt(QString::fromUtf8(LoadStringById(IDS_STITCH_PICK_PROMPT)));
     view_->viewport()->update();
     block_ = {};
     DrawAt({start.x() - w_ / 2, start.y() - h_ / 2, start.x() - w_ / 2 + w_,
@@ -221,19 +224,15 @@ void CStitchMouseTool::StartPhase2() {
     case kSideBottom: clip_.bottom = std::min(clip_.bottom, seam + h_); break;
     default: clip_.top = std::max(clip_.top, seam - h_); break;
     }
-    QPoint start;
-    switch (engine_.side) {
-    case kSideRight: start = {clip_.right - 3 * w_ / 2, clip_.top + h_ / 2}; break;
-    case kSideLeft: start = {clip_.left + 3 * w_ / 2, clip_.top + h_ / 2}; break;
-    case kSideTop: start = {clip_.left + w_ / 2, clip_.top + 3 * h_ / 2}; break;
-    default: start = {clip_.left + w_ / 2, clip_.bottom - 3 * h_ / 2}; break;
-    }
-    MoveCursorTo(start);
-    // The carried block alone marks the position.
+    // The block starts where the pointer is (the pointer stays where the
+    // user clicked); it is kept to the Main half from the time the pointer
+    // gets there.
+    const QPoint at = view_->LogicalToClient(client->mapFromGlobal(QCursor::pos()));
     client->setCursor(Qt::BlankCursor);
-    confining_ = true;
+    confining_ = at.x() >= clip_.left && at.x() < clip_.right && at.y() >= clip_.top && at.y() < clip_.bottom;
     engine_.state = 2;
-    DrawAt(BlockAround(start));
+    SetStatusPrompt(QString::fromUtf8(LoadStringById(IDS_STITCH_PLACE_PROMPT)));
+    DrawAt(BlockAround(at));
 }
 
 CStitchMouseTool::Box CStitchMouseTool::BlockAround(QPoint p) const {
@@ -277,9 +276,11 @@ void CStitchMouseTool::DrawAt(const Box& box) {
 
 void CStitchMouseTool::OnMouseMove(CVandrelView* view, unsigned, int x, int y) {
     if (!view || view != view_ || (engine_.state != 1 && engine_.state != 2)) return;
+    if (!confining_ && x >= clip_.left && x < clip_.right && y >= clip_.top && y < clip_.bottom)
+        confining_ = true;  // the pointer came into the half it may move in
     QPoint p = Confine(QPoint(x, y));
-    int sx = AutoScrollStep(p.x(), clip_.left, clip_.right, w_);
-    int sy = AutoScrollStep(p.y(), clip_.top, clip_.bottom, h_);
+    int sx = confining_ ? AutoScrollStep(p.x(), clip_.left, clip_.right, w_) : 0;
+    int sy = confining_ ? AutoScrollStep(p.y(), clip_.top, clip_.bottom, h_) : 0;
     Box next = BlockAround(p);
     QPoint now(view_->ScrollX(), view_->ScrollY());
     QPoint target = now + QPoint(kScrollStep * sx, kScrollStep * sy);
@@ -385,6 +386,7 @@ void CStitchMouseTool::OnViewDeactivate(CVandrelView* view) {
     view->viewport()->update();
     QMdiSubWindow* frame = FrameOf(view);
     if (!placementDone_) {
+        ClearStatusPrompt();
         // Abandoned (Escape, or the window lost the focus): the strip stays
         // an ordinary document; a later activation starts phase 1 again.
         if (frame) frame->showNormal();
@@ -395,6 +397,11 @@ void CStitchMouseTool::OnViewDeactivate(CVandrelView* view) {
     }
     if (sheet_) sheet_->Destroy();
     sheet_ = nullptr;
+    // What Semi-Auto's search found, as the command line reports it.
+    if (engine_.result && engine_.method == StitchMethod::SemiAuto)
+        SetStatusPrompt(QString::fromStdString(DescribeFinding(engine_.finding)));
+    else
+        ClearStatusPrompt();
     if (engine_.result) {
         if (frame) frame->showNormal();
         if (document_) document_->UpdateAllViews(nullptr);

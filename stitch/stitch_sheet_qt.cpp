@@ -9,6 +9,8 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
@@ -22,9 +24,13 @@
 
 #include "acquire/xfer_done_qt.h"
 #include "base/message_box.h"
+#include "base/workspace_qt.h"
 #include "display/draw_picture_qt.h"
+#include "document/document_qt.h"
+#include "document/document_window_qt.h"
 #include "document/file_dialogs_qt.h"
 #include "document/import_export_commands.h"
+#include "picture/image_store.h"
 #include "picture/transform.h"
 #include "resources/command_ids.h"
 #include "resources/dialog_texts.h"
@@ -32,6 +38,7 @@
 #include "resources/strings.h"
 #include "stitch/stitch_icons_qt.h"
 #include "stitch/stitch_app_qt.h"
+#include "stitch/stitch_run.h"
 #include "stitch/stitch_setup.h"
 #include "stitch/stitch_tool.h"
 
@@ -63,6 +70,24 @@ W* Named(W* widget, const char* objectName, const QString& accessible) {
 QString TypeDisplayName(int type) {
     if (type < 0 || type > ptTrueColor32) return QStringLiteral("?");
     return QString::fromStdString(PlainText(LoadStringById(IDS_TYPE_BLACK_WHITE + type)));
+}
+
+// Enables or grays a control; a gray one says why in its tool tip.
+void EnableOrExplain(QWidget* control, bool enabled, const QString& whyNot) {
+    control->setEnabled(enabled);
+    control->setToolTip(enabled ? QString() : whyNot);
+}
+
+// The document windows of the main window that hold a picture.
+QList<QMdiSubWindow*> PictureWindows() {
+    QList<QMdiSubWindow*> windows;
+    Workspace* workspace = ApplicationWorkspace();
+    QMdiArea* area = workspace ? workspace->documentArea() : nullptr;
+    if (!area) return windows;
+    for (QMdiSubWindow* window : area->subWindowList())
+        if (Document* document = DocumentOfWindow(window); document && document->picture())
+            windows << window;
+    return windows;
 }
 
 constexpr int kThumbWidth = 108;   // 72 dialog units
@@ -224,11 +249,18 @@ CStitchPage::CStitchPage(CStitchSheet* sheet, int index) : sheet_(sheet), index_
     import_ = button(1079, "importButton");
     rotate_ = button(1063, "rotateButton");
     // Scanning comes from its own subsystem; without it the button stays off.
-    scan_->setEnabled(ScanAvailable());
+    EnableOrExplain(scan_, ScanAvailable(), QStringLiteral("No scanner library was found on this system."));
     rotate_->setEnabled(false);
     connect(scan_, &QPushButton::clicked, this, &CStitchPage::OnScan);
     connect(import_, &QPushButton::clicked, this, &CStitchPage::OnImport);
     connect(rotate_, &QPushButton::clicked, this, &CStitchPage::OnRotateButton);
+    // The pictures already open in the main window.
+    openPicture_ = Named(new QPushButton(QStringLiteral("&Use Open Picture"), this), "useOpenPictureButton",
+                         QStringLiteral("&Use Open Picture"));
+    openPictureMenu_ = new QMenu(this);
+    openPictureMenu_->setObjectName(QStringLiteral("openPictureMenu"));
+    openPicture_->setMenu(openPictureMenu_);
+    connect(openPictureMenu_, &QMenu::aboutToShow, this, &CStitchPage::FillOpenPictureMenu);
 
     rotateMenu_ = new QMenu(this);
     rotateMenu_->setObjectName(QStringLiteral("rotateMenu"));
@@ -252,6 +284,7 @@ CStitchPage::CStitchPage(CStitchSheet* sheet, int index) : sheet_(sheet), index_
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(scan_);
     buttons->addWidget(import_);
+    buttons->addWidget(openPicture_);
     buttons->addWidget(rotate_);
     buttons->addStretch(1);
     auto* layout = new QHBoxLayout(this);
@@ -299,8 +332,32 @@ void CStitchPage::ReplaceWithConverted(std::unique_ptr<CPicture> converted) {
 
 void CStitchPage::UpdateStitchButton() {
     bool both = sheet_->page(0)->picture() && sheet_->page(1)->picture();
-    sheet_->stitchButton()->setEnabled(both);
+    EnableOrExplain(sheet_->stitchButton(), both,
+                    QStringLiteral("Both the Main Image and the Rest Image page need a picture."));
     rotate_->setEnabled(picture_ != nullptr);
+}
+
+void CStitchPage::FillOpenPictureMenu() {
+    openPictureMenu_->clear();
+    for (QMdiSubWindow* window : PictureWindows()) {
+        QString title = window->windowTitle();
+        title.replace(QLatin1String("[*]"), QString()).replace(u'&', QLatin1String("&&"));
+        QAction* action = openPictureMenu_->addAction(title);
+        QPointer<QMdiSubWindow> source(window);
+        connect(action, &QAction::triggered, this, [this, source] {
+            Document* document = source ? DocumentOfWindow(source) : nullptr;
+            if (!document || !document->picture()) return;
+            // A copy: the page's picture is the stitch's to convert and turn.
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            std::unique_ptr<CPicture> copy = CPicture::Duplicate(document->picture(), kStoreAny);
+            QApplication::restoreOverrideCursor();
+            if (!copy) {
+                ShowMessageById(IDS_OUT_OF_MEMORY);
+                return;
+            }
+            TakePicture(std::move(copy));
+        });
+    }
 }
 
 void CStitchPage::UpdateInfo() {
@@ -313,6 +370,8 @@ void CStitchPage::UpdateInfo() {
     }
     rotate_->setEnabled(picture_ != nullptr);
     thumb_->SetPicture(picture_.get());
+    EnableOrExplain(openPicture_, !PictureWindows().isEmpty(),
+                    QStringLiteral("No picture is open in the main window."));
 }
 
 bool CStitchPage::Rotate(int command) {
@@ -428,8 +487,14 @@ CStitchImage::CStitchImage(CStitchSheet* sheet, int side, int overlapPercent)
     overlapBar_->setRange(1, 100);
     overlapBar_->setSingleStep(1);
     overlapBar_->setPageStep((100 - 1) / 5);
+    overlapValue_ = Named(new QLabel(control), "overlapValue", QStringLiteral("Overlap in per cent"));
+    overlapValue_->setMinimumWidth(overlapValue_->fontMetrics().horizontalAdvance(QStringLiteral("100 %")));
+    overlapValue_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     grid->addWidget(overlapLabel, 3, 0, 1, 3);
-    grid->addWidget(overlapBar_, 4, 0, 1, 3);
+    auto* overlapLine = new QHBoxLayout;
+    overlapLine->addWidget(overlapBar_, 1);
+    overlapLine->addWidget(overlapValue_);
+    grid->addLayout(overlapLine, 4, 0, 1, 3);
 
     auto* methodGroup = new QGroupBox(labels.value(5), this);
     auto* methodBox = new QVBoxLayout(methodGroup);
@@ -459,6 +524,7 @@ CStitchImage::CStitchImage(CStitchSheet* sheet, int side, int overlapPercent)
     overlapPercent_ = std::int16_t(std::clamp<int>(overlapPercent_, 1, 100));
     if (side_ < kSideLeft || side_ > kSideBottom) side_ = kSideRight;
     overlapBar_->setValue(overlapPercent_);
+    overlapValue_->setText(QStringLiteral("%1 %").arg(overlapPercent_));
     sides_->button(side_)->setChecked(true);
     methods_->button(method_)->setChecked(true);
 
@@ -484,6 +550,7 @@ void CStitchImage::SetSide(int side) {
 void CStitchImage::SetOverlapPercent(int percent) {
     percent = std::clamp(percent, 1, 100);
     if (overlapBar_->value() != percent) overlapBar_->setValue(percent);
+    overlapValue_->setText(QStringLiteral("%1 %").arg(percent));
     if (percent == overlapPercent_) return;
     overlapPercent_ = std::int16_t(percent);
     UpdatePreview();
@@ -499,8 +566,8 @@ void CStitchImage::SetMethod(int method) {
 void CStitchImage::Activate() {
     CPicture* main = sheet_->page(0)->picture();
     CPicture* rest = sheet_->page(1)->picture();
-    deskewMain_->setEnabled(main != nullptr);
-    deskewRest_->setEnabled(rest != nullptr);
+    EnableOrExplain(deskewMain_, main != nullptr, QStringLiteral("The Main Image page has no picture yet."));
+    EnableOrExplain(deskewRest_, rest != nullptr, QStringLiteral("The Rest Image page has no picture yet."));
     UpdateThumbnails();
     if (!main) {
         UpdatePreview();
@@ -509,8 +576,21 @@ void CStitchImage::Activate() {
     bool search = rest && SearchMethodsAllowed(main->GetType(), side_, main->GetWidth(),
                                                main->GetHeight(), rest->GetWidth(),
                                                rest->GetHeight());
-    methods_->button(kMethodSemiAuto)->setEnabled(search);
-    methods_->button(kMethodAuto)->setEnabled(search);
+    QString whyNot = QStringLiteral("The Rest Image page has no picture yet.");
+    if (rest && !search) {
+        // The engine's own reason, as the command line gives it.
+        StitchRequest request;
+        request.side = side_;
+        request.method = StitchMethod::Auto;
+        std::string reason;
+        CheckStitchRequest(*main, *rest, request, &reason);
+        whyNot = QString::fromStdString(reason) + QStringLiteral(".");
+        if (sheet_->page(0)->beforeDeskew() || sheet_->page(1)->beforeDeskew())
+            whyNot += QStringLiteral(" A deskew turns a picture and makes it larger.");
+        whyNot += QStringLiteral(" Manual placement joins any two pictures.");
+    }
+    EnableOrExplain(methods_->button(kMethodSemiAuto), search, whyNot);
+    EnableOrExplain(methods_->button(kMethodAuto), search, whyNot);
     if (!search) method_ = kMethodManual;
     methods_->button(method_)->setChecked(true);
     UpdatePreview();
@@ -577,6 +657,7 @@ CStitchSheet::CStitchSheet(QWidget* parent) : QDialog(parent) {
     tabs_->addTab(main_, StringText(IDS_PAGE_MAIN_IMAGE));
     tabs_->addTab(rest_, StringText(IDS_PAGE_REST_IMAGE));
     tabs_->addTab(image_, StringText(IDS_PAGE_STITCH_IMAGE));
+    main_->UpdateStitchButton();
 
     connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
         if (tabs_->widget(index) == image_) image_->Activate();

@@ -119,6 +119,10 @@ public:
 
     QPushButton* scanButton() const { return scan_; }
     QPushButton* importButton() const { return import_; }
+    // The pictures open in the main window, offered beside Import and Scan:
+    // a copy of the chosen one becomes the page's picture.
+    QPushButton* openPictureButton() const { return openPicture_; }
+    QMenu* openPictureMenu() const { return openPictureMenu_; }
     QPushButton* rotateButton() const { return rotate_; }
     QMenu* rotateMenu() const { return rotateMenu_; }
     CThumbnailFrame* thumbnail() const { return thumb_; }
@@ -133,6 +137,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void FillOpenPictureMenu();
+
     CStitchSheet* sheet_;
     int index_;
     std::unique_ptr<CPicture> picture_;
@@ -145,6 +151,8 @@ private:
     QPushButton* import_;
     QPushButton* rotate_;
     QMenu* rotateMenu_;
+    QPushButton* openPicture_;
+    QMenu* openPictureMenu_;
 };
 
 // The Stitch Image page.
@@ -167,6 +175,8 @@ public:
     CThumbnailFrame* mainThumbnail() const { return mainThumb_; }
     CThumbnailFrame* restThumbnail() const { return restThumb_; }
     QScrollBar* overlapBar() const { return overlapBar_; }
+    // The overlap in per cent beside the bar.
+    QLabel* overlapValue() const { return overlapValue_; }
     QAbstractButton* sideButton(int side) const;
     QAbstractButton* methodButton(int method) const;
     QPushButton* deskewButton(int index) const { return index == 0 ? deskewMain_ : deskewRest_; }
@@ -187,6 +197,7 @@ private:
     QButtonGroup* sides_;
     QButtonGroup* methods_;
     QScrollBar* overlapBar_;
+    QLabel* overlapValue_;
     QCheckBox* swap_;
 };
 

@@ -346,3 +346,31 @@ TEST(PosterLayoutTest, LabelsNameTheSheetAndMarksStayInTheStrips) {
     const int edge = p.Sheet(0).x + p.columnStart[1];
     EXPECT_TRUE(a1[0].left <= edge && edge < a1[0].right);
 }
+
+// The print sheet warns before a print loses its edges: the picture at its
+// scale, where the margins or the centring put it, with a drawn frame's
+// border, against the printable area.
+TEST(PrintLayoutTest, PrintRunsOffPaperWhenThePictureDoesNotFitWhereItIsPut) {
+    const int page = 2400, pageH = 3300;  // 8 x 11 in at 300 dpi
+    PrintOptions fits = FreshOptions(2400, 3300, 300, 300);  // exactly the page
+    EXPECT_FALSE(PrintRunsOffPaper(fits, page, pageH));
+    PrintOptions margin = fits;
+    margin.leftMargin = 1;  // one dot further right
+    EXPECT_TRUE(PrintRunsOffPaper(margin, page, pageH));
+    PrintOptions wide = FreshOptions(2401, 100, 300, 300);
+    EXPECT_TRUE(PrintRunsOffPaper(wide, page, pageH));
+    wide.centerHorizontally = 1;  // centred, both edges go
+    EXPECT_TRUE(PrintRunsOffPaper(wide, page, pageH));
+    wide.fitInPage = 1;
+    EXPECT_FALSE(PrintRunsOffPaper(wide, page, pageH));
+    wide.fitInPage = 0;
+    wide.poster = 1;
+    EXPECT_FALSE(PrintRunsOffPaper(wide, page, pageH));
+    // A drawn frame's border goes around the picture on the paper.
+    PrintOptions framed = FreshOptions(2390, 100, 300, 300);
+    EXPECT_FALSE(PrintRunsOffPaper(framed, page, pageH));
+    framed.addFrame = 1;
+    framed.frameId = kFirstFrameId;
+    framed.sizeSetByRescale = 1;
+    EXPECT_TRUE(PrintRunsOffPaper(framed, page, pageH));
+}

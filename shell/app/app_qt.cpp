@@ -6,7 +6,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
-#include <QPrinterInfo>
 
 #include "acquire/acquire_commands_qt.h"
 #include "base/message_box.h"
@@ -171,7 +170,8 @@ bool CVandrelApp::InitInstance(const StartOptions& options) {
     steps_ << "scanner";
     main_->setAcceptDrops(true);
     steps_ << "drops";
-    main_->showMaximized();
+    // As the user left it, or maximised the first time.
+    if (!main_->showAsLeft()) main_->showMaximized();
     steps_ << "show";
     for (int i = 0; i < 768; ++i) DivideBy3[i] = std::uint8_t(i / 3);
     steps_ << "tables";
@@ -193,7 +193,8 @@ bool CVandrelApp::InitInstance(const StartOptions& options) {
 QList<Document*> CVandrelApp::documents() const { return documents_; }
 
 bool CVandrelApp::ProbePrinter() {
-    printer_ = !QPrinterInfo::defaultPrinter().isNull();
+    // Without a printer, printing goes to a PDF file.
+    printer_ = PrintingAvailable();
     return printer_;
 }
 

@@ -76,7 +76,8 @@ public:
     // marked modified. Null when no window could be made.
     Document* NewDocumentWithPicture(std::unique_ptr<CPicture> picture);
 
-    // The default printer and the scanner library, probed at start-up.
+    // Printing (a printer, or a PDF file without one) and the scanner
+    // library, probed at start-up.
     bool printerAvailable() const override { return printer_; }
     void setPrinterAvailable(bool available);
     bool ProbePrinter();

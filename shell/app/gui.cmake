@@ -75,3 +75,9 @@ stitchara_xvfb_test(app_e2e SOURCE shell/app/tests/e2e/app_e2e.cpp DEPENDS stitc
 if(TARGET app_e2e)
   set_target_properties(app_e2e PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 endif()
+
+# Printing with no printer (Print Preview and a print to PDF) and the view's
+# keys in full screen, under a real X server as well as offscreen.
+if(TARGET usability_test)
+  stitchara_xvfb_test(usability_e2e RUN usability_test TIMEOUT 180)
+endif()

@@ -31,6 +31,7 @@
 namespace {
 
 constexpr const char* kIconBarKey = "IconBar";
+constexpr const char* kGeometryKey = "Geometry";
 
 std::string MainWindowSection() { return LoadStringById(IDS_SECTION_MAINWINDOW); }
 
@@ -90,7 +91,13 @@ PMainWnd::~PMainWnd() {
 
 void PMainWnd::connectPrompts(QMenu* menu) {
     connect(menu, &QMenu::hovered, this, [this](QAction* action) {
-        if (action && !action->isSeparator()) statusBar_->SetPrompt(PromptForMenuItem(action));
+        if (!action || action->isSeparator()) return;
+        QString prompt = PromptForMenuItem(action);
+        // A command grayed by the open stitch sheet says so.
+        if (!action->isEnabled() && !action->menu() && theApp() && theApp()->sheetOpen())
+            prompt = prompt.isEmpty() ? QStringLiteral("Not available while the stitch sheet is open")
+                                      : prompt + QStringLiteral(" (not available while the stitch sheet is open)");
+        statusBar_->SetPrompt(prompt);
     });
     connect(menu, &QMenu::aboutToHide, this, [this] { statusBar_->ShowPrompt(ID_PROMPT_IDLE); });
 }
@@ -209,6 +216,17 @@ void PMainWnd::setIconBarShown(bool shown) {
     if (theApp()) theApp()->SettingsWritten(written);
 }
 
+bool PMainWnd::showAsLeft() {
+    const std::string kept = platform::GetProfileString(MainWindowSection(), kGeometryKey, "");
+    if (kept.empty() || !restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(kept)))) return false;
+    show();
+    return true;
+}
+
+bool PMainWnd::keepGeometry() {
+    return platform::WriteProfileString(MainWindowSection(), kGeometryKey, saveGeometry().toBase64().toStdString()) != 0;
+}
+
 bool PMainWnd::iconBarShown() const { return !iconBar_->isHidden(); }
 
 void PMainWnd::setStatusBarShown(bool shown) { statusBar_->setVisible(shown); }
@@ -282,6 +300,10 @@ void PMainWnd::closeEvent(QCloseEvent* event) {
             event->ignore();
             return;
         }
+    }
+    if (isVisible()) {
+        const bool written = keepGeometry();
+        if (theApp()) theApp()->SettingsWritten(written);
     }
     event->accept();
 }

@@ -46,6 +46,12 @@ public:
     void setStatusBarShown(bool shown);
     bool statusBarShown() const;
 
+    // The window's size, position and state as the user left it (settings
+    // file): shows the window so, or false (nothing shown) when none was kept.
+    bool showAsLeft();
+    // Keeps them for the next start; done when the window closes.
+    bool keepGeometry();
+
     // The recent-file entries of the File menu, from the application's list.
     void updateRecentFileMenu(const QStringList& files);
 

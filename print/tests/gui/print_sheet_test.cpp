@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -272,6 +273,56 @@ private slots:
         doc_.m_print.copies = 1;
     }
 
+    // A print larger than the paper at its scale: Print asks before the
+    // edges are cut off. Cancel stays in the sheet, Print Anyway prints as it
+    // is, Print as Poster prints the sheets of a poster; a print that fits
+    // is not asked about.
+    void largerThanThePaperAsksBeforeCutting_data() {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("poster");
+        QTest::addRow("cancel") << QStringLiteral("cancelButton") << 0 << 0;
+        QTest::addRow("anyway") << QStringLiteral("printAnywayButton") << int(kSheetPrint) << 0;
+        QTest::addRow("poster") << QStringLiteral("printAsPosterButton") << int(kSheetPrint) << 1;
+    }
+    void largerThanThePaperAsksBeforeCutting() {
+        QFETCH(QString, answer);
+        QFETCH(int, result);
+        QFETCH(int, poster);
+        // 30 inches wide at its own size.
+        CPicture wide;
+        QVERIFY(wide.Create(ptGray256, 3000, 200, 0, nullptr, DpiToPpm(100), DpiToPpm(100), kStoreMemory));
+        QVERIFY(wide.Fill(90));
+        PrintEngine& engine = ThePrintEngine();
+        QVERIFY(engine.AttachPrinter());
+        PrintSettings settings;
+        settings.Reset(3000, 200, 100, 100, engine.LogPixelsX(), engine.LogPixelsY());
+        const PrintOptions o = OptionsFromSettings(settings, ptGray256, 3000, 200, 100, 100,
+                                                   engine.LogPixelsX(), engine.LogPixelsY());
+        CPrintSheet sheet(o, &wide, engine, &window_);
+        sheet.show();
+        sheet.CloseWith(kSheetPrint);
+        auto* ask = sheet.findChild<QMessageBox*>(QStringLiteral("printLargerThanPaperQuestion"));
+        QVERIFY(ask && ask->isVisible());
+        QVERIFY2(ask->text().contains(QStringLiteral("cut off")), qPrintable(ask->text()));
+        QCOMPARE(sheet.result(), 0);
+        ask->findChild<QPushButton*>(answer)->click();
+        QCOMPARE(sheet.result(), result);
+        QCOMPARE(sheet.isVisible(), result == 0);
+        QCOMPARE(sheet.Options().poster, poster);
+
+        // The same picture at a fifth of its size fits: no question.
+        CPrintSheet small(o, &wide, engine, &window_);
+        small.Tabs()->setCurrentIndex(1);
+        auto* scale = Child<QLineEdit>(&small, "scaleXEdit");
+        scale->setText(QStringLiteral("20"));
+        emit scale->editingFinished();
+        small.CloseWith(kSheetPrint);
+        QVERIFY(!small.findChild<QMessageBox*>(QStringLiteral("printLargerThanPaperQuestion")));
+        QCOMPARE(small.result(), int(kSheetPrint));
+        engine.DetachPrinter();
+    }
+
     void escapeInTheAbortDialogStopsTheJob() {
         // Escape arrives while the rows go out.
         QTimer::singleShot(0, [] {
@@ -279,8 +330,22 @@ private slots:
                 if (auto* d = qobject_cast<CAbortDialog*>(w); d && d->isVisible())
                     QTest::keyClick(d, Qt::Key_Escape);
         });
+        // The file the job would replace stays as it was, and no part of
+        // the stopped job is left beside it.
+        const QString out = dir_.filePath("out.pdf");
+        const QByteArray before = "%PDF-1.4 an earlier print\n%%EOF\n";
+        {
+            QFile file(out);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(before);
+        }
+        const QStringList entries = QDir(dir_.path()).entryList(QDir::Files);
         QVERIFY(HandlePrintCommand(ID_QUICK_PRINT, Target()));
         QVERIFY(ThePrintEngine().LastJobAborted());
+        QFile file(out);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+        QCOMPARE(QDir(dir_.path()).entryList(QDir::Files), entries);
     }
 };
 
