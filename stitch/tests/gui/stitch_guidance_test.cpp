@@ -4,6 +4,7 @@
 // placement's instruction at each step with the pointer left where the user
 // clicked.
 #include <QAbstractButton>
+#include <QFile>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -62,6 +63,11 @@ class StitchGuidanceTest : public QObject {
     }
 
 private slots:
+    void initTestCase() {
+        QVERIFY2(QFile::exists(Sample("left.png")), "no sample pictures: set STITCHARA_SOURCE_DIR (ctest does)");
+        // A message would wait for an answer: it fails the test instead.
+        theApp()->setMessageHandler([](const QString& text) { QFAIL(qPrintable(text)); });
+    }
     void cleanup() {
         if (CStitchSheet* sheet = CurrentStitchSheet()) sheet->Destroy();
         SelectTool(nullptr, ID_TOOL_DEFAULT);

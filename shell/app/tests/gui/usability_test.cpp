@@ -80,6 +80,9 @@ class UsabilityTest : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
+        QVERIFY2(QFile::exists(Sample("left.png")), "no sample pictures: set STITCHARA_SOURCE_DIR (ctest does)");
+        // A message would wait for an answer: it fails the test instead.
+        app()->setMessageHandler([](const QString& text) { QFAIL(qPrintable(text)); });
         SetPrintSheetHook(SheetHook);
     }
     void cleanup() {
