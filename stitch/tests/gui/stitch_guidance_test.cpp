@@ -95,8 +95,15 @@ private slots:
         sheet->Destroy();
         QTRY_COMPARE(theApp()->stitchIdle, 1);
 
-        Document* doc = theApp()->OpenDocumentFile(Sample("left.png"));
-        QVERIFY(doc);
+        // Files are read in the background: the window comes when it is read.
+        Document* doc = nullptr;
+        bool opened = false;
+        theApp()->OpenDocumentFile(Sample("left.png"), [&](Document* d) {
+            doc = d;
+            opened = true;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(opened, 120000);
+        QVERIFY(doc && doc->picture());
         sheet = OpenSheet();
         QVERIFY(QTest::qWaitForWindowExposed(sheet));
         for (int page : {0, 1}) {

@@ -71,9 +71,16 @@ class UsabilityTest : public QObject {
     PMainWnd* main() { return theApp()->mainWindow(); }
     bool enabled(int id) { return app()->commands()->state(id).enabled; }
 
+    // The sample in its window once it has been read (files are read in
+    // the background).
     CVandrelView* OpenSample() {
-        Document* doc = app()->OpenDocumentFile(Sample("left.png"));
-        if (!doc) return nullptr;
+        Document* doc = nullptr;
+        bool done = false;
+        app()->OpenDocumentFile(Sample("left.png"), [&](Document* opened) {
+            doc = opened;
+            done = true;
+        });
+        if (!QTest::qWaitFor([&] { return done; }, 120000) || !doc) return nullptr;
         return main()->activeDocumentWindow()->findChild<CVandrelView*>();
     }
 
