@@ -7,6 +7,7 @@
 #include <QMessageBox>
 
 #include "document/file_dialogs_qt.h"
+#include "document/history_qt.h"
 #include "document/import_export.h"
 #include "document/import_export_commands.h"
 #include "document/import_export_formats.h"
@@ -34,6 +35,18 @@ bool IsDocumentFile(const QString& path) {
 
 QString ProgramName() { return QString::fromUtf8(LoadStringById(IDS_PRODUCT_FAMILY)); }
 
+int TransformCommand(TransformOp op) {
+    switch (op) {
+    case TransformOp::MirrorHorizontal: return ID_MIRROR_HORIZONTAL;
+    case TransformOp::MirrorVertical: return ID_MIRROR_VERTICAL;
+    case TransformOp::MirrorDiagonal: return ID_MIRROR_DIAGONAL;
+    case TransformOp::RotateLeft: return ID_ROTATE_LEFT;
+    case TransformOp::RotateRight: return ID_ROTATE_RIGHT;
+    case TransformOp::RotateHalf: return ID_MIRROR_DIAGONAL;
+    }
+    return 0;
+}
+
 }  // namespace
 
 void Document::SetSaveQuestion(SaveQuestion question) { Question() = std::move(question); }
@@ -41,13 +54,75 @@ void Document::SetRecentFileSink(std::function<void(const QString&)> sink) {
     RecentSink() = std::move(sink);
 }
 
-Document::Document(QObject* parent) : QObject(parent) { doc_.SetObserver(this); }
+Document::Document(QObject* parent) : QObject(parent) {
+    doc_.SetObserver(this);
+    history_ = std::make_unique<DocumentHistory>(
+        doc_, [this] { emit pictureChanged(QRect()); },
+        [this](const QString& text) { ShowMessage(text.toStdString()); });
+    // The modified flag is the history's: unsaved unless at the step saved.
+    connect(&history_->stack(), &QUndoStack::cleanChanged, this, [this](bool clean) {
+        doc_.SetModifiedFlag(!clean);
+        syncModified();
+    });
+    connect(history_.get(), &DocumentHistory::changed, this, &Document::historyChanged);
+}
 
-Document::~Document() { doc_.SetObserver(nullptr); }
+Document::~Document() {
+    history_.reset();
+    doc_.SetObserver(nullptr);
+}
 
 void Document::setModified(bool modified) {
+    // Not modified: the picture is as saved; modified: no step leads back
+    // to the saved picture any more.
+    if (modified)
+        history_->stack().resetClean();
+    else
+        history_->stack().setClean();
     doc_.SetModifiedFlag(modified);
     syncModified();
+}
+
+void Document::markSaved() { setModified(false); }
+
+void Document::followHistory() {
+    doc_.SetModifiedFlag(!history_->stack().isClean());
+    syncModified();
+}
+
+bool Document::transform(TransformOp op) {
+    if (!picture()) return false;
+    const PrintSettings before = doc_.m_print;
+    const TransformResult result = doc_.Transform(op);
+    if (result != kTransformDone) {
+        syncModified();
+        return false;
+    }
+    history_->recordTransform(op, before, StepName(TransformCommand(op)));
+    followHistory();
+    return true;
+}
+
+bool Document::replacePicture(std::unique_ptr<CPicture> picture, const QString& text) {
+    if (!picture) return false;
+    const PrintSettings before = doc_.m_print;
+    const std::string path = doc_.GetPathName();
+    std::unique_ptr<CPicture> previous = std::move(doc_.m_pPicture);
+    doc_.SetPicture(std::move(picture));
+    history_->recordReplace(std::move(previous), before, path, text);
+    followHistory();
+    emit pictureChanged(QRect());
+    return true;
+}
+
+void Document::undo() {
+    history_->undo();
+    followHistory();
+}
+
+void Document::redo() {
+    history_->redo();
+    followHistory();
 }
 
 void Document::syncModified() {
@@ -58,6 +133,8 @@ void Document::syncModified() {
 
 bool Document::open(const QString& path) {
     const bool ok = doc_.OnOpenDocument(path.toStdString()) != 0;
+    // A new picture from a file: nothing before it to go back to.
+    history_->clear();
     syncModified();
     if (ok) {
         emit pathChanged();
@@ -67,10 +144,8 @@ bool Document::open(const QString& path) {
 }
 
 void Document::setPicture(std::unique_ptr<CPicture> picture) {
-    doc_.SetPicture(std::move(picture));
-    doc_.SetModifiedFlag(true);
-    syncModified();
-    emit pictureChanged(QRect());
+    if (!picture) return;
+    replacePicture(std::move(picture), StepName(ID_ACQUIRE));
 }
 
 bool Document::saveTo(const QString& path) {
@@ -86,8 +161,7 @@ bool Document::save() {
     if (path.isEmpty() || !(IsDocumentFile(path) || CanSaveInPlace(path.toStdString())))
         return saveAs();
     if (!saveTo(path)) return false;
-    doc_.SetModifiedFlag(false);
-    syncModified();
+    markSaved();
     return true;
 }
 
@@ -125,10 +199,9 @@ bool Document::saveAs() {
         if (result != kSaveAsWritten) return false;
     }
     doc_.SetPathName(path);
-    doc_.SetModifiedFlag(false);
     SetBaseName(path);
     AddToRecentFiles(path);
-    syncModified();
+    markSaved();
     return true;
 }
 
@@ -159,14 +232,13 @@ bool Document::import() {
     }
     RememberOpenChoice(path, choice.filterPosition);
     // The document now holds a picture that is saved nowhere: no file name
-    // (Save asks for one), an untitled title.
-    doc_.DeleteContents();
-    doc_.SetPicture(std::move(picture));
+    // (Save asks for one), an untitled title. Undo brings back the picture,
+    // the print options and the name it had.
+    doc_.m_pStitchWork.reset();
+    doc_.m_pStitchWork2.reset();
+    replacePicture(std::move(picture), StepName(ID_IMPORT));
     doc_.SetPathName(std::string());
-    doc_.SetModifiedFlag(true);
     SetBaseName(std::string());
-    syncModified();
-    emit pictureChanged(QRect());
     return true;
 }
 
@@ -230,6 +302,16 @@ bool Document::OnCommand(int id) {
     case ID_SAVE: save(); return true;
     case ID_SAVE_AS: saveAs(); return true;
     case ID_IMPORT: import(); return true;
+    default: break;
+    }
+    switch (id) {
+    case ID_MIRROR_HORIZONTAL: transform(TransformOp::MirrorHorizontal); return true;
+    case ID_MIRROR_VERTICAL: transform(TransformOp::MirrorVertical); return true;
+    case ID_MIRROR_DIAGONAL: transform(TransformOp::MirrorDiagonal); return true;
+    case ID_ROTATE_LEFT: transform(TransformOp::RotateLeft); return true;
+    case ID_ROTATE_RIGHT: transform(TransformOp::RotateRight); return true;
+    case ID_EDIT_UNDO: undo(); return true;
+    case ID_EDIT_REDO: redo(); return true;
     default: break;
     }
     const bool handled = doc_.OnCommand(id);

@@ -11,6 +11,7 @@
 
 #include "document/document.h"
 
+class DocumentHistory;
 class QWidget;
 
 class Document : public QObject, public DocumentObserver {
@@ -30,8 +31,20 @@ public:
     // core gives them). False when no picture resulted.
     bool open(const QString& path);
     // A picture from a scan or a stitch: the document takes it and is
-    // marked modified.
+    // marked modified; a picture it replaces can be brought back by Undo.
     void setPicture(std::unique_ptr<CPicture> picture);
+
+    // The document's undo history (document/history_qt.h).
+    DocumentHistory& history() { return *history_; }
+    // The two ways a change to the picture enters the history. transform
+    // runs a lossless operation (undone by its inverse); replacePicture puts
+    // picture in place of the current one, which the history keeps in the
+    // swap store (text: what the step is called). Both tell the windows;
+    // false when nothing changed.
+    bool transform(TransformOp op);
+    bool replacePicture(std::unique_ptr<CPicture> picture, const QString& text);
+    void undo();
+    void redo();
 
     // The commands. Each answers whether it did what it was asked.
     bool save();
@@ -72,13 +85,21 @@ signals:
     // The document's path (and so its name) changed.
     void pathChanged();
     void modifiedChanged(bool modified);
+    // What Undo and Redo can do may have changed.
+    void historyChanged();
 
 private:
     // Emits modifiedChanged when the flag differs from the last one told.
     void syncModified();
     bool saveTo(const QString& path);
 
+    // The document now is as its file: the history's clean state.
+    void markSaved();
+    // The modified flag as the history's clean state has it.
+    void followHistory();
+
     CVandrelDoc doc_;
     QWidget* owner_ = nullptr;
     bool toldModified_ = false;
+    std::unique_ptr<DocumentHistory> history_;
 };
