@@ -138,6 +138,8 @@ void DocumentHistory::failedStep() {
 
 void DocumentHistory::clear() {
     stack_.clear();
+    // An empty stack keeps a clean state made unreachable; now is clean.
+    stack_.setClean();
     floor_ = 0;
     emit changed();
 }
