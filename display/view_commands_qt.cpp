@@ -52,7 +52,7 @@ void RegisterViewCommands(CommandRegistry& r) {
               })
               .enabledWhen([](const Workspace& w) { return ViewOf(w) && ViewOf(w)->GetPicture(); })
               .checkedWhen([](const Workspace&) { return CurrentTool()->id() == ID_TOOL_SELECT; })
-              .needing(kNeedsIdle)
+              .needing(kNeedsIdle | kNeedsIdleDocument)
               .placed({{S::MainMenu, "&Edit", 2, 1}}));
     r.add(CommandDecl(ID_CROP_TO_SELECTION)
               .keys({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_X)})
@@ -65,6 +65,6 @@ void RegisterViewCommands(CommandRegistry& r) {
               .enabledWhen([](const Workspace& w) {
                   return ViewOf(w) && ViewOf(w)->GetDocument() && !ViewOf(w)->Selection().isEmpty();
               })
-              .needing(kNeedsIdle)
+              .needing(kNeedsIdle | kNeedsIdleDocument)
               .placed({{S::MainMenu, "&Bitmap", 3, 1}}));
 }

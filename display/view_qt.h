@@ -9,6 +9,7 @@
 // logical pixels are larger than device pixels).
 #pragma once
 #include <QAbstractScrollArea>
+#include <QPixmap>
 #include <QPoint>
 #include <QRect>
 #include <functional>
@@ -152,6 +153,10 @@ private:
     QSize shownSize_;       // picture size at the last change
     display::ReductionCache reduction_;  // the picture reduced at the zoom, for repaints
     QRect selection_;       // picture pixels; empty: none
+    // While a job works on the document: what the view showed when it began
+    // (the picture is not read meanwhile).
+    QPixmap busySnapshot_;
+    void OnBusyChanged(bool busy);
     bool dragArmed_ = false;
     QPoint dragFrom_;       // logical press point of a possible file drag
 };

@@ -16,17 +16,16 @@ bool HasPicture(const Workspace& w) {
     return w.activeDocument() && w.activeDocument()->picture();
 }
 
-// A Bitmap transform of the active document's picture, undone by its inverse.
+// A Bitmap transform of the active document's picture, made on a worker
+// thread and undone by its inverse.
 void AddBitmapCommand(CommandRegistry& r, int id, TransformOp op, int group, int order) {
     r.add(CommandDecl(id)
               .runs([op](Workspace& w) {
                   Document* document = w.activeDocument();
-                  if (!document) return false;
-                  document->transform(op);
-                  return true;
+                  return document && document->transform(op);
               })
               .enabledWhen(HasPicture)
-              .needing(kNeedsIdle)
+              .needing(kNeedsIdle | kNeedsIdleDocument)
               .placed({{S::MainMenu, "&Bitmap", group, order}, {S::InPlaceMenu, "&Bitmap", group, order}}));
 }
 
@@ -40,6 +39,7 @@ void RegisterDocumentCommands(CommandRegistry& r) {
               .opensDialog()
               .runs([](Workspace& w) { return w.activeDocument() && (w.activeDocument()->import(), true); })
               .enabledWhen([](const Workspace& w) { return w.activeDocument() != nullptr; })
+              .needing(kNeedsIdleDocument)
               .placed({{S::MainMenu, "&File", 1, 2},
                        {S::InPlaceMenu, "&File", 1, 1, QKeySequence(Qt::CTRL | Qt::Key_L)},
                        {S::InPlaceToolBar, {}, 1, 1, QKeySequence(Qt::CTRL | Qt::Key_L)},
@@ -49,13 +49,13 @@ void RegisterDocumentCommands(CommandRegistry& r) {
               .withIcon(CommandIcon(ID_SAVE))
               .runs([](Workspace& w) { return w.activeDocument() && (w.activeDocument()->save(), true); })
               .enabledWhen(HasPicture)
-              .needing(kNeedsIdle)
+              .needing(kNeedsIdle | kNeedsIdleDocument)
               .placed({{S::MainMenu, "&File", 1, 3}, {S::IconBar, {}, 1, 2}}));
     r.add(CommandDecl(ID_SAVE_AS)
               .keys({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)})
               .runs([](Workspace& w) { return w.activeDocument() && (w.activeDocument()->saveAs(), true); })
               .enabledWhen(HasPicture)
-              .needing(kNeedsIdle)
+              .needing(kNeedsIdle | kNeedsIdleDocument)
               .placed({{S::MainMenu, "&File", 1, 4}}));
     r.add(CommandDecl(ID_EDIT_COPY)
               // Accepted, does nothing.
@@ -72,7 +72,7 @@ void RegisterDocumentCommands(CommandRegistry& r) {
                   return w.activeDocument() && (TrimDocument(*w.activeDocument(), TrimTolerance()), true);
               })
               .enabledWhen(HasPicture)
-              .needing(kNeedsIdle)
+              .needing(kNeedsIdle | kNeedsIdleDocument)
               .placed({{S::MainMenu, "&Bitmap", 3, 2}}));
 
     // Undo and redo of the active document's changes; their states follow
@@ -83,7 +83,7 @@ void RegisterDocumentCommands(CommandRegistry& r) {
               .enabledWhen([](const Workspace& w) {
                   return w.activeDocument() && w.activeDocument()->history().canUndo();
               })
-              .needing(kNeedsIdle)
+              .needing(kNeedsIdle | kNeedsIdleDocument)
               .placed({{S::MainMenu, "&Edit", 1, 1}}));
     r.add(CommandDecl(ID_EDIT_REDO)
               .keys({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)})
@@ -91,6 +91,6 @@ void RegisterDocumentCommands(CommandRegistry& r) {
               .enabledWhen([](const Workspace& w) {
                   return w.activeDocument() && w.activeDocument()->history().canRedo();
               })
-              .needing(kNeedsIdle)
+              .needing(kNeedsIdle | kNeedsIdleDocument)
               .placed({{S::MainMenu, "&Edit", 1, 2}}));
 }

@@ -98,6 +98,13 @@ class HistoryTest : public QObject {
         doc.core().m_print.scaleX = 150;
     }
 
+    // A transform, carried out to its end (the work runs on a worker).
+    static bool Transform(Document& doc, TransformOp op) {
+        if (!doc.transform(op)) return false;
+        doc.finishJob();
+        return true;
+    }
+
 private slots:
     void initTestCase() {
         qputenv("STITCHARA_INI", dir_.filePath("test.ini").toUtf8());
@@ -126,11 +133,11 @@ private slots:
         const std::uint64_t originalBytes = doc.picture()->Store().GetSize();
         const Snap before = Take(doc);
         bool replaces = true;
-        if (kind == "mirror horizontal") replaces = !doc.transform(TransformOp::MirrorHorizontal);
-        else if (kind == "mirror vertical") replaces = !doc.transform(TransformOp::MirrorVertical);
-        else if (kind == "mirror diagonal") replaces = !doc.transform(TransformOp::MirrorDiagonal);
-        else if (kind == "rotate left") replaces = !doc.transform(TransformOp::RotateLeft);
-        else if (kind == "rotate right") replaces = !doc.transform(TransformOp::RotateRight);
+        if (kind == "mirror horizontal") replaces = !Transform(doc, TransformOp::MirrorHorizontal);
+        else if (kind == "mirror vertical") replaces = !Transform(doc, TransformOp::MirrorVertical);
+        else if (kind == "mirror diagonal") replaces = !Transform(doc, TransformOp::MirrorDiagonal);
+        else if (kind == "rotate left") replaces = !Transform(doc, TransformOp::RotateLeft);
+        else if (kind == "rotate right") replaces = !Transform(doc, TransformOp::RotateRight);
         else if (kind == "crop") QVERIFY(CropDocument(doc, QRect(5, 4, 20, 10)));
         else if (kind == "trim") QVERIFY(TrimDocument(doc, 0));
         else if (kind == "scan") doc.setPicture(Pattern(19, 17, 2, 2835, 2835));
@@ -140,6 +147,7 @@ private slots:
                 return FileChoice{other, 1};
             });
             const bool imported = doc.import();
+            doc.finishJob();
             SetFileDialogAnswerer({});
             QVERIFY(imported);
             QVERIFY(doc.pathName().isEmpty());
@@ -259,7 +267,7 @@ private slots:
     void fullDiskKeepsTheChangeAndDropsTheHistory() {
         Document doc;
         Open(doc);
-        QVERIFY(doc.transform(TransformOp::MirrorVertical));
+        QVERIFY(Transform(doc, TransformOp::MirrorVertical));
         const QByteArray tmp = qgetenv("TMPDIR");
         qputenv("TMPDIR", dir_.filePath("no such folder").toUtf8());
         doc.setPicture(Pattern(11, 13, 5));
@@ -273,7 +281,7 @@ private slots:
         QVERIFY(doc.isModified());
         QCOMPARE(messages_.size(), 1);
         // The history works again once the disk does.
-        QVERIFY(doc.transform(TransformOp::MirrorHorizontal));
+        QVERIFY(Transform(doc, TransformOp::MirrorHorizontal));
         doc.undo();
         QVERIFY(doc.isModified());
     }
@@ -292,13 +300,14 @@ private slots:
         };
         QVERIFY(!marked());
         QVERIFY(!window->windowTitle().contains(QStringLiteral("[*]")));
-        QVERIFY(doc->transform(TransformOp::MirrorHorizontal));
+        QVERIFY(Transform(*doc, TransformOp::MirrorHorizontal));
         QVERIFY(marked());
         doc->undo();
         QVERIFY(!marked());
         doc->redo();
         QVERIFY(marked());
         QVERIFY(doc->save());
+        doc->finishJob();
         QVERIFY(!marked());
         // The saved picture is the mirrored one: undoing now is a change.
         doc->undo();
