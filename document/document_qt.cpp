@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <utility>
 
 #include "document/file_dialogs_qt.h"
 #include "document/history_qt.h"
@@ -130,11 +131,9 @@ void Document::stopJob() {
 void Document::takeResult(DocumentChange change) {
     switch (change.kind) {
     case DocumentChange::Kind::Transform: {
-        // A lossless step: undone by the inverse, with the print options it reset.
         const PrintSettings before = doc_.m_print;
-        if (doc_.TakeTransform(change.op, change.transformResult, std::move(change.picture)) == kTransformDone)
-            history_->recordTransform(change.op, before, StepName(TransformCommand(change.op)));
-        followHistory();
+        recordTransform(change.op, before,
+                        doc_.TakeTransform(change.op, change.transformResult, std::move(change.picture)));
         return;
     }
     case DocumentChange::Kind::Opened:
@@ -246,6 +245,12 @@ void Document::markSaved() { setModified(false); }
 void Document::followHistory() {
     doc_.SetModifiedFlag(!history_->stack().isClean());
     syncModified();
+}
+
+void Document::recordTransform(TransformOp op, const PrintSettings& before, TransformResult result) {
+    // A lossless step: undone by the inverse, with the print options it reset.
+    if (result == kTransformDone) history_->recordTransform(op, before, StepName(TransformCommand(op)));
+    followHistory();
 }
 
 void Document::replace(std::unique_ptr<CPicture> picture, const QString& text) {
@@ -459,15 +464,22 @@ bool Document::OnCommand(int id) {
     case ID_SAVE: save(); return true;
     case ID_SAVE_AS: saveAs(); return true;
     case ID_IMPORT: import(); return true;
-    case ID_MIRROR_HORIZONTAL: transform(TransformOp::MirrorHorizontal); return true;
-    case ID_MIRROR_VERTICAL: transform(TransformOp::MirrorVertical); return true;
-    case ID_MIRROR_DIAGONAL: transform(TransformOp::MirrorDiagonal); return true;
-    case ID_ROTATE_LEFT: transform(TransformOp::RotateLeft); return true;
-    case ID_ROTATE_RIGHT: transform(TransformOp::RotateRight); return true;
     case ID_EDIT_UNDO: undo(); return true;
     case ID_EDIT_REDO: redo(); return true;
     default: break;
     }
+    // The core's transforms, on this thread, recorded as every transform.
+    static constexpr std::pair<int, TransformOp> kTransforms[] = {
+        {ID_MIRROR_HORIZONTAL, TransformOp::MirrorHorizontal}, {ID_MIRROR_VERTICAL, TransformOp::MirrorVertical},
+        {ID_MIRROR_DIAGONAL, TransformOp::MirrorDiagonal},     {ID_ROTATE_LEFT, TransformOp::RotateLeft},
+        {ID_ROTATE_RIGHT, TransformOp::RotateRight}};
+    for (const auto& [command, op] : kTransforms)
+        if (command == id) {
+            if (busy()) return true;
+            const PrintSettings before = doc_.m_print;
+            recordTransform(op, before, doc_.Transform(op));
+            return true;
+        }
     const bool handled = doc_.OnCommand(id);
     if (handled) syncModified();
     return handled;

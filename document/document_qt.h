@@ -163,6 +163,8 @@ private:
     void markSaved();
     // The modified flag as the history's clean state has it.
     void followHistory();
+    // A transform's end: a step of the history when it was done.
+    void recordTransform(TransformOp op, const PrintSettings& before, TransformResult result);
     // The picture replaced, the step recorded (replacePicture, setPicture, Import).
     void replace(std::unique_ptr<CPicture> picture, const QString& text);
 
