@@ -33,7 +33,7 @@ int TrimTolerance() {
 
 bool CropDocument(Document& document, const QRect& rect) {
     CPicture* picture = document.picture();
-    if (!picture) return false;
+    if (!picture || document.busy()) return false;  // a job works on the picture
     const Rect wanted{rect.left(), rect.top(), rect.right(), rect.bottom()};
     if (rect.isEmpty() || !CropRectFits(*picture, wanted)) {
         document.ShowMessage(LoadStringById(IDS_SELECTION_OUTSIDE));
@@ -44,7 +44,7 @@ bool CropDocument(Document& document, const QRect& rect) {
 
 bool TrimDocument(Document& document, int tolerance) {
     CPicture* picture = document.picture();
-    if (!picture) return false;
+    if (!picture || document.busy()) return false;  // a job works on the picture
     Rect keep;
     document.BeginWaitCursor();
     const TrimFind found = FindTrimRect(picture, tolerance, keep);
