@@ -1,6 +1,5 @@
 #include "stitch/mosaic_window_qt.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -462,11 +461,3 @@ CMosaicWindow* OpenMosaicWindow(QWidget* parent) {
 }
 
 CMosaicWindow* CurrentMosaicWindow() { return openWindow.data(); }
-
-QAction* CreateStitchManyAction(QWidget* window) {
-    auto* action = new QAction(QStringLiteral("Stitch &Many..."), window);
-    action->setObjectName(QStringLiteral("Stitch Many..."));
-    action->setStatusTip(QStringLiteral("Join the scans of one picture, any number of pieces, in one run"));
-    QObject::connect(action, &QAction::triggered, window, [window] { OpenMosaicWindow(window); });
-    return action;
-}

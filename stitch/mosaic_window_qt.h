@@ -126,6 +126,3 @@ private:
 CMosaicWindow* OpenMosaicWindow(QWidget* parent);
 // The window that is open, if any.
 CMosaicWindow* CurrentMosaicWindow();
-// The File menu's "Stitch Many..." item: opens the window over window.
-class QAction;
-QAction* CreateStitchManyAction(QWidget* window);

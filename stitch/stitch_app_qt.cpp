@@ -74,21 +74,16 @@ bool StartDeskewTool(CStitchSheet* sheet, CPicture* source) {
     return DeskewTool()->Start(sheet, source);
 }
 
-void RunSheetStitch(CStitchSheet* sheet, const SheetStitch& request) {
-    if (request.method != kMethodAuto) {
+void RunSheetStitch(CStitchSheet* sheet, StitchRequest request) {
+    request.forceSwap = ForceSwapSetting();
+    if (request.method != StitchMethod::Auto) {
         if (!StitchMouseTool()->Prepare(sheet, request)) sheet->Destroy();
         return;
     }
     CPicture* main = sheet->page(0)->picture();
     CPicture* rest = sheet->page(1)->picture();
-    StitchRequest run;
-    run.side = request.side;
-    run.method = StitchMethod::Auto;
-    run.overlapPercent = request.overlapPercent;
-    run.lowMemory = request.lowMemory;
-    run.forceSwap = ForceSwapSetting();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    StitchResult result = RunStitch(*main, *rest, run);
+    StitchResult result = RunStitch(*main, *rest, request);
     QApplication::restoreOverrideCursor();
     if (!result) {
         // A refusal or Escape leaves the sheet as the user prepared it, on

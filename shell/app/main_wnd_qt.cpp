@@ -26,7 +26,6 @@
 #include "shell/app/doc_template_qt.h"
 #include "shell/app/icon_bar_qt.h"
 #include "shell/app/status_bar_qt.h"
-#include "stitch/mosaic_window_qt.h"
 
 namespace {
 
@@ -104,12 +103,6 @@ void PMainWnd::buildMenus() {
         for (QMenu* sub : menu->findChildren<QMenu*>()) connectPrompts(sub);
         if (title == "&File") {
             fileMenu_ = menu;
-            // "Stitch Many..." follows "Stitch...".
-            if (QAction* stitch = commands_->action(ID_STITCH)) {
-                const QList<QAction*> items = fileMenu_->actions();
-                const qsizetype at = items.indexOf(stitch) + 1;
-                fileMenu_->insertAction(at < items.size() ? items[at] : nullptr, CreateStitchManyAction(this));
-            }
             // The recent files: their separator shows with the first of them.
             for (int id = ID_FILE_MRU_FILE1; id <= ID_FILE_MRU_FILE4; ++id)
                 if (QAction* action = commands_->action(id)) action->setVisible(false);

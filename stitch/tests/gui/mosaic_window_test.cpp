@@ -11,10 +11,12 @@
 #include <QUrl>
 #include <QtTest>
 
+#include "base/command_registry_qt.h"
 #include "base/message_box.h"
 #include "document/document_qt.h"
 #include "document/import_export.h"
 #include "picture/picture.h"
+#include "resources/command_ids.h"
 #include "shell/app/app_qt.h"
 #include "shell/app/main_wnd_qt.h"
 #include "shell/app/tests/gui/run_in_application.h"
@@ -55,7 +57,7 @@ class MosaicWindowTest : public QObject {
     static CPicture* NewestPicture() { return theApp()->documents().last()->picture(); }
 
     static CMosaicWindow* OpenFromFileMenu() {
-        auto* item = theApp()->mainWindow()->findChild<QAction*>(QStringLiteral("Stitch Many..."));
+        auto* item = theApp()->commands()->action(ID_STITCH_MANY);
         if (!item) return nullptr;
         item->trigger();
         return CurrentMosaicWindow();

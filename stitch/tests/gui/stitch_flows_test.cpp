@@ -323,10 +323,10 @@ private slots:
             if (w->findChild<CVandrelView*>()->GetDocument() == other) otherFrame = w;
         QVERIFY(otherFrame);
         CVandrelView* otherView = otherFrame->findChild<CVandrelView*>();
-        PointL before = tool->engine().restPoint;
+        PointL before = tool->restPoint();
         QTest::mouseClick(otherView->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
         QTest::mouseClick(otherView->viewport(), Qt::LeftButton, {}, QPoint(25, 25));
-        QCOMPARE(tool->engine().restPoint, before);
+        QCOMPARE(tool->restPoint(), before);
         QVERIFY(tool->state() != 2);
         QVERIFY(!other->isModified());
         // Back in the strip's window the placement starts again.
