@@ -3,6 +3,7 @@
 #include <memory>
 #include <new>
 
+#include "base/progress.h"
 #include "picture/picture.h"
 #include "resources/string_ids.h"
 #include "resources/strings.h"
@@ -110,6 +111,7 @@ StitchSession::StitchSession(CPicture& main, CPicture& rest, const StitchRequest
 StitchSession::~StitchSession() = default;
 
 StitchResult StitchSession::Prepare() {
+    ProgressScope progress(request_.progress);
     engine_.reset();
     StitchResult result;
     result.status = CheckRequest(main_, rest_, request_, false, &result.message);
@@ -170,6 +172,7 @@ StitchResult StitchSession::Finish(PointL mainPoint, PointL restPoint) {
 }
 
 StitchResult StitchSession::Join(PointL mainPoint, PointL restPoint, bool points) {
+    ProgressScope progress(request_.progress);
     if (!engine_) {
         StitchResult prepared = Prepare();
         if (prepared.status != StitchStatus::kOk) return prepared;

@@ -10,9 +10,12 @@
 //     else keep(std::move(result.picture));
 //
 // The two sources stay the caller's and are not changed (the Rest picture is
-// converted to the Main picture's format on a copy). Progress goes through
-// the progress display; the engine shows no message itself: a failure's text
-// is in the result for the front end to show its own way.
+// converted to the Main picture's format on a copy). Progress goes to the
+// request's Progress, and a cancelled one ends the run as kCancelled; the
+// engine shows no message itself: a failure's text is in the result for the
+// front end to show its own way. A run touches nothing but the two sources
+// and its own pictures: it may run on a worker thread while nothing else
+// changes the sources.
 #pragma once
 #include <memory>
 #include <optional>
@@ -21,6 +24,7 @@
 #include "stitch/stitch_tool.h"
 
 class CPicture;
+class Progress;
 
 struct StitchRequest {
     int side = kSideRight;       // where the Rest picture is attached (StitchSide)
@@ -39,6 +43,9 @@ struct StitchRequest {
     // Moves both sources to their swap files before composing (the
     // application's "ForceSwap" setting; the engine reads no settings).
     bool forceSwap = false;
+    // Where the stitch reports its caption and gauge and learns that it is
+    // to stop (from any thread); none: the calling thread's progress.
+    Progress* progress = nullptr;
 };
 
 enum class StitchStatus {

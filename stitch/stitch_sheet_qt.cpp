@@ -21,6 +21,7 @@
 #include <algorithm>
 
 #include "acquire/xfer_done_qt.h"
+#include "base/job_qt.h"
 #include "base/message_box.h"
 #include "display/draw_picture_qt.h"
 #include "document/file_dialogs_qt.h"
@@ -592,6 +593,8 @@ CStitchSheet::CStitchSheet(QWidget* parent) : QDialog(parent) {
 }
 
 CStitchSheet::~CStitchSheet() {
+    // A stitch that still reads the pages' pictures ends before they go.
+    qDeleteAll(findChildren<Job*>(Qt::FindDirectChildrenOnly));
     SetStitchIdle(1);
     if (openSheet == this) openSheet = nullptr;
 }

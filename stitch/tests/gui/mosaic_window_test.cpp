@@ -111,6 +111,10 @@ private slots:
 
         const int before = DocumentCount();
         QTest::mouseClick(window->stitchButton(), Qt::LeftButton);
+        // The run is a job on a worker thread: the pieces stay as they are meanwhile.
+        QVERIFY(window->stitching());
+        QVERIFY(!window->addButton()->isEnabled() && !window->stitchButton()->isEnabled());
+        QTRY_VERIFY(!window->stitching());
         QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('|')));
         QCOMPARE(DocumentCount(), before + 1);
         std::unique_ptr<CPicture> expected = EngineResult(files);
@@ -145,7 +149,10 @@ private slots:
         QCOMPARE(int(hints.size()), 4);
         QVERIFY(std::abs(hints[1].x) < 1 && std::abs(hints[1].y) < 1);
         QVERIFY(hints[0].x > 160 + 60);
-        QVERIFY(!window->Stitch());
+        QSignalSpy refused(window, &CMosaicWindow::stitched);
+        QVERIFY(window->Stitch());
+        QVERIFY(refused.wait(60000));
+        QVERIFY(!refused.first().first().toBool());
         QCOMPARE(DocumentCount(), before + 1);
         QCOMPARE(messages_.size(), 1);
         QVERIFY2(messages_[0].contains(QStringLiteral("'p_160_120.png'")), qPrintable(messages_[0]));
@@ -166,6 +173,7 @@ private slots:
 
         const int before = DocumentCount();
         QTest::mouseClick(window->stitchButton(), Qt::LeftButton);
+        QTRY_VERIFY(!window->stitching());
         QCOMPARE(DocumentCount(), before);
         QCOMPARE(messages_.size(), 1);
         QVERIFY2(messages_[0].contains(QStringLiteral("'p_0_0_other.png'")), qPrintable(messages_[0]));
@@ -184,7 +192,10 @@ private slots:
         QVERIFY(!window->removeButton()->isEnabled());
 
         messages_.clear();
+        QSignalSpy joined(window, &CMosaicWindow::stitched);
         QVERIFY(window->Stitch());
+        QVERIFY(joined.wait(60000));
+        QVERIFY(joined.first().first().toBool());
         QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('|')));
         QCOMPARE(DocumentCount(), before + 1);
         std::unique_ptr<CPicture> expected = EngineResult(good);
