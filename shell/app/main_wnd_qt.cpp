@@ -18,6 +18,7 @@
 #include "acquire/xfer_done_qt.h"
 #include "base/command_registry_qt.h"
 #include "base/job_qt.h"
+#include "base/window_title_qt.h"
 #include "document/document_qt.h"
 #include "platform/profile.h"
 #include "resources/command_ids.h"
@@ -135,8 +136,7 @@ void PMainWnd::fillWindowList() {
     windowListActions_ << windowMenu_->addSeparator();
     int n = 1;
     for (QMdiSubWindow* w : windows) {
-        QString title = w->windowTitle();
-        title.remove(QStringLiteral("[*]"));
+        QString title = PlainWindowTitle(w);
         title.replace('&', "&&");
         QAction* a = windowMenu_->addAction(QString("&%1 %2").arg(n++).arg(title));
         a->setCheckable(true);
