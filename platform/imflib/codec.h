@@ -126,6 +126,10 @@ void PutLe32(std::uint8_t* p, std::uint32_t v);
 // Reads exactly n bytes.
 bool ReadExact(std::FILE* file, void* bytes, std::size_t n);
 bool WriteExact(std::FILE* file, const void* bytes, std::size_t n);
+// Writes exactly n bytes past the stream's buffer (flushed first): for
+// blocks of a megabyte or more, which the buffer would only copy. A refused
+// write records the system's reason.
+bool WriteThrough(std::FILE* file, const void* bytes, std::size_t n);
 // Size of the open file in bytes; -1 when unknown.
 std::int64_t FileSize(std::FILE* file);
 // Lower-case extension of the path without the dot; empty without one.

@@ -1,8 +1,11 @@
 // Shared pieces of the codecs: errors, progress, row access to the packed
 // image, row conversions and small file helpers.
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
@@ -12,6 +15,7 @@
 #include "picture/image_store.h"
 #include "platform/imflib/codec.h"
 #include "base/file_name.h"
+#include "platform/system.h"
 
 namespace imf {
 
@@ -210,14 +214,41 @@ void RowToBgr(const ImageInfo& info, const std::uint8_t* row, int n, std::uint8_
 #define IMF_SWAP_SSSE3 1
 namespace {
 
-// Five pixels a step: 16 bytes in, the first 15 exchanged, the 16th (the
-// next step's first) put back as it was. The pixels done.
+// The byte shuffles of one step of 16 pixels held in three vectors: output
+// vector k takes byte j from input vector v at mask[k][v][j] (0x80: from
+// another vector). The first and third byte of each pixel change places.
+struct SwapShuffle {
+    std::uint8_t mask[3][3][16];
+    constexpr SwapShuffle() : mask{} {
+        for (int k = 0; k < 3; ++k)
+            for (int v = 0; v < 3; ++v)
+                for (int j = 0; j < 16; ++j) {
+                    const int b = 16 * k + j;
+                    const int from = b % 3 == 0 ? b + 2 : b % 3 == 2 ? b - 2 : b;
+                    mask[k][v][j] = std::uint8_t(from / 16 == v ? from % 16 : 0x80);
+                }
+    }
+};
+
+// Sixteen pixels (48 bytes) a step, every load of a step before its stores,
+// so that no load waits on the bytes of a store it overlaps. The pixels done.
 __attribute__((target("ssse3"))) std::size_t SwapRedBlueVector(std::uint8_t* p, std::size_t n) {
-    const __m128i order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
+    alignas(16) static constexpr SwapShuffle kShuffle{};
+    auto m = [](int k, int v) { return _mm_load_si128(reinterpret_cast<const __m128i*>(kShuffle.mask[k][v])); };
+    const __m128i m00 = m(0, 0), m01 = m(0, 1), m10 = m(1, 0), m11 = m(1, 1), m12 = m(1, 2), m21 = m(2, 1),
+                  m22 = m(2, 2);
     std::size_t done = 0;
-    for (; done + 6 <= n; done += 5, p += 15) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_shuffle_epi8(v, order));
+    for (; done + 16 <= n; done += 16, p += 48) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
+        const __m128i x = _mm_or_si128(_mm_shuffle_epi8(a, m00), _mm_shuffle_epi8(b, m01));
+        const __m128i y = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, m10), _mm_shuffle_epi8(b, m11)),
+                                       _mm_shuffle_epi8(c, m12));
+        const __m128i z = _mm_or_si128(_mm_shuffle_epi8(b, m21), _mm_shuffle_epi8(c, m22));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), x);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16), y);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 32), z);
     }
     return done;
 }
@@ -301,6 +332,20 @@ bool ReadExact(std::FILE* file, void* bytes, std::size_t n) {
 }
 bool WriteExact(std::FILE* file, const void* bytes, std::size_t n) {
     return std::fwrite(bytes, 1, n, file) == n;
+}
+bool WriteThrough(std::FILE* file, const void* bytes, std::size_t n) {
+    const int fd = ::fileno(file);
+    if (fd < 0) return WriteExact(file, bytes, n);  // a stream in memory
+    if (std::fflush(file) != 0) return Fail(platform::SystemErrorText(errno));
+    const auto* p = static_cast<const std::uint8_t*>(bytes);
+    while (n > 0) {
+        const ssize_t put = ::write(fd, p, n);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return Fail(platform::SystemErrorText(put < 0 ? errno : ENOSPC));
+        p += put;
+        n -= std::size_t(put);
+    }
+    return true;
 }
 
 std::int64_t FileSize(std::FILE* file) {
