@@ -165,6 +165,17 @@ bool DibRows::Get(int y, std::uint8_t* row) {
     return true;
 }
 
+const std::uint8_t* DibRows::Peek(int y, std::uint8_t* buffer) {
+    if (y >= 0 && y < info_.height) {
+        if (block_->rowSource != nullptr) {
+            if (const std::uint8_t* held = block_->rowSource->HeldRow(y)) return held;
+        } else if (block_->store == nullptr) {
+            return block_->memoryHandle + headerSize_ + std::uint64_t(info_.height - 1 - y) * rowBytes_;
+        }
+    }
+    return Get(y, buffer) ? buffer : nullptr;
+}
+
 bool DibRows::PutTable(const ImageInfo& info) {
     if (info.bits > 8 || info.colours <= 0) return true;
     const int n = std::min(info.colours, info_.colours);
@@ -231,24 +242,26 @@ struct SwapShuffle {
 };
 
 // Sixteen pixels (48 bytes) a step, every load of a step before its stores,
-// so that no load waits on the bytes of a store it overlaps. The pixels done.
-__attribute__((target("ssse3"))) std::size_t SwapRedBlueVector(std::uint8_t* p, std::size_t n) {
+// so that no load waits on the bytes of a store it overlaps and d may be s.
+// The pixels done.
+__attribute__((target("ssse3"))) std::size_t SwapRedBlueVector(std::uint8_t* d, const std::uint8_t* s,
+                                                               std::size_t n) {
     alignas(16) static constexpr SwapShuffle kShuffle{};
     auto m = [](int k, int v) { return _mm_load_si128(reinterpret_cast<const __m128i*>(kShuffle.mask[k][v])); };
     const __m128i m00 = m(0, 0), m01 = m(0, 1), m10 = m(1, 0), m11 = m(1, 1), m12 = m(1, 2), m21 = m(2, 1),
                   m22 = m(2, 2);
     std::size_t done = 0;
-    for (; done + 16 <= n; done += 16, p += 48) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
-        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
+    for (; done + 16 <= n; done += 16, d += 48, s += 48) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 32));
         const __m128i x = _mm_or_si128(_mm_shuffle_epi8(a, m00), _mm_shuffle_epi8(b, m01));
         const __m128i y = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, m10), _mm_shuffle_epi8(b, m11)),
                                        _mm_shuffle_epi8(c, m12));
         const __m128i z = _mm_or_si128(_mm_shuffle_epi8(b, m21), _mm_shuffle_epi8(c, m22));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), x);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16), y);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 32), z);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), x);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 16), y);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 32), z);
     }
     return done;
 }
@@ -256,21 +269,24 @@ __attribute__((target("ssse3"))) std::size_t SwapRedBlueVector(std::uint8_t* p, 
 }  // namespace
 #endif
 
-void SwapRedBlue(std::uint8_t* pixels, int n) {
-    std::uint8_t* p = pixels;
+void SwapRedBlue(std::uint8_t* pixels, int n) { SwapRedBlueInto(pixels, pixels, n); }
+
+void SwapRedBlueInto(std::uint8_t* d, const std::uint8_t* s, int n) {
     std::size_t count = std::size_t(n > 0 ? n : 0);
 #ifdef IMF_SWAP_SSSE3
     static const bool vector = __builtin_cpu_supports("ssse3");
     if (vector) {
-        const std::size_t done = SwapRedBlueVector(p, count);
-        p += 3 * done;
+        const std::size_t done = SwapRedBlueVector(d, s, count);
+        d += 3 * done;
+        s += 3 * done;
         count -= done;
     }
 #endif
-    for (std::uint8_t* const end = p + 3 * count; p != end; p += 3) {
-        const std::uint8_t first = p[0];
-        p[0] = p[2];
-        p[2] = first;
+    for (const std::uint8_t* const end = s + 3 * count; s != end; s += 3, d += 3) {
+        const std::uint8_t first = s[0];
+        d[1] = s[1];
+        d[0] = s[2];
+        d[2] = first;
     }
 }
 

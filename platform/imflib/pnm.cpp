@@ -163,18 +163,19 @@ bool WritePnm(std::FILE* file, const std::string& ext, DibRows& rows, Progress& 
     // row in one pass; other depths go through a converted line.
     const bool direct = (kind == 6 && info.bits == 24) || (kind == 5 && info.bits == 8 && info.IsGrayRamp());
     if (direct) {
-        // A chunk of about a megabyte of rows at a time: each row is fetched
-        // into its place in the chunk (its padding overwritten by the next)
-        // and the chunk goes to the file in one write.
+        // A chunk of about a megabyte of rows at a time: each row is moved
+        // from where it lies into its place in the chunk, and the chunk goes
+        // to the file in one write.
         const std::size_t fileRow = std::size_t(w) * (kind == 6 ? 3 : 1);
         const int perChunk = int(std::clamp<std::size_t>((std::size_t(1) << 20) / fileRow, 1, std::size_t(info.height)));
-        std::vector<std::uint8_t> chunk(std::size_t(perChunk - 1) * fileRow + info.RowBytes(), 0);
+        std::vector<std::uint8_t> chunk(std::size_t(perChunk) * fileRow), stored(info.RowBytes());
         for (int y0 = 0; y0 < info.height; y0 += perChunk) {
             const int count = std::min(perChunk, info.height - y0);
             for (int k = 0; k < count; ++k) {
-                std::uint8_t* row = chunk.data() + std::size_t(k) * fileRow;
-                if (!rows.Get(y0 + k, row)) return false;
-                if (kind == 6) SwapRedBlue(row, w);
+                const std::uint8_t* row = rows.Peek(y0 + k, stored.data());
+                if (row == nullptr) return false;
+                if (kind == 6) SwapRedBlueInto(chunk.data() + std::size_t(k) * fileRow, row, w);
+                else std::memcpy(chunk.data() + std::size_t(k) * fileRow, row, fileRow);
             }
             if (!WriteThrough(file, chunk.data(), std::size_t(count) * fileRow))
                 return Fail("PNM: the file cannot be written");

@@ -289,7 +289,19 @@ public:
     }
 
     bool StoredRow(int y, std::uint8_t* bytes) override {
+        const std::uint8_t* row = HeldRow(y);
+        if (row) std::memcpy(bytes, row, std::size_t(rowBytes_));
+        return row != nullptr;
+    }
+
+    // The row's slot stays the writer's until its next call.
+    const std::uint8_t* HeldRow(int y) override {
         std::unique_lock<std::mutex> lock(mutex_);
+        if (held_) {  // the row of the last call is done with
+            held_ = false;
+            ++taken_;
+            if (makerWants_ >= 0 && taken_ >= makerWants_) room_.notify_all();
+        }
         if (start_ < 0 || y != start_ + step_ * int(taken_)) {
             // A new run of rows from y. From the top or bottom row the
             // direction is plain; elsewhere it is the last run's.
@@ -308,13 +320,8 @@ public:
             writerWants_ = -1;
         }
         const std::size_t slot = std::size_t(taken_ % slots_);
-        const bool ok = ok_[slot];
-        lock.unlock();  // the slot stays the writer's until taken_ moves on
-        if (ok) std::memcpy(bytes, &ring_[slot * rowBytes_], std::size_t(rowBytes_));
-        lock.lock();
-        ++taken_;
-        if (makerWants_ >= 0 && taken_ >= makerWants_) room_.notify_all();
-        return ok;
+        held_ = true;
+        return ok_[slot] ? &ring_[slot * rowBytes_] : nullptr;
     }
 
 private:
@@ -365,6 +372,7 @@ private:
     std::mutex mutex_;
     std::condition_variable room_, ready_;  // the maker's and the writer's
     bool stop_ = false;
+    bool held_ = false;  // the writer holds the slot of row taken_
     int start_ = -1, step_ = 1;
     // Rows of the run made and taken, and what a waiting side waits for
     // (-1: not waiting).
