@@ -2,7 +2,6 @@
 // "lock" is simply the pointer to them.
 #include "picture/global_block.h"
 
-#include <sys/mman.h>
 #include <sys/sysinfo.h>
 
 #include <cstdlib>
@@ -37,13 +36,6 @@ HGlobal GlobalAlloc(unsigned flags, std::uint64_t size) {
                                          : std::malloc(bytes ? bytes : 1);
     block->bytes.reset(static_cast<std::uint8_t*>(p));
     if (!block->bytes) return nullptr;
-    // A picture's block is touched whole: in huge pages the system fills it
-    // with a fault per 2 MB, not one per 4 KB page.
-    constexpr std::size_t kHuge = std::size_t(8) << 20, kPage = 4096;
-    if (bytes >= kHuge) {
-        const auto first = (reinterpret_cast<std::uintptr_t>(p) + kPage - 1) & ~std::uintptr_t(kPage - 1);
-        ::madvise(reinterpret_cast<void*>(first), bytes - (first - reinterpret_cast<std::uintptr_t>(p)), MADV_HUGEPAGE);
-    }
     block->size = size;
     return block;
 }
