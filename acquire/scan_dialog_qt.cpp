@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
-#include <QEventLoop>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -13,9 +12,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QSocketNotifier>
-#include <QThread>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -432,25 +428,8 @@ bool QtScanHooks::Choose(const std::vector<twain::DeviceInfo>& devices, const st
     return true;
 }
 
-bool QtScanHooks::Wait(int fd) {
-    // The windows repaint meanwhile; input stays blocked as in any long
-    // operation, and Escape reaches the scan through the progress display.
-    if (fd >= 0) {
-        QEventLoop loop;
-        QSocketNotifier notifier(fd, QSocketNotifier::Read);
-        QObject::connect(&notifier, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
-        QTimer::singleShot(100, &loop, &QEventLoop::quit);
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    } else {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
-}
-
 void QtScanHooks::Install() {
     static QtScanHooks hooks;
     twain::SetSourceUi(&hooks);
     twain::SetSourceChooser(&hooks);
-    twain::SetReadWaiter(&hooks);
 }

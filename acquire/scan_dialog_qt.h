@@ -111,14 +111,13 @@ private:
     int unitIndex_ = 0;
 };
 
-// The dialogs as the manager's hooks; a wait that keeps the windows alive
-// (a socket notifier on the device's descriptor where it has one).
-class QtScanHooks : public twain::SourceUi, public twain::SourceChooser, public twain::ReadWaiter {
+// The dialogs as the manager's hooks. The reads wait in the scanner layer
+// itself: the transfers run on a worker thread (acquire_commands_qt.cpp).
+class QtScanHooks : public twain::SourceUi, public twain::SourceChooser {
 public:
     bool Run(twain::ScanDevice& device, void* parent) override;
     bool Choose(const std::vector<twain::DeviceInfo>& devices, const std::string& current,
                 std::string& chosen, void* parent) override;
-    bool Wait(int fd) override;
     // Installs one set of hooks for the application's life.
     static void Install();
 };

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/progress.h"
+
 namespace twain {
 
 ReadWaiter* CurrentReadWaiter();  // dsm.cpp
@@ -292,7 +294,9 @@ bool SaneDevice::Wait() {
     } else {
         ::usleep(1000);
     }
-    return true;
+    // A cancel asked from another thread (the job's Stop) ends a read that
+    // waits for data.
+    return !CurrentProgress().Cancelled();
 }
 
 int SaneDevice::ReadLine(std::uint8_t* line, int bytes, std::string& error) {

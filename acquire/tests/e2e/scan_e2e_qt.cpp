@@ -63,7 +63,7 @@ private slots:
             QVERIFY(dialog->previewWidget()->hasImage());
             dialog->setAreaMm(QRectF(0, 0, 200, 200));
             dialog->resolutionBox()->setCurrentText("300");
-            QApplication::processEvents();
+            QTest::qWait(20);  // the layout settles before the shot
             QVERIFY(dialog->grab().save(Artefact("scan_e2e_dialog.png")));
             clock.start();
             QTest::mouseClick(dialog->scanButton(), Qt::LeftButton);
