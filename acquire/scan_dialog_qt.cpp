@@ -15,8 +15,11 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
+#include "base/job_qt.h"
 #include "platform/profile.h"
+#include "resources/string_ids.h"
 
 namespace {
 
@@ -379,9 +382,20 @@ void CScanDialog::loadSettings() {
     }
 }
 
+bool CScanDialog::previewing() const { return previewJob_ && previewJob_->running(); }
+
+void CScanDialog::reject() {
+    // The device is the preview's until it ends: Cancel stops it first.
+    if (previewing()) {
+        previewJob_->cancel();
+        return;
+    }
+    QDialog::reject();
+}
+
 bool CScanDialog::preview() {
+    if (previewing()) return false;
     // The whole bed at a low resolution, in the mode chosen.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     if (mode_->count()) device_.SetString("mode", mode_->currentText().toStdString());
     twain::OptionDescriptor d;
     double dpi = 50;
@@ -400,18 +414,35 @@ bool CScanDialog::preview() {
     device_.SetNumber("tl-y", zero2);
     device_.SetNumber("br-x", w);
     device_.SetNumber("br-y", h);
-    twain::ScanImage image;
-    std::string error;
-    const bool ok = device_.ScanWhole(image, error);
-    QApplication::restoreOverrideCursor();
-    if (!ok) {
-        message_->setText(tr("The preview failed: %1").arg(Text(error)));
-        return false;
-    }
-    QImage picture(image.pixels.data(), image.width, image.height, image.width * image.channels,
-                   image.channels == 3 ? QImage::Format_RGB888 : QImage::Format_Grayscale8);
-    preview_->setImage(picture.copy());
-    message_->clear();
+
+    // The read on a worker; the dialog touches the device again when it ends.
+    struct Result {
+        twain::ScanImage image;
+        std::string error;
+        bool ok = false;
+    };
+    auto result = std::make_shared<Result>();
+    twain::ScanDevice* device = &device_;
+    previewJob_ = new Job(IDS_SCANNING, [device, result](Progress&) {
+        result->ok = device->ScanWhole(result->image, result->error);
+    }, this);
+    scan_->setEnabled(false);
+    previewButton_->setEnabled(false);
+    connect(previewJob_, &Job::finished, this, [this, result] {
+        previewJob_->deleteLater();
+        scan_->setEnabled(true);
+        previewButton_->setEnabled(bedW_ > 0);
+        if (!result->ok) {
+            message_->setText(tr("The preview failed: %1").arg(Text(result->error)));
+            return;
+        }
+        const twain::ScanImage& image = result->image;
+        QImage picture(image.pixels.data(), image.width, image.height, image.width * image.channels,
+                       image.channels == 3 ? QImage::Format_RGB888 : QImage::Format_Grayscale8);
+        preview_->setImage(picture.copy());
+        message_->clear();
+    });
+    previewJob_->start();
     return true;
 }
 

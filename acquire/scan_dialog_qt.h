@@ -12,6 +12,7 @@
 
 #include "platform/twain/dsm.h"
 
+class Job;
 class QComboBox;
 class QDoubleSpinBox;
 class QListWidget;
@@ -75,8 +76,13 @@ public:
     // Reads and writes the remembered settings of this device.
     void loadSettings();
     void saveSettings() const;
-    // Runs a preview scan of the whole bed and shows it.
+    // Starts a preview scan of the whole bed, shown when it has been read
+    // (a job on a worker thread). Scan and Preview wait meanwhile; Cancel
+    // or Escape stops the preview rather than closing the dialog. False
+    // when a preview runs already.
     bool preview();
+    bool previewing() const;
+    void reject() override;
 
     QComboBox* modeBox() const { return mode_; }
     QComboBox* resolutionBox() const { return resolution_; }
@@ -107,6 +113,7 @@ private:
     QPushButton* scan_ = nullptr;
     QPushButton* previewButton_ = nullptr;
     QLabel* message_ = nullptr;
+    QPointer<Job> previewJob_;
     double bedW_ = 0, bedH_ = 0;
     int unitIndex_ = 0;
 };

@@ -373,6 +373,11 @@ bool SaneDevice::ScanWhole(ScanImage& image, std::string& error) {
         std::vector<std::uint8_t> pixels;
         const int channels = format.kind == ScanFormat::Rgb ? 3 : 1;
         for (int y = 0; format.height < 0 || y < format.height; ++y) {
+            if (CurrentProgress().Cancelled()) {
+                error = "cancelled";
+                Cancel();
+                return false;
+            }
             const int r = ReadLine(line.data(), format.bytesPerLine, error);
             if (r == 0 && format.height < 0) break;
             if (r != 1) {
