@@ -38,7 +38,7 @@ QString CommandToolTip(int id) {
 }
 
 QStringList MenuBarOrder() {
-    return {"&File", "&Bitmap", "&View", "&Window", "&Help"};
+    return {"&File", "&Edit", "&Bitmap", "&View", "&Window", "&Help"};
 }
 
 // ---- registry ----
