@@ -1,6 +1,7 @@
 // How the window's event loop fares while the application does long work on
 // a large picture: the picture opened, turned (Rotate Right) and saved as PNG
-// through the application's own commands. Two probes run on the window's
+// through the application's own commands; and a scan-sized Auto stitch (two
+// A4 pages at 300 dpi overlapping by a fifth) from the stitch sheet. Two probes run on the window's
 // thread: a 5 ms timer notes how late each of its ticks comes, and a request
 // from outside (a byte written to a pipe every 5 ms by another thread, read
 // through a socket notifier, as an accessibility or D-Bus request arrives)
@@ -9,8 +10,9 @@
 //
 // The program uses only what the application offered before its work moved
 // to worker threads (OpenDocumentFile, the commands, the file-dialog
-// answerer), and waits for each job's visible end (the document's window,
-// the modified mark, the written file), so that the same source measures
+// answerer, the stitch sheet's pages and buttons), and waits for each job's
+// visible end (the document's window, the modified mark, the written file,
+// the stitched document), so that the same source measures
 // both; bench_long_work.sh builds it in both trees.
 //
 // usage: bench_long_work PICTURE OUT_DIR [RUNS]
@@ -20,8 +22,11 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QAbstractButton>
 #include <QMdiSubWindow>
+#include <QPushButton>
 #include <QSocketNotifier>
+#include <QTabWidget>
 #include <QTimer>
 #include <atomic>
 #include <chrono>
@@ -40,10 +45,14 @@
 #include "resources/command_ids.h"
 #include "shell/app/app_qt.h"
 #include "shell/app/main_wnd_qt.h"
+#include "stitch/stitch_sheet_qt.h"
+#include "stitch/tests/stitch_test_support.h"
 
 namespace {
 
 constexpr int kTickMs = 5;
+// An A4 page at 300 dpi, the scanner's bed; the pieces overlap by a fifth.
+constexpr int kPageW = 2480, kPageH = 3508, kShared = kPageW / 5;
 
 // Lateness of a timer's ticks, in milliseconds.
 class Lateness : public QObject {
@@ -207,7 +216,9 @@ int main(int argc, char** argv) {
 
     Lateness lateness;
     Requests requests;
-    std::vector<Figures> open, turn, save;
+    std::vector<Figures> open, turn, save, stitch;
+    // The scanned page the two pieces are cut from (a textured drawing).
+    const auto scanned = stitchtest::MakeTextured(2 * kPageW - kShared, kPageH, ptTrueColor24, 11);
     for (int run = 0; run < runs; ++run) {
         open.push_back(Measure(
             lateness, requests, [&] { app.OpenDocumentFile(picture); },
@@ -224,10 +235,24 @@ int main(int argc, char** argv) {
         app.mainWindow()->documentWindows().first()->close();
         WaitUntil([&] { return app.documents().isEmpty(); });
         QFile::remove(savePath);
+
+        app.OnCommand(ID_STITCH);
+        CStitchSheet* sheet = CurrentStitchSheet();
+        sheet->page(0)->TakePicture(stitchtest::Cut(scanned.get(), 0, 0, kPageW, kPageH));
+        sheet->page(1)->TakePicture(stitchtest::Cut(scanned.get(), kPageW - kShared, 0, kPageW, kPageH));
+        sheet->tabs()->setCurrentIndex(2);
+        sheet->stitchImage()->methodButton(kMethodAuto)->click();
+        stitch.push_back(Measure(
+            lateness, requests, [&] { sheet->stitchButton()->click(); },
+            [&] { return app.documents().size() == 1 && app.documents().first()->picture(); }));
+        app.documents().first()->setModified(false);
+        app.mainWindow()->documentWindows().first()->close();
+        WaitUntil([&] { return app.documents().isEmpty() && !CurrentStitchSheet(); });
     }
     Print("open", open);
     Print("rotate right", turn);
     Print("save as PNG", save);
+    Print("Auto stitch A4", stitch);
     if (!messages.isEmpty()) std::fprintf(stderr, "messages: %s\n", qPrintable(messages.join(" | ")));
     return messages.isEmpty() ? 0 : 1;
 }
