@@ -9,7 +9,7 @@ const char* LoadStringById(int id);
 // True when the table holds id.
 bool HasString(int id);
 // printf-style formatting of a string-table format text (for example
-// "File %s not exist"), never truncated: the result grows to fit.
+// "The file %s does not exist."), never truncated: the result grows to fit.
 std::string FormatStringById(int id, ...);
 
 // A command's string is its status-bar prompt, a line break, and its tool
