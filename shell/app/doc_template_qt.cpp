@@ -15,6 +15,7 @@
 #include "display/view_qt.h"
 #include "document/document_qt.h"
 #include "shell/app/app_qt.h"
+#include "stitch/stitch_app_qt.h"
 #include "picture/picture.h"
 #include "resources/string_ids.h"
 #include "resources/strings.h"
@@ -39,7 +40,7 @@ QString DocumentBaseName(const std::string& path) {
 
 
 QMdiSubWindow* CreateDocumentWindow(Document* document) {
-    PMDIChildWnd::SetStitchIdleQuery([] { return !theApp() || theApp()->stitchIdle != 0; });
+    PMDIChildWnd::SetStitchIdleQuery([] { return StitchIdle() != 0; });
     auto* window = new PMDIChildWnd;
     window->setWindowIcon(QApplication::windowIcon());
     auto* view = new CVandrelView(document);

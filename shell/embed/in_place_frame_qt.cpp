@@ -26,6 +26,7 @@
 #include "shell/app/app_qt.h"
 #include "shell/app/commands_qt.h"
 #include "shell/app/doc_template_qt.h"
+#include "stitch/stitch_app_qt.h"
 
 namespace {
 
@@ -311,7 +312,7 @@ bool CInPlaceFrame::OnCreateControlBars(QWindow* container, int containerWidth, 
 
 QWidget* CInPlaceFrame::activeView() const { return view_; }
 
-bool CInPlaceFrame::sheetOpen() const { return theApp() && theApp()->stitchIdle == 0; }
+bool CInPlaceFrame::sheetOpen() const { return StitchIdle() == 0; }
 
 // Without the application (a frame on its own) nothing grays the commands
 // but their own predicates.
