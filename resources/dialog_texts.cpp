@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "resources/command_ids.h"
+#include "resources/strings.h"
 
 namespace {
 
@@ -116,9 +117,11 @@ constexpr ControlText kTexts[] = {
 
 std::span<const ControlText> AllControlTexts() { return kTexts; }
 
+const char* ControlTextOf(const ControlText& entry) { return TranslateText(kDialogsContext, entry.text); }
+
 const char* LoadControlText(int dialog, int control) {
     if (control == kStaticLabel) return "";
     for (const ControlText& t : kTexts)
-        if (t.dialog == dialog && t.control == control) return t.text;
+        if (t.dialog == dialog && t.control == control) return ControlTextOf(t);
     return "";
 }

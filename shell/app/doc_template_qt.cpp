@@ -1,5 +1,6 @@
 #include "shell/app/doc_template_qt.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -19,6 +20,13 @@
 #include "picture/picture.h"
 #include "resources/string_ids.h"
 #include "resources/strings.h"
+
+namespace {
+// This file's texts for the user, in their own translation context.
+struct ViewText {
+    Q_DECLARE_TR_FUNCTIONS(ViewText)
+};
+}  // namespace
 
 namespace {
 
@@ -80,7 +88,7 @@ QImage PictureThumbnail(CPicture* picture, int maxSide) {
 CPicturePlaceholder::CPicturePlaceholder(Document* document, QWidget* parent)
     : QWidget(parent), document_(document) {
     setObjectName("PicturePlaceholder");
-    setAccessibleName("Picture");
+    setAccessibleName(ViewText::tr("Picture"));
     connect(document, &Document::pictureChanged, this, [this] { refresh(); });
     refresh();
 }
