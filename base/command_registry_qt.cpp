@@ -158,6 +158,7 @@ CommandState CommandSet::state(int id) const {
     if ((decl->needs & kNeedsIdle) && !idle) state.enabled = false;
     if ((decl->needs & kNeedsPrinter) && (!idle || !workspace_.printerAvailable())) state.enabled = false;
     if ((decl->needs & kNeedsScanner) && !workspace_.scannerAvailable()) state.enabled = false;
+    if ((decl->needs & kNeedsIdleDocument) && workspace_.activeDocumentBusy()) state.enabled = false;
     for (const Rule& rule : rules_)
         rule(id, state);
     return state;

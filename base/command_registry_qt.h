@@ -46,6 +46,7 @@ enum CommandNeed : unsigned {
     kNeedsIdle = 1,     // grayed while a stitch sheet is open
     kNeedsPrinter = 2,  // grayed without a printer (and while a sheet is open)
     kNeedsScanner = 4,  // grayed without the scanner library
+    kNeedsIdleDocument = 8,  // grayed while a job works on the active document
 };
 
 // A command's declaration, written as CommandDecl(id).runs(...).placed(...).

@@ -16,3 +16,18 @@ MessageSink GetMessageSink();
 void ShowMessage(const std::string& text);
 // Shows string id of the string table.
 void ShowMessageById(int id);
+
+// For the span of a scope, messages raised on the calling thread go to sink
+// instead of the installed one: work on a worker thread collects them there
+// and the window's thread shows them (the scope before comes back at its end).
+class ThreadMessageSink {
+public:
+    explicit ThreadMessageSink(MessageSink sink);
+    ~ThreadMessageSink();
+    ThreadMessageSink(const ThreadMessageSink&) = delete;
+    ThreadMessageSink& operator=(const ThreadMessageSink&) = delete;
+
+private:
+    MessageSink sink_;
+    const MessageSink* previous_;
+};

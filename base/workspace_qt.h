@@ -28,6 +28,9 @@ public:
     virtual QMdiArea* documentArea() const { return nullptr; }
 
     // The conditions commands depend on.
+    // A job works on the active document (Document::busy): the commands that
+    // read, change or close it wait.
+    virtual bool activeDocumentBusy() const { return false; }
     virtual bool sheetOpen() const = 0;
     virtual bool printerAvailable() const = 0;
     virtual bool scannerAvailable() const = 0;

@@ -22,10 +22,11 @@ import math
 import os
 import subprocess
 import sys
-import time
 
 import cv2
 import numpy as np
+
+from accuracy_common import CV_SCRIPT, LAST_CPU, MANUAL, gray, run
 
 PHOTOS = ["/usr/share/backgrounds/mate/abstract/Elephants_3840x2160.jpg",
           "/usr/share/backgrounds/mate/nature/GreenMeadow.jpg",
@@ -33,20 +34,9 @@ PHOTOS = ["/usr/share/backgrounds/mate/abstract/Elephants_3840x2160.jpg",
           "/usr/share/backgrounds/mate/nature/Garden.jpg"]
 RENDERS = ["/usr/share/backgrounds/gnome/licorice-l.webp", "/usr/share/backgrounds/gnome/truchet-d.webp",
            "/usr/share/backgrounds/gnome/licorice-d.webp", "/usr/share/backgrounds/gnome/truchet-l.webp"]
-MANUAL = "/usr/share/doc/libtasn1-doc/libtasn1.pdf"
 PAGES = [8, 12, 15, 18]
 LAYOUTS = [(1, 3), (3, 1), (2, 2), (2, 3), (3, 2), (3, 3)]
 MEAN_LIMIT, WORST_LIMIT, COVER_LIMIT = 1.5, 4.0, 0.90
-
-CV_SCRIPT = r"""
-import sys, cv2
-out = sys.argv[1]
-s = cv2.Stitcher_create(cv2.Stitcher_SCANS)
-status, pano = s.stitch([cv2.imread(p) for p in sys.argv[2:]])
-if status != cv2.Stitcher_OK:
-    sys.exit(1)
-cv2.imwrite(out, pano)
-"""
 
 
 def original_for(work, src, size):
@@ -111,10 +101,6 @@ def footprint(maps, shape, size):
     return mask > 0
 
 
-def gray(img):
-    return cv2.cvtColor(img, cv2.COLOR_BGR2GRAY).astype(np.float32)
-
-
 def score(result, original, union):
     """(mean, worst, coverage) of the result laid on the original, or None."""
     og, rg = gray(original), gray(result)
@@ -168,22 +154,6 @@ def score(result, original, union):
             d = np.where(np.hypot(d[:, 0], d[:, 1])[:, None] < 32, p + d - moved, d)
     e = np.hypot(d[:, 0], d[:, 1])
     return float(e.mean()), float(e.max()), coverage
-
-
-LAST_CPU = [0.0]
-
-
-def run(cmd):
-    """Exit code and wall seconds; the command's processor seconds (user and
-    system, all its threads) in LAST_CPU[0]."""
-    import resource
-    before = resource.getrusage(resource.RUSAGE_CHILDREN)
-    t = time.perf_counter()
-    p = subprocess.run(cmd, capture_output=True, text=True)
-    wall = time.perf_counter() - t
-    after = resource.getrusage(resource.RUSAGE_CHILDREN)
-    LAST_CPU[0] = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
-    return p.returncode, wall, (p.stderr or "").strip()
 
 
 def build_cases():

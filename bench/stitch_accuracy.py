@@ -23,25 +23,15 @@ import math
 import os
 import subprocess
 import sys
-import time
 
 import cv2
 import numpy as np
 
+from accuracy_common import CV_SCRIPT, LAST_CPU, MANUAL, gray, run
+
 BACKGROUNDS = "/usr/share/backgrounds/gnome"
-MANUAL = "/usr/share/doc/libtasn1-doc/libtasn1.pdf"
 SIDES = ["left", "top", "right", "bottom"]
 MEAN_LIMIT, WORST_LIMIT = 1.5, 4.0
-
-CV_SCRIPT = r"""
-import sys, cv2
-m, r, out = sys.argv[1:4]
-s = cv2.Stitcher_create(cv2.Stitcher_SCANS)
-status, pano = s.stitch([cv2.imread(m), cv2.imread(r)])
-if status != cv2.Stitcher_OK:
-    sys.exit(1)
-cv2.imwrite(out, pano)
-"""
 
 
 def render_page(work, page, dpi):
@@ -136,10 +126,6 @@ def semi_points(truth, side, main_shape, rest_shape, err):
     return main_pt, rest_pt
 
 
-def gray(img):
-    return cv2.cvtColor(img, cv2.COLOR_BGR2GRAY).astype(np.float32)
-
-
 def locate(result, o, truth):
     """Offset of the result (turned to the right-side frame) on the original:
     a structured patch of Main next to the seam, found in the result."""
@@ -219,23 +205,6 @@ def misregistration(result_side, side, truth):
         (dx, dy), response = cv2.phaseCorrelate(a, b, win)
         d.append(64.0 if response < 0.05 else float(math.hypot(dx, dy)))
     return np.array(d) if d else None
-
-
-LAST_CPU = [0.0]
-
-
-def run(cmd):
-    """Exit code, wall seconds, message; the command's processor seconds
-    (user and system, all its threads) in LAST_CPU[0]: on a machine shared
-    with other work the wall time says more about the load than the tool."""
-    import resource
-    before = resource.getrusage(resource.RUSAGE_CHILDREN)
-    t = time.perf_counter()
-    p = subprocess.run(cmd, capture_output=True, text=True)
-    wall = time.perf_counter() - t
-    after = resource.getrusage(resource.RUSAGE_CHILDREN)
-    LAST_CPU[0] = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
-    return p.returncode, wall, (p.stderr or "").strip()
 
 
 def build_pairs(work, subset):
@@ -350,7 +319,7 @@ def main():
             if os.path.exists(out):
                 os.remove(out)
             if m == "opencv":
-                rc, t, msg = run([py, "-c", CV_SCRIPT, mpath, rpath, out])
+                rc, t, msg = run([py, "-c", CV_SCRIPT, out, mpath, rpath])
             else:
                 cmd = [args.cli, "stitch", mpath, rpath, "-o", out, "--side", pair["side"],
                        "--overlap", str(pair["chosen"]), "--quiet"]

@@ -10,15 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 
-PY=/usr/bin/python3
-[ -x "$PY" ] || PY=python3
-need=()
-"$PY" -c 'import cv2, numpy' 2>/dev/null || need+=(python3-opencv python3-numpy)
-command -v pdftoppm >/dev/null || need+=(poppler-utils)
-[ -f /usr/share/backgrounds/gnome/licorice-l.webp ] || need+=(gnome-backgrounds)
-[ -f /usr/share/doc/libtasn1-doc/libtasn1.pdf ] || need+=(libtasn1-doc)
-. "$ROOT/bench/install_needed.sh"
-install_needed stitch_accuracy "${need[@]}"
+. "$ROOT/bench/accuracy_setup.sh"
+accuracy_setup stitch_accuracy
 
 . "$ROOT/bench/release_cli.sh"
 "$PY" "$ROOT/bench/stitch_accuracy.py" --cli "$CLI" --work "$WORK" "$@"

@@ -192,6 +192,9 @@ bool ReductionCache::Holds(const CPicture* picture, int zoom) const {
 int DrawPicture(CPicture* picture, QPoint origin, QPainter& painter, const QRect& destination,
                 int zoom, DrawStats* stats, ReductionCache* cache) {
     if (!picture || !picture->HasHeader()) return 0;
+    // The rows stay where they are while they are drawn (a worker may make
+    // room for its own picture meanwhile).
+    StorePin pin(&picture->Store());
     zoom = NormaliseZoom(zoom);
     const int W = picture->GetWidth(), H = picture->GetHeight();
     const int bits = picture->GetBitCount();
@@ -359,6 +362,7 @@ int DrawPictureInto(CPicture* picture, const QRect& pictureRect, QPainter& paint
     if (!picture || !picture->HasHeader() || pictureRect.isEmpty() || target.isEmpty()) return 0;
     const QRect r = pictureRect & QRect(0, 0, picture->GetWidth(), picture->GetHeight());
     if (r.isEmpty()) return 0;
+    StorePin pin(&picture->Store());
     const QTransform t = painter.deviceTransform();
     const double sx = std::hypot(t.m11(), t.m12()), sy = std::hypot(t.m21(), t.m22());
     const double scale = std::min(target.width() * sx / r.width(), target.height() * sy / r.height());

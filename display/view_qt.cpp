@@ -155,7 +155,17 @@ private:
 CVandrelView::CVandrelView(Document* document, QWidget* parent)
     : QAbstractScrollArea(parent), core_(document ? &document->core() : nullptr), document_(document) {
     Init();
-    if (document) connect(document, &Document::pictureChanged, this, &CVandrelView::OnPictureChanged);
+    if (document) {
+        connect(document, &Document::pictureChanged, this, &CVandrelView::OnPictureChanged);
+        connect(document, &Document::busyChanged, this, &CVandrelView::OnBusyChanged);
+    }
+}
+
+void CVandrelView::OnBusyChanged(bool busy) {
+    // The document tells before its job starts: the picture is still whole.
+    busySnapshot_ = QPixmap();
+    if (busy) busySnapshot_ = viewport()->grab();
+    else viewport()->update();
 }
 
 CVandrelView::CVandrelView(CVandrelDoc* core, QWidget* parent)
@@ -461,6 +471,11 @@ void CVandrelView::OnActivateView(bool active) {
 
 void CVandrelView::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
+    if (document_ && document_->busy()) {
+        painter.fillRect(event->rect(), palette().color(QPalette::Dark));
+        if (!busySnapshot_.isNull()) painter.drawPixmap(0, 0, busySnapshot_);
+        return;
+    }
     const double s = ClientScale();
     CPicture* picture = GetPicture();
     const QColor background = palette().color(QPalette::Dark);

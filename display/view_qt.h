@@ -9,6 +9,7 @@
 // logical pixels are larger than device pixels).
 #pragma once
 #include <QAbstractScrollArea>
+#include <QPixmap>
 #include <QPoint>
 #include <QRect>
 #include <functional>
@@ -137,6 +138,10 @@ private:
     QPoint panStart_;       // picture point under the cursor when panning started
     QSize shownSize_;       // picture size at the last change
     display::ReductionCache reduction_;  // the picture reduced at the zoom, for repaints
+    // While a job works on the document: what the view showed when it began
+    // (the picture is not read meanwhile).
+    QPixmap busySnapshot_;
+    void OnBusyChanged(bool busy);
     bool dragArmed_ = false;
     QPoint dragFrom_;       // logical press point of a possible file drag
 };

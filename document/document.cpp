@@ -86,7 +86,6 @@ int CVandrelDoc::OnNewDocument() {
 
 int CVandrelDoc::LoadPicture(const std::string& path) {
     WaitCursor wait(observer_);
-    SetProgressCaption(IDS_LOADING_IMAGE);
     m_pPicture = ReadImageFile(path, true);
     if (observer_) observer_->SetBaseName(path);
     EndProgress();
@@ -98,6 +97,18 @@ int CVandrelDoc::LoadPicture(const std::string& path) {
 int CVandrelDoc::OnOpenDocument(const std::string& path) {
     DeleteContents();
     if (!LoadPicture(path)) return 0;
+    pathName_ = path;
+    if (observer_) observer_->AddToRecentFiles(path);
+    modified_ = false;
+    return 1;
+}
+
+int CVandrelDoc::TakeOpenedPicture(const std::string& path, std::unique_ptr<CPicture> picture) {
+    if (!picture) return 0;
+    DeleteContents();
+    m_pPicture = std::move(picture);
+    if (observer_) observer_->SetBaseName(path);
+    m_print.resetPending = 1;
     pathName_ = path;
     if (observer_) observer_->AddToRecentFiles(path);
     modified_ = false;
@@ -122,6 +133,7 @@ int WriteDocumentFile(const std::string& path, CPicture* picture, FileStatus* st
         return 0;
     }
     std::FILE* stream = file.Stream();
+    StorePin pin(picture ? &picture->Store() : nullptr);
     if (stream && picture && picture->WriteBmp(stream) && file.Commit()) return 1;
     const int error = errno;
     st = {FileFailure::kLibrary, picture ? systemReason(error) : std::string("no picture to write")};
@@ -137,6 +149,10 @@ int CVandrelDoc::OnSaveDocument(const std::string& path) {
         WaitCursor wait(observer_);
         WriteDocumentFile(path, m_pPicture.get(), &status);
     }
+    return TakeSaveStatus(status);
+}
+
+int CVandrelDoc::TakeSaveStatus(const FileStatus& status) {
     if (status.failure == FileFailure::kNotAFile) {
         Message(IDS_INVALID_FILENAME);
         return 0;
@@ -176,17 +192,25 @@ void CVandrelDoc::SetPicture(std::unique_ptr<CPicture> picture) {
 
 TransformResult CVandrelDoc::Transform(TransformOp op) {
     if (!m_pPicture) return kTransformFailed;
-    const Rect before = PictureRect(m_pPicture.get());
     TransformResult result;
+    std::unique_ptr<CPicture> turned;
     {
         WaitCursor wait(observer_);
-        result = TransformPicture(m_pPicture, op, !inPlaceActive_);
+        result = TransformPictureInto(m_pPicture.get(), op, !inPlaceActive_, turned);
     }
+    return TakeTransform(op, result, std::move(turned));
+}
+
+TransformResult CVandrelDoc::TakeTransform(TransformOp op, TransformResult result,
+                                           std::unique_ptr<CPicture> turned) {
+    if (!m_pPicture) return kTransformFailed;
     if (result == kTransformCancelled) return result;
     if (result == kTransformFailed) {
         Message(IDS_OUT_OF_MEMORY);
         return result;
     }
+    const Rect before = PictureRect(m_pPicture.get());
+    if (turned) m_pPicture = std::move(turned);
     if (TransformIsQuarterTurn(op)) m_print.resetPending = 1;
     modified_ = true;
     if (observer_) {

@@ -55,6 +55,9 @@ public:
     // written beside the target and moved into place only when complete, so
     // a failed save ("Failed to save document.") keeps the old file.
     int OnSaveDocument(const std::string& path);
+    // The end of OnSaveDocument for a WriteDocumentFile done elsewhere (a
+    // worker): the message of a failure, or the modified flag cleared.
+    int TakeSaveStatus(const FileStatus& status);
     // Before the document closes: non-zero when it may close. Unmodified or
     // active in place: without asking. Otherwise the observer asks "Save
     // changes to NAME?": yes saves (a document without a path asks for one),
@@ -63,6 +66,9 @@ public:
     // Deletes the three pictures; the members return to their defaults.
     void DeleteContents();
 
+    // The end of OnOpenDocument for a picture read elsewhere (a worker):
+    // the document takes it as the picture of path. 0 without a picture.
+    int TakeOpenedPicture(const std::string& path, std::unique_ptr<CPicture> picture);
     // Reads a picture file into the document (with progress); non-zero when a
     // picture resulted.
     int LoadPicture(const std::string& path);
@@ -88,6 +94,10 @@ public:
     // Failures show "Out of memory"; an Escape cancel changes nothing and
     // shows nothing.
     TransformResult Transform(TransformOp op);
+    // The end of Transform for work done elsewhere (TransformPictureInto on
+    // m_pPicture, on a worker): takes the new picture of a rotation, marks
+    // the document, redraws or shows the failure as Transform does.
+    TransformResult TakeTransform(TransformOp op, TransformResult result, std::unique_ptr<CPicture> turned);
     void OnMirrorHorizontal() { Transform(TransformOp::MirrorHorizontal); }
     void OnMirrorVertical() { Transform(TransformOp::MirrorVertical); }
     void OnMirrorDiagonal() { Transform(TransformOp::MirrorDiagonal); }

@@ -14,17 +14,16 @@ bool HasPicture(const Workspace& w) {
     return w.activeDocument() && w.activeDocument()->picture();
 }
 
-// A Bitmap operation: the core's change to the active document's picture.
-void AddBitmapCommand(CommandRegistry& r, int id, void (CVandrelDoc::*operation)(), int group, int order) {
+// A Bitmap operation: the core's change to the active document's picture,
+// made on a worker thread.
+void AddBitmapCommand(CommandRegistry& r, int id, TransformOp op, int group, int order) {
     r.add(CommandDecl(id)
-              .runs([operation](Workspace& w) {
+              .runs([op](Workspace& w) {
                   Document* document = w.activeDocument();
-                  if (!document) return false;
-                  document->apply([operation](CVandrelDoc& core) { (core.*operation)(); });
-                  return true;
+                  return document && document->transform(op);
               })
               .enabledWhen(HasPicture)
-              .needing(kNeedsIdle)
+              .needing(kNeedsIdle | kNeedsIdleDocument)
               .placed({{S::MainMenu, "&Bitmap", group, order}, {S::InPlaceMenu, "&Bitmap", group, order}}));
 }
 
@@ -38,6 +37,7 @@ void RegisterDocumentCommands(CommandRegistry& r) {
               .opensDialog()
               .runs([](Workspace& w) { return w.activeDocument() && (w.activeDocument()->import(), true); })
               .enabledWhen([](const Workspace& w) { return w.activeDocument() != nullptr; })
+              .needing(kNeedsIdleDocument)
               .placed({{S::MainMenu, "&File", 1, 2},
                        {S::InPlaceMenu, "&File", 1, 1, QKeySequence(Qt::CTRL | Qt::Key_L)},
                        {S::InPlaceToolBar, {}, 1, 1, QKeySequence(Qt::CTRL | Qt::Key_L)},
@@ -47,22 +47,22 @@ void RegisterDocumentCommands(CommandRegistry& r) {
               .withIcon(CommandIcon(ID_SAVE))
               .runs([](Workspace& w) { return w.activeDocument() && (w.activeDocument()->save(), true); })
               .enabledWhen(HasPicture)
-              .needing(kNeedsIdle)
+              .needing(kNeedsIdle | kNeedsIdleDocument)
               .placed({{S::MainMenu, "&File", 1, 3}, {S::IconBar, {}, 1, 2}}));
     r.add(CommandDecl(ID_SAVE_AS)
               .keys({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)})
               .runs([](Workspace& w) { return w.activeDocument() && (w.activeDocument()->saveAs(), true); })
               .enabledWhen(HasPicture)
-              .needing(kNeedsIdle)
+              .needing(kNeedsIdle | kNeedsIdleDocument)
               .placed({{S::MainMenu, "&File", 1, 4}}));
     r.add(CommandDecl(ID_EDIT_COPY)
               // Accepted, does nothing.
               .runs([](Workspace& w) { return w.activeDocument() != nullptr; })
               .enabledWhen(HasPicture));
 
-    AddBitmapCommand(r, ID_MIRROR_HORIZONTAL, &CVandrelDoc::OnMirrorHorizontal, 1, 1);
-    AddBitmapCommand(r, ID_MIRROR_VERTICAL, &CVandrelDoc::OnMirrorVertical, 1, 2);
-    AddBitmapCommand(r, ID_MIRROR_DIAGONAL, &CVandrelDoc::OnMirrorDiagonal, 1, 3);
-    AddBitmapCommand(r, ID_ROTATE_LEFT, &CVandrelDoc::OnRotateLeft, 2, 1);
-    AddBitmapCommand(r, ID_ROTATE_RIGHT, &CVandrelDoc::OnRotateRight, 2, 2);
+    AddBitmapCommand(r, ID_MIRROR_HORIZONTAL, TransformOp::MirrorHorizontal, 1, 1);
+    AddBitmapCommand(r, ID_MIRROR_VERTICAL, TransformOp::MirrorVertical, 1, 2);
+    AddBitmapCommand(r, ID_MIRROR_DIAGONAL, TransformOp::MirrorDiagonal, 1, 3);
+    AddBitmapCommand(r, ID_ROTATE_LEFT, TransformOp::RotateLeft, 2, 1);
+    AddBitmapCommand(r, ID_ROTATE_RIGHT, TransformOp::RotateRight, 2, 2);
 }

@@ -10,6 +10,7 @@
 #include "document/import_export.h"
 #include "document/import_export_commands.h"
 #include "document/import_export_formats.h"
+#include "base/job_qt.h"
 #include "base/message_box.h"
 #include "base/progress.h"
 #include "resources/command_ids.h"
@@ -21,6 +22,15 @@ namespace {
 Document::SaveQuestion& Question() {
     static Document::SaveQuestion question;
     return question;
+}
+
+Document::StopQuestion& StopQuestionHook() {
+    static Document::StopQuestion question;
+    return question;
+}
+
+int CaptionOf(TransformOp op) {
+    return TransformMakesNewPicture(op) ? IDS_ROTATING : IDS_MIRRORING;
 }
 
 std::function<void(const QString&)>& RecentSink() {
@@ -37,13 +47,159 @@ QString ProgramName() { return QString::fromUtf8(LoadStringById(IDS_PRODUCT_FAMI
 }  // namespace
 
 void Document::SetSaveQuestion(SaveQuestion question) { Question() = std::move(question); }
+void Document::SetStopQuestion(StopQuestion question) { StopQuestionHook() = std::move(question); }
+
+bool Document::AskStopWork(QWidget* owner, const QString& question) {
+    if (StopQuestionHook()) return StopQuestionHook()(question);
+    return QMessageBox::question(owner, ProgramName(), question, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
 void Document::SetRecentFileSink(std::function<void(const QString&)> sink) {
     RecentSink() = std::move(sink);
 }
 
 Document::Document(QObject* parent) : QObject(parent) { doc_.SetObserver(this); }
 
-Document::~Document() { doc_.SetObserver(nullptr); }
+Document::~Document() {
+    // A job still running is stopped first: it works on the picture.
+    if (job_) {
+        job_->disconnect(this);
+        job_->cancel();
+        delete job_.data();
+    }
+    doc_.SetObserver(nullptr);
+}
+
+bool Document::startJob(int captionId, std::function<void(Progress&)> work, std::function<void()> done) {
+    if (job_) return false;
+    auto* job = new Job(captionId, std::move(work), this);
+    job_ = job;
+    connect(job, &Job::finished, this, [this, job, done = std::move(done)] {
+        job_ = nullptr;
+        job->deleteLater();
+        done();
+        emit busyChanged(false);
+        emit jobFinished();
+    });
+    // Told before the worker starts: the windows take what they show of the
+    // picture while it is still whole.
+    emit busyChanged(true);
+    job->start();
+    return true;
+}
+
+void Document::cancelJob() {
+    if (job_) job_->cancel();
+}
+
+void Document::finishJob() {
+    if (job_) job_->finishNow();
+}
+
+void Document::stopJob() {
+    if (!job_) return;
+    job_->cancel();
+    job_->finishNow();
+}
+
+void Document::takeResult(DocumentChange change) {
+    switch (change.kind) {
+    case DocumentChange::Kind::Transform:
+        doc_.TakeTransform(change.op, change.transformResult, std::move(change.picture));
+        syncModified();
+        return;
+    case DocumentChange::Kind::Opened:
+        if (!doc_.TakeOpenedPicture(change.path, std::move(change.picture))) return;
+        syncModified();
+        emit pathChanged();
+        emit pictureChanged(QRect());
+        return;
+    case DocumentChange::Kind::Imported:
+        // The document now holds a picture that is saved nowhere: no file
+        // name (Save asks for one), an untitled title.
+        doc_.DeleteContents();
+        doc_.SetPicture(std::move(change.picture));
+        doc_.SetPathName(std::string());
+        doc_.SetModifiedFlag(true);
+        SetBaseName(std::string());
+        syncModified();
+        emit pictureChanged(QRect());
+        return;
+    case DocumentChange::Kind::Saved:
+    case DocumentChange::Kind::SavedAs:
+        if (change.kind == DocumentChange::Kind::SavedAs) {
+            doc_.SetPathName(change.path);
+            SetBaseName(change.path);
+            AddToRecentFiles(change.path);
+        }
+        doc_.SetModifiedFlag(false);
+        syncModified();
+        return;
+    }
+}
+
+bool Document::transform(TransformOp op) {
+    CPicture* source = picture();
+    if (!source || busy()) return false;
+    struct Out {
+        TransformResult result = kTransformFailed;
+        std::unique_ptr<CPicture> turned;
+    };
+    auto out = std::make_shared<Out>();
+    const bool progress = !doc_.IsInPlaceActive();
+    return startJob(
+        CaptionOf(op),
+        [source, op, progress, out](Progress& p) {
+            out->result = TransformPictureInto(source, op, progress, out->turned, &p);
+        },
+        [this, op, out] {
+            DocumentChange change;
+            change.kind = DocumentChange::Kind::Transform;
+            change.op = op;
+            change.transformResult = out->result;
+            change.picture = std::move(out->turned);
+            takeResult(std::move(change));
+        });
+}
+
+bool Document::openInBackground(const QString& path, std::function<void(bool, const FileStatus&)> done) {
+    struct Out {
+        std::unique_ptr<CPicture> picture;
+        FileStatus status;
+    };
+    auto out = std::make_shared<Out>();
+    const std::string file = path.toStdString();
+    return startJob(
+        IDS_LOADING_IMAGE,
+        [file, out](Progress& p) { out->picture = ReadImageFile(file, true, &out->status, &p); },
+        [this, file, out, done = std::move(done)] {
+            const bool ok = out->picture != nullptr;
+            if (ok) {
+                DocumentChange change;
+                change.kind = DocumentChange::Kind::Opened;
+                change.picture = std::move(out->picture);
+                change.path = file;
+                takeResult(std::move(change));
+            }
+            if (done) done(ok, out->status);
+        });
+}
+
+bool Document::writeInBackground(const std::string& path, std::function<void(const FileStatus&)> done) {
+    CPicture* source = picture();
+    if (!source) return false;
+    auto status = std::make_shared<FileStatus>();
+    // The document's own file is a plain BMP file; every other extension
+    // chooses its format.
+    const bool documentFile = IsDocumentFilePath(path);
+    return startJob(
+        IDS_SAVING_IMAGE,
+        [path, source, documentFile, status](Progress& p) {
+            if (documentFile) WriteDocumentFile(path, source, status.get());
+            else WriteImageFile(path, source, status.get(), &p);
+        },
+        [status, done = std::move(done)] { done(*status); });
+}
 
 void Document::setModified(bool modified) {
     doc_.SetModifiedFlag(modified);
@@ -73,26 +229,24 @@ void Document::setPicture(std::unique_ptr<CPicture> picture) {
     emit pictureChanged(QRect());
 }
 
-bool Document::saveTo(const QString& path) {
-    // The document's own file is a plain BMP file; every other extension
-    // chooses its format.
-    if (IsDocumentFile(path)) return doc_.OnSaveDocument(path.toStdString()) != 0;
-    return SaveToPath(path.toStdString(), picture()) != 0;
-}
-
 bool Document::save() {
-    if (!picture()) return false;
+    if (!picture() || busy()) return false;
     const QString path = pathName();
     if (path.isEmpty() || !(IsDocumentFile(path) || CanSaveInPlace(path.toStdString())))
         return saveAs();
-    if (!saveTo(path)) return false;
-    doc_.SetModifiedFlag(false);
-    syncModified();
-    return true;
+    const std::string file = path.toStdString();
+    const bool documentFile = IsDocumentFile(path);
+    return writeInBackground(file, [this, file, documentFile](const FileStatus& status) {
+        if (documentFile ? !doc_.TakeSaveStatus(status) : !status) return;
+        DocumentChange change;
+        change.kind = DocumentChange::Kind::Saved;
+        change.path = file;
+        takeResult(std::move(change));
+    });
 }
 
 bool Document::saveAs() {
-    if (!picture()) return false;
+    if (!picture() || busy()) return false;
     SaveDialogSetup setup;
     if (!PrepareSaveDialog(doc_.GetPathName(), setup)) return false;
     QStringList filters = QtFilters(setup.filter);
@@ -116,23 +270,25 @@ bool Document::saveAs() {
                        initial, filters, position, extensions);
     if (choice.path.isEmpty()) return false;
     const std::string path = choice.path.toStdString();
-    if (IsDocumentFile(choice.path)) {
-        if (!doc_.OnSaveDocument(path)) return false;
-        RememberOpenChoice(path, 0);
-    } else {
-        SetProgressCaption(IDS_SAVING_IMAGE);
-        const SaveAsResult result = SaveAsToPath(path, picture(), owner_);
-        if (result != kSaveAsWritten) return false;
-    }
-    doc_.SetPathName(path);
-    doc_.SetModifiedFlag(false);
-    SetBaseName(path);
-    AddToRecentFiles(path);
-    syncModified();
-    return true;
+    const bool documentFile = IsDocumentFile(choice.path);
+    if (!documentFile && !AskSaveAsOptions(path, owner_)) return false;
+    return writeInBackground(path, [this, path, documentFile](const FileStatus& status) {
+        if (documentFile) {
+            if (!doc_.TakeSaveStatus(status)) return;
+            RememberOpenChoice(path, 0);
+        } else {
+            if (!status) return;
+            RememberSaveAsDirectory(path);
+        }
+        DocumentChange change;
+        change.kind = DocumentChange::Kind::SavedAs;
+        change.path = path;
+        takeResult(std::move(change));
+    });
 }
 
 bool Document::import() {
+    if (busy()) return false;
     // Every format the library reads, as Open offers them.
     OpenDialogSetup setup;
     if (!PrepareOpenDialog(setup, OpenDialogKind::Import)) return false;
@@ -144,30 +300,29 @@ bool Document::import() {
     // is offered for saving first, as before a close.
     if (!canClose()) return false;
     const std::string path = choice.path.toStdString();
-    FileStatus status;
-    BeginWaitCursor();
-    SetProgressCaption(IDS_LOADING_IMAGE);
-    std::unique_ptr<CPicture> picture = ReadImageFile(path, true, &status);
-    EndProgress();
-    EndWaitCursor();
-    if (!picture) {
-        // The picture held so far stays as it was.
-        if (status.failure == FileFailure::kLibrary || status.failure == FileFailure::kNotAFile ||
-            status.failure == FileFailure::kFormat)
-            ShowMessage(FormatStringById(IDS_CANNOT_OPEN_PICTURE, path.c_str()));
-        return false;
-    }
-    RememberOpenChoice(path, choice.filterPosition);
-    // The document now holds a picture that is saved nowhere: no file name
-    // (Save asks for one), an untitled title.
-    doc_.DeleteContents();
-    doc_.SetPicture(std::move(picture));
-    doc_.SetPathName(std::string());
-    doc_.SetModifiedFlag(true);
-    SetBaseName(std::string());
-    syncModified();
-    emit pictureChanged(QRect());
-    return true;
+    const int filterPosition = choice.filterPosition;
+    struct Out {
+        std::unique_ptr<CPicture> picture;
+        FileStatus status;
+    };
+    auto out = std::make_shared<Out>();
+    return startJob(
+        IDS_LOADING_IMAGE, [path, out](Progress& p) { out->picture = ReadImageFile(path, true, &out->status, &p); },
+        [this, path, filterPosition, out] {
+            if (!out->picture) {
+                // The picture held so far stays as it was.
+                const FileFailure failure = out->status.failure;
+                if (failure == FileFailure::kLibrary || failure == FileFailure::kNotAFile ||
+                    failure == FileFailure::kFormat)
+                    ShowMessage(FormatStringById(IDS_CANNOT_OPEN_PICTURE, path.c_str()));
+                return;
+            }
+            RememberOpenChoice(path, filterPosition);
+            DocumentChange change;
+            change.kind = DocumentChange::Kind::Imported;
+            change.picture = std::move(out->picture);
+            takeResult(std::move(change));
+        });
 }
 
 bool Document::canClose() {
@@ -178,7 +333,11 @@ bool Document::canClose() {
     switch (AskSaveChanges(question.toStdString())) {
     case SaveAnswer::No: return true;
     case SaveAnswer::Cancel: return false;
-    case SaveAnswer::Yes: return save();
+    case SaveAnswer::Yes:
+        // The document goes once this answers: the save ends first.
+        if (!save()) return false;
+        finishJob();
+        return !doc_.IsModified();
     }
     return false;
 }

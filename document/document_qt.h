@@ -2,16 +2,41 @@
 // document, is its observer (redraws, titles, wait cursor, questions),
 // carries out the document's commands (document_commands_qt.h declares
 // them), and tells the windows that show it what changed by signals.
+//
+// Long work on the document (open, save, import, the transforms) runs as a
+// Job (base/job_qt.h) on a worker thread, one at a time per document. While
+// it runs the document is busy(): the worker reads or changes its picture,
+// so nothing on the window's thread touches the picture (the view paints
+// what it showed before, the commands that change or close the document are
+// grayed). The finished work reaches the document in one place, takeResult.
 #pragma once
 #include <QObject>
+#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <functional>
 #include <memory>
 
+#include "base/job_qt.h"
 #include "document/document.h"
 
 class QWidget;
+
+// What finished work hands to its document (Document::takeResult).
+struct DocumentChange {
+    enum class Kind {
+        Transform,  // op ran on the picture: in place (picture none) or into picture
+        Opened,     // picture was read from path
+        Imported,   // picture was read from a file and is saved nowhere yet
+        Saved,      // the picture was written to the document's path
+        SavedAs,    // the picture was written to path, the document's path from now on
+    };
+    Kind kind = Kind::Transform;
+    std::unique_ptr<CPicture> picture;
+    TransformOp op = TransformOp::MirrorHorizontal;
+    TransformResult transformResult = kTransformDone;
+    std::string path;
+};
 
 class Document : public QObject, public DocumentObserver {
     Q_OBJECT
@@ -29,14 +54,40 @@ public:
     // Reads the file as the document's picture (progress, messages as the
     // core gives them). False when no picture resulted.
     bool open(const QString& path);
+    // The same on a worker thread: returns at once (false when the document
+    // is busy); done is called on the window's thread with whether a picture
+    // resulted and why not.
+    bool openInBackground(const QString& path, std::function<void(bool ok, const FileStatus& status)> done);
     // A picture from a scan or a stitch: the document takes it and is
     // marked modified.
     void setPicture(std::unique_ptr<CPicture> picture);
 
-    // The commands. Each answers whether it did what it was asked.
+    // The commands. Each answers whether it did what it was asked; the
+    // writing and reading run on a worker thread, so true means the work
+    // was started (jobFinished() tells its end).
     bool save();
     bool saveAs();
     bool import();
+    // A transform of the picture on a worker thread (false: busy or no
+    // picture).
+    bool transform(TransformOp op);
+
+    // Whether a job works on the document, and that job (null: none).
+    bool busy() const { return !job_.isNull(); }
+    Job* job() const { return job_; }
+    // Asks the running job to stop (it ends soon, leaving the document as it was).
+    void cancelJob();
+    // Waits for the running job to end and hands its result over before
+    // returning (the window's thread waits; no event loop runs).
+    void finishJob();
+    // Cancels the running job and waits for it to end (quitting): its
+    // result is handed over before this returns.
+    void stopJob();
+
+    // The one place where finished work reaches the document, on the
+    // window's thread: takes the new picture or path, marks the document
+    // and emits the signals.
+    void takeResult(DocumentChange change);
     // Before the document's window closes: asks whether to save changes of a
     // modified document (yes saves as the Save command does; cancel keeps it
     // open). True when the document may close.
@@ -63,6 +114,12 @@ public:
     // Who answers the save-changes question (tests); empty: a message box.
     using SaveQuestion = std::function<SaveAnswer(const QString& question)>;
     static void SetSaveQuestion(SaveQuestion question);
+    // Who answers "stop the work?" before a busy document or the program
+    // closes (tests); empty: a message box.
+    using StopQuestion = std::function<bool(const QString& question)>;
+    static void SetStopQuestion(StopQuestion question);
+    // Asks the question over owner (true: stop the work).
+    static bool AskStopWork(QWidget* owner, const QString& question);
     // Called with every path opened or saved as a document's file.
     static void SetRecentFileSink(std::function<void(const QString& path)> sink);
 
@@ -72,13 +129,22 @@ signals:
     // The document's path (and so its name) changed.
     void pathChanged();
     void modifiedChanged(bool modified);
+    // A job began or ended on the document.
+    void busyChanged(bool busy);
+    // The job's result was handed over (also when it was cancelled or failed).
+    void jobFinished();
 
 private:
     // Emits modifiedChanged when the flag differs from the last one told.
     void syncModified();
-    bool saveTo(const QString& path);
+    // Starts work on a worker thread as the document's job; done runs on
+    // the window's thread after it. False when a job runs already.
+    bool startJob(int captionId, std::function<void(Progress&)> work, std::function<void()> done);
+    // Writes the picture to path on a worker; done gets the status.
+    bool writeInBackground(const std::string& path, std::function<void(const FileStatus&)> done);
 
     CVandrelDoc doc_;
     QWidget* owner_ = nullptr;
     bool toldModified_ = false;
+    QPointer<Job> job_;
 };

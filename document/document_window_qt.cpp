@@ -6,6 +6,8 @@
 #include <QVariant>
 
 #include "document/document_qt.h"
+#include "resources/string_ids.h"
+#include "resources/strings.h"
 
 namespace {
 
@@ -19,8 +21,25 @@ public:
     }
 
 protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Close && document_ && !document_->canClose()) {
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Close || !document_) return false;
+        if (document_->busy()) {
+            // A document a job works on closes once the work has stopped,
+            // when the user agrees.
+            auto* window = static_cast<QWidget*>(watched);
+            QString name = window->windowTitle();
+            const QString question = QString::fromUtf8(LoadStringById(IDS_STOP_WORK_TO_CLOSE)).replace("%1", name);
+            if (Document::AskStopWork(window, question)) {
+                QPointer<QWidget> target(window);
+                connect(document_, &Document::jobFinished, window, [target] {
+                    if (target) target->close();
+                }, Qt::SingleShotConnection);
+                document_->cancelJob();
+            }
+            event->ignore();
+            return true;
+        }
+        if (!document_->canClose()) {
             event->ignore();
             return true;
         }

@@ -19,11 +19,12 @@
 
 namespace {
 
-// Whether the callback has begun progress that it has not ended yet. A
+// Whether the callback has begun progress that it has not ended yet (a
 // library that fails half-way never sends the last value; the operation then
-// ends the progress itself.
-bool progressOpen = false;
-bool cancelled = false;
+// ends the progress itself), and whether it stopped the operation. Each
+// thread runs its own operation.
+thread_local bool progressOpen = false;
+thread_local bool cancelled = false;
 
 std::int32_t SilentProgress(std::int32_t, std::int32_t, std::int32_t) { return 0; }
 
@@ -79,8 +80,6 @@ std::int32_t FileProgressCallback(std::int32_t first, std::int32_t last, std::in
     }
     return 0;
 }
-
-bool FileOperationCancelled() { return cancelled; }
 
 namespace {
 
@@ -152,7 +151,9 @@ bool ReadImageFileInfo(const std::string& path, ImageFileInfo& info, FileStatus*
 }
 
 std::unique_ptr<CPicture> ReadImageFile(const std::string& path, bool showProgress,
-                                        FileStatus* status) {
+                                        FileStatus* status, Progress* progress) {
+    ProgressScope scope(progress);
+    SetProgressCaption(IDS_LOADING_IMAGE);
     cancelled = false;
     FileStatus ignored;
     FileStatus& st = status ? *status : ignored;
@@ -173,6 +174,8 @@ std::unique_ptr<CPicture> ReadImageFile(const std::string& path, bool showProgre
         return fail(FileFailure::kOutOfMemory, LoadStringById(IDS_OUT_OF_MEMORY));
     }
 
+    // The new picture's store stays put while the library fills it.
+    StorePin pin(&picture->Store());
     DibTransferBlock block = MakeDibTransferBlock(picture.get());
     int read = AllReadDIBImg(path.c_str(), &block, picture->GetHeaderSize(),
                              showProgress ? FileProgressCallback : SilentProgress);
@@ -205,6 +208,8 @@ int WriteBlock(const std::string& path, DibTransferBlock& block, int headerSize,
                     "no writable format has the extension '" + FormatTable::ExtensionOf(path) + "'");
     platform::SafeFile file(path);
     if (!file.Open()) return fail(FileFailure::kLibrary, std::strerror(errno));
+    SetProgressCaption(IDS_SAVING_IMAGE);
+    cancelled = false;
     int written = AllSaveDIBImg(file.TempPath().c_str(), &block, headerSize, FileProgressCallback);
     CloseOpenProgress();
     if (!written) {
@@ -221,8 +226,8 @@ int WriteBlock(const std::string& path, DibTransferBlock& block, int headerSize,
 
 }  // namespace
 
-int WriteImageFile(const std::string& path, CPicture* picture, FileStatus* status) {
-    cancelled = false;
+int WriteImageFile(const std::string& path, CPicture* picture, FileStatus* status, Progress* progress) {
+    ProgressScope scope(progress);
     FileStatus ignored;
     FileStatus& st = status ? *status : ignored;
     st = {};
@@ -231,13 +236,14 @@ int WriteImageFile(const std::string& path, CPicture* picture, FileStatus* statu
         ShowMessageById(IDS_FAILED_TO_SAVE_DOCUMENT);
         return 0;
     }
+    StorePin pin(&picture->Store());
     DibTransferBlock block = MakeDibTransferBlock(picture);
     return WriteBlock(path, block, picture->GetHeaderSize(), st);
 }
 
 int WriteImageFileRows(const std::string& path, const CPicture& shape, int width, int height,
-                       DibRowSource& rows, FileStatus* status) {
-    cancelled = false;
+                       DibRowSource& rows, FileStatus* status, Progress* progress) {
+    ProgressScope scope(progress);
     FileStatus ignored;
     FileStatus& st = status ? *status : ignored;
     st = {};

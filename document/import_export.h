@@ -1,8 +1,9 @@
 // Image files in and out: the only way pictures come from and go to image
 // files. Reading and writing go through the image-file library, show their
-// progress through the progress display and stop when the user presses
-// Escape. Callers set the caption first (5149 "Loading Image", 5150 "Saving
-// Image").
+// progress ("Loading Image", "Saving Image") through the Progress given, or
+// the calling thread's current one when none is given, and stop when the
+// user presses Escape or the Progress is cancelled: the status then says
+// kCancelled.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -12,13 +13,14 @@
 
 class CPicture;
 class DibRowSource;
+class Progress;
 
 // Why reading or writing an image file failed, for front ends that show it
 // their own way (the message the operation shows goes to the message sink
 // as before).
 enum class FileFailure {
     kNone,
-    kCancelled,    // the user pressed Escape
+    kCancelled,    // the user pressed Escape or the Progress was cancelled
     kNoSuchFile,
     kNotAFile,     // no extension to tell the format, a directory, a pipe, ...
     kOutOfMemory,  // the picture could not be created
@@ -39,7 +41,7 @@ struct FileStatus {
 // a read stopped with Escape gives none. Everything allocated is released
 // on failure.
 std::unique_ptr<CPicture> ReadImageFile(const std::string& path, bool showProgress,
-                                        FileStatus* status = nullptr);
+                                        FileStatus* status = nullptr, Progress* progress = nullptr);
 
 // What an image file's header says of its picture, read without its pixels:
 // the type, size, resolution and bit count the picture would have once read
@@ -63,7 +65,8 @@ bool ReadImageFileInfo(const std::string& path, ImageFileInfo& info, FileStatus*
 // written beside the target first and moved into place only when complete,
 // so a failed or cancelled write leaves the old file as it was. Failure
 // shows "Failed to save document." and gives the reason in status.
-int WriteImageFile(const std::string& path, CPicture* picture, FileStatus* status = nullptr);
+int WriteImageFile(const std::string& path, CPicture* picture, FileStatus* status = nullptr,
+                   Progress* progress = nullptr);
 
 // As ReadImageFileInfo, and gives the first row of the picture the header
 // describes, as a picture of one row (its width, type, colour table and
@@ -77,11 +80,7 @@ std::unique_ptr<CPicture> ReadImageFileShape(const std::string& path, ImageFileI
 // table, resolution) at width x height, its rows made by rows as the writer
 // asks for them. Otherwise as WriteImageFile.
 int WriteImageFileRows(const std::string& path, const CPicture& shape, int width, int height,
-                       DibRowSource& rows, FileStatus* status = nullptr);
-
-// Whether the last ReadImageFile or WriteImageFile stopped because the user
-// pressed Escape.
-bool FileOperationCancelled();
+                       DibRowSource& rows, FileStatus* status = nullptr, Progress* progress = nullptr);
 
 // The library's progress callback: begins, steps and ends the progress
 // display; answers 1 (stop) when the user pressed Escape.

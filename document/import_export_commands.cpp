@@ -118,10 +118,17 @@ std::string FileNameOnAccept(const std::string& fileName, int writePosition) {
     return fileName + "." + extension;
 }
 
-SaveAsResult SaveAsToPath(const std::string& path, CPicture* picture, void* ownerWindow) {
-    SetProgressCaption(IDS_SAVING_IMAGE);
-    if (AllSetSaveOption(path.c_str(), ownerWindow) == 2) return kSaveAsCancelled;
-    if (!WriteImageFile(path, picture)) return kSaveAsFailed;
+bool AskSaveAsOptions(const std::string& path, void* ownerWindow) {
+    return AllSetSaveOption(path.c_str(), ownerWindow) != 2;
+}
+
+void RememberSaveAsDirectory(const std::string& path) {
     platform::WriteProfileString(Section(), OpenDirKey(), DirectoryOf(path));
+}
+
+SaveAsResult SaveAsToPath(const std::string& path, CPicture* picture, void* ownerWindow) {
+    if (!AskSaveAsOptions(path, ownerWindow)) return kSaveAsCancelled;
+    if (!WriteImageFile(path, picture)) return kSaveAsFailed;
+    RememberSaveAsDirectory(path);
     return kSaveAsWritten;
 }

@@ -73,6 +73,11 @@ std::string FileNameOnAccept(const std::string& fileName, int writePosition);
 // document's, updates the title and clears the modified flag.
 enum SaveAsResult : int { kSaveAsFailed = 0, kSaveAsWritten = 1, kSaveAsCancelled = 2 };
 SaveAsResult SaveAsToPath(const std::string& path, CPicture* picture, void* ownerWindow);
+// The halves of SaveAsToPath around a write done elsewhere (a worker): the
+// format's options (false: the user cancelled them), and after a written
+// file the folder remembered for the next dialog.
+bool AskSaveAsOptions(const std::string& path, void* ownerWindow);
+void RememberSaveAsDirectory(const std::string& path);
 
 // The Import command's dialog (the embedded document's import of a bitmap).
 constexpr const char* kImportDefaultExtension = "bmp";

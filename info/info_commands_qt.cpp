@@ -49,7 +49,7 @@ void RegisterInfoCommands(CommandRegistry& r) {
                   return HandleInfoCommand(ID_INFORMATION, w.dialogParent(),
                                            {InfoDocumentWindow{w.dialogParent(), w.activeDocument()}});
               })
-              .needing(kNeedsIdle)
+              .needing(kNeedsIdle | kNeedsIdleDocument)
               .placed({{S::MainMenu, "&View", 3, 1},
                        {S::IconBar, {}, 4, 1},
                        {S::InPlaceMenu, "&View", 2, 1},

@@ -189,8 +189,9 @@ void CColourConverter::Reset() {
 }
 
 bool CColourConverter::Setup(CPicture* destination, CPicture* source,
-                             std::uint32_t modeAndPattern, int matrixSize, bool progress) {
+                             std::uint32_t modeAndPattern, int matrixSize, bool progress, Progress* on) {
     Reset();
+    on_ = on;
     if (!destination || !source || !destination->HasHeader() || !source->HasHeader())
         return false;
     destination_ = destination;
@@ -384,6 +385,7 @@ bool CColourConverter::ConvertRow(int row, const void* sourceRow, void* destinat
 
 bool CColourConverter::Run(const Rect* sourceRect, int destX, int destY) {
     if (!ready_) return false;
+    ProgressScope scope(on_);
     Impl& m = *impl_;
     Rect r{0, 0, m.sourceWidth - 1, m.sourceHeight - 1};
     if (sourceRect) {
@@ -440,7 +442,8 @@ bool HasFormatOf(CPicture* model, CPicture* source) {
             type == ptBlackWhite || PalettesEqual(model->GetPalette(), source->GetPalette()));
 }
 
-std::unique_ptr<CPicture> ConvertLike(CPicture* model, CPicture* source, bool progress) {
+std::unique_ptr<CPicture> ConvertLike(CPicture* model, CPicture* source, bool progress, Progress* on) {
+    ProgressScope scope(on);
     if (!model || !source || !model->HasHeader() || !source->HasHeader()) return nullptr;
     std::unique_ptr<CPicture> result;
     try {

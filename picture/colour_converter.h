@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/progress.h"
 #include "picture/bitmap.h"
 
 class CPicture;
@@ -46,9 +47,10 @@ public:
 
     // Records both pictures, resolves the mode and builds the tables. pattern
     // (0..5) and matrixSize (4 or 8) matter for ordered dither only. With
-    // progress, Run reports through the progress display. True when ready.
+    // progress, Run reports through the progress display: to on, or to the
+    // calling thread's current Progress. True when ready.
     bool Setup(CPicture* destination, CPicture* source, std::uint32_t modeAndPattern,
-               int matrixSize = 4, bool progress = false);
+               int matrixSize = 4, bool progress = false, Progress* on = nullptr);
 
     // Converts the source rectangle (inclusive; none: the whole source) row by
     // row into the destination starting at (destX, destY). True on success.
@@ -73,6 +75,7 @@ private:
     CPicture* destination_ = nullptr;
     CPicture* source_ = nullptr;
     bool progress_ = false;
+    Progress* on_ = nullptr;
     int mode_ = 0;
     int pattern_ = 0;
     int matrixSize_ = 4;
@@ -89,7 +92,9 @@ bool HasFormatOf(CPicture* model, CPicture* source);
 // resolution) holding the source's pixels. Callers ask HasFormatOf first;
 // for a source that has the format already the result is a plain copy.
 // None on any failure.
-std::unique_ptr<CPicture> ConvertLike(CPicture* model, CPicture* source, bool progress);
+// Progress and cancel go through on (none: the calling thread's current
+// Progress).
+std::unique_ptr<CPicture> ConvertLike(CPicture* model, CPicture* source, bool progress, Progress* on = nullptr);
 
 // Mode 1's palette: 256 entries generated from a 24-bit picture's pixels.
 std::unique_ptr<Palette> GenerateOptimisedPalette(CPicture* source);

@@ -13,12 +13,21 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <new>
 
 #include "platform/system.h"
 #include "platform/temporary_files.h"
 
 namespace {
+
+// Held for the store list, the policy and every move between memory and
+// disk (recursive: Allocate runs MakeRoom).
+std::recursive_mutex& StoreLock() {
+    static std::recursive_mutex lock;
+    return lock;
+}
+using Guard = std::lock_guard<std::recursive_mutex>;
 
 // The process-wide store list: head least recently used, tail most recently.
 CImageStore* g_head = nullptr;
@@ -72,6 +81,7 @@ constexpr std::uint64_t kMaxFileSize = static_cast<std::uint64_t>(std::numeric_l
 }  // namespace
 
 CImageStore::CImageStore() {
+    Guard guard(StoreLock());
     if (!g_exitCleanupRegistered) {
         g_exitCleanupRegistered = true;
         std::atexit(&CImageStore::RemoveFilesAtExit);
@@ -80,6 +90,7 @@ CImageStore::CImageStore() {
 }
 
 CImageStore::~CImageStore() {
+    Guard guard(StoreLock());
     Empty();
     Unlink();
 }
@@ -102,15 +113,30 @@ void CImageStore::Unlink() {
     --g_storeCount;
 }
 
-int CImageStore::StoreCount() { return g_storeCount; }
+int CImageStore::StoreCount() {
+    Guard guard(StoreLock());
+    return g_storeCount;
+}
 
-const CImageStore* CImageStore::LeastRecentlyUsed() { return g_head; }
+const CImageStore* CImageStore::LeastRecentlyUsed() {
+    Guard guard(StoreLock());
+    return g_head;
+}
+
+void CImageStore::Pin() {
+    // Taken under the lock: a MakeRoom under way finishes first.
+    Guard guard(StoreLock());
+    pins_.fetch_add(1, std::memory_order_relaxed);
+}
+
+void CImageStore::Unpin() { pins_.fetch_sub(1, std::memory_order_relaxed); }
 
 void CImageStore::SetSwapNumberStart(std::int64_t number) { g_swapNumberStart = number; }
 
 // At a normal exit no swap file stays behind, even of stores never destroyed.
 // The open descriptors keep the bytes readable for destructors that still run.
 void CImageStore::RemoveFilesAtExit() {
+    Guard guard(StoreLock());
     for (CImageStore* store = g_head; store; store = store->next_) {
         if (!store->swapFileName_.empty()) unlink(store->swapFileName_.c_str());
         store->swapFileName_.clear();
@@ -136,6 +162,7 @@ void CImageStore::FreeBlock() {
 }
 
 int CImageStore::AllocateInMemory(std::uint64_t size) {
+    Guard guard(StoreLock());
     Empty();
     if (!AllocateBlock(size, true)) return 0;
     size_ = size;
@@ -201,6 +228,7 @@ void CImageStore::CloseSwapFile() {
 }
 
 int CImageStore::AllocateOnDisk(std::uint64_t size) {
+    Guard guard(StoreLock());
     Empty();
     if (!OpenSwapFile(size)) return 0;
     size_ = size;
@@ -211,6 +239,7 @@ int CImageStore::AllocateOnDisk(std::uint64_t size) {
 // ---- whole store ------------------------------------------------------------
 
 int CImageStore::Allocate(std::uint64_t size, int flags) {
+    Guard guard(StoreLock());
     Empty();
     if (flags & kStoreMemory) {
         if (AllocateInMemory(size) || AllocateInMemory(size)) return 1;
@@ -224,6 +253,7 @@ int CImageStore::Allocate(std::uint64_t size, int flags) {
 }
 
 void CImageStore::Empty() {
+    Guard guard(StoreLock());
     if (state_ == kStateOnDisk) CloseSwapFile();
     FreeBlock();
     size_ = 0;
@@ -231,6 +261,7 @@ void CImageStore::Empty() {
 }
 
 int CImageStore::AttachHandle(HGlobal block) {
+    Guard guard(StoreLock());
     Empty();
     if (!block || !block_.AttachHandle(std::move(block))) return 0;
     size_ = block_.Size();
@@ -240,6 +271,7 @@ int CImageStore::AttachHandle(HGlobal block) {
 }
 
 HGlobal CImageStore::DetachHandle() {
+    Guard guard(StoreLock());
     if (size_ == 0) return nullptr;
     if (state_ == kStateOnDisk && !SwapIn()) return nullptr;  // the file is kept
     platform::AddResidentBytes(-static_cast<std::int64_t>(block_.Size()));
@@ -315,6 +347,7 @@ std::uint64_t CImageStore::FillBytes(std::uint64_t offset, std::uint64_t count,
 // ---- moving between memory and disk -----------------------------------------
 
 int CImageStore::SwapOut() {
+    Guard guard(StoreLock());
     if (size_ == 0 || state_ == kStateOnDisk) return 1;
     if (!OpenSwapFile(size_)) return 0;  // memory unchanged
     if (!WriteAt(swapFile_, 0, size_, block_.Pointer())) {
@@ -328,6 +361,7 @@ int CImageStore::SwapOut() {
 }
 
 int CImageStore::SwapIn() {
+    Guard guard(StoreLock());
     if (size_ == 0 || state_ == kStateInMemory) return 1;
     if (!AllocateBlock(size_, false)) return 0;  // the file is kept
     if (!ReadAt(swapFile_, 0, size_, block_.Pointer())) {
@@ -341,6 +375,7 @@ int CImageStore::SwapIn() {
 }
 
 int CImageStore::Touch(bool makeRoom) {
+    Guard guard(StoreLock());
     if (g_tail != this) {
         Unlink();
         AppendAtTail();
@@ -349,6 +384,7 @@ int CImageStore::Touch(bool makeRoom) {
 }
 
 int CImageStore::MakeRoom() {
+    Guard guard(StoreLock());
     const int count = g_storeCount;
     std::unique_ptr<bool[]> keep(new (std::nothrow) bool[static_cast<std::size_t>(count) + 1]());
     if (!keep) return 0;
@@ -365,7 +401,13 @@ int CImageStore::MakeRoom() {
 
     // Most recently used first: every store that still fits is kept in memory.
     int index = count - 1;
+    // Pinned stores stay where they are: resident ones take their room first.
+    for (const CImageStore* store = g_head; store; store = store->next_) {
+        if (store->Pinned() && store->state_ == kStateInMemory)
+            budget -= static_cast<std::int64_t>(std::min(store->size_, kCap));
+    }
     for (const CImageStore* store = g_tail; store && budget > 0; store = store->previous_, --index) {
+        if (store->Pinned()) continue;
         const std::int64_t size = static_cast<std::int64_t>(std::min(store->size_, kCap));
         if (size < budget) {
             keep[static_cast<std::size_t>(index)] = true;
@@ -377,6 +419,7 @@ int CImageStore::MakeRoom() {
         bool ok = true;
         int i = 0;
         for (CImageStore* store = g_head; store; store = store->next_, ++i) {
+            if (store->Pinned()) continue;
             const int result = keep[static_cast<std::size_t>(i)] ? store->SwapIn() : store->SwapOut();
             if (!result) ok = false;
         }

@@ -1,6 +1,15 @@
 // The byte store behind a picture: resident in memory or in a swap file,
 // moved between the two by a process-wide least-recently-used policy.
+//
+// Threads: the store list, the policy (MakeRoom) and every move of a store
+// between memory and disk hold one process-wide lock, so a worker thread may
+// make, fill and free pictures while the window's thread reads others. A
+// reader that keeps a store's memory pointer across calls (a drawing, a
+// transform, a file read or write) pins the store (StorePin): the policy
+// then never moves it. Two threads never use the same store at once; the
+// document's busy state sees to that (document/document_qt.h).
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -67,6 +76,11 @@ public:
     // Moves the store to the most-recently-used end; with makeRoom, runs MakeRoom.
     int Touch(bool makeRoom);
 
+    // While pinned (pins nest), MakeRoom leaves the store where it is.
+    void Pin();
+    void Unpin();
+    bool Pinned() const { return pins_.load(std::memory_order_relaxed) > 0; }
+
     // The residency policy over every store of the process.
     static int MakeRoom();
     // Bytes available: which = 1 memory, 2 the temporary directory's disk.
@@ -97,8 +111,25 @@ private:
     std::string swapFileName_;
     int swapHandle_ = -1;  // the file's record among the process's temporaries
     int state_ = kStateInMemory;
+    std::atomic<int> pins_{0};
     CImageStore* next_ = nullptr;
     CImageStore* previous_ = nullptr;
+};
+
+// Pins a store for the span of a scope (none: nothing).
+class StorePin {
+public:
+    explicit StorePin(CImageStore* store) : store_(store) {
+        if (store_) store_->Pin();
+    }
+    ~StorePin() {
+        if (store_) store_->Unpin();
+    }
+    StorePin(const StorePin&) = delete;
+    StorePin& operator=(const StorePin&) = delete;
+
+private:
+    CImageStore* store_;
 };
 
 // Path utilities shared by the shell, the import and export code and others.

@@ -1,5 +1,5 @@
-// CPicture: row, column and pixel access, and the process-wide shared row
-// buffer. Sub-byte rows are shifted in bulk (picture_bits), never pixel by
+// CPicture: row, column and pixel access, and the shared row buffer (one
+// per thread: a worker and the window's thread each have their own). Sub-byte rows are shifted in bulk (picture_bits), never pixel by
 // pixel, except in column writes and in shrinking or expanding rows.
 #include <algorithm>
 #include <cstring>
@@ -13,8 +13,8 @@ namespace {
 
 constexpr std::uint64_t kMinSharedRowBytes = 32767;
 
-std::unique_ptr<std::uint8_t[]> gSharedRow;
-std::uint64_t gSharedRowBytes = 0;
+thread_local std::unique_ptr<std::uint8_t[]> gSharedRow;
+thread_local std::uint64_t gSharedRowBytes = 0;
 
 bool IsSubByte(int bits) { return bits == 1 || bits == 4; }
 

@@ -272,7 +272,8 @@ std::unique_ptr<CPicture> RescaledCopy(CPicture* source, int width, int height) 
 }
 
 int Deskew(CPicture* source, CPicture* destination, const DeskewCorners& c,
-           bool whiteBackground) {
+           bool whiteBackground, Progress* on) {
+    ProgressScope scope(on);
     if (!source || !destination || !source->HasHeader() || !destination->HasHeader()) return 0;
     const int bits = source->GetBitCount();
     if (bits != destination->GetBitCount() || !SupportedDepth(bits)) return 0;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/progress.h"
 #include "picture/global_block.h"
 
 class CPicture;
@@ -78,5 +79,7 @@ struct DeskewCorners {
 // Positions outside the destination are skipped. 1 on success, 0 for
 // pictures that cannot be paired; throws std::bad_alloc when the work block
 // cannot be had.
+// Progress and cancel go through on (none: the calling thread's current
+// Progress).
 int Deskew(CPicture* source, CPicture* destination, const DeskewCorners& corners,
-           bool whiteBackground);
+           bool whiteBackground, Progress* on = nullptr);

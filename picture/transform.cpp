@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "picture/global_block.h"
 #include "picture/transform_rows.h"
@@ -527,11 +528,17 @@ std::unique_ptr<CPicture> CreateRotationDestination(CPicture* source, bool excha
     return picture;
 }
 
-TransformResult TransformPicture(std::unique_ptr<CPicture>& picture, TransformOp op,
-                                 bool progress) {
-    CPicture* source = picture.get();
+TransformResult TransformPictureInto(CPicture* source, TransformOp op, bool progress,
+                                     std::unique_ptr<CPicture>& result, Progress* on) {
+    ProgressScope scope(on);
+    result.reset();
     if (!source) return kTransformFailed;
     try {
+        // The pictures stay where they are while rows are moved through
+        // their memory (another thread may make room meanwhile); a rotation's
+        // source only once its destination is made, which may move it.
+        std::optional<StorePin> sourcePin;
+        if (!TransformMakesNewPicture(op)) sourcePin.emplace(&source->Store());
         switch (op) {
         case TransformOp::MirrorHorizontal:
             return MirrorHorizontal(source, progress) ? kTransformDone : kTransformFailed;
@@ -543,6 +550,8 @@ TransformResult TransformPicture(std::unique_ptr<CPicture>& picture, TransformOp
         }
         std::unique_ptr<CPicture> turned = CreateRotationDestination(source, TransformIsQuarterTurn(op));
         if (!turned) return kTransformFailed;
+        sourcePin.emplace(&source->Store());
+        StorePin turnedPin(&turned->Store());
         bool cancelled = false;
         int ok = 0;
         if (op == TransformOp::RotateLeft) ok = RotateLeft(source, turned.get(), progress, &cancelled);
@@ -552,9 +561,18 @@ TransformResult TransformPicture(std::unique_ptr<CPicture>& picture, TransformOp
         if (!ok) return cancelled ? kTransformCancelled : kTransformFailed;
         if (const Palette* palette = source->GetPalette(); palette && !palette->Empty())
             turned->SetPalette(palette);
-        picture = std::move(turned);
+        result = std::move(turned);
         return kTransformDone;
     } catch (const std::bad_alloc&) {
+        result.reset();
         return kTransformFailed;
     }
+}
+
+TransformResult TransformPicture(std::unique_ptr<CPicture>& picture, TransformOp op,
+                                 bool progress, Progress* on) {
+    std::unique_ptr<CPicture> turned;
+    const TransformResult result = TransformPictureInto(picture.get(), op, progress, turned, on);
+    if (result == kTransformDone && turned) picture = std::move(turned);
+    return result;
 }

@@ -20,6 +20,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/progress.h"
 #include "picture/picture.h"
 
 // In place.
@@ -134,5 +135,13 @@ enum TransformResult {
 // source's palette; on success picture is replaced by the new one (the old is
 // deleted), on failure or cancel the new one is discarded and picture stays
 // as it was. std::bad_alloc is caught and reported as kTransformFailed.
+// Progress and cancel go through on (none: the calling thread's current
+// Progress).
 TransformResult TransformPicture(std::unique_ptr<CPicture>& picture, TransformOp op,
-                                 bool progress);
+                                 bool progress, Progress* on = nullptr);
+// The same, leaving the source in its place: a mirror changes source in
+// place and leaves result empty; a rotation leaves source as it was and
+// gives the new picture in result (only on kTransformDone). For work on a
+// worker thread whose result the owner of source takes over later.
+TransformResult TransformPictureInto(CPicture* source, TransformOp op, bool progress,
+                                     std::unique_ptr<CPicture>& result, Progress* on = nullptr);

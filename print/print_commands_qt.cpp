@@ -457,7 +457,7 @@ void RegisterPrintCommands(CommandRegistry& r) {
                 return w.activeView() && HandlePrintCommand(id, w.activeDocument(), w.activeView());
             })
             .enabledWhen([](const Workspace& w) { return w.activeView() != nullptr; })
-            .needing(kNeedsPrinter)
+            .needing(kNeedsPrinter | kNeedsIdleDocument)
             .placed(std::move(places));
     };
     r.add(print(ID_PRINT, QKeySequence(QKeySequence::Print),

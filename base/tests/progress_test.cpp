@@ -1,6 +1,10 @@
 // The progress calls over the gauge model, seen through the recording host.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "resources/string_ids.h"
 #include "resources/strings.h"
 #include "base/progress.h"
@@ -177,6 +181,55 @@ TEST(Progress, ScopedProgressEndsOnEveryWayOut) {
         EXPECT_FALSE(none.Running());
     }
     EXPECT_EQ(host.ends, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Two operations on two threads each report to their own Progress: the
+// worker's steps move its gauge only (the window's thread reads it), and a
+// cancel set from the window's thread stops the worker's loop at its next
+// step, without touching the calling thread's own progress or host.
+TEST(Progress, EachThreadReportsToItsOwnProgressAndCancelCrossesThreads) {
+    TestProgressHost host;  // the calling thread's sink
+    Progress work;          // the worker's, without a sink
+    std::atomic<int> reached{-1};
+    std::atomic<bool> halfway{false};
+    std::thread worker([&] {
+        ProgressScope scope(&work);
+        ScopedProgress gauge(true, IDS_ROTATING, 0, 1000);
+        for (int i = 0; i <= 1000; ++i) {
+            if (i == 500) halfway = true;
+            if (gauge.Step(unsigned(i))) {
+                reached = i;
+                return;
+            }
+            if (halfway) std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+    });
+    while (!halfway) std::this_thread::yield();
+    const ProgressGauge seen = work.Gauge();
+    EXPECT_TRUE(seen.inProgress);
+    EXPECT_GE(seen.position, 499u);
+    EXPECT_EQ(work.Caption(), "Rotating");
+    work.Cancel();
+    worker.join();
+    EXPECT_GE(reached.load(), 500);
+    EXPECT_LT(reached.load(), 1000);
+    EXPECT_FALSE(work.Gauge().inProgress);  // the scope ended it
+    // Nothing reached this thread's progress.
+    EXPECT_EQ(host.begins, 0);
+    EXPECT_FALSE(GetProgressGauge().inProgress);
+    EXPECT_FALSE(CurrentProgress().Cancelled());
+
+    // Off, a cancelled operation still stops (no display, but a Progress).
+    Progress quiet;
+    quiet.Cancel();
+    ProgressScope scope(&quiet);
+    ScopedProgress off(false, IDS_ROTATING, 0, 10);
+    EXPECT_TRUE(off.Step(1));
+    EXPECT_EQ(host.takes, 0);
 }
 
 }  // namespace

@@ -101,19 +101,20 @@ TEST_F(FilesTest, EscapeDuringReadGivesNothingAndEndsProgress) {
     TestProgressHost host;
     host.escapeFromCall = 1;
     SetProgressCaption(5149);
-    EXPECT_EQ(ReadImageFile(path, true), nullptr);
+    FileStatus status;
+    EXPECT_EQ(ReadImageFile(path, true, &status), nullptr);
     EXPECT_TRUE(host.escapeTaken);
-    EXPECT_TRUE(FileOperationCancelled());
+    EXPECT_EQ(status.failure, FileFailure::kCancelled);
     EXPECT_GE(host.begins, 1);
     EXPECT_EQ(host.begins, host.ends);
     EXPECT_TRUE(messages_.empty());
 
     // Without progress shown, Escape is not looked at.
     host.Reset();
-    std::unique_ptr<CPicture> quiet(ReadImageFile(path, false));
+    std::unique_ptr<CPicture> quiet(ReadImageFile(path, false, &status));
     EXPECT_NE(quiet, nullptr);
     EXPECT_EQ(host.takes, 0);
-    EXPECT_FALSE(FileOperationCancelled());
+    EXPECT_NE(status.failure, FileFailure::kCancelled);
 }
 
 TEST_F(FilesTest, FailedWriteKeepsTheOldFile) {
@@ -126,8 +127,9 @@ TEST_F(FilesTest, FailedWriteKeepsTheOldFile) {
     {
         TestProgressHost host;
         host.escapeFromCall = 1;
-        EXPECT_FALSE(WriteImageFile(path, picture.get()));
-        EXPECT_TRUE(FileOperationCancelled());
+        FileStatus status;
+        EXPECT_FALSE(WriteImageFile(path, picture.get(), &status));
+        EXPECT_EQ(status.failure, FileFailure::kCancelled);
         EXPECT_EQ(host.begins, host.ends);
     }
     EXPECT_EQ(file_test::FileContents(path), "old contents");

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 #include <vector>
 
 #include "platform/profile.h"
@@ -276,6 +277,45 @@ TEST_F(ImageStoreTest, MakeRoomKeepsTheRecentStoreAndSwapsTheOld) {
     EXPECT_EQ(recent.GetState(), kStateOnDisk);
     EXPECT_EQ(Contents(old), oldBytes);
     EXPECT_EQ(Contents(recent), std::vector<std::uint8_t>(100000, 0x99));
+}
+
+// A reader on one thread holds a store's memory while another thread makes
+// room for a new store: the pinned store stays resident (its pointer stays
+// good), the new one goes to its swap file instead, and once unpinned the
+// policy may move it again.
+TEST_F(ImageStoreTest, PinnedStoreStaysWhileAnotherThreadMakesRoom) {
+    platform::SetMemoryBudget(1050000);
+    CImageStore held;
+    ASSERT_EQ(held.Allocate(1000000, kStoreAny), 1);
+    ASSERT_EQ(held.GetState(), kStateInMemory);
+    const auto bytes = Pattern(1000000, 3);
+    held.WriteBytes(0, bytes.size(), bytes.data());
+    std::uint8_t* memory = held.GetMemory();
+    {
+        StorePin pin(&held);
+        CImageStore other;
+        std::thread worker([&] {
+            for (int i = 0; i < 20; ++i) {
+                ASSERT_EQ(other.Allocate(200000, kStoreAny), 1);
+                EXPECT_EQ(other.GetState(), kStateOnDisk);
+                ASSERT_EQ(other.Touch(true), 1);
+            }
+        });
+        // The reader goes on reading through its pointer meanwhile.
+        std::uint64_t sum = 0;
+        for (int pass = 0; pass < 20; ++pass)
+            for (std::size_t k = 0; k < bytes.size(); k += 4093) sum += memory[k];
+        worker.join();
+        EXPECT_GT(sum, 0u);
+        EXPECT_EQ(held.GetState(), kStateInMemory);
+        EXPECT_EQ(held.GetMemory(), memory);
+    }
+    // Unpinned, the recent store's use moves the held one out.
+    CImageStore recent;
+    ASSERT_EQ(recent.Allocate(200000, kStoreAny), 1);
+    EXPECT_EQ(recent.GetState(), kStateInMemory);
+    EXPECT_EQ(held.GetState(), kStateOnDisk);
+    EXPECT_EQ(Contents(held), bytes);
 }
 
 TEST_F(ImageStoreTest, HandlesMoveInAndOut) {

@@ -2,7 +2,9 @@
 // direct quarter turns, pictures in their swap file, and the round trip.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <thread>
 #include <memory>
 #include <string>
 #include <vector>
@@ -293,6 +295,39 @@ TEST(Transform, EscapeCancelsTiledTurn) {
         EXPECT_EQ(RotateRight(source.get(), turned.get(), false, &cancelled), 1);
         EXPECT_FALSE(cancelled);
     }
+}
+
+// A turn on a worker thread with its own Progress, cancelled from another
+// thread half way: cancelled, no result, the source untouched (its store
+// unpinned again); uncancelled, the result comes beside the unchanged source.
+TEST(Transform, CancelFromAnotherThreadLeavesTheSource) {
+    auto source = MakePatterned(ptTrueColor24, 2500, 2500, kStoreAny);
+    const std::vector<std::uint32_t> before = Pixels(source.get());
+    Progress progress;
+    std::unique_ptr<CPicture> result;
+    std::atomic<bool> started{false};
+    TransformResult outcome = kTransformDone;
+    std::thread worker([&] {
+        started = true;
+        outcome = TransformPictureInto(source.get(), TransformOp::RotateRight, true, result, &progress);
+    });
+    while (!started) std::this_thread::yield();
+    while (progress.Gauge().position == 0 && progress.Begins() == 0) std::this_thread::yield();
+    progress.Cancel();
+    worker.join();
+    EXPECT_EQ(outcome, kTransformCancelled);
+    EXPECT_EQ(result, nullptr);
+    EXPECT_FALSE(source->Store().Pinned());
+    EXPECT_EQ(Pixels(source.get()), before);
+    EXPECT_FALSE(GetProgressGauge().inProgress);  // this thread's progress saw nothing
+
+    Progress again;
+    ASSERT_EQ(TransformPictureInto(source.get(), TransformOp::RotateRight, true, result, &again), kTransformDone);
+    ASSERT_NE(result, nullptr);
+    EXPECT_EQ(result->GetWidth(), 2500);
+    EXPECT_EQ(Pixels(source.get()), before);
+    EXPECT_FALSE(again.Gauge().inProgress);
+    EXPECT_EQ(again.Caption(), "Rotating");
 }
 
 // Right then left gives back the first picture: pixels, palette, size and

@@ -16,7 +16,7 @@
 namespace imf {
 
 namespace {
-std::string gLastError;
+thread_local std::string gLastError;  // each thread reads or writes its own file
 }  // namespace
 
 bool Fail(const std::string& why) {

@@ -1931,6 +1931,18 @@ Beenden</translation>
         <source>Please enter an integer between %1 and %2.</source>
         <translation>Bitte geben Sie eine ganze Zahl zwischen %1 und %2 ein.</translation>
     </message>
+    <message>
+        <source>Stop</source>
+        <translation>Anhalten</translation>
+    </message>
+    <message>
+        <source>%1 is still being worked on. Stop the work and close it?</source>
+        <translation>An %1 wird noch gearbeitet. Die Arbeit anhalten und schließen?</translation>
+    </message>
+    <message>
+        <source>Work is still running. Stop it and quit?</source>
+        <translation>Es wird noch gearbeitet. Die Arbeit anhalten und das Programm beenden?</translation>
+    </message>
 </context>
 <context>
     <name>ViewText</name>

@@ -225,6 +225,10 @@ void CVandrelApp::UpdateCommandStates() {
 }
 
 Document* CVandrelApp::activeDocument() const { return main_ ? main_->activeDocument() : nullptr; }
+bool CVandrelApp::activeDocumentBusy() const {
+    const Document* document = activeDocument();
+    return document && document->busy();
+}
 QWidget* CVandrelApp::activeView() const { return main_ ? main_->activeView() : nullptr; }
 QWidget* CVandrelApp::dialogParent() const { return main_; }
 QMdiArea* CVandrelApp::documentArea() const { return main_ ? main_->mdiArea() : nullptr; }
@@ -253,7 +257,7 @@ void CVandrelApp::ShowOpenFailure(const QString& path) {
     ShowMessage(FormatStringById(IDS_CANNOT_OPEN_PICTURE, path.toLocal8Bit().constData()));
 }
 
-Document* CVandrelApp::OpenDocumentFile(const QString& path) {
+Document* CVandrelApp::OpenDocumentFile(const QString& path, std::function<void(Document*)> done) {
     if (!main_) return nullptr;
     const QFileInfo info(path);
     const QString absolute = QDir::cleanPath(info.absoluteFilePath());
@@ -263,6 +267,7 @@ Document* CVandrelApp::OpenDocumentFile(const QString& path) {
         if (doc && !doc->pathName().isEmpty() &&
             QDir::cleanPath(QFileInfo(doc->pathName()).absoluteFilePath()) == absolute) {
             main_->mdiArea()->setActiveSubWindow(window);
+            if (done) done(doc);
             return doc;
         }
     }
@@ -277,14 +282,24 @@ Document* CVandrelApp::OpenDocumentFile(const QString& path) {
     auto* doc = new Document(this);
     doc->setDialogOwner(main_);
     const int before = messagesShown_;
-    if (!doc->open(absolute)) {
+    const bool started = doc->openInBackground(absolute, [this, doc, path, before, done](bool ok, const FileStatus& status) {
+        if (!ok || !main_) {
+            doc->deleteLater();
+            if (main_ && messagesShown_ == before && status.failure != FileFailure::kCancelled) ShowOpenFailure(path);
+            if (done) done(nullptr);
+            emit documentOpened(nullptr, path);
+            return;
+        }
+        documents_ << doc;
+        connect(doc, &QObject::destroyed, this, [this, doc] { documents_.removeAll(doc); });
+        main_->addDocumentWindow(CreateDocumentWindow(doc));
+        if (done) done(doc);
+        emit documentOpened(doc, path);
+    });
+    if (!started) {
         delete doc;
-        if (messagesShown_ == before && !FileOperationCancelled()) ShowOpenFailure(path);
         return nullptr;
     }
-    documents_ << doc;
-    connect(doc, &QObject::destroyed, this, [this, doc] { documents_.removeAll(doc); });
-    main_->addDocumentWindow(CreateDocumentWindow(doc));
     return doc;
 }
 
@@ -310,21 +325,30 @@ bool CVandrelApp::RunOpen() {
                                              QString::fromStdString(setup.fileName), filters, setup.filterPosition);
     if (choice.path.isEmpty()) return true;
     const int tablePositions = int(filters.size()) - 1;
-    if (OpenDocumentFile(choice.path))
-        RememberOpenChoice(choice.path.toStdString(),
-                           choice.filterPosition <= tablePositions ? choice.filterPosition : tablePositions);
+    const std::string chosen = choice.path.toStdString();
+    const int position = choice.filterPosition <= tablePositions ? choice.filterPosition : tablePositions;
+    OpenDocumentFile(choice.path, [chosen, position](Document* doc) {
+        if (doc) RememberOpenChoice(chosen, position);
+    });
     return true;
 }
 
 bool CVandrelApp::OpenRecentFile(int index) {
     const QStringList files = recent_.Files();
     if (index < 0 || index >= files.size()) return false;
-    if (!OpenDocumentFile(files[index])) {
+    const QString file = files[index];
+    auto forget = [this, file] {
         // A file that cannot be opened leaves the list.
-        SettingsWritten(recent_.Remove(index));
+        const int at = int(recent_.Files().indexOf(file));
+        if (at < 0) return;
+        SettingsWritten(recent_.Remove(at));
         if (main_) main_->updateRecentFileMenu(recent_.Files());
         emit commandConditionsChanged();
-    }
+    };
+    if (!OpenDocumentFile(file, [forget](Document* doc) {
+            if (!doc) forget();
+        }))
+        forget();
     return true;
 }
 

@@ -62,9 +62,13 @@ public:
     QList<Document*> documents() const;
 
     // Opens the file as a new document in its own window (a file already
-    // open is brought to the front). Null when it cannot be read; the user
-    // was told why.
-    Document* OpenDocumentFile(const QString& path);
+    // open is brought to the front). The file is read on a worker thread:
+    // the document returned gets its window once the picture is read
+    // (documentOpened), or goes again when it cannot be read (the user is
+    // told why; documentOpened(nullptr, path)). Null when the file cannot be
+    // opened at all (told at once). done, when given, runs at the end with
+    // the document or null.
+    Document* OpenDocumentFile(const QString& path, std::function<void(Document*)> done = {});
     // A new untitled document holding the picture (scans, stitch results),
     // marked modified. Null when no window could be made.
     Document* NewDocumentWithPicture(std::unique_ptr<CPicture> picture);
@@ -104,6 +108,7 @@ public:
 
     // Workspace: the main window's.
     Document* activeDocument() const override;
+    bool activeDocumentBusy() const override;
     QWidget* activeView() const override;
     QWidget* dialogParent() const override;
     QMdiArea* documentArea() const override;
@@ -120,6 +125,8 @@ signals:
     // Something commands depend on changed (the stitch sheet, the printer,
     // the scanner library, the recent files): their states are asked again.
     void commandConditionsChanged();
+    // A file opened by OpenDocumentFile was read (document) or not (null).
+    void documentOpened(Document* document, const QString& path);
 
 private:
     void TearDown();

@@ -17,6 +17,7 @@
 
 #include "acquire/xfer_done_qt.h"
 #include "base/command_registry_qt.h"
+#include "base/job_qt.h"
 #include "document/document_qt.h"
 #include "platform/profile.h"
 #include "resources/command_ids.h"
@@ -192,6 +193,7 @@ void PMainWnd::addDocumentWindow(QMdiSubWindow* window) {
         connect(document, &Document::pathChanged, commands_, &CommandSet::refresh);
         connect(document, &Document::pictureChanged, commands_, &CommandSet::refresh);
         connect(document, &Document::modifiedChanged, commands_, &CommandSet::refresh);
+        connect(document, &Document::busyChanged, commands_, &CommandSet::refresh);
     }
     // A minimised view takes no zoom; a closed window leaves the list once it is gone.
     connect(window, &QMdiSubWindow::windowStateChanged, commands_, &CommandSet::refresh);
@@ -276,6 +278,17 @@ bool PMainWnd::event(QEvent* event) {
 }
 
 void PMainWnd::closeEvent(QCloseEvent* event) {
+    // Work still running is stopped first, when the user agrees: each job
+    // ends as if cancelled (its document as it was, no file half written)
+    // before anything closes.
+    if (!Job::runningJobs().isEmpty()) {
+        if (!Document::AskStopWork(this, QString::fromUtf8(LoadStringById(IDS_STOP_WORK_TO_QUIT)))) {
+            event->ignore();
+            return;
+        }
+        for (Job* job : Job::runningJobs()) job->cancel();
+        for (Job* job : Job::runningJobs()) job->finishNow();
+    }
     // Every document asks before it goes; one cancel keeps them all.
     for (QMdiSubWindow* window : documentWindows()) {
         if (!window->close()) {

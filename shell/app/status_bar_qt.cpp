@@ -3,12 +3,14 @@
 #include <QCoreApplication>
 #include <QAbstractButton>
 #include <QApplication>
-#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QTimer>
+#include <QToolButton>
 #include <algorithm>
 #include <cstdint>
 
+#include "base/job_qt.h"
 #include "resources/command_ids.h"
 #include "resources/string_ids.h"
 #include "resources/strings.h"
@@ -24,9 +26,10 @@ namespace {
 
 const QColor kDone(0, 128, 0);
 const QColor kRest(192, 192, 192);
-// Pending events are let through at most this often while a long operation
-// steps (a change of the percentage always lets them through).
-constexpr int kEventIntervalMs = 15;
+// How often the bar reads a running job's gauge.
+constexpr int kFollowIntervalMs = 15;
+// The Stop button's width beside the gauge.
+constexpr int kStopWidth = 40;
 
 // One-pixel sunken border: shadow on the top and left edges, white on the
 // bottom and right edges.
@@ -37,36 +40,6 @@ void DrawSunkenBorder(QPainter& p, const QRect& r, const QPalette& palette) {
     p.setPen(Qt::white);
     p.drawLine(r.bottomLeft(), r.bottomRight());
     p.drawLine(r.topRight(), r.bottomRight());
-}
-
-bool IsUserInput(QEvent::Type type) {
-    switch (type) {
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-    case QEvent::Shortcut:
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-    case QEvent::NonClientAreaMouseButtonPress:
-    case QEvent::NonClientAreaMouseButtonRelease:
-    case QEvent::NonClientAreaMouseButtonDblClick:
-    case QEvent::Wheel:
-    case QEvent::ContextMenu:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-    case QEvent::TabletPress:
-    case QEvent::TabletRelease:
-    case QEvent::TabletMove:
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::Drop:
-        return true;
-    default:
-        return false;
-    }
 }
 
 }  // namespace
@@ -172,7 +145,9 @@ CMainStatusBar::CMainStatusBar(QWidget* parent)
       position_(new CStatusPane(this)),
       prompt_(new CStatusPane(this)),
       caption_(new CStatusPane(this)),
-      gauge_(new CProgressGauge(this)) {
+      gauge_(new CProgressGauge(this)),
+      stop_(new QToolButton(this)),
+      follow_(new QTimer(this)) {
     setObjectName("StatusBar");
     setFixedHeight(kHeight);
     setSizeGripEnabled(false);
@@ -184,16 +159,31 @@ CMainStatusBar::CMainStatusBar(QWidget* parent)
     caption_->setAccessibleName(StatusBarText::tr("Progress caption"));
     gauge_->setObjectName("ProgressGauge");
     gauge_->setAccessibleName(StatusBarText::tr("Progress"));
+    const QString stop = QString::fromUtf8(LoadStringById(IDS_STOP_WORK));
+    stop_->setText(stop);
+    stop_->setObjectName(stop);
+    stop_->setAccessibleName(stop);
+    stop_->setFocusPolicy(Qt::NoFocus);
+    connect(stop_, &QToolButton::clicked, this, [this] {
+        if (job_) job_->cancel();
+    });
     caption_->hide();
     gauge_->hide();
+    stop_->hide();
     position_->installEventFilter(this);
     prompt_->installEventFilter(this);
+    follow_->setInterval(kFollowIntervalMs);
+    connect(follow_, &QTimer::timeout, this, &CMainStatusBar::followJob);
+    connect(Job::monitor(), &JobMonitor::started, this, &CMainStatusBar::onJobStarted);
+    connect(Job::monitor(), &JobMonitor::ended, this, &CMainStatusBar::onJobEnded);
     layoutPanes();
+    // A job that began before the bar was made.
+    if (!Job::runningJobs().isEmpty()) showJob(Job::runningJobs().first());
 }
 
 CMainStatusBar::~CMainStatusBar() {
     if (hosting_ && GetProgressHost() == this) SetProgressHost(nullptr);
-    if (inProgress_) qApp->removeEventFilter(this);
+    if (job_) qApp->removeEventFilter(this);
 }
 
 void CMainStatusBar::installAsProgressHost() {
@@ -218,7 +208,10 @@ void CMainStatusBar::layoutPanes() {
     caption_->setGeometry(QRect(QPoint(a + 5, b + 2), QPoint(a + 105 - 1, b + 22 - 1)));
     const int right = std::max(c - 38, a + 125);
     prompt_->setGeometry(QRect(QPoint(a + 120, b + 2), QPoint(right - 1, b + 22 - 1)));
-    gauge_->setGeometry(QRect(QPoint(a + 110, b + 2), QPoint(right - 1, b + 22 - 1)));
+    // A job's Stop button stands at the right end of the gauge.
+    const int gaugeRight = job_ ? std::max(right - kStopWidth - 2, a + 120) : right;
+    gauge_->setGeometry(QRect(QPoint(a + 110, b + 2), QPoint(gaugeRight - 1, b + 22 - 1)));
+    stop_->setGeometry(QRect(QPoint(gaugeRight + 1, b + 2), QPoint(right - 1, b + 22 - 1)));
     if (toggle_) toggle_->setGeometry(QRect(QPoint(c - 33, b + 3), QPoint(c - 1 - 1, b + 23 - 1)));
 }
 
@@ -266,26 +259,18 @@ QString CMainStatusBar::positionText() const { return position_->text(); }
 QString CMainStatusBar::promptText() const { return prompt_->text(); }
 
 bool CMainStatusBar::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == qApp || inProgress_) {
-        // A message box shown in the middle of the work still takes its input.
-        if (inProgress_ && watched->isWidgetType()) {
-            QWidget* modal = QApplication::activeModalWidget();
-            auto* w = static_cast<QWidget*>(watched);
-            if (modal && (modal == w || modal->isAncestorOf(w))) return false;
-        }
-        if (inProgress_ && IsUserInput(event->type())) {
-            if (event->type() == QEvent::KeyPress &&
-                static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
-                escapeSeen_ = true;
-            return true;  // input waits until the operation ends
-        }
-        if (inProgress_ && event->type() == QEvent::Close && watched->isWidgetType() &&
-            static_cast<QWidget*>(watched)->isWindow()) {
-            event->ignore();
+    if (job_ && event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+        watched->isWidgetType()) {
+        // Escape cancels the job shown, except inside a dialog or an open
+        // menu that takes its own Escape.
+        QWidget* modal = QApplication::activeModalWidget();
+        auto* w = static_cast<QWidget*>(watched);
+        if (!QApplication::activePopupWidget() && (!modal || !(modal == w || modal->isAncestorOf(w)))) {
+            job_->cancel();
             return true;
         }
-        if (watched == qApp) return false;
     }
+    if (watched == qApp) return false;
     if (event->type() == QEvent::Enter) {
         if (watched == position_) ShowPrompt(IDS_TIP_POSITION_PANE);
         else if (watched == prompt_) ShowPrompt(IDS_TIP_PROMPT_PANE);
@@ -294,52 +279,100 @@ bool CMainStatusBar::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
+void CMainStatusBar::showPanes(bool progress) {
+    position_->setVisible(!progress);
+    prompt_->setVisible(!progress);
+    caption_->setVisible(progress);
+    gauge_->setVisible(progress);
+    stop_->setVisible(progress && job_);
+    if (progress) {
+        gauge_->raise();
+        stop_->raise();
+    } else {
+        caption_->setText(QString());
+    }
+    layoutPanes();
+}
+
 // ---------------------------------------------------------------------------
-// Progress host
+// Jobs
+
+void CMainStatusBar::onJobStarted(Job* job) {
+    if (!job_) showJob(job);
+}
+
+void CMainStatusBar::onJobEnded(Job* job) {
+    if (job != job_) return;
+    // The next job still running, if any.
+    for (Job* next : Job::runningJobs()) {
+        if (next != job) {
+            showJob(next);
+            return;
+        }
+    }
+    showJob(nullptr);
+}
+
+void CMainStatusBar::showJob(Job* job) {
+    const bool had = job_ != nullptr;
+    job_ = job;
+    if (!job) {
+        follow_->stop();
+        if (had) qApp->removeEventFilter(this);
+        if (!inProgress_) showPanes(false);
+        return;
+    }
+    if (!had) qApp->installEventFilter(this);
+    jobBegins_ = job->progress().Begins();
+    caption_->setText(QString::fromUtf8(LoadStringById(job->progress().CaptionId())));
+    gauge_->SetRange(0, 100);
+    showPanes(true);
+    followJob();
+    follow_->start();
+}
+
+void CMainStatusBar::followJob() {
+    if (!job_) return;
+    const Progress& progress = job_->progress();
+    const unsigned begins = progress.Begins();
+    const ProgressGauge g = progress.Gauge();
+    if (begins != jobBegins_) {
+        // The work began (again) with its own caption and range.
+        jobBegins_ = begins;
+        caption_->setText(QString::fromStdString(progress.Caption()));
+        gauge_->SetRange(g.minimum, g.maximum);
+    }
+    // Same rule as a step: the text repaints when the percentage changes.
+    if (begins > 0) gauge_->SetPosition(g.position);
+}
+
+// ---------------------------------------------------------------------------
+// The window thread's own progress
 
 void CMainStatusBar::Begin(const std::string& caption, unsigned minimum, unsigned maximum) {
-    if (!inProgress_) qApp->installEventFilter(this);
     inProgress_ = true;
-    escapeSeen_ = false;
-    position_->hide();
-    prompt_->hide();
     caption_->setText(QString::fromStdString(caption));
-    caption_->show();
     gauge_->SetRange(minimum, maximum);
-    gauge_->show();
-    gauge_->raise();
+    showPanes(true);
     repaint();
-    letPaintThrough(true);
 }
 
-void CMainStatusBar::Update(unsigned position, unsigned, bool percentChanged) {
-    gauge_->SetPosition(position);
-    if (percentChanged) letPaintThrough(true);
-}
+void CMainStatusBar::Update(unsigned position, unsigned, bool) { gauge_->SetPosition(position); }
 
 bool CMainStatusBar::TakeEscape() {
-    letPaintThrough(false);
-    const bool escape = escapeSeen_;
-    escapeSeen_ = false;
-    return escape;
+    // The window's thread is busy: no key press can arrive meanwhile.
+    return false;
 }
 
 void CMainStatusBar::End() {
     if (!inProgress_) return;
     gauge_->SetPosition(gauge_->maximum());
-    caption_->setText(QString());
-    gauge_->hide();
-    caption_->hide();
-    position_->show();
-    prompt_->show();
     inProgress_ = false;
-    escapeSeen_ = false;
-    qApp->removeEventFilter(this);
-}
-
-void CMainStatusBar::letPaintThrough(bool now) {
-    if (!now && sinceEvents_.isValid() && sinceEvents_.elapsed() < kEventIntervalMs) return;
-    sinceEvents_.restart();
-    // Input is held back by the event filter; paint and timer events pass.
-    QCoreApplication::processEvents(QEventLoop::ExcludeSocketNotifiers);
+    if (job_) {
+        // A job is still shown.
+        jobBegins_ = ~0u;
+        followJob();
+        return;
+    }
+    showPanes(false);
 }

@@ -1,10 +1,15 @@
 // The main window's status bar: the mouse-position and prompt panes in
 // normal operation, the caption and percentage gauge while a long operation
-// runs. While the application runs it is the progress display's host: each
-// step lets pending paint and timer events through (user input stays
-// blocked) and hands over an Escape key press.
+// runs.
+//
+// Jobs (base/job_qt.h) run on worker threads: the bar follows the running
+// job's Progress with a short timer on the window's thread (the gauge is
+// atomic), shows a Stop button beside the gauge, and Escape or the button
+// cancels the job. The event loop runs on meanwhile: other windows work.
+// Work still done on the window's own thread reports to the bar as the
+// thread's progress sink (it draws at once; nothing else runs meanwhile).
 #pragma once
-#include <QElapsedTimer>
+#include <QPointer>
 #include <QStatusBar>
 #include <QString>
 #include <QWidget>
@@ -61,6 +66,9 @@ private:
 };
 
 class QAbstractButton;
+class QTimer;
+class QToolButton;
+class Job;
 
 class CMainStatusBar : public QStatusBar, public ProgressHost {
     Q_OBJECT
@@ -90,9 +98,15 @@ public:
     CStatusPane* promptPane() const { return prompt_; }
     CStatusPane* captionPane() const { return caption_; }
     CProgressGauge* gauge() const { return gauge_; }
-    bool inProgress() const { return inProgress_; }
+    // Beside the gauge while a job runs.
+    QToolButton* stopButton() const { return stop_; }
+    // Progress is shown (a job's or the window thread's own).
+    bool inProgress() const { return inProgress_ || job_; }
+    // The job shown (null: none).
+    Job* shownJob() const { return job_; }
 
-    // Becomes the progress display's host (and stops being it when destroyed).
+    // Becomes the sink of the window's thread's progress (and stops being
+    // it when destroyed).
     void installAsProgressHost();
 
     // ProgressHost
@@ -113,16 +127,23 @@ protected:
 
 private:
     void layoutPanes();
-    // Lets pending paint and timer events through (not too often).
-    void letPaintThrough(bool now);
+    void showPanes(bool progress);
+    // The jobs: one is shown at a time, the oldest running.
+    void onJobStarted(Job* job);
+    void onJobEnded(Job* job);
+    void showJob(Job* job);
+    // Brings caption and gauge up to the shown job's progress.
+    void followJob();
 
     CStatusPane* position_;
     CStatusPane* prompt_;
     CStatusPane* caption_;
     CProgressGauge* gauge_;
     QAbstractButton* toggle_ = nullptr;
+    QToolButton* stop_;
+    QTimer* follow_;
     bool inProgress_ = false;
-    bool escapeSeen_ = false;
     bool hosting_ = false;
-    QElapsedTimer sinceEvents_;
+    QPointer<Job> job_;
+    unsigned jobBegins_ = 0;  // the job's Begins() shown
 };

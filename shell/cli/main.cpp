@@ -281,12 +281,15 @@ int main(int argc, char** argv) {
                                    "' is not a positive number of bytes (K, M or G may follow)");
     }
 
+    // The command's long operations report to this progress, drawn as the
+    // terminal's bar (nothing with --quiet).
     TerminalProgressHost terminal;
-    if (!args.Has("quiet")) SetProgressHost(&terminal);
-
-    int rc = g_command->run(args);
-
-    SetProgressHost(nullptr);
+    Progress progress(args.Has("quiet") ? nullptr : &terminal);
+    int rc;
+    {
+        ProgressScope scope(&progress);
+        rc = g_command->run(args);
+    }
     // Ctrl-C pressed while work that cannot stop halfway ran on: the command
     // wrote nothing after it (see SavePicture), and does not end as a success.
     if (TerminalProgressHost::Interrupted() && rc == cli::kExitOk) rc = cli::Fail("interrupted");

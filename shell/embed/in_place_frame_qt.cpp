@@ -171,7 +171,7 @@ bool CInPlaceDropTarget::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool CInPlaceDropTarget::DropFile(Document* document, const QString& path) {
-    if (!document || path.isEmpty()) return false;
+    if (!document || path.isEmpty() || document->busy()) return false;
     // Whether the reader told the user why it failed (passed on as shown).
     bool told = false;
     const MessageSink previous = GetMessageSink();
@@ -181,11 +181,12 @@ bool CInPlaceDropTarget::DropFile(Document* document, const QString& path) {
         else std::fprintf(stderr, "%s\n", text.c_str());
     });
     document->BeginWaitCursor();
-    std::unique_ptr<CPicture> picture = ReadImageFile(path.toStdString(), false);
+    FileStatus status;
+    std::unique_ptr<CPicture> picture = ReadImageFile(path.toStdString(), false, &status);
     document->EndWaitCursor();
     SetMessageSink(previous);
     if (!picture) {
-        if (!told && !FileOperationCancelled())
+        if (!told && status.failure != FileFailure::kCancelled)
             ShowMessage(FormatStringById(IDS_CANNOT_OPEN_PICTURE, path.toLocal8Bit().constData()));
         return false;
     }
@@ -320,6 +321,7 @@ bool CInPlaceFrame::OnCreateControlBars(QWindow* container, int containerWidth, 
 
 QWidget* CInPlaceFrame::activeView() const { return view_; }
 
+bool CInPlaceFrame::activeDocumentBusy() const { return document_ && document_->busy(); }
 bool CInPlaceFrame::sheetOpen() const { return StitchIdle() == 0; }
 
 // Without the application (a frame on its own) nothing grays the commands

@@ -102,6 +102,7 @@ public:
     // Workspace: the embedded document and its view; dialogs and scanned
     // pictures come to this frame; the tool bar is its icon bar.
     Document* activeDocument() const override { return document_; }
+    bool activeDocumentBusy() const override;
     QWidget* activeView() const override;
     QWidget* dialogParent() const override { return const_cast<CInPlaceFrame*>(this); }
     bool sheetOpen() const override;

@@ -84,6 +84,7 @@ private slots:
         Document::SetSaveQuestion([](const QString&) { return SaveAnswer::No; });  // each import replaces
         Document document;
         QVERIFY(document.import());
+        QTRY_VERIFY(!document.busy());  // read on a worker thread
         QCOMPARE(positions.last(), int(filters.size()));
         const QString all = filters.last();
         for (const char* pattern : {"*.png", "*.PNG", "*.jpg", "*.jpeg", "*.JPEG", "*.jpe", "*.tif", "*.tiff", "*.TIFF",
@@ -94,7 +95,9 @@ private slots:
         choose = int(filters.indexOf(filters.filter("JPEG").value(0))) + 1;
         QVERIFY(choose >= 1 && choose < filters.size());
         QVERIFY(document.import());
+        QTRY_VERIFY(!document.busy());
         QVERIFY(document.import());
+        QTRY_VERIFY(!document.busy());
         QCOMPARE(positions.last(), choose);
         SetFileDialogAnswerer(nullptr);
         Document::SetSaveQuestion(nullptr);

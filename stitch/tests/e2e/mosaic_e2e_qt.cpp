@@ -133,6 +133,7 @@ private slots:
             return FileChoice{saved, bmp};
         });
         QVERIFY(doc->saveAs());
+        QTRY_VERIFY_WITH_TIMEOUT(!doc->busy(), 120000);  // written on a worker thread
         SetFileDialogAnswerer({});
         QVERIFY(!doc->isModified());
 

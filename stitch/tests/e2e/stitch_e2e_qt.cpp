@@ -93,6 +93,7 @@ private slots:
             return FileChoice{saved, bmp};
         });
         QVERIFY(doc->saveAs());
+        QTRY_VERIFY_WITH_TIMEOUT(!doc->busy(), 120000);  // written on a worker thread
         SetFileDialogAnswerer({});
         QVERIFY(!doc->isModified());
         QCOMPARE(Bytes(saved), CommandLine({}, dir_.filePath("cli_auto.bmp")));
@@ -151,6 +152,7 @@ private slots:
             return FileChoice{saved, 1};
         });
         QVERIFY(doc->saveAs());
+        QTRY_VERIFY_WITH_TIMEOUT(!doc->busy(), 120000);  // written on a worker thread
         SetFileDialogAnswerer({});
         QCOMPARE(Bytes(saved),
                  CommandLine({"--method", "manual", "--rest-point",

@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "base/job_qt.h"
 #include "document/document_qt.h"
 #include "resources/command_ids.h"
 #include "platform/profile.h"
@@ -164,7 +165,9 @@ private slots:
         QVERIFY(main->documentWindows().first()->close());
         main->resize(1040, 640);
         QVERIFY(theApp()->OpenDocumentFile(samples + "right.png"));
+        QVERIFY(QTest::qWaitFor([] { return Job::runningJobs().isEmpty(); }, 120000));
         QVERIFY(theApp()->OpenDocumentFile(samples + "left.png"));
+        QVERIFY(QTest::qWaitFor([] { return Job::runningJobs().isEmpty(); }, 120000));
         QVERIFY(theApp()->commands()->execute(ID_WINDOW_TILE));
         QMenu* bitmap = main->findChild<QMenu*>("Bitmap");
         QMenuBar* bar = main->menuBar();

@@ -17,6 +17,7 @@
 #include <functional>
 
 #include "acquire/acquire_commands_qt.h"
+#include "base/job_qt.h"
 #include "base/message_box.h"
 #include "document/document_qt.h"
 #include "document/import_export.h"
@@ -159,6 +160,8 @@ private slots:
         printer->setOutputFileName(dir_.filePath("out.pdf"));
         ThePrintEngine().SetPrinter(std::move(printer));
         QVERIFY(app()->OpenDocumentFile(Sample("left.png")));
+        // Read on a worker thread: its window comes when the job ends.
+        QVERIFY(QTest::qWaitFor([] { return Job::runningJobs().isEmpty(); }, 120000));
         QVERIFY(QTest::qWaitForWindowExposed(main()));
     }
 

@@ -14,9 +14,11 @@
 #include <QToolBar>
 #include <QDBusConnection>
 #include <QtTest>
+#include <atomic>
 #include <memory>
 
 #include "acquire/xfer_done_qt.h"
+#include "base/job_qt.h"
 #include "base/message_box.h"
 #include "base/progress.h"
 #include "document/document_qt.h"
@@ -105,8 +107,12 @@ class AppTest : public QObject {
         app()->setPrinterAvailable(true);
         app()->setScannerAvailable(true);
         app()->stitchIdle = 1;
+        QVERIFY(idle());
     }
     bool enabled(int id) { return app()->commands()->state(id).enabled; }
+    // Documents are read, written and turned on worker threads: waits until
+    // every job has handed its result over.
+    static bool idle() { return QTest::qWaitFor([] { return Job::runningJobs().isEmpty(); }, 120000); }
     // A document window whose view is the stand-in.
     FakeView* addFakeWindow(Document** document = nullptr) {
         auto* doc = new Document(app());
@@ -271,6 +277,7 @@ private slots:
         QVERIFY(!doc->isModified());
         view->claimMirror = false;
         QVERIFY(app()->commands()->execute(ID_MIRROR_HORIZONTAL));
+        QVERIFY(idle());
         QVERIFY(doc->isModified());
         // Nothing runs while a sheet is open, even from a stale action.
         app()->stitchIdle = 0;
@@ -391,20 +398,27 @@ private slots:
         PaintCounter keys;  // key presses that reach the window
         main()->installEventFilter(&keys);
         int keyPresses = 0;
-        BeginProgressWithCaption(IDS_ROTATING, 0, 2000);
-        int stoppedAt = -1;
-        for (int i = 0; i <= 2000 && stoppedAt < 0; ++i) {
-            // Once the work is under way, the key arrives through the event
-            // queue, as a real one would, however slowly the machine runs.
-            if (i == 100)
-                QTimer::singleShot(0, [&] {
-                    QTest::keyClick(main(), Qt::Key_Escape);
-                    ++keyPresses;
-                });
-            QTest::qSleep(1);
-            if (StepProgress(i)) stoppedAt = i;
-        }
-        EndProgress();
+        std::atomic<int> stoppedAt{-1};
+        // The work runs as a job on its worker thread; the window's thread
+        // goes on with its event loop.
+        Job job(IDS_ROTATING, [&](Progress&) {
+            BeginProgressWithCaption(IDS_ROTATING, 0, 2000);
+            for (int i = 0; i <= 2000 && stoppedAt < 0; ++i) {
+                // Once the work is under way, the key arrives through the event
+                // queue, as a real one would, however slowly the machine runs.
+                if (i == 100)
+                    QTimer::singleShot(0, main(), [&] {
+                        QTest::keyClick(main(), Qt::Key_Escape);
+                        ++keyPresses;
+                    });
+                QTest::qSleep(1);
+                if (StepProgress(i)) stoppedAt = i;
+            }
+            EndProgress();
+        });
+        QSignalSpy finished(&job, &Job::finished);
+        job.start();
+        QVERIFY(finished.wait(60000));
         QCOMPARE(keyPresses, 1);
         // Taken by the step that let it through or by the next one.
         QVERIFY2(stoppedAt >= 100 && stoppedAt < 2000, qPrintable(QString("stopped at %1").arg(stoppedAt)));
@@ -422,6 +436,7 @@ private slots:
         doc->setModified(false);
         QTimer::singleShot(0, [&] { QTest::keyClick(main(), Qt::Key_Escape); });
         QVERIFY(app()->commands()->execute(ID_ROTATE_RIGHT));
+        QVERIFY(idle());
         // Cancelled: the picture keeps its shape and the document is clean.
         QCOMPARE(doc->picture()->GetWidth(), 3000);
         QVERIFY(!doc->isModified());
@@ -450,6 +465,7 @@ private slots:
         savePath_ = path;
         QTimer::singleShot(0, [&] { QTest::keyClick(main(), Qt::Key_Escape); });
         QVERIFY(app()->commands()->execute(ID_SAVE_AS));
+        QVERIFY(idle());
         QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('|')));
         QCOMPARE(bytes(), before);
         QVERIFY(doc->isModified());
@@ -459,6 +475,7 @@ private slots:
         doc->core().SetPathName(path.toStdString());
         QTimer::singleShot(0, [&] { QTest::keyClick(main(), Qt::Key_Escape); });
         QVERIFY(app()->commands()->execute(ID_SAVE));
+        QVERIFY(idle());
         QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('|')));
         QCOMPARE(bytes(), before);
         QVERIFY(doc->isModified());
@@ -514,9 +531,17 @@ private slots:
             }
         });
         watch.start();
-        QVERIFY(!app()->OpenDocumentFile(path));
+        // The file is read on a worker: the answer comes with its end.
+        bool cancelled = false;
+        QMetaObject::Connection ended = connect(Job::monitor(), &JobMonitor::ended, this,
+                                                [&](Job* job) { cancelled = job->cancelled(); });
+        QSignalSpy opened(app(), &CVandrelApp::documentOpened);
+        app()->OpenDocumentFile(path);
+        QVERIFY(opened.wait(120000));
+        QVERIFY(!opened.first().first().value<Document*>());
+        disconnect(ended);
         QVERIFY(!pressEscape);
-        QVERIFY(FileOperationCancelled());
+        QVERIFY(cancelled);
         QCOMPARE(caption, QString("Loading Image"));
         QVERIFY(app()->documents().isEmpty());
         QVERIFY(messages_.isEmpty());
@@ -527,7 +552,10 @@ private slots:
         // Again without Escape: the gauge keeps moving to the end and the
         // picture opens whole.
         positions.clear();
-        Document* doc = app()->OpenDocumentFile(path);
+        opened.clear();
+        app()->OpenDocumentFile(path);
+        QVERIFY(opened.wait(120000));
+        Document* doc = opened.first().first().value<Document*>();
         watch.stop();
         QVERIFY(doc);
         QVERIFY2(positions.size() >= 3, qPrintable(QString::number(positions.size())));
@@ -576,6 +604,7 @@ private slots:
         // Opening a picture, the list keeps it; hiding the icon bar hides it.
         const QString picture = WritePicture(file("settings.png"), Qt::red, Qt::blue);
         QVERIFY(app()->OpenDocumentFile(picture));
+        QVERIFY(idle());
         QCOMPARE(app()->recentFiles().Files().first(), picture);
         QVERIFY(app()->commands()->action(ID_FILE_MRU_FILE1)->isVisible());
         app()->commands()->execute(ID_VIEW_ICONBAR);
@@ -659,6 +688,7 @@ private slots:
         start();
         const QString a = WritePicture(file("a.png"), Qt::red, Qt::blue);
         QVERIFY(app()->OpenDocumentFile(a));
+        QVERIFY(idle());
         QCOMPARE(app()->recentFiles().Files().first(), a);
         QAction* first = app()->commands()->action(ID_FILE_MRU_FILE1);
         QVERIFY(first->isVisible());
@@ -666,17 +696,21 @@ private slots:
         // Save As puts the new name on top.
         savePath_ = file("b.png");
         QVERIFY(app()->commands()->execute(ID_SAVE_AS));
+        QVERIFY(idle());
         QCOMPARE(app()->recentFiles().Files().mid(0, 2), (QStringList{file("b.png"), a}));
         QCOMPARE(main()->windowTitle(), QString("b.png [x1] - Stitchara"));
         // The list survives a restart; four at most, the newest first.
-        for (const char* n : {"c.png", "d.png", "e.png"})
+        for (const char* n : {"c.png", "d.png", "e.png"}) {
             QVERIFY(app()->OpenDocumentFile(WritePicture(file(n), Qt::red, Qt::blue)));
+            QVERIFY(idle());
+        }
         start();
         QCOMPARE(app()->recentFiles().Files(),
                  (QStringList{file("e.png"), file("d.png"), file("c.png"), file("b.png")}));
         QVERIFY(!app()->commands()->action(ID_FILE_MRU_FILE4)->text().isEmpty());
         // Opening from the list, and a vanished file leaves it.
         QVERIFY(app()->commands()->execute(ID_FILE_MRU_FILE3));
+        QVERIFY(idle());
         QCOMPARE(app()->documents().first()->pathName(), file("c.png"));
         QFile::remove(file("d.png"));
         QVERIFY(app()->commands()->execute(ID_FILE_MRU_FILE3));  // d.png is third now
@@ -693,6 +727,7 @@ private slots:
         start(path);
         Document* doc = app()->documents().first();
         QVERIFY(app()->commands()->execute(ID_MIRROR_HORIZONTAL));
+        QVERIFY(idle());
         QVERIFY(doc->isModified());
         // Cancel keeps the window and the program.
         answer_ = SaveAnswer::Cancel;
@@ -710,6 +745,7 @@ private slots:
         // Yes saves in the file's own format: the mirrored picture, still PNG.
         start(path);
         app()->commands()->execute(ID_MIRROR_HORIZONTAL);
+        QVERIFY(idle());
         answer_ = SaveAnswer::Yes;
         QVERIFY(main()->close());
         const QImage saved(path, "PNG");
@@ -736,6 +772,7 @@ private slots:
         start(path);
         Document* doc = app()->documents().first();
         QVERIFY(app()->commands()->execute(ID_MIRROR_HORIZONTAL));
+        QVERIFY(idle());
         CPicture* held = doc->picture();
         const QString imported = WritePicture(file("other.bmp"), Qt::green, Qt::green, 20, 10);
         savePath_ = imported;
@@ -748,6 +785,7 @@ private slots:
         // No: the imported picture takes its place.
         answer_ = SaveAnswer::No;
         QVERIFY(app()->commands()->execute(ID_IMPORT));
+        QVERIFY(idle());
         QCOMPARE(doc->picture()->GetWidth(), 20);
         QVERIFY(doc->isModified());
         QVERIFY(doc->pathName().isEmpty());
@@ -755,6 +793,7 @@ private slots:
         // Save asks for a name; the first file keeps the stitch.
         savePath_ = file("imported.png");
         QVERIFY(app()->commands()->execute(ID_SAVE));
+        QVERIFY(idle());
         QCOMPARE(doc->pathName(), savePath_);
         QVERIFY(!doc->isModified());
         QCOMPARE(QImage(savePath_).size(), QSize(20, 10));
@@ -765,6 +804,7 @@ private slots:
         questions_.clear();
         savePath_ = imported;
         QVERIFY(app()->commands()->execute(ID_IMPORT));
+        QVERIFY(idle());
         QVERIFY(questions_.isEmpty());
         QVERIFY(doc->pathName().isEmpty());
         QVERIFY(messages_.isEmpty());

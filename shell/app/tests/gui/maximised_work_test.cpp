@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "base/job_qt.h"
 #include "base/message_box.h"
 #include "display/view_qt.h"
 #include "document/document_qt.h"
@@ -51,7 +52,7 @@ class MaximisedWorkTest : public QObject {
     // that hung the program.
     Document* MaximisedDocument() {
         Document* doc = app()->OpenDocumentFile(Sample("left.png"));
-        if (!doc) return nullptr;
+        if (!doc || !JobsEnd()) return nullptr;
         QMdiSubWindow* window = main()->activeDocumentWindow();
         window->showMaximized();
         maximised_ = window->findChild<CVandrelView*>();
@@ -86,6 +87,10 @@ class MaximisedWorkTest : public QObject {
         QTest::qWait(50);
         QCOMPARE(main()->windowTitle(), settled);
     }
+
+    // Files are read and written and pictures turned on worker threads:
+    // waits until every job has handed its result over.
+    static bool JobsEnd() { return QTest::qWaitFor([] { return Job::runningJobs().isEmpty(); }, 120000); }
 
     CStitchSheet* SheetWithSamples(int method) {
         app()->OnCommand(ID_STITCH);
@@ -127,6 +132,7 @@ private slots:
         DisturbTheTitleDuringTheWork();
         Document* doc = app()->OpenDocumentFile(Sample("right.png"));
         QVERIFY(doc);
+        QVERIFY(JobsEnd());
         QVERIFY(main()->activeDocumentWindow()->isMaximized());
         TitleSettles();
     }
@@ -137,6 +143,7 @@ private slots:
         answer_ = dir_.filePath("saved.png");
         DisturbTheTitleDuringTheWork();
         QVERIFY(app()->commands()->execute(ID_SAVE_AS));
+        QVERIFY(JobsEnd());
         QVERIFY(QFile::exists(answer_));
         QCOMPARE(doc->pathName(), answer_);
         TitleSettles();
@@ -156,6 +163,7 @@ private slots:
         QVERIFY(doc);
         DisturbTheTitleDuringTheWork();
         QVERIFY(app()->commands()->execute(command));
+        QVERIFY(JobsEnd());
         QVERIFY(doc->isModified());
         TitleSettles();
     }

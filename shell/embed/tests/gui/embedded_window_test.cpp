@@ -130,6 +130,7 @@ private slots:
         QSignalSpy updated(&server, &CEmbedServer::Updated);
 
         QVERIFY(app()->commands()->execute(ID_MIRROR_HORIZONTAL));
+        QTRY_VERIFY(!document->busy());  // turned on a worker thread
         QVERIFY(document->isModified());
         menu->updateAction()->trigger();
         QCOMPARE(updated.count(), 1);
@@ -142,6 +143,7 @@ private slots:
         QVERIFY(!document->isModified());
 
         QVERIFY(app()->commands()->execute(ID_MIRROR_VERTICAL));
+        QTRY_VERIFY(!document->busy());
         const QString copy = dir_.filePath("copy.vdl");
         SetFileDialogAnswerer([&](FileDialogKind, const QString&, const QStringList& filters, int) {
             return filters.size() == 1 ? FileChoice{copy, 1} : FileChoice{};

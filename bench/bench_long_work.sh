@@ -1,0 +1,39 @@
+#!/bin/sh
+# The window's event loop during long work, before and after the work moved
+# to worker threads: for a 100-megapixel picture (10000 x 10000 gray BMP)
+# opened, turned and saved as PNG, the worst and 99th-percentile lateness of
+# a 5 ms timer on the window's thread and the total time of each job.
+#
+# usage: bench/bench_long_work.sh BUILD_DIR [BEFORE_BUILD_DIR] [RUNS]
+#   BUILD_DIR         a tree built with -DSTITCHARA_BENCH=ON (bin/bench_long_work)
+#   BEFORE_BUILD_DIR  the same program built in another tree, e.g. of commit
+#                     00dc038 (copy bench/bench_long_work.cpp and the
+#                     bench/CMakeLists.txt rule there first), for comparison
+set -eu
+after=$1
+before=${2:-}
+runs=${3:-3}
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/bench_long_work.XXXXXX")
+trap 'rm -rf "$work"' EXIT INT TERM
+python3 - "$work/large.bmp" <<'PY'
+import struct, sys
+w = h = 10000
+palette = b"".join(bytes((i, i, i, 0)) for i in range(256))
+offset = 54 + len(palette)
+with open(sys.argv[1], "wb") as f:
+    f.write(b"BM" + struct.pack("<IHHI", offset + w * h, 0, 0, offset))
+    f.write(struct.pack("<IiiHHIIiiII", 40, w, h, 1, 8, 0, w * h, 0, 0, 256, 0))
+    f.write(palette)
+    ramp = bytes(x * 255 // (2 * w - 1) for x in range(2 * w))
+    for y in range(h):
+        f.write(ramp[y % w:y % w + w])
+PY
+
+run() {
+  echo "== $1"
+  mkdir -p "$work/out"
+  QT_QPA_PLATFORM=offscreen "$2/bin/bench_long_work" "$work/large.bmp" "$work/out" "$runs"
+}
+[ -n "$before" ] && run "before ($before)" "$before"
+run "after ($after)" "$after"
