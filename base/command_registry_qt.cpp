@@ -44,7 +44,7 @@ QString MenuTitleText(const QString& title) {
 }
 
 QStringList MenuBarOrder() {
-    return {"&File", "&Bitmap", "&View", "&Window", "&Help"};
+    return {"&File", "&Edit", "&Bitmap", "&View", "&Window", "&Help"};
 }
 
 // ---- registry ----

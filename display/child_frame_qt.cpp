@@ -14,6 +14,7 @@
 #include "display/ruler_scale.h"
 #include "display/view_geometry.h"
 #include "display/view_qt.h"
+#include "document/document_qt.h"
 #include "picture/picture.h"
 #include "platform/profile.h"
 #include "resources/strings.h"
@@ -41,10 +42,7 @@ public:
             setFixedWidth(kRulerThickness);
     }
     void ReadUnit() {
-        const char* section = LoadStringById(5082);
-        const char* key = LoadStringById(5092);
-        unit_ = platform::GetProfileInt(section ? section : "Preference", key ? key : "Unit", kUnitPixel);
-        if (unit_ < kUnitInch || unit_ > kUnitPixel) unit_ = kUnitPixel;
+        unit_ = PreferredUnit();
         update();
     }
 
@@ -188,6 +186,9 @@ void PMDIChildWnd::SetView(CVandrelView* view) {
         leftRuler_->update();
     });
     connect(view, &CVandrelView::rulersChanged, this, &PMDIChildWnd::LayOutRulers);
+    // Qt's unsaved mark follows the document's modified flag.
+    if (Document* document = view->GetDocument())
+        connect(document, &Document::modifiedChanged, this, &PMDIChildWnd::UpdateTitle);
     connect(view, &CVandrelView::scrolled, this, [this] {
         topRuler_->update();
         leftRuler_->update();
@@ -216,9 +217,14 @@ void PMDIChildWnd::SetBaseName(const std::string& path) {
 
 void PMDIChildWnd::UpdateTitle() {
     const int zoom = view_ ? view_->Zoom() : 1;
-    const QString title = QString::fromStdString(display::CaptionFor(baseName_, zoom, isMinimized()));
+    const bool modified = view_ && view_->GetDocument() && view_->GetDocument()->isModified();
+    // The placeholder stands in the title only while it shows the mark.
+    QString title = QString::fromStdString(display::CaptionFor(baseName_, zoom, isMinimized()));
+    if (modified) title += QStringLiteral("[*]");
     if (title == windowTitle()) return;
+    if (!modified) setWindowModified(false);
     setWindowTitle(title);
+    if (modified) setWindowModified(true);
     emit titleChanged(title);
 }
 

@@ -1,6 +1,27 @@
 #include "display/ruler_scale.h"
 
+#include <cstdio>
+
+#include "platform/profile.h"
+#include "resources/string_ids.h"
+#include "resources/strings.h"
+
 namespace display {
+
+int PreferredUnit() {
+    const char* section = LoadStringById(IDS_SECTION_PREFERENCE);
+    const char* key = LoadStringById(IDS_KEY_UNIT);
+    const int unit = platform::GetProfileInt(section ? section : "Preference", key ? key : "Unit", kUnitPixel);
+    return unit < kUnitInch || unit > kUnitPixel ? kUnitPixel : unit;
+}
+
+std::string LengthText(int pixels, int ppm, int unit) {
+    if (unit != kUnitInch && unit != kUnitCm) return std::to_string(pixels) + " pixels";
+    const double perUnit = ComputeRulerScale(unit, ppm, 1).picturePerUnit;
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f %s", pixels / perUnit, unit == kUnitInch ? "in" : "cm");
+    return text;
+}
 
 double RulerStep(int unit, double start, double pixelsPerUnit, double limit) {
     double step = start;

@@ -1,6 +1,7 @@
 // The rulers' scale: how many screen pixels a unit takes at a zoom, and the
 // steps between ticks and between labels.
 #pragma once
+#include <string>
 
 namespace display {
 
@@ -21,5 +22,12 @@ RulerScale ComputeRulerScale(int unit, int ppm, int zoom);
 // limit. Metric and pixel steps go 1-2-5 (x2 above limit/2, x5 above
 // limit/5 and stop, else x10 and go on); inch steps double.
 double RulerStep(int unit, double start, double pixelsPerUnit, double limit);
+
+// The unit the user chose for lengths (the setting the rulers read).
+int PreferredUnit();
+
+// A length of pixels at a resolution (pels per metre, 0: 96 dpi) in unit:
+// "2.50 in", "6.35 cm", "240 pixels".
+std::string LengthText(int pixels, int ppm, int unit);
 
 }  // namespace display

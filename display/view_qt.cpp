@@ -443,11 +443,39 @@ void CVandrelView::SetRulersShown(bool shown) {
     viewport()->update();
 }
 
+void CVandrelView::SetSelection(const QRect& selection) {
+    CPicture* picture = GetPicture();
+    QRect kept = picture ? selection.normalized() & QRect(0, 0, picture->GetWidth(), picture->GetHeight()) : QRect();
+    if (kept.isEmpty()) kept = QRect();
+    if (kept == selection_) return;
+    selection_ = kept;
+    viewport()->update();
+    emit selectionChanged(selection_);
+}
+
+QRect CVandrelView::SelectionClientRect() const {
+    return selection_.isEmpty() ? QRect() : PictureRectToClient(selection_);
+}
+
+QList<QRect> CVandrelView::SelectionHandles() const {
+    const QRect r = SelectionClientRect();
+    if (r.isEmpty()) return {};
+    const int x0 = r.left(), x1 = r.right() + 1, y0 = r.top(), y1 = r.bottom() + 1;
+    const int xm = (x0 + x1) / 2, ym = (y0 + y1) / 2;
+    QList<QRect> handles;
+    for (const QPoint& p : {QPoint(x0, y0), QPoint(x1, y0), QPoint(x0, y1), QPoint(x1, y1), QPoint(xm, y0),
+                            QPoint(xm, y1), QPoint(x0, ym), QPoint(x1, ym)})
+        handles << QRect(p.x() - kHandleSize / 2, p.y() - kHandleSize / 2, kHandleSize, kHandleSize);
+    return handles;
+}
+
 void CVandrelView::OnPictureChanged(const QRect& pictureRect) {
     CPicture* picture = GetPicture();
     const QSize size = picture ? QSize(picture->GetWidth(), picture->GetHeight()) : QSize();
     const bool resized = size != shownSize_;
     shownSize_ = size;
+    // A selection belongs to the picture it was made on.
+    if (resized) SetSelection(QRect());
     reduction_.Clear();
     UpdateScrollState();
     // A picture of another size (a new one, a quarter turn) moves everything.
@@ -503,6 +531,20 @@ void CVandrelView::paintEvent(QPaintEvent* event) {
     QRegion rest(update);
     rest -= shown & update;
     for (const QRect& r : rest) painter.fillRect(r, background);
+    // The selection: a dashed outline over the picture, with its handles.
+    if (!selection_.isEmpty()) {
+        const QRect r = SelectionClientRect();
+        const QRect outline(r.left(), r.top(), r.width(), r.height());
+        painter.setPen(QPen(Qt::white, 0));
+        painter.drawRect(outline);
+        painter.setPen(QPen(Qt::black, 0, Qt::DashLine));
+        painter.drawRect(outline);
+        painter.setPen(QPen(Qt::black, 0));
+        for (const QRect& handle : SelectionHandles()) {
+            painter.fillRect(handle, Qt::white);
+            painter.drawRect(handle.adjusted(0, 0, -1, -1));
+        }
+    }
     painter.restore();
     CurrentTool()->AfterDraw(this, painter);
 }
@@ -648,6 +690,11 @@ void CVandrelView::keyPressEvent(QKeyEvent* event) {
     if (key >= Qt::Key_1 && key <= Qt::Key_5 && !(event->modifiers() & ~Qt::KeypadModifier)) {
         heldKey_ = key - Qt::Key_0;
         UpdateCursor();
+    }
+    if (key == Qt::Key_Escape && !selection_.isEmpty()) {
+        SetSelection(QRect());
+        event->accept();
+        return;
     }
     CurrentTool()->OnKeyDown(this, key, event->isAutoRepeat() ? 2 : 1, unsigned(event->modifiers()));
     switch (key) {

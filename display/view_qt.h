@@ -88,6 +88,18 @@ public:
     // The document window around the view (null when it has none).
     QMdiSubWindow* Frame() const;
 
+    // The selected rectangle in picture pixels (empty: none). Setting one
+    // keeps the part lying on the picture; the selection goes when the
+    // picture changes its size and with Escape.
+    QRect Selection() const { return selection_; }
+    void SetSelection(const QRect& selection);
+    // The selection's rectangle and its eight handles (corners, then the
+    // middles of the edges) in client coordinates; handles are squares of
+    // kHandleSize device pixels centred on the selection's outline.
+    static constexpr int kHandleSize = 7;
+    QRect SelectionClientRect() const;
+    QList<QRect> SelectionHandles() const;
+
     // The held digit key (0 none) and the pan mode, for tools and tests.
     int HeldKey() const { return heldKey_; }
     bool PanMode() const { return panning_; }
@@ -101,6 +113,8 @@ signals:
     void scrolled();
     // The rulers were switched on or off.
     void rulersChanged(bool shown);
+    // The selection changed (empty: dropped).
+    void selectionChanged(const QRect& selection);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -138,6 +152,7 @@ private:
     QPoint panStart_;       // picture point under the cursor when panning started
     QSize shownSize_;       // picture size at the last change
     display::ReductionCache reduction_;  // the picture reduced at the zoom, for repaints
+    QRect selection_;       // picture pixels; empty: none
     // While a job works on the document: what the view showed when it began
     // (the picture is not read meanwhile).
     QPixmap busySnapshot_;

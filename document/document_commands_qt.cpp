@@ -3,7 +3,9 @@
 #include "base/command_icons_qt.h"
 #include "base/command_registry_qt.h"
 #include "base/workspace_qt.h"
+#include "document/crop_qt.h"
 #include "document/document_qt.h"
+#include "document/history_qt.h"
 #include "resources/command_ids.h"
 
 namespace {
@@ -14,8 +16,8 @@ bool HasPicture(const Workspace& w) {
     return w.activeDocument() && w.activeDocument()->picture();
 }
 
-// A Bitmap operation: the core's change to the active document's picture,
-// made on a worker thread.
+// A Bitmap transform of the active document's picture, made on a worker
+// thread and undone by its inverse.
 void AddBitmapCommand(CommandRegistry& r, int id, TransformOp op, int group, int order) {
     r.add(CommandDecl(id)
               .runs([op](Workspace& w) {
@@ -65,4 +67,30 @@ void RegisterDocumentCommands(CommandRegistry& r) {
     AddBitmapCommand(r, ID_MIRROR_DIAGONAL, TransformOp::MirrorDiagonal, 1, 3);
     AddBitmapCommand(r, ID_ROTATE_LEFT, TransformOp::RotateLeft, 2, 1);
     AddBitmapCommand(r, ID_ROTATE_RIGHT, TransformOp::RotateRight, 2, 2);
+    r.add(CommandDecl(ID_TRIM_BORDER)
+              .runs([](Workspace& w) {
+                  return w.activeDocument() && (TrimDocument(*w.activeDocument(), TrimTolerance()), true);
+              })
+              .enabledWhen(HasPicture)
+              .needing(kNeedsIdle | kNeedsIdleDocument)
+              .placed({{S::MainMenu, "&Bitmap", 3, 2}}));
+
+    // Undo and redo of the active document's changes; their states follow
+    // its history (Document::historyChanged).
+    r.add(CommandDecl(ID_EDIT_UNDO)
+              .keys({QKeySequence(QKeySequence::Undo)})
+              .runs([](Workspace& w) { return w.activeDocument() && (w.activeDocument()->undo(), true); })
+              .enabledWhen([](const Workspace& w) {
+                  return w.activeDocument() && w.activeDocument()->history().canUndo();
+              })
+              .needing(kNeedsIdle | kNeedsIdleDocument)
+              .placed({{S::MainMenu, "&Edit", 1, 1}}));
+    r.add(CommandDecl(ID_EDIT_REDO)
+              .keys({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)})
+              .runs([](Workspace& w) { return w.activeDocument() && (w.activeDocument()->redo(), true); })
+              .enabledWhen([](const Workspace& w) {
+                  return w.activeDocument() && w.activeDocument()->history().canRedo();
+              })
+              .needing(kNeedsIdle | kNeedsIdleDocument)
+              .placed({{S::MainMenu, "&Edit", 1, 2}}));
 }

@@ -5,8 +5,10 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <utility>
 
 #include "document/file_dialogs_qt.h"
+#include "document/history_qt.h"
 #include "document/import_export.h"
 #include "document/import_export_commands.h"
 #include "document/import_export_formats.h"
@@ -44,6 +46,18 @@ bool IsDocumentFile(const QString& path) {
 
 QString ProgramName() { return QString::fromUtf8(LoadStringById(IDS_PRODUCT_FAMILY)); }
 
+int TransformCommand(TransformOp op) {
+    switch (op) {
+    case TransformOp::MirrorHorizontal: return ID_MIRROR_HORIZONTAL;
+    case TransformOp::MirrorVertical: return ID_MIRROR_VERTICAL;
+    case TransformOp::MirrorDiagonal: return ID_MIRROR_DIAGONAL;
+    case TransformOp::RotateLeft: return ID_ROTATE_LEFT;
+    case TransformOp::RotateRight: return ID_ROTATE_RIGHT;
+    case TransformOp::RotateHalf: return ID_MIRROR_DIAGONAL;
+    }
+    return 0;
+}
+
 }  // namespace
 
 void Document::SetSaveQuestion(SaveQuestion question) { Question() = std::move(question); }
@@ -58,7 +72,18 @@ void Document::SetRecentFileSink(std::function<void(const QString&)> sink) {
     RecentSink() = std::move(sink);
 }
 
-Document::Document(QObject* parent) : QObject(parent) { doc_.SetObserver(this); }
+Document::Document(QObject* parent) : QObject(parent) {
+    doc_.SetObserver(this);
+    history_ = std::make_unique<DocumentHistory>(
+        doc_, [this] { emit pictureChanged(QRect()); },
+        [this](const QString& text) { ShowMessage(text.toStdString()); });
+    // The modified flag is the history's: unsaved unless at the step saved.
+    connect(&history_->stack(), &QUndoStack::cleanChanged, this, [this](bool clean) {
+        doc_.SetModifiedFlag(!clean);
+        syncModified();
+    });
+    connect(history_.get(), &DocumentHistory::changed, this, &Document::historyChanged);
+}
 
 Document::~Document() {
     // A job still running is stopped first: it works on the picture.
@@ -67,6 +92,7 @@ Document::~Document() {
         job_->cancel();
         delete job_.data();
     }
+    history_.reset();
     doc_.SetObserver(nullptr);
 }
 
@@ -104,26 +130,29 @@ void Document::stopJob() {
 
 void Document::takeResult(DocumentChange change) {
     switch (change.kind) {
-    case DocumentChange::Kind::Transform:
-        doc_.TakeTransform(change.op, change.transformResult, std::move(change.picture));
-        syncModified();
+    case DocumentChange::Kind::Transform: {
+        const PrintSettings before = doc_.m_print;
+        recordTransform(change.op, before,
+                        doc_.TakeTransform(change.op, change.transformResult, std::move(change.picture)));
         return;
+    }
     case DocumentChange::Kind::Opened:
         if (!doc_.TakeOpenedPicture(change.path, std::move(change.picture))) return;
+        // A new picture from a file: nothing before it to go back to.
+        history_->clear();
         syncModified();
         emit pathChanged();
         emit pictureChanged(QRect());
         return;
     case DocumentChange::Kind::Imported:
         // The document now holds a picture that is saved nowhere: no file
-        // name (Save asks for one), an untitled title.
-        doc_.DeleteContents();
-        doc_.SetPicture(std::move(change.picture));
+        // name (Save asks for one), an untitled title. Undo brings back the
+        // picture, the print options and the name it had.
+        doc_.m_pStitchWork.reset();
+        doc_.m_pStitchWork2.reset();
+        replace(std::move(change.picture), StepName(ID_IMPORT));
         doc_.SetPathName(std::string());
-        doc_.SetModifiedFlag(true);
         SetBaseName(std::string());
-        syncModified();
-        emit pictureChanged(QRect());
         return;
     case DocumentChange::Kind::Saved:
     case DocumentChange::Kind::SavedAs:
@@ -132,8 +161,7 @@ void Document::takeResult(DocumentChange change) {
             SetBaseName(change.path);
             AddToRecentFiles(change.path);
         }
-        doc_.SetModifiedFlag(false);
-        syncModified();
+        markSaved();
         return;
     }
 }
@@ -202,8 +230,55 @@ bool Document::writeInBackground(const std::string& path, std::function<void(con
 }
 
 void Document::setModified(bool modified) {
+    // Not modified: the picture is as saved; modified: no step leads back
+    // to the saved picture any more.
+    if (modified)
+        history_->stack().resetClean();
+    else
+        history_->stack().setClean();
     doc_.SetModifiedFlag(modified);
     syncModified();
+}
+
+void Document::markSaved() { setModified(false); }
+
+void Document::followHistory() {
+    doc_.SetModifiedFlag(!history_->stack().isClean());
+    syncModified();
+}
+
+void Document::recordTransform(TransformOp op, const PrintSettings& before, TransformResult result) {
+    // A lossless step: undone by the inverse, with the print options it reset.
+    if (result == kTransformDone) history_->recordTransform(op, before, StepName(TransformCommand(op)));
+    followHistory();
+}
+
+void Document::replace(std::unique_ptr<CPicture> picture, const QString& text) {
+    const PrintSettings before = doc_.m_print;
+    const std::string path = doc_.GetPathName();
+    std::unique_ptr<CPicture> previous = std::move(doc_.m_pPicture);
+    doc_.SetPicture(std::move(picture));
+    history_->recordReplace(std::move(previous), before, path, text);
+    followHistory();
+    emit pictureChanged(QRect());
+}
+
+bool Document::replacePicture(std::unique_ptr<CPicture> picture, const QString& text) {
+    if (!picture || busy()) return false;
+    replace(std::move(picture), text);
+    return true;
+}
+
+void Document::undo() {
+    if (busy()) return;
+    history_->undo();
+    followHistory();
+}
+
+void Document::redo() {
+    if (busy()) return;
+    history_->redo();
+    followHistory();
 }
 
 void Document::syncModified() {
@@ -214,6 +289,8 @@ void Document::syncModified() {
 
 bool Document::open(const QString& path) {
     const bool ok = doc_.OnOpenDocument(path.toStdString()) != 0;
+    // A new picture from a file: nothing before it to go back to.
+    history_->clear();
     syncModified();
     if (ok) {
         emit pathChanged();
@@ -223,10 +300,8 @@ bool Document::open(const QString& path) {
 }
 
 void Document::setPicture(std::unique_ptr<CPicture> picture) {
-    doc_.SetPicture(std::move(picture));
-    doc_.SetModifiedFlag(true);
-    syncModified();
-    emit pictureChanged(QRect());
+    if (!picture) return;
+    replace(std::move(picture), StepName(ID_ACQUIRE));
 }
 
 bool Document::save() {
@@ -389,8 +464,22 @@ bool Document::OnCommand(int id) {
     case ID_SAVE: save(); return true;
     case ID_SAVE_AS: saveAs(); return true;
     case ID_IMPORT: import(); return true;
+    case ID_EDIT_UNDO: undo(); return true;
+    case ID_EDIT_REDO: redo(); return true;
     default: break;
     }
+    // The core's transforms, on this thread, recorded as every transform.
+    static constexpr std::pair<int, TransformOp> kTransforms[] = {
+        {ID_MIRROR_HORIZONTAL, TransformOp::MirrorHorizontal}, {ID_MIRROR_VERTICAL, TransformOp::MirrorVertical},
+        {ID_MIRROR_DIAGONAL, TransformOp::MirrorDiagonal},     {ID_ROTATE_LEFT, TransformOp::RotateLeft},
+        {ID_ROTATE_RIGHT, TransformOp::RotateRight}};
+    for (const auto& [command, op] : kTransforms)
+        if (command == id) {
+            if (busy()) return true;
+            const PrintSettings before = doc_.m_print;
+            recordTransform(op, before, doc_.Transform(op));
+            return true;
+        }
     const bool handled = doc_.OnCommand(id);
     if (handled) syncModified();
     return handled;

@@ -20,6 +20,7 @@
 #include "base/job_qt.h"
 #include "document/document.h"
 
+class DocumentHistory;
 class QWidget;
 
 // What finished work hands to its document (Document::takeResult).
@@ -59,8 +60,21 @@ public:
     // resulted and why not.
     bool openInBackground(const QString& path, std::function<void(bool ok, const FileStatus& status)> done);
     // A picture from a scan or a stitch: the document takes it and is
-    // marked modified.
+    // marked modified; a picture it replaces can be brought back by Undo.
     void setPicture(std::unique_ptr<CPicture> picture);
+
+    // The document's undo history (document/history_qt.h).
+    DocumentHistory& history() { return *history_; }
+    // The two ways a change to the picture enters the history: a transform
+    // (transform below; its result, in takeResult, is recorded as a step
+    // undone by the inverse), and replacePicture, which puts picture in
+    // place of the current one and keeps that in the swap store for Undo
+    // (text: what the step is called). It tells the windows; false when
+    // there is no picture or the document is busy.
+    bool replacePicture(std::unique_ptr<CPicture> picture, const QString& text);
+    // Undo and redo the last step (nothing while busy).
+    void undo();
+    void redo();
 
     // The commands. Each answers whether it did what it was asked; the
     // writing and reading run on a worker thread, so true means the work
@@ -129,6 +143,8 @@ signals:
     // The document's path (and so its name) changed.
     void pathChanged();
     void modifiedChanged(bool modified);
+    // What Undo and Redo can do may have changed.
+    void historyChanged();
     // A job began or ended on the document.
     void busyChanged(bool busy);
     // The job's result was handed over (also when it was cancelled or failed).
@@ -143,8 +159,18 @@ private:
     // Writes the picture to path on a worker; done gets the status.
     bool writeInBackground(const std::string& path, std::function<void(const FileStatus&)> done);
 
+    // The document now is as its file: the history's clean state.
+    void markSaved();
+    // The modified flag as the history's clean state has it.
+    void followHistory();
+    // A transform's end: a step of the history when it was done.
+    void recordTransform(TransformOp op, const PrintSettings& before, TransformResult result);
+    // The picture replaced, the step recorded (replacePicture, setPicture, Import).
+    void replace(std::unique_ptr<CPicture> picture, const QString& text);
+
     CVandrelDoc doc_;
     QWidget* owner_ = nullptr;
     bool toldModified_ = false;
+    std::unique_ptr<DocumentHistory> history_;
     QPointer<Job> job_;
 };

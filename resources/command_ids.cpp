@@ -38,5 +38,6 @@ const char* CommandMenuText(int id) {
 
 bool IsPromptCommand(int id) {
     return (id >= ID_PROMPT_COMMANDS_FIRST && id <= ID_PROMPT_COMMANDS_LAST) ||
-           (id >= ID_FILE_MRU_FIRST && id <= ID_FILE_MRU_LAST) || id == ID_APP_EXIT;
+           (id >= ID_FILE_MRU_FIRST && id <= ID_FILE_MRU_LAST) || id == ID_APP_EXIT || id == ID_EDIT_UNDO ||
+           id == ID_EDIT_REDO;
 }

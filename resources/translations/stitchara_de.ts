@@ -460,6 +460,26 @@
         <source>&amp;Close</source>
         <translation>&amp;Schließen</translation>
     </message>
+    <message>
+        <source>&amp;Crop to Selection</source>
+        <translation>Auf Auswahl &amp;zuschneiden</translation>
+    </message>
+    <message>
+        <source>&amp;Trim Border</source>
+        <translation>Rand &amp;entfernen</translation>
+    </message>
+    <message>
+        <source>&amp;Select Area</source>
+        <translation>&amp;Bereich auswählen</translation>
+    </message>
+    <message>
+        <source>&amp;Undo</source>
+        <translation>&amp;Rückgängig</translation>
+    </message>
+    <message>
+        <source>&amp;Redo</source>
+        <translation>&amp;Wiederholen</translation>
+    </message>
 </context>
 <context>
     <name>Dialogs</name>
@@ -896,6 +916,10 @@
     <message>
         <source>&amp;Window</source>
         <translation>&amp;Fenster</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>B&amp;earbeiten</translation>
     </message>
 </context>
 <context>
@@ -1942,6 +1966,56 @@ Beenden</translation>
     <message>
         <source>Work is still running. Stop it and quit?</source>
         <translation>Es wird noch gearbeitet. Die Arbeit anhalten und das Programm beenden?</translation>
+    </message>
+    <message>
+        <source>The oldest changes can no longer be undone: the undo history reached its disk limit or the disk is full.</source>
+        <translation>Die ältesten Änderungen können nicht mehr rückgängig gemacht werden: Der Verlauf hat seine Grenze auf dem Datenträger erreicht, oder der Datenträger ist voll.</translation>
+    </message>
+    <message>
+        <source>The image is all border: trimming would leave nothing.</source>
+        <translation>Das Bild besteht nur aus Rand: Nach dem Entfernen bliebe nichts übrig.</translation>
+    </message>
+    <message>
+        <source>The image has no border to trim.</source>
+        <translation>Das Bild hat keinen Rand, der entfernt werden könnte.</translation>
+    </message>
+    <message>
+        <source>The selection does not lie on the image.</source>
+        <translation>Die Auswahl liegt nicht auf dem Bild.</translation>
+    </message>
+    <message>
+        <source>Selection: %s x %s</source>
+        <translation>Auswahl: %s x %s</translation>
+    </message>
+    <message>
+        <source>Cut the image down to the selected rectangle
+Crop to Selection</source>
+        <translation>Das Bild auf das ausgewählte Rechteck zuschneiden
+Auf Auswahl zuschneiden</translation>
+    </message>
+    <message>
+        <source>Remove the empty border of one colour around the image
+Trim Border</source>
+        <translation>Den leeren, einfarbigen Rand um das Bild entfernen
+Rand entfernen</translation>
+    </message>
+    <message>
+        <source>Select a rectangle by dragging; Escape drops it
+Select Area</source>
+        <translation>Ein Rechteck durch Ziehen auswählen; Esc verwirft es
+Bereich auswählen</translation>
+    </message>
+    <message>
+        <source>Take back the last change to the image
+Undo</source>
+        <translation>Die letzte Änderung am Bild zurücknehmen
+Rückgängig</translation>
+    </message>
+    <message>
+        <source>Make the change taken back again
+Redo</source>
+        <translation>Die zurückgenommene Änderung erneut ausführen
+Wiederholen</translation>
     </message>
 </context>
 <context>

@@ -136,6 +136,7 @@ void PMainWnd::fillWindowList() {
     int n = 1;
     for (QMdiSubWindow* w : windows) {
         QString title = w->windowTitle();
+        title.remove(QStringLiteral("[*]"));
         title.replace('&', "&&");
         QAction* a = windowMenu_->addAction(QString("&%1 %2").arg(n++).arg(title));
         a->setCheckable(true);
@@ -193,6 +194,7 @@ void PMainWnd::addDocumentWindow(QMdiSubWindow* window) {
         connect(document, &Document::pathChanged, commands_, &CommandSet::refresh);
         connect(document, &Document::pictureChanged, commands_, &CommandSet::refresh);
         connect(document, &Document::modifiedChanged, commands_, &CommandSet::refresh);
+        connect(document, &Document::historyChanged, commands_, &CommandSet::refresh);
         connect(document, &Document::busyChanged, commands_, &CommandSet::refresh);
     }
     // A minimised view takes no zoom; a closed window leaves the list once it is gone.
@@ -228,6 +230,9 @@ void PMainWnd::onWindowActivated(QMdiSubWindow* window) {
             // Its zoom decides the zoom commands' states.
             if (view->metaObject()->indexOfSignal("zoomChanged(int)") >= 0)
                 connect(view, SIGNAL(zoomChanged(int)), commands_, SLOT(refresh()), Qt::UniqueConnection);
+            // Its selection decides whether it can be cropped to.
+            if (view->metaObject()->indexOfSignal("selectionChanged(QRect)") >= 0)
+                connect(view, SIGNAL(selectionChanged(QRect)), commands_, SLOT(refresh()), Qt::UniqueConnection);
         }
     }
     statusBar_->ClearPosition();
@@ -251,12 +256,19 @@ bool PMainWnd::titleShows(const QString& wanted) const {
 
 void PMainWnd::updateTitle() {
     const QString title = wantedTitle();
-    if (titleShows(title) || settingTitle_) return;
+    // The unsaved mark of the active document ([*] in its window's title).
+    const bool modified = title.contains(QStringLiteral("[*]"));
+    if (!modified) setWindowModified(false);
+    if (titleShows(title) || settingTitle_) {
+        if (modified) setWindowModified(true);
+        return;
+    }
     // A maximised document window answers at once with its own form of
     // the title, inside this call: that answer is not a change to undo.
     settingTitle_ = true;
     setWindowTitle(title);
     settingTitle_ = false;
+    if (modified) setWindowModified(true);
 }
 
 void PMainWnd::changeEvent(QEvent* event) {

@@ -121,7 +121,7 @@ private slots:
     void theApplicationShowsTheTranslation() {
         QVERIFY(InstallTranslation(*app(), kGerman, {TranslationDir()}));
         restart();
-        QCOMPARE(menuTitles(), QStringList({"&Datei", "&Bild", "&Ansicht", "&Fenster", "&Hilfe"}));
+        QCOMPARE(menuTitles(), QStringList({"&Datei", "B&earbeiten", "&Bild", "&Ansicht", "&Fenster", "&Hilfe"}));
         // The menus keep their English object names (what tests and the
         // window's own code look them up by).
         QMenu* file = main()->menuBar()->findChild<QMenu*>("File");
@@ -146,7 +146,7 @@ private slots:
         // handed out in German stays readable.
         QVERIFY(!InstallTranslation(*app(), kEnglish, {TranslationDir()}));
         restart();
-        QCOMPARE(menuTitles(), QStringList({"&File", "&Bitmap", "&View", "&Window", "&Help"}));
+        QCOMPARE(menuTitles(), QStringList({"&File", "&Edit", "&Bitmap", "&View", "&Window", "&Help"}));
         QCOMPARE(app()->commands()->action(ID_OPEN)->text(), QString("&Open..."));
         QCOMPARE(QString::fromUtf8(LoadStringById(IDS_FILE_NOT_EXIST)), QString("The file %s does not exist."));
         QCOMPARE(QString::fromUtf8(german), QString("Die Datei %s existiert nicht."));
@@ -172,7 +172,7 @@ private slots:
         }
         InstallTranslation(*app(), kGerman, {dir.path()});
         restart();
-        QCOMPARE(menuTitles(), QStringList({"&File", "&Bitmap", "&View", "&Window", "&Help"}));
+        QCOMPARE(menuTitles(), QStringList({"&File", "&Edit", "&Bitmap", "&View", "&Window", "&Help"}));
         QCOMPARE(app()->commands()->action(ID_OPEN)->statusTip(), QString("Open an image file"));
         QVERIFY(!app()->OpenDocumentFile("/no/such/picture.png"));
         QCOMPARE(messages_, QStringList({"The file /no/such/picture.png does not exist."}));

@@ -103,7 +103,7 @@ private slots:
         QStringList titles;
         for (QAction* menu : main()->menuBar()->actions())
             if (menu->menu() && menu->menu()->objectName() != "EmbeddedFile") titles << menu->text();
-        QCOMPARE(titles, QStringList({"&File", "&Bitmap", "&View", "&Window", "&Help"}));
+        QCOMPARE(titles, QStringList({"&File", "&Edit", "&Bitmap", "&View", "&Window", "&Help"}));
         for (QAction* menu : main()->menuBar()->actions()) {
             if (!menu->menu() || menu->menu()->objectName() == "EmbeddedFile") continue;
             QCOMPARE(Ids(menu->menu()->actions()), Layout(CommandSurface::MainMenu, menu->text()));
