@@ -1,8 +1,9 @@
 #!/bin/sh
 # The window's event loop during long work, before and after the work moved
 # to worker threads: for a 100-megapixel picture (10000 x 10000 gray BMP)
-# opened, turned and saved as PNG, the worst and 99th-percentile lateness of
-# a 5 ms timer on the window's thread and the total time of each job.
+# opened, turned and saved as PNG, and for a scan-sized Auto stitch from the
+# stitch sheet, the worst and 99th-percentile lateness of a 5 ms timer on the
+# window's thread and the total time of each job.
 #
 # usage: bench/bench_long_work.sh BUILD_DIR [BEFORE_BUILD_DIR] [RUNS]
 #   BUILD_DIR         a tree built with -DSTITCHARA_BENCH=ON (bin/bench_long_work)

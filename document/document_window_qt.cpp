@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QVariant>
 
+#include "base/window_title_qt.h"
 #include "document/document_qt.h"
 #include "resources/string_ids.h"
 #include "resources/strings.h"
@@ -27,7 +28,7 @@ protected:
             // A document a job works on closes once the work has stopped,
             // when the user agrees.
             auto* window = static_cast<QWidget*>(watched);
-            QString name = window->windowTitle();
+            QString name = PlainWindowTitle(window);
             const QString question = QString::fromUtf8(LoadStringById(IDS_STOP_WORK_TO_CLOSE)).replace("%1", name);
             if (Document::AskStopWork(window, question)) {
                 QPointer<QWidget> target(window);

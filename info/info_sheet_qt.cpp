@@ -17,6 +17,7 @@
 
 #include <algorithm>
 
+#include "base/window_title_qt.h"
 #include "display/draw_picture_qt.h"
 #include "document/document_qt.h"
 #include "document/document_window_qt.h"
@@ -293,7 +294,7 @@ void CDocInfoPage::Fill() {
     const QList<InfoDocumentWindow> windows = Windows();
     const int index = IndexOfCurrent(windows);
     picture_ = PictureOf(index >= 0 ? windows[index].document.data() : nullptr);
-    const QString title = current_ ? current_->windowTitle() : QString();
+    const QString title = PlainWindowTitle(current_);
     fileName_->setText(Str(IDS_INFO_FILENAME) + title);
     if (!picture_) {
         // A window without a picture: its name and nothing more.

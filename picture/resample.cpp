@@ -39,6 +39,17 @@ void GatherIndices(const std::uint8_t* src, const int* columns, int count, std::
     for (int j = 0; j < count; ++j) packing::SetIndex<Bits>(dst, j, packing::GetIndex<Bits>(src, columns[j]));
 }
 
+// Three-byte pixels moved as four-byte words, each word's last byte
+// overwritten by the next pixel: both rows need a byte to spare at the end.
+void GatherWords3(const std::uint8_t* src, const int* columns, int count, std::uint8_t* dst) {
+    for (int j = 0; j < count; ++j) {
+        std::uint32_t word;
+        std::memcpy(&word, src + 3 * std::size_t(columns[j]), 4);
+        std::memcpy(dst + 3 * std::size_t(j), &word, 4);
+    }
+}
+
+// The work rows of RescaledRows have bytes to spare beyond their pixels.
 void GatherRow(int bits, const std::uint8_t* src, const int* columns, int count, std::uint8_t* dst) {
     switch (bits) {
     case 1: GatherIndices<1>(src, columns, count, dst); break;
@@ -46,7 +57,7 @@ void GatherRow(int bits, const std::uint8_t* src, const int* columns, int count,
     case 8: GatherWhole<1>(src, columns, count, dst); break;
     case 15:
     case 16: GatherWhole<2>(src, columns, count, dst); break;
-    case 24: GatherWhole<3>(src, columns, count, dst); break;
+    case 24: GatherWords3(src, columns, count, dst); break;
     case 32: GatherWhole<4>(src, columns, count, dst); break;
     default: break;
     }

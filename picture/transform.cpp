@@ -415,12 +415,13 @@ TransformedRows::TransformedRows(int width, int height, int bits, TransformOp op
 bool TransformedRows::Row(int y, std::uint8_t* row) {
     if (!usable_ || y < 0 || y >= height_) return false;
     const bool flip = op_ != TransformOp::MirrorHorizontal;
+    if (op_ == TransformOp::MirrorVertical) {  // whole stored rows change places
+        const std::uint8_t* from = fetch_(height_ - 1 - y, row);
+        if (from && from != row) std::memcpy(row, from, rowBytes_);
+        return from != nullptr;
+    }
     const std::uint8_t* from = fetch_(flip ? height_ - 1 - y : y, buffer_.get());
     if (!from) return false;
-    if (op_ == TransformOp::MirrorVertical) {  // whole stored rows change places
-        std::memcpy(row, from, rowBytes_);
-        return true;
-    }
     // The bytes past the last whole pixel byte (the kernel keeps the bits
     // beyond the last pixel) as each operation leaves them: the row's own in
     // place, none in the new picture of the half turn.
@@ -451,39 +452,44 @@ TurnedRows::TurnedRows(int width, int height, int bits, bool left, Segment segme
     // At least one tile's worth of result rows a band.
     const std::uint64_t perRow = std::uint64_t(height) * std::uint64_t(pixel_);
     band_ = int(std::min<std::uint64_t>(std::uint64_t(width), std::max<std::uint64_t>(kTile, bandBytes / perRow)));
-    in_.resize(std::size_t(band_) * perRow);
+    in_.resize(std::size_t(kTile) * std::size_t(band_) * std::size_t(pixel_));
     out_.resize(std::size_t(band_) * rowBytes_);
     usable_ = true;
 }
 
 // Result rows first.. take source columns: turning left, result row i is
 // source column width - 1 - i read downwards; turning right, column i read
-// upwards. The band's source columns lie in in_ as rows of band_ pixels,
-// one per source row; they are turned tile by tile into out_.
+// upwards. The band's source columns are read a strip of kTile source rows
+// at a time into in_, as rows of band_ pixels, one per source row, and each
+// strip is turned tile by tile into its columns of out_: the strip stays in
+// the cache while it is turned.
 bool TurnedRows::Fill(int first) {
     const int count = std::min(band_, width_ - first);
     const int x0 = left_ ? width_ - first - count : first;
     const std::ptrdiff_t inStride = std::ptrdiff_t(count) * pixel_;
-    for (int y = 0; y < height_; ++y)
-        if (!segment_(y, x0, count, in_.data() + std::ptrdiff_t(y) * inStride)) return false;
     const std::ptrdiff_t outStride = std::ptrdiff_t(rowBytes_);
-    for (int r0 = 0; r0 < count; r0 += kTile)
-        for (int j0 = 0; j0 < height_; j0 += kTile) {
-            const int rows = std::min(kTile, count - r0), columns = std::min(kTile, height_ - j0);
+    // Result pixels j0.. come from source rows ys.. (ascending) turning
+    // left, from ys + th - 1 downwards turning right.
+    for (int j0 = 0; j0 < height_; j0 += kTile) {
+        const int th = std::min(kTile, height_ - j0);
+        const int ys = left_ ? j0 : height_ - j0 - th;
+        for (int k = 0; k < th; ++k)
+            if (!segment_(ys + k, x0, count, in_.data() + std::ptrdiff_t(k) * inStride)) return false;
+        for (int r0 = 0; r0 < count; r0 += kTile) {
+            const int rows = std::min(kTile, count - r0);
             std::uint8_t* to = out_.data() + std::ptrdiff_t(r0) * outStride + std::ptrdiff_t(j0) * pixel_;
-            // Result row r, pixel j: source column x0 + count - 1 - r, row j
-            // turning left; column x0 + r, row height - 1 - j turning right.
+            // Result row r, pixel j: strip column count - 1 - r, row j
+            // turning left; column r, row th - 1 - j turning right.
             if (left_)
-                transform_rows::TransposePixels(
-                    to, outStride,
-                    in_.data() + std::ptrdiff_t(j0) * inStride + std::ptrdiff_t(count - 1 - r0) * pixel_, -pixel_,
-                    inStride, rows, columns, bits_);
+                transform_rows::TransposePixels(to, outStride, in_.data() + std::ptrdiff_t(count - 1 - r0) * pixel_,
+                                                -pixel_, inStride, rows, th, bits_);
             else
-                transform_rows::TransposePixels(
-                    to, outStride,
-                    in_.data() + std::ptrdiff_t(height_ - 1 - j0) * inStride + std::ptrdiff_t(r0) * pixel_, pixel_,
-                    -inStride, rows, columns, bits_);
+                transform_rows::TransposePixels(to, outStride,
+                                                in_.data() + std::ptrdiff_t(th - 1) * inStride +
+                                                    std::ptrdiff_t(r0) * pixel_,
+                                                pixel_, -inStride, rows, th, bits_);
         }
+    }
     // Padding as a new picture has it.
     const std::uint64_t pixels = std::uint64_t(height_) * std::uint64_t(pixel_);
     for (int r = 0; r < count; ++r)

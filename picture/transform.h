@@ -87,8 +87,9 @@ private:
 
 // The rows of a quarter turn made a band at a time from segments of the
 // source's rows, for a writer that streams the result: the source need not
-// be a picture (rows straight from a file), and only two bands of about
-// 16 MB are held. Pixels of whole bytes (8, 16, 24 or 32 bits). Each row has
+// be a picture (rows straight from a file), and only a band of about 16 MB
+// is held, with a strip of its source rows. Pixels of whole bytes (8, 16, 24
+// or 32 bits). Each row has
 // the bytes the quarter turn leaves in a new picture: padding 0.
 class TurnedRows {
 public:
@@ -101,6 +102,8 @@ public:
     TurnedRows(int width, int height, int bits, bool left, Segment segment,
                std::uint64_t bandBytes = std::uint64_t(16) << 20);
     bool Usable() const { return usable_; }
+    // Result rows a band holds (made at once by the first Row of the band).
+    int BandRows() const { return band_; }
     // Stored row i (0 = top) of the result into row (RowBytesFor(height,
     // bits) bytes). False on a failed read of the source.
     bool Row(int i, std::uint8_t* row);
@@ -114,7 +117,8 @@ private:
     int band_ = 0;        // result rows a band holds
     int first_ = -1;      // the first result row of the band held
     std::uint64_t rowBytes_ = 0;
-    std::vector<std::uint8_t> in_, out_;  // source columns of the band; its result rows
+    // The band's source columns in a strip of source rows; its result rows.
+    std::vector<std::uint8_t> in_, out_;
 };
 
 // A new document picture (CDocPicture) with the source's type, colour table

@@ -27,6 +27,7 @@
 #include "base/message_box.h"
 #include "base/command_icons_qt.h"
 #include "base/command_registry_qt.h"
+#include "base/window_title_qt.h"
 #include "base/workspace_qt.h"
 #include "display/view_qt.h"
 #include "document/document.h"
@@ -190,7 +191,7 @@ bool HandlePrintCommand(int id, Document* document, QWidget* window) {
     target.window = window;
     for (QWidget* w = window; w; w = w->parentWidget())
         if (qobject_cast<QMdiSubWindow*>(w)) {
-            target.title = w->windowTitle();
+            target.title = PlainWindowTitle(w);
             break;
         }
     if (target.title.isEmpty() && document) target.title = QFileInfo(document->pathName()).fileName();
@@ -440,7 +441,7 @@ void InstallViewPrinting() {
     CVandrelView::SetPrinting([](int id, CVandrelView& view) {
         QMdiSubWindow* frame = view.Frame();
         QWidget* owner = frame ? static_cast<QWidget*>(frame) : view.window();
-        return HandlePrintCommand(id, PrintTarget{view.GetCoreDocument(), owner->windowTitle(), owner});
+        return HandlePrintCommand(id, PrintTarget{view.GetCoreDocument(), PlainWindowTitle(owner), owner});
     });
 }
 

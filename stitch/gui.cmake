@@ -11,3 +11,7 @@ endif()
 # dialog, stitched, saved, compared with stitchara-cli mosaic.
 stitchara_xvfb_test(mosaic_e2e SOURCE stitch/tests/e2e/mosaic_e2e_qt.cpp SCREEN 1600x1000
                     DEPENDS stitchara-cli)
+# A long Auto stitch on its worker while another window is zoomed with real
+# input: the zoom happens during the stitch, and the stitch's picture arrives.
+stitchara_xvfb_test(stitch_busy_e2e SOURCE stitch/tests/e2e/stitch_busy_e2e_qt.cpp SCREEN 1600x1000
+                    DEPENDS stitchara-cli)

@@ -72,8 +72,6 @@ void CStitchTool::Begin(StitchHost* h, CPicture* main, CPicture* rest, int s, in
     BlendSetup blend = BlendSetupFor(main ? main->GetType() : ptUnknown);
     blendEnabled = blend.enabled;
     blendBytes = std::int16_t(blend.enabled ? blend.bytes : 3);
-    state = 0;
-    result = false;
     cancelled = false;
 }
 
@@ -138,14 +136,13 @@ bool CStitchTool::PrepareStitchDocument() {
     if (!BuildCanvas(method == StitchMethod::Auto)) return false;
     host->SetStitchWork2({});
     host->SetStitchWork({});
-    state = 0;
     return true;
 }
 
 bool CStitchTool::ComposeFullLayout() { return BuildCanvas(true); }
 
 bool CStitchTool::ManualCompose() {
-    if (!host || !mainPicture || !restPicture || !host->Picture()) return false;
+    if (!host || !mainPicture || !restPicture) return false;
     // R: the Rest picture at the origin; M: the Main picture placed so that
     // mainPoint falls on restPoint.
     Rect r{0, 0, restRect.right - restRect.left + 1, restRect.bottom - restRect.top + 1};
@@ -166,7 +163,9 @@ bool CStitchTool::ManualCompose() {
     if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide)
         return false;
 
-    std::unique_ptr<CPicture> p = NewPictureLike(host->Picture(), 1, width, height);
+    // In the layout's format, which is the Main picture's (the layout itself
+    // may be with the front end that showed it).
+    std::unique_ptr<CPicture> p = NewPictureLike(mainPicture, 1, width, height);
     if (!p) return false;
     if (!mainPicture->CopyTo(p.get(), m.left, m.top, nullptr, lowMemory)) return false;
     if (!restPicture->CopyTo(p.get(), r.left, r.top, nullptr, lowMemory)) return false;

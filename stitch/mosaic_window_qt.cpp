@@ -1,7 +1,6 @@
 #include "stitch/mosaic_window_qt.h"
 
 #include <QCoreApplication>
-#include <QAction>
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -21,6 +20,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/job_qt.h"
 #include "base/message_box.h"
 #include "base/progress.h"
 #include "display/draw_picture_qt.h"
@@ -279,6 +279,8 @@ CMosaicWindow::CMosaicWindow(QWidget* parent) : QDialog(parent) {
 }
 
 CMosaicWindow::~CMosaicWindow() {
+    // A run still reading the pieces ends before they go.
+    delete job_;
     if (openWindow == this) openWindow = nullptr;
 }
 
@@ -289,7 +291,7 @@ QStringList CMosaicWindow::pieceNames() const {
 }
 
 void CMosaicWindow::AddPicture(std::unique_ptr<CPicture> picture, const QString& name) {
-    if (!picture) return;
+    if (!picture || job_) return;
     Piece piece;
     piece.thumbnail = MakeThumbnail(picture.get());
     piece.picture = std::move(picture);
@@ -299,6 +301,7 @@ void CMosaicWindow::AddPicture(std::unique_ptr<CPicture> picture, const QString&
 }
 
 void CMosaicWindow::AddFiles(const QStringList& paths) {
+    if (job_) return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     for (const QString& path : paths) {
         FileStatus status;
@@ -321,7 +324,7 @@ void CMosaicWindow::AddFiles(const QStringList& paths) {
 
 void CMosaicWindow::RemoveSelected() {
     const int i = board_->selected();
-    if (i < 0 || i >= int(pieces_.size())) return;
+    if (job_ || i < 0 || i >= int(pieces_.size())) return;
     pieces_.erase(pieces_.begin() + i);
     board_->Select(-1);
     ShowPieces();
@@ -351,19 +354,36 @@ void CMosaicWindow::ShowPieces(const MosaicResult* found) {
 }
 
 void CMosaicWindow::UpdateButtons() {
-    remove_->setEnabled(board_->selected() >= 0);
-    stitch_->setEnabled(pieceCount() >= 2);
+    add_->setEnabled(!job_);
+    remove_->setEnabled(!job_ && board_->selected() >= 0);
+    stitch_->setEnabled(!job_ && pieceCount() >= 2);
 }
 
 bool CMosaicWindow::Stitch() {
-    if (pieceCount() < 2) return false;
+    if (pieceCount() < 2 || job_) return false;
     std::vector<MosaicPiece> pieces;
     for (const Piece& p : pieces_) pieces.push_back({p.picture.get(), p.name.toStdString()});
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     MosaicRequest request;
     if (movedByHand_) request.hints = Hints();
-    MosaicResult result = RunMosaic(pieces, request);
-    QApplication::restoreOverrideCursor();
+    auto result = std::make_shared<MosaicResult>();
+    job_ = new Job(
+        IDS_PROCESSING,
+        [pieces = std::move(pieces), request = std::move(request), result](Progress&) {
+            *result = RunMosaic(pieces, request);
+        },
+        this);
+    connect(job_, &Job::finished, this, [this, result] {
+        job_->deleteLater();
+        job_ = nullptr;
+        UpdateButtons();
+        emit stitched(Joined(std::move(*result)));
+    });
+    UpdateButtons();
+    job_->start();
+    return true;
+}
+
+bool CMosaicWindow::Joined(MosaicResult result) {
     if (!result) {
         // Escape leaves everything as it was, without a word; a refusal
         // keeps the pieces for another try.
@@ -470,11 +490,3 @@ CMosaicWindow* OpenMosaicWindow(QWidget* parent) {
 }
 
 CMosaicWindow* CurrentMosaicWindow() { return openWindow.data(); }
-
-QAction* CreateStitchManyAction(QWidget* window) {
-    auto* action = new QAction(StitchManyText::tr("Stitch &Many..."), window);
-    action->setObjectName(QStringLiteral("Stitch Many..."));
-    action->setStatusTip(StitchManyText::tr("Join the scans of one picture, any number of pieces, in one run"));
-    QObject::connect(action, &QAction::triggered, window, [window] { OpenMosaicWindow(window); });
-    return action;
-}

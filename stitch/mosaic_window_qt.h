@@ -67,6 +67,8 @@ private:
     QPointF dragFrom_;
 };
 
+class Job;
+
 class CMosaicWindow : public QDialog {
     Q_OBJECT
 public:
@@ -79,10 +81,15 @@ public:
     // Adds a picture as a piece under a name.
     void AddPicture(std::unique_ptr<CPicture> picture, const QString& name);
     void RemoveSelected();
-    // Joins the pieces; the result opens as a new document. True when it did.
-    // Once a piece has been dragged where the pieces lie as found, every
-    // piece's place goes to the run as a hint.
+    // Starts joining the pieces as a job on a worker thread; false when it
+    // cannot start (fewer than two pieces, a run under way). The window
+    // stays in use but its pieces cannot change until the run ends:
+    // stitched(true) when the result opened as a new document, else
+    // stitched(false) (a refusal says why). Once a piece has been dragged
+    // where the pieces lie as found, every piece's place goes to the run as
+    // a hint.
     bool Stitch();
+    bool stitching() const { return job_ != nullptr; }
     std::vector<MosaicHint> Hints() const;
 
     int pieceCount() const { return int(pieces_.size()); }
@@ -96,6 +103,9 @@ public:
 
 public slots:
     void OnAdd();
+
+signals:
+    void stitched(bool joined);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -111,9 +121,12 @@ private:
     // The board from the pieces; placements from the last run when given.
     void ShowPieces(const MosaicResult* found = nullptr);
     void UpdateButtons();
+    // The run's end, on the window's thread.
+    bool Joined(MosaicResult result);
 
     std::vector<Piece> pieces_;
     bool movedByHand_ = false;
+    Job* job_ = nullptr;  // the run under way: it reads the pieces' pictures
     CMosaicBoard* board_;
     QLabel* status_;
     QPushButton* add_;
@@ -126,6 +139,3 @@ private:
 CMosaicWindow* OpenMosaicWindow(QWidget* parent);
 // The window that is open, if any.
 CMosaicWindow* CurrentMosaicWindow();
-// The File menu's "Stitch Many..." item: opens the window over window.
-class QAction;
-QAction* CreateStitchManyAction(QWidget* window);

@@ -1,11 +1,12 @@
 #include "stitch/stitch_app_qt.h"
 
-#include <QApplication>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QTimer>
+#include <memory>
 
 #include "acquire/acquire_commands_qt.h"
+#include "base/job_qt.h"
 #include "base/message_box.h"
 #include "base/workspace_qt.h"
 #include "display/child_frame_qt.h"
@@ -74,22 +75,11 @@ bool StartDeskewTool(CStitchSheet* sheet, CPicture* source) {
     return DeskewTool()->Start(sheet, source);
 }
 
-void RunSheetStitch(CStitchSheet* sheet, const SheetStitch& request) {
-    if (request.method != kMethodAuto) {
-        if (!StitchMouseTool()->Prepare(sheet, request)) sheet->Destroy();
-        return;
-    }
-    CPicture* main = sheet->page(0)->picture();
-    CPicture* rest = sheet->page(1)->picture();
-    StitchRequest run;
-    run.side = request.side;
-    run.method = StitchMethod::Auto;
-    run.overlapPercent = request.overlapPercent;
-    run.lowMemory = request.lowMemory;
-    run.forceSwap = ForceSwapSetting();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    StitchResult result = RunStitch(*main, *rest, run);
-    QApplication::restoreOverrideCursor();
+namespace {
+
+// The end of an Auto stitch, on the window's thread: the picture as a new
+// document, or the sheet back as the user prepared it.
+void FinishAutoStitch(CStitchSheet* sheet, StitchResult result) {
     if (!result) {
         // A refusal or Escape leaves the sheet as the user prepared it, on
         // the page whose settings the message talks about; Escape says
@@ -106,4 +96,33 @@ void RunSheetStitch(CStitchSheet* sheet, const SheetStitch& request) {
         return;
     }
     if (opened.view) opened.view->FitFrameToPicture();
+}
+
+}  // namespace
+
+void RunSheetStitch(CStitchSheet* sheet, StitchRequest request) {
+    request.forceSwap = ForceSwapSetting();
+    if (request.method != StitchMethod::Auto) {
+        if (!StitchMouseTool()->Prepare(sheet, request)) sheet->Destroy();
+        return;
+    }
+    // Auto runs as a job on a worker thread; the windows stay in use. The
+    // hidden sheet keeps the two sources, which only the job reads until it
+    // ends; the job is the sheet's, and a sheet that goes ends it first.
+    CPicture* main = sheet->page(0)->picture();
+    CPicture* rest = sheet->page(1)->picture();
+    auto result = std::make_shared<StitchResult>();
+    auto* job = new Job(
+        IDS_PROCESSING,
+        [main, rest, request, result](Progress& progress) {
+            StitchRequest run = request;
+            run.progress = &progress;
+            *result = RunStitch(*main, *rest, run);
+        },
+        sheet);
+    QObject::connect(job, &Job::finished, sheet, [sheet, job, result] {
+        job->deleteLater();
+        FinishAutoStitch(sheet, std::move(*result));
+    });
+    job->start();
 }

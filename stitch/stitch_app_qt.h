@@ -8,19 +8,11 @@
 
 class CPicture;
 class CStitchSheet;
+struct StitchRequest;
 class CVandrelView;
 class Document;
 class QMdiSubWindow;
 class QWidget;
-
-// What "&Stitch" hands over.
-struct SheetStitch {
-    int side = 2;
-    int method = 1053;  // the method button's control id (kMethodAuto)
-    int overlapPercent = 25;
-    int overlapPixels = 32;
-    bool lowMemory = false;
-};
 
 // The stitchIdle flag: 0 while a sheet is open. Setting it tells the
 // application's workspace, whose commands follow it.
@@ -56,10 +48,11 @@ bool ForceSwapSetting();
 // tool in it; false (the message shown) when no document could be opened.
 bool StartDeskewTool(CStitchSheet* sheet, CPicture* source);
 
-// Runs the stitch the sheet asked for. Auto runs to its end here and opens
+// Runs the stitch the sheet asked for (its side, method, overlap and
+// low-memory choice; the settings add the rest). Auto runs to its end here and opens
 // the result as a new document; Manual and Semi-Auto prepare the strip
 // document and hand control to the stitch tool. The sheet is hidden when
 // this is called; it is destroyed here when the stitch is done (Auto, a
 // failed preparation) or later by the stitch tool. An Auto stitch that is
 // refused or cancelled shows the sheet again with everything in it.
-void RunSheetStitch(CStitchSheet* sheet, const SheetStitch& request);
+void RunSheetStitch(CStitchSheet* sheet, StitchRequest request);

@@ -1,4 +1,5 @@
-// The Stitch command: opens the stitch sheet over the workspace's window.
+// The stitch commands: Stitch opens the stitch sheet over the workspace's
+// window, Stitch Many the window that joins any number of pieces.
 #pragma once
 
 class CommandRegistry;

@@ -11,52 +11,11 @@
 #include "display/view_qt.h"
 #include "document/document_qt.h"
 #include "resources/string_ids.h"
+#include "resources/strings.h"
 #include "stitch/stitch_app_qt.h"
 #include "stitch/stitch_icons_qt.h"
+#include "stitch/stitch_run.h"
 #include "stitch/stitch_sheet_qt.h"
-
-// The engine's slots: until the stitch document exists the canvas is kept
-// here, then the document's three picture slots are used. The converted Rest
-// picture goes to the Rest page.
-class SheetStitchHost : public StitchHost {
-public:
-    explicit SheetStitchHost(CStitchPage* restPage) : restPage_(restPage) {}
-
-    void Bind(Document* document) { document_ = document; }
-    std::unique_ptr<CPicture> TakeCanvas() { return std::move(canvas_); }
-
-    CPicture* Picture() override {
-        return document_ ? document_->core().m_pPicture.get() : canvas_.get();
-    }
-    void SetPicture(std::unique_ptr<CPicture> picture) override {
-        if (!document_) canvas_ = std::move(picture);
-        else if (picture) document_->core().SetPicture(std::move(picture));
-        else document_->core().m_pPicture.reset();
-    }
-    CPicture* StitchWork() override {
-        return document_ ? document_->core().m_pStitchWork.get() : work_.get();
-    }
-    void SetStitchWork(std::unique_ptr<CPicture> picture) override {
-        if (document_) document_->core().m_pStitchWork = std::move(picture);
-        else work_ = std::move(picture);
-    }
-    void SetStitchWork2(std::unique_ptr<CPicture> picture) override {
-        if (document_) document_->core().m_pStitchWork2 = std::move(picture);
-    }
-    void SetModified(bool modified) override {
-        if (document_) document_->setModified(modified);
-    }
-    void ReplaceRestPicture(std::unique_ptr<CPicture> converted) override {
-        if (restPage_) restPage_->ReplaceWithConverted(std::move(converted));
-        else kept_ = std::move(converted);
-    }
-    void ShowMessage(const std::string& text) override { ::ShowMessage(text); }
-
-private:
-    QPointer<CStitchPage> restPage_;
-    QPointer<Document> document_;
-    std::unique_ptr<CPicture> canvas_, work_, kept_;
-};
 
 namespace {
 constexpr int kScrollStep = 8;
@@ -83,7 +42,7 @@ int CStitchMouseTool::AutoScrollStep(int p, int lo, int hi, int b) {
     return 0;
 }
 
-bool CStitchMouseTool::Prepare(CStitchSheet* sheet, const SheetStitch& request) {
+bool CStitchMouseTool::Prepare(CStitchSheet* sheet, const StitchRequest& request) {
     CPicture* main = sheet->page(0)->picture();
     CPicture* rest = sheet->page(1)->picture();
     if (!main || !rest) return false;
@@ -91,54 +50,57 @@ bool CStitchMouseTool::Prepare(CStitchSheet* sheet, const SheetStitch& request) 
     if (sheet_ && sheet_ != sheet) sheet_->Destroy();
     sheet_ = sheet;
     if (CurrentTool() == this) SelectTool(view_, ID_TOOL_DEFAULT);
-    host_ = std::make_unique<SheetStitchHost>(sheet->page(1));
-    engine_.Begin(host_.get(), main, rest, request.side, request.overlapPixels, MethodOfControl(request.method),
-                  request.lowMemory);
-    engine_.forceSwap = ForceSwapSetting();
+    session_ = std::make_unique<StitchSession>(*main, *rest, request);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    bool built = engine_.PrepareStitchDocument();
+    StitchResult strip = session_->Prepare();
     QApplication::restoreOverrideCursor();
-    if (!built) {
-        ShowMessageById(IDS_OUT_OF_MEMORY);
+    if (!strip.picture) {
+        session_.reset();
+        ShowMessage(strip.message.empty() ? std::string(LoadStringById(IDS_OUT_OF_MEMORY)) : strip.message);
         return false;
     }
-    OpenedDocument opened = OpenStitchDocument(host_->TakeCanvas());
+    side_ = session_->Side();
+    seam_ = session_->Seam();
+    OpenedDocument opened = OpenStitchDocument(std::move(strip.picture));
     if (!opened.view) {
+        session_.reset();
         ShowMessageById(IDS_COMMAND_FAILED);
         return false;
     }
     document_ = opened.document;
     document_->setModified(false);
-    host_->Bind(document_);
     view_ = opened.view;
     QObject::connect(view_, &QObject::destroyed, view_, [this] {
         // The strip's window closed under the tool.
         if (CurrentTool() == this) SelectTool(nullptr, ID_TOOL_DEFAULT);
     });
+    // The document area sizes a maximised window and its view at once: the
+    // view's client size below is already the maximised one.
     if (QMdiSubWindow* frame = FrameOf(view_)) frame->showMaximized();
-    QApplication::processEvents();
     view_->FitFrameToPicture();
     // The seam in the middle of the window.
     QSize client = view_->viewport()->size();
-    if (Across()) view_->ScrollTo(engine_.overlap - client.width() / 2, 0, false);
-    else view_->ScrollTo(0, engine_.overlap - client.height() / 2, false);
+    if (Across()) view_->ScrollTo(seam_ - client.width() / 2, 0, false);
+    else view_->ScrollTo(0, seam_ - client.height() / 2, false);
     originScroll_ = QPoint(view_->ScrollX(), view_->ScrollY());
-    engine_.state = 0;
+    state_ = 0;
     SelectTool(view_, ID_TOOL_STITCH);
     return true;
 }
 
 int CStitchMouseTool::SeamClient() const {
-    QPoint seam = Across() ? QPoint(engine_.overlap, 0) : QPoint(0, engine_.overlap);
+    QPoint seam = Across() ? QPoint(seam_, 0) : QPoint(0, seam_);
     QPoint client = view_->PictureToClient(seam);
     return Across() ? client.x() : client.y();
 }
 
 void CStitchMouseTool::OnViewActivate(CVandrelView* view) {
     if (!view || view != view_) return;
-    engine_.result = true;
+    // The placement needs the sheet's pictures as they were handed over: not
+    // once the sheet is gone or shown again.
+    if (!session_ || !sheet_ || sheet_->isVisible()) return;
     placementDone_ = false;
-    if (engine_.state == 0) StartPhase1();
+    if (state_ == 0) StartPhase1();
     else StartPhase2();
 }
 
@@ -170,12 +132,12 @@ void CStitchMouseTool::StartPhase1() {
     h_ = std::min(h_, ch / 2);
     CPicture* strip = view_->GetPicture();
     int extent = strip ? (Across() ? strip->GetWidth() : strip->GetHeight()) : 0;
-    int m = std::min<int>(engine_.overlap, extent - engine_.overlap);
+    int m = std::min(seam_, extent - seam_);
     if (Across() && w_ > m) w_ = m;
     if (!Across() && h_ > m) h_ = m;
     // Only the Rest half.
     int seam = SeamClient();
-    switch (engine_.side) {
+    switch (side_) {
     case kSideLeft: clip_.right = seam; break;
     case kSideRight: clip_.left = seam; break;
     case kSideTop: clip_.bottom = seam; break;
@@ -187,7 +149,7 @@ void CStitchMouseTool::StartPhase1() {
     h_ = std::max(1, std::min(h_, clip_.bottom - clip_.top));
     blockImage_ = QPixmap();
     QPoint start;
-    switch (engine_.side) {
+    switch (side_) {
     case kSideLeft: start = {clip_.right - w_ / 2, clip_.top + h_ / 2}; break;
     case kSideTop: start = {clip_.left + w_ / 2, clip_.bottom - h_ / 2}; break;
     default: start = {clip_.left + w_ / 2, clip_.top + h_ / 2}; break;
@@ -196,7 +158,7 @@ void CStitchMouseTool::StartPhase1() {
     client->setCursor(StitchBlockCursor());
     MoveCursorTo(start);
     confining_ = true;
-    engine_.state = 1;
+    state_ = 1;
     view_->viewport()->update();
     block_ = {};
     DrawAt({start.x() - w_ / 2, start.y() - h_ / 2, start.x() - w_ / 2 + w_,
@@ -215,14 +177,14 @@ void CStitchMouseTool::StartPhase2() {
     }
     clip_ = ShownStrip();
     int seam = SeamClient();
-    switch (engine_.side) {
+    switch (side_) {
     case kSideRight: clip_.right = std::min(clip_.right, seam + w_); break;
     case kSideLeft: clip_.left = std::max(clip_.left, seam - w_); break;
     case kSideBottom: clip_.bottom = std::min(clip_.bottom, seam + h_); break;
     default: clip_.top = std::max(clip_.top, seam - h_); break;
     }
     QPoint start;
-    switch (engine_.side) {
+    switch (side_) {
     case kSideRight: start = {clip_.right - 3 * w_ / 2, clip_.top + h_ / 2}; break;
     case kSideLeft: start = {clip_.left + 3 * w_ / 2, clip_.top + h_ / 2}; break;
     case kSideTop: start = {clip_.left + w_ / 2, clip_.top + 3 * h_ / 2}; break;
@@ -232,7 +194,7 @@ void CStitchMouseTool::StartPhase2() {
     // The carried block alone marks the position.
     client->setCursor(Qt::BlankCursor);
     confining_ = true;
-    engine_.state = 2;
+    state_ = 2;
     DrawAt(BlockAround(start));
 }
 
@@ -276,7 +238,7 @@ void CStitchMouseTool::DrawAt(const Box& box) {
 }
 
 void CStitchMouseTool::OnMouseMove(CVandrelView* view, unsigned, int x, int y) {
-    if (!view || view != view_ || (engine_.state != 1 && engine_.state != 2)) return;
+    if (!view || view != view_ || (state_ != 1 && state_ != 2)) return;
     QPoint p = Confine(QPoint(x, y));
     int sx = AutoScrollStep(p.x(), clip_.left, clip_.right, w_);
     int sy = AutoScrollStep(p.y(), clip_.top, clip_.bottom, h_);
@@ -284,8 +246,8 @@ void CStitchMouseTool::OnMouseMove(CVandrelView* view, unsigned, int x, int y) {
     QPoint now(view_->ScrollX(), view_->ScrollY());
     QPoint target = now + QPoint(kScrollStep * sx, kScrollStep * sy);
     // The seam axis stays on its own side of where the placement started.
-    bool phase1 = engine_.state == 1;
-    switch (engine_.side) {
+    bool phase1 = state_ == 1;
+    switch (side_) {
     case kSideLeft:
         target.setX(phase1 ? std::min(target.x(), originScroll_.x())
                            : std::max(target.x(), originScroll_.x()));
@@ -318,44 +280,49 @@ void CStitchMouseTool::OnMouseMove(CVandrelView* view, unsigned, int x, int y) {
 
 PointL CStitchMouseTool::ReferencePoint() const {
     QPoint corner;
-    switch (engine_.side) {
+    switch (side_) {
     case kSideLeft: corner = {block_.right, block_.top}; break;
     case kSideTop: corner = {block_.left, block_.bottom}; break;
     default: corner = {block_.left, block_.top}; break;
     }
     QPoint picture = view_->ClientToPicture(corner);
-    PointL full{picture.x(), picture.y()};
-    int shift = engine_.firstExtent - engine_.overlap;
-    if (Across()) full.x += shift;
-    else full.y += shift;
-    return full;
+    return {picture.x(), picture.y()};
 }
 
 void CStitchMouseTool::OnLButtonDown(CVandrelView* view, unsigned, int, int) {
-    if (!view || view != view_ || (engine_.state != 1 && engine_.state != 2)) return;
+    if (!view || view != view_ || (state_ != 1 && state_ != 2) || !session_) return;
     Erase();
     PointL reference = ReferencePoint();
-    if (engine_.state == 1) {
-        engine_.restPoint = reference;
+    if (state_ == 1) {
+        restPoint_ = session_->StripToRest(reference);
         view_->viewport()->repaint();
         StartPhase2();
         return;
     }
-    engine_.mainPoint = reference;
+    mainPoint_ = session_->StripToMain(reference);
     block_ = {};
     confining_ = false;
     view_->viewport()->repaint();
+    Finish();
+}
+
+void CStitchMouseTool::Finish() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    bool ok = engine_.method == StitchMethod::Manual ? engine_.ManualCompose() : engine_.SemiAutoStitch();
+    StitchResult joined = session_->Finish(mainPoint_, restPoint_);
     QApplication::restoreOverrideCursor();
-    engine_.result = ok;
+    joined_ = joined && document_;
+    if (joined_) {
+        document_->core().SetPicture(std::move(joined.picture));
+        document_->setModified(true);
+    } else if (joined.status != StitchStatus::kCancelled) {
+        ShowMessage(joined.message);
+    }
     placementDone_ = true;
     SelectTool(view_, ID_TOOL_DEFAULT);
 }
 
 void CStitchMouseTool::OnKeyDown(CVandrelView* view, int key, int, unsigned) {
     if (!view || view != view_ || key != Qt::Key_Escape) return;
-    engine_.result = false;
     SelectTool(view_, ID_TOOL_DEFAULT);
 }
 
@@ -365,14 +332,14 @@ void CStitchMouseTool::AfterDraw(CVandrelView* view, QPainter& painter) {
     if (autoScrolling_ || !view || view != view_ || block_.Empty() || CurrentTool() != this)
         return;
     QRect r = ToQRect(block_);
-    if (engine_.state == 1) {
+    if (state_ == 1) {
         painter.save();
         painter.setCompositionMode(QPainter::RasterOp_NotDestination);
         painter.setPen(QPen(Qt::black, 1));
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(r.adjusted(0, 0, -1, -1));
         painter.restore();
-    } else if (engine_.state == 2 && !blockImage_.isNull()) {
+    } else if (state_ == 2 && !blockImage_.isNull()) {
         painter.drawPixmap(r.topLeft(), blockImage_);
     }
 }
@@ -390,21 +357,21 @@ void CStitchMouseTool::OnViewDeactivate(CVandrelView* view) {
         if (frame) frame->showNormal();
         view->FitFrameToPicture();
         block_ = {};
-        engine_.state = 0;
+        state_ = 0;
         return;
     }
     if (sheet_) sheet_->Destroy();
     sheet_ = nullptr;
-    if (engine_.result) {
+    if (joined_) {
         if (frame) frame->showNormal();
         if (document_) document_->UpdateAllViews(nullptr);
         view->FitFrameToPicture();
     } else {
         if (document_) document_->setModified(false);
         block_ = {};
-        engine_.state = 0;
+        state_ = 0;
         PostCloseFrame(view);
     }
     view_ = nullptr;
-    host_.reset();
+    session_.reset();
 }

@@ -4,7 +4,8 @@
 // the block under it. Phase 2: the block, drawn opaque, follows the mouse in
 // the Main half (and one block across the seam) and a left click puts it
 // where it matches. The two clicks give one point in each picture; the
-// engine record (CStitchTool) composes or searches from them.
+// stitch session (stitch_run.h) laid out the strip and joins the pictures
+// from them.
 #pragma once
 #include <QCursor>
 #include <QPixmap>
@@ -20,10 +21,9 @@
 #include "resources/command_ids.h"
 #include "stitch/stitch_tool.h"
 
-class CStitchPage;
 class CStitchSheet;
-class SheetStitchHost;
-struct SheetStitch;
+class StitchSession;
+struct StitchRequest;
 
 class CStitchMouseTool : public CMouseTool {
 public:
@@ -37,7 +37,7 @@ public:
     // the stitch document, puts the seam in the middle of its view and makes
     // the tool current there. False when the strip or the document could not
     // be made (the message was shown).
-    bool Prepare(CStitchSheet* sheet, const SheetStitch& request);
+    bool Prepare(CStitchSheet* sheet, const StitchRequest& request);
 
     void OnLButtonDown(CVandrelView* view, unsigned flags, int x, int y) override;
     void OnMouseMove(CVandrelView* view, unsigned flags, int x, int y) override;
@@ -48,8 +48,11 @@ public:
     void OnViewDeactivate(CVandrelView* view) override;
 
     // What tests and the status need to see.
-    CStitchTool& engine() { return engine_; }
-    int state() const { return engine_.state; }
+    // 0 idle, 1 choosing the block, 2 carrying it.
+    int state() const { return state_; }
+    // The points the clicks gave, each in its own picture's pixels.
+    PointL restPoint() const { return restPoint_; }
+    PointL mainPoint() const { return mainPoint_; }
     Box clipRect() const { return clip_; }
     Box blockRect() const { return block_; }
     QSize blockSize() const { return QSize(w_, h_); }
@@ -75,13 +78,19 @@ private:
     void MoveCursorTo(QPoint client);
     void DrawAt(const Box& box);
     void Erase();
-    // The block's reference corner in full-layout coordinates.
+    // The block's reference corner in the strip's pixels.
     PointL ReferencePoint() const;
     int SeamClient() const;
-    bool Across() const { return engine_.side == kSideLeft || engine_.side == kSideRight; }
+    bool Across() const { return side_ == kSideLeft || side_ == kSideRight; }
+    // The second click: the session joins the pictures into the strip's document.
+    void Finish();
 
-    CStitchTool engine_;
-    std::unique_ptr<SheetStitchHost> host_;
+    std::unique_ptr<StitchSession> session_;
+    int side_ = kSideRight;
+    int seam_ = 0;      // the seam's place in the strip, pixels
+    int state_ = 0;
+    bool joined_ = false;
+    PointL restPoint_, mainPoint_;
     Box clip_, block_;
     int w_ = 0, h_ = 0;
     QPixmap blockImage_;

@@ -3,6 +3,7 @@
 #include <memory>
 #include <new>
 
+#include "base/progress.h"
 #include "picture/picture.h"
 #include "resources/string_ids.h"
 #include "resources/strings.h"
@@ -39,16 +40,16 @@ bool Inside(const PointL& p, const CPicture& picture) {
 
 bool Across(int side) { return side == kSideLeft || side == kSideRight; }
 
-}  // namespace
-
-StitchStatus CheckStitchRequest(const CPicture& main, const CPicture& rest,
-                                const StitchRequest& request, std::string* message) {
+// The checks of a request; the points are required only when asked for
+// (a session may be given them after the preparation).
+StitchStatus CheckRequest(const CPicture& main, const CPicture& rest, const StitchRequest& request,
+                          bool pointsRequired, std::string* message) {
     auto fail = [&](StitchStatus status, std::string text) {
         if (message) *message = std::move(text);
         return status;
     };
     const bool points = request.mainPoint && request.restPoint;
-    if (request.method != StitchMethod::Auto && !points)
+    if (pointsRequired && request.method != StitchMethod::Auto && !points)
         return fail(StitchStatus::kMissingPoints, "Manual and Semi-Auto need a point in each picture");
     const int wm = main.GetWidth(), hm = main.GetHeight();
     const int wr = rest.GetWidth(), hr = rest.GetHeight();
@@ -74,38 +75,121 @@ StitchStatus CheckStitchRequest(const CPicture& main, const CPicture& rest,
     return StitchStatus::kOk;
 }
 
+StitchResult OutOfMemory(StitchResult result) {
+    result.status = StitchStatus::kOutOfMemory;
+    result.message = LoadStringById(IDS_OUT_OF_MEMORY);
+    result.picture.reset();
+    return result;
+}
+
+}  // namespace
+
+StitchStatus CheckStitchRequest(const CPicture& main, const CPicture& rest,
+                                const StitchRequest& request, std::string* message) {
+    return CheckRequest(main, rest, request, true, message);
+}
+
 StitchResult RunStitch(CPicture& main, CPicture& rest, const StitchRequest& request) {
     StitchResult result;
     result.status = CheckStitchRequest(main, rest, request, &result.message);
     if (result.status != StitchStatus::kOk) return result;
-    auto outOfMemory = [&result] {
-        result.status = StitchStatus::kOutOfMemory;
-        result.message = LoadStringById(IDS_OUT_OF_MEMORY);
-        result.picture.reset();
-        return std::move(result);
-    };
+    StitchSession session(main, rest, request);
+    return session.Finish();
+}
 
-    const int ov = StitchOverlapPixels(request.side, request.overlapPercent, main.GetWidth(),
-                                       main.GetHeight(), rest.GetWidth(), rest.GetHeight());
-    const bool lowMemory = request.lowMemory ? *request.lowMemory
-                                             : StitchNeedsLowMemory(&main, &rest);
+// ------------------------------------------------------------------ session
+
+// The engine and its slots for one preparation and the join after it.
+struct StitchSession::Engine {
     RunHost host;
     CStitchTool tool;
-    tool.Begin(&host, &main, &rest, request.side, ov, request.method, lowMemory);
-    tool.forceSwap = request.forceSwap;
-    if (!request.blend) tool.blendEnabled = false;
+};
+
+StitchSession::StitchSession(CPicture& main, CPicture& rest, const StitchRequest& request)
+    : main_(main), rest_(rest), request_(request) {}
+
+StitchSession::~StitchSession() = default;
+
+StitchResult StitchSession::Prepare() {
+    ProgressScope progress(request_.progress);
+    engine_.reset();
+    StitchResult result;
+    result.status = CheckRequest(main_, rest_, request_, false, &result.message);
+    if (result.status != StitchStatus::kOk) return result;
+    const int ov = StitchOverlapPixels(request_.side, request_.overlapPercent, main_.GetWidth(),
+                                       main_.GetHeight(), rest_.GetWidth(), rest_.GetHeight());
+    const bool lowMemory = request_.lowMemory ? *request_.lowMemory
+                                              : StitchNeedsLowMemory(&main_, &rest_);
+    auto engine = std::make_unique<Engine>();
+    CStitchTool& tool = engine->tool;
+    tool.Begin(&engine->host, &main_, &rest_, request_.side, ov, request_.method, lowMemory);
+    tool.forceSwap = request_.forceSwap;
+    if (!request_.blend) tool.blendEnabled = false;
     try {
-        if (!tool.PrepareStitchDocument()) return outOfMemory();
-        if (request.mainPoint && request.restPoint) {
-            // From each picture's own frame to the prepared layout's.
-            tool.mainPoint = {tool.mainRect.left + request.mainPoint->x,
-                              tool.mainRect.top + request.mainPoint->y};
-            tool.restPoint = {tool.restRect.left + request.restPoint->x,
-                              tool.restRect.top + request.restPoint->y};
+        if (!tool.PrepareStitchDocument()) return OutOfMemory(std::move(result));
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory(std::move(result));
+    }
+    seam_ = ov;
+    stripStart_ = tool.firstExtent - ov;
+    mainAt_ = {tool.mainRect.left, tool.mainRect.top};
+    restAt_ = {tool.restRect.left, tool.restRect.top};
+    // The strip is the front end's to show; the join makes its own pictures.
+    if (request_.method != StitchMethod::Auto) result.picture = engine->host.TakePicture();
+    engine_ = std::move(engine);
+    return result;
+}
+
+PointL StitchSession::ToLayout(PointL strip) const {
+    if (Across(request_.side)) strip.x += stripStart_;
+    else strip.y += stripStart_;
+    return strip;
+}
+
+PointL StitchSession::StripToMain(PointL strip) const {
+    const PointL p = ToLayout(strip);
+    return {p.x - mainAt_.x, p.y - mainAt_.y};
+}
+
+PointL StitchSession::StripToRest(PointL strip) const {
+    const PointL p = ToLayout(strip);
+    return {p.x - restAt_.x, p.y - restAt_.y};
+}
+
+StitchResult StitchSession::Finish() {
+    const bool points = request_.mainPoint && request_.restPoint;
+    if (!points && request_.method != StitchMethod::Auto) {
+        StitchResult result;
+        result.status = CheckRequest(main_, rest_, request_, true, &result.message);
+        return result;
+    }
+    return Join(points ? *request_.mainPoint : PointL{}, points ? *request_.restPoint : PointL{},
+                points);
+}
+
+StitchResult StitchSession::Finish(PointL mainPoint, PointL restPoint) {
+    return Join(mainPoint, restPoint, true);
+}
+
+StitchResult StitchSession::Join(PointL mainPoint, PointL restPoint, bool points) {
+    ProgressScope progress(request_.progress);
+    if (!engine_) {
+        StitchResult prepared = Prepare();
+        if (prepared.status != StitchStatus::kOk) return prepared;
+    }
+    // One join per preparation: the engine goes with this call.
+    std::unique_ptr<Engine> engine = std::move(engine_);
+    CStitchTool& tool = engine->tool;
+    StitchResult result;
+    try {
+        if (points) {
+            // From each picture's own frame to the layout's.
+            tool.mainPoint = {mainAt_.x + mainPoint.x, mainAt_.y + mainPoint.y};
+            tool.restPoint = {restAt_.x + restPoint.x, restAt_.y + restPoint.y};
         }
         bool ok;
-        if (request.method == StitchMethod::Manual) ok = tool.ManualCompose();
-        else if (request.method == StitchMethod::SemiAuto) ok = tool.SemiAutoStitch();
+        if (request_.method == StitchMethod::Manual) ok = tool.ManualCompose();
+        else if (request_.method == StitchMethod::SemiAuto) ok = tool.SemiAutoStitch();
         else ok = tool.AutoStitch();
         result.finding = tool.finding;
         if (!ok) {
@@ -114,20 +198,20 @@ StitchResult RunStitch(CPicture& main, CPicture& rest, const StitchRequest& requ
                 result.message = "cancelled";
                 return result;
             }
-            if (host.Message().empty()) return outOfMemory();
+            if (engine->host.Message().empty()) return OutOfMemory(std::move(result));
             result.status = tool.finding.outcome == StitchOutcome::kOverlapTooSmall
                                  ? StitchStatus::kOverlapTooSmall
                              : tool.finding.outcome == StitchOutcome::kLowQuality
                                  ? StitchStatus::kMatchTooWeak
                                  : StitchStatus::kNoOverlapFound;
-            result.message = host.Message();
+            result.message = engine->host.Message();
             return result;
         }
     } catch (const std::bad_alloc&) {
-        return outOfMemory();
+        return OutOfMemory(std::move(result));
     }
-    result.picture = host.TakePicture();
-    if (!result.picture) return outOfMemory();
+    result.picture = engine->host.TakePicture();
+    if (!result.picture) return OutOfMemory(std::move(result));
     return result;
 }
 

@@ -22,6 +22,7 @@
 #include <algorithm>
 
 #include "acquire/xfer_done_qt.h"
+#include "base/job_qt.h"
 #include "base/message_box.h"
 #include "display/draw_picture_qt.h"
 #include "document/file_dialogs_qt.h"
@@ -33,6 +34,7 @@
 #include "resources/strings.h"
 #include "stitch/stitch_icons_qt.h"
 #include "stitch/stitch_app_qt.h"
+#include "stitch/stitch_run.h"
 #include "stitch/stitch_setup.h"
 #include "stitch/stitch_tool.h"
 
@@ -296,13 +298,6 @@ bool CStitchPage::ReplacePicture(CPicture* old, std::unique_ptr<CPicture> replac
     }
     UpdateInfo();
     return true;
-}
-
-void CStitchPage::ReplaceWithConverted(std::unique_ptr<CPicture> converted) {
-    if (!converted) return;
-    picture_ = std::move(converted);
-    beforeDeskew_.reset();
-    UpdateInfo();
 }
 
 void CStitchPage::UpdateStitchButton() {
@@ -606,6 +601,8 @@ CStitchSheet::CStitchSheet(QWidget* parent) : QDialog(parent) {
 }
 
 CStitchSheet::~CStitchSheet() {
+    // A stitch that still reads the pages' pictures ends before they go.
+    qDeleteAll(findChildren<Job*>(Qt::FindDirectChildrenOnly));
     SetStitchIdle(1);
     if (openSheet == this) openSheet = nullptr;
 }
@@ -677,17 +674,27 @@ void CStitchSheet::keyPressEvent(QKeyEvent* event) {
 }
 
 void CStitchSheet::OnStitch() {
-    SetStitchIdle(1);
     CPicture* main = main_->picture();
     CPicture* rest = rest_->picture();
     if (!main || !rest) return;
-    bool lowMemory = StitchNeedsLowMemory(main, rest);
-    if (lowMemory) {
-        QMessageBox::StandardButton answer = QMessageBox::question(
-            this, windowTitle(), StringText(IDS_STITCH_TAKES_LONG),
-            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-        if (answer != QMessageBox::Yes) return;
+    if (!StitchNeedsLowMemory(main, rest)) {
+        StartStitch(false);
+        return;
     }
+    // The stitch starts from the answer; the sheet stays as it is meanwhile.
+    auto* question = new QMessageBox(QMessageBox::Question, windowTitle(), StringText(IDS_STITCH_TAKES_LONG),
+                                     QMessageBox::Yes | QMessageBox::No, this);
+    question->setDefaultButton(QMessageBox::No);
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    connect(question, &QMessageBox::finished, this, [this, question] {
+        const bool yes = question->clickedButton() == question->button(QMessageBox::Yes);
+        if (yes && main_->picture() && rest_->picture()) StartStitch(true);
+    });
+    question->open();
+}
+
+void CStitchSheet::StartStitch(bool lowMemory) {
+    SetStitchIdle(1);
     // The undeskewed pictures are not needed by a placed stitch; an Auto
     // stitch that is refused gives the sheet back with them.
     if (image_->method() != kMethodAuto) {
@@ -695,15 +702,12 @@ void CStitchSheet::OnStitch() {
         rest_->DropBeforeDeskew();
     }
 
-    SheetStitch request;
+    StitchRequest request;
     request.side = image_->side();
-    request.method = image_->method();
+    request.method = MethodOfControl(image_->method());
     request.overlapPercent = image_->overlapPercent();
     request.lowMemory = lowMemory;
     lastStitchSide = request.side;
-    request.overlapPixels =
-        StitchOverlapPixels(request.side, request.overlapPercent, main->GetWidth(),
-                            main->GetHeight(), rest->GetWidth(), rest->GetHeight());
     lastOverlapPercent = request.overlapPercent;
 
     hide();

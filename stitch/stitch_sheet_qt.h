@@ -104,9 +104,6 @@ public:
     void SwapPictures(CStitchPage& other);
     // The deskew's hand-over (see CStitchSheet::ReplacePicture).
     bool ReplacePicture(CPicture* old, std::unique_ptr<CPicture> replacement);
-    // The converted Rest picture replaces the page's picture (kept undeskewed
-    // picture dropped).
-    void ReplaceWithConverted(std::unique_ptr<CPicture> converted);
     void DropBeforeDeskew() { beforeDeskew_.reset(); }
 
     // Enables "&Stitch" when both pages hold a picture, "&Rotate..." when
@@ -233,6 +230,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Hides the sheet and hands the stitch over (after the low-memory question).
+    void StartStitch(bool lowMemory);
+
     QTabWidget* tabs_;
     CStitchPage* main_;
     CStitchPage* rest_;

@@ -1,8 +1,8 @@
 // The stitch engine's record: the state the layout, the overlap search, the
-// merge and the composer share, and which the interactive stitch tool of the
-// application drives. Everything here works on pictures through row segments;
-// there are no windows in it. The application's mouse tool keeps its window
-// state (cursor, block bitmaps, scroll origin) itself and uses these fields.
+// merge and the composer share. Everything here works on pictures through
+// row segments; there are no windows in it. Front ends do not drive it
+// themselves: they go through RunStitch or a StitchSession (stitch_run.h),
+// which own a record for the span of one stitch.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -37,9 +37,8 @@ struct PointL {
 
 // What the engine needs of its surroundings: the stitch document's three
 // picture slots, the Rest page that takes the converted Rest picture, and a
-// place for messages to the user. RunStitch implements it over plain slots,
-// the application's stitch tool over its document and sheet; the engine's
-// tests bring their own.
+// place for messages to the user. RunStitch and StitchSession implement it
+// over plain slots; the engine's tests bring their own.
 class StitchHost {
 public:
     virtual ~StitchHost() = default;
@@ -134,9 +133,8 @@ public:
     // (right - left) x (bottom - top) pixels.
     bool CropMerged(CPicture* canvas);
 
-    // Fields shared with the interactive tool, named as the tool names them.
-    std::int16_t state = 0;            // 0 idle, 1 choosing the block, 2 carrying it
-    Rect clipRect;                     // the merge's bounds (the tool: the cursor confinement)
+    // The stages' shared state.
+    Rect clipRect;                     // the merge's bounds
     PointL restPoint, mainPoint;       // reference points in full-layout coordinates
     std::int16_t blockW = 16, blockH = 16;
     PointL features[kMaxFeatures];
@@ -151,7 +149,6 @@ public:
     std::int16_t overlap = 32;         // from the sheet; the search reuses it
     std::int16_t firstExtent = 0;
     std::int16_t blendBytes = 3;
-    bool result = false;
     bool lowMemory = false;
     // Set when the user pressed Escape during the search or a blend; the
     // step then fails.

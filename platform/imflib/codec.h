@@ -77,6 +77,10 @@ public:
     const ImageInfo& Info() const { return info_; }
     bool Put(int y, const std::uint8_t* row);
     bool Get(int y, std::uint8_t* row);
+    // Row y where it lies (in the packed image's memory, or where a row
+    // source holds it), else read into buffer (RowBytes() bytes); valid
+    // until the next call. None on failure.
+    const std::uint8_t* Peek(int y, std::uint8_t* buffer);
     bool PutTable(const ImageInfo& info);
     // The file's picture has the size and depth the packed image was made for.
     bool Matches(const ImageInfo& file) const;
@@ -104,6 +108,8 @@ void RowToRgb(const ImageInfo& info, const std::uint8_t* row, int n, std::uint8_
 void RowToGray(const ImageInfo& info, const std::uint8_t* row, int n, std::uint8_t* gray);
 // Exchanges the first and third byte of every 3-byte pixel.
 void SwapRedBlue(std::uint8_t* pixels, int n);
+// The same from source into destination (the same place, or apart).
+void SwapRedBlueInto(std::uint8_t* destination, const std::uint8_t* source, int n);
 // Composes colour over white with the given alpha.
 inline std::uint8_t OverWhite(unsigned colour, unsigned alpha) {
     return std::uint8_t((colour * alpha + 255u * (255u - alpha) + 127u) / 255u);
@@ -126,6 +132,10 @@ void PutLe32(std::uint8_t* p, std::uint32_t v);
 // Reads exactly n bytes.
 bool ReadExact(std::FILE* file, void* bytes, std::size_t n);
 bool WriteExact(std::FILE* file, const void* bytes, std::size_t n);
+// Writes exactly n bytes past the stream's buffer (flushed first): for
+// blocks of a megabyte or more, which the buffer would only copy. A refused
+// write records the system's reason.
+bool WriteThrough(std::FILE* file, const void* bytes, std::size_t n);
 // Size of the open file in bytes; -1 when unknown.
 std::int64_t FileSize(std::FILE* file);
 // Lower-case extension of the path without the dot; empty without one.

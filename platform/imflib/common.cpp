@@ -1,8 +1,11 @@
 // Shared pieces of the codecs: errors, progress, row access to the packed
 // image, row conversions and small file helpers.
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
@@ -12,6 +15,7 @@
 #include "picture/image_store.h"
 #include "platform/imflib/codec.h"
 #include "base/file_name.h"
+#include "platform/system.h"
 
 namespace imf {
 
@@ -161,6 +165,17 @@ bool DibRows::Get(int y, std::uint8_t* row) {
     return true;
 }
 
+const std::uint8_t* DibRows::Peek(int y, std::uint8_t* buffer) {
+    if (y >= 0 && y < info_.height) {
+        if (block_->rowSource != nullptr) {
+            if (const std::uint8_t* held = block_->rowSource->HeldRow(y)) return held;
+        } else if (block_->store == nullptr) {
+            return block_->memoryHandle + headerSize_ + std::uint64_t(info_.height - 1 - y) * rowBytes_;
+        }
+    }
+    return Get(y, buffer) ? buffer : nullptr;
+}
+
 bool DibRows::PutTable(const ImageInfo& info) {
     if (info.bits > 8 || info.colours <= 0) return true;
     const int n = std::min(info.colours, info_.colours);
@@ -210,14 +225,43 @@ void RowToBgr(const ImageInfo& info, const std::uint8_t* row, int n, std::uint8_
 #define IMF_SWAP_SSSE3 1
 namespace {
 
-// Five pixels a step: 16 bytes in, the first 15 exchanged, the 16th (the
-// next step's first) put back as it was. The pixels done.
-__attribute__((target("ssse3"))) std::size_t SwapRedBlueVector(std::uint8_t* p, std::size_t n) {
-    const __m128i order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
+// The byte shuffles of one step of 16 pixels held in three vectors: output
+// vector k takes byte j from input vector v at mask[k][v][j] (0x80: from
+// another vector). The first and third byte of each pixel change places.
+struct SwapShuffle {
+    std::uint8_t mask[3][3][16];
+    constexpr SwapShuffle() : mask{} {
+        for (int k = 0; k < 3; ++k)
+            for (int v = 0; v < 3; ++v)
+                for (int j = 0; j < 16; ++j) {
+                    const int b = 16 * k + j;
+                    const int from = b % 3 == 0 ? b + 2 : b % 3 == 2 ? b - 2 : b;
+                    mask[k][v][j] = std::uint8_t(from / 16 == v ? from % 16 : 0x80);
+                }
+    }
+};
+
+// Sixteen pixels (48 bytes) a step, every load of a step before its stores,
+// so that no load waits on the bytes of a store it overlaps and d may be s.
+// The pixels done.
+__attribute__((target("ssse3"))) std::size_t SwapRedBlueVector(std::uint8_t* d, const std::uint8_t* s,
+                                                               std::size_t n) {
+    alignas(16) static constexpr SwapShuffle kShuffle{};
+    auto m = [](int k, int v) { return _mm_load_si128(reinterpret_cast<const __m128i*>(kShuffle.mask[k][v])); };
+    const __m128i m00 = m(0, 0), m01 = m(0, 1), m10 = m(1, 0), m11 = m(1, 1), m12 = m(1, 2), m21 = m(2, 1),
+                  m22 = m(2, 2);
     std::size_t done = 0;
-    for (; done + 6 <= n; done += 5, p += 15) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_shuffle_epi8(v, order));
+    for (; done + 16 <= n; done += 16, d += 48, s += 48) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 32));
+        const __m128i x = _mm_or_si128(_mm_shuffle_epi8(a, m00), _mm_shuffle_epi8(b, m01));
+        const __m128i y = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, m10), _mm_shuffle_epi8(b, m11)),
+                                       _mm_shuffle_epi8(c, m12));
+        const __m128i z = _mm_or_si128(_mm_shuffle_epi8(b, m21), _mm_shuffle_epi8(c, m22));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), x);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 16), y);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 32), z);
     }
     return done;
 }
@@ -225,21 +269,24 @@ __attribute__((target("ssse3"))) std::size_t SwapRedBlueVector(std::uint8_t* p, 
 }  // namespace
 #endif
 
-void SwapRedBlue(std::uint8_t* pixels, int n) {
-    std::uint8_t* p = pixels;
+void SwapRedBlue(std::uint8_t* pixels, int n) { SwapRedBlueInto(pixels, pixels, n); }
+
+void SwapRedBlueInto(std::uint8_t* d, const std::uint8_t* s, int n) {
     std::size_t count = std::size_t(n > 0 ? n : 0);
 #ifdef IMF_SWAP_SSSE3
     static const bool vector = __builtin_cpu_supports("ssse3");
     if (vector) {
-        const std::size_t done = SwapRedBlueVector(p, count);
-        p += 3 * done;
+        const std::size_t done = SwapRedBlueVector(d, s, count);
+        d += 3 * done;
+        s += 3 * done;
         count -= done;
     }
 #endif
-    for (std::uint8_t* const end = p + 3 * count; p != end; p += 3) {
-        const std::uint8_t first = p[0];
-        p[0] = p[2];
-        p[2] = first;
+    for (const std::uint8_t* const end = s + 3 * count; s != end; s += 3, d += 3) {
+        const std::uint8_t first = s[0];
+        d[1] = s[1];
+        d[0] = s[2];
+        d[2] = first;
     }
 }
 
@@ -301,6 +348,20 @@ bool ReadExact(std::FILE* file, void* bytes, std::size_t n) {
 }
 bool WriteExact(std::FILE* file, const void* bytes, std::size_t n) {
     return std::fwrite(bytes, 1, n, file) == n;
+}
+bool WriteThrough(std::FILE* file, const void* bytes, std::size_t n) {
+    const int fd = ::fileno(file);
+    if (fd < 0) return WriteExact(file, bytes, n);  // a stream in memory
+    if (std::fflush(file) != 0) return Fail(platform::SystemErrorText(errno));
+    const auto* p = static_cast<const std::uint8_t*>(bytes);
+    while (n > 0) {
+        const ssize_t put = ::write(fd, p, n);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return Fail(platform::SystemErrorText(put < 0 ? errno : ENOSPC));
+        p += put;
+        n -= std::size_t(put);
+    }
+    return true;
 }
 
 std::int64_t FileSize(std::FILE* file) {

@@ -48,6 +48,10 @@ public:
     // included) with picture row y (0 = top). Writers ask in their own order,
     // each row once. False on failure.
     virtual bool StoredRow(int y, std::uint8_t* row) = 0;
+    // Picture row y where the source already holds it, valid until the
+    // next call; none to have StoredRow copy it. A writer that changes each
+    // row as it moves it takes rows this way and spares a copy.
+    virtual const std::uint8_t* HeldRow(int /*y*/) { return nullptr; }
 
 protected:
     ~DibRowSource() = default;

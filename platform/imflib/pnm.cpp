@@ -162,18 +162,35 @@ bool WritePnm(std::FILE* file, const std::string& ext, DibRows& rows, Progress& 
     // Colour from 24-bit rows and gray from 8-bit gray ramps leave the stored
     // row in one pass; other depths go through a converted line.
     const bool direct = (kind == 6 && info.bits == 24) || (kind == 5 && info.bits == 8 && info.IsGrayRamp());
+    if (direct) {
+        // A chunk of about a megabyte of rows at a time: each row is moved
+        // from where it lies into its place in the chunk, and the chunk goes
+        // to the file in one write.
+        const std::size_t fileRow = std::size_t(w) * (kind == 6 ? 3 : 1);
+        const int perChunk = int(std::clamp<std::size_t>((std::size_t(1) << 20) / fileRow, 1, std::size_t(info.height)));
+        std::vector<std::uint8_t> chunk(std::size_t(perChunk) * fileRow), stored(info.RowBytes());
+        for (int y0 = 0; y0 < info.height; y0 += perChunk) {
+            const int count = std::min(perChunk, info.height - y0);
+            for (int k = 0; k < count; ++k) {
+                const std::uint8_t* row = rows.Peek(y0 + k, stored.data());
+                if (row == nullptr) return false;
+                if (kind == 6) SwapRedBlueInto(chunk.data() + std::size_t(k) * fileRow, row, w);
+                else std::memcpy(chunk.data() + std::size_t(k) * fileRow, row, fileRow);
+            }
+            if (!WriteThrough(file, chunk.data(), std::size_t(count) * fileRow))
+                return Fail("PNM: the file cannot be written");
+            if (!progress.Step(y0 + count)) return false;
+        }
+        return true;
+    }
     std::vector<std::uint8_t> stored(info.RowBytes(), 0);
-    std::vector<std::uint8_t> line(direct ? 0 : std::size_t(w) * 3 + 8, 0);
+    std::vector<std::uint8_t> line(std::size_t(w) * 3 + 8, 0);
     std::vector<std::uint8_t> bits(kind == 4 ? (std::size_t(w) + 7) / 8 : 0, 0);
     for (int y = 0; y < info.height; ++y) {
         if (!rows.Get(y, stored.data())) return false;
         const std::uint8_t* data = line.data();
         std::size_t size = 0;
-        if (direct) {
-            if (kind == 6) SwapRedBlue(stored.data(), w);
-            data = stored.data();
-            size = std::size_t(w) * (kind == 6 ? 3 : 1);
-        } else if (kind == 6) {
+        if (kind == 6) {
             RowToRgb(info, stored.data(), w, line.data());
             size = std::size_t(w) * 3;
         } else {

@@ -480,6 +480,10 @@
         <source>&amp;Redo</source>
         <translation>&amp;Wiederholen</translation>
     </message>
+    <message>
+        <source>Stitch &amp;Many...</source>
+        <translation>&amp;Mehrere zusammenfügen...</translation>
+    </message>
 </context>
 <context>
     <name>Dialogs</name>
@@ -1184,14 +1188,6 @@
     <message>
         <source>Add Pieces</source>
         <translation>Teile hinzufügen</translation>
-    </message>
-    <message>
-        <source>Stitch &amp;Many...</source>
-        <translation>&amp;Mehrere zusammenfügen...</translation>
-    </message>
-    <message>
-        <source>Join the scans of one picture, any number of pieces, in one run</source>
-        <translation>Die Scans eines Bildes, beliebig viele Teile, in einem Durchgang zusammenfügen</translation>
     </message>
 </context>
 <context>
@@ -2016,6 +2012,12 @@ Rückgängig</translation>
 Redo</source>
         <translation>Die zurückgenommene Änderung erneut ausführen
 Wiederholen</translation>
+    </message>
+    <message>
+        <source>Join the scans of one picture, any number of pieces, in one run
+Stitch Many</source>
+        <translation>Die Scans eines Bildes, beliebig viele Teile, in einem Durchgang zusammenfügen
+Mehrere zusammenfügen</translation>
     </message>
 </context>
 <context>

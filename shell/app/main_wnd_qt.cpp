@@ -18,6 +18,7 @@
 #include "acquire/xfer_done_qt.h"
 #include "base/command_registry_qt.h"
 #include "base/job_qt.h"
+#include "base/window_title_qt.h"
 #include "document/document_qt.h"
 #include "platform/profile.h"
 #include "resources/command_ids.h"
@@ -27,7 +28,6 @@
 #include "shell/app/doc_template_qt.h"
 #include "shell/app/icon_bar_qt.h"
 #include "shell/app/status_bar_qt.h"
-#include "stitch/mosaic_window_qt.h"
 
 namespace {
 
@@ -105,12 +105,6 @@ void PMainWnd::buildMenus() {
         for (QMenu* sub : menu->findChildren<QMenu*>()) connectPrompts(sub);
         if (title == "&File") {
             fileMenu_ = menu;
-            // "Stitch Many..." follows "Stitch...".
-            if (QAction* stitch = commands_->action(ID_STITCH)) {
-                const QList<QAction*> items = fileMenu_->actions();
-                const qsizetype at = items.indexOf(stitch) + 1;
-                fileMenu_->insertAction(at < items.size() ? items[at] : nullptr, CreateStitchManyAction(this));
-            }
             // The recent files: their separator shows with the first of them.
             for (int id = ID_FILE_MRU_FILE1; id <= ID_FILE_MRU_FILE4; ++id)
                 if (QAction* action = commands_->action(id)) action->setVisible(false);
@@ -135,8 +129,7 @@ void PMainWnd::fillWindowList() {
     windowListActions_ << windowMenu_->addSeparator();
     int n = 1;
     for (QMdiSubWindow* w : windows) {
-        QString title = w->windowTitle();
-        title.remove(QStringLiteral("[*]"));
+        QString title = PlainWindowTitle(w);
         title.replace('&', "&&");
         QAction* a = windowMenu_->addAction(QString("&%1 %2").arg(n++).arg(title));
         a->setCheckable(true);

@@ -270,64 +270,79 @@ namespace {
 // request shows (from the top when it asks for row 0, else from the
 // bottom), a ring of them ahead. A request out of that order restarts the
 // making there. The row function runs on the making thread only, one row at
-// a time, so it needs no locking of its own.
+// a time, so it needs no locking of its own. A side that has to wait sleeps
+// until half a ring can be made or taken, not a row at a time: two threads
+// waking each other for every row spend more than a small row takes.
 class RowsAhead final : public DibRowSource {
 public:
-    RowsAhead(const StoredRowFunction& row, int height, std::uint64_t rowBytes)
-        : row_(row), height_(height), rowBytes_(rowBytes),
-          ring_(std::size_t(kRing) * std::size_t(rowBytes)), made_(kRing, -1), ok_(kRing, false),
-          thread_([this] { Make(); }) {}
+    RowsAhead(const StoredRowFunction& row, int height, std::uint64_t rowBytes, int ring)
+        : row_(row), height_(height), rowBytes_(rowBytes), slots_(std::max(ring, 1)),
+          batch_(std::max(slots_ / 2, 1)), ring_(std::size_t(slots_) * std::size_t(rowBytes)),
+          ok_(std::size_t(slots_), false), thread_([this] { Make(); }) {}
     ~RowsAhead() {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             stop_ = true;
         }
-        changed_.notify_all();
+        room_.notify_all();
         thread_.join();
     }
 
     bool StoredRow(int y, std::uint8_t* bytes) override {
+        const std::uint8_t* row = HeldRow(y);
+        if (row) std::memcpy(bytes, row, std::size_t(rowBytes_));
+        return row != nullptr;
+    }
+
+    // The row's slot stays the writer's until its next call.
+    const std::uint8_t* HeldRow(int y) override {
         std::unique_lock<std::mutex> lock(mutex_);
-        if (start_ < 0 || y != Expected()) {
-            // A new run of rows from y.
-            // From the top or bottom row the direction is plain; elsewhere
-            // it is the last run's.
+        if (held_) {  // the row of the last call is done with
+            held_ = false;
+            ++taken_;
+            if (makerWants_ >= 0 && taken_ >= makerWants_) room_.notify_all();
+        }
+        if (start_ < 0 || y != start_ + step_ * int(taken_)) {
+            // A new run of rows from y. From the top or bottom row the
+            // direction is plain; elsewhere it is the last run's.
             step_ = y == 0 ? 1 : y == height_ - 1 ? -1 : step_;
             start_ = y;
-            taken_ = 0;
+            taken_ = made_ = 0;
+            makerWants_ = -1;
             ++run_;
-            std::fill(made_.begin(), made_.end(), -1);
-            changed_.notify_all();
+            room_.notify_all();
         }
-        const std::size_t slot = std::size_t(taken_ % kRing);
-        changed_.wait(lock, [&] { return made_[slot] == y; });
-        const bool ok = ok_[slot];
-        if (ok) std::memcpy(bytes, &ring_[slot * rowBytes_], std::size_t(rowBytes_));
-        made_[slot] = -1;
-        ++taken_;
-        changed_.notify_all();
-        return ok;
+        if (made_ <= taken_) {
+            // The first row of a run at once: a writer may ask for one only.
+            const long rows = step_ > 0 ? height_ - start_ : start_ + 1;  // in this run
+            writerWants_ = std::min(taken_ + (taken_ == 0 ? 1 : batch_), rows);
+            ready_.wait(lock, [&] { return made_ >= writerWants_; });
+            writerWants_ = -1;
+        }
+        const std::size_t slot = std::size_t(taken_ % slots_);
+        held_ = true;
+        return ok_[slot] ? &ring_[slot * rowBytes_] : nullptr;
     }
 
 private:
-    static constexpr int kRing = 16;
-    int Expected() const { return start_ + step_ * int(taken_); }
-
     void Make() {
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
-            changed_.wait(lock, [&] { return stop_ || start_ >= 0; });
+            room_.wait(lock, [&] { return stop_ || start_ >= 0; });
             if (stop_) return;
             const long run = run_;
             const int start = start_, step = step_;
             for (long k = 0;; ++k) {
                 const int y = start + step * int(k);
                 if (y < 0 || y >= height_) break;
-                const std::size_t slot = std::size_t(k % kRing);
-                // Room once the writer has taken the row kRing before.
-                changed_.wait(lock, [&] { return stop_ || run_ != run || (made_[slot] < 0 && k < taken_ + kRing); });
+                if (k >= taken_ + slots_) {  // the ring is full
+                    makerWants_ = k - slots_ + batch_;
+                    room_.wait(lock, [&] { return stop_ || run_ != run || taken_ >= makerWants_; });
+                    makerWants_ = -1;
+                }
                 if (stop_) return;
                 if (run_ != run) break;
+                const std::size_t slot = std::size_t(k % slots_);
                 lock.unlock();
                 bool ok = false;
                 try {
@@ -337,12 +352,12 @@ private:
                 }
                 lock.lock();
                 if (run_ != run) break;
-                made_[slot] = y;
                 ok_[slot] = ok;
-                changed_.notify_all();
+                made_ = k + 1;
+                if (writerWants_ >= 0 && made_ >= writerWants_) ready_.notify_all();
             }
             // Wait for a new run (or the end).
-            changed_.wait(lock, [&] { return stop_ || run_ != run; });
+            room_.wait(lock, [&] { return stop_ || run_ != run; });
             if (stop_) return;
         }
     }
@@ -350,28 +365,39 @@ private:
     const StoredRowFunction& row_;
     const int height_;
     const std::uint64_t rowBytes_;
+    const int slots_;  // rows the ring holds
+    const int batch_;  // rows a waiting side waits for
     std::vector<std::uint8_t> ring_;
-    std::vector<int> made_;  // the row each slot holds, -1 when free
-    std::vector<bool> ok_;
+    std::vector<bool> ok_;  // whether the row in each slot was made
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable room_, ready_;  // the maker's and the writer's
     bool stop_ = false;
+    bool held_ = false;  // the writer holds the slot of row taken_
     int start_ = -1, step_ = 1;
-    long taken_ = 0, run_ = 0;
+    // Rows of the run made and taken, and what a waiting side waits for
+    // (-1: not waiting).
+    long made_ = 0, taken_ = 0, run_ = 0;
+    long makerWants_ = -1, writerWants_ = -1;
     std::thread thread_;  // last: starts once the rest is ready
 };
 
 }  // namespace
 
 bool SaveRows(const CPicture& shape, int width, int height, const StoredRowFunction& row,
-              const std::string& path, bool ahead) {
+              const std::string& path, int ahead) {
     struct Direct final : DibRowSource {
         const StoredRowFunction& row;
         explicit Direct(const StoredRowFunction& r) : row(r) {}
         bool StoredRow(int y, std::uint8_t* bytes) override { return row(y, bytes); }
     } direct(row);
     std::unique_ptr<RowsAhead> early;
-    if (ahead) early = std::make_unique<RowsAhead>(row, height, RowBytesFor(width, shape.GetHeader()->biBitCount));
+    if (ahead > 0) {
+        // At least about two megabytes of rows: a writer takes about one at a time.
+        const std::uint64_t rowBytes = RowBytesFor(width, shape.GetHeader()->biBitCount);
+        const int ring = int(std::min<std::uint64_t>(
+            std::uint64_t(height), std::max<std::uint64_t>(std::uint64_t(ahead), (std::uint64_t(2) << 20) / rowBytes)));
+        early = std::make_unique<RowsAhead>(row, height, rowBytes, ring);
+    }
     DibRowSource& source = early ? static_cast<DibRowSource&>(*early) : direct;
     return Save(path, shape.GetType(), [&](FileStatus& status) {
         return WriteImageFileRows(path, shape, width, height, source, &status);

@@ -39,11 +39,14 @@ bool SavePicture(CPicture& picture, const std::string& path);
 // row(y, bytes) fills the stored row y (0 = top, padding included); false
 // fails the write.
 using StoredRowFunction = std::function<bool(int y, std::uint8_t* bytes)>;
-// ahead: the rows are made on a second thread a few rows ahead of the
-// writer (row is then called on that thread only, one row at a time); off
-// for row functions that make many rows at once.
+// ahead: how many rows are made on a second thread ahead of the writer (row
+// is then called on that thread only, one row at a time); 0 makes each row
+// as the writer asks. A row function that makes a band of rows at once
+// wants more than a band ahead: the next band is made while the writer
+// takes the last.
+constexpr int kRowsAhead = 16;
 bool SaveRows(const CPicture& shape, int width, int height, const StoredRowFunction& row,
-              const std::string& path, bool ahead = true);
+              const std::string& path, int ahead = kRowsAhead);
 
 // Whether SavePicture can write a file with this path's extension; prints
 // the reason when not. Commands check it before long work.

@@ -53,9 +53,9 @@ int CmdTransform(const Args& args) {
     const std::string& out = args.positional[1];
     const bool documentFile = IsDocumentFilePath(out);
     const bool quarter = TransformIsQuarterTurn(chosen->op);
-    auto write = [&](const CPicture& shape, int width, int height, const StoredRowFunction& row) {
-        // The quarter turns make a band of rows at once: nothing to gain ahead.
-        return SaveRows(shape, width, height, row, out, !quarter) ? kExitOk : kExitFailed;
+    auto write = [&](const CPicture& shape, int width, int height, const StoredRowFunction& row,
+                     int ahead = kRowsAhead) {
+        return SaveRows(shape, width, height, row, out, ahead) ? kExitOk : kExitFailed;
     };
     // Into an image file the result goes row by row as the writer asks for
     // it, never held whole: from a file holding its rows uncompressed the
@@ -78,9 +78,11 @@ int CmdTransform(const Args& args) {
                             [&](int y, int x0, int count, std::uint8_t* pixels) {
                                 return raw->StoredSegment(y, x0, count, pixels);
                             });
+            // A band is turned while the writer takes the one before.
             if (rows.Usable())
                 return write(*shape, raw->Height(), raw->Width(),
-                             [&](int y, std::uint8_t* row) { return rows.Row(y, row); });
+                             [&](int y, std::uint8_t* row) { return rows.Row(y, row); },
+                             rows.BandRows() + kRowsAhead);
         } catch (const std::bad_alloc&) {
             // Without room for the bands the picture is read and turned whole.
         }

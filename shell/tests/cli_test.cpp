@@ -192,7 +192,7 @@ TEST_F(Cli, AWriteTheSystemRefusesIsOneLineWithTheSystemsReason) {
     const std::string in = Picture("in.ppm", 200, 100);
     // Files may grow to 8 KB only; the signal that would end the tool is ignored.
     const std::string limit = "trap '' XFSZ; ulimit -f 8;";
-    for (const char* name : {"o.bmp", "o.tif", "o.png", "o.vdl"}) {
+    for (const char* name : {"o.bmp", "o.tif", "o.png", "o.vdl", "o.ppm"}) {
         std::vector<std::string> args = {"convert", in, (dir_ / name).string()};
         if (std::string(name) == "o.tif") args.insert(args.end(), {"--compression", "none"});
         ToolRun r = Tool(args, limit);

@@ -168,3 +168,57 @@ TEST(RunStitch, EscapeCancelsTheSearchAndTheBlend) {
         EXPECT_EQ(progress.begins, progress.ends);
     }
 }
+
+// The two steps of a session: a pixel picked on the strip names the pixel
+// of the picture it shows, on either side of the seam and for every side;
+// the join gives what the one call gives, again after a second join.
+TEST(StitchSession, StripPointsNameThePixelsShownAndJoinAsRunStitchDoes) {
+    auto main = MainCut();
+    auto rest = BrighterRestCut();
+    auto noPoints = [](StitchMethod method, int side) {
+        StitchRequest r = Request(method);
+        r.side = side;
+        r.mainPoint.reset();
+        r.restPoint.reset();
+        return r;
+    };
+    for (int side : {kSideLeft, kSideTop, kSideRight, kSideBottom}) {
+        StitchSession session(*main, *rest, noPoints(StitchMethod::Manual, side));
+        StitchResult strip = session.Prepare();
+        ASSERT_EQ(strip.status, StitchStatus::kOk) << side << strip.message;
+        ASSERT_TRUE(strip.picture);
+        const bool across = side == kSideLeft || side == kSideRight;
+        const int seam = session.Seam();
+        EXPECT_EQ(across ? strip.picture->GetWidth() : strip.picture->GetHeight(), 2 * seam);
+        for (int off : {-3, 2}) {
+            const PointL at = across ? PointL{seam + off, 17} : PointL{17, seam + off};
+            const bool restHalf = (side == kSideRight || side == kSideBottom) == (off >= 0);
+            const PointL own = restHalf ? session.StripToRest(at) : session.StripToMain(at);
+            CPicture* shown = restHalf ? rest.get() : main.get();
+            ASSERT_TRUE(own.x >= 0 && own.y >= 0 && own.x < kW && own.y < kH) << side << " " << off;
+            EXPECT_EQ(Pixel(strip.picture.get(), at.x, at.y), Pixel(shown, own.x, own.y)) << side << " " << off;
+        }
+    }
+
+    const PointL mainAt{kW - kOverlap + 50, 100}, restAt{50, 100};
+    for (StitchMethod method : {StitchMethod::Manual, StitchMethod::SemiAuto}) {
+        StitchSession session(*main, *rest, noPoints(method, kSideRight));
+        ASSERT_EQ(session.Prepare().status, StitchStatus::kOk);
+        EXPECT_EQ(session.StripToRest({session.Seam() + 50, 100}), restAt);
+        EXPECT_EQ(session.Finish().status, StitchStatus::kMissingPoints);
+        StitchResult joined = session.Finish(mainAt, restAt);
+        StitchResult again = session.Finish(mainAt, restAt);
+        StitchResult once = RunStitch(*main, *rest, Request(method, mainAt, restAt));
+        ASSERT_TRUE(joined) << method << joined.message;
+        ASSERT_TRUE(again) << method << again.message;
+        ASSERT_TRUE(once) << method << once.message;
+        EXPECT_TRUE(SamePictures(joined.picture.get(), once.picture.get())) << method;
+        EXPECT_TRUE(SamePictures(again.picture.get(), once.picture.get())) << method;
+    }
+
+    auto palette = MakeFlat(ptColor256, kW, kH, 0);
+    StitchSession refused(*palette, *rest, noPoints(StitchMethod::SemiAuto, kSideRight));
+    StitchResult none = refused.Prepare();
+    EXPECT_EQ(none.status, StitchStatus::kMainTypeNotSearchable);
+    EXPECT_FALSE(none.picture);
+}

@@ -373,6 +373,31 @@ TEST(RawRows, BinaryPnmRowsAsTheReaderStoresThem) {
     std::filesystem::remove_all(dir);
 }
 
+// PPM and PGM rows of the widest pictures leave the writer a megabyte or so
+// at a time: every row lands whole and in order, across the seams of those
+// blocks and in a short last one.
+TEST(Writer, WidePnmRowsLandWholeAcrossWriteBlocks) {
+    const fs::path dir = ScratchDir("pnm_blocks");
+    for (const int bits : {24, 8}) {
+        MemoryDib d = MemoryDib::Make(kMaxPictureSide, bits == 24 ? 23 : 70, bits);
+        FillPattern(d, unsigned(bits));
+        if (bits == 8) SetGrayRamp(d);
+        const auto path = (dir / (bits == 24 ? "wide.ppm" : "wide.pgm")).string();
+        ASSERT_TRUE(SavePicture(path, d)) << path;
+        const std::string head = std::string(bits == 24 ? "P6" : "P5") + "\n" + std::to_string(d.Width()) + " " +
+                                 std::to_string(d.Height()) + "\n255\n";
+        std::vector<std::uint8_t> expected(head.begin(), head.end());
+        for (int y = 0; y < d.Height(); ++y)
+            for (int x = 0; x < d.Width(); ++x) {
+                const std::uint8_t* p = d.Row(y) + x * (bits / 8);
+                if (bits == 24) expected.insert(expected.end(), {p[2], p[1], p[0]});
+                else expected.push_back(p[0]);
+            }
+        EXPECT_TRUE(ReadBytes(path) == expected) << path;
+    }
+    fs::remove_all(dir);
+}
+
 // A writer takes its rows from a row source as it asks for them; the block
 // holds the header and colour table alone.
 TEST(Transfer, WritersTakeRowsFromARowSource) {

@@ -15,10 +15,12 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "base/command_registry_qt.h"
 #include "base/message_box.h"
 #include "document/document_qt.h"
 #include "document/file_dialogs_qt.h"
 #include "document/import_export.h"
+#include "resources/command_ids.h"
 #include "shell/app/app_qt.h"
 #include "shell/app/main_wnd_qt.h"
 #include "shell/app/tests/gui/run_in_application.h"
@@ -78,7 +80,7 @@ class MosaicEndToEnd : public QObject {
     CMosaicWindow* OpenFromMenu() {
         QMenuBar* bar = theApp()->mainWindow()->menuBar();
         QMenu* file = bar->findChild<QMenu*>(QStringLiteral("File"));
-        auto* item = theApp()->mainWindow()->findChild<QAction*>(QStringLiteral("Stitch Many..."));
+        auto* item = theApp()->commands()->action(ID_STITCH_MANY);
         if (!file || !item) return nullptr;
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(file->menuAction()).center());
         if (!QTest::qWaitForWindowExposed(file)) return nullptr;

@@ -127,9 +127,7 @@ private slots:
         // It is read from the tool rather than predicted: the tool warps the
         // pointer, and the window system's motion event for that may still
         // move the block or scroll between our moves and the click.
-        const CStitchTool& engine = tool->engine();
-        const QPoint r(engine.restPoint.x - engine.restRect.left,
-                       engine.restPoint.y - engine.restRect.top);
+        const QPoint r(tool->restPoint().x, tool->restPoint().y);
         QVERIFY2(std::abs(r.x() - 0) <= 48 && std::abs(r.y() - 26) <= 48,
                  qPrintable(QString("rest point %1,%2").arg(r.x()).arg(r.y())));
         QPoint p2 = view->PictureToClient(QPoint(150 - 130, 30)) + half;
@@ -140,8 +138,7 @@ private slots:
             if (i == 4) Shot(theApp()->mainWindow(), "stitch_phase2.png");
         }
         QTest::mouseClick(port, Qt::LeftButton, {}, p2);
-        const QPoint m(engine.mainPoint.x - engine.mainRect.left,
-                       engine.mainPoint.y - engine.mainRect.top);
+        const QPoint m(tool->mainPoint().x, tool->mainPoint().y);
         QVERIFY2(std::abs(m.x() - 470) <= 48 && std::abs(m.y() - 30) <= 48,
                  qPrintable(QString("main point %1,%2").arg(m.x()).arg(m.y())));
         QTRY_COMPARE(CurrentTool(), DefaultTool());

@@ -11,10 +11,12 @@
 #include <QUrl>
 #include <QtTest>
 
+#include "base/command_registry_qt.h"
 #include "base/message_box.h"
 #include "document/document_qt.h"
 #include "document/import_export.h"
 #include "picture/picture.h"
+#include "resources/command_ids.h"
 #include "shell/app/app_qt.h"
 #include "shell/app/main_wnd_qt.h"
 #include "shell/app/tests/gui/run_in_application.h"
@@ -55,7 +57,7 @@ class MosaicWindowTest : public QObject {
     static CPicture* NewestPicture() { return theApp()->documents().last()->picture(); }
 
     static CMosaicWindow* OpenFromFileMenu() {
-        auto* item = theApp()->mainWindow()->findChild<QAction*>(QStringLiteral("Stitch Many..."));
+        auto* item = theApp()->commands()->action(ID_STITCH_MANY);
         if (!item) return nullptr;
         item->trigger();
         return CurrentMosaicWindow();
@@ -109,6 +111,10 @@ private slots:
 
         const int before = DocumentCount();
         QTest::mouseClick(window->stitchButton(), Qt::LeftButton);
+        // The run is a job on a worker thread: the pieces stay as they are meanwhile.
+        QVERIFY(window->stitching());
+        QVERIFY(!window->addButton()->isEnabled() && !window->stitchButton()->isEnabled());
+        QTRY_VERIFY(!window->stitching());
         QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('|')));
         QCOMPARE(DocumentCount(), before + 1);
         std::unique_ptr<CPicture> expected = EngineResult(files);
@@ -143,7 +149,10 @@ private slots:
         QCOMPARE(int(hints.size()), 4);
         QVERIFY(std::abs(hints[1].x) < 1 && std::abs(hints[1].y) < 1);
         QVERIFY(hints[0].x > 160 + 60);
-        QVERIFY(!window->Stitch());
+        QSignalSpy refused(window, &CMosaicWindow::stitched);
+        QVERIFY(window->Stitch());
+        QVERIFY(refused.wait(60000));
+        QVERIFY(!refused.first().first().toBool());
         QCOMPARE(DocumentCount(), before + 1);
         QCOMPARE(messages_.size(), 1);
         QVERIFY2(messages_[0].contains(QStringLiteral("'p_160_120.png'")), qPrintable(messages_[0]));
@@ -164,6 +173,7 @@ private slots:
 
         const int before = DocumentCount();
         QTest::mouseClick(window->stitchButton(), Qt::LeftButton);
+        QTRY_VERIFY(!window->stitching());
         QCOMPARE(DocumentCount(), before);
         QCOMPARE(messages_.size(), 1);
         QVERIFY2(messages_[0].contains(QStringLiteral("'p_0_0_other.png'")), qPrintable(messages_[0]));
@@ -182,7 +192,10 @@ private slots:
         QVERIFY(!window->removeButton()->isEnabled());
 
         messages_.clear();
+        QSignalSpy joined(window, &CMosaicWindow::stitched);
         QVERIFY(window->Stitch());
+        QVERIFY(joined.wait(60000));
+        QVERIFY(joined.first().first().toBool());
         QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('|')));
         QCOMPARE(DocumentCount(), before + 1);
         std::unique_ptr<CPicture> expected = EngineResult(good);

@@ -59,7 +59,8 @@ private slots:
         second->stitchImage()->SetSide(kSideBottom);
         second->stitchImage()->SetOverlapPercent(7);
         second->stitchButton()->click();
-        // The search refuses these two: the sheet stays open as it was.
+        // The search refuses these two (on its worker): the sheet comes back as it was.
+        QTRY_VERIFY(second->isVisible());
         QCOMPARE(CurrentStitchSheet(), second);
         second->close();
         QTRY_VERIFY(CurrentStitchSheet() == nullptr);

@@ -175,6 +175,7 @@ private slots:
         CStitchSheet* sheet = SheetWithSamples(kMethodAuto);
         DisturbTheTitleDuringTheWork();
         sheet->stitchButton()->click();
+        QVERIFY(JobsEnd());
         QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('|')));
         QCOMPARE(int(app()->documents().size()), before + 1);
         TitleSettles();
@@ -193,6 +194,7 @@ private slots:
         QCOMPARE(sheet->stitchImage()->method(), int(kMethodAuto));
         DisturbTheTitleDuringTheWork();
         sheet->stitchButton()->click();
+        QVERIFY(JobsEnd());
         TitleSettles();
     }
 

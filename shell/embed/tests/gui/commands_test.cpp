@@ -39,7 +39,7 @@ QList<int> Ids(const QList<QAction*>& actions) {
         if (action->isSeparator()) ids << 0;
         else if (action->menu()) ids << Ids(action->menu()->actions());
         else if (action->data().isValid()) ids << action->data().toInt();
-        // (a window's own item without a command id, such as Stitch Many, is passed over)
+        // (a window's own item without a command id is passed over)
     }
     return ids;
 }
@@ -113,7 +113,7 @@ private slots:
         }
         QCOMPARE(Ids(main()->fileMenu()->actions()),
                  QList<int>({ID_OPEN, ID_IMPORT, ID_SAVE, ID_SAVE_AS, 0, ID_ACQUIRE, ID_SELECT_SOURCE, 0, ID_STITCH,
-                             0, ID_PRINT, ID_QUICK_PRINT, ID_PRINT_PREVIEW, ID_PRINT_SETUP, 0}) +
+                             ID_STITCH_MANY, 0, ID_PRINT, ID_QUICK_PRINT, ID_PRINT_PREVIEW, ID_PRINT_SETUP, 0}) +
                      kRecent + QList<int>({0, ID_APP_EXIT}));
         QCOMPARE(main()->findChild<QMenu*>("Enlarge")->actions().size(), 15);
         QCOMPARE(Ids(main()->iconBar()->actions()),
