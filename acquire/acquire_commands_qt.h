@@ -1,4 +1,4 @@
-// The scanning commands: Acquire and Select TWAIN Source, and the scan a
+// The scanning commands: Acquire and Select Scanner, and the scan a
 // stitch page starts. Each scanned picture reaches its owner window as a
 // TwainXferDoneEvent (acquire/xfer_done_qt.h). The transfers run as a Job
 // (base/job_qt.h) on a worker thread; the pictures are sent when it ends.
@@ -14,7 +14,7 @@ bool HandleAcquireCommand(int id, QWidget* owner);
 // Enabled when the scanner library is there and no scan runs; false for
 // other ids.
 bool UpdateAcquireCommand(int id, CommandState& state);
-// Declares Acquire and Select TWAIN Source; the workspace's window receives
+// Declares Acquire and Select Scanner; the workspace's window receives
 // the pictures.
 class CommandRegistry;
 void RegisterAcquireCommands(CommandRegistry& registry);

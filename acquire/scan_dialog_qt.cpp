@@ -39,7 +39,7 @@ const char* const kUnitNames[] = {"mm", "cm", "inch"};
 CSourceChooserDialog::CSourceChooserDialog(const std::vector<twain::DeviceInfo>& devices,
                                            const std::string& current, QWidget* parent)
     : QDialog(parent), devices_(devices) {
-    setWindowTitle(tr("Select Source"));
+    setWindowTitle(tr("Select Scanner"));
     setObjectName("selectSourceDialog");
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(tr("Sources:"), this));

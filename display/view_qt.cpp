@@ -1,5 +1,6 @@
 #include "display/view_qt.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QBitmap>
 #include <QDrag>
@@ -28,6 +29,13 @@
 #include "document/document_qt.h"
 #include "picture/picture.h"
 #include "resources/command_ids.h"
+
+namespace {
+// This file's texts for the user, in their own translation context.
+struct ViewText {
+    Q_DECLARE_TR_FUNCTIONS(ViewText)
+};
+}  // namespace
 
 using namespace display;
 
@@ -84,7 +92,7 @@ class FullScreenWindow : public QWidget {
 public:
     FullScreenWindow(CPicture* picture, QScreen* screen) : picture_(picture) {
         setObjectName("fullScreen");
-        setAccessibleName("Full Screen");
+        setAccessibleName(ViewText::tr("Full Screen"));
         setAttribute(Qt::WA_OpaquePaintEvent);
         setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
         setCursor(Qt::BlankCursor);
@@ -176,7 +184,7 @@ CVandrelView::~CVandrelView() {
 
 void CVandrelView::Init() {
     setObjectName("pictureView");
-    setAccessibleName("Picture");
+    setAccessibleName(ViewText::tr("Picture"));
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
