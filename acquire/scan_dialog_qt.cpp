@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
-#include <QEventLoop>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -13,14 +12,14 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QSocketNotifier>
-#include <QThread>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
+#include "base/job_qt.h"
 #include "platform/profile.h"
+#include "resources/string_ids.h"
 
 namespace {
 
@@ -40,7 +39,7 @@ const char* const kUnitNames[] = {"mm", "cm", "inch"};
 CSourceChooserDialog::CSourceChooserDialog(const std::vector<twain::DeviceInfo>& devices,
                                            const std::string& current, QWidget* parent)
     : QDialog(parent), devices_(devices) {
-    setWindowTitle(tr("Select Source"));
+    setWindowTitle(tr("Select Scanner"));
     setObjectName("selectSourceDialog");
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(tr("Sources:"), this));
@@ -383,9 +382,20 @@ void CScanDialog::loadSettings() {
     }
 }
 
+bool CScanDialog::previewing() const { return previewJob_ && previewJob_->running(); }
+
+void CScanDialog::reject() {
+    // The device is the preview's until it ends: Cancel stops it first.
+    if (previewing()) {
+        previewJob_->cancel();
+        return;
+    }
+    QDialog::reject();
+}
+
 bool CScanDialog::preview() {
+    if (previewing()) return false;
     // The whole bed at a low resolution, in the mode chosen.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     if (mode_->count()) device_.SetString("mode", mode_->currentText().toStdString());
     twain::OptionDescriptor d;
     double dpi = 50;
@@ -404,18 +414,35 @@ bool CScanDialog::preview() {
     device_.SetNumber("tl-y", zero2);
     device_.SetNumber("br-x", w);
     device_.SetNumber("br-y", h);
-    twain::ScanImage image;
-    std::string error;
-    const bool ok = device_.ScanWhole(image, error);
-    QApplication::restoreOverrideCursor();
-    if (!ok) {
-        message_->setText(tr("The preview failed: %1").arg(Text(error)));
-        return false;
-    }
-    QImage picture(image.pixels.data(), image.width, image.height, image.width * image.channels,
-                   image.channels == 3 ? QImage::Format_RGB888 : QImage::Format_Grayscale8);
-    preview_->setImage(picture.copy());
-    message_->clear();
+
+    // The read on a worker; the dialog touches the device again when it ends.
+    struct Result {
+        twain::ScanImage image;
+        std::string error;
+        bool ok = false;
+    };
+    auto result = std::make_shared<Result>();
+    twain::ScanDevice* device = &device_;
+    previewJob_ = new Job(IDS_SCANNING, [device, result](Progress&) {
+        result->ok = device->ScanWhole(result->image, result->error);
+    }, this);
+    scan_->setEnabled(false);
+    previewButton_->setEnabled(false);
+    connect(previewJob_, &Job::finished, this, [this, result] {
+        previewJob_->deleteLater();
+        scan_->setEnabled(true);
+        previewButton_->setEnabled(bedW_ > 0);
+        if (!result->ok) {
+            message_->setText(tr("The preview failed: %1").arg(Text(result->error)));
+            return;
+        }
+        const twain::ScanImage& image = result->image;
+        QImage picture(image.pixels.data(), image.width, image.height, image.width * image.channels,
+                       image.channels == 3 ? QImage::Format_RGB888 : QImage::Format_Grayscale8);
+        preview_->setImage(picture.copy());
+        message_->clear();
+    });
+    previewJob_->start();
     return true;
 }
 
@@ -432,25 +459,8 @@ bool QtScanHooks::Choose(const std::vector<twain::DeviceInfo>& devices, const st
     return true;
 }
 
-bool QtScanHooks::Wait(int fd) {
-    // The windows repaint meanwhile; input stays blocked as in any long
-    // operation, and Escape reaches the scan through the progress display.
-    if (fd >= 0) {
-        QEventLoop loop;
-        QSocketNotifier notifier(fd, QSocketNotifier::Read);
-        QObject::connect(&notifier, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
-        QTimer::singleShot(100, &loop, &QEventLoop::quit);
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    } else {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
-}
-
 void QtScanHooks::Install() {
     static QtScanHooks hooks;
     twain::SetSourceUi(&hooks);
     twain::SetSourceChooser(&hooks);
-    twain::SetReadWaiter(&hooks);
 }

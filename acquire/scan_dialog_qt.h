@@ -12,6 +12,7 @@
 
 #include "platform/twain/dsm.h"
 
+class Job;
 class QComboBox;
 class QDoubleSpinBox;
 class QListWidget;
@@ -75,8 +76,13 @@ public:
     // Reads and writes the remembered settings of this device.
     void loadSettings();
     void saveSettings() const;
-    // Runs a preview scan of the whole bed and shows it.
+    // Starts a preview scan of the whole bed, shown when it has been read
+    // (a job on a worker thread). Scan and Preview wait meanwhile; Cancel
+    // or Escape stops the preview rather than closing the dialog. False
+    // when a preview runs already.
     bool preview();
+    bool previewing() const;
+    void reject() override;
 
     QComboBox* modeBox() const { return mode_; }
     QComboBox* resolutionBox() const { return resolution_; }
@@ -107,18 +113,18 @@ private:
     QPushButton* scan_ = nullptr;
     QPushButton* previewButton_ = nullptr;
     QLabel* message_ = nullptr;
+    QPointer<Job> previewJob_;
     double bedW_ = 0, bedH_ = 0;
     int unitIndex_ = 0;
 };
 
-// The dialogs as the manager's hooks; a wait that keeps the windows alive
-// (a socket notifier on the device's descriptor where it has one).
-class QtScanHooks : public twain::SourceUi, public twain::SourceChooser, public twain::ReadWaiter {
+// The dialogs as the manager's hooks. The reads wait in the scanner layer
+// itself: the transfers run on a worker thread (acquire_commands_qt.cpp).
+class QtScanHooks : public twain::SourceUi, public twain::SourceChooser {
 public:
     bool Run(twain::ScanDevice& device, void* parent) override;
     bool Choose(const std::vector<twain::DeviceInfo>& devices, const std::string& current,
                 std::string& chosen, void* parent) override;
-    bool Wait(int fd) override;
     // Installs one set of hooks for the application's life.
     static void Install();
 };

@@ -209,6 +209,7 @@ void CTwainAcquirer::Negotiate() {
     // 1. Buffered memory when the source offers it.
     m_bMemoryXfer = false;
     m_bNativeSet = false;
+    m_bNativeWanted = platform::GetProfileInt("MainWindow", "TwainNative", 0) != 0;
     if (GetCapability(ICAP_XFERMECH, cap)) {
         const bool memory = cap.ConType == TWON_ENUMERATION ? Offers(cap, TWSX_MEMORY)
                                                             : cap.ConType == TWON_ONEVALUE && cap.Items[0] == TWSX_MEMORY;
@@ -284,7 +285,7 @@ void CTwainAcquirer::TransferOne() {
                                         std::uint64_t(std::max(info.ImageWidth, 0)) *
                                         std::uint64_t(std::max(info.ImageLength, 0)) / 8 +
                                     kNativeReserve;
-        if (platform::GetProfileInt("MainWindow", "TwainNative", 0) != 0 &&
+        if (m_bNativeWanted &&
             bytes < platform::AvailableMemory() &&
             SetOneValue(ICAP_XFERMECH, TWTY_UINT32, TWSX_NATIVE)) {
             native = true;

@@ -85,6 +85,9 @@ private:
     twain::DsmEntryProc m_pDsmEntry = nullptr;
     bool m_bMemoryXfer = false;
     bool m_bNativeSet = false;  // the mechanism was switched to native for an image
+    // The setting asking for native transfers, read with the negotiation:
+    // the transfers may run on a worker thread, which reads no settings.
+    bool m_bNativeWanted = false;
     twain::TwIdentity m_appIdentity;
     twain::TwIdentity m_srcIdentity;
     twain::TwImageInfo m_imageInfo;

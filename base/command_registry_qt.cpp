@@ -1,6 +1,7 @@
 #include "base/command_registry_qt.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QMenu>
 #include <QToolBar>
 #include <algorithm>
@@ -35,6 +36,11 @@ QString CommandPrompt(int id) {
 
 QString CommandToolTip(int id) {
     return QString::fromUtf8(TextAfterLineBreak(LoadStringById(id)));
+}
+
+QString MenuTitleText(const QString& title) {
+    const QByteArray english = title.toUtf8();
+    return QCoreApplication::translate(kMenusContext, english.constData());
 }
 
 QStringList MenuBarOrder() {
@@ -113,7 +119,7 @@ CommandSet::CommandSet(const CommandRegistry& registry, Workspace& workspace, QO
         const CommandEntry* entry = FindCommand(id);
         action->setObjectName(QString::fromUtf8(entry ? entry->name : ""));
         action->setData(id);
-        if (entry && entry->menuText) action->setText(QString::fromUtf8(entry->menuText));
+        if (const char* text = CommandMenuText(id)) action->setText(QString::fromUtf8(text));
         action->setStatusTip(CommandPrompt(id));
         const QString tip = CommandToolTip(id);
         if (!tip.isEmpty()) action->setToolTip(tip);
@@ -210,7 +216,7 @@ std::map<int, QAction*> CommandSet::fillMenu(QMenu* menu, CommandSurface surface
         }
         QMenu*& sub = subMenus[item.subMenu];
         if (!sub) {
-            sub = menu->addMenu(item.subMenu);
+            sub = menu->addMenu(MenuTitleText(item.subMenu));
             sub->setObjectName(MenuObjectName(item.subMenu));
         }
         sub->addAction(action);

@@ -130,6 +130,11 @@ private:
 
 // The menu bar's order of the top-level menus.
 QStringList MenuBarOrder();
+// The title of a menu as the user reads it: the registry names menus in
+// English ("&File", "&Enlarge"); this is the title translated (context
+// kMenusContext).
+inline constexpr const char* kMenusContext = "Menus";
+QString MenuTitleText(const QString& title);
 
 // The actions of one window (the main window, an in-place frame) over the
 // registry, carried out in the window's workspace. The active view of the

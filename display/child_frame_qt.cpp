@@ -1,5 +1,6 @@
 #include "display/child_frame_qt.h"
 
+#include <QCoreApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QGridLayout>
@@ -18,6 +19,13 @@
 #include "platform/profile.h"
 #include "resources/strings.h"
 
+namespace {
+// This file's texts for the user, in their own translation context.
+struct ViewText {
+    Q_DECLARE_TR_FUNCTIONS(ViewText)
+};
+}  // namespace
+
 namespace display {
 
 // One ruler along the top or the left of the view.
@@ -26,7 +34,8 @@ public:
     CRuler(Qt::Orientation orientation, PMDIChildWnd* frame)
         : orientation_(orientation), frame_(frame) {
         setObjectName(orientation == Qt::Horizontal ? "topRuler" : "leftRuler");
-        setAccessibleName(orientation == Qt::Horizontal ? "Horizontal ruler" : "Vertical ruler");
+        setAccessibleName(orientation == Qt::Horizontal ? ViewText::tr("Horizontal ruler")
+                                                        : ViewText::tr("Vertical ruler"));
         if (orientation == Qt::Horizontal)
             setFixedHeight(kRulerThickness);
         else

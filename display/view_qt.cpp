@@ -1,5 +1,6 @@
 #include "display/view_qt.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QBitmap>
 #include <QDrag>
@@ -28,6 +29,13 @@
 #include "document/document_qt.h"
 #include "picture/picture.h"
 #include "resources/command_ids.h"
+
+namespace {
+// This file's texts for the user, in their own translation context.
+struct ViewText {
+    Q_DECLARE_TR_FUNCTIONS(ViewText)
+};
+}  // namespace
 
 using namespace display;
 
@@ -85,7 +93,7 @@ class FullScreenWindow : public QWidget {
 public:
     FullScreenWindow(CPicture* picture, QScreen* screen) : picture_(picture) {
         setObjectName("fullScreen");
-        setAccessibleName("Full Screen");
+        setAccessibleName(ViewText::tr("Full Screen"));
         setAttribute(Qt::WA_OpaquePaintEvent);
         setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
         setCursor(Qt::BlankCursor);
@@ -191,8 +199,13 @@ CVandrelView::CVandrelView(Document* document, QWidget* parent)
 void CVandrelView::OnBusyChanged(bool busy) {
     // The document tells before its job starts: the picture is still whole.
     busySnapshot_ = QPixmap();
-    if (busy) busySnapshot_ = viewport()->grab();
-    else viewport()->update();
+    if (busy) {
+        takingSnapshot_ = true;
+        busySnapshot_ = viewport()->grab();
+        takingSnapshot_ = false;
+    } else {
+        viewport()->update();
+    }
 }
 
 CVandrelView::CVandrelView(CVandrelDoc* core, QWidget* parent)
@@ -206,7 +219,7 @@ CVandrelView::~CVandrelView() {
 
 void CVandrelView::Init() {
     setObjectName("pictureView");
-    setAccessibleName("Picture");
+    setAccessibleName(ViewText::tr("Picture"));
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
@@ -526,7 +539,7 @@ void CVandrelView::OnActivateView(bool active) {
 
 void CVandrelView::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
-    if (document_ && document_->busy()) {
+    if (document_ && document_->busy() && !takingSnapshot_) {
         painter.fillRect(event->rect(), palette().color(QPalette::Dark));
         if (!busySnapshot_.isNull()) painter.drawPixmap(0, 0, busySnapshot_);
         return;

@@ -1,5 +1,6 @@
 #include "document/file_dialogs_qt.h"
 
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -15,6 +16,13 @@
 
 #include "resources/string_ids.h"
 #include "resources/strings.h"
+
+namespace {
+// This file's texts for the user, in their own translation context.
+struct FileDialogsText {
+    Q_DECLARE_TR_FUNCTIONS(FileDialogsText)
+};
+}  // namespace
 
 namespace {
 
@@ -56,7 +64,7 @@ int RunSaveOptions(const char* extension, SaveOptions* options, void* ownerWindo
     if (!options || (!jpeg && !tiff)) return 1;
     QDialog dialog(static_cast<QWidget*>(ownerWindow));
     dialog.setObjectName("saveOptionsDialog");
-    dialog.setWindowTitle(jpeg ? QStringLiteral("JPEG Options") : QStringLiteral("TIFF Options"));
+    dialog.setWindowTitle(jpeg ? FileDialogsText::tr("JPEG Options") : FileDialogsText::tr("TIFF Options"));
     dialog.setAccessibleName(dialog.windowTitle());
     auto* form = new QFormLayout(&dialog);
     QSpinBox* quality = nullptr;
@@ -72,25 +80,26 @@ int RunSaveOptions(const char* extension, SaveOptions* options, void* ownerWindo
         quality->setValue(options->jpegQuality);
         slider->setValue(options->jpegQuality);
         quality->setObjectName("jpegQuality");
-        quality->setAccessibleName("Quality");
-        slider->setAccessibleName("Quality");
+        quality->setAccessibleName(FileDialogsText::tr("Quality"));
+        slider->setAccessibleName(FileDialogsText::tr("Quality"));
         QObject::connect(slider, &QSlider::valueChanged, quality, &QSpinBox::setValue);
         QObject::connect(quality, &QSpinBox::valueChanged, slider, &QSlider::setValue);
         h->addWidget(slider, 1);
         h->addWidget(quality);
-        form->addRow(QStringLiteral("&Quality:"), row);
+        form->addRow(FileDialogsText::tr("&Quality:"), row);
     } else {
         compression = new QComboBox(&dialog);
         compression->setObjectName("tiffCompression");
-        compression->setAccessibleName("Compression");
+        compression->setAccessibleName(FileDialogsText::tr("Compression"));
         const std::pair<const char*, int> kinds[] = {
-            {"Automatic", kTiffCompressionAuto}, {"None", kTiffCompressionNone},
+            {QT_TRANSLATE_NOOP("FileDialogsText", "Automatic"), kTiffCompressionAuto},
+            {QT_TRANSLATE_NOOP("FileDialogsText", "None"), kTiffCompressionNone},
             {"LZW", kTiffCompressionLzw},         {"Deflate", kTiffCompressionDeflate},
             {"PackBits", kTiffCompressionPackBits}, {"JPEG", kTiffCompressionJpeg},
             {"CCITT Group 3", kTiffCompressionG3}, {"CCITT Group 4", kTiffCompressionG4}};
-        for (const auto& [name, value] : kinds) compression->addItem(QString::fromUtf8(name), value);
+        for (const auto& [name, value] : kinds) compression->addItem(FileDialogsText::tr(name), value);
         compression->setCurrentIndex(std::max(0, compression->findData(options->tiffCompression)));
-        form->addRow(QStringLiteral("&Compression:"), compression);
+        form->addRow(FileDialogsText::tr("&Compression:"), compression);
     }
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);

@@ -36,8 +36,8 @@ struct FileStatus {
 };
 
 // Reads the file into a new picture; none on failure, with the reason in
-// status when given. A missing file shows "File %s not exist"; a file the
-// library cannot read, a picture that cannot be created ("Out of memory") or
+// status when given. A missing file shows "The file %s does not exist."; a file the
+// library cannot read, a picture that cannot be created ("There is not enough memory.") or
 // a read stopped with Escape gives none. Everything allocated is released
 // on failure.
 std::unique_ptr<CPicture> ReadImageFile(const std::string& path, bool showProgress,
@@ -57,7 +57,7 @@ struct ImageFileInfo {
 // Fills info from the file's header only: fast whatever the picture's size,
 // and blind to damage in the pixel data (a truncated file answers as a whole
 // one; ReadImageFile finds it). False, with the reason in status when given,
-// when the file or its header cannot be read. Shows "File %s not exist" for
+// when the file or its header cannot be read. Shows "The file %s does not exist." for
 // a missing file, as ReadImageFile does.
 bool ReadImageFileInfo(const std::string& path, ImageFileInfo& info, FileStatus* status = nullptr);
 

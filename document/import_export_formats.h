@@ -39,7 +39,7 @@ public:
     using CapsSource = std::function<int(std::uint8_t* block)>;
     void SetCapsSource(CapsSource source);
 
-    // Fills the table. Failure ("Out of memory", "Load IMFLIB.DLL error"
+    // Fills the table. Failure ("There is not enough memory.", "The image file library could not be loaded."
     // shown) leaves it empty.
     int LoadFormats();
     // Whether LoadFormats has run, successfully or not.
@@ -90,7 +90,7 @@ public:
 private:
     // Allocates the caps block and asks the source again; the record count,
     // clamped to the table, or -1 after the failure message ("Out of
-    // memory", "Load IMFLIB.DLL error").
+    // memory.", "The image file library could not be loaded.").
     int QueryCaps(CGlobalBlock& block, std::uint8_t*& bytes);
     int BuildFilter(std::string& filter, bool reading, bool withAll);
     void Clear();

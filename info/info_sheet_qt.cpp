@@ -1,5 +1,6 @@
 #include "info/info_sheet_qt.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -26,6 +27,13 @@
 #include "resources/strings.h"
 
 namespace {
+// This file's texts for the user, in their own translation context.
+struct InfoSheetText {
+    Q_DECLARE_TR_FUNCTIONS(InfoSheetText)
+};
+}  // namespace
+
+namespace {
 
 const QColor kLightGray(192, 192, 192);
 // Control 204.
@@ -50,7 +58,7 @@ W* Named(W* widget, const char* objectName, const QString& accessible) {
 QStringList StaticLabels(int dialog) {
     QStringList labels;
     for (const ControlText& entry : AllControlTexts())
-        if (entry.dialog == dialog && entry.control == kStaticLabel) labels << QString::fromUtf8(entry.text);
+        if (entry.dialog == dialog && entry.control == kStaticLabel) labels << QString::fromUtf8(ControlTextOf(entry));
     return labels;
 }
 
@@ -222,11 +230,11 @@ void CDocInfoPage::Build() {
     xResolution_ = Named(new QLabel, "xResolutionText", Str(IDS_INFO_RESOLUTION_X));
     yResolution_ = Named(new QLabel, "yResolutionText", Str(IDS_INFO_RESOLUTION_Y));
     size_ = Named(new QLabel, "imageSizeText", Str(IDS_INFO_IMAGE_SIZE));
-    width_ = Named(new QLabel, "widthText", QStringLiteral("Width"));
-    height_ = Named(new QLabel, "heightText", QStringLiteral("Height"));
+    width_ = Named(new QLabel, "widthText", InfoSheetText::tr("Width"));
+    height_ = Named(new QLabel, "heightText", InfoSheetText::tr("Height"));
     for (QLabel* l : {fileName_, type_, xResolution_, yResolution_, size_, width_, height_})
         l->setTextFormat(Qt::PlainText);
-    thumbnail_ = Named(new CThumbnailBox(kThumbnailArea), "thumbnail", QStringLiteral("Thumbnail"));
+    thumbnail_ = Named(new CThumbnailBox(kThumbnailArea), "thumbnail", InfoSheetText::tr("Thumbnail"));
 
     unit_ = new QComboBox;
     const QStringList labels = StaticLabels(IDD_DOCUMENT_INFO_PAGE);
@@ -371,7 +379,7 @@ void CInfoSheet::Build(CDocInfoPage* docPage) {
     setAccessibleName(Str(IDS_SHEET_INFORMATION));
     tabs_ = new QTabWidget;
     tabs_->setObjectName(QStringLiteral("infoTabs"));
-    tabs_->setAccessibleName(QStringLiteral("Pages"));
+    tabs_->setAccessibleName(InfoSheetText::tr("Pages"));
     docPage_ = docPage;
     if (docPage_) tabs_->addTab(docPage_, Str(IDS_PAGE_DOCUMENT));
     sysPage_ = new CSysInfoPage;

@@ -271,7 +271,7 @@ std::unique_ptr<CPicture> RescaledCopy(CPicture* source, int width, int height) 
     if (!copy->Create(type, width, height, int(header->biClrUsed), source->GetColourTable(),
                       std::uint32_t(header->biXPelsPerMeter),
                       std::uint32_t(header->biYPelsPerMeter), kStoreAny)) {
-        ShowMessageById(5098);  // "Out of memory"
+        ShowMessageById(5098);  // "There is not enough memory."
         return nullptr;
     }
     try {

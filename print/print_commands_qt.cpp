@@ -1,5 +1,6 @@
 #include "print/print_commands_qt.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -42,6 +43,13 @@
 #include "resources/strings.h"
 
 namespace {
+// This file's texts for the user, in their own translation context.
+struct PrintingText {
+    Q_DECLARE_TR_FUNCTIONS(PrintingText)
+};
+}  // namespace
+
+namespace {
 
 void (*gSheetHook)(CPrintSheet*) = nullptr;
 
@@ -76,8 +84,8 @@ std::unique_ptr<QPrinter> RememberedPrinter() {
 namespace {
 
 std::string CommandText(int id) {
-    const CommandEntry* entry = FindCommand(id);
-    return entry && entry->menuText ? PlainText(entry->menuText) : std::string();
+    const char* text = CommandMenuText(id);
+    return text ? PlainText(text) : std::string();
 }
 QString DialogText(int dialog, int control) {
     return QString::fromUtf8(LoadControlText(dialog, control));
@@ -266,9 +274,9 @@ CAbortDialog::CAbortDialog(QWidget* owner) : QDialog(owner) {
     cancel->setObjectName(QStringLiteral("abortCancel"));
     cancel->setAccessibleName(QString::fromStdString(PlainText(LoadControlText(IDD_ABORT_PRINTING, IDCANCEL))));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Printing")), 0, Qt::AlignHCenter);
+    layout->addWidget(new QLabel(PrintingText::tr("Printing")), 0, Qt::AlignHCenter);
     layout->addWidget(title_, 0, Qt::AlignHCenter);
-    layout->addWidget(new QLabel(QStringLiteral("To")), 0, Qt::AlignHCenter);
+    layout->addWidget(new QLabel(PrintingText::tr("To")), 0, Qt::AlignHCenter);
     layout->addWidget(port_, 0, Qt::AlignHCenter);
     layout->addWidget(cancel, 0, Qt::AlignHCenter);
     connect(cancel, &QPushButton::clicked, this, [this] { aborted_ = true; });
@@ -321,15 +329,15 @@ PPreviewView::PPreviewView(const PrintTarget& target, QWidget* parent)
         });
     }
     // A poster's sheets, one at a time.
-    previousSheet_ = new QPushButton(QStringLiteral("Previous Sheet"));
+    previousSheet_ = new QPushButton(PrintingText::tr("Previous Sheet"));
     previousSheet_->setObjectName(QStringLiteral("previewPreviousSheet"));
-    previousSheet_->setAccessibleName(QStringLiteral("Previous Sheet"));
-    nextSheet_ = new QPushButton(QStringLiteral("Next Sheet"));
+    previousSheet_->setAccessibleName(PrintingText::tr("Previous Sheet"));
+    nextSheet_ = new QPushButton(PrintingText::tr("Next Sheet"));
     nextSheet_->setObjectName(QStringLiteral("previewNextSheet"));
-    nextSheet_->setAccessibleName(QStringLiteral("Next Sheet"));
+    nextSheet_->setAccessibleName(PrintingText::tr("Next Sheet"));
     sheetLabel_ = new QLabel;
     sheetLabel_->setObjectName(QStringLiteral("previewSheetLabel"));
-    sheetLabel_->setAccessibleName(QStringLiteral("Sheet"));
+    sheetLabel_->setAccessibleName(PrintingText::tr("Sheet"));
     previousSheetAction_ = bar->addWidget(previousSheet_);
     nextSheetAction_ = bar->addWidget(nextSheet_);
     sheetLabelAction_ = bar->addWidget(sheetLabel_);
@@ -385,7 +393,7 @@ bool PPreviewView::Render() {
         request.poster = &poster_;
         request.posterSheet = sheet_;
         const PosterSheet shown = poster_.Sheet(sheet_);
-        sheetLabel_->setText(QStringLiteral("Sheet %1 (%2 of %3)")
+        sheetLabel_->setText(PrintingText::tr("Sheet %1 (%2 of %3)")
                                  .arg(QString::fromStdString(PosterSheetName(shown.row, shown.column)))
                                  .arg(sheet_ + 1)
                                  .arg(poster_.SheetCount()));

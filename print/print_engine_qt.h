@@ -25,7 +25,7 @@ class PrintJobMonitor {
 public:
     virtual ~PrintJobMonitor() = default;
     // The job starts (title and where it goes); false when the monitor
-    // cannot be shown ("Error in printing").
+    // cannot be shown ("An error occurred while printing.").
     virtual bool Begin(const QString& title, const QString& port) = 0;
     // After every output row: false when the user asked to stop.
     virtual bool KeepGoing() = 0;

@@ -1,5 +1,6 @@
 #include "print/print_sheet_qt.h"
 
+#include <QCoreApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -38,6 +39,13 @@
 #include "resources/dialog_texts.h"
 #include "resources/string_ids.h"
 #include "resources/strings.h"
+
+namespace {
+// This file's texts for the user, in their own translation context.
+struct PrintSheetText {
+    Q_DECLARE_TR_FUNCTIONS(PrintSheetText)
+};
+}  // namespace
 
 namespace {
 
@@ -154,7 +162,7 @@ void CLayoutBox::PaintPoster(QPainter& painter) {
     posterSheets_ = plan.SheetCount();
     painter.setPen(Qt::black);
     painter.drawText(text, Qt::AlignCenter,
-                     QStringLiteral("%1 x %2 = %3 sheets").arg(plan.columns).arg(plan.rows).arg(posterSheets_));
+                     PrintSheetText::tr("%1 x %2 = %3 sheets").arg(plan.columns).arg(plan.rows).arg(posterSheets_));
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
@@ -163,18 +171,18 @@ void CLayoutBox::PaintPoster(QPainter& painter) {
 CPrinterPage::CPrinterPage(CPrintSheet* sheet) : sheet_(sheet) {
     const int d = IDD_PRINTER_PAGE;
     // The line shows the printer in use; its name says what it is.
-    printerLabel_ = Named(new QLabel(Text(d, 1521)), "printerLabel", QStringLiteral("Printer"));
+    printerLabel_ = Named(new QLabel(Text(d, 1521)), "printerLabel", PrintSheetText::tr("Printer"));
     auto* setup = Named(new QPushButton(Text(d, 1514)), "setupButton", Text(d, 1514));
     auto* preview = Named(new QPushButton(Text(d, 1615)), "previewButton", Text(d, 1615));
-    copies_ = Named(new QSpinBox, "copiesEdit", QStringLiteral("&Copies :"));
+    copies_ = Named(new QSpinBox, "copiesEdit", PrintSheetText::tr("&Copies :"));
     copies_->setRange(1, 100);
-    portrait_ = Named(new QRadioButton(QStringLiteral("Portrait")), "portraitButton", QStringLiteral("Portrait"));
-    landscape_ = Named(new QRadioButton(QStringLiteral("Landscape")), "landscapeButton", QStringLiteral("Landscape"));
-    leftMargin_ = Named(new QLineEdit, "leftMarginEdit", QStringLiteral("&Left Margin :"));
-    topMargin_ = Named(new QLineEdit, "topMarginEdit", QStringLiteral("&Top Margin :"));
+    portrait_ = Named(new QRadioButton(PrintSheetText::tr("Portrait")), "portraitButton", PrintSheetText::tr("Portrait"));
+    landscape_ = Named(new QRadioButton(PrintSheetText::tr("Landscape")), "landscapeButton", PrintSheetText::tr("Landscape"));
+    leftMargin_ = Named(new QLineEdit, "leftMarginEdit", PrintSheetText::tr("&Left Margin :"));
+    topMargin_ = Named(new QLineEdit, "topMarginEdit", PrintSheetText::tr("&Top Margin :"));
     centerH_ = Named(new QCheckBox(Text(d, 1583)), "centerHorizontallyBox", Text(d, 1583));
     centerV_ = Named(new QCheckBox(Text(d, 1585)), "centerVerticallyBox", Text(d, 1585));
-    units_ = Named(new QComboBox, "unitsCombo", QStringLiteral("Units"));
+    units_ = Named(new QComboBox, "unitsCombo", PrintSheetText::tr("Units"));
     for (int u = 0; u < 3; ++u) units_->addItem(Str(IDS_UNIT_INCH + u));
     layout_ = Named(new CLayoutBox(sheet, true), "layoutBox", Text(d, 1602));
     // Printing to a PDF file (no printer, or chosen in the setup): the file.
@@ -194,13 +202,13 @@ CPrinterPage::CPrinterPage(CPrintSheet* sheet) : sheet_(sheet) {
     grid->addWidget(preview, 0, 3);
     grid->addWidget(pdfRow_, 1, 0, 1, 4);
     auto* form = new QFormLayout;
-    form->addRow(Label(QStringLiteral("&Copies :"), copies_), copies_);
+    form->addRow(Label(PrintSheetText::tr("&Copies :"), copies_), copies_);
     auto* orient = new QHBoxLayout;
     orient->addWidget(portrait_);
     orient->addWidget(landscape_);
     form->addRow(orient);
-    form->addRow(Label(QStringLiteral("&Left Margin :"), leftMargin_), leftMargin_);
-    form->addRow(Label(QStringLiteral("&Top Margin :"), topMargin_), topMargin_);
+    form->addRow(Label(PrintSheetText::tr("&Left Margin :"), leftMargin_), leftMargin_);
+    form->addRow(Label(PrintSheetText::tr("&Top Margin :"), topMargin_), topMargin_);
     form->addRow(centerH_);
     form->addRow(centerV_);
     form->addRow(units_);
@@ -359,68 +367,68 @@ void CPrinterPage::OnSetup() {
 CRescalePage::CRescalePage(CPrintSheet* sheet) : sheet_(sheet) {
     const int d = IDD_RESCALE_PAGE;
     fit_ = Named(new QCheckBox(Text(d, 1587)), "fitInPageBox", Text(d, 1587));
-    sourceSize_ = Named(new QLabel, "sourceSizeLabel", QStringLiteral("Source Image :"));
-    sourceResolution_ = Named(new QLabel, "sourceResolutionLabel", QStringLiteral("Source Resolution"));
+    sourceSize_ = Named(new QLabel, "sourceSizeLabel", PrintSheetText::tr("Source Image :"));
+    sourceResolution_ = Named(new QLabel, "sourceResolutionLabel", PrintSheetText::tr("Source Resolution"));
     // The target's fields by their row and their place in it (the label
     // between the two is an "x").
-    targetWidth_ = Named(new QLineEdit, "targetWidthEdit", QStringLiteral("Target Size: width"));
-    targetHeight_ = Named(new QLineEdit, "targetHeightEdit", QStringLiteral("Target Size: height"));
-    unitLabel_ = Named(new QLabel, "unitLabel", QStringLiteral("Target Size unit"));
-    resolutionX_ = Named(new QLineEdit, "resolutionXEdit", QStringLiteral("Target Resolution: horizontal"));
-    resolutionY_ = Named(new QLineEdit, "resolutionYEdit", QStringLiteral("Target Resolution: vertical"));
+    targetWidth_ = Named(new QLineEdit, "targetWidthEdit", PrintSheetText::tr("Target Size: width"));
+    targetHeight_ = Named(new QLineEdit, "targetHeightEdit", PrintSheetText::tr("Target Size: height"));
+    unitLabel_ = Named(new QLabel, "unitLabel", PrintSheetText::tr("Target Size unit"));
+    resolutionX_ = Named(new QLineEdit, "resolutionXEdit", PrintSheetText::tr("Target Resolution: horizontal"));
+    resolutionY_ = Named(new QLineEdit, "resolutionYEdit", PrintSheetText::tr("Target Resolution: vertical"));
     resolutionX_->setValidator(new QIntValidator(1, 32767, resolutionX_));
     resolutionY_->setValidator(new QIntValidator(1, 32767, resolutionY_));
-    scaleX_ = Named(new QLineEdit, "scaleXEdit", QStringLiteral("Rescale Factor X (%)"));
-    scaleY_ = Named(new QLineEdit, "scaleYEdit", QStringLiteral("Rescale Factor Y (%)"));
+    scaleX_ = Named(new QLineEdit, "scaleXEdit", PrintSheetText::tr("Rescale Factor X (%)"));
+    scaleY_ = Named(new QLineEdit, "scaleYEdit", PrintSheetText::tr("Rescale Factor Y (%)"));
     scaleX_->setValidator(new QIntValidator(0, 99999, scaleX_));
     scaleY_->setValidator(new QIntValidator(0, 99999, scaleY_));
-    scrollX_ = Named(new QScrollBar(Qt::Horizontal), "scaleXScroll", QStringLiteral("Rescale Factor X slider"));
-    scrollY_ = Named(new QScrollBar(Qt::Horizontal), "scaleYScroll", QStringLiteral("Rescale Factor Y slider"));
+    scrollX_ = Named(new QScrollBar(Qt::Horizontal), "scaleXScroll", PrintSheetText::tr("Rescale Factor X slider"));
+    scrollY_ = Named(new QScrollBar(Qt::Horizontal), "scaleYScroll", PrintSheetText::tr("Rescale Factor Y slider"));
     for (QScrollBar* s : {scrollX_, scrollY_}) {
         s->setSingleStep(1);
         s->setPageStep(20);
     }
-    maxX_ = Named(new QLabel, "maxScaleXLabel", QStringLiteral("Rescale Factor X maximum"));
-    maxY_ = Named(new QLabel, "maxScaleYLabel", QStringLiteral("Rescale Factor Y maximum"));
+    maxX_ = Named(new QLabel, "maxScaleXLabel", PrintSheetText::tr("Rescale Factor X maximum"));
+    maxY_ = Named(new QLabel, "maxScaleYLabel", PrintSheetText::tr("Rescale Factor Y maximum"));
     keepRatio_ = Named(new QCheckBox(Text(d, 1565)), "keepRatioBox", Text(d, 1565));
-    paper_ = Named(new QComboBox, "paperCombo", QStringLiteral("Paper Size:"));
+    paper_ = Named(new QComboBox, "paperCombo", PrintSheetText::tr("Paper Size:"));
     layout_ = Named(new CLayoutBox(sheet, false), "rescaleLayoutBox", Text(d, 1602));
-    poster_ = Named(new QCheckBox(QStringLiteral("&Poster")), "posterBox", QStringLiteral("&Poster"));
-    overlap_ = Named(new QLineEdit, "posterOverlapEdit", QStringLiteral("&Overlap (mm) :"));
+    poster_ = Named(new QCheckBox(PrintSheetText::tr("&Poster")), "posterBox", PrintSheetText::tr("&Poster"));
+    overlap_ = Named(new QLineEdit, "posterOverlapEdit", PrintSheetText::tr("&Overlap (mm) :"));
     overlap_->setValidator(new QDoubleValidator(0, 1000, 1, overlap_));
-    marks_ = Named(new QCheckBox(QStringLiteral("Cut &marks")), "posterMarksBox", QStringLiteral("Cut &marks"));
-    labels_ = Named(new QCheckBox(QStringLiteral("&Labels")), "posterLabelsBox", QStringLiteral("&Labels"));
-    posterGrid_ = Named(new QLabel, "posterGridLabel", QStringLiteral("Sheets"));
+    marks_ = Named(new QCheckBox(PrintSheetText::tr("Cut &marks")), "posterMarksBox", PrintSheetText::tr("Cut &marks"));
+    labels_ = Named(new QCheckBox(PrintSheetText::tr("&Labels")), "posterLabelsBox", PrintSheetText::tr("&Labels"));
+    posterGrid_ = Named(new QLabel, "posterGridLabel", PrintSheetText::tr("Sheets"));
     posterGrid_->setWordWrap(true);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(fit_, 0, 0, 1, 2);
     auto* source = new QFormLayout;
-    source->addRow(Label(QStringLiteral("Source Image :")), sourceSize_);
+    source->addRow(Label(PrintSheetText::tr("Source Image :")), sourceSize_);
     source->addRow(QString(), sourceResolution_);
     grid->addLayout(source, 1, 0, 1, 2);
-    auto* target = new QGroupBox(QStringLiteral("Target Image"));
+    auto* target = new QGroupBox(PrintSheetText::tr("Target Image"));
     auto* tg = new QGridLayout(target);
-    tg->addWidget(Label(QStringLiteral("&Size :"), targetWidth_), 0, 0);
+    tg->addWidget(Label(PrintSheetText::tr("&Size :"), targetWidth_), 0, 0);
     tg->addWidget(targetWidth_, 0, 1);
     tg->addWidget(new QLabel(QStringLiteral("x")), 0, 2);
     tg->addWidget(targetHeight_, 0, 3);
     tg->addWidget(unitLabel_, 0, 4);
-    tg->addWidget(new QLabel(QStringLiteral("Resolution :")), 1, 0);
+    tg->addWidget(new QLabel(PrintSheetText::tr("Resolution :")), 1, 0);
     tg->addWidget(resolutionX_, 1, 1);
     tg->addWidget(new QLabel(QStringLiteral("x")), 1, 2);
     tg->addWidget(resolutionY_, 1, 3);
-    tg->addWidget(new QLabel(QStringLiteral("DPI")), 1, 4);
+    tg->addWidget(new QLabel(PrintSheetText::tr("DPI")), 1, 4);
     grid->addWidget(target, 2, 0, 1, 2);
-    auto* factor = new QGroupBox(QStringLiteral("Rescale Factor"));
+    auto* factor = new QGroupBox(PrintSheetText::tr("Rescale Factor"));
     auto* fg = new QGridLayout(factor);
-    fg->addWidget(Label(QStringLiteral("&X :"), scaleX_), 0, 0);
+    fg->addWidget(Label(PrintSheetText::tr("&X :"), scaleX_), 0, 0);
     fg->addWidget(scaleX_, 0, 1);
     fg->addWidget(new QLabel(QStringLiteral("%")), 0, 2);
     fg->addWidget(new QLabel(QStringLiteral("10")), 0, 3);
     fg->addWidget(scrollX_, 0, 4);
     fg->addWidget(maxX_, 0, 5);
-    fg->addWidget(Label(QStringLiteral("&Y :"), scaleY_), 1, 0);
+    fg->addWidget(Label(PrintSheetText::tr("&Y :"), scaleY_), 1, 0);
     fg->addWidget(scaleY_, 1, 1);
     fg->addWidget(new QLabel(QStringLiteral("%")), 1, 2);
     fg->addWidget(new QLabel(QStringLiteral("10")), 1, 3);
@@ -429,13 +437,13 @@ CRescalePage::CRescalePage(CPrintSheet* sheet) : sheet_(sheet) {
     fg->addWidget(keepRatio_, 2, 0, 1, 6);
     grid->addWidget(factor, 3, 0, 1, 2);
     auto* paperRow = new QFormLayout;
-    paperRow->addRow(Label(QStringLiteral("Paper Size:"), paper_), paper_);
+    paperRow->addRow(Label(PrintSheetText::tr("Paper Size:"), paper_), paper_);
     grid->addLayout(paperRow, 4, 0, 1, 2);
     // Poster: the picture at its scale across several sheets.
-    auto* posterBox = new QGroupBox(QStringLiteral("Poster"));
+    auto* posterBox = new QGroupBox(PrintSheetText::tr("Poster"));
     auto* pg = new QGridLayout(posterBox);
     pg->addWidget(poster_, 0, 0);
-    pg->addWidget(Label(QStringLiteral("&Overlap (mm) :"), overlap_), 0, 1);
+    pg->addWidget(Label(PrintSheetText::tr("&Overlap (mm) :"), overlap_), 0, 1);
     pg->addWidget(overlap_, 0, 2);
     pg->addWidget(marks_, 1, 0);
     pg->addWidget(labels_, 1, 1, 1, 2);
@@ -686,7 +694,7 @@ bool CRescalePage::Deactivate() {
     const int low = 10, high = MaxScale();
     if (!model_.Validate()) {
         QMessageBox::warning(this, Str(IDS_SHEET_PRINT),
-                             QStringLiteral("Please enter an integer between %1 and %2.").arg(low).arg(high));
+                             QString::fromUtf8(LoadStringById(IDS_PARSE_INT_RANGE)).arg(low).arg(high));
         WriteControls();
         return false;
     }
@@ -711,7 +719,7 @@ class CFrameSample : public QWidget {
 public:
     CFrameSample(CWaterMarkPage* page, int frameId) : page_(page), frameId_(frameId) {
         setObjectName(QStringLiteral("frameSample%1").arg(frameId - 1615));
-        setAccessibleName(QStringLiteral("Frame %1").arg(frameId - 1615));
+        setAccessibleName(PrintSheetText::tr("Frame %1").arg(frameId - 1615));
         setFixedSize(56, 56);
     }
     bool highlighted = false;
@@ -773,13 +781,13 @@ CWaterMarkPage::CWaterMarkPage(CPrintSheet* sheet) : sheet_(sheet) {
     const int d = IDD_BACKGROUND_PAGE;
     addFrame_ = Named(new QCheckBox(Text(d, 1573)), "addFrameBox", Text(d, 1573));
     watermark_ = Named(new QCheckBox(Text(d, 1644)), "watermarkBox", Text(d, 1644));
-    patterns_ = Named(new QComboBox, "watermarkCombo", QStringLiteral("WaterMark:"));
+    patterns_ = Named(new QComboBox, "watermarkCombo", PrintSheetText::tr("WaterMark:"));
     tile_ = Named(new QRadioButton(Text(d, 1052)), "tileButton", Text(d, 1052));
     center_ = Named(new QRadioButton(Text(d, 1049)), "centerButton", Text(d, 1049));
     previewBox_ = Named(new PreviewBox(this), "watermarkPreview", Text(d, 1602));
 
     auto* grid = new QGridLayout(this);
-    auto* output = new QGroupBox(QStringLiteral("Output Option"));
+    auto* output = new QGroupBox(PrintSheetText::tr("Output Option"));
     auto* og = new QGridLayout(output);
     og->addWidget(addFrame_, 0, 0, 1, 4);
     for (int i = 0; i < 7; ++i) {
@@ -789,9 +797,9 @@ CWaterMarkPage::CWaterMarkPage(CPrintSheet* sheet) : sheet_(sheet) {
     grid->addWidget(output, 0, 0, 1, 2);
     grid->addWidget(watermark_, 1, 0, 1, 2);
     auto* form = new QFormLayout;
-    form->addRow(Label(QStringLiteral("WaterMark:"), patterns_), patterns_);
+    form->addRow(Label(PrintSheetText::tr("WaterMark:"), patterns_), patterns_);
     grid->addLayout(form, 2, 0);
-    auto* layoutGroup = new QGroupBox(QStringLiteral("Layout"));
+    auto* layoutGroup = new QGroupBox(PrintSheetText::tr("Layout"));
     auto* lg = new QVBoxLayout(layoutGroup);
     lg->addWidget(tile_);
     lg->addWidget(center_);
@@ -890,7 +898,7 @@ CPrintSheet::CPrintSheet(const PrintOptions& options, CPicture* picture, PrintEn
     setAccessibleName(Str(IDS_SHEET_PRINT));
     tabs_ = new QTabWidget;
     tabs_->setObjectName(QStringLiteral("printTabs"));
-    tabs_->setAccessibleName(QStringLiteral("Pages"));
+    tabs_->setAccessibleName(PrintSheetText::tr("Pages"));
     printerPage_ = new CPrinterPage(this);
     rescalePage_ = new CRescalePage(this);
     waterMarkPage_ = new CWaterMarkPage(this);
@@ -976,7 +984,7 @@ void CPrintSheet::CloseWith(int result) {
         if (result == kSheetPrint && plan.problem == PosterProblem::kTooManySheets) {
             auto* ask = new QMessageBox(QMessageBox::Question, Str(IDS_SHEET_PRINT),
                                         QString::fromStdString(PosterProblemText(plan)) +
-                                            QStringLiteral(" Print them all?"),
+                                            PrintSheetText::tr(" Print them all?"),
                                         QMessageBox::Yes | QMessageBox::No, this);
             ask->setObjectName(QStringLiteral("posterSheetsQuestion"));
             ask->setAttribute(Qt::WA_DeleteOnClose);

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "resources/strings.h"
+
 namespace {
 
 constexpr CommandEntry kCommands[] = {
@@ -27,6 +29,11 @@ const CommandEntry* FindCommand(int id) {
     auto it = std::lower_bound(std::begin(kCommands), std::end(kCommands), id,
                                [](const CommandEntry& e, int key) { return e.id < key; });
     return it != std::end(kCommands) && it->id == id ? it : nullptr;
+}
+
+const char* CommandMenuText(int id) {
+    const CommandEntry* entry = FindCommand(id);
+    return entry && entry->menuText ? TranslateText(kCommandsContext, entry->menuText) : nullptr;
 }
 
 bool IsPromptCommand(int id) {

@@ -42,6 +42,9 @@ struct CommandEntry {
 std::span<const CommandEntry> AllCommands();
 // The entry of id, or nullptr.
 const CommandEntry* FindCommand(int id);
+// The menu text of command id as the user reads it (translated when a
+// translator is installed), or nullptr when it has none.
+const char* CommandMenuText(int id);
 // True when the status bar shows the prompt string of command id: the
 // application's commands, the recent-file entries and Exit.
 bool IsPromptCommand(int id);

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "resources/command_ids.h"
+#include "resources/strings.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ constexpr ControlText kTexts[] = {
 
     // Printer page of the print sheet.
     {IDD_PRINTER_PAGE, kDialogCaption, "Printer"},
-    {IDD_PRINTER_PAGE, 1521, "Default Printer on LPT1"},
+    {IDD_PRINTER_PAGE, 1521, "Default Printer"},
     {IDD_PRINTER_PAGE, 1514, "Set&up..."},
     {IDD_PRINTER_PAGE, 1615, "Preview..."},
     {IDD_PRINTER_PAGE, kStaticLabel, "&Copies :"},
@@ -99,7 +100,7 @@ constexpr ControlText kTexts[] = {
     {IDD_SYSTEM_INFO_PAGE, kDialogCaption, "System"},
     {IDD_SYSTEM_INFO_PAGE, kStaticLabel, "Running Processor :"},
     {IDD_SYSTEM_INFO_PAGE, kStaticLabel, "Version :"},
-    {IDD_SYSTEM_INFO_PAGE, kStaticLabel, "Available Page File:"},
+    {IDD_SYSTEM_INFO_PAGE, kStaticLabel, "Available Swap Space:"},
     {IDD_SYSTEM_INFO_PAGE, kStaticLabel, "Current Directory :"},
     {IDD_SYSTEM_INFO_PAGE, kStaticLabel, "Cache Path :"},
     {IDD_SYSTEM_INFO_PAGE, kStaticLabel, "Total Space :"},
@@ -116,9 +117,11 @@ constexpr ControlText kTexts[] = {
 
 std::span<const ControlText> AllControlTexts() { return kTexts; }
 
+const char* ControlTextOf(const ControlText& entry) { return TranslateText(kDialogsContext, entry.text); }
+
 const char* LoadControlText(int dialog, int control) {
     if (control == kStaticLabel) return "";
     for (const ControlText& t : kTexts)
-        if (t.dialog == dialog && t.control == control) return t.text;
+        if (t.dialog == dialog && t.control == control) return ControlTextOf(t);
     return "";
 }

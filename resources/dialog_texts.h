@@ -31,7 +31,10 @@ struct ControlText {
     const char* text;
 };
 
-// Every entry, grouped by dialog.
+// Every entry, grouped by dialog (texts in English).
 std::span<const ControlText> AllControlTexts();
+// The text of an entry as the user reads it (translated when a translator
+// is installed).
+const char* ControlTextOf(const ControlText& entry);
 // The text of control (not kStaticLabel) in dialog, or "" when none is listed.
 const char* LoadControlText(int dialog, int control);

@@ -3,10 +3,12 @@
 #include "resources/strings.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <iterator>
 
+#include "resources/string_ids.h"
 #include "resources/string_table.h"
 
 namespace {
@@ -30,11 +32,51 @@ const StringEntry* Find(int id) {
     return it != std::end(kStrings) && it->id == id ? it : nullptr;
 }
 
+// Set once by the application before its windows are made; read from any
+// thread.
+std::atomic<TextTranslator> g_translator{nullptr};
+
 }  // namespace
+
+void SetTextTranslator(TextTranslator translator) { g_translator.store(translator); }
+
+const char* TranslateText(const char* context, const char* text) {
+    const TextTranslator translator = g_translator.load();
+    if (!translator || !text || !*text) return text;
+    const char* translated = translator(context, text);
+    return translated ? translated : text;
+}
+
+bool IsUserText(int id) {
+    switch (id) {
+    case IDS_MANUFACTURER:
+    case IDS_PRODUCT_FAMILY:
+    case IDS_LOGO_FILE:
+    case IDS_PALETTE_MAP_FILE:
+    case IDS_SECTION_STITCHARA:
+    case IDS_KEY_VERSION:
+    case IDS_SECTION_MAINWINDOW:
+    case IDS_KEY_LOGOTITLE:
+    case IDS_SECTION_PREFERENCE:
+    case IDS_KEY_UNIT:
+    case IDS_SECTION_INIT:
+    case IDS_KEY_OPENDIR:
+    case IDS_KEY_OPENEXT:
+    case IDS_WATERMARK_1:
+    case IDS_WATERMARK_2:
+    case IDS_WATERMARK_3:
+    case IDS_WATERMARK_4:
+    case IDS_WATERMARK_5:
+        return false;
+    default:
+        return true;
+    }
+}
 
 const char* LoadStringById(int id) {
     const StringEntry* e = Find(id);
-    return e ? e->text : "";
+    if (!e) return "";
+    return IsUserText(id) ? TranslateText(kStringsContext, e->text) : e->text;
 }
 
 bool HasString(int id) { return Find(id) != nullptr; }

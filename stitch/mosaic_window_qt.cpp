@@ -1,5 +1,6 @@
 #include "stitch/mosaic_window_qt.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -31,6 +32,13 @@
 #include "resources/string_ids.h"
 #include "resources/strings.h"
 #include "stitch/stitch_app_qt.h"
+
+namespace {
+// This file's texts for the user, in their own translation context.
+struct StitchManyText {
+    Q_DECLARE_TR_FUNCTIONS(StitchManyText)
+};
+}  // namespace
 
 namespace {
 
@@ -69,7 +77,7 @@ QString Sentence(const std::string& text) {
 }
 
 QString PiecesText(int n) {
-    return n == 1 ? QStringLiteral("1 piece.") : QStringLiteral("%1 pieces.").arg(n);
+    return n == 1 ? StitchManyText::tr("1 piece.") : StitchManyText::tr("%1 pieces.").arg(n);
 }
 
 }  // namespace
@@ -154,7 +162,7 @@ void CMosaicBoard::paintEvent(QPaintEvent*) {
     if (tiles_.empty()) {
         painter.setPen(Qt::black);
         painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap,
-                         QStringLiteral("Add the pieces of one picture, or drop their files here."));
+                         StitchManyText::tr("Add the pieces of one picture, or drop their files here."));
         return;
     }
     for (int i = 0; i < int(tiles_.size()); ++i) {
@@ -229,18 +237,18 @@ void CMosaicBoard::mouseReleaseEvent(QMouseEvent* event) {
 // ---- The window ----------------------------------------------------------
 
 CMosaicWindow::CMosaicWindow(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Stitch Many"));
+    setWindowTitle(StitchManyText::tr("Stitch Many"));
     Named(this, windowTitle());
     setModal(false);
     setAttribute(Qt::WA_DeleteOnClose);
     setAcceptDrops(true);
 
-    board_ = Named(new CMosaicBoard(this), QStringLiteral("Pieces"));
-    status_ = Named(new QLabel(this), QStringLiteral("Status"));
+    board_ = Named(new CMosaicBoard(this), StitchManyText::tr("Pieces"));
+    status_ = Named(new QLabel(this), StitchManyText::tr("Status"));
     status_->setWordWrap(true);
-    add_ = Named(new QPushButton(QStringLiteral("&Add..."), this), QStringLiteral("&Add..."));
-    remove_ = Named(new QPushButton(QStringLiteral("&Remove"), this), QStringLiteral("&Remove"));
-    stitch_ = Named(new QPushButton(QStringLiteral("&Stitch"), this), QStringLiteral("&Stitch"));
+    add_ = Named(new QPushButton(StitchManyText::tr("&Add..."), this), StitchManyText::tr("&Add..."));
+    remove_ = Named(new QPushButton(StitchManyText::tr("&Remove"), this), StitchManyText::tr("&Remove"));
+    stitch_ = Named(new QPushButton(StitchManyText::tr("&Stitch"), this), StitchManyText::tr("&Stitch"));
     close_ = Named(new QPushButton(QString::fromUtf8(LoadStringById(IDS_CLOSE)), this),
                    QString::fromUtf8(LoadStringById(IDS_CLOSE)));
     for (QPushButton* b : {add_, remove_, stitch_, close_}) b->setAutoDefault(false);
@@ -252,7 +260,7 @@ CMosaicWindow::CMosaicWindow(QWidget* parent) : QDialog(parent) {
     connect(board_, &CMosaicBoard::selectionChanged, this, [this] { UpdateButtons(); });
     connect(board_, &CMosaicBoard::tileMoved, this, [this](int index) {
         movedByHand_ = true;
-        status_->setText(QStringLiteral("%1 moved by hand: Stitch looks for its overlaps about where it lies now.")
+        status_->setText(StitchManyText::tr("%1 moved by hand: Stitch looks for its overlaps about where it lies now.")
                              .arg(pieces_[std::size_t(index)].name));
     });
 
@@ -306,7 +314,7 @@ void CMosaicWindow::AddFiles(const QStringList& paths) {
         // A missing file has been reported by the read; Escape stops the adding.
         if (status.failure == FileFailure::kCancelled) break;
         if (status.failure != FileFailure::kNoSuchFile) {
-            QString text = QStringLiteral("Could not read %1").arg(QFileInfo(path).fileName());
+            QString text = StitchManyText::tr("Could not read %1").arg(QFileInfo(path).fileName());
             if (!status.reason.empty()) text += QStringLiteral(": ") + QString::fromStdString(status.reason);
             ShowMessage(text.toStdString());
         }
@@ -389,11 +397,11 @@ bool CMosaicWindow::Joined(MosaicResult result) {
         return false;
     }
     ShowPieces(&result);
-    status_->setText(result.rows > 0 ? QStringLiteral("Joined %1 pieces found in a grid of %2 x %3.")
+    status_->setText(result.rows > 0 ? StitchManyText::tr("Joined %1 pieces found in a grid of %2 x %3.")
                                            .arg(pieceCount())
                                            .arg(result.rows)
                                            .arg(result.columns)
-                                     : QStringLiteral("Joined %1 pieces.").arg(pieceCount()));
+                                     : StitchManyText::tr("Joined %1 pieces.").arg(pieceCount()));
     OpenedDocument opened = OpenStitchDocument(std::move(result.picture));
     if (!opened.document) {
         ShowMessageById(IDS_COMMAND_FAILED);
@@ -422,10 +430,10 @@ void CMosaicWindow::OnAdd() {
     OpenDialogSetup setup;
     if (!PrepareOpenDialog(setup, OpenDialogKind::Import)) return;
     const QStringList filters = QtFilters(setup.filter);
-    auto* dialog = new QFileDialog(this, QStringLiteral("Add Pieces"),
+    auto* dialog = new QFileDialog(this, StitchManyText::tr("Add Pieces"),
                                    QString::fromStdString(setup.initialDirectory));
-    dialog->setObjectName(QStringLiteral("Add Pieces"));
-    dialog->setAccessibleName(QStringLiteral("Add Pieces"));
+    dialog->setObjectName(StitchManyText::tr("Add Pieces"));
+    dialog->setAccessibleName(StitchManyText::tr("Add Pieces"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFiles);

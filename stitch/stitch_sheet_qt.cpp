@@ -1,5 +1,6 @@
 #include "stitch/stitch_sheet_qt.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -43,6 +44,13 @@
 #include "stitch/stitch_setup.h"
 #include "stitch/stitch_tool.h"
 
+namespace {
+// This file's texts for the user, in their own translation context.
+struct StitchSheetText {
+    Q_DECLARE_TR_FUNCTIONS(StitchSheetText)
+};
+}  // namespace
+
 int lastStitchSide = kSideRight;
 int lastOverlapPercent = 25;
 
@@ -56,8 +64,8 @@ QString DialogText(int dialog, int control) {
 }
 QString StringText(int id) { return QString::fromUtf8(LoadStringById(id)); }
 QString CommandText(int id) {
-    const CommandEntry* entry = FindCommand(id);
-    return entry && entry->menuText ? QString::fromUtf8(entry->menuText) : QString();
+    const char* text = CommandMenuText(id);
+    return text ? QString::fromUtf8(text) : QString();
 }
 
 // Names a control for tests and screen readers by what the user reads.
@@ -217,12 +225,12 @@ CStitchPage::CStitchPage(CStitchSheet* sheet, int index) : sheet_(sheet), index_
     setObjectName(index == 0 ? QStringLiteral("mainImagePage") : QStringLiteral("restImagePage"));
     setAccessibleName(StringText(index == 0 ? IDS_PAGE_MAIN_IMAGE : IDS_PAGE_REST_IMAGE));
     thumb_ = Named(new CThumbnailFrame(this), "thumbnail",
-                   StringText(index == 0 ? IDS_PAGE_MAIN_IMAGE : IDS_PAGE_REST_IMAGE) + QStringLiteral(" thumbnail"));
+                   StringText(index == 0 ? IDS_PAGE_MAIN_IMAGE : IDS_PAGE_REST_IMAGE) + StitchSheetText::tr(" thumbnail"));
     // Labels of the "Main Image" template in order: Image, Type:, Size:, Resolution:.
     QStringList labels;
     for (const ControlText& entry : AllControlTexts())
         if (entry.dialog == IDD_STITCH_PAGE && entry.control == kStaticLabel)
-            labels << QString::fromUtf8(entry.text);
+            labels << QString::fromUtf8(ControlTextOf(entry));
     auto* group = new QGroupBox(labels.value(0), this);
     auto* grid = new QGridLayout(group);
     auto value = [&](int id, const char* name) {
@@ -435,14 +443,14 @@ CStitchImage::CStitchImage(CStitchSheet* sheet, int side, int overlapPercent)
     QStringList labels;  // Main Image, Rest Image, Stitch Control, Main Image, Overlap..., Stitch Method
     for (const ControlText& entry : AllControlTexts())
         if (entry.dialog == IDD_STITCH_IMAGE_PAGE && entry.control == kStaticLabel)
-            labels << QString::fromUtf8(entry.text);
+            labels << QString::fromUtf8(ControlTextOf(entry));
     auto text = [](int id) { return DialogText(IDD_STITCH_IMAGE_PAGE, id); };
 
     auto thumbGroup = [&](const QString& title, CThumbnailFrame*& thumb, QPushButton*& deskew,
                           int deskewId, const char* thumbName, const char* deskewName) {
         auto* group = new QGroupBox(title, this);
         auto* box = new QVBoxLayout(group);
-        thumb = Named(new CThumbnailFrame(group), thumbName, title + QStringLiteral(" thumbnail"));
+        thumb = Named(new CThumbnailFrame(group), thumbName, title + StitchSheetText::tr(" thumbnail"));
         deskew = Named(new QPushButton(text(deskewId), group), deskewName,
                        text(deskewId) + QLatin1Char(' ') + title);
         box->addWidget(thumb, 0, Qt::AlignHCenter);
@@ -632,14 +640,14 @@ CStitchSheet::CStitchSheet(QWidget* parent) : QDialog(parent) {
 
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("stitchTabs"));
-    tabs_->setAccessibleName(QStringLiteral("Pages"));
+    tabs_->setAccessibleName(StitchSheetText::tr("Pages"));
     // The buttons first: the pages' constructors look at "&Stitch".
     stitch_ = Named(new QPushButton(CommandText(ID_APPLY_NOW), this),
                     "stitchButton", CommandText(ID_APPLY_NOW));
     cancel_ = Named(new QPushButton(CommandText(IDCANCEL), this),
                     "cancelButton", CommandText(IDCANCEL));
     // ">>" says nothing read aloud: named by what it does.
-    next_ = Named(new QPushButton(QStringLiteral(">>"), this), "nextButton", QStringLiteral("Next Page"));
+    next_ = Named(new QPushButton(QStringLiteral(">>"), this), "nextButton", StitchSheetText::tr("Next Page"));
     for (QPushButton* b : {stitch_, cancel_, next_}) {
         b->setFixedSize(80, 24);
         b->setAutoDefault(false);

@@ -60,7 +60,7 @@ check "ten feeder pages" test "$(ls "$WORK" | grep -c '^page-[0-9]*\.png$')" -eq
 
 "$CLI" scan -o "$WORK/x.png" --device test:9 --quiet 2>"$WORK/err"
 check "missing device fails" test $? -eq 1
-check "missing device message" grep -q "Can not start TWAIN driver" "$WORK/err"
+check "missing device message" grep -q "The scanner driver could not be started" "$WORK/err"
 check "nothing written" test ! -e "$WORK/x.png"
 
 STITCHARA_SANE_LIBRARY=libsane-not-here.so.1 "$CLI" scan -o "$WORK/x.png" --quiet 2>"$WORK/err"

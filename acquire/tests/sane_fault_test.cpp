@@ -76,7 +76,7 @@ TEST_P(SaneFault, EachFaultIsToldAndDeliversNothing) {
         {"vanish", "The scanner reported a problem: Error during device I/O."},
         {"format", "The scanner reported a problem: unknown frame format"},
         {"depth", "The scanner reported a problem: unknown bit depth"},
-        {"none", "Can not start TWAIN driver! Please ensure successful installation of hardware and drivers."},
+        {"none", "The scanner driver could not be started. Please make sure that the scanner and its driver are installed correctly."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.script);

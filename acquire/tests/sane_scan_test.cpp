@@ -267,7 +267,7 @@ TEST_F(SaneScan, CancelAndFaultsDeliverNothingAndCloseTheConversation) {
     EXPECT_TRUE(none.pictures.empty());
     EXPECT_TRUE(closed);
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], "Can not start TWAIN driver! Please ensure successful installation of hardware and drivers.");
+    EXPECT_EQ(messages[0], "The scanner driver could not be started. Please make sure that the scanner and its driver are installed correctly.");
 }
 
 TEST_F(SaneScan, SelectionIsRememberedAsTheDefaultAndNoLibraryMeansUnavailable) {

@@ -451,7 +451,7 @@ TEST_F(ScriptedSource, FailuresShowTheirMessagesAndUnavailableDoesNothing) {
         EXPECT_EQ(acquirer.SelectSource(), 0);
     }
     ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0], "Failed to start TWAIN manager!");
+    EXPECT_EQ(messages[0], "The scanner manager could not be started.");
     EXPECT_EQ(messages[1], messages[0]);
     script = Script{};
     script.openFails = true;
@@ -462,7 +462,7 @@ TEST_F(ScriptedSource, FailuresShowTheirMessagesAndUnavailableDoesNothing) {
         EXPECT_FALSE(acquirer.IsManagerOpen());
     }
     EXPECT_EQ(messages.back(),
-              "Can not start TWAIN driver! Please ensure successful installation of hardware and drivers.");
+              "The scanner driver could not be started. Please make sure that the scanner and its driver are installed correctly.");
     EXPECT_EQ(library.loads, library.releases);
 
     // Without the manager library every operation succeeds and does nothing.

@@ -176,7 +176,7 @@ TEST_F(CliTest, MemoryLimitSendsPicturesToSwapFiles) {
     ToolRun r =
         Tool({"convert", in, limited, "--memory-limit", "4096"}, "TMPDIR=" + dir_ + "/gone");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Out of memory"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("There is not enough memory."), std::string::npos) << r.err;
     for (const char* bad : {"0", "-4096", "lots", "4T", ""})
         EXPECT_EQ(Tool({"info", in, "--memory-limit", bad}).status, 2) << bad;
 }

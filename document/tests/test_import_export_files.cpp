@@ -78,7 +78,7 @@ TEST_F(FilesTest, UnreadableNamesGiveNoPicture) {
     std::string longPath = dir_ + "/" + std::string(300, 'n') + ".bmp";
     EXPECT_EQ(ReadImageFile(longPath, false), nullptr);
     ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0], "File " + longPath + " not exist");
+    EXPECT_EQ(messages_[0], "The file " + longPath + " does not exist.");
 
     // Not a picture, a directory or a pipe: no picture, no message.
     messages_.clear();

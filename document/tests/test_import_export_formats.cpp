@@ -160,7 +160,7 @@ TEST(FormatTable, UnusableLibraryLeavesAnEmptyTable) {
     std::string filter = "stale";
     EXPECT_FALSE(table.BuildReadFilter(filter, true));
     ASSERT_EQ(messages.texts.size(), 2u);
-    EXPECT_EQ(messages.texts[0], "Load IMFLIB.DLL error");
+    EXPECT_EQ(messages.texts[0], "The image file library could not be loaded.");
 
     // A table left empty by start-up lists nothing even when the library
     // answers later: only the closing bars.

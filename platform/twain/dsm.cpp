@@ -19,12 +19,22 @@
 namespace twain {
 namespace {
 
-SourceChooser* g_chooser = nullptr;
-SourceUi* g_ui = nullptr;
-ReadWaiter* g_waiter = nullptr;
-std::string g_override;
-std::string g_lastError;
-void* g_parent = nullptr;  // the window the manager was opened with
+class Source;
+
+// The source manager's state: one manager per process, as the entry point
+// is one function; it owns the open sources and the hooks the program set.
+struct Manager {
+    SourceChooser* chooser = nullptr;
+    SourceUi* ui = nullptr;
+    ReadWaiter* waiter = nullptr;
+    std::string defaultOverride;
+    std::string lastError;
+    void* parent = nullptr;  // the window the manager was opened with
+    int openCount = 0;
+    std::map<std::uint32_t, std::unique_ptr<Source>> sources;
+    std::uint32_t nextSource = 1;
+};
+Manager& TheManager();
 const char kSection[] = "Scanner";
 const char kDefaultKey[] = "DefaultSource";
 
@@ -157,14 +167,14 @@ private:
 };
 
 std::uint16_t Source::Fail(const std::string& reason, bool tell) {
-    g_lastError = reason;
+    TheManager().lastError = reason;
     Abort();
     if (tell) ShowMessage(FormatStringById(IDS_SCANNER_ERROR, reason.c_str()));
     return TWRC_FAILURE;
 }
 
 std::uint16_t Source::Cancelled() {
-    g_lastError = "cancelled";
+    TheManager().lastError = "cancelled";
     Abort();
     return TWRC_CANCEL;
 }
@@ -263,7 +273,7 @@ std::uint16_t Source::Enable(const TwUserInterface& ui) {
     enabled_ = true;
     noDocuments_ = false;
     bool scan = true;
-    if (ui.ShowUI && g_ui) scan = g_ui->Run(*device_, ui.hParent);
+    if (ui.ShowUI && TheManager().ui) scan = TheManager().ui->Run(*device_, ui.hParent);
     // The source tells its application through the next event it is given.
     notice_ = scan ? MSG_XFERREADY : MSG_CLOSEDSREQ;
     return TWRC_SUCCESS;
@@ -308,7 +318,7 @@ std::uint16_t Source::StartImage() {
         return Fail("three-pass frames out of order", true);
     if (format.height < 0) {
         if (image_.planes == 3) return Fail("three-pass scan of unknown length", true);
-        if (!ReadBuffered()) return g_lastError == "cancelled" ? TWRC_CANCEL : TWRC_FAILURE;
+        if (!ReadBuffered()) return TheManager().lastError == "cancelled" ? TWRC_CANCEL : TWRC_FAILURE;
     }
     return TWRC_SUCCESS;
 }
@@ -538,16 +548,16 @@ std::uint16_t Source::EndXfer(TwPendingXfers& pending) {
     return TWRC_SUCCESS;
 }
 
-// The manager.
-int g_managerOpen = 0;
-std::map<std::uint32_t, std::unique_ptr<Source>> g_sources;
-std::uint32_t g_nextSource = 1;
+Manager& TheManager() {
+    static Manager manager;
+    return manager;
+}
 
 Source* SourceFor(const TwIdentity* dest) {
     if (!dest) return nullptr;
     const std::uint32_t id = dest->Id;  // a copy: the record is packed
-    auto it = g_sources.find(id);
-    return it == g_sources.end() ? nullptr : it->second.get();
+    auto it = TheManager().sources.find(id);
+    return it == TheManager().sources.end() ? nullptr : it->second.get();
 }
 
 std::uint16_t OpenSource(TwIdentity& identity) {
@@ -565,15 +575,15 @@ std::uint16_t OpenSource(TwIdentity& identity) {
     SANE_Status status = SANE_STATUS_INVAL;
     if (!name.empty()) status = api->open(name.c_str(), &handle);
     if (status != SANE_STATUS_GOOD || !handle) {
-        g_lastError = name.empty() ? LoadStringById(IDS_SCANNER_NO_DEVICE) : name + ": " + StatusText(status);
+        TheManager().lastError = name.empty() ? LoadStringById(IDS_SCANNER_NO_DEVICE) : name + ": " + StatusText(status);
         ReleaseSane();
         return TWRC_FAILURE;
     }
     FillIdentity(identity, info);
-    const std::uint32_t key = g_nextSource++;
+    const std::uint32_t key = TheManager().nextSource++;
     // The source's key is what the conversation names it by from now on.
     identity.Id = key;
-    g_sources[key] = std::make_unique<Source>(std::make_unique<SaneDevice>(*api, handle, name));
+    TheManager().sources[key] = std::make_unique<Source>(std::make_unique<SaneDevice>(*api, handle, name));
     return TWRC_SUCCESS;
 }
 
@@ -585,16 +595,16 @@ std::uint16_t SelectSource(TwIdentity& identity, void* parent) {
     const bool listed = Devices(*api, devices, error);
     ReleaseSane();
     if (!listed) {
-        g_lastError = error;
+        TheManager().lastError = error;
         return TWRC_FAILURE;
     }
     if (devices.empty()) {
-        g_lastError = LoadStringById(IDS_SCANNER_NO_DEVICE);
+        TheManager().lastError = LoadStringById(IDS_SCANNER_NO_DEVICE);
         ShowMessageById(IDS_SCANNER_NO_DEVICE);
         return TWRC_CANCEL;
     }
     std::string chosen = DefaultSourceName();
-    if (g_chooser && !g_chooser->Choose(devices, chosen, chosen, parent)) return TWRC_CANCEL;
+    if (TheManager().chooser && !TheManager().chooser->Choose(devices, chosen, chosen, parent)) return TWRC_CANCEL;
     for (const DeviceInfo& d : devices)
         if (d.name == chosen) {
             FillIdentity(identity, d);
@@ -610,19 +620,19 @@ std::uint16_t Entry(TwIdentity* origin, TwIdentity* dest, std::uint32_t group, s
     if (group == DG_CONTROL && dat == DAT_PARENT) {
         if (msg == MSG_OPENDSM) {
             if (!AcquireSane()) return TWRC_FAILURE;
-            ++g_managerOpen;
-            g_parent = data ? *static_cast<void**>(data) : nullptr;
+            ++TheManager().openCount;
+            TheManager().parent = data ? *static_cast<void**>(data) : nullptr;
             return TWRC_SUCCESS;
         }
         if (msg == MSG_CLOSEDSM) {
-            if (g_managerOpen <= 0) return TWRC_FAILURE;
-            --g_managerOpen;
+            if (TheManager().openCount <= 0) return TWRC_FAILURE;
+            --TheManager().openCount;
             ReleaseSane();
             return TWRC_SUCCESS;
         }
         return TWRC_FAILURE;
     }
-    if (g_managerOpen <= 0) return TWRC_FAILURE;
+    if (TheManager().openCount <= 0) return TWRC_FAILURE;
     auto* identity = static_cast<TwIdentity*>(data);
     if (group == DG_CONTROL && dat == DAT_IDENTITY) {
         if (!identity) return TWRC_FAILURE;
@@ -634,14 +644,14 @@ std::uint16_t Entry(TwIdentity* origin, TwIdentity* dest, std::uint32_t group, s
                 return TWRC_SUCCESS;
             }
             case MSG_USERSELECT:
-                return SelectSource(*identity, g_parent);
+                return SelectSource(*identity, TheManager().parent);
             case MSG_OPENDS:
                 return OpenSource(*identity);
             case MSG_CLOSEDS: {
                 const std::uint32_t id = identity->Id;
-                auto it = g_sources.find(id);
-                if (it == g_sources.end()) return TWRC_FAILURE;
-                g_sources.erase(it);
+                auto it = TheManager().sources.find(id);
+                if (it == TheManager().sources.end()) return TWRC_FAILURE;
+                TheManager().sources.erase(it);
                 ReleaseSane();
                 return TWRC_SUCCESS;
             }
@@ -710,7 +720,7 @@ private:
 
 }  // namespace
 
-ReadWaiter* CurrentReadWaiter() { return g_waiter; }
+ReadWaiter* CurrentReadWaiter() { return TheManager().waiter; }
 
 bool ManagerLibraryPresent() {
     if (!AcquireSane()) return false;
@@ -735,12 +745,12 @@ bool ListDevices(std::vector<DeviceInfo>& devices, std::string& error) {
     return ok;
 }
 
-void SetSourceChooser(SourceChooser* chooser) { g_chooser = chooser; }
-void SetSourceUi(SourceUi* ui) { g_ui = ui; }
-void SetReadWaiter(ReadWaiter* waiter) { g_waiter = waiter; }
+void SetSourceChooser(SourceChooser* chooser) { TheManager().chooser = chooser; }
+void SetSourceUi(SourceUi* ui) { TheManager().ui = ui; }
+void SetReadWaiter(ReadWaiter* waiter) { TheManager().waiter = waiter; }
 
 std::string DefaultSourceName() {
-    if (!g_override.empty()) return g_override;
+    if (!TheManager().defaultOverride.empty()) return TheManager().defaultOverride;
     std::string name = platform::GetProfileString(kSection, kDefaultKey, "");
     SaneApi* api = AcquireSane();
     if (!api) return name;
@@ -754,8 +764,8 @@ std::string DefaultSourceName() {
     return devices.empty() ? std::string() : devices.front().name;
 }
 
-void SetDefaultSourceOverride(const std::string& name) { g_override = name; }
+void SetDefaultSourceOverride(const std::string& name) { TheManager().defaultOverride = name; }
 
-std::string LastError() { return g_lastError; }
+std::string LastError() { return TheManager().lastError; }
 
 }  // namespace twain

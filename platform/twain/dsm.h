@@ -129,8 +129,9 @@ public:
     virtual bool Run(ScanDevice& device, void* parent) = 0;
 };
 
-// Waits until the device's descriptor (-1 when it has none) may have data:
-// the front end keeps its windows alive meanwhile. False cancels the scan.
+// Waits until the device's descriptor (-1 when it has none) may have data.
+// False cancels the scan. Without one, the wait polls the descriptor and
+// cancels when the calling thread's Progress has been cancelled.
 class ReadWaiter {
 public:
     virtual ~ReadWaiter() = default;

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/progress.h"
+
 namespace twain {
 
 ReadWaiter* CurrentReadWaiter();  // dsm.cpp
@@ -292,7 +294,9 @@ bool SaneDevice::Wait() {
     } else {
         ::usleep(1000);
     }
-    return true;
+    // A cancel asked from another thread (the job's Stop) ends a read that
+    // waits for data.
+    return !CurrentProgress().Cancelled();
 }
 
 int SaneDevice::ReadLine(std::uint8_t* line, int bytes, std::string& error) {
@@ -369,6 +373,11 @@ bool SaneDevice::ScanWhole(ScanImage& image, std::string& error) {
         std::vector<std::uint8_t> pixels;
         const int channels = format.kind == ScanFormat::Rgb ? 3 : 1;
         for (int y = 0; format.height < 0 || y < format.height; ++y) {
+            if (CurrentProgress().Cancelled()) {
+                error = "cancelled";
+                Cancel();
+                return false;
+            }
             const int r = ReadLine(line.data(), format.bytesPerLine, error);
             if (r == 0 && format.height < 0) break;
             if (r != 1) {

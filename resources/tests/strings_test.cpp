@@ -27,12 +27,12 @@ TEST(StringTable, EveryEntryIsFoundAndAbsentIdsGiveEmptyText) {
 }
 
 TEST(StringTable, TextsAsTheSystemShowsThem) {
-    EXPECT_STREQ(LoadStringById(5098), "Out of memory");
+    EXPECT_STREQ(LoadStringById(5098), "There is not enough memory.");
     EXPECT_STREQ(LoadStringById(IDS_COMMAND_FAILED), "Command failed.");
     EXPECT_STREQ(LoadStringById(5122), "Init");
     EXPECT_STREQ(LoadStringById(5188),
-                 "Can not start TWAIN driver! Please ensure successful installation of hardware "
-                 "and drivers.");
+                 "The scanner driver could not be started. Please make sure that the scanner and "
+                 "its driver are installed correctly.");
     // Picture type names are 5073 + type, in resource form.
     EXPECT_STREQ(LoadStringById(5073 + 0), "Black && White");
     EXPECT_STREQ(LoadStringById(5073 + 2), "Index 16  color");
@@ -41,7 +41,7 @@ TEST(StringTable, TextsAsTheSystemShowsThem) {
     // Units are 5070 + unit.
     EXPECT_STREQ(LoadStringById(5070 + 2), "pixel");
     // The line break is a real one, not a backslash and an n.
-    EXPECT_EQ(TextBeforeLineBreak(LoadStringById(32004)), "Stich Images from scanner or disk file");
+    EXPECT_EQ(TextBeforeLineBreak(LoadStringById(32004)), "Stitch Images from the scanner or from files");
     EXPECT_EQ(TextAfterLineBreak(LoadStringById(32004)), "Stitch");
 }
 
@@ -68,7 +68,7 @@ TEST(StringTable, FormattingNeverTruncates) {
     std::string path(5000, 'p');
     path += "/name.bmp";
     std::string message = FormatStringById(IDS_FILE_NOT_EXIST, path.c_str());
-    EXPECT_EQ(message, "File " + path + " not exist");
+    EXPECT_EQ(message, "The file " + path + " does not exist.");
     EXPECT_EQ(FormatStringById(IDS_POSITION_FORMAT, 12, -3), "X:12     Y:-3   ");
     // An id without a string formats to nothing.
     EXPECT_EQ(FormatStringById(5043, 1), "");

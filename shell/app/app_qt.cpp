@@ -17,7 +17,6 @@
 #include "info/info_commands_qt.h"
 #include "picture/image_store.h"
 #include "picture/picture.h"
-#include "picture/picture_bits.h"
 #include "platform/profile.h"
 #include "resources/command_ids.h"
 #include "resources/string_ids.h"
@@ -35,12 +34,7 @@
 #include "stitch/stitch_app_qt.h"
 #include "stitch/stitch_sheet_qt.h"
 
-std::uint8_t DivideBy3[768];
-const std::uint8_t* BitReverse = picture_bits::kReversedBits.data();
-
 namespace {
-
-CVandrelApp* g_app = nullptr;
 
 bool IsEmbeddingSwitch(const QString& argument) {
     const QString a = argument.toLower();
@@ -63,7 +57,9 @@ const char* HelpPage(int id) {
 
 }  // namespace
 
-CVandrelApp* theApp() { return g_app; }
+// The running application; null before it is made and once its destructor
+// has run (the cast fails on a bare QApplication).
+CVandrelApp* theApp() { return qobject_cast<CVandrelApp*>(QCoreApplication::instance()); }
 
 QString GetVersionText() {
     const std::string v = platform::GetProfileString(LoadStringById(IDS_SECTION_STITCHARA),
@@ -88,7 +84,6 @@ CVandrelApp::StartOptions CVandrelApp::ParseCommandLine(const QStringList& argum
 }
 
 CVandrelApp::CVandrelApp(int& argc, char** argv) : QApplication(argc, argv), stitchIdle(StitchIdleFlag()) {
-    g_app = this;
     SetApplicationWorkspace(this);
     setApplicationName(ProgramName());
     setOrganizationName(QString::fromUtf8(LoadStringById(IDS_MANUFACTURER)));
@@ -103,7 +98,6 @@ CVandrelApp::~CVandrelApp() {
     TearDown();
     Document::SetRecentFileSink({});
     SetMessageSink({});
-    if (g_app == this) g_app = nullptr;
     if (ApplicationWorkspace() == this) SetApplicationWorkspace(nullptr);
 }
 
@@ -173,9 +167,7 @@ bool CVandrelApp::InitInstance(const StartOptions& options) {
     // As the user left it, or maximised the first time.
     if (!main_->showAsLeft()) main_->showMaximized();
     steps_ << "show";
-    for (int i = 0; i < 768; ++i) DivideBy3[i] = std::uint8_t(i / 3);
-    steps_ << "tables";
-    stitchIdle = 1;
+    SetStitchIdle(1);
     commands_->refresh();
     // The command line is opened once the window shows, so that the
     // progress of a large picture can be followed.
@@ -218,10 +210,6 @@ void CVandrelApp::setStatusPrompt(const QString& text) {
     if (main_) main_->statusBar()->SetPrompt(text);
 }
 
-void CVandrelApp::setStitchIdle(int idle) {
-    stitchIdle = idle;
-    emit commandConditionsChanged();
-}
 
 void CVandrelApp::setPrinterAvailable(bool available) {
     printer_ = available;

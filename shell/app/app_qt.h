@@ -8,7 +8,6 @@
 #include <QList>
 #include <QString>
 #include <QUrl>
-#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -19,11 +18,6 @@ class CommandSet;
 class CPicture;
 class Document;
 class PMainWnd;
-
-// Shared lookup tables, built once at start-up: i / 3 for sums of three
-// 8-bit components, and each byte with its bits reversed.
-extern std::uint8_t DivideBy3[768];
-extern const std::uint8_t* BitReverse;
 
 // "Version" of section "Stitchara", or "Version 1.0" when missing or empty.
 QString GetVersionText();
@@ -58,10 +52,9 @@ public:
     const QStringList& StartupSteps() const { return steps_; }
 
     // 1 normally, 0 while a stitch sheet is open: most commands are grayed.
-    // The stitch feature's one flag, seen from here; setStitchIdle also
-    // brings the commands' states up to date.
+    // Not a copy: the stitch feature owns the flag (SetStitchIdle, which
+    // also brings the commands' states up to date); this is a view of it.
     int& stitchIdle;
-    void setStitchIdle(int idle);
 
     PMainWnd* mainWindow() const { return main_; }
     CommandSet* commands() const { return commands_; }

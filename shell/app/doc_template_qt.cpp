@@ -1,5 +1,6 @@
 #include "shell/app/doc_template_qt.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -15,9 +16,17 @@
 #include "display/view_qt.h"
 #include "document/document_qt.h"
 #include "shell/app/app_qt.h"
+#include "stitch/stitch_app_qt.h"
 #include "picture/picture.h"
 #include "resources/string_ids.h"
 #include "resources/strings.h"
+
+namespace {
+// This file's texts for the user, in their own translation context.
+struct ViewText {
+    Q_DECLARE_TR_FUNCTIONS(ViewText)
+};
+}  // namespace
 
 namespace {
 
@@ -39,7 +48,7 @@ QString DocumentBaseName(const std::string& path) {
 
 
 QMdiSubWindow* CreateDocumentWindow(Document* document) {
-    PMDIChildWnd::SetStitchIdleQuery([] { return !theApp() || theApp()->stitchIdle != 0; });
+    PMDIChildWnd::SetStitchIdleQuery([] { return StitchIdle() != 0; });
     auto* window = new PMDIChildWnd;
     window->setWindowIcon(QApplication::windowIcon());
     auto* view = new CVandrelView(document);
@@ -79,7 +88,7 @@ QImage PictureThumbnail(CPicture* picture, int maxSide) {
 CPicturePlaceholder::CPicturePlaceholder(Document* document, QWidget* parent)
     : QWidget(parent), document_(document) {
     setObjectName("PicturePlaceholder");
-    setAccessibleName("Picture");
+    setAccessibleName(ViewText::tr("Picture"));
     connect(document, &Document::pictureChanged, this, [this] { refresh(); });
     refresh();
 }

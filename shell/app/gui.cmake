@@ -29,6 +29,29 @@ add_custom_target(stitchara_help ALL
   SOURCES ${STITCHARA_HELP})
 add_dependencies(stitchara stitchara_help)
 
+# Translations: each resources/translations/stitchara_<language>.ts becomes a
+# .qm beside the program (bin/translations), where it finds them in the build
+# tree; installed under share/stitchara/translations.
+find_program(STITCHARA_LRELEASE NAMES lrelease lrelease-qt6
+             HINTS ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS} ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_LIBEXECS}
+                   /usr/lib/qt6/bin
+             REQUIRED)
+file(GLOB STITCHARA_TS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/translations/stitchara_*.ts)
+set(STITCHARA_QM)
+foreach(ts ${STITCHARA_TS})
+  get_filename_component(ts_name ${ts} NAME_WE)
+  set(qm ${CMAKE_BINARY_DIR}/bin/translations/${ts_name}.qm)
+  add_custom_command(
+    OUTPUT ${qm}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/bin/translations
+    COMMAND ${STITCHARA_LRELEASE} -silent ${ts} -qm ${qm}
+    DEPENDS ${ts}
+    COMMENT "Compiling the translation ${ts_name}")
+  list(APPEND STITCHARA_QM ${qm})
+endforeach()
+add_custom_target(stitchara_translations ALL DEPENDS ${STITCHARA_QM} SOURCES ${STITCHARA_TS})
+add_dependencies(stitchara stitchara_translations)
+
 # Installation: the program, its data (the logo and help next to frame/ and
 # wmark/), the desktop entry, the MIME type of the document files, the
 # AppStream metadata and the icons.
@@ -36,6 +59,7 @@ set(app_install ${CMAKE_SOURCE_DIR}/shell/app/install)
 install(TARGETS stitchara RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${STITCHARA_LOGO} DESTINATION ${CMAKE_INSTALL_DATADIR}/stitchara)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/help DESTINATION ${CMAKE_INSTALL_DATADIR}/stitchara)
+install(FILES ${STITCHARA_QM} DESTINATION ${CMAKE_INSTALL_DATADIR}/stitchara/translations)
 install(FILES ${app_install}/org.stitchara.Stitchara.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${app_install}/org.stitchara.Stitchara.mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
         RENAME org.stitchara.Stitchara.xml)
@@ -67,6 +91,20 @@ if(STITCHARA_TESTS)
       add_dependencies(${t} stitchara_help stitchara_art)
     endif()
   endforeach()
+  # The translation test reads the compiled translations of the build tree.
+  if(TARGET translation_test)
+    add_dependencies(translation_test stitchara_translations)
+  endif()
+  # Every text of the Qt layer and the tables has a finished translation:
+  # a new tr() text without one fails here (scripts/update_translations.sh
+  # brings the .ts files up to date).
+  find_program(STITCHARA_LUPDATE NAMES lupdate lupdate-qt6
+               HINTS ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS} ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_LIBEXECS}
+                     /usr/lib/qt6/bin)
+  if(STITCHARA_LUPDATE)
+    add_test(NAME translations_complete COMMAND ${CMAKE_SOURCE_DIR}/scripts/update_translations.sh --check)
+    set_tests_properties(translations_complete PROPERTIES ENVIRONMENT "LUPDATE=${STITCHARA_LUPDATE}")
+  endif()
 endif()
 
 # End to end under Xvfb, with real input events on a real display.

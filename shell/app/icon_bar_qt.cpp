@@ -1,13 +1,21 @@
 #include "shell/app/icon_bar_qt.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 
 #include "base/command_registry_qt.h"
 
+namespace {
+// This file's texts for the user, in their own translation context.
+struct IconBarText {
+    Q_DECLARE_TR_FUNCTIONS(IconBarText)
+};
+}  // namespace
+
 QToolBar* CreateIconBar(CommandSet* commands, QWidget* parent) {
-    auto* bar = new QToolBar(QStringLiteral("Iconbar"), parent);
+    auto* bar = new QToolBar(IconBarText::tr("Iconbar"), parent);
     bar->setObjectName("IconBar");
-    bar->setAccessibleName(QStringLiteral("Iconbar"));
+    bar->setAccessibleName(IconBarText::tr("Iconbar"));
     bar->setIconSize(QSize(16, 16));
     bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     commands->fillToolBar(bar, CommandSurface::IconBar);
@@ -18,7 +26,7 @@ QToolBar* CreateIconBar(CommandSet* commands, QWidget* parent) {
 
 CIconBarToggle::CIconBarToggle(QWidget* parent) : QAbstractButton(parent) {
     setObjectName("IconBarToggle");
-    setAccessibleName(QStringLiteral("Toggle Iconbar"));
+    setAccessibleName(IconBarText::tr("Toggle Iconbar"));
     setFocusPolicy(Qt::NoFocus);
     setText(QStringLiteral("IconBarDown"));
 }

@@ -105,7 +105,7 @@ void PMainWnd::connectPrompts(QMenu* menu) {
 
 void PMainWnd::buildMenus() {
     for (const QString& title : commands_->registry().menus(CommandSurface::MainMenu)) {
-        QMenu* menu = menuBar()->addMenu(title);
+        QMenu* menu = menuBar()->addMenu(MenuTitleText(title));
         menu->setObjectName(PlainText(title.toStdString()).c_str());
         const std::map<int, QAction*> separators = commands_->fillMenu(menu, CommandSurface::MainMenu, title);
         connectPrompts(menu);

@@ -1,5 +1,6 @@
 #include "shell/app/status_bar_qt.h"
 
+#include <QCoreApplication>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
@@ -13,6 +14,13 @@
 #include "resources/command_ids.h"
 #include "resources/string_ids.h"
 #include "resources/strings.h"
+
+namespace {
+// This file's texts for the user, in their own translation context.
+struct StatusBarText {
+    Q_DECLARE_TR_FUNCTIONS(StatusBarText)
+};
+}  // namespace
 
 namespace {
 
@@ -148,9 +156,9 @@ CMainStatusBar::CMainStatusBar(QWidget* parent)
     prompt_->setObjectName("PromptPane");
     prompt_->setAccessibleName(QString::fromUtf8(LoadStringById(IDS_TIP_PROMPT_PANE)).trimmed());
     caption_->setObjectName("ProgressCaption");
-    caption_->setAccessibleName("Progress caption");
+    caption_->setAccessibleName(StatusBarText::tr("Progress caption"));
     gauge_->setObjectName("ProgressGauge");
-    gauge_->setAccessibleName("Progress");
+    gauge_->setAccessibleName(StatusBarText::tr("Progress"));
     const QString stop = QString::fromUtf8(LoadStringById(IDS_STOP_WORK));
     stop_->setText(stop);
     stop_->setObjectName(stop);

@@ -1,5 +1,6 @@
 #include "shell/embed/embedded_menu_qt.h"
 
+#include <QCoreApplication>
 #include <QAction>
 #include <QFileInfo>
 #include <QMdiArea>
@@ -17,13 +18,20 @@
 #include "shell/app/main_wnd_qt.h"
 #include "shell/app/status_bar_qt.h"
 
+namespace {
+// This file's texts for the user, in their own translation context.
+struct EmbeddedMenuText {
+    Q_DECLARE_TR_FUNCTIONS(EmbeddedMenuText)
+};
+}  // namespace
+
 CEmbeddedMenu::CEmbeddedMenu(PMainWnd* main, CommandSet* commands, Lookup lookup)
     : QObject(main), main_(main), lookup_(std::move(lookup)) {
-    menu_ = new QMenu(QStringLiteral("&File"), main);
+    menu_ = new QMenu(MenuTitleText(QStringLiteral("&File")), main);
     menu_->setObjectName(QStringLiteral("EmbeddedFile"));
-    update_ = new QAction(QStringLiteral("&Update"), menu_);
+    update_ = new QAction(EmbeddedMenuText::tr("&Update"), menu_);
     update_->setObjectName(QStringLiteral("ID_FILE_UPDATE"));
-    saveCopy_ = new QAction(QStringLiteral("Save Copy &As..."), menu_);
+    saveCopy_ = new QAction(EmbeddedMenuText::tr("Save Copy &As..."), menu_);
     saveCopy_->setObjectName(QStringLiteral("ID_FILE_SAVE_COPY_AS"));
     // The commands placed on this menu; Update and Save Copy As, which
     // belong to the embedded document alone, as a group of their own after

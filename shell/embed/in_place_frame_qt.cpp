@@ -1,5 +1,6 @@
 #include "shell/embed/in_place_frame_qt.h"
 
+#include <QCoreApplication>
 #include <QAction>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -26,6 +27,14 @@
 #include "shell/app/app_qt.h"
 #include "shell/app/commands_qt.h"
 #include "shell/app/doc_template_qt.h"
+#include "stitch/stitch_app_qt.h"
+
+namespace {
+// This file's texts for the user, in their own translation context.
+struct InPlaceFrameText {
+    Q_DECLARE_TR_FUNCTIONS(InPlaceFrameText)
+};
+}  // namespace
 
 namespace {
 
@@ -37,7 +46,7 @@ enum Edge { kLeft = 1, kTop = 2, kRight = 4, kBottom = 8 };
 
 CInPlaceResizeBar::CInPlaceResizeBar(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("resizeBar"));
-    setAccessibleName(QStringLiteral("Resize bar"));
+    setAccessibleName(InPlaceFrameText::tr("Resize bar"));
     setMouseTracking(true);
     setMinimumSize(kMinimumSide, kMinimumSide);
 }
@@ -198,11 +207,11 @@ EmbedMenu CInPlaceFrame::InPlaceMenu() {
     for (const QString& title : registry.menus(CommandSurface::InPlaceMenu)) {
         for (const CommandRegistry::Item& entry : registry.layout(CommandSurface::InPlaceMenu, title)) {
             EmbedMenuItem item;
-            item.menu = title;
+            item.menu = MenuTitleText(title);
             item.id = entry.id;
             if (entry.id) {
-                const CommandEntry* command = FindCommand(entry.id);
-                item.text = command && command->menuText ? QString::fromUtf8(command->menuText) : QString();
+                const char* text = CommandMenuText(entry.id);
+                item.text = text ? QString::fromUtf8(text) : QString();
                 const CommandPlace* place = registry.place(entry.id, CommandSurface::InPlaceMenu);
                 if (place && !place->shortcut.isEmpty()) item.shortcut = place->shortcut.toString();
             }
@@ -217,11 +226,11 @@ CInPlaceFrame::CInPlaceFrame(Document* document)
       document_(document),
       commands_(new CommandSet(ProgramCommands(), *this, this)) {
     setObjectName(QStringLiteral("inPlaceFrame"));
-    setAccessibleName(QStringLiteral("In-place frame"));
+    setAccessibleName(InPlaceFrameText::tr("In-place frame"));
     // The frame's title names its document (the information sheet shows it).
     auto retitle = [this] {
         const QString path = document_ ? document_->pathName() : QString();
-        setWindowTitle(path.isEmpty() ? QStringLiteral("embedded picture") : DocumentBaseName(path.toStdString()));
+        setWindowTitle(path.isEmpty() ? InPlaceFrameText::tr("embedded picture") : DocumentBaseName(path.toStdString()));
     };
     retitle();
     connect(document_, &Document::pathChanged, this, retitle);
@@ -287,7 +296,7 @@ bool CInPlaceFrame::OnCreateControlBars(QWindow* container, int containerWidth, 
     m_toolBar = new QToolBar;
     m_toolBar->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     m_toolBar->setObjectName(QStringLiteral("inPlaceToolBar"));
-    m_toolBar->setAccessibleName(QStringLiteral("Toolbar"));
+    m_toolBar->setAccessibleName(InPlaceFrameText::tr("Toolbar"));
     m_toolBar->setMovable(false);
     m_toolBar->setIconSize(QSize(16, 16));
     commands_->fillToolBar(m_toolBar, CommandSurface::InPlaceToolBar);
@@ -314,7 +323,7 @@ bool CInPlaceFrame::OnCreateControlBars(QWindow* container, int containerWidth, 
 QWidget* CInPlaceFrame::activeView() const { return view_; }
 
 bool CInPlaceFrame::activeDocumentBusy() const { return document_ && document_->busy(); }
-bool CInPlaceFrame::sheetOpen() const { return theApp() && theApp()->stitchIdle == 0; }
+bool CInPlaceFrame::sheetOpen() const { return StitchIdle() == 0; }
 
 // Without the application (a frame on its own) nothing grays the commands
 // but their own predicates.

@@ -90,7 +90,7 @@ TEST(RunStitch, RefusesWithTheReasonAndNoPicture) {
         }
     }
     EXPECT_EQ(RunStitch(*main, *flat, Request(StitchMethod::Auto)).message,
-              "Overlap not in allowable range.");
+              "The overlap is not in the allowed range.");
     // A palette Main picture still joins by hand.
     EXPECT_TRUE(RunStitch(*palette, *rest, Request(StitchMethod::Manual, {kW - 1, 0}, {0, 0})));
 }

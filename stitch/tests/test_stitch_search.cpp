@@ -100,7 +100,7 @@ TEST(AutoStitch, FlatRestIsNotInAllowableRange) {
     pair.rest = MakeFlat(ptTrueColor24, kW, kH, MakeRgb(40, 80, 120));
     std::string message;
     EXPECT_FALSE(Stitch(std::move(pair), kSideRight, 25, StitchMethod::Auto, {}, {}, &message));
-    EXPECT_EQ(message, "Overlap not in allowable range.");
+    EXPECT_EQ(message, "The overlap is not in the allowed range.");
 }
 
 TEST(SemiAutoStitch, RefinesRoughPointsToAnExactResult) {

@@ -60,10 +60,10 @@ private slots:
             QVERIFY(QTest::qWaitForWindowExposed(dialog));
             dialog->modeBox()->setCurrentText("Color");
             QTest::mouseClick(dialog->previewButton(), Qt::LeftButton);
-            QVERIFY(dialog->previewWidget()->hasImage());
+            QTRY_VERIFY_WITH_TIMEOUT(dialog->previewWidget()->hasImage(), 20000);
             dialog->setAreaMm(QRectF(0, 0, 200, 200));
             dialog->resolutionBox()->setCurrentText("300");
-            QApplication::processEvents();
+            QTest::qWait(20);  // the layout settles before the shot
             QVERIFY(dialog->grab().save(Artefact("scan_e2e_dialog.png")));
             clock.start();
             QTest::mouseClick(dialog->scanButton(), Qt::LeftButton);

@@ -112,7 +112,7 @@ private slots:
             dialog->modeBox()->setCurrentText("Color");
             QTest::mouseClick(dialog->previewButton(), Qt::LeftButton);
             CScanPreview* preview = dialog->previewWidget();
-            QVERIFY(preview->hasImage());
+            QTRY_VERIFY_WITH_TIMEOUT(preview->hasImage(), 10000);
             // Drag over the top-left quarter of the drawn bed.
             const QImage shot = preview->grab().toImage();
             QVERIFY(!shot.isNull());
