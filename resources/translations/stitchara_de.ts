@@ -1468,6 +1468,14 @@ Stitchara-Dateien (*.vdl)
         <translation> an </translation>
     </message>
     <message>
+        <source>Placement, step 1 of 2: move the frame onto a detail of the Rest picture near the seam and click to pick it up. Escape cancels.</source>
+        <translation>Platzierung, Schritt 1 von 2: Bewegen Sie den Rahmen auf eine Einzelheit des Anschlussbilds nahe der Naht und klicken Sie, um sie aufzunehmen. Esc bricht ab.</translation>
+    </message>
+    <message>
+        <source>Placement, step 2 of 2: move the block to where the same detail is in the Main picture and click to put it there. Escape cancels.</source>
+        <translation>Platzierung, Schritt 2 von 2: Bewegen Sie den Block dorthin, wo dieselbe Einzelheit im Hauptbild liegt, und klicken Sie, um ihn dort abzulegen. Esc bricht ab.</translation>
+    </message>
+    <message>
         <source>Scanning</source>
         <translation>Scannen</translation>
     </message>
