@@ -212,13 +212,15 @@ private slots:
         QAction* mirror = app()->commands()->action(ID_MIRROR_HORIZONTAL);
         QMenu* bitmap = main()->findChild<QMenu*>(QStringLiteral("Bitmap"));
         QVERIFY(mirror && bitmap);
-        app()->setStitchIdle(0);  // as an open stitch sheet does
+        app()->stitchIdle = 0;  // as an open stitch sheet does
+        app()->UpdateCommandStates();
         QVERIFY(!mirror->isEnabled());
         emit bitmap->hovered(mirror);
         const QString plain = PMainWnd::PromptForMenuItem(mirror);
         QVERIFY(!plain.isEmpty());
         QCOMPARE(main()->statusBar()->promptText(), plain + QStringLiteral(" (not available while the stitch sheet is open)"));
-        app()->setStitchIdle(1);
+        app()->stitchIdle = 1;
+        app()->UpdateCommandStates();
         QVERIFY(mirror->isEnabled());
         emit bitmap->hovered(mirror);
         QCOMPARE(main()->statusBar()->promptText(), plain);
