@@ -358,6 +358,7 @@ QWidget* PPreviewView::Frame() {
 
 bool PPreviewView::Render() {
     if (!target_.document || !target_.window) return false;
+    if (ThePrintEngine().Busy()) return false;  // a print job has the printer
     CVandrelDoc& doc = *target_.document;
     CPicture* picture = doc.m_pPicture.get();
     PrintEngine& engine = ThePrintEngine();
@@ -409,6 +410,7 @@ bool PPreviewView::Render() {
 }
 
 void PPreviewView::OnSheet(int step) {
+    if (ThePrintEngine().Busy()) return;
     const int sheet = std::clamp(sheet_ + step, 0, std::max(poster_.SheetCount() - 1, 0));
     if (sheet == sheet_) return;
     sheet_ = sheet;
@@ -416,6 +418,7 @@ void PPreviewView::OnSheet(int step) {
 }
 
 void PPreviewView::OnZoom(int step) {
+    if (ThePrintEngine().Busy()) return;
     const int zoom = std::clamp(zoom_ + step, 0, 2);
     if (zoom == zoom_) return;
     zoom_ = zoom;

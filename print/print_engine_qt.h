@@ -114,7 +114,7 @@ public:
 
 private:
     std::unique_ptr<QPrinter> printer_;
-    bool attached_ = false;
+    std::atomic<bool> attached_{false};
     std::atomic<bool> lastAborted_{false};
     std::atomic<bool> busy_{false};
 };
