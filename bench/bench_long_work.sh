@@ -3,7 +3,8 @@
 # to worker threads: for a 100-megapixel picture (10000 x 10000 gray BMP)
 # opened, turned and saved as PNG, and for a scan-sized Auto stitch from the
 # stitch sheet, the worst and 99th-percentile lateness of a 5 ms timer on the
-# window's thread and the total time of each job.
+# window's thread and of a request from outside (a pipe read through a socket
+# notifier), and the total time of each job.
 #
 # usage: bench/bench_long_work.sh BUILD_DIR [BEFORE_BUILD_DIR] [RUNS]
 #   BUILD_DIR         a tree built with -DSTITCHARA_BENCH=ON (bin/bench_long_work)

@@ -156,8 +156,13 @@ CVandrelView::CVandrelView(Document* document, QWidget* parent)
 void CVandrelView::OnBusyChanged(bool busy) {
     // The document tells before its job starts: the picture is still whole.
     busySnapshot_ = QPixmap();
-    if (busy) busySnapshot_ = viewport()->grab();
-    else viewport()->update();
+    if (busy) {
+        takingSnapshot_ = true;
+        busySnapshot_ = viewport()->grab();
+        takingSnapshot_ = false;
+    } else {
+        viewport()->update();
+    }
 }
 
 CVandrelView::CVandrelView(CVandrelDoc* core, QWidget* parent)
@@ -491,7 +496,7 @@ void CVandrelView::OnActivateView(bool active) {
 
 void CVandrelView::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
-    if (document_ && document_->busy()) {
+    if (document_ && document_->busy() && !takingSnapshot_) {
         painter.fillRect(event->rect(), palette().color(QPalette::Dark));
         if (!busySnapshot_.isNull()) painter.drawPixmap(0, 0, busySnapshot_);
         return;

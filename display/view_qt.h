@@ -156,6 +156,7 @@ private:
     // While a job works on the document: what the view showed when it began
     // (the picture is not read meanwhile).
     QPixmap busySnapshot_;
+    bool takingSnapshot_ = false;
     void OnBusyChanged(bool busy);
     bool dragArmed_ = false;
     QPoint dragFrom_;       // logical press point of a possible file drag

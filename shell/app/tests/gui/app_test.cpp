@@ -110,6 +110,12 @@ class AppTest : public QObject {
         QVERIFY(idle());
     }
     bool enabled(int id) { return app()->commands()->state(id).enabled; }
+    // The user presses Escape as the next job starts (on the window's
+    // thread, before its worker runs): however fast the work, it is stopped.
+    void EscapeWhenWorkStarts() {
+        connect(Job::monitor(), &JobMonitor::started, this, [this] { QTest::keyClick(main(), Qt::Key_Escape); },
+                Qt::SingleShotConnection);
+    }
     // Documents are read, written and turned on worker threads: waits until
     // every job has handed its result over.
     static bool idle() { return QTest::qWaitFor([] { return Job::runningJobs().isEmpty(); }, 120000); }
@@ -437,7 +443,7 @@ private slots:
         Document* doc = app()->NewDocumentWithPicture(std::move(picture));
         QVERIFY(doc);
         doc->setModified(false);
-        QTimer::singleShot(0, [&] { QTest::keyClick(main(), Qt::Key_Escape); });
+        EscapeWhenWorkStarts();
         QVERIFY(app()->commands()->execute(ID_ROTATE_RIGHT));
         QVERIFY(idle());
         // Cancelled: the picture keeps its shape and the document is clean.
@@ -466,7 +472,7 @@ private slots:
             return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
         };
         savePath_ = path;
-        QTimer::singleShot(0, [&] { QTest::keyClick(main(), Qt::Key_Escape); });
+        EscapeWhenWorkStarts();
         QVERIFY(app()->commands()->execute(ID_SAVE_AS));
         QVERIFY(idle());
         QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('|')));
@@ -476,7 +482,7 @@ private slots:
         QVERIFY(main()->windowTitle().startsWith("untitled"));
         // Save over the document's own file.
         doc->core().SetPathName(path.toStdString());
-        QTimer::singleShot(0, [&] { QTest::keyClick(main(), Qt::Key_Escape); });
+        EscapeWhenWorkStarts();
         QVERIFY(app()->commands()->execute(ID_SAVE));
         QVERIFY(idle());
         QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('|')));

@@ -154,9 +154,14 @@ private slots:
         Document* large = LargeDocument();
         QVERIFY(large);
         QSignalSpy finished(large, &Document::jobFinished);
+        auto* largeView = WindowOf(large)->findChild<CVandrelView*>();
+        QVERIFY(largeView);
+        const QImage shown = largeView->viewport()->grab().toImage();
         DelayMeter meter;
         QVERIFY(app()->commands()->execute(ID_ROTATE_RIGHT));
         QVERIFY(large->busy());
+        // The busy view shows the picture as it was, whatever the worker has done.
+        QCOMPARE(largeView->viewport()->grab().toImage(), shown);
         QVERIFY(!enabled(ID_SAVE));
         QVERIFY(!enabled(ID_SAVE_AS));
         QVERIFY(!enabled(ID_MIRROR_HORIZONTAL));
