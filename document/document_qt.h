@@ -89,6 +89,10 @@ public:
     // Whether a job works on the document, and that job (null: none).
     bool busy() const { return !job_.isNull(); }
     Job* job() const { return job_; }
+    // Starts work on a worker thread as the document's job (printing uses
+    // it too: the document stays busy while its pages go out); done runs on
+    // the window's thread after it. False when a job runs already.
+    bool startJob(int captionId, std::function<void(Progress&)> work, std::function<void()> done);
     // Asks the running job to stop (it ends soon, leaving the document as it was).
     void cancelJob();
     // Waits for the running job to end and hands its result over before
@@ -153,9 +157,6 @@ signals:
 private:
     // Emits modifiedChanged when the flag differs from the last one told.
     void syncModified();
-    // Starts work on a worker thread as the document's job; done runs on
-    // the window's thread after it. False when a job runs already.
-    bool startJob(int captionId, std::function<void(Progress&)> work, std::function<void()> done);
     // Writes the picture to path on a worker; done gets the status.
     bool writeInBackground(const std::string& path, std::function<void(const FileStatus&)> done);
 

@@ -26,6 +26,7 @@
 
 #include <algorithm>
 
+#include "base/job_qt.h"
 #include "base/message_box.h"
 #include "base/command_icons_qt.h"
 #include "base/command_registry_qt.h"
@@ -52,6 +53,28 @@ struct PrintingText {
 namespace {
 
 void (*gSheetHook)(CPrintSheet*) = nullptr;
+QPointer<Job> gPrintJob;
+
+// The job's side of a print job on the worker: it stops when its Progress
+// is cancelled (the abort dialog, the status bar's Stop button, Escape).
+class CancelMonitor : public PrintJobMonitor {
+public:
+    explicit CancelMonitor(const Progress& progress) : progress_(progress) {}
+    bool Begin(const QString&, const QString&) override { return true; }
+    bool KeepGoing() override { return !progress_.Cancelled(); }
+    void End() override {}
+
+private:
+    const Progress& progress_;
+};
+
+// What a print job needs until it has ended: the request points into it.
+struct PrintWork {
+    PrintJobAssets assets;
+    PosterLayout poster;
+    PrintJobRequest request;
+    int printed = 0;
+};
 
 // Where printing goes, kept in the settings: a printer's name or kToPdf, and
 // the PDF file last chosen.
@@ -115,6 +138,7 @@ void Post(int id, const PrintTarget& target) {
 
 // The print command: 0 Print with the sheet, 1 Quick Print.
 void RunPrint(const PrintTarget& t, bool quick) {
+    if (t.owner && t.owner->busy()) return;  // its job works on the picture
     PrintEngine& engine = ThePrintEngine();
     if (!engine.AttachPrinter()) {
         ShowMessageById(IDS_PRINT_ERROR);
@@ -143,48 +167,82 @@ void RunPrint(const PrintTarget& t, bool quick) {
         engine.DetachPrinter();
         return;
     }
-    PrintJobAssets assets;
+    auto work = std::make_shared<PrintWork>();
     {
         WaitCursor wait;
-        CloseSheet(result, options, s, *picture, engine.HorzRes(), engine.VertRes(), assets);
-    }
-    if (result == kSheetPrint) {
-        PrintJobRequest request = MakePrintRequest(s, picture, assets, t.title.toStdString());
-        PosterLayout poster;
-        if (s.poster) {
-            // The sheet asked before printing more sheets than usual; Quick
-            // Print does not ask, so it does not print them.
-            poster = engine.LayPoster(request, PosterChoices(s));
-            if (!poster.Usable() || (quick && poster.problem == PosterProblem::kTooManySheets)) {
-                ShowMessage(PosterProblemText(poster));
-                engine.DetachPrinter();
-                return;
-            }
-            if (!engine.TurnForPoster(poster)) {
-                ShowMessageById(IDS_PRINT_ERROR);
-                engine.DetachPrinter();
-                return;
-            }
-            request.poster = &poster;
-        }
-        CAbortDialog abort(t.window ? t.window->window() : nullptr);
-        bool printed;
-        {
-            WaitCursor wait;
-            printed = engine.StartPrintJob(request, &abort) != 0;
-        }
-        if (!printed && !engine.LastJobAborted()) ShowMessageById(IDS_PRINT_ERROR);
-        if (printed && engine.PrintsToFile()) {
-            if (Workspace* workspace = ApplicationWorkspace())
-                workspace->setStatusPrompt(QStringLiteral("Printed to %1").arg(engine.PortName()));
-        }
+        CloseSheet(result, options, s, *picture, engine.HorzRes(), engine.VertRes(), work->assets);
     }
     if (result == kSheetPreview) {
         s.reprintAfterPreview = 1;
         Post(ID_PRINT_PREVIEW, t);
         return;  // the printer stays attached for the preview
     }
-    engine.DetachPrinter();
+    if (result != kSheetPrint) {
+        engine.DetachPrinter();
+        return;
+    }
+    PrintJobRequest& request = work->request;
+    request = MakePrintRequest(s, picture, work->assets, t.title.toStdString());
+    if (s.poster) {
+        // The sheet asked before printing more sheets than usual; Quick
+        // Print does not ask, so it does not print them.
+        work->poster = engine.LayPoster(request, PosterChoices(s));
+        const PosterLayout& poster = work->poster;
+        if (!poster.Usable() || (quick && poster.problem == PosterProblem::kTooManySheets)) {
+            ShowMessage(PosterProblemText(poster));
+            engine.DetachPrinter();
+            return;
+        }
+        if (!engine.TurnForPoster(poster)) {
+            ShowMessageById(IDS_PRINT_ERROR);
+            engine.DetachPrinter();
+            return;
+        }
+        request.poster = &work->poster;
+    }
+    // The pages go out on a worker thread; the engine is the job's until it
+    // has ended.
+    engine.SetBusy(true);
+    auto* abort = new CAbortDialog(t.window ? t.window->window() : nullptr, [] {
+        if (gPrintJob) gPrintJob->cancel();
+    });
+    const QPointer<CAbortDialog> dialog(abort);
+    auto render = [work](Progress& progress) {
+        CancelMonitor monitor(progress);
+        work->printed = ThePrintEngine().StartPrintJob(work->request, &monitor);
+    };
+    auto ended = [work, dialog] {
+        gPrintJob = nullptr;
+        delete dialog.data();
+        PrintEngine& engine = ThePrintEngine();
+        engine.SetBusy(false);
+        engine.DetachPrinter();
+        if (!work->printed && !engine.LastJobAborted()) ShowMessageById(IDS_PRINT_ERROR);
+        // A PDF file: where it went.
+        if (work->printed && engine.PrintsToFile())
+            if (Workspace* workspace = ApplicationWorkspace())
+                workspace->setStatusPrompt(QStringLiteral("Printed to %1").arg(engine.PortName()));
+    };
+    const QString port = engine.PortName();
+    if (t.owner) {
+        // The document's job: busy, its changing commands grayed, until the end.
+        if (!t.owner->startJob(IDS_PRINTING, std::move(render), std::move(ended))) {
+            delete abort;
+            engine.SetBusy(false);
+            engine.DetachPrinter();
+            return;
+        }
+        gPrintJob = t.owner->job();
+    } else {
+        auto* job = new Job(IDS_PRINTING, std::move(render), qApp);
+        QObject::connect(job, &Job::finished, qApp, [job, ended = std::move(ended)] {
+            job->deleteLater();
+            ended();
+        });
+        gPrintJob = job;
+        job->start();
+    }
+    abort->Show(t.title, port);
 }
 
 void RunPrintSetup(const PrintTarget& t) {
@@ -227,7 +285,13 @@ bool RememberPrinterChoice(const QPrinter& printer) {
 
 void SetPrintSheetHook(void (*hook)(CPrintSheet*)) { gSheetHook = hook; }
 
+Job* RunningPrintJob() { return gPrintJob; }
+
 bool HandlePrintCommand(int id, const PrintTarget& target) {
+    // The printer is the running job's until it has ended.
+    if (ThePrintEngine().Busy() &&
+        (id == ID_PRINT || id == ID_QUICK_PRINT || id == ID_PRINT_PREVIEW || id == ID_PRINT_SETUP))
+        return true;
     switch (id) {
     case ID_PRINT:
     case ID_QUICK_PRINT:
@@ -248,6 +312,7 @@ bool HandlePrintCommand(int id, Document* document, QWidget* window) {
     PrintTarget target;
     target.document = document ? &document->core() : nullptr;
     target.window = window;
+    target.owner = document;
     for (QWidget* w = window; w; w = w->parentWidget())
         if (qobject_cast<QMdiSubWindow*>(w)) {
             target.title = PlainWindowTitle(w);
@@ -260,49 +325,44 @@ bool HandlePrintCommand(int id, Document* document, QWidget* window) {
 
 // ------------------------------------------------------------- abort dialog
 
-CAbortDialog::CAbortDialog(QWidget* owner) : QDialog(owner) {
+CAbortDialog::CAbortDialog(QWidget* owner, std::function<void()> cancel)
+    : QDialog(owner), cancel_(std::move(cancel)) {
     setObjectName(QStringLiteral("abortPrintingDialog"));
     const QString caption = DialogText(IDD_ABORT_PRINTING, kDialogCaption);
     setWindowTitle(caption);
     setAccessibleName(caption);
-    setWindowModality(Qt::ApplicationModal);
     title_ = new QLabel;
     title_->setObjectName(QStringLiteral("abortTitle"));
     port_ = new QLabel;
     port_->setObjectName(QStringLiteral("abortPort"));
-    auto* cancel = new QPushButton(DialogText(IDD_ABORT_PRINTING, IDCANCEL));
-    cancel->setObjectName(QStringLiteral("abortCancel"));
-    cancel->setAccessibleName(QString::fromStdString(PlainText(LoadControlText(IDD_ABORT_PRINTING, IDCANCEL))));
+    auto* cancelButton = new QPushButton(DialogText(IDD_ABORT_PRINTING, IDCANCEL));
+    cancelButton->setObjectName(QStringLiteral("abortCancel"));
+    cancelButton->setAccessibleName(QString::fromStdString(PlainText(LoadControlText(IDD_ABORT_PRINTING, IDCANCEL))));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(PrintingText::tr("Printing")), 0, Qt::AlignHCenter);
     layout->addWidget(title_, 0, Qt::AlignHCenter);
     layout->addWidget(new QLabel(PrintingText::tr("To")), 0, Qt::AlignHCenter);
     layout->addWidget(port_, 0, Qt::AlignHCenter);
-    layout->addWidget(cancel, 0, Qt::AlignHCenter);
-    connect(cancel, &QPushButton::clicked, this, [this] { aborted_ = true; });
+    layout->addWidget(cancelButton, 0, Qt::AlignHCenter);
+    connect(cancelButton, &QPushButton::clicked, this, [this] { Abort(); });
 }
 
-bool CAbortDialog::Begin(const QString& title, const QString& port) {
-    aborted_ = false;
+void CAbortDialog::Show(const QString& title, const QString& port) {
     title_->setText(title);
     port_->setText(port);
     show();
     raise();
     findChild<QPushButton*>(QStringLiteral("abortCancel"))->setFocus();
-    QCoreApplication::processEvents();
-    return isVisible();
 }
 
-bool CAbortDialog::KeepGoing() {
-    // The job runs on this thread: let the dialog take its input between rows.
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    return !aborted_;
+void CAbortDialog::Abort() {
+    if (aborted_) return;
+    aborted_ = true;
+    if (cancel_) cancel_();
 }
 
-void CAbortDialog::End() { hide(); }
-
-void CAbortDialog::reject() { aborted_ = true; }
-void CAbortDialog::accept() { aborted_ = true; }
+void CAbortDialog::reject() { Abort(); }
+void CAbortDialog::accept() { Abort(); }
 
 // ------------------------------------------------------------------ preview
 
@@ -365,6 +425,7 @@ QWidget* PPreviewView::Frame() {
 
 bool PPreviewView::Render() {
     if (!target_.document || !target_.window) return false;
+    if (ThePrintEngine().Busy()) return false;  // a print job has the printer
     CVandrelDoc& doc = *target_.document;
     CPicture* picture = doc.m_pPicture.get();
     PrintEngine& engine = ThePrintEngine();
@@ -416,6 +477,7 @@ bool PPreviewView::Render() {
 }
 
 void PPreviewView::OnSheet(int step) {
+    if (ThePrintEngine().Busy()) return;
     const int sheet = std::clamp(sheet_ + step, 0, std::max(poster_.SheetCount() - 1, 0));
     if (sheet == sheet_) return;
     sheet_ = sheet;
@@ -423,6 +485,7 @@ void PPreviewView::OnSheet(int step) {
 }
 
 void PPreviewView::OnZoom(int step) {
+    if (ThePrintEngine().Busy()) return;
     const int zoom = std::clamp(zoom_ + step, 0, 2);
     if (zoom == zoom_) return;
     zoom_ = zoom;
@@ -500,7 +563,8 @@ void InstallViewPrinting() {
     CVandrelView::SetPrinting([](int id, CVandrelView& view) {
         QMdiSubWindow* frame = view.Frame();
         QWidget* owner = frame ? static_cast<QWidget*>(frame) : view.window();
-        return HandlePrintCommand(id, PrintTarget{view.GetCoreDocument(), PlainWindowTitle(owner), owner});
+        return HandlePrintCommand(id, PrintTarget{view.GetCoreDocument(), PlainWindowTitle(owner), owner,
+                                                  view.GetDocument()});
     });
 }
 
@@ -516,7 +580,7 @@ void RegisterPrintCommands(CommandRegistry& r) {
             .runs([id](Workspace& w) {
                 return w.activeView() && HandlePrintCommand(id, w.activeDocument(), w.activeView());
             })
-            .enabledWhen([](const Workspace& w) { return w.activeView() != nullptr; })
+            .enabledWhen([](const Workspace& w) { return w.activeView() != nullptr && !ThePrintEngine().Busy(); })
             .needing(kNeedsPrinter | kNeedsIdleDocument)
             .placed(std::move(places));
     };
@@ -526,8 +590,9 @@ void RegisterPrintCommands(CommandRegistry& r) {
     r.add(print(ID_PRINT_PREVIEW, {}, {{S::MainMenu, "&File", 4, 3}, {S::EmbeddedFileMenu, "&File", 5, 1}}));
     r.add(CommandDecl(ID_PRINT_SETUP)
               .runs([](Workspace& w) {
-                  return HandlePrintCommand(ID_PRINT_SETUP, PrintTarget{nullptr, QString(), w.dialogParent()});
+                  return HandlePrintCommand(ID_PRINT_SETUP, PrintTarget{nullptr, QString(), w.dialogParent(), nullptr});
               })
+              .enabledWhen([](const Workspace&) { return !ThePrintEngine().Busy(); })
               .needing(kNeedsIdle)
               .placed({{S::MainMenu, "&File", 4, 4}, {S::EmbeddedFileMenu, "&File", 5, 3}}));
 }

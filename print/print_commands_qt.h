@@ -7,13 +7,16 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
+#include "document/document_qt.h"
 #include "print/print_engine_qt.h"
 #include "print/print_job.h"
 #include "resources/command_target.h"
 
 class CVandrelDoc;
+class Job;
 class QAction;
 class QLabel;
 class QPushButton;
@@ -23,11 +26,15 @@ class QScrollArea;
 PrintEngine& ThePrintEngine();
 
 // What a print command works on: the document, the title of its window and
-// that window (the owner of the sheet and of the preview).
+// that window (the owner of the sheet and of the preview). owner, when
+// known, is the application's document of document: a print job is its job
+// (the document is busy while the pages go out). Without one the caller
+// keeps the document until the job has ended.
 struct PrintTarget {
     CVandrelDoc* document = nullptr;
     QString title;
     QPointer<QWidget> window;
+    QPointer<Document> owner;
 };
 
 // Whether anything can be printed: an installed printer, or a PDF file
@@ -44,8 +51,13 @@ bool RememberPrinterChoice(const QPrinter& printer);
 std::unique_ptr<QPrinter> RememberedPrinter();
 
 // Carries out a print command for target; false for ids that are not print
-// commands.
+// commands. Print and Quick Print return when the job has started: the
+// pages go out on a worker thread (the status bar shows the job with its
+// Stop button, and the abort dialog). The print commands do nothing while a
+// job prints.
 bool HandlePrintCommand(int id, const PrintTarget& target);
+// The running print job (none: no job prints).
+Job* RunningPrintJob();
 // The same for a document shown in window (the view forwards its print
 // commands so: HandlePrintCommand(id, GetDocument(), this)); the title is
 // that of the window's document window.
@@ -63,14 +75,13 @@ void InstallViewPrinting();
 class CPrintSheet;
 void SetPrintSheetHook(void (*hook)(CPrintSheet* sheet));
 
-// "Abort Printing": shown while a job runs; Cancel, Enter or Escape stop it.
-class CAbortDialog : public QDialog, public PrintJobMonitor {
+// "Abort Printing": shown, not modal, while a job prints; Cancel, Enter or
+// Escape stop the job (as the status bar's Stop button does).
+class CAbortDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit CAbortDialog(QWidget* owner);
-    bool Begin(const QString& title, const QString& port) override;
-    bool KeepGoing() override;
-    void End() override;
+    CAbortDialog(QWidget* owner, std::function<void()> cancel);
+    void Show(const QString& title, const QString& port);
     bool Aborted() const { return aborted_; }
 
 protected:
@@ -78,8 +89,11 @@ protected:
     void accept() override;
 
 private:
+    void Abort();
+
     QLabel* title_;
     QLabel* port_;
+    std::function<void()> cancel_;
     bool aborted_ = false;
 };
 

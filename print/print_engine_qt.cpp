@@ -1,6 +1,8 @@
 #include "print/print_engine_qt.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QImage>
 #include <QPageLayout>
@@ -13,13 +15,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <memory>
+#include <cstdio>
 
 #include "base/message_box.h"
 #include "display/draw_picture_qt.h"
 #include "picture/picture.h"
 #include "picture/pixel_packing.h"
-#include "platform/safe_file.h"
 #include "resources/string_ids.h"
 
 namespace {
@@ -299,6 +300,14 @@ int PrintEngine::StartPrintJob(const PrintJobRequest& request, PrintJobMonitor* 
     if (!attached_ || !printer_) return 0;
     QPrinter& printer = *printer_;
     printer.setDocName(QString::fromStdString(request.title));
+    const QString port = PortName();
+    // A PDF file goes to a name of its own until the last page is out.
+    const QString target = printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName() : QString();
+    const QString partial = target.isEmpty() ? QString() : target + QStringLiteral(".part");
+    if (!partial.isEmpty()) {
+        QFile::remove(partial);
+        printer.setOutputFileName(partial);
+    }
     // Copies: a printer that makes them itself is asked for all of them;
     // otherwise every copy is a pass of its own.
     const int copies = std::max(request.copies, 1);
@@ -309,43 +318,35 @@ int PrintEngine::StartPrintJob(const PrintJobRequest& request, PrintJobMonitor* 
         printer.setCopyCount(copies);
         copiesAtOnce = printer.copyCount();
     }
-    // A PDF file is written beside the one it replaces and takes its place
-    // only when the whole job went out: a failed or stopped job leaves the
-    // old file as it was.
-    const QString port = PortName();
-    std::unique_ptr<platform::SafeFile> pdf;
-    if (printer.outputFormat() == QPrinter::PdfFormat) {
-        pdf = std::make_unique<platform::SafeFile>(printer.outputFileName().toStdString());
-        if (!pdf->Open()) return 0;
-        printer.setOutputFileName(QString::fromStdString(pdf->TempPath()));
-    }
-    struct Restore {
-        QPrinter& printer;
-        QString file;
-        ~Restore() {
-            if (printer.outputFormat() == QPrinter::PdfFormat) printer.setOutputFileName(file);
-        }
-    } restore{printer, port};
-    QPainter painter;
-    if (!painter.begin(&printer)) return 0;  // the device refused the document
-    // Pictures go out as they are: a PDF would otherwise keep them as JPEG,
-    // and a poster's sheets would no longer match along their overlaps.
-    painter.setRenderHint(QPainter::LosslessImageRendering);
-    if (monitor && !monitor->Begin(QString::fromStdString(request.title), port)) {
-        printer.abort();
-        painter.end();
-        ShowMessageById(IDS_PRINT_ERROR);
-        return 0;
-    }
-    PainterDevice device(painter, printer, false, monitor);
-    device.copiesAtOnce = copiesAtOnce;
+    int result = 0;
     bool aborted = false;
-    int result = RenderPicture(device, request, false, &aborted);
-    if (result == 0) printer.abort();
-    const bool ended = painter.end();
-    if (pdf && result != 0 && (!ended || !pdf->Commit())) result = 0;
-    if (monitor) monitor->End();
+    QPainter painter;
+    if (painter.begin(&printer)) {
+        // Pictures go out as they are: a PDF would otherwise keep them as JPEG,
+        // and a poster's sheets would no longer match along their overlaps.
+        painter.setRenderHint(QPainter::LosslessImageRendering);
+        if (monitor && !monitor->Begin(QString::fromStdString(request.title), port)) {
+            printer.abort();
+            painter.end();
+            ShowMessageById(IDS_PRINT_ERROR);
+        } else {
+            PainterDevice device(painter, printer, false, monitor);
+            device.copiesAtOnce = copiesAtOnce;
+            result = RenderPicture(device, request, false, &aborted);
+            if (result == 0) printer.abort();
+            if (!painter.end()) result = 0;
+            if (monitor) monitor->End();
+        }
+    }
     printer.setCopyCount(1);
+    if (!partial.isEmpty()) {
+        printer.setOutputFileName(target);
+        // rename replaces the file of the name in one step.
+        if (result && (!QFileInfo(partial).isFile() ||
+                       std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(target).constData()) != 0))
+            result = 0;
+        QFile::remove(partial);
+    }
     lastAborted_ = aborted;
     return result;
 }

@@ -4,6 +4,7 @@
 // so that stitchara-cli prints through the same code; the abort dialog and
 // the setup dialogs are the application's.
 #pragma once
+#include <atomic>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -21,6 +22,7 @@ class QPainter;
 class QPrinter;
 
 // How a running job shows itself and learns that the user wants to stop.
+// Its calls come from the thread that runs the job.
 class PrintJobMonitor {
 public:
     virtual ~PrintJobMonitor() = default;
@@ -93,10 +95,19 @@ public:
     // A whole print job on the attached printer: 1 when every page went
     // out; 0 when there is no printer, the printer refused the job, the
     // monitor could not start, an output failed or the user stopped it (the
-    // job is then cancelled). monitor may be none.
+    // job is then cancelled). monitor may be none. It may run on a worker
+    // thread while nothing else uses the engine (see SetBusy). A PDF file is
+    // written beside its name first and takes the name only when every page
+    // went out: a stopped or failed job leaves no file and keeps the one
+    // that was there.
     int StartPrintJob(const PrintJobRequest& request, PrintJobMonitor* monitor);
-    // Whether the last job was stopped by the user.
-    bool LastJobAborted() const { return lastAborted_; }
+    // Whether the last job was stopped by the user (any thread).
+    bool LastJobAborted() const { return lastAborted_.load(); }
+    // Marks the engine in use by a job on a worker thread, from before it
+    // starts until its end is handed back: nothing else may touch the
+    // printer meanwhile (the print commands do nothing while it is set).
+    void SetBusy(bool busy) { busy_.store(busy); }
+    bool Busy() const { return busy_.load(); }
 
     // The one page the job would print, drawn by painter whose coordinates
     // are the printable area in printer dots (scale it to fit an image).
@@ -108,6 +119,7 @@ public:
 
 private:
     std::unique_ptr<QPrinter> printer_;
-    bool attached_ = false;
-    bool lastAborted_ = false;
+    std::atomic<bool> attached_{false};
+    std::atomic<bool> lastAborted_{false};
+    std::atomic<bool> busy_{false};
 };

@@ -88,7 +88,7 @@ private:
     CVandrelDoc doc_;
     QWidget window_;
 
-    PrintTarget Target() { return PrintTarget{&doc_, QStringLiteral("map.png"), &window_}; }
+    PrintTarget Target() { return PrintTarget{&doc_, QStringLiteral("map.png"), &window_, nullptr}; }
 
     // A PDF printer on A6 paper at 300 dpi: the 6 x 4-inch map needs several sheets.
     void UsePrinter(QPageSize::PageSizeId paper) {
@@ -241,6 +241,7 @@ private slots:
         };
         FreshSettings();
         QVERIFY(HandlePrintCommand(ID_PRINT, Target()));
+        QTRY_VERIFY(!ThePrintEngine().Busy());
         QVERIFY(sheets >= 2);
         QCOMPARE(PdfPages(dir_.filePath("out.pdf")), sheets);
         QCOMPARE(doc_.m_print.poster, 1);

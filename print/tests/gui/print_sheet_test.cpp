@@ -1,6 +1,8 @@
 // The print sheet, the print commands and the preview, driven as a user
 // would: controls, enable rules, unit conversions, Preview and Close, Print...
-// from a preview, a print to PDF and Escape in the abort dialog.
+// from a preview, a print to PDF and Escape in the abort dialog; a print job
+// on its worker thread while the window's thread stays free, and a stopped
+// job that leaves no file.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -8,6 +10,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -17,7 +20,10 @@
 
 #include <functional>
 
+#include "base/job_qt.h"
+#include "base/message_box.h"
 #include "document/document.h"
+#include "document/document_qt.h"
 #include "picture/picture.h"
 #include "print/print_commands_qt.h"
 #include "print/print_sheet_qt.h"
@@ -50,6 +56,21 @@ void Keep(QWidget* widget, const char* name) {
     widget->grab().save(dir + QStringLiteral("/%1.png").arg(QLatin1String(name)));
 }
 
+// Whether the file is a whole PDF, and its pages.
+int PdfPages(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    const QByteArray bytes = f.readAll();
+    if (!bytes.startsWith("%PDF-") || !bytes.right(32).contains("%%EOF")) return -1;
+    return int(QString::fromLatin1(bytes).count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]"))));
+}
+
+CAbortDialog* AbortDialog() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* d = qobject_cast<CAbortDialog*>(w); d && d->isVisible()) return d;
+    return nullptr;
+}
+
 QList<PPreviewView*> Previews() {
     QList<PPreviewView*> found;
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -67,7 +88,7 @@ private:
     CVandrelDoc doc_;
     QWidget window_;
 
-    PrintTarget Target() { return PrintTarget{&doc_, QStringLiteral("map.png"), &window_}; }
+    PrintTarget Target() { return PrintTarget{&doc_, QStringLiteral("map.png"), &window_, nullptr}; }
 
     std::unique_ptr<CPrintSheet> Sheet() {
         PrintEngine& engine = ThePrintEngine();
@@ -267,6 +288,7 @@ private slots:
         };
         QVERIFY(HandlePrintCommand(ID_PRINT, Target()));
         QCOMPARE(gSheets, 1);
+        QTRY_VERIFY(!ThePrintEngine().Busy());
         QVERIFY(QFileInfo(dir_.filePath("out.pdf")).size() > 1000);
         QCOMPARE(doc_.m_print.copies, 2);
         QVERIFY(!ThePrintEngine().LastJobAborted());
@@ -340,12 +362,86 @@ private slots:
             file.write(before);
         }
         const QStringList entries = QDir(dir_.path()).entryList(QDir::Files);
+        // Enough pages that the job still runs when the Escape arrives.
+        doc_.m_print.copies = 40;
         QVERIFY(HandlePrintCommand(ID_QUICK_PRINT, Target()));
+        QTRY_VERIFY(!ThePrintEngine().Busy());
+        doc_.m_print.copies = 1;
         QVERIFY(ThePrintEngine().LastJobAborted());
         QFile file(out);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), before);
         QCOMPARE(QDir(dir_.path()).entryList(QDir::Files), entries);
+    }
+
+    // The pages go out on a worker thread: the window's thread keeps
+    // running its timers meanwhile, the document is busy, and the PDF is
+    // whole when the job ends.
+    void printingRunsAsAJobOfTheDocument() {
+        QFile::remove(dir_.filePath("out.pdf"));
+        Document document;
+        auto picture = std::make_unique<CPicture>();
+        QVERIFY(picture->Create(ptTrueColor24, 600, 300, 0, nullptr, DpiToPpm(300), DpiToPpm(300), kStoreMemory));
+        picture->Fill(MakeRgb(30, 120, 200));
+        document.core().SetPicture(std::move(picture));
+        document.core().m_print = doc_.m_print;
+        document.core().m_print.copies = 20;
+        int ticksWhilePrinting = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] { ticksWhilePrinting += ThePrintEngine().Busy(); });
+        timer.start(1);
+        QVERIFY(HandlePrintCommand(ID_QUICK_PRINT, &document, &window_));
+        QVERIFY(document.busy());
+        QVERIFY(RunningPrintJob() && RunningPrintJob() == document.job());
+        QVERIFY(AbortDialog() && !AbortDialog()->isModal());
+        // Nothing else reaches the printer while the job has it.
+        gSheets = 0;
+        QVERIFY(HandlePrintCommand(ID_PRINT, Target()));
+        QVERIFY(HandlePrintCommand(ID_PRINT_PREVIEW, Target()));
+        QTRY_VERIFY(!document.busy());
+        timer.stop();
+        QVERIFY(!ThePrintEngine().Busy() && !RunningPrintJob() && !AbortDialog());
+        QCOMPARE(gSheets, 0);
+        QVERIFY(Previews().isEmpty());
+        QVERIFY2(ticksWhilePrinting > 0, "the window's thread waited for the job");
+        QVERIFY(!ThePrintEngine().LastJobAborted());
+        QCOMPARE(PdfPages(dir_.filePath("out.pdf")), 20);
+        QVERIFY(!QFile::exists(dir_.filePath("out.pdf.part")));
+    }
+
+    // Stopped by the dialog's Cancel or the job's Stop: no file where there
+    // was none, and a file printed before stays as it was.
+    void aStoppedJobLeavesNoFile() {
+        const QString out = dir_.filePath("out.pdf");
+        QFile::remove(out);
+        doc_.m_print.copies = 40;
+        QVERIFY(HandlePrintCommand(ID_QUICK_PRINT, Target()));
+        QVERIFY(AbortDialog());
+        QTest::mouseClick(Child<QPushButton>(AbortDialog(), "abortCancel"), Qt::LeftButton);
+        QTRY_VERIFY(!ThePrintEngine().Busy());
+        QVERIFY(ThePrintEngine().LastJobAborted());
+        QVERIFY(!QFile::exists(out));
+        QVERIFY(!QFile::exists(out + QStringLiteral(".part")));
+
+        {
+            QFile before(out);
+            QVERIFY(before.open(QIODevice::WriteOnly));
+            before.write("printed before");
+        }
+        std::string said;
+        SetMessageSink([&said](const std::string& text) { said += text; });
+        QVERIFY(HandlePrintCommand(ID_QUICK_PRINT, Target()));
+        QVERIFY(RunningPrintJob());
+        RunningPrintJob()->cancel();  // as the status bar's Stop button does
+        QTRY_VERIFY(!ThePrintEngine().Busy());
+        SetMessageSink(nullptr);
+        doc_.m_print.copies = 1;
+        QVERIFY(ThePrintEngine().LastJobAborted());
+        QVERIFY2(said.empty(), said.c_str());  // stopping is no error
+        QFile after(out);
+        QVERIFY(after.open(QIODevice::ReadOnly));
+        QCOMPARE(after.readAll(), QByteArray("printed before"));
+        QVERIFY(!QFile::exists(out + QStringLiteral(".part")));
     }
 };
 

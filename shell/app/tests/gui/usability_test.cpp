@@ -125,6 +125,8 @@ private slots:
             sheet->findChild<QPushButton*>(QStringLiteral("printButton"))->click();
         };
         QVERIFY(app()->commands()->execute(ID_PRINT));
+        // The pages go out on a worker thread.
+        QTRY_VERIFY_WITH_TIMEOUT(!ThePrintEngine().Busy(), 60000);
         QVERIFY(offered);
         QVERIFY(dialogShown);
         const QString fault = PdfFault(chosen);
@@ -136,6 +138,7 @@ private slots:
         // Quick Print asks nothing and prints to the same file.
         QVERIFY(QFile::remove(chosen));
         QVERIFY(app()->commands()->execute(ID_QUICK_PRINT));
+        QTRY_VERIFY_WITH_TIMEOUT(!ThePrintEngine().Busy(), 60000);
         QVERIFY2(PdfFault(chosen).isEmpty(), qPrintable(PdfFault(chosen)));
 
         // Print Preview, as the menu sends it: the page beside the document.
