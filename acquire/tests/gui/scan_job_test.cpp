@@ -10,38 +10,14 @@
 
 #include "acquire/acquire_commands_qt.h"
 #include "acquire/scan_dialog_qt.h"
+#include "acquire/tests/gui/scan_receiver.h"
 #include "acquire/xfer_done_qt.h"
 #include "base/job_qt.h"
+#include "base/testing/on_modal_qt.h"
 #include "platform/profile.h"
 #include "platform/system.h"
 #include "platform/twain/testing/sane_test_config.h"
 #include "resources/command_ids.h"
-
-namespace {
-
-class Receiver : public QWidget {
-public:
-    std::vector<std::unique_ptr<CPicture>> pictures;
-
-protected:
-    void customEvent(QEvent* event) override {
-        if (event->type() == TwainXferDoneEvent::kType)
-            if (auto p = static_cast<TwainXferDoneEvent*>(event)->TakePicture()) pictures.push_back(std::move(p));
-    }
-};
-
-void OnModal(std::function<void(QWidget*)> work) {
-    QTimer::singleShot(0, [work] {
-        QWidget* w = QApplication::activeModalWidget();
-        if (!w) {
-            OnModal(work);
-            return;
-        }
-        work(w);
-    });
-}
-
-}  // namespace
 
 class ScanJobTest : public QObject {
     Q_OBJECT

@@ -19,6 +19,7 @@
 #include "acquire/acquire_commands_qt.h"
 #include "base/job_qt.h"
 #include "base/message_box.h"
+#include "base/testing/on_modal_qt.h"
 #include "document/document_qt.h"
 #include "document/import_export.h"
 #include "info/info_sheet_qt.h"
@@ -122,18 +123,6 @@ QStringList SheetFaults(QWidget* sheet, QTabWidget* tabs, const QString& name) {
         faults << Faults(sheet, name + " / " + tabs->tabText(i));
     }
     return faults;
-}
-
-// Runs work on the next modal dialog once it shows.
-void OnModal(std::function<void(QWidget*)> work) {
-    QTimer::singleShot(0, [work] {
-        QWidget* w = QApplication::activeModalWidget();
-        if (!w) {
-            OnModal(work);
-            return;
-        }
-        work(w);
-    });
 }
 
 std::function<void(CPrintSheet*)> gOnPrintSheet;
