@@ -18,19 +18,7 @@ runs=${3:-3}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/bench_long_work.XXXXXX")
 trap 'rm -rf "$work"' EXIT INT TERM
-python3 - "$work/large.bmp" <<'PY'
-import struct, sys
-w = h = 10000
-palette = b"".join(bytes((i, i, i, 0)) for i in range(256))
-offset = 54 + len(palette)
-with open(sys.argv[1], "wb") as f:
-    f.write(b"BM" + struct.pack("<IHHI", offset + w * h, 0, 0, offset))
-    f.write(struct.pack("<IiiHHIIiiII", 40, w, h, 1, 8, 0, w * h, 0, 0, 256, 0))
-    f.write(palette)
-    ramp = bytes(x * 255 // (2 * w - 1) for x in range(2 * w))
-    for y in range(h):
-        f.write(ramp[y % w:y % w + w])
-PY
+python3 "$(dirname "$0")/large_gray_bmp.py" "$work/large.bmp" --shifted
 
 run() {
   echo "== $1"

@@ -15,19 +15,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/bench_startup.XXXXXX")
 trap 'rm -rf "$work"' EXIT INT TERM
 
 convert -size 4000x3000 gradient:tomato-steelblue -quality 90 "$work/photo.jpg"
-python3 - "$work/large.bmp" <<'PY'
-import struct, sys
-w = h = 10000
-palette = b"".join(bytes((i, i, i, 0)) for i in range(256))
-offset = 54 + len(palette)
-with open(sys.argv[1], "wb") as f:
-    f.write(b"BM" + struct.pack("<IHHI", offset + w * h, 0, 0, offset))
-    f.write(struct.pack("<IiiHHIIiiII", 40, w, h, 1, 8, 0, w * h, 0, 0, 256, 0))
-    f.write(palette)
-    row = bytes(x * 255 // (w - 1) for x in range(w))
-    for y in range(h):
-        f.write(row)
-PY
+python3 "$(dirname "$0")/large_gray_bmp.py" "$work/large.bmp"
 
 QT_QPA_PLATFORM=offscreen "$bench" "$runs" "$work/photo.jpg" "$work/large.bmp"
 if command -v xvfb-run >/dev/null; then
