@@ -161,7 +161,8 @@ CMainStatusBar::CMainStatusBar(QWidget* parent)
     gauge_->setAccessibleName(StatusBarText::tr("Progress"));
     const QString stop = QString::fromUtf8(LoadStringById(IDS_STOP_WORK));
     stop_->setText(stop);
-    stop_->setObjectName(stop);
+    // Named by its English label in every language, so that scripts find it.
+    stop_->setObjectName(QStringLiteral("Stop"));
     stop_->setAccessibleName(stop);
     stop_->setFocusPolicy(Qt::NoFocus);
     connect(stop_, &QToolButton::clicked, this, [this] {
