@@ -221,7 +221,7 @@ void RunPrint(const PrintTarget& t, bool quick) {
         // A PDF file: where it went.
         if (work->printed && engine.PrintsToFile())
             if (Workspace* workspace = ApplicationWorkspace())
-                workspace->setStatusPrompt(QStringLiteral("Printed to %1").arg(engine.PortName()));
+                workspace->setStatusPrompt(PrintingText::tr("Printed to %1").arg(engine.PortName()));
     };
     const QString port = engine.PortName();
     if (t.owner) {

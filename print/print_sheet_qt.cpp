@@ -187,12 +187,12 @@ CPrinterPage::CPrinterPage(CPrintSheet* sheet) : sheet_(sheet) {
     layout_ = Named(new CLayoutBox(sheet, true), "layoutBox", Text(d, 1602));
     // Printing to a PDF file (no printer, or chosen in the setup): the file.
     pdfRow_ = new QWidget;
-    pdfFile_ = Named(new QLineEdit, "pdfFileEdit", QStringLiteral("PDF &file:"));
-    auto* browse = Named(new QPushButton(QStringLiteral("&Browse...")), "pdfBrowseButton",
-                         QStringLiteral("Browse for the PDF file"));
+    pdfFile_ = Named(new QLineEdit, "pdfFileEdit", PrintSheetText::tr("PDF &file:"));
+    auto* browse = Named(new QPushButton(PrintSheetText::tr("&Browse...")), "pdfBrowseButton",
+                         PrintSheetText::tr("Browse for the PDF file"));
     auto* pdfLine = new QHBoxLayout(pdfRow_);
     pdfLine->setContentsMargins(0, 0, 0, 0);
-    pdfLine->addWidget(Label(QStringLiteral("PDF &file:"), pdfFile_));
+    pdfLine->addWidget(Label(PrintSheetText::tr("PDF &file:"), pdfFile_));
     pdfLine->addWidget(pdfFile_, 1);
     pdfLine->addWidget(browse);
 
@@ -302,12 +302,12 @@ void CPrinterPage::TakePdfFile(const QString& path) {
 }
 
 void CPrinterPage::OnBrowsePdf() {
-    auto* dialog = new QFileDialog(this, QStringLiteral("Print to PDF File"));
+    auto* dialog = new QFileDialog(this, PrintSheetText::tr("Print to PDF File"));
     dialog->setObjectName(QStringLiteral("pdfFileDialog"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
-    dialog->setNameFilter(QStringLiteral("PDF files (*.pdf)"));
+    dialog->setNameFilter(PrintSheetText::tr("PDF files (*.pdf)"));
     dialog->setDefaultSuffix(QStringLiteral("pdf"));
     const QFileInfo current(pdfFile_->text());
     dialog->setDirectory(current.absolutePath());
@@ -963,7 +963,7 @@ void CPrintSheet::CloseWith(int result) {
         const QFileInfo folder(QFileInfo(engine_.PortName()).absolutePath());
         if (!folder.isDir() || !folder.isWritable()) {
             QMessageBox::warning(this, Str(IDS_SHEET_PRINT),
-                                 QStringLiteral("The PDF file cannot be written: the folder %1 does not exist "
+                                 PrintSheetText::tr("The PDF file cannot be written: the folder %1 does not exist "
                                                 "or cannot be written to. Choose another file.")
                                      .arg(QDir::toNativeSeparators(folder.filePath())));
             return;
@@ -1003,7 +1003,7 @@ void CPrintSheet::AskAboutClipping(int result) {
     const int dpiX = engine_.LogPixelsX(), dpiY = engine_.LogPixelsY();
     auto* ask = new QMessageBox(
         QMessageBox::Warning, Str(IDS_SHEET_PRINT),
-        QStringLiteral("At this scale the picture (%1 x %2 mm) is larger than what the paper can take "
+        PrintSheetText::tr("At this scale the picture (%1 x %2 mm) is larger than what the paper can take "
                        "(%3 x %4 mm): its edges would be cut off. Print it as a poster across several "
                        "sheets, or print only the part that fits?")
             .arg(mm(options_.printWidth, dpiX), mm(options_.printHeight, dpiY), mm(engine_.HorzRes(), dpiX),
@@ -1011,9 +1011,9 @@ void CPrintSheet::AskAboutClipping(int result) {
         QMessageBox::NoButton, this);
     ask->setObjectName(QStringLiteral("printLargerThanPaperQuestion"));
     ask->setAttribute(Qt::WA_DeleteOnClose);
-    QPushButton* poster = ask->addButton(QStringLiteral("Print as &Poster"), QMessageBox::AcceptRole);
+    QPushButton* poster = ask->addButton(PrintSheetText::tr("Print as &Poster"), QMessageBox::AcceptRole);
     poster->setObjectName(QStringLiteral("printAsPosterButton"));
-    QPushButton* anyway = ask->addButton(QStringLiteral("Print &Anyway"), QMessageBox::DestructiveRole);
+    QPushButton* anyway = ask->addButton(PrintSheetText::tr("Print &Anyway"), QMessageBox::DestructiveRole);
     anyway->setObjectName(QStringLiteral("printAnywayButton"));
     QPushButton* back = ask->addButton(QMessageBox::Cancel);
     back->setObjectName(QStringLiteral("cancelButton"));

@@ -258,14 +258,14 @@ CStitchPage::CStitchPage(CStitchSheet* sheet, int index) : sheet_(sheet), index_
     import_ = button(1079, "importButton");
     rotate_ = button(1063, "rotateButton");
     // Scanning comes from its own subsystem; without it the button stays off.
-    EnableOrExplain(scan_, ScanAvailable(), QStringLiteral("No scanner library was found on this system."));
+    EnableOrExplain(scan_, ScanAvailable(), StitchSheetText::tr("No scanner library was found on this system."));
     rotate_->setEnabled(false);
     connect(scan_, &QPushButton::clicked, this, &CStitchPage::OnScan);
     connect(import_, &QPushButton::clicked, this, &CStitchPage::OnImport);
     connect(rotate_, &QPushButton::clicked, this, &CStitchPage::OnRotateButton);
     // The pictures already open in the main window.
-    openPicture_ = Named(new QPushButton(QStringLiteral("&Use Open Picture"), this), "useOpenPictureButton",
-                         QStringLiteral("&Use Open Picture"));
+    openPicture_ = Named(new QPushButton(StitchSheetText::tr("&Use Open Picture"), this), "useOpenPictureButton",
+                         StitchSheetText::tr("&Use Open Picture"));
     openPictureMenu_ = new QMenu(this);
     openPictureMenu_->setObjectName(QStringLiteral("openPictureMenu"));
     openPicture_->setMenu(openPictureMenu_);
@@ -335,7 +335,7 @@ bool CStitchPage::ReplacePicture(CPicture* old, std::unique_ptr<CPicture> replac
 void CStitchPage::UpdateStitchButton() {
     bool both = sheet_->page(0)->picture() && sheet_->page(1)->picture();
     EnableOrExplain(sheet_->stitchButton(), both,
-                    QStringLiteral("Both the Main Image and the Rest Image page need a picture."));
+                    StitchSheetText::tr("Both the Main Image and the Rest Image page need a picture."));
     rotate_->setEnabled(picture_ != nullptr);
 }
 
@@ -373,7 +373,7 @@ void CStitchPage::UpdateInfo() {
     rotate_->setEnabled(picture_ != nullptr);
     thumb_->SetPicture(picture_.get());
     EnableOrExplain(openPicture_, !PictureWindows().isEmpty(),
-                    QStringLiteral("No picture is open in the main window."));
+                    StitchSheetText::tr("No picture is open in the main window."));
 }
 
 bool CStitchPage::Rotate(int command) {
@@ -489,7 +489,7 @@ CStitchImage::CStitchImage(CStitchSheet* sheet, int side, int overlapPercent)
     overlapBar_->setRange(1, 100);
     overlapBar_->setSingleStep(1);
     overlapBar_->setPageStep((100 - 1) / 5);
-    overlapValue_ = Named(new QLabel(control), "overlapValue", QStringLiteral("Overlap in per cent"));
+    overlapValue_ = Named(new QLabel(control), "overlapValue", StitchSheetText::tr("Overlap in per cent"));
     overlapValue_->setMinimumWidth(overlapValue_->fontMetrics().horizontalAdvance(QStringLiteral("100 %")));
     overlapValue_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     grid->addWidget(overlapLabel, 3, 0, 1, 3);
@@ -568,8 +568,8 @@ void CStitchImage::SetMethod(int method) {
 void CStitchImage::Activate() {
     CPicture* main = sheet_->page(0)->picture();
     CPicture* rest = sheet_->page(1)->picture();
-    EnableOrExplain(deskewMain_, main != nullptr, QStringLiteral("The Main Image page has no picture yet."));
-    EnableOrExplain(deskewRest_, rest != nullptr, QStringLiteral("The Rest Image page has no picture yet."));
+    EnableOrExplain(deskewMain_, main != nullptr, StitchSheetText::tr("The Main Image page has no picture yet."));
+    EnableOrExplain(deskewRest_, rest != nullptr, StitchSheetText::tr("The Rest Image page has no picture yet."));
     UpdateThumbnails();
     if (!main) {
         UpdatePreview();
@@ -578,7 +578,7 @@ void CStitchImage::Activate() {
     bool search = rest && SearchMethodsAllowed(main->GetType(), side_, main->GetWidth(),
                                                main->GetHeight(), rest->GetWidth(),
                                                rest->GetHeight());
-    QString whyNot = QStringLiteral("The Rest Image page has no picture yet.");
+    QString whyNot = StitchSheetText::tr("The Rest Image page has no picture yet.");
     if (rest && !search) {
         // The engine's own reason, as the command line gives it.
         StitchRequest request;
@@ -588,8 +588,8 @@ void CStitchImage::Activate() {
         CheckStitchRequest(*main, *rest, request, &reason);
         whyNot = QString::fromStdString(reason) + QStringLiteral(".");
         if (sheet_->page(0)->beforeDeskew() || sheet_->page(1)->beforeDeskew())
-            whyNot += QStringLiteral(" A deskew turns a picture and makes it larger.");
-        whyNot += QStringLiteral(" Manual placement joins any two pictures.");
+            whyNot += StitchSheetText::tr(" A deskew turns a picture and makes it larger.");
+        whyNot += StitchSheetText::tr(" Manual placement joins any two pictures.");
     }
     EnableOrExplain(methods_->button(kMethodSemiAuto), search, whyNot);
     EnableOrExplain(methods_->button(kMethodAuto), search, whyNot);

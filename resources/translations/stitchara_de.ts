@@ -927,6 +927,17 @@
     </message>
 </context>
 <context>
+    <name>PMainWnd</name>
+    <message>
+        <source>Not available while the stitch sheet is open</source>
+        <translation>Nicht verfügbar, solange der Zusammenfügen-Dialog offen ist</translation>
+    </message>
+    <message>
+        <source> (not available while the stitch sheet is open)</source>
+        <translation> (nicht verfügbar, solange der Zusammenfügen-Dialog offen ist)</translation>
+    </message>
+</context>
+<context>
     <name>PrintSheetText</name>
     <message>
         <source>%1 x %2 = %3 sheets</source>
@@ -1092,6 +1103,42 @@
         <source> Print them all?</source>
         <translation> Alle drucken?</translation>
     </message>
+    <message>
+        <source>PDF &amp;file:</source>
+        <translation>PDF-&amp;Datei:</translation>
+    </message>
+    <message>
+        <source>&amp;Browse...</source>
+        <translation>&amp;Durchsuchen...</translation>
+    </message>
+    <message>
+        <source>Browse for the PDF file</source>
+        <translation>PDF-Datei auswählen</translation>
+    </message>
+    <message>
+        <source>Print to PDF File</source>
+        <translation>In PDF-Datei drucken</translation>
+    </message>
+    <message>
+        <source>PDF files (*.pdf)</source>
+        <translation>PDF-Dateien (*.pdf)</translation>
+    </message>
+    <message>
+        <source>The PDF file cannot be written: the folder %1 does not exist or cannot be written to. Choose another file.</source>
+        <translation>Die PDF-Datei kann nicht geschrieben werden: Der Ordner %1 existiert nicht oder ist schreibgeschützt. Wählen Sie eine andere Datei.</translation>
+    </message>
+    <message>
+        <source>At this scale the picture (%1 x %2 mm) is larger than what the paper can take (%3 x %4 mm): its edges would be cut off. Print it as a poster across several sheets, or print only the part that fits?</source>
+        <translation>In diesem Maßstab ist das Bild (%1 x %2 mm) größer, als das Papier fassen kann (%3 x %4 mm): Seine Ränder würden abgeschnitten. Als Poster über mehrere Blätter drucken oder nur den Teil drucken, der passt?</translation>
+    </message>
+    <message>
+        <source>Print as &amp;Poster</source>
+        <translation>Als &amp;Poster drucken</translation>
+    </message>
+    <message>
+        <source>Print &amp;Anyway</source>
+        <translation>&amp;Trotzdem drucken</translation>
+    </message>
 </context>
 <context>
     <name>PrintingText</name>
@@ -1118,6 +1165,10 @@
     <message>
         <source>Sheet %1 (%2 of %3)</source>
         <translation>Blatt %1 (%2 von %3)</translation>
+    </message>
+    <message>
+        <source>Printed to %1</source>
+        <translation>Gedruckt in %1</translation>
     </message>
 </context>
 <context>
@@ -1203,6 +1254,42 @@
     <message>
         <source>Next Page</source>
         <translation>Nächste Seite</translation>
+    </message>
+    <message>
+        <source>No scanner library was found on this system.</source>
+        <translation>Auf diesem System wurde keine Scanner-Bibliothek gefunden.</translation>
+    </message>
+    <message>
+        <source>&amp;Use Open Picture</source>
+        <translation>Geöffnetes &amp;Bild verwenden</translation>
+    </message>
+    <message>
+        <source>Both the Main Image and the Rest Image page need a picture.</source>
+        <translation>Die Seiten Hauptbild und Anschlussbild brauchen beide ein Bild.</translation>
+    </message>
+    <message>
+        <source>No picture is open in the main window.</source>
+        <translation>Im Hauptfenster ist kein Bild geöffnet.</translation>
+    </message>
+    <message>
+        <source>Overlap in per cent</source>
+        <translation>Überlappung in Prozent</translation>
+    </message>
+    <message>
+        <source>The Main Image page has no picture yet.</source>
+        <translation>Die Seite Hauptbild hat noch kein Bild.</translation>
+    </message>
+    <message>
+        <source>The Rest Image page has no picture yet.</source>
+        <translation>Die Seite Anschlussbild hat noch kein Bild.</translation>
+    </message>
+    <message>
+        <source> A deskew turns a picture and makes it larger.</source>
+        <translation> Das Geraderichten dreht ein Bild und macht es größer.</translation>
+    </message>
+    <message>
+        <source> Manual placement joins any two pictures.</source>
+        <translation> Die manuelle Platzierung fügt zwei beliebige Bilder zusammen.</translation>
     </message>
 </context>
 <context>

@@ -96,8 +96,8 @@ void PMainWnd::connectPrompts(QMenu* menu) {
         QString prompt = PromptForMenuItem(action);
         // A command grayed by the open stitch sheet says so.
         if (!action->isEnabled() && !action->menu() && theApp() && theApp()->sheetOpen())
-            prompt = prompt.isEmpty() ? QStringLiteral("Not available while the stitch sheet is open")
-                                      : prompt + QStringLiteral(" (not available while the stitch sheet is open)");
+            prompt = prompt.isEmpty() ? PMainWnd::tr("Not available while the stitch sheet is open")
+                                      : prompt + PMainWnd::tr(" (not available while the stitch sheet is open)");
         statusBar_->SetPrompt(prompt);
     });
     connect(menu, &QMenu::aboutToHide, this, [this] { statusBar_->ShowPrompt(ID_PROMPT_IDLE); });
