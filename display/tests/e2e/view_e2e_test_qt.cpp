@@ -173,7 +173,8 @@ private slots:
             QTest::keyClick(shown ? shown : QApplication::focusWidget(), Qt::Key_Escape);
         });
         view_->OnCommand(ID_FULL_SCREEN);
-        QVERIFY(!full.isNull());
+        QTRY_VERIFY(!full.isNull());
+        QTRY_VERIFY(!view_->IsFullScreen());
         full.save(artefacts_ + "/view_e2e_7_full_screen.png");
         // 1600 x 1200 on the screen: centred at the reduction that fits.
         const QSize screen = QGuiApplication::primaryScreen()->size();

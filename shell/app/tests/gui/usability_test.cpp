@@ -198,6 +198,7 @@ private slots:
             if (QWidget* full = FullScreenWindow()) full->close();
         });
         QTest::keyClick(view, Qt::Key_F11);
+        QTRY_VERIFY_WITH_TIMEOUT(leftOnEscape || (zooms.isEmpty() && !FullScreenWindow()), 25000);
         QCOMPARE(zooms.size(), 4);
         const int fit = zooms[0];
         QCOMPARE(zooms[1], display::ZoomIn(fit));
