@@ -258,6 +258,7 @@ private slots:
         QVERIFY(preview->PageImage().width() > zoomed);
         Child<QPushButton>(preview, "previewClose")->click();
         QTRY_COMPARE(gSheets, 2);  // Close brought the sheet back
+        QTRY_VERIFY(!OpenPrintDialog());
         QTRY_COMPARE(Previews().size(), 0);
         QCOMPARE(doc_.m_print.reprintAfterPreview, 0);
     }
@@ -276,6 +277,7 @@ private slots:
         QTRY_COMPARE(Previews().size(), 1);
         Child<QPushButton>(Previews().front(), "previewPrint")->click();
         QTRY_COMPARE(gSheets, 1);  // the sheet, not an immediate print
+        QTRY_VERIFY(!OpenPrintDialog());
         doc_.m_print.copies = 1;
     }
 
@@ -288,7 +290,7 @@ private slots:
         };
         QVERIFY(HandlePrintCommand(ID_PRINT, Target()));
         QCOMPARE(gSheets, 1);
-        QTRY_VERIFY(!ThePrintEngine().Busy());
+        QTRY_VERIFY(!OpenPrintDialog() && !ThePrintEngine().Busy());
         QVERIFY(QFileInfo(dir_.filePath("out.pdf")).size() > 1000);
         QCOMPARE(doc_.m_print.copies, 2);
         QVERIFY(!ThePrintEngine().LastJobAborted());

@@ -126,7 +126,7 @@ private slots:
         };
         QVERIFY(app()->commands()->execute(ID_PRINT));
         // The pages go out on a worker thread.
-        QTRY_VERIFY_WITH_TIMEOUT(!ThePrintEngine().Busy(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(!OpenPrintDialog() && !ThePrintEngine().Busy(), 60000);
         QVERIFY(offered);
         QVERIFY(dialogShown);
         const QString fault = PdfFault(chosen);
