@@ -575,12 +575,12 @@ void CRescalePage::WriteControls() {
     resolutionY_->setText(QString::number(model_.resolutionY));
     scaleX_->setText(QString::number(model_.scaleX));
     scaleY_->setText(QString::number(model_.scaleY));
-    const QString max = QString::asprintf("%4d", MaxScale());
+    const QString max = QString::asprintf("%4d", model_.MaxScale());
     maxX_->setText(max);
     maxY_->setText(max);
     for (QScrollBar* s : {scrollX_, scrollY_}) {
         const QSignalBlocker block(s);
-        s->setRange(10, MaxScale());
+        s->setRange(10, model_.MaxScale());
         s->setValue(s == scrollX_ ? model_.scaleX : model_.scaleY);
         s->setEnabled(!fit);
     }
@@ -650,11 +650,11 @@ void CRescalePage::OnScroll(bool horizontal, int action) {
     int pos = horizontal ? model_.scaleX : model_.scaleY;
     switch (action) {
     case QAbstractSlider::SliderSingleStepSub: pos = std::max(10, pos - 1); break;
-    case QAbstractSlider::SliderSingleStepAdd: pos = std::min(MaxScale(), pos + 1); break;
+    case QAbstractSlider::SliderSingleStepAdd: pos = std::min(model_.MaxScale(), pos + 1); break;
     case QAbstractSlider::SliderPageStepSub: pos = std::max(10, pos - 20); break;
-    case QAbstractSlider::SliderPageStepAdd: pos = std::min(MaxScale(), pos + 20); break;
+    case QAbstractSlider::SliderPageStepAdd: pos = std::min(model_.MaxScale(), pos + 20); break;
     case QAbstractSlider::SliderToMinimum: pos = 10; break;
-    case QAbstractSlider::SliderToMaximum: pos = MaxScale(); break;
+    case QAbstractSlider::SliderToMaximum: pos = model_.MaxScale(); break;
     case QAbstractSlider::SliderMove: pos = bar->sliderPosition(); break;
     default: return;
     }
@@ -709,7 +709,7 @@ void CRescalePage::Activate() {
 
 bool CRescalePage::Deactivate() {
     ReadControls();
-    const int low = 10, high = MaxScale();
+    const int low = 10, high = model_.MaxScale();
     if (!model_.Validate()) {
         OpenWarning(this, Str(IDS_SHEET_PRINT), QString::fromUtf8(LoadStringById(IDS_PARSE_INT_RANGE)).arg(low).arg(high));
         WriteControls();

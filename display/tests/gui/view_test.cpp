@@ -59,8 +59,6 @@ protected:
 class ViewTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { display::SetForcedDisplayBits(24); }
-
     // The grabbed view equals the picture resampled by the zoom rules, for
     // every format at every zoom, scrolled to an odd spot.
     void grabbedViewEqualsResampledPicture_data() {
