@@ -154,8 +154,8 @@ void Post(int id, const PrintTarget& target) {
     });
 }
 
-// Where a print command's dialog goes: it is opened as the print command's
-// dialog (one at a time) and forgotten when it closes.
+// Opens dialog, without waiting, as the one dialog print commands have open;
+// it is forgotten when it closes.
 void OpenAsPrintDialog(QDialog* dialog) {
     ThePrinting().dialog = dialog;
     QObject::connect(dialog, &QDialog::finished, dialog, [dialog] {
