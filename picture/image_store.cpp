@@ -179,42 +179,43 @@ int CImageStore::OpenSwapFile(std::uint64_t size) {
     std::uint64_t number = g_swapNumberStart >= 0
                                ? static_cast<std::uint64_t>(g_swapNumberStart)
                                : platform::MillisecondsSinceStart() / 1000u;
-    for (int attempt = 0; attempt < kSwapNameTries; ++attempt, ++number) {
-        std::string path = platform::SwapFilePath(number);
-        // Exclusive creation: a name in use, by us or anyone else, is passed over.
-        const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;
+    // Exclusive creation: a name in use, by us or anyone else, is passed
+    // over. Locked from now on, and removed should a signal end the process.
+    std::string path;
+    int handle = -1;
+    const int fd = platform::MakeTemporary(path, false, handle, [&](std::string& name) {
+        for (int attempt = 0; attempt < kSwapNameTries; ++attempt, ++number) {
+            name = platform::SwapFilePath(number);
+            const int made = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            if (made >= 0 || errno != EEXIST) return made;
+        }
+        return -1;
+    });
+    if (fd < 0) return 0;
+    // Reserve the whole length now, so a full disk shows here and not later
+    // as a failed write into a sparse file.
+    if (size > 0) {
+        int error = posix_fallocate(fd, 0, static_cast<off_t>(size));
+        if (error == EINVAL || error == EOPNOTSUPP) {
+            // A file system without reservation: write the length out.
+            static const std::uint8_t zeros[kDiskPiece] = {};
+            error = 0;
+            for (std::uint64_t at = 0; at < size && !error; at += kDiskPiece) {
+                if (!WriteAt(fd, at, std::min<std::uint64_t>(kDiskPiece, size - at), zeros))
+                    error = errno ? errno : EIO;
+            }
+        }
+        if (error != 0) {
+            unlink(path.c_str());
+            close(fd);
+            platform::ForgetTemporary(handle);
             return 0;
         }
-        // Locked from now on, and removed should a signal end the process.
-        const int handle = platform::OwnTemporary(path, fd, false);
-        // Reserve the whole length now, so a full disk shows here and not
-        // later as a failed write into a sparse file.
-        if (size > 0) {
-            int error = posix_fallocate(fd, 0, static_cast<off_t>(size));
-            if (error == EINVAL || error == EOPNOTSUPP) {
-                // A file system without reservation: write the length out.
-                static const std::uint8_t zeros[kDiskPiece] = {};
-                error = 0;
-                for (std::uint64_t at = 0; at < size && !error; at += kDiskPiece) {
-                    if (!WriteAt(fd, at, std::min<std::uint64_t>(kDiskPiece, size - at), zeros))
-                        error = errno ? errno : EIO;
-                }
-            }
-            if (error != 0) {
-                unlink(path.c_str());
-                close(fd);
-                platform::ForgetTemporary(handle);
-                return 0;
-            }
-        }
-        swapFile_ = fd;
-        swapFileName_ = std::move(path);
-        swapHandle_ = handle;
-        return 1;
     }
-    return 0;
+    swapFile_ = fd;
+    swapFileName_ = std::move(path);
+    swapHandle_ = handle;
+    return 1;
 }
 
 void CImageStore::CloseSwapFile() {

@@ -10,9 +10,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/temporary_files.h"
 
@@ -46,10 +50,14 @@ protected:
         if (child == 0) {
             const std::string swap = platform::SwapFilePath(std::uint64_t(number));
             const std::string save = (root_ / "docs" / saveName).string();
-            for (const std::string& path : {swap, save}) {
-                const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
-                if (fd < 0 || ::write(fd, "data", 4) != 4) ::_exit(3);
-                platform::OwnTemporary(path, fd, path == save);
+            for (const std::string& wanted : {swap, save}) {
+                std::string path;
+                int handle = -1;
+                const int fd = platform::MakeTemporary(path, wanted == save, handle, [&](std::string& name) {
+                    name = wanted;
+                    return ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+                });
+                if (fd < 0 || handle < 0 || ::write(fd, "data", 4) != 4) ::_exit(3);
             }
             if (::write(ready[1], "x", 1) != 1) ::_exit(4);
             for (;;) ::pause();
@@ -110,6 +118,84 @@ TEST_F(TemporaryFiles, KilledProcessLeavesThemAndTheNextStartRemovesThem) {
     EXPECT_FALSE(fs::exists(platform::SwapFilePath(0x7001)));
     EXPECT_FALSE(fs::exists(root_ / "docs" / ".~live-AAAAAA.png"));
     EXPECT_EQ(Count(root_ / "tmp"), 1u);  // only the unlocked young file
+}
+
+// Threads that make and remove swap files and save temporaries without a
+// pause, ended by a signal at some moment of their work: nothing of theirs
+// stays, whichever thread the signal lands on and whatever each was doing.
+TEST_F(TemporaryFiles, ASignalAtAnyMomentRemovesWhatEveryThreadMade) {
+    constexpr int kThreads = 4;
+    for (int round = 0; round < 20; ++round) {
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            std::atomic<int> made{0};
+            auto work = [&](int thread) {
+                for (unsigned n = 0;; ++n) {
+                    const bool save = (n + unsigned(thread)) % 2 == 1;
+                    std::string path;
+                    int handle = -1;
+                    const int fd = platform::MakeTemporary(path, save, handle, [&](std::string& name) {
+                        if (!save) {
+                            name = platform::SwapFilePath(0x8000u + unsigned(thread) * 0x1000u + n % 0x1000u);
+                            return ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+                        }
+                        std::string pattern = (root_ / "docs" / ".~doc-XXXXXX.png").string();
+                        const int result = ::mkstemps(pattern.data(), 4);
+                        name = pattern;
+                        return result;
+                    });
+                    if (fd < 0) continue;
+                    made.fetch_add(1);
+                    ::unlink(path.c_str());
+                    ::close(fd);
+                    platform::ForgetTemporary(handle);
+                }
+            };
+            for (int t = 0; t < kThreads; ++t) std::thread(work, t).detach();
+            while (made.load() < 20 * kThreads) std::this_thread::yield();
+            if (::write(ready[1], "x", 1) != 1) ::_exit(4);
+            for (;;) ::pause();
+        }
+        char byte;
+        ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+        ::close(ready[0]);
+        ::close(ready[1]);
+        std::this_thread::sleep_for(std::chrono::microseconds(round * 37 % 500));
+        ::kill(child, SIGTERM);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << round;
+        ASSERT_EQ(Count(root_ / "tmp"), 0u) << round;
+        ASSERT_EQ(Count(root_ / "docs"), 0u) << round;
+    }
+
+    // A file that took the name of one the process made and removed, before
+    // the process let go of its record, is not the process's to remove.
+    const std::string swap = platform::SwapFilePath(0x7004);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::string path;
+        int handle = -1;
+        const int fd = platform::MakeTemporary(path, false, handle, [&](std::string& name) {
+            name = swap;
+            return ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+        });
+        if (fd < 0 || handle < 0 || ::unlink(path.c_str()) != 0) ::_exit(3);
+        ::close(::open(swap.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600));
+        if (::write(ready[1], "x", 1) != 1) ::_exit(4);
+        for (;;) ::pause();
+    }
+    char byte;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    ::kill(child, SIGTERM);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_TRUE(fs::exists(swap));
 }
 
 }  // namespace
