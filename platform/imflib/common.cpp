@@ -20,16 +20,21 @@
 namespace imf {
 
 namespace {
-thread_local std::string gLastError;  // each thread reads or writes its own file
+// The reason of the calling thread's last failure: each thread reads or
+// writes its own file.
+std::string& ThreadError() {
+    thread_local std::string error;
+    return error;
+}
 }  // namespace
 
 bool Fail(const std::string& why) {
-    if (gLastError.empty()) gLastError = why;
+    if (ThreadError().empty()) ThreadError() = why;
     return false;
 }
-void ClearError() { gLastError.clear(); }
-void ReplaceError(const std::string& why) { gLastError = why; }
-const std::string& LastError() { return gLastError; }
+void ClearError() { ThreadError().clear(); }
+void ReplaceError(const std::string& why) { ThreadError() = why; }
+const std::string& LastError() { return ThreadError(); }
 
 bool CheckSize(std::int64_t width, std::int64_t height) {
     if (width <= 0 || height <= 0) return Fail("the picture has no pixels");

@@ -39,8 +39,17 @@ constexpr Codec kCodecs[] = {
     {"TGA", "Targa Image", "tga", SniffTga, ReadTga, WriteTga},
 };
 
-SaveOptions gOptions;
-SaveOptionDialog gDialog = nullptr;
+// The library's settings: the writers' options and the dialog that edits
+// them. One per process, as a loaded library's state is.
+struct LibraryContext {
+    SaveOptions options;
+    SaveOptionDialog dialog = nullptr;
+};
+
+LibraryContext& Library() {
+    static LibraryContext context;
+    return context;
+}
 
 const Codec* WriterFor(const std::string& ext) {
     if (ext.empty()) return nullptr;
@@ -191,9 +200,9 @@ bool ReadMemory(const char* format, const std::uint8_t* data, std::size_t size, 
 
 using namespace imf;
 
-SaveOptions& CurrentSaveOptions() { return gOptions; }
-void ResetSaveOptions() { gOptions = SaveOptions{}; }
-void SetSaveOptionDialog(SaveOptionDialog dialog) { gDialog = dialog; }
+SaveOptions& CurrentSaveOptions() { return Library().options; }
+void ResetSaveOptions() { Library().options = SaveOptions{}; }
+void SetSaveOptionDialog(SaveOptionDialog dialog) { Library().dialog = dialog; }
 const char* ImfLastError() { return LastError().c_str(); }
 
 std::int16_t AllGetReadWriteCaps(void*, void* block) {
@@ -270,7 +279,7 @@ int SavePixels(const char* path, DibTransferBlock* block, int headerSize, FioPro
     bool ok, stopped;
     {
         Progress calls(progress, rows.Info().height);
-        ok = calls.Begin() && codec->write(file, LowerExtension(path), rows, calls, gOptions);
+        ok = calls.Begin() && codec->write(file, LowerExtension(path), rows, calls, Library().options);
         stopped = calls.Stopped();
     }
     // A write the system refused (a full disk, a quota) is told in the
@@ -315,6 +324,7 @@ int AllSetSaveOption(const char* path, void* ownerWindow) {
     ClearError();
     const std::string ext = LowerExtension(path);
     if (WriterFor(ext) == nullptr) return Fail("no format is written for this extension");
-    if (gDialog != nullptr && gDialog(ext.c_str(), &gOptions, ownerWindow) == 2) return 2;
+    LibraryContext& library = Library();
+    if (library.dialog != nullptr && library.dialog(ext.c_str(), &library.options, ownerWindow) == 2) return 2;
     return 1;
 }
