@@ -42,8 +42,6 @@ struct StitchManyText {
 
 namespace {
 
-QPointer<CMosaicWindow> openWindow;
-
 constexpr int kThumbSide = 200;   // thumbnails are made this large at most
 constexpr int kNameHeight = 18;   // the name under a thumbnail in rows
 constexpr int kGap = 8;
@@ -275,13 +273,13 @@ CMosaicWindow::CMosaicWindow(QWidget* parent) : QDialog(parent) {
     layout->addLayout(top, 1);
     layout->addWidget(status_);
     ShowPieces();
-    openWindow = this;
+    StitchFeature::Of().mosaicWindow = this;
 }
 
 CMosaicWindow::~CMosaicWindow() {
     // A run still reading the pieces ends before they go.
     delete job_;
-    if (openWindow == this) openWindow = nullptr;
+    if (StitchFeature::Of().mosaicWindow == this) StitchFeature::Of().mosaicWindow = nullptr;
 }
 
 QStringList CMosaicWindow::pieceNames() const {
@@ -479,14 +477,15 @@ void CMosaicWindow::dropEvent(QDropEvent* event) {
 }
 
 CMosaicWindow* OpenMosaicWindow(QWidget* parent) {
-    if (!openWindow) {
-        openWindow = new CMosaicWindow(parent);
-        openWindow->resize(720, 520);
+    QPointer<CMosaicWindow>& window = StitchFeature::Of().mosaicWindow;
+    if (!window) {
+        window = new CMosaicWindow(parent);
+        window->resize(720, 520);
     }
-    openWindow->show();
-    openWindow->raise();
-    openWindow->activateWindow();
-    return openWindow.data();
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window.data();
 }
 
-CMosaicWindow* CurrentMosaicWindow() { return openWindow.data(); }
+CMosaicWindow* CurrentMosaicWindow() { return StitchFeature::Of().mosaicWindow.data(); }

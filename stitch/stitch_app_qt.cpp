@@ -1,5 +1,6 @@
 #include "stitch/stitch_app_qt.h"
 
+#include <QCoreApplication>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QTimer>
@@ -24,6 +25,21 @@ namespace {
 // The stitch sheet's state: 1 normally, 0 while a sheet is open.
 int stitchIdle = 1;
 }  // namespace
+
+StitchFeature& StitchFeature::Of() {
+    static const QString kName = QStringLiteral("stitchFeature");
+    QCoreApplication* application = QCoreApplication::instance();
+    if (!application) {
+        // Only before the application exists (nothing of the feature is open then).
+        static StitchFeature beforeApplication(nullptr);
+        return beforeApplication;
+    }
+    if (QObject* found = application->findChild<QObject*>(kName, Qt::FindDirectChildrenOnly))
+        return *static_cast<StitchFeature*>(found);
+    auto* feature = new StitchFeature(application);
+    feature->setObjectName(kName);
+    return *feature;
+}
 
 int& StitchIdleFlag() { return stitchIdle; }
 
