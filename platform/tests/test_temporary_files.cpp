@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -41,24 +42,14 @@ protected:
         else ::unsetenv("TMPDIR");
         fs::remove_all(root_);
     }
-    // In a child: a swap file and a save temporary, owned; then tells the
-    // parent through the pipe and waits for its end.
-    pid_t StartOwner(int number, const std::string& saveName) {
+    // A child that runs work, then tells the parent through a pipe and waits
+    // for its end; work returns false to end the child at once.
+    static pid_t StartChild(const std::function<bool()>& work) {
         int ready[2];
         EXPECT_EQ(::pipe(ready), 0);
         const pid_t child = ::fork();
         if (child == 0) {
-            const std::string swap = platform::SwapFilePath(std::uint64_t(number));
-            const std::string save = (root_ / "docs" / saveName).string();
-            for (const std::string& wanted : {swap, save}) {
-                std::string path;
-                int handle = -1;
-                const int fd = platform::MakeTemporary(path, wanted == save, handle, [&](std::string& name) {
-                    name = wanted;
-                    return ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
-                });
-                if (fd < 0 || handle < 0 || ::write(fd, "data", 4) != 4) ::_exit(3);
-            }
+            if (!work()) ::_exit(3);
             if (::write(ready[1], "x", 1) != 1) ::_exit(4);
             for (;;) ::pause();
         }
@@ -67,6 +58,28 @@ protected:
         ::close(ready[0]);
         ::close(ready[1]);
         return child;
+    }
+    // Makes and owns the file wanted (exclusively): its descriptor, or -1.
+    static int Own(const std::string& wanted, bool outsideTempDirectory) {
+        std::string path;
+        int handle = -1;
+        const int fd = platform::MakeTemporary(path, outsideTempDirectory, handle, [&](std::string& name) {
+            name = wanted;
+            return ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+        });
+        return handle < 0 ? -1 : fd;
+    }
+    // In a child: a swap file and a save temporary, owned.
+    pid_t StartOwner(int number, const std::string& saveName) {
+        return StartChild([&] {
+            const std::string swap = platform::SwapFilePath(std::uint64_t(number));
+            const std::string save = (root_ / "docs" / saveName).string();
+            for (const std::string& wanted : {swap, save}) {
+                const int fd = Own(wanted, wanted == save);
+                if (fd < 0 || ::write(fd, "data", 4) != 4) return false;
+            }
+            return true;
+        });
     }
     // Makes the file look untouched for a minute.
     static void Age(const fs::path& path) {
@@ -126,12 +139,10 @@ TEST_F(TemporaryFiles, KilledProcessLeavesThemAndTheNextStartRemovesThem) {
 TEST_F(TemporaryFiles, ASignalAtAnyMomentRemovesWhatEveryThreadMade) {
     constexpr int kThreads = 4;
     for (int round = 0; round < 20; ++round) {
-        int ready[2];
-        ASSERT_EQ(::pipe(ready), 0);
-        const pid_t child = ::fork();
-        if (child == 0) {
-            std::atomic<int> made{0};
-            auto work = [&](int thread) {
+        const pid_t child = StartChild([this] {
+            // Outlives this function: the threads go on until the signal.
+            auto* made = new std::atomic<int>(0);
+            auto work = [this, made](int thread) {
                 for (unsigned n = 0;; ++n) {
                     const bool save = (n + unsigned(thread)) % 2 == 1;
                     std::string path;
@@ -147,21 +158,16 @@ TEST_F(TemporaryFiles, ASignalAtAnyMomentRemovesWhatEveryThreadMade) {
                         return result;
                     });
                     if (fd < 0) continue;
-                    made.fetch_add(1);
+                    made->fetch_add(1);
                     ::unlink(path.c_str());
                     ::close(fd);
                     platform::ForgetTemporary(handle);
                 }
             };
             for (int t = 0; t < kThreads; ++t) std::thread(work, t).detach();
-            while (made.load() < 20 * kThreads) std::this_thread::yield();
-            if (::write(ready[1], "x", 1) != 1) ::_exit(4);
-            for (;;) ::pause();
-        }
-        char byte;
-        ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-        ::close(ready[0]);
-        ::close(ready[1]);
+            while (made->load() < 20 * kThreads) std::this_thread::yield();
+            return true;
+        });
         std::this_thread::sleep_for(std::chrono::microseconds(round * 37 % 500));
         ::kill(child, SIGTERM);
         int status = 0;
@@ -174,25 +180,11 @@ TEST_F(TemporaryFiles, ASignalAtAnyMomentRemovesWhatEveryThreadMade) {
     // A file that took the name of one the process made and removed, before
     // the process let go of its record, is not the process's to remove.
     const std::string swap = platform::SwapFilePath(0x7004);
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        std::string path;
-        int handle = -1;
-        const int fd = platform::MakeTemporary(path, false, handle, [&](std::string& name) {
-            name = swap;
-            return ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
-        });
-        if (fd < 0 || handle < 0 || ::unlink(path.c_str()) != 0) ::_exit(3);
+    const pid_t child = StartChild([&] {
+        if (Own(swap, false) < 0 || ::unlink(swap.c_str()) != 0) return false;
         ::close(::open(swap.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600));
-        if (::write(ready[1], "x", 1) != 1) ::_exit(4);
-        for (;;) ::pause();
-    }
-    char byte;
-    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-    ::close(ready[0]);
-    ::close(ready[1]);
+        return true;
+    });
     ::kill(child, SIGTERM);
     ::waitpid(child, nullptr, 0);
     EXPECT_TRUE(fs::exists(swap));
