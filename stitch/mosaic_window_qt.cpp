@@ -279,7 +279,8 @@ CMosaicWindow::CMosaicWindow(QWidget* parent) : QDialog(parent) {
 CMosaicWindow::~CMosaicWindow() {
     // A run still reading the pieces ends before they go.
     delete job_;
-    if (StitchFeature::Of().mosaicWindow == this) StitchFeature::Of().mosaicWindow = nullptr;
+    if (StitchFeature* feature = StitchFeature::Existing(); feature && feature->mosaicWindow == this)
+        feature->mosaicWindow = nullptr;
 }
 
 QStringList CMosaicWindow::pieceNames() const {
@@ -488,4 +489,7 @@ CMosaicWindow* OpenMosaicWindow(QWidget* parent) {
     return window.data();
 }
 
-CMosaicWindow* CurrentMosaicWindow() { return StitchFeature::Of().mosaicWindow.data(); }
+CMosaicWindow* CurrentMosaicWindow() {
+    StitchFeature* feature = StitchFeature::Existing();
+    return feature ? feature->mosaicWindow.data() : nullptr;
+}

@@ -26,18 +26,26 @@ namespace {
 int stitchIdle = 1;
 }  // namespace
 
+namespace {
+const QString kFeatureName = QStringLiteral("stitchFeature");
+}  // namespace
+
+StitchFeature* StitchFeature::Existing() {
+    QCoreApplication* application = QCoreApplication::instance();
+    if (!application) return nullptr;
+    return static_cast<StitchFeature*>(application->findChild<QObject*>(kFeatureName, Qt::FindDirectChildrenOnly));
+}
+
 StitchFeature& StitchFeature::Of() {
-    static const QString kName = QStringLiteral("stitchFeature");
+    if (StitchFeature* feature = Existing()) return *feature;
     QCoreApplication* application = QCoreApplication::instance();
     if (!application) {
         // Only before the application exists (nothing of the feature is open then).
         static StitchFeature beforeApplication(nullptr);
         return beforeApplication;
     }
-    if (QObject* found = application->findChild<QObject*>(kName, Qt::FindDirectChildrenOnly))
-        return *static_cast<StitchFeature*>(found);
     auto* feature = new StitchFeature(application);
-    feature->setObjectName(kName);
+    feature->setObjectName(kFeatureName);
     return *feature;
 }
 

@@ -25,6 +25,9 @@ class StitchFeature : public QObject {
 public:
     // The running application's, made on first use.
     static StitchFeature& Of();
+    // The same when it was made, else none (for windows that close while
+    // the application ends).
+    static StitchFeature* Existing();
 
     QPointer<CStitchSheet> sheet;
     QPointer<CMosaicWindow> mosaicWindow;

@@ -679,7 +679,8 @@ CStitchSheet::~CStitchSheet() {
     // A stitch that still reads the pages' pictures ends before they go.
     qDeleteAll(findChildren<Job*>(Qt::FindDirectChildrenOnly));
     SetStitchIdle(1);
-    if (StitchFeature::Of().sheet == this) StitchFeature::Of().sheet = nullptr;
+    if (StitchFeature* feature = StitchFeature::Existing(); feature && feature->sheet == this)
+        feature->sheet = nullptr;
 }
 
 void CStitchSheet::PicturesChanged() {
@@ -722,7 +723,8 @@ void CStitchSheet::StartDeskew(int index) {
 void CStitchSheet::Destroy() {
     SetStitchIdle(1);
     hide();
-    if (StitchFeature::Of().sheet == this) StitchFeature::Of().sheet = nullptr;
+    if (StitchFeature* feature = StitchFeature::Existing(); feature && feature->sheet == this)
+        feature->sheet = nullptr;
     deleteLater();
 }
 
@@ -798,7 +800,10 @@ CStitchSheet* OpenStitchSheet(QWidget* parent) {
     return sheet;
 }
 
-CStitchSheet* CurrentStitchSheet() { return StitchFeature::Of().sheet.data(); }
+CStitchSheet* CurrentStitchSheet() {
+    StitchFeature* feature = StitchFeature::Existing();
+    return feature ? feature->sheet.data() : nullptr;
+}
 
 StitchMethod MethodOfControl(int control) {
     switch (control) {
