@@ -272,6 +272,7 @@ bool SniffBmp(const std::uint8_t* head, std::size_t n) {
 bool ReadBmp(std::FILE* file, ImageInfo& info, DibRows* rows, Progress* progress) {
     BmpLayout layout;
     if (!ReadHeaderPart(file, info, layout)) return false;
+    info.order = layout.topDown ? 1 : -1;  // run-length rows too, each line in turn
     if (rows == nullptr) return true;
     if (!StartPixels(info, *rows, *progress)) return false;
     const long here = std::ftell(file);
