@@ -229,6 +229,10 @@ bool WritePnm(std::FILE* file, const std::string& ext, DibRows& rows, Progress& 
 // with maximum value 255) begin, read from the header at the file's start;
 // kind is 4, 5 or 6. False for any other PNM.
 bool PnmRawLayout(std::FILE* file, ImageInfo& info, int& kind, std::uint64_t& offset);
+// Where the rows of a BMP file stored as the picture stores them (no
+// run-length compression, no masks to convert) begin, and whether they run
+// from the top. False for any other BMP.
+bool BmpRawLayout(std::FILE* file, ImageInfo& info, bool& topDown, std::uint64_t& offset);
 
 // The header of the file at path, read through the reader that knows its
 // content. False with the reason recorded.

@@ -141,3 +141,9 @@ std::string DecodedRowFile::Failure() const {
     std::lock_guard<std::mutex> lock(reading_->mutex);
     return reading_->failure;
 }
+
+std::unique_ptr<ImageRowFile> OpenImageRows(const char* path) {
+    if (std::unique_ptr<RawRowFile> raw = RawRowFile::Open(path)) return raw;
+    if (std::unique_ptr<RawRowFile> raw = RawRowFile::OpenBmp(path)) return raw;
+    return DecodedRowFile::Open(path);
+}

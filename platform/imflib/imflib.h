@@ -162,6 +162,10 @@ public:
     // Picture row y (0 = top) into row (RowBytes() bytes). False on a
     // failed read, and for a row asked out of order.
     virtual bool StoredRow(int y, std::uint8_t* row) = 0;
+    // Pixels x0..x0 + count - 1 of picture row y as StoredRow stores them,
+    // for files read in any order of pictures of whole-byte pixels (8 bits
+    // and more). False on a failed read, and where the file cannot.
+    virtual bool StoredSegment(int /*y*/, int /*x0*/, int /*count*/, std::uint8_t* /*pixels*/) { return false; }
     // Why reading failed, in plain words ("" while nothing failed).
     virtual std::string Failure() const { return {}; }
 
@@ -171,29 +175,33 @@ protected:
     std::uint64_t rowBytes_ = 0;
 };
 
-// The rows of a file whose pixels lie in it uncompressed (binary PBM, and
-// PGM and PPM of 8-bit samples), read from the file in any order as they
-// are asked for.
+// The rows of a file whose pixels lie in it uncompressed, read from the
+// file in any order as they are asked for.
 class RawRowFile final : public ImageRowFile {
 public:
-    // The file at path when it is such a file and holds all its rows; none
-    // otherwise (then the reader is the way to it).
+    // The file at path when it is a binary PBM, or a PGM or PPM of 8-bit
+    // samples, and holds all its rows; none otherwise (then the reader is
+    // the way to it).
     static std::unique_ptr<RawRowFile> Open(const char* path);
+    // The same for a BMP file whose rows lie in it as the picture stores
+    // them (not run-length compressed; 16 and 32 bits without masks to
+    // convert).
+    static std::unique_ptr<RawRowFile> OpenBmp(const char* path);
     ~RawRowFile() override;
     RawRowFile(const RawRowFile&) = delete;
     RawRowFile& operator=(const RawRowFile&) = delete;
     int Order() const override { return 0; }
     bool StoredRow(int y, std::uint8_t* row) override;
-    // Pixels x0..x0 + count - 1 of picture row y as StoredRow stores them,
-    // for pictures of whole-byte pixels (8 and 24 bits). False on a failed
-    // read or for 1-bit pictures.
-    bool StoredSegment(int y, int x0, int count, std::uint8_t* pixels);
+    bool StoredSegment(int y, int x0, int count, std::uint8_t* pixels) override;
 
 private:
     bool ReadAt(std::uint64_t at, std::uint64_t n, std::uint8_t* bytes);
+    // The file of the header read at path holds its rows behind offset.
+    static std::unique_ptr<RawRowFile> Opened(const char* path, int kind, int width, int height, int bits,
+                                              std::uint64_t offset, std::uint64_t fileRowBytes, std::uint64_t size);
     RawRowFile() = default;
     int fd_ = -1;
-    int kind_ = 0;  // 4 bits, 5 gray, 6 colour
+    int kind_ = 0;  // 4 bits, 5 gray, 6 colour (PNM); 1 BMP from the bottom, 2 BMP from the top
     std::uint64_t offset_ = 0, fileRowBytes_ = 0;
 };
 
@@ -221,6 +229,11 @@ private:
     struct Reading;
     std::unique_ptr<Reading> reading_;
 };
+
+// The rows of the file at path without its picture in memory: a RawRowFile
+// where its pixels lie uncompressed, else a DecodedRowFile; none when
+// neither can serve it.
+std::unique_ptr<ImageRowFile> OpenImageRows(const char* path);
 
 // The order in which the writer for path's extension asks for rows: 1 from
 // the top, -1 from the bottom (BMP, TGA); 0 when no writer takes the extension.

@@ -112,18 +112,11 @@ bool ReadPictureInfo(const std::string& path, ImageFileInfo& info) {
     return false;
 }
 
-std::unique_ptr<RawRowFile> OpenRawRows(const std::string& in) {
-    if (FormatTable::ExtensionOf(in).empty() || ::access(in.c_str(), R_OK) != 0) return nullptr;
-    return RawRowFile::Open(in.c_str());
-}
-
 std::unique_ptr<ImageRowFile> OpenFileRows(const std::string& in, const std::string& out, int direction) {
-    if (std::unique_ptr<RawRowFile> raw = OpenRawRows(in)) return raw;
-    if (direction == 0 || FormatTable::ExtensionOf(in).empty() || ::access(in.c_str(), R_OK) != 0) return nullptr;
-    const int wanted = direction * WriterRowOrder(out.c_str());
-    std::unique_ptr<DecodedRowFile> decoded = wanted != 0 ? DecodedRowFile::Open(in.c_str()) : nullptr;
-    if (!decoded || decoded->Order() != wanted) return nullptr;
-    return decoded;
+    if (FormatTable::ExtensionOf(in).empty() || ::access(in.c_str(), R_OK) != 0) return nullptr;
+    std::unique_ptr<ImageRowFile> rows = OpenImageRows(in.c_str());
+    if (!rows || rows->Order() == 0) return rows;
+    return rows->Order() == direction * WriterRowOrder(out.c_str()) ? std::move(rows) : nullptr;
 }
 
 std::unique_ptr<CPicture> LoadShapeFor(const std::string& in, const std::string& out, const std::string& remedy) {

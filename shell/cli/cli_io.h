@@ -14,7 +14,6 @@
 
 class CPicture;
 class ImageRowFile;
-class RawRowFile;
 struct ImageFileInfo;
 
 namespace cli {
@@ -72,18 +71,15 @@ bool CheckOutputTakes(const std::string& path, int type, const std::string& reme
 // output's format takes it). None, the reason printed, when a step fails.
 std::unique_ptr<CPicture> LoadPictureFor(const std::string& in, const std::string& out);
 
-// The rows of in straight from the file when its pixels lie in it
-// uncompressed (binary PNM): a command that writes a transformed copy then
-// needs no picture in memory. None otherwise, without a message (the
-// command reads the picture with LoadPictureFor).
-std::unique_ptr<RawRowFile> OpenRawRows(const std::string& in);
-// The rows of in without its picture in memory, for a command writing out
-// that asks for each source row after the one before in the order its
-// writer asks for rows (direction 1: a mirror, a rescale, a conversion), or
-// in the opposite order (-1: a vertical flip); 0 when it asks in no order.
-// Binary PNM rows serve every direction; other formats are decoded as the
-// rows are asked for when their reader makes them in the order wanted. None
-// otherwise, without a message (the command reads the picture whole).
+// The rows of in without its picture in memory: a command that writes a
+// transformed copy to out then needs no picture. direction: the command
+// asks for each source row after the one before, in the order the writer
+// of out asks for rows (1: a mirror, a rescale, a conversion) or in the
+// opposite order (-1: a vertical flip); 0 when it asks in no order.
+// Uncompressed files (binary PNM, plain BMP) serve every direction; others
+// are decoded as the rows are asked for when their reader makes them in the
+// order wanted. None otherwise, without a message (the command reads the
+// picture with LoadPictureFor).
 std::unique_ptr<ImageRowFile> OpenFileRows(const std::string& in, const std::string& out, int direction);
 // The shape of in's picture for SaveRows (ReadImageFileShape: one row of
 // the type, colour table and resolution of the file's picture), the paths

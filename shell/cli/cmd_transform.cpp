@@ -80,7 +80,7 @@ int CmdTransform(const Args& args) {
                              RowsFrom{file.get(), in});
         }
     }
-    std::unique_ptr<RawRowFile> raw = documentFile || !quarter ? nullptr : OpenRawRows(in);
+    std::unique_ptr<ImageRowFile> raw = documentFile || !quarter ? nullptr : OpenFileRows(in, out, 0);
     if (raw && raw->Bits() >= 8) {
         std::unique_ptr<CPicture> shape = LoadShapeFor(in, out);
         if (!shape) return kExitFailed;

@@ -75,6 +75,29 @@ TEST(DecodedRows, EveryFormatGivesTheRowsOfTheWholePictureInItsOrder) {
     WriteBytes(dir / "top.bmp", flipped);
     ExpectRowsOfWholePicture((dir / "top.bmp").string(), 1);
 
+    // Uncompressed BMP rows, either way up, are read straight from the file
+    // in any order, whole or in segments.
+    for (const char* name : {"c.bmp", "top.bmp", "b.bmp"}) {
+        const std::string path = (dir / name).string();
+        MemoryDib whole;
+        ASSERT_TRUE(ReadPicture(path, whole)) << name;
+        std::unique_ptr<ImageRowFile> rows = OpenImageRows(path.c_str());
+        ASSERT_TRUE(rows) << name;
+        EXPECT_EQ(rows->Order(), 0) << name;
+        std::vector<std::uint8_t> row(rows->RowBytes());
+        for (const int y : {0, whole.Height() - 1, whole.Height() / 2, 1}) {
+            ASSERT_TRUE(rows->StoredRow(y, row.data())) << name << " row " << y;
+            EXPECT_EQ(0, std::memcmp(row.data(), whole.Row(y), row.size())) << name << " row " << y;
+            const int pixel = whole.Bits() / 8;
+            EXPECT_EQ(rows->StoredSegment(y, 3, 5, row.data()), pixel > 0) << name;
+            if (pixel > 0) {
+                EXPECT_EQ(0, std::memcmp(row.data(), whole.Row(y) + 3 * pixel, std::size_t(5 * pixel))) << name;
+            }
+        }
+    }
+    // Compressed files are decoded, in their order.
+    EXPECT_EQ(OpenImageRows((dir / "c.png").string().c_str())->Order(), 1);
+
     // What no reader knows gives none, to be read (and refused) whole.
     WriteBytes(dir / "junk.png", {'n', 'o', 't', ' ', 'a', ' ', 'p', 'n', 'g'});
     EXPECT_FALSE(DecodedRowFile::Open((dir / "junk.png").string().c_str()));
