@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 CLI=${1:-build/bench-release/bin/stitchara-cli}
 OLD=${2:-}
 SIZE=${SIZE:-12247x8165}
-FORMATS=${FORMATS:-"png tif bmp jpg gif"}
+FORMATS=${FORMATS:-"ppm png tif bmp jpg gif"}
 w=${SIZE%x*}; h=${SIZE#*x}
 base=${TMPDIR:-}
 [ -z "$base" ] && [ -d /dev/shm ] && [ -w /dev/shm ] && base=/dev/shm
@@ -71,7 +71,8 @@ convert to PNG|png|convert
 mirror horizontally|ppm|transform --op mirror-h
 mirror vertically into BMP|bmp|transform --op mirror-v
 rescale to half|ppm|rescale --size $((w / 2))x$((h / 2))
-deskew|ppm|deskew --thumbs $((w / 50)),$((h / 40)),$((w - w / 60)),$((h / 25))
+deskew (1 degree) to PPM|ppm|deskew --thumbs $((w / 10)),$((h / 20)),$((w / 10 + h / 60)),$((h - h / 20))
+deskew (1 degree) to BMP|bmp|deskew --thumbs $((w / 10)),$((h / 20)),$((w / 10 + h / 60)),$((h - h / 20))
 EOF
   rm -f "$src"
 done
