@@ -22,16 +22,7 @@ base=${TMPDIR:-}
 WORK=$(mktemp -d "${base:-/tmp}/bench_streamed.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT INT TERM
 
-python3 - "$WORK/in.ppm" "$w" "$h" <<'EOF'
-import sys
-path, w, h = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-base = bytes((i * 7 + (i // 3) * 11) & 255 for i in range(3 * w + 256))
-with open(path, "wb") as f:
-    f.write(b"P6\n%d %d\n255\n" % (w, h))
-    for y in range(h):
-        o = (y * 13) % 256
-        f.write(base[o:o + 3 * w])
-EOF
+python3 bench/striped_ppm.py "$WORK/in.ppm" "$w" "$h"
 
 # "wall cpu MB" of one run, or "FAILED".
 measure() {
