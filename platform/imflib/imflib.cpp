@@ -196,9 +196,32 @@ bool ReadMemory(const char* format, const std::uint8_t* data, std::size_t size, 
     return ok;
 }
 
+bool ReadFileInfo(const char* path, ImageInfo& info) { return ReadInfo(path, info); }
+
+bool ReadToSink(const char* path, const ImageInfo& info, RowSink& sink) {
+    return Guarded([&] {
+        ReadFile handle;
+        if (!OpenForReading(path, handle)) return false;
+        const Codec* codec = ReaderFor(handle.file, LowerExtension(path));
+        DibRows rows;
+        if (codec == nullptr || !rows.OpenSink(info, &sink)) return false;
+        Progress calls(nullptr, info.height);
+        ImageInfo again;
+        return codec->read(handle.file, again, &rows, &calls) || Fail("the file cannot be read");
+    });
+}
+
 }  // namespace imf
 
 using namespace imf;
+
+int WriterRowOrder(const char* path) {
+    const Codec* codec = WriterFor(LowerExtension(path));
+    if (codec == nullptr) return 0;
+    // BMP and TGA files hold their rows from the bottom up, and their
+    // writers write them in that order; the others from the top.
+    return codec->write == WriteBmp || codec->write == WriteTga ? -1 : 1;
+}
 
 SaveOptions& CurrentSaveOptions() { return Library().options; }
 void ResetSaveOptions() { Library().options = SaveOptions{}; }
