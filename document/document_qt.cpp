@@ -326,6 +326,7 @@ bool Document::open(const QString& path) {
 
 void Document::setPicture(std::unique_ptr<CPicture> picture) {
     if (!picture) return;
+    stitchFinding_.clear();
     replace(std::move(picture), StepName(ID_ACQUIRE));
 }
 

@@ -125,7 +125,7 @@ public:
 
     // What the stitch that made the document's picture found, in one line
     // (the Information sheet shows it); empty for any other picture. A
-    // picture from a file in its place clears it.
+    // picture from a file or a scan in its place clears it.
     QString stitchFinding() const { return stitchFinding_; }
     void setStitchFinding(const QString& finding) { stitchFinding_ = finding; }
 
