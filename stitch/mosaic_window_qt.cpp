@@ -25,6 +25,7 @@
 #include "base/progress.h"
 #include "display/draw_picture_qt.h"
 #include "display/view_qt.h"
+#include "document/document_qt.h"
 #include "document/file_dialogs_qt.h"
 #include "document/import_export.h"
 #include "document/import_export_commands.h"
@@ -32,6 +33,7 @@
 #include "resources/string_ids.h"
 #include "resources/strings.h"
 #include "stitch/stitch_app_qt.h"
+#include "stitch/stitch_run.h"
 
 namespace {
 // This file's texts for the user, in their own translation context.
@@ -406,6 +408,9 @@ bool CMosaicWindow::Joined(MosaicResult result) {
         ShowMessageById(IDS_COMMAND_FAILED);
         return false;
     }
+    // Two pieces are joined as a stitch of two: its Information page says
+    // what was found.
+    if (result.pairEngine) opened.document->setStitchFinding(QString::fromStdString(DescribeFinding(result.pairFinding)));
     if (opened.view) opened.view->FitFrameToPicture();
     return true;
 }

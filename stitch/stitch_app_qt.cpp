@@ -120,8 +120,11 @@ void FinishAutoStitch(CStitchSheet* sheet, StitchResult result) {
         return;
     }
     if (opened.view) opened.view->FitFrameToPicture();
-    // What the search found, as the command line reports it.
-    SetStatusPrompt(QString::fromStdString(DescribeFinding(result.finding)));
+    // What the search found, as the command line reports it; the result's
+    // Information page keeps saying it.
+    const QString finding = QString::fromStdString(DescribeFinding(result.finding));
+    opened.document->setStitchFinding(finding);
+    SetStatusPrompt(finding);
 }
 
 }  // namespace
