@@ -92,6 +92,14 @@ private:
 
     PrintTarget Target() { return PrintTarget{&doc_, QStringLiteral("map.png"), &window_, nullptr}; }
 
+    // Printing goes to out.pdf in the test's folder.
+    void UsePdfFile() {
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(dir_.filePath("out.pdf"));
+        ThePrintEngine().SetPrinter(std::move(printer));
+    }
+
     std::unique_ptr<CPrintSheet> Sheet() {
         PrintEngine& engine = ThePrintEngine();
         engine.AttachPrinter();
@@ -113,10 +121,7 @@ private slots:
                                 kStoreMemory));
         picture->Fill(MakeRgb(200, 30, 30));
         doc_.SetPicture(std::move(picture));
-        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        printer->setOutputFormat(QPrinter::PdfFormat);
-        printer->setOutputFileName(dir_.filePath("out.pdf"));
-        ThePrintEngine().SetPrinter(std::move(printer));
+        UsePdfFile();
         window_.resize(200, 100);
         window_.show();
         SetPrintSheetHook(SheetHook);
@@ -381,7 +386,11 @@ private slots:
         setup->accept();
         QVERIFY(!OpenPrintDialog());
         QVERIFY(!ThePrintEngine().IsAttached());
-        QCOMPARE(platform::GetProfileString("Print", "Destination", ""), std::string("PDF"));
+        // What the dialog chose is kept: the PDF file, or the printer it
+        // offers first where a printer is installed.
+        const QString chosen = ThePrintEngine().PrintsToFile() ? QStringLiteral("PDF") : ThePrintEngine().Printer()->printerName();
+        QCOMPARE(QString::fromStdString(platform::GetProfileString("Print", "Destination", "")), chosen);
+        UsePdfFile();
     }
 
     // Quick Print of a print larger than the paper asks the sheet's
