@@ -9,14 +9,20 @@
 #include "info/info_sheet_qt.h"
 #include "resources/command_ids.h"
 
-void ShowInfoSheet(QWidget* owner, QMdiArea* area) {
-    CInfoSheet sheet(area, owner);
-    sheet.exec();
+namespace {
+
+// The sheet only reports: window-modal over its owner, gone once closed.
+void OpenSheet(CInfoSheet* sheet) {
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->open();
 }
 
+}  // namespace
+
+void ShowInfoSheet(QWidget* owner, QMdiArea* area) { OpenSheet(new CInfoSheet(area, owner)); }
+
 void ShowInfoSheet(QWidget* owner, const QList<InfoDocumentWindow>& windows) {
-    CInfoSheet sheet(windows, owner);
-    sheet.exec();
+    OpenSheet(new CInfoSheet(windows, owner));
 }
 
 bool HandleInfoCommand(int id, QWidget* owner, const QList<InfoDocumentWindow>& windows) {

@@ -1,4 +1,4 @@
-// The Information command: the modal information sheet over a window. The
+// The Information command: the information sheet, window-modal over a window. The
 // main window routes ID_INFORMATION here; so can any other frame with the
 // command (the in-place tool bar).
 #pragma once
@@ -11,7 +11,7 @@ struct InfoDocumentWindow;
 class QMdiArea;
 class QWidget;
 
-// Carries out ID_INFORMATION: the sheet, modal over owner, with the
+// Carries out ID_INFORMATION: the sheet, window-modal over owner, with the
 // Document page for the document windows of owner's document area (owner
 // itself when it is one) and the System page. False for other ids.
 bool HandleInfoCommand(int id, QWidget* owner);
@@ -26,7 +26,8 @@ bool UpdateInfoCommand(int id, CommandState& state);
 class CommandRegistry;
 void RegisterInfoCommands(CommandRegistry& registry);
 
-// Shows the sheet over owner with the document windows of area (null: the
-// System page alone) and returns when it is closed.
+// Shows the sheet window-modal over owner with the document windows of area
+// (null: the System page alone) and returns at once; the sheet goes when it
+// is closed.
 void ShowInfoSheet(QWidget* owner, QMdiArea* area);
 void ShowInfoSheet(QWidget* owner, const QList<InfoDocumentWindow>& windows);
