@@ -126,6 +126,75 @@ private slots:
         QVERIFY(!document.busy());  // cancelled: nothing is written
         QCOMPARE(suggested, QString("MyMap.PNG"));
     }
+
+    // Save As returns with its dialog open, window-modal; the file chosen
+    // there is written from the dialog's answer. A document that goes
+    // while its dialog is open is not written to (nor touched).
+    void saveAsGoesOnWithTheAnswer() {
+        QImage image(8, 6, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        const QString path = dir_.filePath("first.png");
+        QVERIFY(image.save(path, "PNG"));
+        QWidget owner;
+        owner.show();
+        Document document;
+        document.setDialogOwner(&owner);
+        QVERIFY(document.open(path));
+        // The name the dialog suggests names no file: once the dialog has
+        // read its folder it would select that file and write its name over
+        // the one typed.
+        QVERIFY(QFile::remove(path));
+        QVERIFY(document.saveAs());
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->windowModality(), Qt::WindowModal);
+        QCOMPARE(dialog->parentWidget(), &owner);
+        QVERIFY(!document.busy());
+        const QString copy = dir_.filePath("copy.png");
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(copy);
+        QMetaObject::invokeMethod(dialog, "accept");
+        QTRY_VERIFY(QFile::exists(copy) && !document.busy());
+        QCOMPARE(document.pathName(), copy);
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+
+        auto* gone = new Document;
+        QVERIFY(gone->open(copy));
+        QVERIFY(QFile::remove(copy));
+        QVERIFY(gone->saveAs());
+        dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        delete gone;
+        const QString never = dir_.filePath("never.png");
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(never);
+        QMetaObject::invokeMethod(dialog, "accept");
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QTest::qWait(50);
+        QVERIFY(!QFile::exists(never));
+    }
+
+    // Add Pieces takes several files from one dialog: every one of them,
+    // the first as the choice's path.
+    void severalFilesFromOneDialog() {
+        QStringList files;
+        for (const char* name : {"piece a.png", "piece b.png"}) {
+            QImage image(4, 4, QImage::Format_RGB32);
+            image.fill(Qt::gray);
+            files << dir_.filePath(name);
+            QVERIFY(image.save(files.last(), "PNG"));
+        }
+        QList<FileChoice> answers;
+        AskOpenFiles(nullptr, "Add Pieces", dir_.path(), {"PNG (*.png)"}, 1, nullptr,
+                     [&](const FileChoice& choice) { answers << choice; });
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        QCOMPARE(dialog->accessibleName(), QString("Add Pieces"));
+        QVERIFY(answers.isEmpty());
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText("\"piece a.png\" \"piece b.png\"");
+        QMetaObject::invokeMethod(dialog, "accept");
+        QTRY_COMPARE(answers.size(), 1);
+        QCOMPARE(answers.first().paths(), files);
+        QCOMPARE(answers.first().filterPosition, 1);
+    }
 };
 
 QTEST_MAIN(FileDialogsTest)
