@@ -14,6 +14,14 @@ class FileDialogsTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
 
+    // A small one-coloured PNG file in the test's folder; empty on failure.
+    QString WritePng(const QString& name, Qt::GlobalColor colour) {
+        QImage image(8, 6, QImage::Format_RGB32);
+        image.fill(colour);
+        const QString path = dir_.filePath(name);
+        return image.save(path, "PNG") ? path : QString();
+    }
+
 private slots:
     void initTestCase() { qputenv("STITCHARA_INI", dir_.filePath("test.ini").toUtf8()); }
 
@@ -105,10 +113,8 @@ private slots:
 
     // A file's name keeps its case: Save As suggests the very same file.
     void saveAsSuggestsTheSameFile() {
-        QImage image(8, 6, QImage::Format_RGB32);
-        image.fill(Qt::blue);
-        const QString path = dir_.filePath("MyMap.PNG");
-        QVERIFY(image.save(path, "PNG"));
+        const QString path = WritePng("MyMap.PNG", Qt::blue);
+        QVERIFY(!path.isEmpty());
         Document document;
         QVERIFY(document.open(path));
         QString suggested;
@@ -131,10 +137,8 @@ private slots:
     // there is written from the dialog's answer. A document that goes
     // while its dialog is open is not written to (nor touched).
     void saveAsGoesOnWithTheAnswer() {
-        QImage image(8, 6, QImage::Format_RGB32);
-        image.fill(Qt::red);
-        const QString path = dir_.filePath("first.png");
-        QVERIFY(image.save(path, "PNG"));
+        const QString path = WritePng("first.png", Qt::red);
+        QVERIFY(!path.isEmpty());
         QWidget owner;
         owner.show();
         Document document;
@@ -177,10 +181,8 @@ private slots:
     void severalFilesFromOneDialog() {
         QStringList files;
         for (const char* name : {"piece a.png", "piece b.png"}) {
-            QImage image(4, 4, QImage::Format_RGB32);
-            image.fill(Qt::gray);
-            files << dir_.filePath(name);
-            QVERIFY(image.save(files.last(), "PNG"));
+            files << WritePng(name, Qt::gray);
+            QVERIFY(!files.last().isEmpty());
         }
         QList<FileChoice> answers;
         AskOpenFiles(nullptr, "Add Pieces", dir_.path(), {"PNG (*.png)"}, 1, nullptr,

@@ -8,9 +8,7 @@
 #include <QElapsedTimer>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QComboBox>
 #include <QPrinter>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -20,11 +18,10 @@
 #include <memory>
 
 #include "acquire/acquire_commands_qt.h"
-#include "acquire/scan_dialog_qt.h"
+#include "acquire/tests/gui/scan_receiver.h"
 #include "base/command_registry_qt.h"
 #include "base/job_qt.h"
 #include "base/message_box.h"
-#include "base/testing/on_modal_qt.h"
 #include "display/view_qt.h"
 #include "document/document_qt.h"
 #include "document/document_window_qt.h"
@@ -219,14 +216,7 @@ private slots:
         QAction* acquire = app()->commands()->action(ID_ACQUIRE);
         QAction* selectSource = app()->commands()->action(ID_SELECT_SOURCE);
         QVERIFY(acquire->isEnabled() && selectSource->isEnabled());
-        OnModal([](QWidget* w) {
-            auto* dialog = qobject_cast<CScanDialog*>(w);
-            QVERIFY(dialog);
-            // The whole bed at 600 dpi: long enough to be seen running.
-            dialog->modeBox()->setCurrentText("Color");
-            dialog->resolutionBox()->setCurrentText("600");
-            QTest::mouseClick(dialog->scanButton(), Qt::LeftButton);
-        });
+        ScanWholeBedWhenAsked();
         QVERIFY(app()->commands()->execute(ID_ACQUIRE));
         QTRY_VERIFY_WITH_TIMEOUT(ScanRunning(), 5000);
         QTRY_VERIFY(!acquire->isEnabled() && !selectSource->isEnabled());
