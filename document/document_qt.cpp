@@ -70,6 +70,21 @@ bool Document::AskStopWork(QWidget* owner, const QString& question) {
     return QMessageBox::question(owner, ProgramName(), question, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No) == QMessageBox::Yes;
 }
+
+void Document::AskStopWork(QWidget* owner, const QString& question, std::function<void(bool stop)> answered) {
+    if (StopQuestionHook()) {
+        answered(StopQuestionHook()(question));
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::Question, ProgramName(), question, QMessageBox::Yes | QMessageBox::No,
+                                owner);
+    box->setDefaultButton(QMessageBox::No);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(box, &QMessageBox::finished, box, [box, answered = std::move(answered)](int) {
+        answered(box->clickedButton() == box->button(QMessageBox::Yes));
+    });
+    box->open();
+}
 void Document::SetRecentFileSink(std::function<void(const QString&)> sink) {
     RecentSink() = std::move(sink);
 }

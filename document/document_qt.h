@@ -141,8 +141,12 @@ public:
     // closes (tests); empty: a message box.
     using StopQuestion = std::function<bool(const QString& question)>;
     static void SetStopQuestion(StopQuestion question);
-    // Asks the question over owner (true: stop the work).
+    // Asks the question over owner (true: stop the work), modal: for the
+    // program's quitting, which answers its close at once.
     static bool AskStopWork(QWidget* owner, const QString& question);
+    // The same, window-modal: answered gets the answer when the user has
+    // given it (the hook answers before the call returns).
+    static void AskStopWork(QWidget* owner, const QString& question, std::function<void(bool stop)> answered);
     // Called with every path opened or saved as a document's file.
     static void SetRecentFileSink(std::function<void(const QString& path)> sink);
 

@@ -8,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QScopeGuard>
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QThread>
@@ -113,6 +115,13 @@ class LongWorkTest : public QObject {
             if (DocumentOfWindow(w) == doc) return w;
         return nullptr;
     }
+    // "Stop the work?" answered by the test (stopAnswer_), the questions kept.
+    void AnswerStopQuestions() {
+        Document::SetStopQuestion([this](const QString& q) {
+            stopQuestions_ << q;
+            return stopAnswer_;
+        });
+    }
     static bool WaitForJobs() {
         return QTest::qWaitFor([] { return Job::runningJobs().isEmpty(); }, 300000);
     }
@@ -126,10 +135,7 @@ private slots:
                                  "read-limit true\nread-limit-size 4096\nread-delay true\nread-delay-duration 5000\n");
         app()->setMessageHandler([this](const QString& text) { messages_ << text; });
         Document::SetSaveQuestion([](const QString&) { return SaveAnswer::No; });
-        Document::SetStopQuestion([this](const QString& q) {
-            stopQuestions_ << q;
-            return stopAnswer_;
-        });
+        AnswerStopQuestions();
         CVandrelApp::StartOptions options;
         options.showLogo = false;
         QVERIFY(app()->InitInstance(options));
@@ -248,6 +254,28 @@ private slots:
         RunningPrintJob()->cancel();
         QTRY_VERIFY(!RunningPrintJob());
         for (int id : printing) QTRY_VERIFY2(app()->commands()->action(id)->isEnabled(), qPrintable(QString::number(id)));
+        QVERIFY(messages_.isEmpty());
+    }
+
+    // Closing a busy document's window asks window-modal and returns: the
+    // work goes on and ends meanwhile, and Yes then closes the window.
+    void closeQuestionLetsTheWorkGoOn() {
+        Document::SetStopQuestion({});
+        const auto answerAgain = qScopeGuard([this] { AnswerStopQuestions(); });
+        Document* doc = LargeDocument();
+        QVERIFY(doc);
+        QSignalSpy finished(doc, &Document::jobFinished);
+        QVERIFY(app()->commands()->execute(ID_ROTATE_RIGHT));
+        QVERIFY(doc->busy());
+        QVERIFY(!WindowOf(doc)->close());
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        QCOMPARE(box->windowModality(), Qt::WindowModal);
+        QVERIFY(finished.wait(300000));
+        QVERIFY(!doc->busy() && doc->isModified());
+        const QPointer<Document> closing(doc);
+        box->button(QMessageBox::Yes)->click();
+        QTRY_VERIFY(!closing);  // the turned picture is not saved (the test answers No)
         QVERIFY(messages_.isEmpty());
     }
 
