@@ -1,6 +1,7 @@
 #include "info/info_commands_qt.h"
 
 #include <QMdiArea>
+#include <memory>
 
 #include "base/command_icons_qt.h"
 #include "base/command_registry_qt.h"
@@ -12,6 +13,7 @@
 namespace {
 
 // The sheet only reports: window-modal over its owner, gone once closed.
+// The unit it is given lasts longer than it (the command keeps it).
 void OpenSheet(CInfoSheet* sheet) {
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->open();
@@ -19,23 +21,26 @@ void OpenSheet(CInfoSheet* sheet) {
 
 }  // namespace
 
-void ShowInfoSheet(QWidget* owner, QMdiArea* area) { OpenSheet(new CInfoSheet(area, owner)); }
-
-void ShowInfoSheet(QWidget* owner, const QList<InfoDocumentWindow>& windows) {
-    OpenSheet(new CInfoSheet(windows, owner));
+void ShowInfoSheet(QWidget* owner, QMdiArea* area, info::DisplayUnitChoice* unit) {
+    OpenSheet(new CInfoSheet(area, owner, unit));
 }
 
-bool HandleInfoCommand(int id, QWidget* owner, const QList<InfoDocumentWindow>& windows) {
+void ShowInfoSheet(QWidget* owner, const QList<InfoDocumentWindow>& windows, info::DisplayUnitChoice* unit) {
+    OpenSheet(new CInfoSheet(windows, owner, unit));
+}
+
+bool HandleInfoCommand(int id, QWidget* owner, const QList<InfoDocumentWindow>& windows,
+                       info::DisplayUnitChoice* unit) {
     if (id != ID_INFORMATION) return false;
-    ShowInfoSheet(owner, windows);
+    ShowInfoSheet(owner, windows, unit);
     return true;
 }
 
-bool HandleInfoCommand(int id, QWidget* owner) {
+bool HandleInfoCommand(int id, QWidget* owner, info::DisplayUnitChoice* unit) {
     if (id != ID_INFORMATION) return false;
     QMdiArea* area = qobject_cast<QMdiArea*>(owner);
     if (!area && owner) area = owner->findChild<QMdiArea*>();
-    ShowInfoSheet(owner, area);
+    ShowInfoSheet(owner, area, unit);
     return true;
 }
 
@@ -47,13 +52,16 @@ bool UpdateInfoCommand(int id, CommandState& state) {
 
 void RegisterInfoCommands(CommandRegistry& r) {
     using S = CommandSurface;
+    // The unit the user chose on the sheet lasts for the run: the command
+    // keeps it for every sheet it shows.
+    auto unit = std::make_shared<info::DisplayUnitChoice>();
     r.add(CommandDecl(ID_INFORMATION)
               .withIcon(CommandIcon(ID_INFORMATION))
               .opensDialog()
-              .runs([](Workspace& w) {
-                  if (w.documentArea()) return HandleInfoCommand(ID_INFORMATION, w.dialogParent());
+              .runs([unit](Workspace& w) {
+                  if (w.documentArea()) return HandleInfoCommand(ID_INFORMATION, w.dialogParent(), unit.get());
                   return HandleInfoCommand(ID_INFORMATION, w.dialogParent(),
-                                           {InfoDocumentWindow{w.dialogParent(), w.activeDocument()}});
+                                           {InfoDocumentWindow{w.dialogParent(), w.activeDocument()}}, unit.get());
               })
               .needing(kNeedsIdle | kNeedsIdleDocument)
               .placed({{S::MainMenu, "&View", 3, 1},
