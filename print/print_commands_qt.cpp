@@ -352,12 +352,27 @@ Job* RunningPrintJob() { return ThePrinting().job; }
 
 QDialog* OpenPrintDialog() { return ThePrinting().dialog; }
 
+namespace {
+
+// The commands that reach the printer: a print job has it until it ends.
+bool IsPrintCommand(int id) {
+    return id == ID_PRINT || id == ID_QUICK_PRINT || id == ID_PRINT_PREVIEW || id == ID_PRINT_SETUP;
+}
+
+}  // namespace
+
+bool UpdatePrintCommand(int id, CommandState& state) {
+    if (!IsPrintCommand(id)) return false;
+    if (ThePrintEngine().Busy()) state.enabled = false;
+    return true;
+}
+
 bool HandlePrintCommand(int id, const PrintTarget& target) {
-    const bool printCommand = id == ID_PRINT || id == ID_QUICK_PRINT || id == ID_PRINT_PREVIEW || id == ID_PRINT_SETUP;
-    // The printer is the running job's until it has ended.
-    if (ThePrintEngine().Busy() && printCommand) return true;
+    // The printer is the running job's until it has ended (the commands are
+    // gray meanwhile; this keeps a stale one from reaching it).
+    if (ThePrintEngine().Busy() && IsPrintCommand(id)) return true;
     // A print command's dialog is open: it comes to the front.
-    if (QDialog* open = ThePrinting().dialog; open && printCommand) {
+    if (QDialog* open = ThePrinting().dialog; open && IsPrintCommand(id)) {
         open->raise();
         open->activateWindow();
         return true;

@@ -64,6 +64,10 @@ Job* RunningPrintJob();
 // The dialog a print command has open: the sheet, Print Setup or Quick
 // Print's question (none: no print command waits for an answer).
 QDialog* OpenPrintDialog();
+// Grays Print, Quick Print, Print Preview and Print Setup while a print job
+// holds the printer, whoever else decides their state (the view does);
+// false for other ids.
+bool UpdatePrintCommand(int id, CommandState& state);
 // The same for a document shown in window (the view forwards its print
 // commands so: HandlePrintCommand(id, GetDocument(), this)); the title is
 // that of the window's document window.
