@@ -73,9 +73,10 @@ void CStitchTool::Begin(StitchHost* h, CPicture* main, CPicture* rest, int s, in
     blendEnabled = blend.enabled;
     blendBytes = std::int16_t(blend.enabled ? blend.bytes : 3);
     cancelled = false;
+    searchFrame = false;
 }
 
-bool CStitchTool::BuildCanvas(bool full) {
+bool CStitchTool::BuildCanvas(bool full, bool forSearch) {
     if (!host || !mainPicture || !restPicture) return false;
     int wm = mainPicture->GetWidth(), hm = mainPicture->GetHeight();
     int wr = restPicture->GetWidth(), hr = restPicture->GetHeight();
@@ -85,7 +86,13 @@ bool CStitchTool::BuildCanvas(bool full) {
     if (p.width <= 0 || p.height <= 0 || p.width > kMaxPictureSide || p.height > kMaxPictureSide)
         return false;
 
-    std::unique_ptr<CPicture> canvas = NewPictureLike(mainPicture, 0, p.width, p.height);
+    // For the search, each picture goes into the place the turn of the whole
+    // layout would give it, turned as that would turn it.
+    TransformOp turn = TransformOp::MirrorHorizontal;
+    const bool turned = full && forSearch && SearchTurn(side, true, turn);
+    const bool quarter = turned && TransformIsQuarterTurn(turn);
+    std::unique_ptr<CPicture> canvas =
+        NewPictureLike(mainPicture, 0, quarter ? p.height : p.width, quarter ? p.width : p.height);
     if (!canvas) return false;
 
     if (forceSwap) {
@@ -108,8 +115,17 @@ bool CStitchTool::BuildCanvas(bool full) {
     progressTotal = p.width * 2;
     progressCount = 0;
 
-    bool placed = PlacePicture(canvas.get(), mainPicture, p.mainX, p.mainY, full, lowMemory) &&
-                  PlacePicture(canvas.get(), converted, p.restX, p.restY, full, lowMemory);
+    auto place = [&](CPicture* source, int x, int y) {
+        if (!turned) return PlacePicture(canvas.get(), source, x, y, full, lowMemory);
+        const int w = source->GetWidth(), h = source->GetHeight();
+        Rect whole{0, 0, w - 1, h - 1};
+        // Where the turn of the layout takes the picture's top-left corner.
+        int tx = p.width - x - w, ty = y;                  // mirrored
+        if (turn == TransformOp::RotateRight) tx = p.height - y - h, ty = x;
+        if (turn == TransformOp::RotateLeft) tx = y, ty = p.width - x - w;
+        return TransformAreaInto(source, whole, canvas.get(), tx, ty, turn) != 0;
+    };
+    bool placed = place(mainPicture, p.mainX, p.mainY) && place(converted, p.restX, p.restY);
     if (side == kSideLeft) {
         mainRect.left += firstExtent;
         mainRect.right += firstExtent;
@@ -129,11 +145,14 @@ bool CStitchTool::BuildCanvas(bool full) {
     }
     if (!placed) return false;
     host->SetPicture(std::move(canvas));
+    searchFrame = full && forSearch;
     return true;
 }
 
 bool CStitchTool::PrepareStitchDocument() {
-    if (!BuildCanvas(method == StitchMethod::Auto)) return false;
+    // Auto keeps its layout to itself: it is made for the search at once.
+    const bool automatic = method == StitchMethod::Auto;
+    if (!BuildCanvas(automatic, automatic)) return false;
     host->SetStitchWork2({});
     host->SetStitchWork({});
     return true;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <memory>
 
+#include "picture/crop.h"
 #include "picture/global_block.h"
 #include "stitch/stitch_tool.h"
 
@@ -118,11 +119,22 @@ bool CStitchTool::CropMerged(CPicture* canvas) {
     const Rect bounds = clipRect;
     int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
     if (width <= 0 || height <= 0) return false;
-    std::unique_ptr<CPicture> p = NewPictureLike(canvas, 0, width, height);
+    Rect source{bounds.left, bounds.top, bounds.right - 1, bounds.bottom - 1};
+    // A canvas in the search's frame: the part kept goes straight back to
+    // the pictures' own frame, without a crop in between.
+    TransformOp back = TransformOp::MirrorHorizontal;
+    const bool turn = searchFrame && SearchTurn(side, false, back) && CropRectFits(*canvas, source);
+    const bool quarter = turn && TransformIsQuarterTurn(back);
+    std::unique_ptr<CPicture> p =
+        NewPictureLike(canvas, 0, quarter ? height : width, quarter ? width : height);
     if (!p) return false;
     host->SetStitchWork({});
-    Rect source{bounds.left, bounds.top, bounds.right - 1, bounds.bottom - 1};
-    if (!canvas->CopyTo(p.get(), 0, 0, &source, lowMemory)) return false;
+    if (turn) {
+        if (!TransformAreaInto(canvas, source, p.get(), 0, 0, back)) return false;
+        searchFrame = false;
+    } else if (!canvas->CopyTo(p.get(), 0, 0, &source, lowMemory)) {
+        return false;
+    }
     host->SetPicture(std::move(p));
     return true;
 }

@@ -459,3 +459,47 @@ TEST(TurnedRows, EveryRowAsTheQuarterTurnLeavesIt) {
             }
     EXPECT_FALSE(TurnedRows(4, 4, 1, true, nullptr).Usable());
 }
+
+// An area mirrored or turned into a place of another picture holds what the
+// whole operation gives for a picture of the area, and nothing else of the
+// destination changes: whole-byte pixels in memory, and the ways through a
+// picture of the area (sub-byte pixels, a source in its swap file); areas
+// and places that do not fit are refused without a change.
+TEST(Transform, AreaIntoAPlaceOfAnotherPicture) {
+    const Mapping* used[] = {&kMappings[0], &kMappings[3], &kMappings[4]};
+    const Rect area{5, 3, 30, 19};   // 26 x 17 of 37 x 23
+    const int x = 4, y = 6;
+    for (PictureType type : {ptGray256, ptTrueColor24, ptColor64K, ptBlackWhite})
+        for (bool swapped : {false, true})
+            for (const Mapping* m : used) {
+                const std::string what = Describe(*m, type, 37, 23, swapped ? " swapped" : "");
+                auto source = MakePatterned(type, 37, 23, kStoreAny);
+                auto destination = MakePicture(type, 40, 50, [](int px, int py) {
+                    return std::uint32_t(px * 31 + py * 7 + 1);
+                });
+                ASSERT_TRUE(source && destination);
+                // The expectation: the area cut out and transformed as a whole.
+                auto part = MakePicture(type, 26, 17, [](int px, int py) { return Pattern(px + 5, py + 3); });
+                std::unique_ptr<CPicture> made;
+                CPicture* expected = Apply(m->op, part.get(), made);
+                ASSERT_TRUE(expected);
+                std::vector<std::uint32_t> want = Pixels(destination.get());
+                const std::vector<std::uint32_t> placed = Pixels(expected);
+                const int pw = expected->GetWidth(), ph = expected->GetHeight();
+                for (int r = 0; r < ph; ++r)
+                    for (int c = 0; c < pw; ++c)
+                        want[std::size_t(y + r) * 40 + std::size_t(x + c)] = placed[std::size_t(r) * pw + c];
+                if (swapped) {
+                    ASSERT_TRUE(source->SwapOut());
+                }
+                ASSERT_EQ(TransformAreaInto(source.get(), area, destination.get(), x, y, m->op), 1) << what;
+                EXPECT_EQ(Pixels(destination.get()), want) << what;
+
+                const std::vector<std::uint32_t> kept = Pixels(destination.get());
+                EXPECT_EQ(TransformAreaInto(source.get(), area, destination.get(), 40 - pw + 1, 0, m->op), 0);
+                EXPECT_EQ(TransformAreaInto(source.get(), Rect{30, 3, 37, 19}, destination.get(), 0, 0, m->op), 0);
+                EXPECT_EQ(TransformAreaInto(source.get(), area, destination.get(), 0, 0,
+                                            TransformOp::MirrorVertical), 0);
+                EXPECT_EQ(Pixels(destination.get()), kept) << what;
+            }
+}
