@@ -73,7 +73,7 @@ void CStitchTool::Begin(StitchHost* h, CPicture* main, CPicture* rest, int s, in
     blendEnabled = blend.enabled;
     blendBytes = std::int16_t(blend.enabled ? blend.bytes : 3);
     cancelled = false;
-    searchFrame = false;
+    searchFrame = restLeftOut = false;
 }
 
 bool CStitchTool::BuildCanvas(bool full, bool forSearch) {
@@ -115,17 +115,25 @@ bool CStitchTool::BuildCanvas(bool full, bool forSearch) {
     progressTotal = p.width * 2;
     progressCount = 0;
 
+    // Where the turn of the layout takes the top-left corner of a picture at (x, y).
+    auto corner = [&](CPicture* source, int x, int y) {
+        if (!turned) return PointL{x, y};
+        const int w = source->GetWidth(), h = source->GetHeight();
+        if (turn == TransformOp::RotateRight) return PointL{p.height - y - h, x};
+        if (turn == TransformOp::RotateLeft) return PointL{y, p.width - x - w};
+        return PointL{p.width - x - w, y};
+    };
     auto place = [&](CPicture* source, int x, int y) {
         if (!turned) return PlacePicture(canvas.get(), source, x, y, full, lowMemory);
-        const int w = source->GetWidth(), h = source->GetHeight();
-        Rect whole{0, 0, w - 1, h - 1};
-        // Where the turn of the layout takes the picture's top-left corner.
-        int tx = p.width - x - w, ty = y;                  // mirrored
-        if (turn == TransformOp::RotateRight) tx = p.height - y - h, ty = x;
-        if (turn == TransformOp::RotateLeft) tx = y, ty = p.width - x - w;
-        return TransformAreaInto(source, whole, canvas.get(), tx, ty, turn) != 0;
+        const PointL at = corner(source, x, y);
+        Rect whole{0, 0, source->GetWidth() - 1, source->GetHeight() - 1};
+        return TransformAreaInto(source, whole, canvas.get(), at.x, at.y, turn) != 0;
     };
-    bool placed = place(mainPicture, p.mainX, p.mainY) && place(converted, p.restX, p.restY);
+    // For the search, the Rest picture goes into the strip only.
+    const bool restLeft = full && forSearch;
+    restInSearch = corner(converted, p.restX, p.restY);
+    bool placed = place(mainPicture, p.mainX, p.mainY) &&
+                  (restLeft || place(converted, p.restX, p.restY));
     if (side == kSideLeft) {
         mainRect.left += firstExtent;
         mainRect.right += firstExtent;
@@ -145,7 +153,38 @@ bool CStitchTool::BuildCanvas(bool full, bool forSearch) {
     }
     if (!placed) return false;
     host->SetPicture(std::move(canvas));
-    searchFrame = full && forSearch;
+    searchFrame = restLeftOut = restLeft;
+    return true;
+}
+
+std::unique_ptr<CPicture> CStitchTool::RestStrip(CPicture* canvas) {
+    const int width = canvas->GetWidth() - firstExtent;
+    std::unique_ptr<CPicture> strip = NewPictureLike(canvas, 0, width, canvas->GetHeight());
+    if (!strip) return nullptr;
+    const int x = restInSearch.x - firstExtent, y = restInSearch.y;
+    TransformOp turn;
+    const bool ok = SearchTurn(side, true, turn)
+                        ? TransformAreaInto(restPicture,
+                                            Rect{0, 0, restPicture->GetWidth() - 1,
+                                                 restPicture->GetHeight() - 1},
+                                            strip.get(), x, y, turn) != 0
+                        : strip->PasteFrom(restPicture, x, y, lowMemory) != 0;
+    if (!ok) return nullptr;
+    return strip;
+}
+
+bool CStitchTool::PutBackRest(CPicture* canvas, const Rect& bounds) {
+    std::unique_ptr<CPicture> strip;   // made when a row needs it (seldom)
+    const int rows = std::min(bounds.bottom, canvas->GetHeight());
+    for (int t = std::max(bounds.top, 0); t < rows; ++t) {
+        int to = bounds.right;
+        if (std::size_t(t) < mergedFrom.size()) to = std::min(to, mergedFrom[std::size_t(t)]);
+        if (to <= firstExtent) continue;
+        if (!strip && !(strip = RestStrip(canvas))) return false;
+        Rect part{0, t, to - 1 - firstExtent, t};
+        if (!strip->CopyTo(canvas, firstExtent, t, &part, false)) return false;
+    }
+    restLeftOut = false;
     return true;
 }
 

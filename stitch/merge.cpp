@@ -3,6 +3,7 @@
 // blending is on) faded in from the Main picture at the seam; then the result
 // is cropped.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <memory>
 
@@ -20,6 +21,10 @@ bool CStitchTool::MergeAlongMatches(CPicture* rest, CPicture* canvas, const Poin
     std::uint8_t* r = block.Allocate(kGlobalMoveable, size * 2);
     if (!r) return false;
     std::uint8_t* s = r + size;
+    mergedFrom.assign(std::size_t(std::max(fh, 0)), INT_MAX);
+    auto wrote = [&](int x, int y) {
+        if (y >= 0 && y < fh) mergedFrom[std::size_t(y)] = std::min(mergedFrom[std::size_t(y)], x);
+    };
 
     // Bounds of what the merge writes; the top is the first canvas row that
     // receives Rest pixels, so the rows above the first pair are kept.
@@ -41,6 +46,7 @@ bool CStitchTool::MergeAlongMatches(CPicture* rest, CPicture* canvas, const Poin
             BlendRow(s, r, w, -1, b);
         }
         if (!canvas->WriteRow(e, e + count - 1, i, r)) return false;
+        wrote(e, i);
         clipRect.top = std::min(clipRect.top, i);
     }
 
@@ -110,6 +116,7 @@ bool CStitchTool::MergeAlongMatches(CPicture* rest, CPicture* canvas, const Poin
                 BlendRow(s, r, seam, -1, b);
             }
             if (!canvas->WriteRow(col, col + h - 1, t, r)) return false;
+            wrote(col, t);
         }
     }
     return true;
@@ -119,12 +126,22 @@ bool CStitchTool::CropMerged(CPicture* canvas) {
     const Rect bounds = clipRect;
     int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
     if (width <= 0 || height <= 0) return false;
+    if (restLeftOut && !PutBackRest(canvas, bounds)) return false;
     Rect source{bounds.left, bounds.top, bounds.right - 1, bounds.bottom - 1};
     // A canvas in the search's frame: the part kept goes straight back to
     // the pictures' own frame, without a crop in between.
     TransformOp back = TransformOp::MirrorHorizontal;
     const bool turn = searchFrame && SearchTurn(side, false, back) && CropRectFits(*canvas, source);
     const bool quarter = turn && TransformIsQuarterTurn(back);
+    // Without a quarter turn the canvas becomes the result where it lies.
+    if (!quarter && canvas == host->Picture() && canvas->CropInPlace(source)) {
+        host->SetStitchWork({});
+        if (turn) {
+            if (!MirrorHorizontal(canvas, lowMemory)) return false;
+            searchFrame = false;
+        }
+        return true;
+    }
     std::unique_ptr<CPicture> p =
         NewPictureLike(canvas, 0, quarter ? height : width, quarter ? width : height);
     if (!p) return false;

@@ -104,11 +104,17 @@ bool CStitchTool::NormaliseLayout() {
     canvas = host->Picture();
     int width = canvas->GetWidth() - firstExtent;
     if (firstExtent <= 0 || width <= 0) return false;
-    // Every pixel of the strip is copied: it need not be cleared first.
-    std::unique_ptr<CPicture> rest = NewPictureLike(canvas, 0, width, canvas->GetHeight());
-    if (!rest) return false;
-    Rect columns{firstExtent, 0, canvas->GetWidth() - 1, canvas->GetHeight() - 1};
-    if (!canvas->CopyTo(rest.get(), 0, 0, &columns, lowMemory)) return false;
+    std::unique_ptr<CPicture> rest;
+    if (restLeftOut) {
+        rest = RestStrip(canvas);
+        if (!rest) return false;
+    } else {
+        // Every pixel of the strip is copied: it need not be cleared first.
+        rest = NewPictureLike(canvas, 0, width, canvas->GetHeight());
+        if (!rest) return false;
+        Rect columns{firstExtent, 0, canvas->GetWidth() - 1, canvas->GetHeight() - 1};
+        if (!canvas->CopyTo(rest.get(), 0, 0, &columns, lowMemory)) return false;
+    }
     host->SetStitchWork(std::move(rest));
     return true;
 }

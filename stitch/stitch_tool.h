@@ -8,6 +8,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "picture/bitmap.h"
 #include "picture/picture.h"
@@ -156,6 +157,14 @@ public:
     // of the Main picture), from the layout built for the search or the turn
     // of NormaliseLayout until the crop or RestoreLayout turns it back.
     bool searchFrame = false;
+    // The layout for the search holds the Main picture alone: the Rest
+    // picture goes into the strip only (its top-left corner at restInSearch
+    // in the canvas' frame), and the crop puts back the part of its place
+    // that the merge did not write.
+    bool restLeftOut = false;
+    PointL restInSearch;
+    // Per canvas row, the first column the last merge wrote (INT_MAX: none).
+    std::vector<int> mergedFrom;
     // Set when the user pressed Escape during the search or a blend; the
     // step then fails.
     bool cancelled = false;
@@ -182,6 +191,12 @@ private:
     // or with forSearch the full layout already in the search's frame, each
     // picture turned into its place.
     bool BuildCanvas(bool full, bool forSearch = false);
+    // The Rest strip of the search's layout: the canvas' columns from
+    // firstExtent on, the Rest picture in its place; none on failure.
+    std::unique_ptr<CPicture> RestStrip(CPicture* canvas);
+    // The Rest picture's pixels of the layout in the part of bounds (the
+    // merge's, as clipRect) that the merge left; false on failure.
+    bool PutBackRest(CPicture* canvas, const Rect& bounds);
     // The Rest picture converted to the Main picture's format; none on failure.
     std::unique_ptr<CPicture> ConvertRestLikeMain();
     // Turns the canvas for the search (forward) or back; false on failure.
