@@ -591,6 +591,20 @@ int TransformAreaInto(CPicture* source, const Rect& area, CPicture* destination,
     return done->CopyTo(destination, x, y, nullptr, false) ? 1 : 0;
 }
 
+Rect TransformedPart(const Rect& area, const Rect& part, int x, int y, TransformOp op) {
+    const int w = area.right - area.left + 1, h = area.bottom - area.top + 1;
+    const int u0 = part.left - area.left, u1 = part.right - area.left;
+    const int v0 = part.top - area.top, v1 = part.bottom - area.top;
+    switch (op) {
+    case TransformOp::RotateLeft:
+        return {x + v0, y + w - 1 - u1, x + v1, y + w - 1 - u0};
+    case TransformOp::RotateRight:
+        return {x + h - 1 - v1, y + u0, x + h - 1 - v0, y + u1};
+    default:   // mirrored
+        return {x + w - 1 - u1, y + v0, x + w - 1 - u0, y + v1};
+    }
+}
+
 TransformResult TransformPictureInto(CPicture* source, TransformOp op, bool progress,
                                      std::unique_ptr<CPicture>& result, Progress* on) {
     ProgressScope scope(on);

@@ -67,6 +67,10 @@ bool TransformIsQuarterTurn(TransformOp op);
 // 1 on success; 0 on failure or for another operation.
 int TransformAreaInto(CPicture* source, const Rect& area, CPicture* destination, int x, int y,
                       TransformOp op);
+// The rectangle of destination that TransformAreaInto with these arguments
+// fills from part (inclusive) of area; a part of one pixel tells where that
+// pixel goes. The mapping is computed for parts beyond the area as well.
+Rect TransformedPart(const Rect& area, const Rect& part, int x, int y, TransformOp op);
 
 // The rows picture would have after a mirror or the half turn, made one at a
 // time without changing it and without a second picture: a writer streams

@@ -89,7 +89,8 @@ bool CStitchTool::BuildCanvas(bool full, bool forSearch) {
     // For the search, each picture goes into the place the turn of the whole
     // layout would give it, turned as that would turn it.
     TransformOp turn = TransformOp::MirrorHorizontal;
-    const bool turned = full && forSearch && SearchTurn(side, true, turn);
+    const bool turns = SearchTurn(side, true, turn);
+    const bool turned = full && forSearch && turns;
     const bool quarter = turned && TransformIsQuarterTurn(turn);
     std::unique_ptr<CPicture> canvas =
         NewPictureLike(mainPicture, 0, quarter ? p.height : p.width, quarter ? p.width : p.height);
@@ -115,9 +116,9 @@ bool CStitchTool::BuildCanvas(bool full, bool forSearch) {
     progressTotal = p.width * 2;
     progressCount = 0;
 
-    // Where the turn of the layout takes the top-left corner of a picture at (x, y).
+    // Where the turn of the full layout takes the top-left corner of a picture at (x, y).
     auto corner = [&](CPicture* source, int x, int y) {
-        if (!turned) return PointL{x, y};
+        if (!turns) return PointL{x, y};
         const int w = source->GetWidth(), h = source->GetHeight();
         if (turn == TransformOp::RotateRight) return PointL{p.height - y - h, x};
         if (turn == TransformOp::RotateLeft) return PointL{y, p.width - x - w};
@@ -132,6 +133,8 @@ bool CStitchTool::BuildCanvas(bool full, bool forSearch) {
     // For the search, the Rest picture goes into the strip only.
     const bool restLeft = full && forSearch;
     restInSearch = corner(converted, p.restX, p.restY);
+    mainInSearch = corner(mainPicture, p.mainX, p.mainY);
+    fullLayout = full;
     bool placed = place(mainPicture, p.mainX, p.mainY) &&
                   (restLeft || place(converted, p.restX, p.restY));
     if (side == kSideLeft) {

@@ -162,7 +162,8 @@ public:
     // in the canvas' frame), and the crop puts back the part of its place
     // that the merge did not write.
     bool restLeftOut = false;
-    PointL restInSearch;
+    PointL restInSearch, mainInSearch;   // mainInSearch: the Main picture's corner, likewise
+    bool fullLayout = false;             // the last layout built was the full one
     // Per canvas row, the first column the last merge wrote (INT_MAX: none).
     std::vector<int> mergedFrom;
     // Set when the user pressed Escape during the search or a blend; the

@@ -494,6 +494,16 @@ TEST(Transform, AreaIntoAPlaceOfAnotherPicture) {
                 }
                 ASSERT_EQ(TransformAreaInto(source.get(), area, destination.get(), x, y, m->op), 1) << what;
                 EXPECT_EQ(Pixels(destination.get()), want) << what;
+                // Where a part of the area went: the whole, and single pixels.
+                EXPECT_EQ(TransformedPart(area, area, x, y, m->op), (Rect{x, y, x + pw - 1, y + ph - 1}));
+                for (auto [sx, sy] : {std::pair{5, 3}, std::pair{30, 3}, std::pair{17, 19}}) {
+                    const Rect to = TransformedPart(area, Rect{sx, sy, sx, sy}, x, y, m->op);
+                    EXPECT_EQ(to.left, to.right);
+                    EXPECT_EQ(to.top, to.bottom);
+                    EXPECT_EQ(want[std::size_t(to.top) * 40 + std::size_t(to.left)],
+                              Pattern(sx, sy) & Mask(destination->GetBitCount()))
+                        << what << " pixel " << sx << "," << sy;
+                }
 
                 const std::vector<std::uint32_t> kept = Pixels(destination.get());
                 EXPECT_EQ(TransformAreaInto(source.get(), area, destination.get(), 40 - pw + 1, 0, m->op), 0);
