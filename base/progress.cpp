@@ -78,6 +78,7 @@ void Progress::BeginText(const std::string& caption, unsigned first, unsigned la
     g.position = ClampToRange(g, first);
     g.percent = Percent(g);
     g.inProgress = true;
+    stopped_ = false;
     // The caption is the text up to the first line break.
     const std::string shown = TextBeforeLineBreak(caption);
     {
@@ -116,7 +117,9 @@ bool Progress::Step(unsigned current) {
             if (sink_) sink_->Update(p, percent, changed);
         }
     }
-    return escape || Cancelled();
+    const bool stop = escape || Cancelled();
+    if (stop) stopped_ = true;
+    return stop;
 }
 
 void Progress::End() {

@@ -85,6 +85,10 @@ public:
     void BeginWithCaption(int id, unsigned first, unsigned last);
     bool Step(unsigned current);
     void End();
+    // Whether a Step since the last Begin answered stop (Escape or a
+    // cancel): an operation whose steps a library drives learns so, after
+    // the library gave up, why it did.
+    bool Stopped() const { return stopped_; }
 
 private:
     void BeginText(const std::string& caption, unsigned first, unsigned last);
@@ -96,6 +100,7 @@ private:
     // minimum, maximum, position (16 bits each), percent (7 bits), in progress.
     std::atomic<std::uint64_t> gauge_{std::uint64_t(100) << 16};
     std::atomic<unsigned> begins_{0};
+    bool stopped_ = false;  // the operation's thread only
     mutable std::mutex captionLock_;
     std::string caption_;
 };

@@ -118,16 +118,7 @@ header() {
 for size in $SIZES; do
   w=${size%x*}; h=${size#*x}
   IN=$WORK/in.ppm
-  python3 - "$IN" "$w" "$h" <<'EOF'
-import sys
-path, w, h = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-base = bytes((i * 7 + (i // 3) * 11) & 255 for i in range(3 * w + 256))
-with open(path, "wb") as f:
-    f.write(b"P6\n%d %d\n255\n" % (w, h))
-    for y in range(h):
-        o = (y * 13) % 256
-        f.write(base[o:o + 3 * w])
-EOF
+  python3 "$ROOT/bench/striped_ppm.py" "$IN" "$w" "$h"
   echo
   echo "== $w x $h ($(( w * h / 1000000 )) MP), 24-bit PPM, $(( $(stat -c %s "$IN") / 1048576 )) MB"
   header operation

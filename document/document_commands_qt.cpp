@@ -84,7 +84,10 @@ void RegisterDocumentCommands(CommandRegistry& r) {
                   return w.activeDocument() && w.activeDocument()->history().canUndo();
               })
               .needing(kNeedsIdle | kNeedsIdleDocument)
-              .placed({{S::MainMenu, "&Edit", 1, 1}}));
+              // Also in the in-place menu: an embedded picture's changes undo
+              // there as in the program's own window.
+              .placed({{S::MainMenu, "&Edit", 1, 1},
+                       {S::InPlaceMenu, "&Edit", 1, 1, QKeySequence(QKeySequence::Undo)}}));
     r.add(CommandDecl(ID_EDIT_REDO)
               .keys({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)})
               .runs([](Workspace& w) { return w.activeDocument() && (w.activeDocument()->redo(), true); })
@@ -92,5 +95,6 @@ void RegisterDocumentCommands(CommandRegistry& r) {
                   return w.activeDocument() && w.activeDocument()->history().canRedo();
               })
               .needing(kNeedsIdle | kNeedsIdleDocument)
-              .placed({{S::MainMenu, "&Edit", 1, 2}}));
+              .placed({{S::MainMenu, "&Edit", 1, 2},
+                       {S::InPlaceMenu, "&Edit", 1, 2, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}}));
 }

@@ -31,10 +31,6 @@ Document::StopQuestion& StopQuestionHook() {
     return question;
 }
 
-int CaptionOf(TransformOp op) {
-    return TransformMakesNewPicture(op) ? IDS_ROTATING : IDS_MIRRORING;
-}
-
 std::function<void(const QString&)>& RecentSink() {
     static std::function<void(const QString&)> sink;
     return sink;
@@ -140,6 +136,7 @@ void Document::takeResult(DocumentChange change) {
         if (!doc_.TakeOpenedPicture(change.path, std::move(change.picture))) return;
         // A new picture from a file: nothing before it to go back to.
         history_->clear();
+        stitchFinding_.clear();
         syncModified();
         emit pathChanged();
         emit pictureChanged(QRect());
@@ -150,6 +147,7 @@ void Document::takeResult(DocumentChange change) {
         // picture, the print options and the name it had.
         doc_.m_pStitchWork.reset();
         doc_.m_pStitchWork2.reset();
+        stitchFinding_.clear();
         replace(std::move(change.picture), StepName(ID_IMPORT));
         doc_.SetPathName(std::string());
         SetBaseName(std::string());
@@ -176,7 +174,7 @@ bool Document::transform(TransformOp op) {
     auto out = std::make_shared<Out>();
     const bool progress = !doc_.IsInPlaceActive();
     return startJob(
-        CaptionOf(op),
+        TransformCaption(op),
         [source, op, progress, out](Progress& p) {
             out->result = TransformPictureInto(source, op, progress, out->turned, &p);
         },
@@ -269,16 +267,41 @@ bool Document::replacePicture(std::unique_ptr<CPicture> picture, const QString& 
     return true;
 }
 
-void Document::undo() {
-    if (busy()) return;
-    history_->undo();
-    followHistory();
+bool Document::replaceInBackground(int captionId, MakePicture make, const QString& text,
+                                   std::function<void(bool)> done) {
+    CPicture* current = picture();
+    if (!current || busy()) return false;
+    auto made = std::make_shared<std::unique_ptr<CPicture>>();
+    return startJob(
+        captionId,
+        [current, make = std::move(make), made](Progress& p) {
+            *made = make(*current, p);
+            if (p.Cancelled()) made->reset();
+            // The history keeps the picture replaced on disk: written here,
+            // not on the window's thread.
+            if (*made) current->SwapOut();
+        },
+        [this, made, text, done = std::move(done)] {
+            const bool replaced = *made && replacePicture(std::move(*made), text);
+            if (done) done(replaced);
+        });
 }
 
-void Document::redo() {
-    if (busy()) return;
-    history_->redo();
-    followHistory();
+bool Document::undo() { return moveHistory(true); }
+
+bool Document::redo() { return moveHistory(false); }
+
+bool Document::moveHistory(bool back) {
+    if (busy()) return false;
+    DocumentHistory::Move move;
+    if (!history_->beginMove(back, move)) return false;
+    const bool started = startJob(move.captionId, std::move(move.work), [this] {
+        history_->finishMove();
+        followHistory();
+    });
+    // Not started: the history is left as it was.
+    if (!started) history_->finishMove();
+    return started;
 }
 
 void Document::syncModified() {
@@ -288,9 +311,11 @@ void Document::syncModified() {
 }
 
 bool Document::open(const QString& path) {
+    if (busy()) return false;  // a job works on the picture
     const bool ok = doc_.OnOpenDocument(path.toStdString()) != 0;
     // A new picture from a file: nothing before it to go back to.
     history_->clear();
+    stitchFinding_.clear();
     syncModified();
     if (ok) {
         emit pathChanged();
@@ -301,6 +326,7 @@ bool Document::open(const QString& path) {
 
 void Document::setPicture(std::unique_ptr<CPicture> picture) {
     if (!picture) return;
+    stitchFinding_.clear();
     replace(std::move(picture), StepName(ID_ACQUIRE));
 }
 
@@ -381,8 +407,14 @@ bool Document::import() {
         FileStatus status;
     };
     auto out = std::make_shared<Out>();
+    CPicture* current = picture();
     return startJob(
-        IDS_LOADING_IMAGE, [path, out](Progress& p) { out->picture = ReadImageFile(path, true, &out->status, &p); },
+        IDS_LOADING_IMAGE,
+        [path, out, current](Progress& p) {
+            out->picture = ReadImageFile(path, true, &out->status, &p);
+            // The picture replaced goes to the history, on disk: written here.
+            if (out->picture && current) current->SwapOut();
+        },
         [this, path, filterPosition, out] {
             if (!out->picture) {
                 // The picture held so far stays as it was.

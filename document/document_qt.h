@@ -72,9 +72,21 @@ public:
     // (text: what the step is called). It tells the windows; false when
     // there is no picture or the document is busy.
     bool replacePicture(std::unique_ptr<CPicture> picture, const QString& text);
-    // Undo and redo the last step (nothing while busy).
-    void undo();
-    void redo();
+    // The same for a picture made from the current one on a worker thread
+    // as the document's job: make reads the picture it gets (never changes
+    // it) and gives the new one, or none to leave the document as it is.
+    // done (may be empty) is told on the window's thread whether the
+    // picture was replaced; a cancelled job replaces nothing. False when
+    // there is no picture or the document is busy.
+    using MakePicture = std::function<std::unique_ptr<CPicture>(CPicture& current, Progress& progress)>;
+    bool replaceInBackground(int captionId, MakePicture make, const QString& text,
+                             std::function<void(bool replaced)> done = {});
+    // Undo and redo the last step as the document's job (the picture may
+    // be large: a turn, a picture written to the swap store). False when
+    // there is nothing to move or the document is busy. A cancelled job
+    // leaves the picture and the history as they were.
+    bool undo();
+    bool redo();
 
     // The commands. Each answers whether it did what it was asked; the
     // writing and reading run on a worker thread, so true means the work
@@ -110,6 +122,12 @@ public:
     // modified document (yes saves as the Save command does; cancel keeps it
     // open). True when the document may close.
     bool canClose();
+
+    // What the stitch that made the document's picture found, in one line
+    // (the Information sheet shows it); empty for any other picture. A
+    // picture from a file or a scan in its place clears it.
+    QString stitchFinding() const { return stitchFinding_; }
+    void setStitchFinding(const QString& finding) { stitchFinding_ = finding; }
 
     // The window the document's dialogs belong to (the main window by default).
     void setDialogOwner(QWidget* owner) { owner_ = owner; }
@@ -160,6 +178,8 @@ private:
     // Writes the picture to path on a worker; done gets the status.
     bool writeInBackground(const std::string& path, std::function<void(const FileStatus&)> done);
 
+    // Undo (back) or redo as the document's job.
+    bool moveHistory(bool back);
     // The document now is as its file: the history's clean state.
     void markSaved();
     // The modified flag as the history's clean state has it.
@@ -174,4 +194,5 @@ private:
     bool toldModified_ = false;
     std::unique_ptr<DocumentHistory> history_;
     QPointer<Job> job_;
+    QString stitchFinding_;
 };

@@ -4,6 +4,7 @@
 #include <QUndoCommand>
 #include <utility>
 
+#include "base/progress.h"
 #include "picture/picture.h"
 #include "platform/profile.h"
 #include "resources/command_ids.h"
@@ -20,6 +21,19 @@ TransformOp Inverse(TransformOp op) {
     }
 }
 
+}  // namespace
+
+// What the long half of a move left for the short one.
+struct MoveOutcome {
+    bool done = false;  // carried out: the stack may move
+    TransformResult result = kTransformCancelled;
+    std::unique_ptr<CPicture> turned;  // a turn's new picture
+};
+
+namespace {
+
+using Move = DocumentHistory::Move;
+
 // A step of this history; what it holds on disk, and letting it go.
 class Step : public QUndoCommand {
 public:
@@ -27,6 +41,11 @@ public:
     virtual std::uint64_t heldBytes() const { return 0; }
     // The step will never be undone again: what it holds goes.
     virtual void release() {}
+    // The long half of undoing (back) or redoing the step: work for a
+    // worker on current, the document's picture, that fills outcome.
+    virtual Move move(bool back, CPicture* current, bool progress, std::shared_ptr<MoveOutcome> outcome) const = 0;
+    // The work of a move was not carried out (cancelled or failed).
+    virtual void notMoved(bool /*back*/, const MoveOutcome& /*outcome*/) {}
 
 protected:
     DocumentHistory& history_;
@@ -39,17 +58,35 @@ public:
     TransformStep(DocumentHistory& history, TransformOp op, const PrintSettings& before, const QString& text)
         : Step(history, text), op_(op), before_(before), after_(history.doc().m_print) {}
 
-    void undo() override {
-        if (!history_.runTransform(Inverse(op_))) return history_.failedStep();
-        history_.doc().m_print = before_;
+    Move move(bool back, CPicture* current, bool progress, std::shared_ptr<MoveOutcome> outcome) const override {
+        const TransformOp op = back ? Inverse(op_) : op_;
+        return {TransformCaption(op), [op, current, progress, outcome](Progress& p) {
+                    if (p.Cancelled()) return;
+                    outcome->result = TransformPictureInto(current, op, progress, outcome->turned, &p);
+                    outcome->done = outcome->result == kTransformDone;
+                }};
     }
+    void notMoved(bool back, const MoveOutcome& outcome) override {
+        if (outcome.result != kTransformFailed) return;  // cancelled: the picture is as it was
+        const TransformOp op = back ? Inverse(op_) : op_;
+        history_.doc().TakeTransform(op, kTransformFailed, nullptr);  // says so
+        // A mirror stopped half way leaves a picture no step expects.
+        if (!TransformMakesNewPicture(op)) history_.failedStep();
+    }
+    void undo() override { take(Inverse(op_), before_); }
     void redo() override {
         if (std::exchange(done_, false)) return;
-        if (!history_.runTransform(op_)) return history_.failedStep();
-        history_.doc().m_print = after_;
+        take(op_, after_);
     }
 
 private:
+    void take(TransformOp op, const PrintSettings& print) {
+        MoveOutcome* outcome = history_.outcome();
+        if (!outcome || !outcome->done) return history_.failedStep();
+        history_.doc().TakeTransform(op, kTransformDone, std::move(outcome->turned));
+        history_.doc().m_print = print;
+    }
+
     TransformOp op_;
     PrintSettings before_, after_;
 };
@@ -62,10 +99,19 @@ public:
                 const std::string& path, const QString& text)
         : Step(history, text), other_(std::move(previous)), otherPrint_(print), otherPath_(path) {}
 
-    std::unique_ptr<CPicture>& held() { return other_; }
     std::uint64_t heldBytes() const override { return other_ ? other_->Store().GetSize() : 0; }
     void release() override { other_.reset(); }
 
+    Move move(bool, CPicture* current, bool, std::shared_ptr<MoveOutcome> outcome) const override {
+        return {IDS_PROCESSING, [current, outcome](Progress& p) {
+                    if (p.Cancelled()) return;
+                    // The picture shown now is kept for a later undo or redo,
+                    // not for the view: out of memory. A failed swap-out
+                    // leaves it in memory, which costs memory only.
+                    if (current) current->SwapOut();
+                    outcome->done = !p.Cancelled();
+                }};
+    }
     void undo() override { exchange(); }
     void redo() override {
         if (std::exchange(done_, false)) return;
@@ -75,16 +121,14 @@ public:
 private:
     void exchange() {
         CVandrelDoc& doc = history_.doc();
-        if (!other_) return history_.failedStep();
+        MoveOutcome* outcome = history_.outcome();
+        if (!other_ || !outcome || !outcome->done) return history_.failedStep();
         std::swap(doc.m_pPicture, other_);
         std::swap(doc.m_print, otherPrint_);
         const std::string path = doc.GetPathName();
         doc.SetPathName(otherPath_);
         if (path != otherPath_ && doc.GetObserver()) doc.GetObserver()->SetBaseName(doc.GetPathName());
         otherPath_ = path;
-        // Kept for a later undo or redo, not for the view: out of memory.
-        // A failed swap-out leaves it in memory, which costs memory only.
-        other_->SwapOut();
     }
 
     std::unique_ptr<CPicture> other_;
@@ -93,6 +137,10 @@ private:
 };
 
 }  // namespace
+
+int TransformCaption(TransformOp op) {
+    return TransformMakesNewPicture(op) ? IDS_ROTATING : IDS_MIRRORING;
+}
 
 QString StepName(int commandId) {
     const CommandEntry* entry = FindCommand(commandId);
@@ -107,21 +155,38 @@ DocumentHistory::DocumentHistory(CVandrelDoc& doc, std::function<void()> changed
 
 DocumentHistory::~DocumentHistory() = default;
 
-bool DocumentHistory::runTransform(TransformOp op) { return doc_.Transform(op) == kTransformDone; }
-
-void DocumentHistory::undo() {
-    if (!canUndo() || inStep_) return;
-    inStep_ = true;
-    stack_.undo();
-    inStep_ = false;
-    if (notify_) notify_();
+bool DocumentHistory::beginMove(bool back, Move& move) {
+    if (outcome_ || !(back ? canUndo() : canRedo())) return false;
+    const auto* step = static_cast<const Step*>(stack_.command(stack_.index() - (back ? 1 : 0)));
+    auto outcome = std::make_shared<MoveOutcome>();
+    move = step->move(back, doc_.m_pPicture.get(), !doc_.IsInPlaceActive(), outcome);
+    outcome_ = std::move(outcome);
+    moving_ = step;
+    movingBack_ = back;
+    return true;
 }
 
-void DocumentHistory::redo() {
-    if (!canRedo() || inStep_) return;
-    inStep_ = true;
-    stack_.redo();
-    inStep_ = false;
+void DocumentHistory::finishMove() {
+    if (!outcome_) return;
+    const bool back = movingBack_;
+    // The step the move was made for is still the one to move (nothing
+    // changes the stack while the document is busy).
+    const int at = stack_.index() - (back ? 1 : 0);
+    if (at < 0 || at >= stack_.count() || stack_.command(at) != moving_) {
+        outcome_.reset();
+        return;
+    }
+    auto* step = const_cast<Step*>(static_cast<const Step*>(moving_));
+    if (outcome_->done) {
+        if (back)
+            stack_.undo();
+        else
+            stack_.redo();
+    } else {
+        step->notMoved(back, *outcome_);
+    }
+    outcome_.reset();
+    moving_ = nullptr;
     if (notify_) notify_();
 }
 
@@ -137,6 +202,9 @@ void DocumentHistory::failedStep() {
 }
 
 void DocumentHistory::clear() {
+    // A move under way has no step to move any more.
+    outcome_.reset();
+    moving_ = nullptr;
     stack_.clear();
     // An empty stack keeps a clean state made unreachable; now is clean.
     stack_.setClean();

@@ -5,6 +5,13 @@
 // large picture costs disk, not memory. The pictures held are limited by a
 // setting (megabytes, "History" / "DiskLimitMB"); past it, and when the disk
 // is full, the oldest steps are dropped and the user is told once.
+//
+// Undo and redo of a large picture take seconds (a quarter turn, writing
+// the picture replaced to the swap store), so each runs in two halves: the
+// long one on a worker thread as the document's job (beginMove gives it; it
+// touches only the document's picture), then finishMove on the window's
+// thread moves the stack. A move cancelled or failed leaves the stack where
+// it was, so the history's index always says what the picture is.
 #pragma once
 #include <QObject>
 #include <QString>
@@ -16,10 +23,14 @@
 #include "document/document.h"
 
 class CPicture;
+class Progress;
+struct MoveOutcome;
 
 // What a step is called: the menu text of the command that made it, as the
 // user reads it.
 QString StepName(int commandId);
+// The progress caption of a transform (string table id).
+int TransformCaption(TransformOp op);
 
 // The disk the history of one document may use when the setting is absent.
 inline constexpr int kDefaultHistoryDiskLimitMB = 4096;
@@ -38,8 +49,18 @@ public:
     // Whether a step can be undone (dropped steps cannot).
     bool canUndo() const { return stack_.index() > floor_; }
     bool canRedo() const { return stack_.canRedo(); }
-    void undo();
-    void redo();
+
+    // The long half of an undo (back) or a redo.
+    struct Move {
+        int captionId = 0;                    // the job's caption (string table id)
+        std::function<void(Progress&)> work;  // for the worker thread
+    };
+    // The move of the step there is (false: none, or a move is under way).
+    bool beginMove(bool back, Move& move);
+    // On the window's thread after the work: the stack moves when it was
+    // done; a cancel leaves picture and index as they were, a failure tells
+    // the user.
+    void finishMove();
 
     // A transform op was just carried out on the picture; print settings
     // before it as given.
@@ -61,9 +82,9 @@ public:
     // The steps dropped so far because of the limit or a full disk.
     int droppedSteps() const { return floor_; }
 
-    // For the steps: run an op on the document's picture (false when it failed).
-    bool runTransform(TransformOp op);
     CVandrelDoc& doc() { return doc_; }
+    // For the steps, while the stack moves: what the work of the move left.
+    MoveOutcome* outcome() { return outcome_.get(); }
     // An undo or redo could not be carried out: the history goes at the
     // next turn of the event loop (a stack cannot be cleared from inside
     // a step).
@@ -88,5 +109,8 @@ private:
     int floor_ = 0;  // steps below this index were dropped
     std::uint64_t limit_ = 0;  // 0: the setting's
     bool told_ = false;
-    bool inStep_ = false;
+    // The move under way: its outcome (filled by the worker) and the step.
+    std::shared_ptr<MoveOutcome> outcome_;
+    const QUndoCommand* moving_ = nullptr;
+    bool movingBack_ = false;
 };

@@ -19,21 +19,26 @@
 
 namespace {
 
-// Whether the callback has begun progress that it has not ended yet (a
-// library that fails half-way never sends the last value; the operation then
-// ends the progress itself), and whether it stopped the operation. Each
-// thread runs its own operation.
-thread_local bool progressOpen = false;
-thread_local bool cancelled = false;
-
 std::int32_t SilentProgress(std::int32_t, std::int32_t, std::int32_t) { return 0; }
 
-void CloseOpenProgress() {
-    if (progressOpen) {
-        progressOpen = false;
-        EndProgress();
+// What the library's callback (FileProgressCallback) did to the calling
+// thread's Progress during one read or write, seen by the operation once the
+// library has returned: whether the callback stopped it, and the progress it
+// began and left open (a library that fails half-way never sends the last
+// value), which the operation then ends.
+class LibraryProgress {
+public:
+    LibraryProgress() : progress_(CurrentProgress()), begins_(progress_.Begins()) {}
+    bool Began() const { return progress_.Begins() != begins_; }
+    bool Cancelled() const { return Began() && progress_.Stopped(); }
+    void Close() {
+        if (Began() && progress_.Gauge().inProgress) progress_.End();
     }
-}
+
+private:
+    Progress& progress_;
+    const unsigned begins_;
+};
 
 // The file name part of the path has an extension.
 bool NameHasDot(const std::string& path) {
@@ -66,16 +71,15 @@ std::unique_ptr<Palette> PaletteFromStoredTable(CPicture& picture, const BitmapI
 std::int32_t FileProgressCallback(std::int32_t first, std::int32_t last, std::int32_t current) {
     if (current == first) {
         BeginProgress(unsigned(std::max(first, 0)), unsigned(std::max(last, 0)));
-        progressOpen = true;
         return 0;
     }
     if (current == last) {
-        CloseOpenProgress();
+        EndProgress();
         return 0;
     }
+    // A stop is the last call: the operation sees it by Progress::Stopped.
     if ((current & 0xF) == 0 && StepProgress(unsigned(std::max(current, 0)))) {
-        cancelled = true;
-        CloseOpenProgress();
+        EndProgress();
         return 1;
     }
     return 0;
@@ -154,7 +158,6 @@ std::unique_ptr<CPicture> ReadImageFile(const std::string& path, bool showProgre
                                         FileStatus* status, Progress* progress) {
     ProgressScope scope(progress);
     SetProgressCaption(IDS_LOADING_IMAGE);
-    cancelled = false;
     FileStatus ignored;
     FileStatus& st = status ? *status : ignored;
     auto fail = [&](FileFailure failure, std::string reason) {
@@ -177,11 +180,12 @@ std::unique_ptr<CPicture> ReadImageFile(const std::string& path, bool showProgre
     // The new picture's store stays put while the library fills it.
     StorePin pin(&picture->Store());
     DibTransferBlock block = MakeDibTransferBlock(picture.get());
+    LibraryProgress library;
     int read = AllReadDIBImg(path.c_str(), &block, picture->GetHeaderSize(),
                              showProgress ? FileProgressCallback : SilentProgress);
-    CloseOpenProgress();
+    library.Close();
     if (!read) {
-        if (cancelled) return fail(FileFailure::kCancelled, "cancelled");
+        if (library.Cancelled()) return fail(FileFailure::kCancelled, "cancelled");
         return fail(FileFailure::kLibrary, ImfLastError());
     }
 
@@ -209,10 +213,11 @@ int WriteBlock(const std::string& path, DibTransferBlock& block, int headerSize,
     platform::SafeFile file(path);
     if (!file.Open()) return fail(FileFailure::kLibrary, std::strerror(errno));
     SetProgressCaption(IDS_SAVING_IMAGE);
-    cancelled = false;
+    LibraryProgress library;
     int written = AllSaveDIBImg(file.TempPath().c_str(), &block, headerSize, FileProgressCallback);
-    CloseOpenProgress();
+    library.Close();
     if (!written) {
+        const bool cancelled = library.Cancelled();
         std::string reason = cancelled ? "cancelled" : ImfLastError();
         file.Abandon();
         return fail(cancelled ? FileFailure::kCancelled : FileFailure::kLibrary, reason);

@@ -1,6 +1,7 @@
 #include "info/info_commands_qt.h"
 
 #include <QMdiArea>
+#include <memory>
 
 #include "base/command_icons_qt.h"
 #include "base/command_registry_qt.h"
@@ -9,27 +10,28 @@
 #include "info/info_sheet_qt.h"
 #include "resources/command_ids.h"
 
-void ShowInfoSheet(QWidget* owner, QMdiArea* area) {
-    CInfoSheet sheet(area, owner);
+void ShowInfoSheet(QWidget* owner, QMdiArea* area, info::DisplayUnitChoice* unit) {
+    CInfoSheet sheet(area, owner, unit);
     sheet.exec();
 }
 
-void ShowInfoSheet(QWidget* owner, const QList<InfoDocumentWindow>& windows) {
-    CInfoSheet sheet(windows, owner);
+void ShowInfoSheet(QWidget* owner, const QList<InfoDocumentWindow>& windows, info::DisplayUnitChoice* unit) {
+    CInfoSheet sheet(windows, owner, unit);
     sheet.exec();
 }
 
-bool HandleInfoCommand(int id, QWidget* owner, const QList<InfoDocumentWindow>& windows) {
+bool HandleInfoCommand(int id, QWidget* owner, const QList<InfoDocumentWindow>& windows,
+                       info::DisplayUnitChoice* unit) {
     if (id != ID_INFORMATION) return false;
-    ShowInfoSheet(owner, windows);
+    ShowInfoSheet(owner, windows, unit);
     return true;
 }
 
-bool HandleInfoCommand(int id, QWidget* owner) {
+bool HandleInfoCommand(int id, QWidget* owner, info::DisplayUnitChoice* unit) {
     if (id != ID_INFORMATION) return false;
     QMdiArea* area = qobject_cast<QMdiArea*>(owner);
     if (!area && owner) area = owner->findChild<QMdiArea*>();
-    ShowInfoSheet(owner, area);
+    ShowInfoSheet(owner, area, unit);
     return true;
 }
 
@@ -41,13 +43,16 @@ bool UpdateInfoCommand(int id, CommandState& state) {
 
 void RegisterInfoCommands(CommandRegistry& r) {
     using S = CommandSurface;
+    // The unit the user chose on the sheet lasts for the run: the command
+    // keeps it for every sheet it shows.
+    auto unit = std::make_shared<info::DisplayUnitChoice>();
     r.add(CommandDecl(ID_INFORMATION)
               .withIcon(CommandIcon(ID_INFORMATION))
               .opensDialog()
-              .runs([](Workspace& w) {
-                  if (w.documentArea()) return HandleInfoCommand(ID_INFORMATION, w.dialogParent());
+              .runs([unit](Workspace& w) {
+                  if (w.documentArea()) return HandleInfoCommand(ID_INFORMATION, w.dialogParent(), unit.get());
                   return HandleInfoCommand(ID_INFORMATION, w.dialogParent(),
-                                           {InfoDocumentWindow{w.dialogParent(), w.activeDocument()}});
+                                           {InfoDocumentWindow{w.dialogParent(), w.activeDocument()}}, unit.get());
               })
               .needing(kNeedsIdle | kNeedsIdleDocument)
               .placed({{S::MainMenu, "&View", 3, 1},

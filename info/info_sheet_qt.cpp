@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMdiArea>
@@ -39,8 +40,6 @@ const QColor kLightGray(192, 192, 192);
 // Control 204.
 constexpr QSize kThumbnailArea(192, 144);
 // The largest reduction the band renderer reads directly.
-
-std::function<void()> g_beep;
 
 QString Str(int id) { return QString::fromUtf8(LoadStringById(id)); }
 QString Plain(const std::string& text) { return QString::fromStdString(PlainText(text)); }
@@ -178,8 +177,6 @@ QLabel* CSysInfoPage::Value(int control) const {
 
 // ------------------------------------------------------------ document page
 
-void CDocInfoPage::SetBeep(std::function<void()> beep) { g_beep = std::move(beep); }
-
 QList<QMdiSubWindow*> CDocInfoPage::DocumentWindows(QMdiArea* area) {
     QList<QMdiSubWindow*> windows;
     if (!area) return windows;
@@ -189,15 +186,17 @@ QList<QMdiSubWindow*> CDocInfoPage::DocumentWindows(QMdiArea* area) {
     return windows;
 }
 
-CDocInfoPage::CDocInfoPage(QMdiArea* area, QWidget* parent) : QWidget(parent), area_(area) {
+CDocInfoPage::CDocInfoPage(QMdiArea* area, info::DisplayUnitChoice& unit, QWidget* parent)
+    : QWidget(parent), unitChoice_(unit), area_(area) {
     const QList<QMdiSubWindow*> windows = DocumentWindows(area);
     QMdiSubWindow* current = area ? area->currentSubWindow() : nullptr;
     current_ = windows.contains(current) ? current : windows.value(0);
     Build();
 }
 
-CDocInfoPage::CDocInfoPage(const QList<InfoDocumentWindow>& windows, QWidget* parent)
-    : QWidget(parent), given_(windows) {
+CDocInfoPage::CDocInfoPage(const QList<InfoDocumentWindow>& windows, info::DisplayUnitChoice& unit,
+                           QWidget* parent)
+    : QWidget(parent), unitChoice_(unit), given_(windows) {
     const QList<InfoDocumentWindow> live = Windows();
     if (!live.isEmpty()) current_ = live.first().window;
     Build();
@@ -235,6 +234,13 @@ void CDocInfoPage::Build() {
     for (QLabel* l : {fileName_, type_, xResolution_, yResolution_, size_, width_, height_})
         l->setTextFormat(Qt::PlainText);
     thumbnail_ = Named(new CThumbnailBox(kThumbnailArea), "thumbnail", InfoSheetText::tr("Thumbnail"));
+    const QString findingTitle = InfoSheetText::tr("What the stitch found");
+    findingGroup_ = Named(new QGroupBox(findingTitle), "findingGroup", findingTitle);
+    finding_ = Named(new QLabel, "findingText", findingTitle);
+    finding_->setTextFormat(Qt::PlainText);
+    finding_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    finding_->setWordWrap(true);
+    (new QVBoxLayout(findingGroup_))->addWidget(finding_);
 
     unit_ = new QComboBox;
     const QStringList labels = StaticLabels(IDD_DOCUMENT_INFO_PAGE);
@@ -258,6 +264,7 @@ void CDocInfoPage::Build() {
     picture->setColumnStretch(2, 1);
     layout->addSpacing(6);
     layout->addLayout(picture);
+    layout->addWidget(findingGroup_);
     auto* controls = new QHBoxLayout;
     controls->addWidget(unitText);
     controls->addWidget(unit_);
@@ -267,7 +274,7 @@ void CDocInfoPage::Build() {
     layout->addLayout(controls);
     layout->addStretch(1);
 
-    unit_->setCurrentIndex(info::DisplayUnit());
+    unit_->setCurrentIndex(unitChoice_.Get());
     connect(unit_, &QComboBox::currentIndexChanged, this, &CDocInfoPage::OnUnitChanged);
     connect(previous_, &QPushButton::clicked, this, &CDocInfoPage::OnPrevious);
     connect(next_, &QPushButton::clicked, this, &CDocInfoPage::OnNext);
@@ -293,9 +300,12 @@ QLabel* CDocInfoPage::Text(int control) const {
 void CDocInfoPage::Fill() {
     const QList<InfoDocumentWindow> windows = Windows();
     const int index = IndexOfCurrent(windows);
-    picture_ = PictureOf(index >= 0 ? windows[index].document.data() : nullptr);
+    Document* document = index >= 0 ? windows[index].document.data() : nullptr;
+    picture_ = PictureOf(document);
     const QString title = PlainWindowTitle(current_);
     fileName_->setText(Str(IDS_INFO_FILENAME) + title);
+    finding_->setText(picture_ ? document->stitchFinding() : QString());
+    findingGroup_->setHidden(finding_->text().isEmpty());
     if (!picture_) {
         // A window without a picture: its name and nothing more.
         for (QLabel* l : {type_, xResolution_, yResolution_, size_, width_, height_}) l->clear();
@@ -311,13 +321,13 @@ void CDocInfoPage::Fill() {
     size_->setText(Str(IDS_INFO_IMAGE_SIZE) + Utf8(info::ImageSizeText(picture_->Store().GetSize())));
     FillDimensions();
     const QSignalBlocker block(unit_);
-    unit_->setCurrentIndex(info::DisplayUnit());
+    unit_->setCurrentIndex(unitChoice_.Get());
     thumbnail_->SetPicture(picture_);
 }
 
 void CDocInfoPage::FillDimensions() {
     if (!picture_) return;
-    const int unit = info::DisplayUnit();
+    const int unit = unitChoice_.Get();
     width_->setText(Utf8(info::DimensionText(picture_->GetWidth(), xDpi_, unit)));
     height_->setText(Utf8(info::DimensionText(picture_->GetHeight(), yDpi_, unit)));
 }
@@ -339,8 +349,8 @@ bool CDocInfoPage::Step(int direction) {
     const int i = IndexOfCurrent(windows);
     const int to = i < 0 ? -1 : i + direction;
     if (to < 0 || to >= windows.size()) {
-        if (g_beep) g_beep();
-        else QApplication::beep();
+        QApplication::beep();
+        emit endReached();
         return false;
     }
     current_ = windows[to].window;
@@ -354,23 +364,30 @@ bool CDocInfoPage::OnNext() { return Step(1); }
 
 void CDocInfoPage::OnUnitChanged(int index) {
     if (index < info::kUnitInch || index > info::kUnitPixel) return;
-    info::SetDisplayUnit(index);
+    unitChoice_.Set(index);
     FillDimensions();
 }
 
 // -------------------------------------------------------------------- sheet
 
-CInfoSheet::CInfoSheet(QMdiArea* area, QWidget* parent) : QDialog(parent) {
-    Build(CDocInfoPage::DocumentWindows(area).isEmpty() ? nullptr : new CDocInfoPage(area));
+CInfoSheet::CInfoSheet(QMdiArea* area, QWidget* parent, info::DisplayUnitChoice* unit) : QDialog(parent) {
+    Build(CDocInfoPage::DocumentWindows(area).isEmpty() ? nullptr : new CDocInfoPage(area, Unit(unit)));
 }
 
-CInfoSheet::CInfoSheet(const QList<InfoDocumentWindow>& windows, QWidget* parent) : QDialog(parent) {
-    auto* page = new CDocInfoPage(windows);
+CInfoSheet::CInfoSheet(const QList<InfoDocumentWindow>& windows, QWidget* parent, info::DisplayUnitChoice* unit)
+    : QDialog(parent) {
+    auto* page = new CDocInfoPage(windows, Unit(unit));
     if (!page->CurrentWidget()) {
         delete page;
         page = nullptr;
     }
     Build(page);
+}
+
+info::DisplayUnitChoice& CInfoSheet::Unit(info::DisplayUnitChoice* given) {
+    if (given) return *given;
+    if (!ownUnit_) ownUnit_ = std::make_unique<info::DisplayUnitChoice>();
+    return *ownUnit_;
 }
 
 void CInfoSheet::Build(CDocInfoPage* docPage) {

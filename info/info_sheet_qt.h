@@ -4,20 +4,21 @@
 // size and free space of the file system that holds it. Its Document page,
 // there while a document window is open, reports a picture: file name, type,
 // resolution, stored size, a thumbnail with its width and height in the
-// display unit, and steps through the open document windows with Previous
-// and Next. The sheet changes nothing but the display unit, which lasts for
+// display unit, what the stitch that made it found (a stitch result only),
+// and steps through the open document windows with Previous and Next. The sheet changes nothing but the display unit, which lasts for
 // the run and is not saved.
 #pragma once
 #include <QDialog>
 #include <QPointer>
 #include <QWidget>
-#include <functional>
+#include <memory>
 
 #include "info/info_texts.h"
 
 class CPicture;
 class Document;
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
@@ -87,10 +88,12 @@ class CDocInfoPage : public QWidget {
 public:
     // The document windows of area; the current one starts as the area's
     // current window (or the top document window when none is current).
-    explicit CDocInfoPage(QMdiArea* area, QWidget* parent = nullptr);
+    // Sizes are shown in unit's unit, and the user's choice goes there.
+    CDocInfoPage(QMdiArea* area, info::DisplayUnitChoice& unit, QWidget* parent = nullptr);
     // The given windows, in that order, the first one current; windows or
     // documents gone meanwhile are left out.
-    explicit CDocInfoPage(const QList<InfoDocumentWindow>& windows, QWidget* parent = nullptr);
+    CDocInfoPage(const QList<InfoDocumentWindow>& windows, info::DisplayUnitChoice& unit,
+                 QWidget* parent = nullptr);
 
     // The document windows Previous and Next walk over, top of the stacking
     // order first: every window of the area that holds a document and is
@@ -107,19 +110,24 @@ public:
     int YDpi() const { return yDpi_; }
 
     // The buttons' actions: move to the previous or next document window;
-    // at the end beep and stay (false).
+    // at the end beep, emit endReached and stay (false).
     bool OnPrevious();
     bool OnNext();
 
     // Controls by id: texts 200-203, 205, 206, 208; 204 is Thumbnail().
     QLabel* Text(int control) const;
     CThumbnailBox* Thumbnail() const { return thumbnail_; }
+    // What the stitch that made the current picture found, in its group
+    // (hidden for any other picture).
+    QLabel* FindingText() const { return finding_; }
+    QGroupBox* FindingGroup() const { return findingGroup_; }
     QComboBox* UnitBox() const { return unit_; }
     QPushButton* PreviousButton() const { return previous_; }
     QPushButton* NextButton() const { return next_; }
 
-    // What beeps at the ends (tests count the beeps); empty: the system's.
-    static void SetBeep(std::function<void()> beep);
+signals:
+    // Previous or Next found no window further that way (the page beeped).
+    void endReached();
 
 private:
     void Build();
@@ -132,6 +140,7 @@ private:
     void UpdateButtons();
     void OnUnitChanged(int index);
 
+    info::DisplayUnitChoice& unitChoice_;
     QPointer<QMdiArea> area_;
     QList<InfoDocumentWindow> given_;
     QPointer<QWidget> current_;
@@ -145,6 +154,8 @@ private:
     QLabel* width_ = nullptr;
     QLabel* height_ = nullptr;
     CThumbnailBox* thumbnail_ = nullptr;
+    QGroupBox* findingGroup_ = nullptr;
+    QLabel* finding_ = nullptr;
     QComboBox* unit_ = nullptr;
     QPushButton* previous_ = nullptr;
     QPushButton* next_ = nullptr;
@@ -154,10 +165,13 @@ class CInfoSheet : public QDialog {
     Q_OBJECT
 public:
     // The Document page when area holds a document window, then the System
-    // page; OK is the only button.
-    explicit CInfoSheet(QMdiArea* area, QWidget* parent = nullptr);
+    // page; OK is the only button. unit: the display unit kept for the run
+    // by whoever shows the sheet (none: the sheet reads the setting for
+    // itself).
+    explicit CInfoSheet(QMdiArea* area, QWidget* parent = nullptr, info::DisplayUnitChoice* unit = nullptr);
     // The same with the given document windows in place of an area's.
-    explicit CInfoSheet(const QList<InfoDocumentWindow>& windows, QWidget* parent = nullptr);
+    explicit CInfoSheet(const QList<InfoDocumentWindow>& windows, QWidget* parent = nullptr,
+                        info::DisplayUnitChoice* unit = nullptr);
 
     QTabWidget* Tabs() const { return tabs_; }
     CDocInfoPage* DocumentPage() const { return docPage_; }
@@ -167,6 +181,10 @@ public:
 private:
     // Adds the Document page (when there is one), the System page and OK.
     void Build(CDocInfoPage* docPage);
+    // The unit given, or the sheet's own.
+    info::DisplayUnitChoice& Unit(info::DisplayUnitChoice* given);
+
+    std::unique_ptr<info::DisplayUnitChoice> ownUnit_;
 
     QTabWidget* tabs_ = nullptr;
     CDocInfoPage* docPage_ = nullptr;

@@ -19,9 +19,6 @@
 namespace info {
 namespace {
 
-bool g_unitRead = false;
-int g_unit = kUnitPixel;
-
 bool ValidUnit(int unit) { return unit >= kUnitInch && unit <= kUnitPixel; }
 
 std::string Format(const char* format, ...) {
@@ -52,25 +49,20 @@ std::string NotAvailable() { return LoadStringById(IDS_INFO_NOT_AVAILABLE); }
 
 }  // namespace
 
-int DisplayUnit() {
-    if (!g_unitRead) {
+int DisplayUnitChoice::Get() {
+    if (!read_) {
         const int unit = platform::GetProfileInt(LoadStringById(IDS_SECTION_PREFERENCE),
                                                  LoadStringById(IDS_KEY_UNIT), kUnitPixel);
-        g_unit = ValidUnit(unit) ? unit : kUnitPixel;
-        g_unitRead = true;
+        unit_ = ValidUnit(unit) ? unit : kUnitPixel;
+        read_ = true;
     }
-    return g_unit;
+    return unit_;
 }
 
-void SetDisplayUnit(int unit) {
+void DisplayUnitChoice::Set(int unit) {
     if (!ValidUnit(unit)) return;
-    g_unit = unit;
-    g_unitRead = true;
-}
-
-void ForgetDisplayUnit() {
-    g_unitRead = false;
-    g_unit = kUnitPixel;
+    unit_ = unit;
+    read_ = true;
 }
 
 int UsableDpi(int pictureDpi, int fallbackDpi) {

@@ -1,7 +1,7 @@
 // What the information sheet reports, as text: the facts of the system
 // (processor, kernel version, swap, directories, disk space) and of a
 // picture (type, resolution, size, width and height in a unit), and the
-// display unit the sheet keeps for the run.
+// display unit the sheet shows them in.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -13,14 +13,20 @@ constexpr int kUnitInch = 0;
 constexpr int kUnitCm = 1;
 constexpr int kUnitPixel = 2;
 
-// The unit the sheet shows sizes in: one value for the whole program, read
-// from "Unit" of section "Preference" (default pixel) the first time it is
-// asked for, and changed only by SetDisplayUnit. Never written back.
-int DisplayUnit();
-// Values other than 0..2 are ignored.
-void SetDisplayUnit(int unit);
-// The next DisplayUnit reads the setting again (tests).
-void ForgetDisplayUnit();
+// The unit the sheet shows sizes in, kept for the run by whoever shows the
+// sheet (the Information command): read from "Unit" of section
+// "Preference" (default pixel) the first time it is asked for, and changed
+// only by Set. Never written back.
+class DisplayUnitChoice {
+public:
+    int Get();
+    // Values other than 0..2 are ignored.
+    void Set(int unit);
+
+private:
+    bool read_ = false;
+    int unit_ = kUnitPixel;
+};
 
 // The resolution to use: the picture's own, or fallback when the picture
 // reports less than 1 dpi (and 96 when that too is below 1).

@@ -21,21 +21,30 @@
 
 namespace {
 
-// Held for the store list, the policy and every move between memory and
-// disk (recursive: Allocate runs MakeRoom).
-std::recursive_mutex& StoreLock() {
-    static std::recursive_mutex lock;
-    return lock;
+// The residency manager's state: every store of the process in one list,
+// the lock over it and the policy's counters. One per process, as the
+// memory and disk it shares out are; reached through Stores() only.
+struct StoreManager {
+    // Held for the list, the policy and every move between memory and disk
+    // (recursive: Allocate runs MakeRoom).
+    std::recursive_mutex lock;
+    // Head least recently used, tail most recently.
+    CImageStore* head = nullptr;
+    CImageStore* tail = nullptr;
+    int count = 0;
+    // Bytes being requested by an allocation that is making room; 0 otherwise.
+    std::int64_t pendingBytes = 0;
+    // The first swap file number tried; negative: from the clock.
+    std::int64_t swapNumberStart = -1;
+    bool exitCleanupRegistered = false;
+};
+
+StoreManager& Stores() {
+    static StoreManager manager;
+    return manager;
 }
+
 using Guard = std::lock_guard<std::recursive_mutex>;
-
-// The process-wide store list: head least recently used, tail most recently.
-CImageStore* g_head = nullptr;
-CImageStore* g_tail = nullptr;
-int g_storeCount = 0;
-
-// Bytes being requested by an allocation that is making room; 0 otherwise.
-std::int64_t g_pendingBytes = 0;
 
 // Counted for every store when the memory budget is worked out.
 constexpr std::int64_t kStoreOverhead = 5120;
@@ -45,9 +54,6 @@ constexpr std::size_t kDiskPiece = 32768;
 
 // Number of consecutive swap file names tried.
 constexpr int kSwapNameTries = 32;
-
-std::int64_t g_swapNumberStart = -1;
-bool g_exitCleanupRegistered = false;
 
 // Moves count bytes at offset with pread or pwrite, resuming after partial
 // transfers and interruptions; false on any error or end of file.
@@ -81,63 +87,68 @@ constexpr std::uint64_t kMaxFileSize = static_cast<std::uint64_t>(std::numeric_l
 }  // namespace
 
 CImageStore::CImageStore() {
-    Guard guard(StoreLock());
-    if (!g_exitCleanupRegistered) {
-        g_exitCleanupRegistered = true;
+    Guard guard(Stores().lock);
+    if (!Stores().exitCleanupRegistered) {
+        Stores().exitCleanupRegistered = true;
         std::atexit(&CImageStore::RemoveFilesAtExit);
     }
     AppendAtTail();
 }
 
 CImageStore::~CImageStore() {
-    Guard guard(StoreLock());
+    Guard guard(Stores().lock);
     Empty();
     Unlink();
 }
 
 void CImageStore::AppendAtTail() {
-    previous_ = g_tail;
+    StoreManager& stores = Stores();
+    previous_ = stores.tail;
     next_ = nullptr;
-    if (g_tail) g_tail->next_ = this;
-    else g_head = this;
-    g_tail = this;
-    ++g_storeCount;
+    if (stores.tail) stores.tail->next_ = this;
+    else stores.head = this;
+    stores.tail = this;
+    ++stores.count;
 }
 
 void CImageStore::Unlink() {
+    StoreManager& stores = Stores();
     if (previous_) previous_->next_ = next_;
-    else g_head = next_;
+    else stores.head = next_;
     if (next_) next_->previous_ = previous_;
-    else g_tail = previous_;
+    else stores.tail = previous_;
     next_ = previous_ = nullptr;
-    --g_storeCount;
+    --stores.count;
 }
 
 int CImageStore::StoreCount() {
-    Guard guard(StoreLock());
-    return g_storeCount;
+    Guard guard(Stores().lock);
+    return Stores().count;
 }
 
 const CImageStore* CImageStore::LeastRecentlyUsed() {
-    Guard guard(StoreLock());
-    return g_head;
+    Guard guard(Stores().lock);
+    return Stores().head;
 }
 
 void CImageStore::Pin() {
     // Taken under the lock: a MakeRoom under way finishes first.
-    Guard guard(StoreLock());
+    Guard guard(Stores().lock);
     pins_.fetch_add(1, std::memory_order_relaxed);
 }
 
 void CImageStore::Unpin() { pins_.fetch_sub(1, std::memory_order_relaxed); }
 
-void CImageStore::SetSwapNumberStart(std::int64_t number) { g_swapNumberStart = number; }
+void CImageStore::SetSwapNumberStart(std::int64_t number) {
+    Guard guard(Stores().lock);
+    Stores().swapNumberStart = number;
+}
 
 // At a normal exit no swap file stays behind, even of stores never destroyed.
 // The open descriptors keep the bytes readable for destructors that still run.
 void CImageStore::RemoveFilesAtExit() {
-    Guard guard(StoreLock());
-    for (CImageStore* store = g_head; store; store = store->next_) {
+    Guard guard(Stores().lock);
+    for (CImageStore* store = Stores().head; store; store = store->next_) {
         if (!store->swapFileName_.empty()) unlink(store->swapFileName_.c_str());
         store->swapFileName_.clear();
         platform::ForgetTemporary(store->swapHandle_);
@@ -162,7 +173,7 @@ void CImageStore::FreeBlock() {
 }
 
 int CImageStore::AllocateInMemory(std::uint64_t size) {
-    Guard guard(StoreLock());
+    Guard guard(Stores().lock);
     Empty();
     if (!AllocateBlock(size, true)) return 0;
     size_ = size;
@@ -176,45 +187,46 @@ int CImageStore::OpenSwapFile(std::uint64_t size) {
     if (size > kMaxFileSize) return 0;
     if (FreeSpace(kStoreSwapFile) < size) return 0;
 
-    std::uint64_t number = g_swapNumberStart >= 0
-                               ? static_cast<std::uint64_t>(g_swapNumberStart)
+    const std::int64_t start = Stores().swapNumberStart;
+    std::uint64_t number = start >= 0 ? static_cast<std::uint64_t>(start)
                                : platform::MillisecondsSinceStart() / 1000u;
-    for (int attempt = 0; attempt < kSwapNameTries; ++attempt, ++number) {
-        std::string path = platform::SwapFilePath(number);
-        // Exclusive creation: a name in use, by us or anyone else, is passed over.
-        const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;
+    // Exclusive creation: a name in use, by us or anyone else, is passed
+    // over. Locked from now on, and removed should a signal end the process.
+    std::string path;
+    int handle = -1;
+    const int fd = platform::MakeTemporary(path, false, handle, [&](std::string& name) {
+        for (int attempt = 0; attempt < kSwapNameTries; ++attempt, ++number) {
+            name = platform::SwapFilePath(number);
+            const int made = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            if (made >= 0 || errno != EEXIST) return made;
+        }
+        return -1;
+    });
+    if (fd < 0) return 0;
+    // Reserve the whole length now, so a full disk shows here and not later
+    // as a failed write into a sparse file.
+    if (size > 0) {
+        int error = posix_fallocate(fd, 0, static_cast<off_t>(size));
+        if (error == EINVAL || error == EOPNOTSUPP) {
+            // A file system without reservation: write the length out.
+            static const std::uint8_t zeros[kDiskPiece] = {};
+            error = 0;
+            for (std::uint64_t at = 0; at < size && !error; at += kDiskPiece) {
+                if (!WriteAt(fd, at, std::min<std::uint64_t>(kDiskPiece, size - at), zeros))
+                    error = errno ? errno : EIO;
+            }
+        }
+        if (error != 0) {
+            unlink(path.c_str());
+            close(fd);
+            platform::ForgetTemporary(handle);
             return 0;
         }
-        // Locked from now on, and removed should a signal end the process.
-        const int handle = platform::OwnTemporary(path, fd, false);
-        // Reserve the whole length now, so a full disk shows here and not
-        // later as a failed write into a sparse file.
-        if (size > 0) {
-            int error = posix_fallocate(fd, 0, static_cast<off_t>(size));
-            if (error == EINVAL || error == EOPNOTSUPP) {
-                // A file system without reservation: write the length out.
-                static const std::uint8_t zeros[kDiskPiece] = {};
-                error = 0;
-                for (std::uint64_t at = 0; at < size && !error; at += kDiskPiece) {
-                    if (!WriteAt(fd, at, std::min<std::uint64_t>(kDiskPiece, size - at), zeros))
-                        error = errno ? errno : EIO;
-                }
-            }
-            if (error != 0) {
-                unlink(path.c_str());
-                close(fd);
-                platform::ForgetTemporary(handle);
-                return 0;
-            }
-        }
-        swapFile_ = fd;
-        swapFileName_ = std::move(path);
-        swapHandle_ = handle;
-        return 1;
     }
-    return 0;
+    swapFile_ = fd;
+    swapFileName_ = std::move(path);
+    swapHandle_ = handle;
+    return 1;
 }
 
 void CImageStore::CloseSwapFile() {
@@ -228,7 +240,7 @@ void CImageStore::CloseSwapFile() {
 }
 
 int CImageStore::AllocateOnDisk(std::uint64_t size) {
-    Guard guard(StoreLock());
+    Guard guard(Stores().lock);
     Empty();
     if (!OpenSwapFile(size)) return 0;
     size_ = size;
@@ -239,13 +251,13 @@ int CImageStore::AllocateOnDisk(std::uint64_t size) {
 // ---- whole store ------------------------------------------------------------
 
 int CImageStore::Allocate(std::uint64_t size, int flags) {
-    Guard guard(StoreLock());
+    Guard guard(Stores().lock);
     Empty();
     if (flags & kStoreMemory) {
         if (AllocateInMemory(size) || AllocateInMemory(size)) return 1;
-        g_pendingBytes += static_cast<std::int64_t>(std::min<std::uint64_t>(size, INT64_MAX / 4));
+        Stores().pendingBytes += static_cast<std::int64_t>(std::min<std::uint64_t>(size, INT64_MAX / 4));
         MakeRoom();
-        g_pendingBytes -= static_cast<std::int64_t>(std::min<std::uint64_t>(size, INT64_MAX / 4));
+        Stores().pendingBytes -= static_cast<std::int64_t>(std::min<std::uint64_t>(size, INT64_MAX / 4));
         if (AllocateInMemory(size)) return 1;
     }
     if (!(flags & kStoreSwapFile)) return 0;
@@ -253,7 +265,7 @@ int CImageStore::Allocate(std::uint64_t size, int flags) {
 }
 
 void CImageStore::Empty() {
-    Guard guard(StoreLock());
+    Guard guard(Stores().lock);
     if (state_ == kStateOnDisk) CloseSwapFile();
     FreeBlock();
     size_ = 0;
@@ -261,7 +273,7 @@ void CImageStore::Empty() {
 }
 
 int CImageStore::AttachHandle(HGlobal block) {
-    Guard guard(StoreLock());
+    Guard guard(Stores().lock);
     Empty();
     if (!block || !block_.AttachHandle(std::move(block))) return 0;
     size_ = block_.Size();
@@ -271,7 +283,7 @@ int CImageStore::AttachHandle(HGlobal block) {
 }
 
 HGlobal CImageStore::DetachHandle() {
-    Guard guard(StoreLock());
+    Guard guard(Stores().lock);
     if (size_ == 0) return nullptr;
     if (state_ == kStateOnDisk && !SwapIn()) return nullptr;  // the file is kept
     platform::AddResidentBytes(-static_cast<std::int64_t>(block_.Size()));
@@ -347,7 +359,7 @@ std::uint64_t CImageStore::FillBytes(std::uint64_t offset, std::uint64_t count,
 // ---- moving between memory and disk -----------------------------------------
 
 int CImageStore::SwapOut() {
-    Guard guard(StoreLock());
+    Guard guard(Stores().lock);
     if (size_ == 0 || state_ == kStateOnDisk) return 1;
     if (!OpenSwapFile(size_)) return 0;  // memory unchanged
     if (!WriteAt(swapFile_, 0, size_, block_.Pointer())) {
@@ -361,7 +373,7 @@ int CImageStore::SwapOut() {
 }
 
 int CImageStore::SwapIn() {
-    Guard guard(StoreLock());
+    Guard guard(Stores().lock);
     if (size_ == 0 || state_ == kStateInMemory) return 1;
     if (!AllocateBlock(size_, false)) return 0;  // the file is kept
     if (!ReadAt(swapFile_, 0, size_, block_.Pointer())) {
@@ -375,8 +387,8 @@ int CImageStore::SwapIn() {
 }
 
 int CImageStore::Touch(bool makeRoom) {
-    Guard guard(StoreLock());
-    if (g_tail != this) {
+    Guard guard(Stores().lock);
+    if (Stores().tail != this) {
         Unlink();
         AppendAtTail();
     }
@@ -384,8 +396,9 @@ int CImageStore::Touch(bool makeRoom) {
 }
 
 int CImageStore::MakeRoom() {
-    Guard guard(StoreLock());
-    const int count = g_storeCount;
+    StoreManager& stores = Stores();
+    Guard guard(stores.lock);
+    const int count = stores.count;
     std::unique_ptr<bool[]> keep(new (std::nothrow) bool[static_cast<std::size_t>(count) + 1]());
     if (!keep) return 0;
 
@@ -393,20 +406,20 @@ int CImageStore::MakeRoom() {
     const std::int64_t available =
         static_cast<std::int64_t>(std::min(FreeSpace(kStoreMemory), kCap));
     std::int64_t resident = 0;
-    for (const CImageStore* store = g_head; store; store = store->next_) {
+    for (const CImageStore* store = stores.head; store; store = store->next_) {
         if (store->state_ == kStateInMemory)
             resident += static_cast<std::int64_t>(std::min(store->size_, kCap));
     }
-    std::int64_t budget = resident + available - kStoreOverhead * count - g_pendingBytes;
+    std::int64_t budget = resident + available - kStoreOverhead * count - stores.pendingBytes;
 
     // Most recently used first: every store that still fits is kept in memory.
     int index = count - 1;
     // Pinned stores stay where they are: resident ones take their room first.
-    for (const CImageStore* store = g_head; store; store = store->next_) {
+    for (const CImageStore* store = stores.head; store; store = store->next_) {
         if (store->Pinned() && store->state_ == kStateInMemory)
             budget -= static_cast<std::int64_t>(std::min(store->size_, kCap));
     }
-    for (const CImageStore* store = g_tail; store && budget > 0; store = store->previous_, --index) {
+    for (const CImageStore* store = stores.tail; store && budget > 0; store = store->previous_, --index) {
         if (store->Pinned()) continue;
         const std::int64_t size = static_cast<std::int64_t>(std::min(store->size_, kCap));
         if (size < budget) {
@@ -418,7 +431,7 @@ int CImageStore::MakeRoom() {
     for (int pass = 0; pass < 3; ++pass) {
         bool ok = true;
         int i = 0;
-        for (CImageStore* store = g_head; store; store = store->next_, ++i) {
+        for (CImageStore* store = stores.head; store; store = store->next_, ++i) {
             if (store->Pinned()) continue;
             const int result = keep[static_cast<std::size_t>(i)] ? store->SwapIn() : store->SwapOut();
             if (!result) ok = false;

@@ -176,8 +176,8 @@ public:
     ~CDocPicture() override = default;
 };
 
-// The process-wide shared row buffer: at least bytes long (0 means 32767).
-// Never freed while the system runs. Throws std::bad_alloc when it cannot grow.
+// The calling thread's shared row buffer: at least bytes long (0 means
+// 32767). Kept until the thread ends. Throws std::bad_alloc when it cannot grow.
 std::uint8_t* SharedRowBuffer(std::uint64_t bytes);
 
 // Fills pattern with n pixels of colour in the format of bits (1 bit: all set

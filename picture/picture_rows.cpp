@@ -13,8 +13,34 @@ namespace {
 
 constexpr std::uint64_t kMinSharedRowBytes = 32767;
 
-thread_local std::unique_ptr<std::uint8_t[]> gSharedRow;
-thread_local std::uint64_t gSharedRowBytes = 0;
+// The shared row buffer of a thread, grown on demand and kept until the
+// thread ends.
+class RowBuffer {
+public:
+    // At least bytes long (0: the least size); throws std::bad_alloc.
+    std::uint8_t* Get(std::uint64_t bytes) {
+        if (bytes == 0) bytes = kMinSharedRowBytes;
+        if (buffer_ && size_ >= bytes) return buffer_.get();
+        bytes = std::max(bytes, kMinSharedRowBytes);
+        buffer_.reset();
+        size_ = 0;
+        buffer_.reset(new (std::nothrow) std::uint8_t[bytes]);
+        if (!buffer_) throw std::bad_alloc();
+        size_ = bytes;
+        return buffer_.get();
+    }
+    bool Holds(const std::uint8_t* pointer) const { return buffer_ && pointer == buffer_.get(); }
+
+private:
+    std::unique_ptr<std::uint8_t[]> buffer_;
+    std::uint64_t size_ = 0;
+};
+
+// Per thread on purpose: a worker and the window's thread each use their own.
+RowBuffer& ThreadRowBuffer() {
+    thread_local RowBuffer buffer;
+    return buffer;
+}
 
 bool IsSubByte(int bits) { return bits == 1 || bits == 4; }
 
@@ -51,17 +77,7 @@ SubByteSpan SpanOf(int bits, int x0, int x1) {
 
 }  // namespace
 
-std::uint8_t* SharedRowBuffer(std::uint64_t bytes) {
-    if (bytes == 0) bytes = kMinSharedRowBytes;
-    if (gSharedRow && gSharedRowBytes >= bytes) return gSharedRow.get();
-    bytes = std::max(bytes, kMinSharedRowBytes);
-    gSharedRow.reset();
-    gSharedRowBytes = 0;
-    gSharedRow.reset(new (std::nothrow) std::uint8_t[bytes]);
-    if (!gSharedRow) throw std::bad_alloc();
-    gSharedRowBytes = bytes;
-    return gSharedRow.get();
-}
+std::uint8_t* SharedRowBuffer(std::uint64_t bytes) { return ThreadRowBuffer().Get(bytes); }
 
 bool CPicture::ClampSegment(int& x0, int& x1, int& y) const {
     if (!header_) return false;
@@ -354,7 +370,7 @@ const std::uint8_t* CPicture::ResidentRow(int x0, int y) const {
 
 int CPicture::UnlockRow(int x0, int x1, int y, std::uint8_t* pointer) {
     if (!pointer) return 0;
-    if (gSharedRow && pointer == gSharedRow.get()) return WriteRow(x0, x1, y, pointer);
+    if (ThreadRowBuffer().Holds(pointer)) return WriteRow(x0, x1, y, pointer);
     return 1;  // a direct pointer into the store: nothing to write back
 }
 

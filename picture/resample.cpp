@@ -282,6 +282,101 @@ std::unique_ptr<CPicture> RescaledCopy(CPicture* source, int width, int height) 
     return copy;
 }
 
+namespace {
+
+// The walk of Deskew: source rows taken from the top down along the left
+// edge (step m takes source row SourceRow(m)), each row's pixels spread
+// along the top edge from the step's point of the left edge.
+class DeskewWalk {
+public:
+    DeskewWalk(int width, int height, int bits, const DeskewCorners& c)
+        : height_(height), bits_(bits), c_(c) {
+        n1_ = LinePoints(top_, c.x0, c.y0, c.x1, c.y1);
+        n2_ = LinePoints(left_, c.x0, c.y0, c.x2, c.y2);
+        columns_.resize(std::size_t(n1_));
+        for (int o = 0; o < n1_; ++o) columns_[std::size_t(o)] = NearestSource(o, width, n1_);
+        for (const LinePoint& p : top_) {
+            highest_ = std::min(highest_, p.y - c.y0);
+            lowest_ = std::max(lowest_, p.y - c.y0);
+        }
+        for (const LinePoint& p : left_) leftHighest_ = std::min(leftHighest_, p.y - c.y0);
+    }
+    int Steps() const { return n2_; }
+    int SourceRow(int m) const { return NearestSource(m, height_, n2_); }
+    // The first destination row any step writes to.
+    int FirstRow() const { return c_.y0 + highest_ + leftHighest_; }
+    // The first destination row step m and the steps after it write to.
+    int FirstRowOf(int m) const { return left_[std::size_t(m)].y + highest_; }
+    // Rows one step touches: the top edge's height, a row of hole filling.
+    int Span() const { return lowest_ - highest_ + 3; }
+
+    // Step m over its source row's pixels (at least the picture's row,
+    // with bytes to spare): put(x, y, value) for each destination pixel.
+    template <typename Put>
+    bool Step(int m, const std::uint8_t* sourceRow, Put&& put) const {
+        const int vx = left_[std::size_t(m)].x, vy = left_[std::size_t(m)].y;
+        // A diagonal step of the left edge leaves a gap below this row.
+        int fillDy = 0;
+        if (m + 1 < n2_ && left_[std::size_t(m + 1)].x != vx && left_[std::size_t(m + 1)].y != vy)
+            fillDy = left_[std::size_t(m + 1)].y - vy;
+        const int bytes = BytesPerPixel(bits_);
+        auto valueAt = [&](int sx) -> std::uint32_t {
+            switch (bits_) {
+            case 1: return packing::GetIndex<1>(sourceRow, sx);
+            case 4: return packing::GetIndex<4>(sourceRow, sx);
+            case 8: return packing::GetIndex<8>(sourceRow, sx);
+            case 24: {
+                const std::uint8_t* p = sourceRow + 3 * sx;
+                return MakeRgb(p[2], p[1], p[0]);
+            }
+            default: {
+                std::uint32_t v = 0;
+                std::memcpy(&v, sourceRow + std::size_t(bytes) * std::size_t(sx), std::size_t(bytes));
+                return v;
+            }
+            }
+        };
+        bool ok = true;
+        int lastColumn = -1;
+        std::uint32_t value = 0;
+        for (int o = 0; o < n1_; ++o) {
+            const int X = vx + top_[std::size_t(o)].x - c_.x0;
+            const int Y = vy + top_[std::size_t(o)].y - c_.y0;
+            const int sx = columns_[std::size_t(o)];
+            if (sx != lastColumn) {
+                value = valueAt(sx);
+                lastColumn = sx;
+            }
+            if (!put(X, Y, value)) ok = false;
+            if (fillDy != 0 && !put(X, Y + fillDy, value)) ok = false;
+        }
+        return ok;
+    }
+
+private:
+    int height_, bits_;
+    DeskewCorners c_;
+    std::vector<LinePoint> top_, left_;
+    std::vector<int> columns_;
+    int n1_ = 0, n2_ = 0;
+    int highest_ = 0, lowest_ = 0, leftHighest_ = 0;
+};
+
+// Corners far beyond any picture would make edges of billions of points.
+bool CornersNear(const DeskewCorners& c) {
+    constexpr int kFar = 1 << 20;
+    for (int v : {c.x0, c.y0, c.x1, c.y1, c.x2, c.y2})
+        if (v < -kFar || v > kFar) return false;
+    return true;
+}
+
+// Rows of the window within a memory bound.
+int WindowRows(int span, std::uint64_t rowBytes) {
+    return int(std::min<std::uint64_t>(std::uint64_t(span), std::max<std::uint64_t>(1, (256u << 20) / rowBytes)));
+}
+
+}  // namespace
+
 int Deskew(CPicture* source, CPicture* destination, const DeskewCorners& c,
            bool whiteBackground, Progress* on) {
     ProgressScope scope(on);
@@ -290,16 +385,12 @@ int Deskew(CPicture* source, CPicture* destination, const DeskewCorners& c,
     if (bits != destination->GetBitCount() || !SupportedDepth(bits)) return 0;
     const int W = source->GetWidth(), H = source->GetHeight();
     const int DW = destination->GetWidth(), DH = destination->GetHeight();
-    // Corners far beyond any picture would make edges of billions of points.
-    constexpr int kFar = 1 << 20;
-    for (int v : {c.x0, c.y0, c.x1, c.y1, c.x2, c.y2})
-        if (v < -kFar || v > kFar) return 0;
+    if (!CornersNear(c)) return 0;
 
     CGlobalBlock block;
     std::uint8_t* sourceRow = AllocateWork(block, SegmentBytesFor(bits, W) + 1 + 8);
-    std::vector<LinePoint> top, left;
-    const int n1 = LinePoints(top, c.x0, c.y0, c.x1, c.y1);
-    const int n2 = LinePoints(left, c.x0, c.y0, c.x2, c.y2);
+    const DeskewWalk walk(W, H, bits, c);
+    const int n2 = walk.Steps();
 
     if (whiteBackground) {
         destination->Fill(WhiteFor(destination->GetType(), bits));
@@ -311,44 +402,15 @@ int Deskew(CPicture* source, CPicture* destination, const DeskewCorners& c,
     }
     if (whiteBackground) BeginProgressWithCaption(5146, 0, unsigned(n2));
 
-    const int bytes = BytesPerPixel(bits);
     // The rows one output row touches span the top edge's height, plus one
     // row of hole filling; keep that many (within a memory bound) at hand.
     const std::uint64_t rowBytes = SegmentBytesFor(bits, DW) + 8;
-    const int span = std::abs(c.y1 - c.y0) + 3;
-    const int capacity = int(std::min<std::uint64_t>(std::uint64_t(span),
-                                                     std::max<std::uint64_t>(1, (256u << 20) / rowBytes)));
-    RowWindow window(destination, bits, std::min(capacity, std::max(DH, 1)));
-    int highest = 0, leftHighest = 0;
-    for (const LinePoint& p : top) highest = std::min(highest, p.y - c.y0);
-    for (const LinePoint& p : left) leftHighest = std::min(leftHighest, p.y - c.y0);
-    window.Start(c.y0 + highest + leftHighest);
-    auto valueAt = [&](int sx) -> std::uint32_t {
-        switch (bits) {
-        case 1: return packing::GetIndex<1>(sourceRow, sx);
-        case 4: return packing::GetIndex<4>(sourceRow, sx);
-        case 8: return packing::GetIndex<8>(sourceRow, sx);
-        case 24: {
-            const std::uint8_t* p = sourceRow + 3 * sx;
-            return MakeRgb(p[2], p[1], p[0]);
-        }
-        default: {
-            std::uint32_t v = 0;
-            std::memcpy(&v, sourceRow + std::size_t(bytes) * std::size_t(sx), std::size_t(bytes));
-            return v;
-        }
-        }
-    };
-
-    // Source columns of the output columns, computed once.
-    std::vector<int> columns(static_cast<std::size_t>(n1));
-    for (int o = 0; o < n1; ++o) columns[std::size_t(o)] = NearestSource(o, W, n1);
-
+    RowWindow window(destination, bits, std::min(WindowRows(walk.Span(), rowBytes), std::max(DH, 1)));
+    window.Start(walk.FirstRow());
     int lastRow = -1;
     bool failed = false;
     for (int m = 0; m < n2 && !failed; ++m) {
-        const int vx = left[std::size_t(m)].x, vy = left[std::size_t(m)].y;
-        const int sy = NearestSource(m, H, n2);
+        const int sy = walk.SourceRow(m);
         if (sy != lastRow) {
             if (!source->ReadRow(0, W - 1, sy, sourceRow)) {
                 failed = true;
@@ -356,27 +418,95 @@ int Deskew(CPicture* source, CPicture* destination, const DeskewCorners& c,
             }
             lastRow = sy;
         }
-        // A diagonal step of the left edge leaves a gap below this row.
-        int fillDy = 0;
-        if (m + 1 < n2 && left[std::size_t(m + 1)].x != vx && left[std::size_t(m + 1)].y != vy)
-            fillDy = left[std::size_t(m + 1)].y - vy;
-        int lastColumn = -1;
-        std::uint32_t value = 0;
-        for (int o = 0; o < n1; ++o) {
-            const int X = vx + top[std::size_t(o)].x - c.x0;
-            const int Y = vy + top[std::size_t(o)].y - c.y0;
-            const int sx = columns[std::size_t(o)];
-            if (sx != lastColumn) {
-                value = valueAt(sx);
-                lastColumn = sx;
-            }
-            if (!window.Put(X, Y, value)) failed = true;
-            if (fillDy != 0 && X < DW && Y + fillDy < DH && !window.Put(X, Y + fillDy, value))
-                failed = true;
-        }
+        if (!walk.Step(m, sourceRow, [&](int x, int y, std::uint32_t value) { return window.Put(x, y, value); }))
+            failed = true;
         if (whiteBackground && StepProgress(unsigned(m + 1))) failed = true;  // Escape
     }
     if (!window.FlushAll()) failed = true;
     if (whiteBackground) EndProgress();
     return failed ? 0 : 1;
+}
+
+struct DeskewedRows::Work {
+    DeskewWalk walk;
+    std::unique_ptr<CDocPicture> model;  // row 0 white, row 1 where a finished row takes its stored form
+    int width = 0, height = 0, bits = 0;
+    int capacity = 0;
+    std::uint64_t slotBytes = 0;
+    std::vector<std::uint8_t> window, sourceRow;
+    int top = 0, bottom = -1;  // destination rows top..bottom are in the window
+    int next = 0;              // the next row to hand over
+    int step = 0, lastRow = -1;
+    Work(int w, int h, int b, const DeskewCorners& c) : walk(w, h, b, c) {}
+    std::uint8_t* Slot(int y) { return window.data() + std::size_t(y % capacity) * slotBytes; }
+};
+
+DeskewedRows::DeskewedRows(const CPicture& shape, int sourceWidth, int sourceHeight, Fetch fetch,
+                           const DeskewCorners& corners, int width, int height)
+    : fetch_(std::move(fetch)) {
+    const int bits = shape.HasHeader() ? shape.GetBitCount() : 0;
+    if (!SupportedDepth(bits) || sourceWidth <= 0 || sourceHeight <= 0 || width <= 0 || height <= 0 ||
+        !CornersNear(corners))
+        return;
+    auto work = std::make_unique<Work>(sourceWidth, sourceHeight, bits, corners);
+    work->width = width;
+    work->height = height;
+    work->bits = bits;
+    work->slotBytes = SegmentBytesFor(bits, width) + 8;
+    // Every row a step touches at hand: none is finished before the steps
+    // that write to it are done.
+    const int span = work->walk.Span();
+    if (WindowRows(span, work->slotBytes) < span) return;
+    work->capacity = std::min(span, height);
+    const BitmapInfoHeader* header = shape.GetHeader();
+    work->model = std::make_unique<CDocPicture>();
+    if (!work->model->Create(shape.GetType(), width, 2, int(header->biClrUsed), shape.GetColourTable(),
+                             std::uint32_t(header->biXPelsPerMeter), std::uint32_t(header->biYPelsPerMeter),
+                             kStoreMemory) ||
+        !work->model->Fill(WhiteFor(shape.GetType(), bits)))
+        return;
+    work->window.assign(std::size_t(work->capacity) * std::size_t(work->slotBytes), 0);
+    work->sourceRow.assign(std::size_t(std::max(SegmentBytesFor(bits, sourceWidth) + 1 + 8,
+                                                 RowBytesFor(sourceWidth, bits))),
+                           0);
+    work->top = std::max(work->walk.FirstRow(), 0);
+    work->bottom = work->top - 1;
+    work_ = std::move(work);
+}
+
+DeskewedRows::~DeskewedRows() = default;
+
+bool DeskewedRows::Row(int y, std::uint8_t* row) {
+    Work* w = work_.get();
+    if (!w || y != w->next || y >= w->height) return false;
+    bool ok = true;
+    // The steps that can still write to row y: from then on it is finished.
+    while (ok && w->step < w->walk.Steps() && w->walk.FirstRowOf(w->step) <= y) {
+        const int m = w->step++;
+        const int sy = w->walk.SourceRow(m);
+        if (sy != w->lastRow) {
+            if (!fetch_(sy, w->sourceRow.data())) return false;
+            w->lastRow = sy;
+        }
+        ok = w->walk.Step(m, w->sourceRow.data(), [&](int x, int yy, std::uint32_t value) {
+            if (x < 0 || yy < 0 || x >= w->width || yy >= w->height) return true;
+            if (yy < w->next) return false;  // a row already handed over
+            while (yy > w->bottom) {
+                // A row leaves the window only once handed over.
+                if (w->bottom - w->top + 1 == w->capacity) {
+                    if (w->top >= w->next) return false;
+                    ++w->top;
+                }
+                ++w->bottom;
+                if (!w->model->ReadRow(0, w->width - 1, 0, w->Slot(w->bottom))) return false;
+            }
+            PutValue(w->Slot(yy), w->bits, x, value);
+            return true;
+        });
+    }
+    if (!ok) return false;
+    ++w->next;
+    if (y < w->top || y > w->bottom)  // no step writes here: white
+        return w->model->ReadStoredRow(0, row) != 0;
+    return w->model->WriteRow(0, w->width - 1, 1, w->Slot(y)) && w->model->ReadStoredRow(1, row);
 }

@@ -83,3 +83,34 @@ struct DeskewCorners {
 // Progress).
 int Deskew(CPicture* source, CPicture* destination, const DeskewCorners& corners,
            bool whiteBackground, Progress* on = nullptr);
+
+// The rows Deskew with a white background writes into a new picture of
+// width x height shaped as shape (type, colour table, resolution), made one
+// at a time from the top down from source rows taken from the top down: a
+// writer streams the result with neither picture held whole, only a band
+// of the result as high as the top edge's slope.
+class DeskewedRows {
+public:
+    // fetch fills buffer with source row y (0 = top), as stored (the pixels
+    // from the first byte; the buffer holds the stored row, padding
+    // included); false on a failed read. Rows are asked for from the top
+    // down, each once or passed over.
+    using Fetch = std::function<bool(int y, std::uint8_t* buffer)>;
+    DeskewedRows(const CPicture& shape, int sourceWidth, int sourceHeight, Fetch fetch,
+                 const DeskewCorners& corners, int width, int height);
+    ~DeskewedRows();
+    DeskewedRows(const DeskewedRows&) = delete;
+    DeskewedRows& operator=(const DeskewedRows&) = delete;
+    // Whether the rows can be made so: a band within a memory bound, a depth
+    // Deskew takes. Otherwise Deskew into a whole picture makes them.
+    bool Usable() const { return work_ != nullptr; }
+    // Stored row y of the result (the picture's row bytes, padding
+    // included), asked for from the top down, each row after the one
+    // before. False on a failed read, or for a row asked out of turn.
+    bool Row(int y, std::uint8_t* row);
+
+private:
+    struct Work;
+    Fetch fetch_;
+    std::unique_ptr<Work> work_;
+};

@@ -80,15 +80,19 @@ int SafeFile::Open() {
 
     std::string pattern = directory;
     pattern.append("/.~").append(stem).append("-XXXXXX").append(suffix);
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    int fd = ::mkstemps(buffer.data(), int(suffix.size()));
-    if (fd < 0) return 0;
-    tempPath_ = buffer.data();
-    fd_ = fd;
     // Locked while it lives, removed should a signal end the process, and
     // found by the next start should the process be killed outright.
-    pendingSlot_ = OwnTemporary(tempPath_, fd_, true);
+    std::string made;
+    const int fd = MakeTemporary(made, true, pendingSlot_, [&](std::string& path) {
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back('\0');
+        const int result = ::mkstemps(buffer.data(), int(suffix.size()));
+        path = buffer.data();
+        return result;
+    });
+    if (fd < 0) return 0;
+    tempPath_ = made;
+    fd_ = fd;
 
     struct stat st {};
     mode_t mode = ::stat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? (st.st_mode & 07777)

@@ -6,6 +6,7 @@
 #include <sys/sysinfo.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -13,15 +14,13 @@
 #include <cstring>
 #include <ctime>
 #include <limits>
+#include <mutex>
 
 #include "platform/profile.h"
 
 namespace platform {
 
 namespace {
-
-std::uint64_t g_explicitBudget = 0;  // from SetMemoryBudget; 0: none
-std::int64_t g_residentBytes = 0;
 
 // The settings file is read again only when its path or the file changes.
 struct ProfileStamp {
@@ -32,9 +31,22 @@ struct ProfileStamp {
     std::int64_t modifiedNs = 0;
     bool operator==(const ProfileStamp&) const = default;
 };
-ProfileStamp g_budgetStamp;
-std::uint64_t g_budgetFromProfile = 0;
-bool g_budgetProfileRead = false;
+// The memory budget of the picture stores and what they hold resident. One
+// per process, as the memory is; asked from any thread, hence the lock.
+struct MemoryBudgetState {
+    std::mutex lock;
+    std::uint64_t explicitBytes = 0;  // from SetMemoryBudget; 0: none
+    // The setting's value and the state of the file it was read from.
+    ProfileStamp stamp;
+    std::uint64_t fromProfile = 0;
+    bool profileRead = false;
+    std::atomic<std::int64_t> residentBytes{0};
+};
+
+MemoryBudgetState& Budget() {
+    static MemoryBudgetState budget;
+    return budget;
+}
 
 ProfileStamp StampOf(const std::string& path) {
     ProfileStamp stamp;
@@ -112,30 +124,36 @@ std::uint64_t AvailableMemory() {
     return available;
 }
 
-void SetMemoryBudget(std::uint64_t bytes) { g_explicitBudget = bytes; }
+void SetMemoryBudget(std::uint64_t bytes) {
+    std::lock_guard<std::mutex> guard(Budget().lock);
+    Budget().explicitBytes = bytes;
+}
 
 std::uint64_t MemoryBudget() {
-    if (g_explicitBudget != 0) return g_explicitBudget;
+    MemoryBudgetState& budget = Budget();
+    std::lock_guard<std::mutex> guard(budget.lock);
+    if (budget.explicitBytes != 0) return budget.explicitBytes;
     if (const char* env = std::getenv("STITCHARA_MEMORY_LIMIT"); env && *env) {
         std::uint64_t bytes = 0;
         if (ParseByteCount(env, bytes)) return bytes;
     }
     ProfileStamp stamp = StampOf(ProfilePath());
-    if (!g_budgetProfileRead || !(stamp == g_budgetStamp)) {
-        g_budgetStamp = std::move(stamp);
-        g_budgetProfileRead = true;
-        g_budgetFromProfile = 0;
+    if (!budget.profileRead || !(stamp == budget.stamp)) {
+        budget.stamp = std::move(stamp);
+        budget.profileRead = true;
+        budget.fromProfile = 0;
         std::uint64_t bytes = 0;
         if (ParseByteCount(GetProfileString("MainWindow", "MemoryLimit", ""), bytes))
-            g_budgetFromProfile = bytes;
+            budget.fromProfile = bytes;
     }
-    return g_budgetFromProfile;
+    return budget.fromProfile;
 }
 
-void AddResidentBytes(std::int64_t delta) { g_residentBytes += delta; }
+void AddResidentBytes(std::int64_t delta) { Budget().residentBytes.fetch_add(delta, std::memory_order_relaxed); }
 
 std::uint64_t ResidentBytes() {
-    return g_residentBytes > 0 ? static_cast<std::uint64_t>(g_residentBytes) : 0;
+    const std::int64_t bytes = Budget().residentBytes.load(std::memory_order_relaxed);
+    return bytes > 0 ? static_cast<std::uint64_t>(bytes) : 0;
 }
 
 std::uint64_t FreeDiskBytes(const std::string& path) {

@@ -4,11 +4,14 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -30,24 +33,87 @@ constexpr char kSwapSuffix[] = ".tmp";
 constexpr char kLinkPrefix[] = "~tsvsave-";
 constexpr char kSaveTemporaryPrefix[] = ".~";
 
-// The owned files in fixed slots: a signal handler may only touch memory
-// that is already there. A slot is filled before it is marked used.
-constexpr int kSlots = 256;
-char g_paths[kSlots][PATH_MAX];
-char g_links[kSlots][PATH_MAX];
-volatile sig_atomic_t g_used[kSlots];
+// The owned files in fixed records: a signal handler may only touch memory
+// that is already there. A record is free; busy while its thread fills or
+// empties it (a signal handler waits for it, as its file may be about to
+// exist); armed while its file lives; or gone once a signal handler removed
+// the file. Process-wide on purpose: the signal handlers read it.
+enum : int { kFree = 0, kBusy = 1, kArmed = 2, kGone = 3 };
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+              "the signal handler needs lock-free records");
+
+struct Record {
+    std::atomic<int> state{kFree};
+    // The file the record was made for: the handler removes nothing else.
+    dev_t device = 0;
+    ino_t inode = 0;
+    char path[PATH_MAX] = {};
+    char link[PATH_MAX] = {};
+};
+
+constexpr int kRecords = 256;
+
+struct OwnedFiles {
+    Record records[kRecords];
+    // Set by the first signal that ends the process: nothing more is made.
+    std::atomic<bool> ending{false};
+    // Numbers the links to save temporaries.
+    std::atomic<unsigned> linkNumber{0};
+};
+OwnedFiles g_owned;
+
+// How long a signal that ends the process waits, at most, for records other
+// threads are filling: rounds of a millisecond.
+constexpr int kBusyWaitRounds = 2000;
 
 constexpr int kEndingSignals[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGTERM, SIGPIPE, SIGALRM,
                                   SIGUSR1, SIGUSR2, SIGXFSZ, SIGXCPU, SIGVTALRM, SIGPROF};
 
+// Removes the file of an armed record, when its path still names it.
+void RemoveFile(const Record& record) {
+    struct stat named {};
+    if (::stat(record.path, &named) == 0 && named.st_dev == record.device && named.st_ino == record.inode)
+        ::unlink(record.path);
+    if (record.link[0] != '\0') ::unlink(record.link);
+}
+
+// Async-signal-safe: atomics, stat, unlink and nanosleep only.
 void RemoveAll() {
-    for (int i = 0; i < kSlots; ++i) {
-        if (!g_used[i]) continue;
-        ::unlink(g_paths[i]);
-        if (g_links[i][0] != '\0') ::unlink(g_links[i]);
-        g_used[i] = 0;
+    g_owned.ending.store(true);
+    for (int round = 0; round < kBusyWaitRounds; ++round) {
+        bool busy = false;
+        for (Record& record : g_owned.records) {
+            int state = record.state.load();
+            if (state == kArmed && record.state.compare_exchange_strong(state, kGone)) {
+                RemoveFile(record);
+                continue;
+            }
+            if (state == kBusy) busy = true;
+        }
+        if (!busy) return;
+        const struct timespec millisecond {0, 1000000};
+        ::nanosleep(&millisecond, nullptr);
     }
 }
+
+// Holds back the signals that end the process on this thread while it
+// fills or empties a record: the handler, which waits for busy records,
+// then never runs on the thread it would wait for.
+class EndingSignalsHeld {
+public:
+    EndingSignalsHeld() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int sig : kEndingSignals) sigaddset(&set, sig);
+        ::pthread_sigmask(SIG_BLOCK, &set, &previous_);
+    }
+    ~EndingSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    EndingSignalsHeld(const EndingSignalsHeld&) = delete;
+    EndingSignalsHeld& operator=(const EndingSignalsHeld&) = delete;
+
+private:
+    sigset_t previous_;
+};
 
 extern "C" void OnEndingSignal(int sig) { EndBySignal(sig); }
 
@@ -103,63 +169,115 @@ std::string SwapFilePath(std::uint64_t number) {
 
 namespace {
 
-// Records path for removal on a fatal signal; its slot, or -1.
-int Record(const std::string& path, bool outsideTempDirectory) {
-    RemoveTemporariesOnSignals();
-    const std::string absolute = Absolute(path);
-    if (absolute.size() >= PATH_MAX) return -1;
-    for (int i = 0; i < kSlots; ++i) {
-        if (g_used[i]) continue;
-        std::memcpy(g_paths[i], absolute.c_str(), absolute.size() + 1);
-        g_links[i][0] = '\0';
-        if (outsideTempDirectory) {
-            static unsigned counter = 0;
-            const std::string stem = TempDirectory() + "/" + kLinkPrefix + std::to_string(::getpid()) + "-";
-            for (int attempt = 0; attempt < 100; ++attempt) {
-                const std::string link = stem + std::to_string(counter++);
-                if (link.size() >= PATH_MAX) break;
-                if (::symlink(absolute.c_str(), link.c_str()) == 0) {
-                    std::memcpy(g_links[i], link.c_str(), link.size() + 1);
-                    break;
-                }
-                if (errno != EEXIST) break;
-            }
-        }
-        g_used[i] = 1;
-        return i;
+constexpr int kRefused = -2;
+
+// A free record, now busy; -1 when every record is in use; kRefused once a
+// signal is ending the process. The ending mark is read after the record is
+// taken, so either the handler sees the record busy or this sees the mark.
+int TakeRecord() {
+    // Checked first as well: a refused maker never makes a record busy, not
+    // even for a moment, once the handler waits for busy records.
+    if (g_owned.ending.load()) return kRefused;
+    for (int i = 0; i < kRecords; ++i) {
+        int state = kFree;
+        if (!g_owned.records[i].state.compare_exchange_strong(state, kBusy)) continue;
+        if (!g_owned.ending.load()) return i;
+        g_owned.records[i].state.store(kFree);
+        return kRefused;
     }
-    return -1;
+    return g_owned.ending.load() ? kRefused : -1;
+}
+
+// Fills busy record i for the file path open as fd; false when it cannot
+// be recorded.
+bool FillRecord(int i, const std::string& path, int fd, bool outsideTempDirectory) {
+    Record& record = g_owned.records[i];
+    const std::string absolute = Absolute(path);
+    struct stat made {};
+    if (absolute.size() >= PATH_MAX || ::fstat(fd, &made) != 0) return false;
+    std::memcpy(record.path, absolute.c_str(), absolute.size() + 1);
+    record.device = made.st_dev;
+    record.inode = made.st_ino;
+    record.link[0] = '\0';
+    if (!outsideTempDirectory) return true;
+    const std::string stem = TempDirectory() + "/" + kLinkPrefix + std::to_string(::getpid()) + "-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string link = stem + std::to_string(g_owned.linkNumber.fetch_add(1));
+        if (link.size() >= PATH_MAX) break;
+        if (::symlink(absolute.c_str(), link.c_str()) == 0) {
+            std::memcpy(record.link, link.c_str(), link.size() + 1);
+            break;
+        }
+        if (errno != EEXIST) break;
+    }
+    return true;
 }
 
 }  // namespace
 
-int OwnTemporary(const std::string& path, int fd, bool outsideTempDirectory) {
-    // Recorded before it is locked: a file that another process sees locked
-    // is one that a signal ending this process removes.
-    const int handle = Record(path, outsideTempDirectory);
-    if (fd >= 0) ::flock(fd, LOCK_EX | LOCK_NB);
-    return handle;
+int MakeTemporary(std::string& path, bool outsideTempDirectory, int& handle,
+                  const std::function<int(std::string& path)>& make) {
+    handle = -1;
+    RemoveTemporariesOnSignals();
+    EndingSignalsHeld held;
+    const int record = TakeRecord();
+    if (record == kRefused) {
+        errno = ECANCELED;
+        return -1;
+    }
+    const int fd = make(path);
+    if (fd < 0) {
+        const int error = errno;
+        if (record >= 0) g_owned.records[record].state.store(kFree);
+        errno = error;
+        return -1;
+    }
+    if (record >= 0 && FillRecord(record, path, fd, outsideTempDirectory)) {
+        g_owned.records[record].state.store(kArmed);
+        handle = record;
+    } else if (record >= 0) {
+        g_owned.records[record].state.store(kFree);
+    }
+    if (handle < 0 && g_owned.ending.load()) {
+        // Unrecorded, and the process is ending: not left behind.
+        ::unlink(path.c_str());
+        ::close(fd);
+        errno = ECANCELED;
+        return -1;
+    }
+    // Locked once recorded: a file that another process sees locked is one
+    // that a signal ending this process removes.
+    ::flock(fd, LOCK_EX | LOCK_NB);
+    return fd;
 }
 
 void ForgetTemporary(int handle) {
-    if (handle < 0 || handle >= kSlots || !g_used[handle]) return;
-    g_used[handle] = 0;
-    if (g_links[handle][0] != '\0') ::unlink(g_links[handle]);
-    g_links[handle][0] = '\0';
+    if (handle < 0 || handle >= kRecords) return;
+    Record& record = g_owned.records[handle];
+    EndingSignalsHeld held;
+    int state = kArmed;
+    if (!record.state.compare_exchange_strong(state, kBusy)) return;  // removed by a signal handler
+    if (record.link[0] != '\0') ::unlink(record.link);
+    record.link[0] = '\0';
+    record.state.store(kFree);
 }
 
 void RemoveTemporariesOnSignals() {
-    static bool installed = false;
-    if (installed) return;
-    installed = true;
-    for (int sig : kEndingSignals) {
-        struct sigaction old {};
-        if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
-        struct sigaction action {};
-        action.sa_handler = OnEndingSignal;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(sig, &action, nullptr);
-    }
+    // Once, whichever thread comes first; the others wait until it is done.
+    static const bool installed = [] {
+        for (int sig : kEndingSignals) {
+            struct sigaction old {};
+            if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
+            struct sigaction action {};
+            action.sa_handler = OnEndingSignal;
+            // A second ending signal waits while the first removes the files.
+            sigemptyset(&action.sa_mask);
+            for (int other : kEndingSignals) sigaddset(&action.sa_mask, other);
+            ::sigaction(sig, &action, nullptr);
+        }
+        return true;
+    }();
+    (void)installed;
 }
 
 void EndBySignal(int sig) {

@@ -1,18 +1,25 @@
 // The files a process makes for its own use (the swap files of the picture
 // stores, the temporaries of safe saves) and must never leave behind.
 //
-// Each such file is held open and locked (flock) for as long as it lives;
-// the lock is how a later process tells a live file from one that a killed
-// process left. The process removes its own files when a fatal signal ends
-// it; a process killed outright (SIGKILL, power loss) cannot, and the next
-// start removes them with RemoveLeftTemporaries.
+// Each such file is recorded before it is made and held open and locked
+// (flock) for as long as it lives; the lock is how a later process tells a
+// live file from one that a killed process left. The process removes its own
+// files when a fatal signal ends it, whenever the signal comes; a process
+// killed outright (SIGKILL, power loss) cannot, and the next start removes
+// them with RemoveLeftTemporaries.
 //
-//     int handle = platform::OwnTemporary(path, fd, false);
+//     std::string path;
+//     int handle = -1;
+//     const int fd = platform::MakeTemporary(path, false, handle, [](std::string& name) {
+//         name = platform::SwapFilePath(1);
+//         return open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+//     });
 //     ...                                   // the file is in use
-//     unlink(path); close(fd);
+//     unlink(path.c_str()); close(fd);
 //     platform::ForgetTemporary(handle);
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace platform {
@@ -20,13 +27,20 @@ namespace platform {
 // Path of swap file number n in the temporary directory.
 std::string SwapFilePath(std::uint64_t number);
 
-// Takes an exclusive lock on fd (held until the descriptor is closed) and
-// records path for removal on a fatal signal. A file outside the temporary
+// Makes a file the process owns. make(path) creates it, exclusively (open
+// with O_CREAT | O_EXCL, mkstemps), sets path to its name and returns its
+// descriptor, or -1 with errno set. Its record is taken before make runs,
+// and a signal that ends the process waits until the record is complete, so
+// a file made here is removed whenever the signal comes; once a signal is
+// ending the process nothing more is made (-1, errno ECANCELED). The file is
+// then locked (until the descriptor is closed). A file outside the temporary
 // directory (a save temporary beside the file it will replace) also gets a
 // link in the temporary directory, so that the next start finds it should
-// the process be killed outright. The handle for ForgetTemporary; -1 when
-// the file could not be recorded (it still serves).
-int OwnTemporary(const std::string& path, int fd, bool outsideTempDirectory);
+// the process be killed outright. handle: for ForgetTemporary; -1 when the
+// file could not be recorded (every record in use, a path too long): it
+// still serves. The descriptor, or -1.
+int MakeTemporary(std::string& path, bool outsideTempDirectory, int& handle,
+                  const std::function<int(std::string& path)>& make);
 // The file was removed or moved into place: no longer the process's to remove.
 void ForgetTemporary(int handle);
 

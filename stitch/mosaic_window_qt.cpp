@@ -25,6 +25,7 @@
 #include "base/progress.h"
 #include "display/draw_picture_qt.h"
 #include "display/view_qt.h"
+#include "document/document_qt.h"
 #include "document/file_dialogs_qt.h"
 #include "document/import_export.h"
 #include "document/import_export_commands.h"
@@ -32,6 +33,7 @@
 #include "resources/string_ids.h"
 #include "resources/strings.h"
 #include "stitch/stitch_app_qt.h"
+#include "stitch/stitch_run.h"
 
 namespace {
 // This file's texts for the user, in their own translation context.
@@ -41,8 +43,6 @@ struct StitchManyText {
 }  // namespace
 
 namespace {
-
-QPointer<CMosaicWindow> openWindow;
 
 constexpr int kThumbSide = 200;   // thumbnails are made this large at most
 constexpr int kNameHeight = 18;   // the name under a thumbnail in rows
@@ -275,13 +275,14 @@ CMosaicWindow::CMosaicWindow(QWidget* parent) : QDialog(parent) {
     layout->addLayout(top, 1);
     layout->addWidget(status_);
     ShowPieces();
-    openWindow = this;
+    StitchFeature::Of().mosaicWindow = this;
 }
 
 CMosaicWindow::~CMosaicWindow() {
     // A run still reading the pieces ends before they go.
     delete job_;
-    if (openWindow == this) openWindow = nullptr;
+    if (StitchFeature* feature = StitchFeature::Existing(); feature && feature->mosaicWindow == this)
+        feature->mosaicWindow = nullptr;
 }
 
 QStringList CMosaicWindow::pieceNames() const {
@@ -407,6 +408,9 @@ bool CMosaicWindow::Joined(MosaicResult result) {
         ShowMessageById(IDS_COMMAND_FAILED);
         return false;
     }
+    // Two pieces are joined as a stitch of two: its Information page says
+    // what was found.
+    if (result.pairEngine) opened.document->setStitchFinding(QString::fromStdString(DescribeFinding(result.pairFinding)));
     if (opened.view) opened.view->FitFrameToPicture();
     return true;
 }
@@ -479,14 +483,18 @@ void CMosaicWindow::dropEvent(QDropEvent* event) {
 }
 
 CMosaicWindow* OpenMosaicWindow(QWidget* parent) {
-    if (!openWindow) {
-        openWindow = new CMosaicWindow(parent);
-        openWindow->resize(720, 520);
+    QPointer<CMosaicWindow>& window = StitchFeature::Of().mosaicWindow;
+    if (!window) {
+        window = new CMosaicWindow(parent);
+        window->resize(720, 520);
     }
-    openWindow->show();
-    openWindow->raise();
-    openWindow->activateWindow();
-    return openWindow.data();
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window.data();
 }
 
-CMosaicWindow* CurrentMosaicWindow() { return openWindow.data(); }
+CMosaicWindow* CurrentMosaicWindow() {
+    StitchFeature* feature = StitchFeature::Existing();
+    return feature ? feature->mosaicWindow.data() : nullptr;
+}

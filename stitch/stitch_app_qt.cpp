@@ -1,5 +1,6 @@
 #include "stitch/stitch_app_qt.h"
 
+#include <QCoreApplication>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QTimer>
@@ -24,6 +25,29 @@ namespace {
 // The stitch sheet's state: 1 normally, 0 while a sheet is open.
 int stitchIdle = 1;
 }  // namespace
+
+namespace {
+const QString kFeatureName = QStringLiteral("stitchFeature");
+}  // namespace
+
+StitchFeature* StitchFeature::Existing() {
+    QCoreApplication* application = QCoreApplication::instance();
+    if (!application) return nullptr;
+    return static_cast<StitchFeature*>(application->findChild<QObject*>(kFeatureName, Qt::FindDirectChildrenOnly));
+}
+
+StitchFeature& StitchFeature::Of() {
+    if (StitchFeature* feature = Existing()) return *feature;
+    QCoreApplication* application = QCoreApplication::instance();
+    if (!application) {
+        // Only before the application exists (nothing of the feature is open then).
+        static StitchFeature beforeApplication(nullptr);
+        return beforeApplication;
+    }
+    auto* feature = new StitchFeature(application);
+    feature->setObjectName(kFeatureName);
+    return *feature;
+}
 
 int& StitchIdleFlag() { return stitchIdle; }
 
@@ -96,8 +120,11 @@ void FinishAutoStitch(CStitchSheet* sheet, StitchResult result) {
         return;
     }
     if (opened.view) opened.view->FitFrameToPicture();
-    // What the search found, as the command line reports it.
-    SetStatusPrompt(QString::fromStdString(DescribeFinding(result.finding)));
+    // What the search found, as the command line reports it; the result's
+    // Information page keeps saying it.
+    const QString finding = QString::fromStdString(DescribeFinding(result.finding));
+    opened.document->setStitchFinding(finding);
+    SetStatusPrompt(finding);
 }
 
 }  // namespace

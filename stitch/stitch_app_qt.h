@@ -3,9 +3,12 @@
 // documents the tools open, the status-bar prompt, and the hand-over of a
 // stitch to the engine and the stitch tool.
 #pragma once
+#include <QObject>
+#include <QPointer>
 #include <QString>
 #include <memory>
 
+class CMosaicWindow;
 class CPicture;
 class CStitchSheet;
 struct StitchRequest;
@@ -13,6 +16,27 @@ class CVandrelView;
 class Document;
 class QMdiSubWindow;
 class QWidget;
+
+// The stitch feature's state in the application: the open stitch sheet, the
+// open Stitch Many window, and the choices the last "&Stitch" used, with
+// which each new sheet starts. A child of the application object: it lives
+// and ends with the application.
+class StitchFeature : public QObject {
+public:
+    // The running application's, made on first use.
+    static StitchFeature& Of();
+    // The same when it was made, else none (for windows that close while
+    // the application ends).
+    static StitchFeature* Existing();
+
+    QPointer<CStitchSheet> sheet;
+    QPointer<CMosaicWindow> mosaicWindow;
+    int lastSide = 2;  // Right
+    int lastOverlapPercent = 25;
+
+private:
+    explicit StitchFeature(QObject* parent) : QObject(parent) {}
+};
 
 // The stitchIdle flag: 0 while a sheet is open. Setting it tells the
 // application's workspace, whose commands follow it.

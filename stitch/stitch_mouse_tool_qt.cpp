@@ -319,8 +319,13 @@ void CStitchMouseTool::Finish() {
     const bool searched = session_->Method() == StitchMethod::SemiAuto;
     placementDone_ = true;
     SelectTool(view_, ID_TOOL_DEFAULT);
-    // What Semi-Auto's search found, as the command line reports it.
-    if (joined_ && searched) SetStatusPrompt(QString::fromStdString(DescribeFinding(joined.finding)));
+    // What Semi-Auto's search found, as the command line reports it; the
+    // result's Information page keeps saying it.
+    if (joined_ && searched) {
+        const QString finding = QString::fromStdString(DescribeFinding(joined.finding));
+        document_->setStitchFinding(finding);
+        SetStatusPrompt(finding);
+    }
 }
 
 void CStitchMouseTool::OnKeyDown(CVandrelView* view, int key, int, unsigned) {

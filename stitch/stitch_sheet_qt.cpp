@@ -51,12 +51,7 @@ struct StitchSheetText {
 };
 }  // namespace
 
-int lastStitchSide = kSideRight;
-int lastOverlapPercent = 25;
-
 namespace {
-
-QPointer<CStitchSheet> openSheet;
 
 // Stitch-sheet controls keep the texts of their dialog table.
 QString DialogText(int dialog, int control) {
@@ -655,7 +650,7 @@ CStitchSheet::CStitchSheet(QWidget* parent) : QDialog(parent) {
     stitch_->setEnabled(false);
     main_ = new CStitchPage(this, 0);
     rest_ = new CStitchPage(this, 1);
-    image_ = new CStitchImage(this, lastStitchSide, lastOverlapPercent);
+    image_ = new CStitchImage(this, StitchFeature::Of().lastSide, StitchFeature::Of().lastOverlapPercent);
     tabs_->addTab(main_, StringText(IDS_PAGE_MAIN_IMAGE));
     tabs_->addTab(rest_, StringText(IDS_PAGE_REST_IMAGE));
     tabs_->addTab(image_, StringText(IDS_PAGE_STITCH_IMAGE));
@@ -677,14 +672,15 @@ CStitchSheet::CStitchSheet(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabs_);
     layout->addLayout(buttons);
-    openSheet = this;
+    StitchFeature::Of().sheet = this;
 }
 
 CStitchSheet::~CStitchSheet() {
     // A stitch that still reads the pages' pictures ends before they go.
     qDeleteAll(findChildren<Job*>(Qt::FindDirectChildrenOnly));
     SetStitchIdle(1);
-    if (openSheet == this) openSheet = nullptr;
+    if (StitchFeature* feature = StitchFeature::Existing(); feature && feature->sheet == this)
+        feature->sheet = nullptr;
 }
 
 void CStitchSheet::PicturesChanged() {
@@ -727,7 +723,8 @@ void CStitchSheet::StartDeskew(int index) {
 void CStitchSheet::Destroy() {
     SetStitchIdle(1);
     hide();
-    if (openSheet == this) openSheet = nullptr;
+    if (StitchFeature* feature = StitchFeature::Existing(); feature && feature->sheet == this)
+        feature->sheet = nullptr;
     deleteLater();
 }
 
@@ -787,8 +784,8 @@ void CStitchSheet::StartStitch(bool lowMemory) {
     request.method = MethodOfControl(image_->method());
     request.overlapPercent = image_->overlapPercent();
     request.lowMemory = lowMemory;
-    lastStitchSide = request.side;
-    lastOverlapPercent = request.overlapPercent;
+    StitchFeature::Of().lastSide = request.side;
+    StitchFeature::Of().lastOverlapPercent = request.overlapPercent;
 
     hide();
     cancel_->setText(StringText(IDS_CLOSE));
@@ -803,7 +800,10 @@ CStitchSheet* OpenStitchSheet(QWidget* parent) {
     return sheet;
 }
 
-CStitchSheet* CurrentStitchSheet() { return openSheet.data(); }
+CStitchSheet* CurrentStitchSheet() {
+    StitchFeature* feature = StitchFeature::Existing();
+    return feature ? feature->sheet.data() : nullptr;
+}
 
 StitchMethod MethodOfControl(int control) {
     switch (control) {

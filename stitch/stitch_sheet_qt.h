@@ -30,10 +30,6 @@ class QScrollBar;
 class QTabWidget;
 class CStitchSheet;
 
-// The choices the last "&Stitch" used; each new sheet starts with them.
-extern int lastStitchSide;      // 2: Right
-extern int lastOverlapPercent;  // 25
-
 // Thumbnail geometry. area is the frame's client rectangle shrunk by one
 // pixel; the reduction factor is the larger of the two ceilings of picture
 // over area, at least 1; the thumbnail is centred in the area.

@@ -110,6 +110,31 @@ TEST(Progress, EscapeOnAChosenStepIsTakenOnce) {
     EndProgress();
 }
 
+// A step that answered stop is remembered past the end (a library that
+// gave up is asked why afterwards), and forgotten at the next begin.
+TEST(Progress, AStopIsRememberedUntilTheNextBegin) {
+    TestProgressHost host;
+    host.escapeAtCall = 2;
+    BeginProgressWithCaption(IDS_MIRRORING, 0, 100);
+    EXPECT_FALSE(StepProgress(10));
+    EXPECT_FALSE(CurrentProgress().Stopped());
+    EXPECT_TRUE(StepProgress(20));
+    EXPECT_FALSE(StepProgress(30));  // the key was taken once
+    EndProgress();
+    EXPECT_TRUE(CurrentProgress().Stopped());
+    BeginProgressWithCaption(IDS_MIRRORING, 0, 100);
+    EXPECT_FALSE(CurrentProgress().Stopped());
+    EndProgress();
+
+    Progress cancelled;
+    ProgressScope scope(&cancelled);
+    BeginProgress(0, 10);
+    cancelled.Cancel();
+    EXPECT_TRUE(StepProgress(1));
+    EndProgress();
+    EXPECT_TRUE(cancelled.Stopped());
+}
+
 TEST(Progress, CaptionIsTheFirstLineAndAtMost19Characters) {
     TestProgressHost host;
     BeginProgressWithCaption(IDS_TWAIN_DRIVER_FAILED, 0, 10);

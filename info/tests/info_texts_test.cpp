@@ -143,10 +143,8 @@ protected:
         dir_ = pattern;
         path_ = dir_ + "/stitchara.ini";
         platform::SetProfilePath(path_);
-        info::ForgetDisplayUnit();
     }
     void TearDown() override {
-        info::ForgetDisplayUnit();
         platform::SetProfilePath("");
         fs::remove_all(dir_);
     }
@@ -158,27 +156,28 @@ protected:
         return text.str();
     }
     std::string dir_, path_;
+    info::DisplayUnitChoice unit_;
 };
 
 TEST_F(DisplayUnitTest, ReadOnceKeptForTheRunNeverWritten) {
     Write("[Preference]\nUnit=1\n");
-    EXPECT_EQ(info::DisplayUnit(), info::kUnitCm);
+    EXPECT_EQ(unit_.Get(), info::kUnitCm);
     // Read once: a later change of the file does not reach the running program.
     Write("[Preference]\nUnit=0\n");
-    EXPECT_EQ(info::DisplayUnit(), info::kUnitCm);
-    info::SetDisplayUnit(info::kUnitPixel);
-    EXPECT_EQ(info::DisplayUnit(), info::kUnitPixel);
-    info::SetDisplayUnit(3);
-    info::SetDisplayUnit(-1);
-    EXPECT_EQ(info::DisplayUnit(), info::kUnitPixel);
+    EXPECT_EQ(unit_.Get(), info::kUnitCm);
+    unit_.Set(info::kUnitPixel);
+    EXPECT_EQ(unit_.Get(), info::kUnitPixel);
+    unit_.Set(3);
+    unit_.Set(-1);
+    EXPECT_EQ(unit_.Get(), info::kUnitPixel);
     EXPECT_EQ(Read(), "[Preference]\nUnit=0\n");
 }
 
 TEST_F(DisplayUnitTest, MissingOrOutOfRangeSettingIsPixel) {
-    EXPECT_EQ(info::DisplayUnit(), info::kUnitPixel);
-    info::ForgetDisplayUnit();
+    EXPECT_EQ(unit_.Get(), info::kUnitPixel);
+    info::DisplayUnitChoice again;
     Write("[Preference]\nUnit=7\n");
-    EXPECT_EQ(info::DisplayUnit(), info::kUnitPixel);
+    EXPECT_EQ(again.Get(), info::kUnitPixel);
 }
 
 }  // namespace

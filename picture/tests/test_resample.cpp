@@ -210,3 +210,58 @@ TEST(RescaledRows, EveryRowAsRescaleWritesIt) {
             EXPECT_EQ(rows.Row(s[3]), nullptr);
         }
 }
+
+// The rows made a band at a time from the top down are those Deskew writes
+// into a whole white picture, padding included, for every depth, tilts
+// either way and steep ones, and corners that put pixels outside; rows
+// asked out of turn and a failed source read fail the row.
+TEST(DeskewedRows, EveryRowAsDeskewWritesIt) {
+    const struct {
+        int width, height;  // of the result
+        DeskewCorners corners;
+    } cases[] = {
+        {45, 40, {3, 5, 40, 1, 6, 38, 43, 34}},     // rising top edge
+        {45, 40, {2, 1, 41, 6, 0, 36, 39, 41}},     // falling top edge
+        {40, 46, {4, 20, 30, 2, 22, 44, 48, 26}},   // steep
+        {30, 30, {-6, 4, 40, 12, 3, 45, 49, 53}},   // partly outside
+    };
+    unsigned seed = 40;
+    for (int type : picture_test::kOneTypePerDepth)
+        for (const auto& c : cases) {
+            auto source = picture_test::RandomPicture(type, 37, 29, ++seed);
+            ASSERT_TRUE(source);
+            const BitmapInfoHeader* header = source->GetHeader();
+            CDocPicture reference;
+            ASSERT_TRUE(reference.Create(type, c.width, c.height, int(header->biClrUsed), source->GetColourTable(),
+                                         3780, 3780, kStoreMemory));
+            ASSERT_EQ(Deskew(source.get(), &reference, c.corners, true), 1);
+            int fetched = -1;
+            DeskewedRows rows(*source, 37, 29,
+                              [&](int y, std::uint8_t* buffer) {
+                                  EXPECT_GT(y, fetched);  // from the top down, each once
+                                  fetched = y;
+                                  return source->ReadRow(0, 36, y, buffer) != 0;
+                              },
+                              c.corners, c.width, c.height);
+            ASSERT_TRUE(rows.Usable());
+            std::vector<std::uint8_t> made(reference.GetRowBytes()), expected(reference.GetRowBytes());
+            for (int y = 0; y < c.height; ++y) {
+                ASSERT_TRUE(rows.Row(y, made.data())) << "type " << type << " row " << y;
+                ASSERT_TRUE(reference.ReadStoredRow(y, expected.data()));
+                ASSERT_TRUE(made == expected) << "type " << type << " corners " << c.corners.x0 << "," << c.corners.y0
+                                              << " row " << y;
+            }
+            EXPECT_FALSE(rows.Row(c.height, made.data()));
+        }
+    auto source = picture_test::RandomPicture(ptTrueColor24, 37, 29, 1);
+    const DeskewCorners tilted{3, 5, 40, 1, 6, 38, 43, 34};
+    DeskewedRows outOfTurn(*source, 37, 29, [&](int y, std::uint8_t* b) { return source->ReadRow(0, 36, y, b) != 0; },
+                           tilted, 45, 40);
+    std::vector<std::uint8_t> row(RowBytesFor(45, 24));
+    ASSERT_TRUE(outOfTurn.Row(0, row.data()));
+    EXPECT_FALSE(outOfTurn.Row(2, row.data()));
+    DeskewedRows unread(*source, 37, 29, [](int y, std::uint8_t*) { return y < 10; }, tilted, 45, 40);
+    bool failed = false;
+    for (int y = 0; y < 40 && !failed; ++y) failed = !unread.Row(y, row.data());
+    EXPECT_TRUE(failed);
+}

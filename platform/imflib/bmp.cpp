@@ -265,6 +265,20 @@ bool ReadRle(std::FILE* file, const ImageInfo& info, const BmpLayout& layout, Di
 
 }  // namespace
 
+bool BmpRawLayout(std::FILE* file, ImageInfo& info, bool& topDown, std::uint64_t& offset) {
+    BmpLayout layout;
+    if (!ReadHeaderPart(file, info, layout)) return false;
+    if (!layout.plain || layout.compression == kRle8 || layout.compression == kRle4 ||
+        layout.fileBits != info.bits)
+        return false;
+    // As the reader takes it: the offset where it lies behind the headers.
+    const long here = std::ftell(file);
+    if (here < 0) return false;
+    offset = layout.offset >= std::uint32_t(here) ? layout.offset : std::uint64_t(here);
+    topDown = layout.topDown;
+    return true;
+}
+
 bool SniffBmp(const std::uint8_t* head, std::size_t n) {
     return n >= 18 && head[0] == 'B' && head[1] == 'M';
 }
@@ -272,6 +286,7 @@ bool SniffBmp(const std::uint8_t* head, std::size_t n) {
 bool ReadBmp(std::FILE* file, ImageInfo& info, DibRows* rows, Progress* progress) {
     BmpLayout layout;
     if (!ReadHeaderPart(file, info, layout)) return false;
+    info.order = layout.topDown ? 1 : -1;  // run-length rows too, each line in turn
     if (rows == nullptr) return true;
     if (!StartPixels(info, *rows, *progress)) return false;
     const long here = std::ftell(file);

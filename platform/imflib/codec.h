@@ -22,6 +22,10 @@ struct ImageInfo {
     RgbQuad table[256];
     std::uint32_t xPpm = 0;
     std::uint32_t yPpm = 0;
+    // The order in which the reader hands the rows over, known from the
+    // header: 1 each row once from the top down, -1 from the bottom up, 0 in
+    // no fixed order (interlaced pictures, partial frames).
+    int order = 0;
 
     std::uint64_t RowBytes() const { return ((std::uint64_t(width) * bits + 31) / 32) * 4; }
     // A gray table i * 255 / (n - 1) over all 2^bits entries (1, 4 and 8 bits).
@@ -31,6 +35,17 @@ struct ImageInfo {
 
 class DibRows;
 class Progress;
+
+// Where a reader's rows go when they go to no packed image: each row as
+// the reader finishes it (y = 0 top), in the reader's order. False stops the
+// reading.
+class RowSink {
+public:
+    virtual bool TakeRow(int y, const std::uint8_t* row) = 0;
+
+protected:
+    ~RowSink() = default;
+};
 
 // Records why an operation failed; always answers false.
 bool Fail(const std::string& why);
@@ -74,6 +89,9 @@ public:
     // Reads the header and colour table from the start of the packed image
     // and checks that the rows fit the block.
     bool Open(DibTransferBlock* block, int headerSize);
+    // Rows of the picture info describes handed to sink as they are put,
+    // never held: they cannot be read back.
+    bool OpenSink(const ImageInfo& info, RowSink* sink);
     const ImageInfo& Info() const { return info_; }
     bool Put(int y, const std::uint8_t* row);
     bool Get(int y, std::uint8_t* row);
@@ -88,6 +106,7 @@ public:
 private:
     bool Move(std::uint64_t offset, std::uint64_t count, std::uint8_t* bytes, bool write);
     DibTransferBlock* block_ = nullptr;
+    RowSink* sink_ = nullptr;
     std::uint64_t headerSize_ = 0;
     std::uint64_t rowBytes_ = 0;
     ImageInfo info_;
@@ -210,6 +229,17 @@ bool WritePnm(std::FILE* file, const std::string& ext, DibRows& rows, Progress& 
 // with maximum value 255) begin, read from the header at the file's start;
 // kind is 4, 5 or 6. False for any other PNM.
 bool PnmRawLayout(std::FILE* file, ImageInfo& info, int& kind, std::uint64_t& offset);
+// Where the rows of a BMP file stored as the picture stores them (no
+// run-length compression, no masks to convert) begin, and whether they run
+// from the top. False for any other BMP.
+bool BmpRawLayout(std::FILE* file, ImageInfo& info, bool& topDown, std::uint64_t& offset);
+
+// The header of the file at path, read through the reader that knows its
+// content. False with the reason recorded.
+bool ReadFileInfo(const char* path, ImageInfo& info);
+// Reads the pixels of the file at path, whose header gave info, handing
+// each row to sink as the reader makes it.
+bool ReadToSink(const char* path, const ImageInfo& info, RowSink& sink);
 
 // Reads a whole file held in memory through one reader, named by any of its
 // writer's spellings ("bmp", "jpeg", "tiff", "ppm"...): header, then pixels

@@ -20,16 +20,21 @@
 namespace imf {
 
 namespace {
-thread_local std::string gLastError;  // each thread reads or writes its own file
+// The reason of the calling thread's last failure: each thread reads or
+// writes its own file.
+std::string& ThreadError() {
+    thread_local std::string error;
+    return error;
+}
 }  // namespace
 
 bool Fail(const std::string& why) {
-    if (gLastError.empty()) gLastError = why;
+    if (ThreadError().empty()) ThreadError() = why;
     return false;
 }
-void ClearError() { gLastError.clear(); }
-void ReplaceError(const std::string& why) { gLastError = why; }
-const std::string& LastError() { return gLastError; }
+void ClearError() { ThreadError().clear(); }
+void ReplaceError(const std::string& why) { ThreadError() = why; }
+const std::string& LastError() { return ThreadError(); }
 
 bool CheckSize(std::int64_t width, std::int64_t height) {
     if (width <= 0 || height <= 0) return Fail("the picture has no pixels");
@@ -131,6 +136,15 @@ bool DibRows::Open(DibTransferBlock* block, int headerSize) {
     return true;
 }
 
+bool DibRows::OpenSink(const ImageInfo& info, RowSink* sink) {
+    block_ = nullptr;
+    sink_ = sink;
+    info_ = info;
+    headerSize_ = 0;
+    rowBytes_ = info_.RowBytes();
+    return sink != nullptr && CheckSize(info_.width, info_.height);
+}
+
 bool DibRows::Move(std::uint64_t offset, std::uint64_t count, std::uint8_t* bytes, bool write) {
     if (offset + count > block_->totalBytes) return false;
     if (block_->store != nullptr) {
@@ -147,6 +161,7 @@ bool DibRows::Move(std::uint64_t offset, std::uint64_t count, std::uint8_t* byte
 
 bool DibRows::Put(int y, const std::uint8_t* row) {
     if (y < 0 || y >= info_.height) return Fail("row outside the picture");
+    if (sink_ != nullptr) return sink_->TakeRow(y, row) || Fail("the rows were not taken");
     if (block_->rowSource != nullptr) return Fail("the picture's rows cannot be written");
     const std::uint64_t offset = headerSize_ + std::uint64_t(info_.height - 1 - y) * rowBytes_;
     if (!Move(offset, rowBytes_, const_cast<std::uint8_t*>(row), true))
@@ -156,6 +171,7 @@ bool DibRows::Put(int y, const std::uint8_t* row) {
 
 bool DibRows::Get(int y, std::uint8_t* row) {
     if (y < 0 || y >= info_.height) return Fail("row outside the picture");
+    if (sink_ != nullptr) return Fail("rows handed on cannot be read back");
     if (block_->rowSource != nullptr) {
         if (!block_->rowSource->StoredRow(y, row)) return Fail("the picture's rows cannot be made");
         return true;
@@ -166,7 +182,7 @@ bool DibRows::Get(int y, std::uint8_t* row) {
 }
 
 const std::uint8_t* DibRows::Peek(int y, std::uint8_t* buffer) {
-    if (y >= 0 && y < info_.height) {
+    if (y >= 0 && y < info_.height && sink_ == nullptr) {
         if (block_->rowSource != nullptr) {
             if (const std::uint8_t* held = block_->rowSource->HeldRow(y)) return held;
         } else if (block_->store == nullptr) {
@@ -179,7 +195,7 @@ const std::uint8_t* DibRows::Peek(int y, std::uint8_t* buffer) {
 bool DibRows::PutTable(const ImageInfo& info) {
     if (info.bits > 8 || info.colours <= 0) return true;
     const int n = std::min(info.colours, info_.colours);
-    if (!Move(40, std::uint64_t(4 * n),
+    if (sink_ == nullptr && !Move(40, std::uint64_t(4 * n),
               reinterpret_cast<std::uint8_t*>(const_cast<RgbQuad*>(info.table)), true))
         return Fail("the picture's colour table cannot be written");
     for (int i = 0; i < n; ++i) info_.table[i] = info.table[i];

@@ -81,6 +81,8 @@ bool ReadGif(std::FILE* file, ImageInfo& info, DibRows* rows, Progress* progress
     if (!CheckSize(width, height)) return false;
     info.width = int(width);
     info.height = int(height);
+    // Rows outside the frame come first, an interlaced frame's in passes.
+    info.order = frame.Top == 0 && frame.Height == info.height && !frame.Interlace ? 1 : 0;
     const ColorMapObject* map = frame.ColorMap ? frame.ColorMap : gif->SColorMap;
     if (map != nullptr && map->ColorCount > 0 && map->Colors != nullptr) {
         const int count = std::min(map->ColorCount, 256);

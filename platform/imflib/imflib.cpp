@@ -39,8 +39,17 @@ constexpr Codec kCodecs[] = {
     {"TGA", "Targa Image", "tga", SniffTga, ReadTga, WriteTga},
 };
 
-SaveOptions gOptions;
-SaveOptionDialog gDialog = nullptr;
+// The library's settings: the writers' options and the dialog that edits
+// them. One per process, as a loaded library's state is.
+struct LibraryContext {
+    SaveOptions options;
+    SaveOptionDialog dialog = nullptr;
+};
+
+LibraryContext& Library() {
+    static LibraryContext context;
+    return context;
+}
 
 const Codec* WriterFor(const std::string& ext) {
     if (ext.empty()) return nullptr;
@@ -187,13 +196,36 @@ bool ReadMemory(const char* format, const std::uint8_t* data, std::size_t size, 
     return ok;
 }
 
+bool ReadFileInfo(const char* path, ImageInfo& info) { return ReadInfo(path, info); }
+
+bool ReadToSink(const char* path, const ImageInfo& info, RowSink& sink) {
+    return Guarded([&] {
+        ReadFile handle;
+        if (!OpenForReading(path, handle)) return false;
+        const Codec* codec = ReaderFor(handle.file, LowerExtension(path));
+        DibRows rows;
+        if (codec == nullptr || !rows.OpenSink(info, &sink)) return false;
+        Progress calls(nullptr, info.height);
+        ImageInfo again;
+        return codec->read(handle.file, again, &rows, &calls) || Fail("the file cannot be read");
+    });
+}
+
 }  // namespace imf
 
 using namespace imf;
 
-SaveOptions& CurrentSaveOptions() { return gOptions; }
-void ResetSaveOptions() { gOptions = SaveOptions{}; }
-void SetSaveOptionDialog(SaveOptionDialog dialog) { gDialog = dialog; }
+int WriterRowOrder(const char* path) {
+    const Codec* codec = WriterFor(LowerExtension(path));
+    if (codec == nullptr) return 0;
+    // BMP and TGA files hold their rows from the bottom up, and their
+    // writers write them in that order; the others from the top.
+    return codec->write == WriteBmp || codec->write == WriteTga ? -1 : 1;
+}
+
+SaveOptions& CurrentSaveOptions() { return Library().options; }
+void ResetSaveOptions() { Library().options = SaveOptions{}; }
+void SetSaveOptionDialog(SaveOptionDialog dialog) { Library().dialog = dialog; }
 const char* ImfLastError() { return LastError().c_str(); }
 
 std::int16_t AllGetReadWriteCaps(void*, void* block) {
@@ -270,7 +302,7 @@ int SavePixels(const char* path, DibTransferBlock* block, int headerSize, FioPro
     bool ok, stopped;
     {
         Progress calls(progress, rows.Info().height);
-        ok = calls.Begin() && codec->write(file, LowerExtension(path), rows, calls, gOptions);
+        ok = calls.Begin() && codec->write(file, LowerExtension(path), rows, calls, Library().options);
         stopped = calls.Stopped();
     }
     // A write the system refused (a full disk, a quota) is told in the
@@ -315,6 +347,7 @@ int AllSetSaveOption(const char* path, void* ownerWindow) {
     ClearError();
     const std::string ext = LowerExtension(path);
     if (WriterFor(ext) == nullptr) return Fail("no format is written for this extension");
-    if (gDialog != nullptr && gDialog(ext.c_str(), &gOptions, ownerWindow) == 2) return 2;
+    LibraryContext& library = Library();
+    if (library.dialog != nullptr && library.dialog(ext.c_str(), &library.options, ownerWindow) == 2) return 2;
     return 1;
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 #include "picture/bitmap.h"
 
@@ -144,39 +145,99 @@ int AllSetSaveOption(const char* path, void* ownerWindow);
 // ---------------------------------------------------------------------------
 // Rows straight from a file
 
-// The rows of an image file whose pixels lie in it uncompressed (binary PBM,
-// and PGM and PPM of 8-bit samples), read from the file in any order as
-// they are asked for: a command that writes a transformed copy needs no
-// picture in memory. Each row is the stored row the reader would make of
-// it (AllReadDIBImg), padding included.
-class RawRowFile {
+// The rows of an image file handed to a command one at a time, without the
+// picture in memory: a command that writes a transformed copy needs no
+// picture. Each row is the stored row the reader would make of it
+// (AllReadDIBImg), padding included.
+class ImageRowFile {
 public:
-    // The file at path when it is such a file and holds all its rows; none
-    // otherwise (then the reader is the way to it).
-    static std::unique_ptr<RawRowFile> Open(const char* path);
-    ~RawRowFile();
-    RawRowFile(const RawRowFile&) = delete;
-    RawRowFile& operator=(const RawRowFile&) = delete;
+    virtual ~ImageRowFile() = default;
     int Width() const { return width_; }
     int Height() const { return height_; }
     int Bits() const { return bits_; }
     std::uint64_t RowBytes() const { return rowBytes_; }
+    // The order in which rows may be asked for: 0 any; 1 from the top down,
+    // -1 from the bottom up, each row at or past the one asked before.
+    virtual int Order() const = 0;
     // Picture row y (0 = top) into row (RowBytes() bytes). False on a
-    // failed read.
-    bool StoredRow(int y, std::uint8_t* row);
+    // failed read, and for a row asked out of order.
+    virtual bool StoredRow(int y, std::uint8_t* row) = 0;
     // Pixels x0..x0 + count - 1 of picture row y as StoredRow stores them,
-    // for pictures of whole-byte pixels (8 and 24 bits). False on a failed
-    // read or for 1-bit pictures.
-    bool StoredSegment(int y, int x0, int count, std::uint8_t* pixels);
+    // for files read in any order of pictures of whole-byte pixels (8 bits
+    // and more). False on a failed read, and where the file cannot.
+    virtual bool StoredSegment(int /*y*/, int /*x0*/, int /*count*/, std::uint8_t* /*pixels*/) { return false; }
+    // Why reading failed, in plain words ("" while nothing failed).
+    virtual std::string Failure() const { return {}; }
+
+protected:
+    ImageRowFile() = default;
+    int width_ = 0, height_ = 0, bits_ = 0;
+    std::uint64_t rowBytes_ = 0;
+};
+
+// The rows of a file whose pixels lie in it uncompressed, read from the
+// file in any order as they are asked for.
+class RawRowFile final : public ImageRowFile {
+public:
+    // The file at path when it is a binary PBM, or a PGM or PPM of 8-bit
+    // samples, and holds all its rows; none otherwise (then the reader is
+    // the way to it).
+    static std::unique_ptr<RawRowFile> Open(const char* path);
+    // The same for a BMP file whose rows lie in it as the picture stores
+    // them (not run-length compressed; 16 and 32 bits without masks to
+    // convert).
+    static std::unique_ptr<RawRowFile> OpenBmp(const char* path);
+    ~RawRowFile() override;
+    RawRowFile(const RawRowFile&) = delete;
+    RawRowFile& operator=(const RawRowFile&) = delete;
+    int Order() const override { return 0; }
+    bool StoredRow(int y, std::uint8_t* row) override;
+    bool StoredSegment(int y, int x0, int count, std::uint8_t* pixels) override;
 
 private:
     bool ReadAt(std::uint64_t at, std::uint64_t n, std::uint8_t* bytes);
+    // The file of the header read at path holds its rows behind offset.
+    static std::unique_ptr<RawRowFile> Opened(const char* path, int kind, int width, int height, int bits,
+                                              std::uint64_t offset, std::uint64_t fileRowBytes, std::uint64_t size);
     RawRowFile() = default;
     int fd_ = -1;
-    int kind_ = 0;  // 4 bits, 5 gray, 6 colour
-    int width_ = 0, height_ = 0, bits_ = 0;
-    std::uint64_t offset_ = 0, fileRowBytes_ = 0, rowBytes_ = 0;
+    int kind_ = 0;  // 4 bits, 5 gray, 6 colour (PNM); 1 BMP from the bottom, 2 BMP from the top
+    std::uint64_t offset_ = 0, fileRowBytes_ = 0;
 };
+
+// The rows of a file of any format, as its reader decodes them on a thread
+// of its own a little ahead of the asking: a window of rows is held, never
+// the picture. Rows can be asked for only in the order the reader makes
+// them (Order()); a damaged file fails the row where the damage lies, with
+// the reader's reason in Failure().
+class DecodedRowFile final : public ImageRowFile {
+public:
+    // The file at path when its reader hands its rows over in a fixed order
+    // (not interlaced pictures, for one); none otherwise, also for a file the
+    // library cannot read (its reader then says why).
+    static std::unique_ptr<DecodedRowFile> Open(const char* path);
+    // Stops the reading where it is.
+    ~DecodedRowFile() override;
+    DecodedRowFile(const DecodedRowFile&) = delete;
+    DecodedRowFile& operator=(const DecodedRowFile&) = delete;
+    int Order() const override;
+    bool StoredRow(int y, std::uint8_t* row) override;
+    std::string Failure() const override;
+
+private:
+    DecodedRowFile() = default;
+    struct Reading;
+    std::unique_ptr<Reading> reading_;
+};
+
+// The rows of the file at path without its picture in memory: a RawRowFile
+// where its pixels lie uncompressed, else a DecodedRowFile; none when
+// neither can serve it.
+std::unique_ptr<ImageRowFile> OpenImageRows(const char* path);
+
+// The order in which the writer for path's extension asks for rows: 1 from
+// the top, -1 from the bottom (BMP, TGA); 0 when no writer takes the extension.
+int WriterRowOrder(const char* path);
 
 // ---------------------------------------------------------------------------
 // Helpers for callers

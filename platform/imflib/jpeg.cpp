@@ -120,6 +120,7 @@ bool ReadJpeg(std::FILE* file, ImageInfo& info, DibRows* rows, Progress* progres
     if (!DataCanHoldPicture(cinfo, FileSize(file))) return false;
     info.width = int(cinfo.image_width);
     info.height = int(cinfo.image_height);
+    info.order = 1;
     if (cinfo.density_unit == 1) {
         info.xPpm = DpiToPpm(cinfo.X_density);
         info.yPpm = DpiToPpm(cinfo.Y_density);

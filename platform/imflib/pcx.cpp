@@ -91,6 +91,7 @@ bool SniffPcx(const std::uint8_t* head, std::size_t n) {
 bool ReadPcx(std::FILE* file, ImageInfo& info, DibRows* rows, Progress* progress) {
     PcxLayout lay;
     if (!ParseHeader(file, info, lay)) return false;
+    info.order = 1;
     if (rows == nullptr) return true;
     if (!StartPixels(info, *rows, *progress)) return false;
     const std::size_t bpl = std::size_t(lay.bytesPerLine);

@@ -166,6 +166,7 @@ bool ReadPng(std::FILE* file, ImageInfo& info, DibRows* rows, Progress* progress
     if (!CheckSize(width, height)) return false;
     info.width = int(width);
     info.height = int(height);
+    info.order = interlace == PNG_INTERLACE_NONE ? 1 : 0;
     png_uint_32 xRes = 0, yRes = 0;
     int unit = 0;
     if (png_get_pHYs(png, pi, &xRes, &yRes, &unit) && unit == PNG_RESOLUTION_METER) {

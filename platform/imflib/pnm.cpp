@@ -93,6 +93,7 @@ bool ReadPnm(std::FILE* file, ImageInfo& info, DibRows* rows, Progress* progress
     ByteReader in(file);
     PnmLayout lay;
     if (!ParseHeader(in, info, lay)) return false;
+    info.order = 1;
     if (rows == nullptr) return true;
     if (!StartPixels(info, *rows, *progress)) return false;
     const int w = info.width;

@@ -87,6 +87,7 @@ bool SniffTga(const std::uint8_t* head, std::size_t n) { return n >= 18 && Plaus
 bool ReadTga(std::FILE* file, ImageInfo& info, DibRows* rows, Progress* progress) {
     TgaLayout lay;
     if (!ParseHeader(file, info, lay)) return false;
+    info.order = lay.topDown ? 1 : -1;
     if (rows == nullptr) return true;
     if (!StartPixels(info, *rows, *progress)) return false;
     const int w = info.width;

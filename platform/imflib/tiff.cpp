@@ -476,6 +476,7 @@ bool ReadTiff(std::FILE* file, ImageInfo& info, DibRows* rows, Progress* progres
     if (h.tif == nullptr) return Fail("TIFF: the file cannot be opened");
     Layout lay;
     if (!CheckDirectory(h.tif, file) || !Describe(h.tif, info, lay)) return false;
+    info.order = 1;  // every way below reads from the top (RGBA: asked for top-left)
     if (rows == nullptr) return true;
     if (!StartPixels(info, *rows, *progress)) return false;
     if (lay.kind == Kind::Rgba) return ReadRgba(h.tif, info, *rows, *progress);

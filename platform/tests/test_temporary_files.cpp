@@ -10,9 +10,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/temporary_files.h"
 
@@ -37,20 +42,14 @@ protected:
         else ::unsetenv("TMPDIR");
         fs::remove_all(root_);
     }
-    // In a child: a swap file and a save temporary, owned; then tells the
-    // parent through the pipe and waits for its end.
-    pid_t StartOwner(int number, const std::string& saveName) {
+    // A child that runs work, then tells the parent through a pipe and waits
+    // for its end; work returns false to end the child at once.
+    static pid_t StartChild(const std::function<bool()>& work) {
         int ready[2];
         EXPECT_EQ(::pipe(ready), 0);
         const pid_t child = ::fork();
         if (child == 0) {
-            const std::string swap = platform::SwapFilePath(std::uint64_t(number));
-            const std::string save = (root_ / "docs" / saveName).string();
-            for (const std::string& path : {swap, save}) {
-                const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
-                if (fd < 0 || ::write(fd, "data", 4) != 4) ::_exit(3);
-                platform::OwnTemporary(path, fd, path == save);
-            }
+            if (!work()) ::_exit(3);
             if (::write(ready[1], "x", 1) != 1) ::_exit(4);
             for (;;) ::pause();
         }
@@ -59,6 +58,28 @@ protected:
         ::close(ready[0]);
         ::close(ready[1]);
         return child;
+    }
+    // Makes and owns the file wanted (exclusively): its descriptor, or -1.
+    static int Own(const std::string& wanted, bool outsideTempDirectory) {
+        std::string path;
+        int handle = -1;
+        const int fd = platform::MakeTemporary(path, outsideTempDirectory, handle, [&](std::string& name) {
+            name = wanted;
+            return ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+        });
+        return handle < 0 ? -1 : fd;
+    }
+    // In a child: a swap file and a save temporary, owned.
+    pid_t StartOwner(int number, const std::string& saveName) {
+        return StartChild([&] {
+            const std::string swap = platform::SwapFilePath(std::uint64_t(number));
+            const std::string save = (root_ / "docs" / saveName).string();
+            for (const std::string& wanted : {swap, save}) {
+                const int fd = Own(wanted, wanted == save);
+                if (fd < 0 || ::write(fd, "data", 4) != 4) return false;
+            }
+            return true;
+        });
     }
     // Makes the file look untouched for a minute.
     static void Age(const fs::path& path) {
@@ -110,6 +131,63 @@ TEST_F(TemporaryFiles, KilledProcessLeavesThemAndTheNextStartRemovesThem) {
     EXPECT_FALSE(fs::exists(platform::SwapFilePath(0x7001)));
     EXPECT_FALSE(fs::exists(root_ / "docs" / ".~live-AAAAAA.png"));
     EXPECT_EQ(Count(root_ / "tmp"), 1u);  // only the unlocked young file
+}
+
+// Threads that make and remove swap files and save temporaries without a
+// pause, ended by a signal at some moment of their work: nothing of theirs
+// stays, whichever thread the signal lands on and whatever each was doing.
+TEST_F(TemporaryFiles, ASignalAtAnyMomentRemovesWhatEveryThreadMade) {
+    constexpr int kThreads = 4;
+    for (int round = 0; round < 20; ++round) {
+        const pid_t child = StartChild([this] {
+            // Outlives this function: the threads go on until the signal.
+            auto* made = new std::atomic<int>(0);
+            auto work = [this, made](int thread) {
+                for (unsigned n = 0;; ++n) {
+                    const bool save = (n + unsigned(thread)) % 2 == 1;
+                    std::string path;
+                    int handle = -1;
+                    const int fd = platform::MakeTemporary(path, save, handle, [&](std::string& name) {
+                        if (!save) {
+                            name = platform::SwapFilePath(0x8000u + unsigned(thread) * 0x1000u + n % 0x1000u);
+                            return ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+                        }
+                        std::string pattern = (root_ / "docs" / ".~doc-XXXXXX.png").string();
+                        const int result = ::mkstemps(pattern.data(), 4);
+                        name = pattern;
+                        return result;
+                    });
+                    if (fd < 0) continue;
+                    made->fetch_add(1);
+                    ::unlink(path.c_str());
+                    ::close(fd);
+                    platform::ForgetTemporary(handle);
+                }
+            };
+            for (int t = 0; t < kThreads; ++t) std::thread(work, t).detach();
+            while (made->load() < 20 * kThreads) std::this_thread::yield();
+            return true;
+        });
+        std::this_thread::sleep_for(std::chrono::microseconds(round * 37 % 500));
+        ::kill(child, SIGTERM);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << round;
+        ASSERT_EQ(Count(root_ / "tmp"), 0u) << round;
+        ASSERT_EQ(Count(root_ / "docs"), 0u) << round;
+    }
+
+    // A file that took the name of one the process made and removed, before
+    // the process let go of its record, is not the process's to remove.
+    const std::string swap = platform::SwapFilePath(0x7004);
+    const pid_t child = StartChild([&] {
+        if (Own(swap, false) < 0 || ::unlink(swap.c_str()) != 0) return false;
+        ::close(::open(swap.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600));
+        return true;
+    });
+    ::kill(child, SIGTERM);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_TRUE(fs::exists(swap));
 }
 
 }  // namespace

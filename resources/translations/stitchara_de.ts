@@ -890,6 +890,10 @@
         <source>Pages</source>
         <translation>Seiten</translation>
     </message>
+    <message>
+        <source>What the stitch found</source>
+        <translation>Was das Zusammenfügen gefunden hat</translation>
+    </message>
 </context>
 <context>
     <name>Menus</name>

@@ -20,7 +20,8 @@ struct Args {
 
 // Prints "stitchara-cli: message" on stderr and returns kExitFailed.
 int Fail(const std::string& message);
-// Prints the usage error and the command's synopsis on stderr; returns kExitUsage.
+// Prints the usage error on stderr; returns kExitUsage, on which main adds
+// the command's synopsis once the command returns it.
 int UsageError(const std::string& message);
 
 // Parses "A,B,..." integers; false on any junk or a wrong count.

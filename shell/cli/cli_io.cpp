@@ -112,9 +112,11 @@ bool ReadPictureInfo(const std::string& path, ImageFileInfo& info) {
     return false;
 }
 
-std::unique_ptr<RawRowFile> OpenRawRows(const std::string& in) {
+std::unique_ptr<ImageRowFile> OpenFileRows(const std::string& in, const std::string& out, int direction) {
     if (FormatTable::ExtensionOf(in).empty() || ::access(in.c_str(), R_OK) != 0) return nullptr;
-    return RawRowFile::Open(in.c_str());
+    std::unique_ptr<ImageRowFile> rows = OpenImageRows(in.c_str());
+    if (!rows || rows->Order() == 0) return rows;
+    return rows->Order() == direction * WriterRowOrder(out.c_str()) ? std::move(rows) : nullptr;
 }
 
 std::unique_ptr<CPicture> LoadShapeFor(const std::string& in, const std::string& out, const std::string& remedy) {
@@ -223,8 +225,10 @@ std::unique_ptr<CPicture> LoadPictureFor(const std::string& in, const std::strin
 namespace {
 
 // The checks and messages around a write of a picture of type to path;
-// write does it (WriteImageFile or WriteImageFileRows).
-bool Save(const std::string& path, int type, const std::function<int(FileStatus&)>& write) {
+// write does it (WriteImageFile or WriteImageFileRows), its rows read from
+// the file from names when it names one.
+bool Save(const std::string& path, int type, const std::function<int(FileStatus&)>& write,
+          const RowsFrom& from = {}) {
     if (!CheckOutputPath(path)) return false;
     if (!CheckOutputTakes(path, type, "write another format, or convert with --type color256"))
         return false;
@@ -237,8 +241,11 @@ bool Save(const std::string& path, int type, const std::function<int(FileStatus&
     SetProgressCaption(IDS_SAVING_IMAGE);
     FileStatus status;
     if (write(status)) return true;
+    const std::string unread = from.rows ? from.rows->Failure() : std::string();
     if (status.failure == FileFailure::kCancelled)
         Fail("writing " + Quoted(path) + " was cancelled; the file was left as it was");
+    else if (!unread.empty())
+        Fail("cannot read " + Quoted(from.path) + ": " + unread + "; " + Quoted(path) + " was not written");
     else
         Fail("cannot write " + Quoted(path) + Reason(status));
     return false;
@@ -384,7 +391,7 @@ private:
 }  // namespace
 
 bool SaveRows(const CPicture& shape, int width, int height, const StoredRowFunction& row,
-              const std::string& path, int ahead) {
+              const std::string& path, int ahead, const RowsFrom& from) {
     struct Direct final : DibRowSource {
         const StoredRowFunction& row;
         explicit Direct(const StoredRowFunction& r) : row(r) {}
@@ -399,9 +406,10 @@ bool SaveRows(const CPicture& shape, int width, int height, const StoredRowFunct
         early = std::make_unique<RowsAhead>(row, height, rowBytes, ring);
     }
     DibRowSource& source = early ? static_cast<DibRowSource&>(*early) : direct;
-    return Save(path, shape.GetType(), [&](FileStatus& status) {
-        return WriteImageFileRows(path, shape, width, height, source, &status);
-    });
+    return Save(
+        path, shape.GetType(),
+        [&](FileStatus& status) { return WriteImageFileRows(path, shape, width, height, source, &status); },
+        from);
 }
 
 bool IsSaveOption(const std::string& name) { return name == "quality" || name == "compression"; }

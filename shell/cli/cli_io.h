@@ -13,7 +13,7 @@
 #include <string>
 
 class CPicture;
-class RawRowFile;
+class ImageRowFile;
 struct ImageFileInfo;
 
 namespace cli {
@@ -45,8 +45,15 @@ using StoredRowFunction = std::function<bool(int y, std::uint8_t* bytes)>;
 // wants more than a band ahead: the next band is made while the writer
 // takes the last.
 constexpr int kRowsAhead = 16;
+// from: where the rows come from when they come from a file (OpenFileRows):
+// a failed read of it then says "cannot read IN: reason" in place of the
+// write's failure.
+struct RowsFrom {
+    const ImageRowFile* rows = nullptr;
+    std::string path;
+};
 bool SaveRows(const CPicture& shape, int width, int height, const StoredRowFunction& row,
-              const std::string& path, int ahead = kRowsAhead);
+              const std::string& path, int ahead = kRowsAhead, const RowsFrom& from = {});
 
 // Whether SavePicture can write a file with this path's extension; prints
 // the reason when not. Commands check it before long work.
@@ -64,11 +71,16 @@ bool CheckOutputTakes(const std::string& path, int type, const std::string& reme
 // output's format takes it). None, the reason printed, when a step fails.
 std::unique_ptr<CPicture> LoadPictureFor(const std::string& in, const std::string& out);
 
-// The rows of in straight from the file when its pixels lie in it
-// uncompressed (binary PNM): a command that writes a transformed copy then
-// needs no picture in memory. None otherwise, without a message (the
-// command reads the picture with LoadPictureFor).
-std::unique_ptr<RawRowFile> OpenRawRows(const std::string& in);
+// The rows of in without its picture in memory: a command that writes a
+// transformed copy to out then needs no picture. direction: the command
+// asks for each source row after the one before, in the order the writer
+// of out asks for rows (1: a mirror, a rescale, a conversion) or in the
+// opposite order (-1: a vertical flip); 0 when it asks in no order.
+// Uncompressed files (binary PNM, plain BMP) serve every direction; others
+// are decoded as the rows are asked for when their reader makes them in the
+// order wanted. None otherwise, without a message (the command reads the
+// picture with LoadPictureFor).
+std::unique_ptr<ImageRowFile> OpenFileRows(const std::string& in, const std::string& out, int direction);
 // The shape of in's picture for SaveRows (ReadImageFileShape: one row of
 // the type, colour table and resolution of the file's picture), the paths
 // checked as LoadPictureFor checks them (remedy: what to do when the

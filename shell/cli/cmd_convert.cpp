@@ -103,11 +103,11 @@ std::unique_ptr<CPicture> ConvertColours(std::unique_ptr<CPicture> picture,
 }
 
 // A conversion to 8-bit pixels that takes each row on its own (nearest
-// colour or ordered dither), from a file holding its rows uncompressed: the
+// colour or ordered dither), from a file whose rows come in the writer's order: the
 // rows are converted as the writer asks for them, with models of one row
 // in place of the two pictures. The exit code, or -1 when the conversion is
 // not of that kind (the caller converts the picture read).
-int ConvertRowByRow(RawRowFile& raw, const std::string& in, const std::string& out,
+int ConvertRowByRow(ImageRowFile& raw, const std::string& in, const std::string& out,
                     const ColourOptions& colour, const std::string& remedy) {
     if (raw.Bits() < 8 || colour.type.empty()) return -1;
     const int to = TypeFromName(colour.type);
@@ -136,7 +136,7 @@ int ConvertRowByRow(RawRowFile& raw, const std::string& in, const std::string& o
                         std::memset(row + pixels, 0, std::size_t(model->GetRowBytes() - pixels));
                         return true;
                     },
-                    out)
+                    out, kRowsAhead, RowsFrom{&raw, in})
                ? kExitOk
                : kExitFailed;
 }
@@ -159,15 +159,17 @@ int CmdConvert(const Args& args) {
     const std::string& in = args.positional[0];
     const std::string& out = args.positional[1];
     const std::string remedy = "add --type color256 (or gray256, color16, gray16, bw)";
-    // A change of format alone, from a file holding its rows uncompressed:
-    // the rows go from file to file as the writer asks for them.
+    // A change of format alone, or a conversion row by row, from a file
+    // whose rows can be had in the writer's order: the rows go from file to
+    // file as the writer asks for them.
     if (!IsDocumentFilePath(out)) {
-        if (std::unique_ptr<RawRowFile> raw = OpenRawRows(in)) {
+        if (std::unique_ptr<ImageRowFile> raw = OpenFileRows(in, out, 1)) {
             if (!colour.Any()) {
                 std::unique_ptr<CPicture> shape = LoadShapeFor(in, out, remedy);
                 if (!shape) return kExitFailed;
                 return SaveRows(*shape, raw->Width(), raw->Height(),
-                                [&](int y, std::uint8_t* row) { return raw->StoredRow(y, row); }, out)
+                                [&](int y, std::uint8_t* row) { return raw->StoredRow(y, row); }, out, kRowsAhead,
+                                RowsFrom{raw.get(), in})
                            ? kExitOk
                            : kExitFailed;
             }

@@ -50,9 +50,9 @@ int CmdRescale(const Args& args) {
     const std::string& in = args.positional[0];
     const std::string& out = args.positional[1];
     // Row by row as the file is written, no rescaled picture in memory:
-    // straight from the input file when it holds its rows uncompressed, else
-    // from the picture read.
-    auto save = [&](const CPicture& shape, RescaledRows& rows) {
+    // straight from the input file's rows where they can be had in the
+    // writer's order (OpenFileRows), else from the picture read.
+    auto save = [&](const CPicture& shape, RescaledRows& rows, const RowsFrom& from = {}) {
         const std::uint64_t pixels = rows.RowBytes();
         const std::uint64_t stored = RowBytesFor(width, shape.GetHeader()->biBitCount);
         return SaveRows(shape, width, height,
@@ -63,20 +63,20 @@ int CmdRescale(const Args& args) {
                             std::memset(row + pixels, 0, stored - pixels);
                             return true;
                         },
-                        out)
+                        out, kRowsAhead, from)
                    ? kExitOk
                    : kExitFailed;
     };
     try {
-        std::unique_ptr<RawRowFile> raw = IsDocumentFilePath(out) ? nullptr : OpenRawRows(in);
-        if (raw && (width != raw->Width() || height != raw->Height())) {
+        std::unique_ptr<ImageRowFile> file = IsDocumentFilePath(out) ? nullptr : OpenFileRows(in, out, 1);
+        if (file && (width != file->Width() || height != file->Height())) {
             std::unique_ptr<CPicture> shape = LoadShapeFor(in, out);
             if (!shape) return kExitFailed;
-            RescaledRows rows(raw->Width(), raw->Height(), raw->Bits(),
-                              [&](int y, std::uint8_t* buffer) { return raw->StoredRow(y, buffer); }, width, height);
-            return save(*shape, rows);
+            RescaledRows rows(file->Width(), file->Height(), file->Bits(),
+                              [&](int y, std::uint8_t* buffer) { return file->StoredRow(y, buffer); }, width, height);
+            return save(*shape, rows, RowsFrom{file.get(), in});
         }
-        raw.reset();
+        file.reset();
         std::unique_ptr<CPicture> picture = LoadPictureFor(in, out);
         if (!picture) return kExitFailed;
         if (width == picture->GetWidth() && height == picture->GetHeight())

@@ -3,8 +3,10 @@
 // Loads IN into a document, runs the document's mirror or rotate command on
 // its picture and saves the result; a ".vdl" OUT goes through the document's
 // own save path. Into an image file the mirrors and the half turn are made
-// row by row as the file is written, and from a binary PNM every operation
-// reads its rows straight from the file.
+// row by row as the file is written, from rows read straight from the file
+// where its format allows (binary PNM for every operation; other formats
+// decoded as the rows are asked for when they come in the order wanted);
+// from a binary PNM the quarter turns too.
 #include <memory>
 #include <new>
 #include <string>
@@ -54,23 +56,32 @@ int CmdTransform(const Args& args) {
     const bool documentFile = IsDocumentFilePath(out);
     const bool quarter = TransformIsQuarterTurn(chosen->op);
     auto write = [&](const CPicture& shape, int width, int height, const StoredRowFunction& row,
-                     int ahead = kRowsAhead) {
-        return SaveRows(shape, width, height, row, out, ahead) ? kExitOk : kExitFailed;
+                     int ahead = kRowsAhead, const RowsFrom& from = {}) {
+        return SaveRows(shape, width, height, row, out, ahead, from) ? kExitOk : kExitFailed;
     };
     // Into an image file the result goes row by row as the writer asks for
-    // it, never held whole: from a file holding its rows uncompressed the
-    // rows are read straight from it (the quarter turns a band of columns
-    // at a time), else they are made from the picture read.
-    std::unique_ptr<RawRowFile> raw = documentFile ? nullptr : OpenRawRows(in);
-    if (raw && !quarter) {
-        std::unique_ptr<CPicture> shape = LoadShapeFor(in, out);
-        if (!shape) return kExitFailed;
-        TransformedRows rows(raw->Width(), raw->Height(), raw->Bits(), chosen->op,
-                             [&](int y, std::uint8_t* buffer) { return raw->StoredRow(y, buffer) ? buffer : nullptr; });
-        if (rows.Usable())
-            return write(*shape, raw->Width(), raw->Height(), [&](int y, std::uint8_t* row) { return rows.Row(y, row); });
+    // it, never held whole: from the file's rows where they can be had in
+    // the order the operation takes them (the quarter turns a band of
+    // columns at a time from a file holding its rows uncompressed), else
+    // they are made from the picture read. The diagonal mirror takes two
+    // source rows for each (the far one, and its own for the padding): it
+    // reads rows in no order.
+    if (!documentFile && !quarter) {
+        const TransformOp op = chosen->op;
+        const int direction = op == TransformOp::MirrorHorizontal ? 1 : op == TransformOp::MirrorDiagonal ? 0 : -1;
+        if (std::unique_ptr<ImageRowFile> file = OpenFileRows(in, out, direction)) {
+            std::unique_ptr<CPicture> shape = LoadShapeFor(in, out);
+            if (!shape) return kExitFailed;
+            TransformedRows rows(file->Width(), file->Height(), file->Bits(), op,
+                                 [&](int y, std::uint8_t* buffer) { return file->StoredRow(y, buffer) ? buffer : nullptr; });
+            if (rows.Usable())
+                return write(*shape, file->Width(), file->Height(),
+                             [&](int y, std::uint8_t* row) { return rows.Row(y, row); }, kRowsAhead,
+                             RowsFrom{file.get(), in});
+        }
     }
-    if (raw && quarter && raw->Bits() >= 8) {
+    std::unique_ptr<ImageRowFile> raw = documentFile || !quarter ? nullptr : OpenFileRows(in, out, 0);
+    if (raw && raw->Bits() >= 8) {
         std::unique_ptr<CPicture> shape = LoadShapeFor(in, out);
         if (!shape) return kExitFailed;
         try {

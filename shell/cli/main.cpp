@@ -141,7 +141,13 @@ std::string CommandUsage(const CommandDecl& command) {
     return text + "       [--quiet] [--memory-limit BYTES]\n";
 }
 
-const CommandDecl* g_command = nullptr;
+// Says a usage error of the command line, with the usage of command (all of
+// it when none is known yet).
+int CommandLineError(const CommandDecl* command, const std::string& message) {
+    cli::UsageError(message);
+    std::fputs(command ? CommandUsage(*command).c_str() : Usage().c_str(), stderr);
+    return cli::kExitUsage;
+}
 
 }  // namespace
 
@@ -165,9 +171,8 @@ int Fail(const std::string& message) {
 }
 
 int UsageError(const std::string& message) {
-    // The command's own usage when the command is known, else all of it.
-    const std::string usage = g_command ? CommandUsage(*g_command) : Usage();
-    std::fprintf(stderr, "stitchara-cli: %s\n%s", message.c_str(), usage.c_str());
+    // main adds the command's usage when the command returns.
+    std::fprintf(stderr, "stitchara-cli: %s\n", message.c_str());
     return kExitUsage;
 }
 
@@ -205,17 +210,17 @@ int main(int argc, char** argv) {
     // options, its files and the common options may come in any order
     // after it; "--" ends the options.
     cli::Args args;
-    std::string command;
+    std::string name;
+    const CommandDecl* command = nullptr;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
-        const bool option = !optionsEnded && a.size() > 1 && a[0] == '-';
-        if (!option) {
-            if (command.empty()) {
-                command = a;
-                g_command = FindCommand(command);
-                if (!g_command && command != "help")
-                    return cli::UsageError("unknown command '" + command + "'");
+        const bool isOption = !optionsEnded && a.size() > 1 && a[0] == '-';
+        if (!isOption) {
+            if (name.empty()) {
+                name = a;
+                command = FindCommand(name);
+                if (!command && name != "help") return CommandLineError(command, "unknown command '" + name + "'");
             } else {
                 args.positional.push_back(a);
             }
@@ -225,30 +230,30 @@ int main(int argc, char** argv) {
             optionsEnded = true;
             continue;
         }
-        std::string name, value;
+        std::string option, value;
         bool hasValue = false;
-        if (a == "-o") name = "output";
-        else if (a == "-h") name = "help";
-        else if (a.compare(0, 2, "--") == 0) name = a.substr(2);
-        else return cli::UsageError("unknown option '" + a + "'");
-        if (std::size_t eq = name.find('='); eq != std::string::npos) {
-            value = name.substr(eq + 1);
-            name = name.substr(0, eq);
+        if (a == "-o") option = "output";
+        else if (a == "-h") option = "help";
+        else if (a.compare(0, 2, "--") == 0) option = a.substr(2);
+        else return CommandLineError(command, "unknown option '" + a + "'");
+        if (std::size_t eq = option.find('='); eq != std::string::npos) {
+            value = option.substr(eq + 1);
+            option = option.substr(0, eq);
             hasValue = true;
         }
-        const OptionKind kind = KindOf(g_command, name);
+        const OptionKind kind = KindOf(command, option);
         if (kind == OptionKind::kUnknown) {
-            if (!g_command)
-                return cli::UsageError("option --" + name + " belongs after the command");
-            return cli::UsageError(std::string(g_command->name) + " has no option --" + name);
+            if (!command) return CommandLineError(command, "option --" + option + " belongs after the command");
+            return CommandLineError(command, std::string(command->name) + " has no option --" + option);
         }
-        if (kind == OptionKind::kFlag && hasValue) return cli::UsageError("option --" + name + " takes no value");
+        if (kind == OptionKind::kFlag && hasValue)
+            return CommandLineError(command, "option --" + option + " takes no value");
         if (kind == OptionKind::kValue && !hasValue) {
-            if (i + 1 >= argc) return cli::UsageError("option --" + name + " needs a value");
+            if (i + 1 >= argc) return CommandLineError(command, "option --" + option + " needs a value");
             value = argv[++i];
         }
-        if (args.Has(name)) return cli::UsageError("option --" + name + " is given more than once");
-        args.options.emplace_back(name, value);
+        if (args.Has(option)) return CommandLineError(command, "option --" + option + " is given more than once");
+        args.options.emplace_back(option, value);
     }
 
     if (args.Has("version")) {
@@ -256,11 +261,11 @@ int main(int argc, char** argv) {
         return cli::kExitOk;
     }
     if (args.Has("help")) {
-        std::fputs(g_command ? CommandUsage(*g_command).c_str() : Usage().c_str(), stdout);
+        std::fputs(command ? CommandUsage(*command).c_str() : Usage().c_str(), stdout);
         return cli::kExitOk;
     }
-    if (command.empty()) return cli::UsageError("no command given");
-    if (command == "help") {
+    if (name.empty()) return CommandLineError(command, "no command given");
+    if (name == "help") {
         // "help COMMAND" is "COMMAND --help".
         const CommandDecl* about = args.positional.empty() ? nullptr : FindCommand(args.positional[0]);
         std::fputs(about ? CommandUsage(*about).c_str() : Usage().c_str(), stdout);
@@ -271,13 +276,13 @@ int main(int argc, char** argv) {
         // The same byte counts as the setting and the environment take.
         std::uint64_t bytes = 0;
         if (!platform::ParseByteCount(args.Get("memory-limit"), bytes) || bytes == 0)
-            return cli::UsageError(
+            return CommandLineError(command,
                 "--memory-limit takes a positive number of bytes (K, M or G may follow)");
         platform::SetMemoryBudget(bytes);
     } else if (const char* env = std::getenv("STITCHARA_MEMORY_LIMIT"); env && *env) {
         std::uint64_t bytes = 0;
         if (!platform::ParseByteCount(env, bytes) || bytes == 0)
-            return cli::UsageError(std::string("STITCHARA_MEMORY_LIMIT='") + env +
+            return CommandLineError(command, std::string("STITCHARA_MEMORY_LIMIT='") + env +
                                    "' is not a positive number of bytes (K, M or G may follow)");
     }
 
@@ -288,8 +293,10 @@ int main(int argc, char** argv) {
     int rc;
     {
         ProgressScope scope(&progress);
-        rc = g_command->run(args);
+        rc = command->run(args);
     }
+    // The command said what was wrong with its arguments; its usage follows.
+    if (rc == cli::kExitUsage) std::fputs(CommandUsage(*command).c_str(), stderr);
     // Ctrl-C pressed while work that cannot stop halfway ran on: the command
     // wrote nothing after it (see SavePicture), and does not end as a success.
     if (TerminalProgressHost::Interrupted() && rc == cli::kExitOk) rc = cli::Fail("interrupted");

@@ -259,6 +259,7 @@ CInPlaceFrame::CInPlaceFrame(Document* document)
     connect(document_, &Document::pictureChanged, commands_, &CommandSet::refresh);
     connect(document_, &Document::modifiedChanged, commands_, &CommandSet::refresh);
     connect(document_, &Document::historyChanged, commands_, &CommandSet::refresh);
+    connect(document_, &Document::busyChanged, commands_, &CommandSet::refresh);
     connect(view_, &CVandrelView::zoomChanged, commands_, &CommandSet::refresh);
     if (CVandrelApp* app = theApp())
         connect(app, &CVandrelApp::commandConditionsChanged, commands_, &CommandSet::refresh);

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -186,6 +187,35 @@ TEST_F(Cli, OptionsAndMistakesAsCommandLineToolsAnswerThem) {
     ToolRun r = Tool({"info", in}, "STITCHARA_MEMORY_LIMIT=lots");
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("STITCHARA_MEMORY_LIMIT"), std::string::npos) << r.err;
+}
+
+// A usage error, found by the command or before it runs, is one line and
+// then the usage of that command (of all when no command is known), once.
+TEST_F(Cli, AUsageErrorIsFollowedByItsCommandsUsageOnce) {
+    const std::string in = Picture("in.ppm", 16, 8);
+    const std::string out = (dir_ / "out.png").string();
+    struct Case {
+        std::vector<std::string> args;
+        const char* line;   // the error's line
+        const char* usage;  // how the usage after it begins
+    };
+    const Case cases[] = {
+        {{"convert", in, out, "--pattern", "2"}, "need --mode 3", "usage: stitchara-cli convert IN OUT"},
+        {{"info"}, "info takes one file", "usage: stitchara-cli info FILE"},
+        {{"--memory-limit", "lots", "rescale", in, out}, "--memory-limit takes", "usage: stitchara-cli rescale IN OUT"},
+        {{"bogus"}, "unknown command 'bogus'", "usage: stitchara-cli [--quiet]"},
+    };
+    for (const Case& c : cases) {
+        const ToolRun r = Tool(c.args);
+        EXPECT_EQ(r.status, 2) << c.line;
+        const std::size_t end = r.err.find('\n');
+        ASSERT_NE(end, std::string::npos) << c.line;
+        EXPECT_EQ(r.err.rfind("stitchara-cli: ", 0), 0u) << r.err;
+        EXPECT_NE(r.err.substr(0, end).find(c.line), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.compare(end + 1, std::strlen(c.usage), c.usage), 0) << r.err;
+        EXPECT_EQ(r.err.find("usage:", end + 2), std::string::npos) << r.err;
+        EXPECT_TRUE(r.out.empty()) << c.line;
+    }
 }
 
 TEST_F(Cli, AWriteTheSystemRefusesIsOneLineWithTheSystemsReason) {

@@ -72,6 +72,33 @@ std::vector<std::vector<std::uint8_t>> Part(const Snap& s, const QRect& r) {
     return rows;
 }
 
+// A 6000 x 4000 gray picture whose rows all differ, in a document of its
+// own that is saved.
+void LargePicture(Document& doc) {
+    auto p = std::make_unique<CDocPicture>();
+    QVERIFY(p->Create(ptGray256, 6000, 4000, 0, nullptr, 3780, 3780, kStoreAny));
+    std::vector<std::uint8_t> row(6000);
+    for (int y = 0; y < 4000; ++y) {
+        for (int x = 0; x < 6000; ++x) row[x] = std::uint8_t(x * 3 + y * 7 + (x * y >> 5));
+        QVERIFY(p->WriteRow(0, 5999, y, row.data()));
+    }
+    doc.setPicture(std::move(p));
+    doc.setModified(false);
+}
+
+// Every pixel and the size, in one number.
+std::uint64_t Digest(Document& doc) {
+    CPicture* p = doc.picture();
+    const int w = p->GetWidth(), h = p->GetHeight();
+    std::uint64_t hash = 1469598103934665603ull ^ std::uint64_t(w) << 32 ^ std::uint64_t(h);
+    std::vector<std::uint8_t> row(p->SegmentBytes(0, w - 1));
+    for (int y = 0; y < h; ++y) {
+        if (!p->ReadRow(0, w - 1, y, row.data())) return 0;
+        for (std::uint8_t b : row) hash = (hash ^ b) * 1099511628211ull;
+    }
+    return hash;
+}
+
 bool SomeStoreOnDisk(std::uint64_t size) {
     for (const CImageStore* s = CImageStore::LeastRecentlyUsed(); s; s = s->NextMoreRecent())
         if (s->GetState() == kStateOnDisk && s->GetSize() == size) return true;
@@ -103,6 +130,30 @@ class HistoryTest : public QObject {
         if (!doc.transform(op)) return false;
         doc.finishJob();
         return true;
+    }
+    // Undo and redo, carried out to their end (they run as jobs too).
+    static bool Undo(Document& doc) {
+        if (!doc.undo()) return false;
+        doc.finishJob();
+        return true;
+    }
+    static bool Redo(Document& doc) {
+        if (!doc.redo()) return false;
+        doc.finishJob();
+        return true;
+    }
+    // Crop and trim to their end: whether the picture was cut.
+    static bool Crop(Document& doc, const QRect& rect) {
+        bool cut = false;
+        if (!CropDocument(doc, rect, [&cut](bool c) { cut = c; })) return false;
+        doc.finishJob();
+        return cut;
+    }
+    static bool Trim(Document& doc, int tolerance) {
+        bool cut = false;
+        if (!TrimDocument(doc, tolerance, [&cut](bool c) { cut = c; })) return false;
+        doc.finishJob();
+        return cut;
     }
 
 private slots:
@@ -138,8 +189,8 @@ private slots:
         else if (kind == "mirror diagonal") replaces = !Transform(doc, TransformOp::MirrorDiagonal);
         else if (kind == "rotate left") replaces = !Transform(doc, TransformOp::RotateLeft);
         else if (kind == "rotate right") replaces = !Transform(doc, TransformOp::RotateRight);
-        else if (kind == "crop") QVERIFY(CropDocument(doc, QRect(5, 4, 20, 10)));
-        else if (kind == "trim") QVERIFY(TrimDocument(doc, 0));
+        else if (kind == "crop") QVERIFY(Crop(doc, QRect(5, 4, 20, 10)));
+        else if (kind == "trim") QVERIFY(Trim(doc, 0));
         else if (kind == "scan") doc.setPicture(Pattern(19, 17, 2, 2835, 2835));
         else if (kind == "import") {
             const QString other = Write("b.vdl", Pattern(19, 17, 3, 2835, 2835));
@@ -165,7 +216,7 @@ private slots:
             QCOMPARE(doc.history().heldBytes(), std::uint64_t(0));
         }
 
-        doc.undo();
+        Undo(doc);
         const Snap undone = Take(doc);
         QCOMPARE(undone.width, before.width);
         QCOMPARE(undone.height, before.height);
@@ -180,9 +231,66 @@ private slots:
         QVERIFY(!doc.history().canUndo());
         QVERIFY(doc.history().canRedo());
 
-        doc.redo();
+        Redo(doc);
         QVERIFY(Take(doc) == after);
         QVERIFY(doc.isModified());
+        QVERIFY(messages_.isEmpty());
+    }
+
+    // Undo and redo of a large turn run as the document's job: the
+    // window's thread goes on meanwhile, the document is busy, the pixels
+    // come back exactly. Cancelled, each leaves the picture and the
+    // history's place as they were; the step still moves afterwards.
+    void undoOfALargeTurnRunsAsAJob() {
+        Document doc;
+        LargePicture(doc);
+        const std::uint64_t original = Digest(doc);
+        QVERIFY(Transform(doc, TransformOp::RotateRight));
+        const std::uint64_t turned = Digest(doc);
+        QCOMPARE(doc.picture()->GetWidth(), 4000);
+
+        QSignalSpy finished(&doc, &Document::jobFinished);
+        int ticksWhileBusy = 0;
+        QTimer timer;
+        timer.setInterval(1);
+        connect(&timer, &QTimer::timeout, [&] { ticksWhileBusy += doc.busy(); });
+        timer.start();
+        QVERIFY(doc.undo());
+        QVERIFY(doc.busy());
+        QVERIFY(!doc.undo());  // one move at a time
+        QVERIFY(finished.wait(120000));
+        timer.stop();
+        QVERIFY2(ticksWhileBusy > 0, "the undo did not return to the event loop");
+        QVERIFY(!doc.busy());
+        QCOMPARE(Digest(doc), original);
+        QVERIFY(!doc.isModified());
+        QCOMPARE(doc.history().stack().index(), 0);
+
+        // Redo, then undo, each cancelled.
+        for (bool back : {false, true}) {
+            const std::uint64_t now = Digest(doc);
+            const int index = doc.history().stack().index();
+            const bool modified = doc.isModified();
+            QVERIFY(back ? doc.undo() : doc.redo());
+            doc.cancelJob();
+            doc.finishJob();
+            QVERIFY(!doc.busy());
+            QCOMPARE(Digest(doc), now);
+            QCOMPARE(doc.history().stack().index(), index);
+            QCOMPARE(doc.isModified(), modified);
+            QVERIFY(back ? Undo(doc) : Redo(doc));
+            QCOMPARE(Digest(doc), back ? original : turned);
+        }
+        // The same for a step that keeps the picture it replaced.
+        QVERIFY(Crop(doc, QRect(100, 200, 3000, 2000)));
+        const std::uint64_t cropped = Digest(doc);
+        QVERIFY(doc.undo());
+        doc.cancelJob();
+        doc.finishJob();
+        QCOMPARE(Digest(doc), cropped);
+        QVERIFY(doc.history().canUndo());
+        QVERIFY(Undo(doc));
+        QCOMPARE(Digest(doc), original);
         QVERIFY(messages_.isEmpty());
     }
 
@@ -193,32 +301,32 @@ private slots:
         Open(doc);
         const Snap original = Take(doc);
         const QRect rect(5, 4, 20, 10);
-        QVERIFY(CropDocument(doc, rect));
+        QVERIFY(Crop(doc, rect));
         Snap cropped = Take(doc);
         QCOMPARE(cropped.width, 20);
         QCOMPARE(cropped.height, 10);
         QCOMPARE(cropped.xPpm, original.xPpm);
         QCOMPARE(cropped.yPpm, original.yPpm);
         QVERIFY(cropped.rows == Part(original, rect));
-        doc.undo();
+        Undo(doc);
 
-        QVERIFY(TrimDocument(doc, 0));
+        QVERIFY(Trim(doc, 0));
         const QRect inside(3, 2, 37 - 3 - 4, 23 - 2 - 1);
         const Snap trimmed = Take(doc);
         QCOMPARE(QSize(trimmed.width, trimmed.height), inside.size());
         QCOMPARE(trimmed.xPpm, original.xPpm);
         QVERIFY(trimmed.rows == Part(original, inside));
         // Nothing is left to trim now.
-        QVERIFY(!TrimDocument(doc, 0));
+        QVERIFY(!Trim(doc, 0));
         QCOMPARE(messages_.size(), 1);
-        doc.undo();
+        Undo(doc);
         QVERIFY(Take(doc) == original);
 
         // Refused: no pixels, partly or wholly off the picture.
         messages_.clear();
         for (const QRect& bad : {QRect(), QRect(3, 3, 0, 5), QRect(30, 10, 10, 5), QRect(-1, 0, 5, 5),
                                  QRect(100, 100, 5, 5)})
-            QVERIFY2(!CropDocument(doc, bad), qPrintable(QString("%1,%2 %3x%4").arg(bad.x()).arg(bad.y())
+            QVERIFY2(!Crop(doc, bad), qPrintable(QString("%1,%2 %3x%4").arg(bad.x()).arg(bad.y())
                                                              .arg(bad.width()).arg(bad.height())));
         QCOMPARE(messages_.size(), 5);
         QVERIFY(Take(doc) == original);
@@ -230,7 +338,7 @@ private slots:
         QVERIFY(plain->Create(ptTrueColor24, 9, 9, 0, nullptr, 3780, 3780, kStoreAny));
         plain->Fill(kBorder);
         doc.setPicture(std::move(plain));
-        QVERIFY(!TrimDocument(doc, 0));
+        QVERIFY(!Trim(doc, 0));
         QCOMPARE(messages_.size(), 1);
         QCOMPARE(doc.picture()->GetWidth(), 9);
     }
@@ -251,13 +359,13 @@ private slots:
         QCOMPARE(doc.history().droppedSteps(), 2);
         QVERIFY(doc.history().heldBytes() <= bytes * 5 / 2);
         QCOMPARE(messages_.size(), 1);
-        doc.undo();
-        doc.undo();
+        Undo(doc);
+        Undo(doc);
         QVERIFY(!doc.history().canUndo());
-        doc.undo();  // refused: the step is gone
+        Undo(doc);  // refused: the step is gone
         QVERIFY(Take(doc).rows == states[2].rows);
-        doc.redo();
-        doc.redo();
+        Redo(doc);
+        Redo(doc);
         QVERIFY(Take(doc).rows == states[4].rows);
         QCOMPARE(messages_.size(), 1);
     }
@@ -282,7 +390,7 @@ private slots:
         QCOMPARE(messages_.size(), 1);
         // The history works again once the disk does.
         QVERIFY(Transform(doc, TransformOp::MirrorHorizontal));
-        doc.undo();
+        Undo(doc);
         QVERIFY(doc.isModified());
     }
 
@@ -302,17 +410,17 @@ private slots:
         QVERIFY(!window->windowTitle().contains(QStringLiteral("[*]")));
         QVERIFY(Transform(*doc, TransformOp::MirrorHorizontal));
         QVERIFY(marked());
-        doc->undo();
+        Undo(*doc);
         QVERIFY(!marked());
-        doc->redo();
+        Redo(*doc);
         QVERIFY(marked());
         QVERIFY(doc->save());
         doc->finishJob();
         QVERIFY(!marked());
         // The saved picture is the mirrored one: undoing now is a change.
-        doc->undo();
+        Undo(*doc);
         QVERIFY(marked());
-        doc->redo();
+        Redo(*doc);
         QVERIFY(!marked());
         window->close();
     }

@@ -77,6 +77,8 @@ class InfoSheetTest : public QObject {
     std::unique_ptr<QMainWindow> main_;
     QMdiArea* area_ = nullptr;
     int beeps_ = 0;
+    // The display unit kept for the run, as the Information command keeps it.
+    info::DisplayUnitChoice unit_;
 
     // A document window for a w x h picture at dpi, on top of the others.
     QMdiSubWindow* Open(int w, int h, int dpi) {
@@ -89,16 +91,20 @@ class InfoSheetTest : public QObject {
         return window;
     }
     QString Text(CDocInfoPage* page, int control) { return page->Text(control)->text(); }
+    // Counts the beeps of the sheet's Document page.
+    void Count(CInfoSheet& sheet) {
+        if (CDocInfoPage* page = sheet.DocumentPage())
+            connect(page, &CDocInfoPage::endReached, this, [this] { ++beeps_; });
+    }
     QString WidthOf(CDocInfoPage* page) { return Text(page, 205); }
 
 private slots:
     void initTestCase() {
         qputenv("STITCHARA_INI", dir_.filePath("test.ini").toUtf8());
-        CDocInfoPage::SetBeep([this] { ++beeps_; });
     }
 
     void init() {
-        info::ForgetDisplayUnit();
+        unit_ = info::DisplayUnitChoice();
         beeps_ = 0;
         main_ = std::make_unique<QMainWindow>();
         area_ = new QMdiArea;
@@ -139,7 +145,7 @@ private slots:
         const int screenDpi = qRound(window->screen()->logicalDotsPerInchX());
         if (dpi == 0 && screenDpi != 96) QSKIP("the screen is not 96 dpi");
 
-        CInfoSheet sheet(area_);
+        CInfoSheet sheet(area_, nullptr, &unit_);
         CDocInfoPage* page = sheet.DocumentPage();
         QVERIFY(page);
         QCOMPARE(page->CurrentWindow(), window);
@@ -166,12 +172,12 @@ private slots:
         ini.close();
         Open(600, 400, 300);
         {
-            CInfoSheet sheet(area_);
+            CInfoSheet sheet(area_, nullptr, &unit_);
             QCOMPARE(sheet.DocumentPage()->UnitBox()->currentIndex(), int(info::kUnitInch));
             QCOMPARE(WidthOf(sheet.DocumentPage()), QStringLiteral(" 2.0"));
             sheet.DocumentPage()->UnitBox()->setCurrentIndex(info::kUnitCm);
         }
-        CInfoSheet again(area_);
+        CInfoSheet again(area_, nullptr, &unit_);
         QCOMPARE(again.DocumentPage()->UnitBox()->currentIndex(), int(info::kUnitCm));
         QCOMPARE(WidthOf(again.DocumentPage()), QStringLiteral(" 5.1"));
         QVERIFY(ini.open(QIODevice::ReadOnly));
@@ -179,11 +185,12 @@ private slots:
     }
 
     void previousAndNextWalkTheWindowsAndBeepAtTheEnds() {
-        info::SetDisplayUnit(info::kUnitPixel);
+        unit_.Set(info::kUnitPixel);
         QMdiSubWindow* bottom = Open(100, 10, 300);
         QMdiSubWindow* middle = Open(200, 20, 300);
         QMdiSubWindow* top = Open(300, 30, 300);
-        CInfoSheet sheet(area_);
+        CInfoSheet sheet(area_, nullptr, &unit_);
+        Count(sheet);
         CDocInfoPage* page = sheet.DocumentPage();
         QCOMPARE(page->CurrentWindow(), top);
         QVERIFY(!page->PreviousButton()->isEnabled());
@@ -231,7 +238,7 @@ private slots:
         QCOMPARE(walk.size(), 2);
         QVERIFY(walk.contains(a) && walk.contains(b) && !walk.contains(other));
 
-        CInfoSheet sheet(area_);
+        CInfoSheet sheet(area_, nullptr, &unit_);
         CDocInfoPage* page = sheet.DocumentPage();
         QVERIFY(page);
         QMdiSubWindow* first = page->CurrentWindow();
@@ -245,7 +252,8 @@ private slots:
     void focusLeavesAButtonThatTurnsGray() {
         Open(10, 10, 72);
         Open(20, 20, 72);
-        CInfoSheet sheet(area_, main_.get());
+        CInfoSheet sheet(area_, main_.get(), &unit_);
+        Count(sheet);
         sheet.show();
         QVERIFY(QTest::qWaitForWindowActive(&sheet));
         CDocInfoPage* page = sheet.DocumentPage();
@@ -261,13 +269,13 @@ private slots:
 
     void sheetPagesAndButtons() {
         {
-            CInfoSheet sheet(area_);
+            CInfoSheet sheet(area_, nullptr, &unit_);
             QCOMPARE(sheet.Tabs()->count(), 1);
             QCOMPARE(sheet.Tabs()->tabText(0), QStringLiteral("System"));
             QVERIFY(!sheet.DocumentPage());
         }
         Open(10, 10, 72);
-        CInfoSheet sheet(area_);
+        CInfoSheet sheet(area_, nullptr, &unit_);
         QCOMPARE(sheet.windowTitle(), QStringLiteral("Information"));
         QCOMPARE(sheet.Tabs()->count(), 2);
         QCOMPARE(sheet.Tabs()->tabText(0), QStringLiteral("Document"));
@@ -305,7 +313,7 @@ private slots:
         QFETCH(int, height);
         QFETCH(int, factor);
         QMdiSubWindow* window = Open(width, height, 300);
-        CInfoSheet sheet(area_);
+        CInfoSheet sheet(area_, nullptr, &unit_);
         CThumbnailBox* box = sheet.DocumentPage()->Thumbnail();
         QCOMPARE(box->Picture(), DocumentOfWindow(window)->picture());
         QCOMPARE(box->Factor(), factor);
@@ -373,7 +381,8 @@ private slots:
         gone->setPicture(Gradient(10, 10, 72));
         const QList<InfoDocumentWindow> windows = {{&first, &a}, {&third, gone}, {&second, &b}};
         delete gone;
-        CInfoSheet sheet(windows);
+        CInfoSheet sheet(windows, nullptr, &unit_);
+        Count(sheet);
         CDocInfoPage* page = sheet.DocumentPage();
         QVERIFY(page);
         QCOMPARE(page->CurrentWidget(), &first);

@@ -195,7 +195,7 @@ private slots:
         QVERIFY(!first);
         theApp()->OnCommand(ID_STITCH);
         QVERIFY(CurrentStitchSheet()->stitchImage()->sideButton(kSideRight)->isChecked());
-        QCOMPARE(CurrentStitchSheet()->stitchImage()->overlapPercent(), lastOverlapPercent);
+        QCOMPARE(CurrentStitchSheet()->stitchImage()->overlapPercent(), StitchFeature::Of().lastOverlapPercent);
         CurrentStitchSheet()->close();
         CStitchSheet* sheet = SheetWithSamples(kMethodAuto);
         sheet->stitchImage()->overlapBar()->setValue(30);
@@ -211,7 +211,7 @@ private slots:
         QCOMPARE(CurrentStitchSheet()->stitchImage()->overlapPercent(), 30);
         QVERIFY(CurrentStitchSheet()->stitchImage()->sideButton(kSideRight)->isChecked());
         CurrentStitchSheet()->close();
-        lastOverlapPercent = 25;
+        StitchFeature::Of().lastOverlapPercent = 25;
     }
 
     // Escape while the search runs on its worker (the main window takes it).

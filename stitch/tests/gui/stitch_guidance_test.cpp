@@ -5,6 +5,7 @@
 // clicked.
 #include <QAbstractButton>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -18,6 +19,7 @@
 
 #include "display/mouse_tool_qt.h"
 #include "display/view_qt.h"
+#include "info/info_sheet_qt.h"
 #include "document/document_qt.h"
 #include "document/import_export.h"
 #include "picture/picture.h"
@@ -162,6 +164,23 @@ private slots:
         QVERIFY2(Prompt().startsWith(QStringLiteral("stitched: overlap ")) &&
                      Prompt().contains(QStringLiteral("match quality")),
                  qPrintable(Prompt()));
+
+        // The result's Information page keeps saying it; a picture opened
+        // from a file, now the active window, says nothing of a stitch.
+        const QString found = Prompt();
+        Document* stitched = theApp()->documents().first();
+        QVERIFY(theApp()->OpenDocumentFile(Sample("left.png")));
+        QTRY_COMPARE(int(theApp()->documents().size()), 2);
+        QTRY_VERIFY(theApp()->activeDocument() && theApp()->activeDocument() != stitched &&
+                    !theApp()->activeDocument()->busy());
+        CInfoSheet info(theApp()->mainWindow()->mdiArea());
+        CDocInfoPage* page = info.DocumentPage();
+        QVERIFY(page);
+        QVERIFY(page->FindingGroup()->isHidden());
+        QVERIFY(page->FindingText()->text().isEmpty());
+        QVERIFY(page->OnNext());
+        QCOMPARE(page->FindingText()->text(), found);
+        QVERIFY(!page->FindingGroup()->isHidden());
     }
 
     // Semi-Auto placement: each step's instruction in the status bar; the

@@ -68,8 +68,8 @@ private slots:
         QVERIFY(third->stitchImage()->sideButton(kSideBottom)->isChecked());
         QCOMPARE(third->stitchImage()->overlapBar()->value(), 7);
         third->close();
-        lastStitchSide = kSideRight;
-        lastOverlapPercent = 25;
+        StitchFeature::Of().lastSide = kSideRight;
+        StitchFeature::Of().lastOverlapPercent = 25;
     }
 
     void searchMethodsFollowThePictures_data() {

@@ -252,6 +252,8 @@ private slots:
         QDBusReply<EmbedMenu> menu = service_->call("InPlaceMenu", id);
         QVERIFY2(menu.isValid(), qPrintable(menu.error().message()));
         QAction* mirror = nullptr;
+        QAction* undo = nullptr;
+        QAction* redo = nullptr;
         QMap<QString, QMenu*> menus;
         for (const EmbedMenuItem& item : menu.value()) {
             QMenu*& m = menus[item.menu];
@@ -264,14 +266,21 @@ private slots:
             const int command = item.id;
             connect(action, &QAction::triggered, this, [this, id, command] { service_->call("InvokeCommand", id, command); });
             if (item.text == "Mirror &Horizontal") mirror = action;
+            if (item.text == "&Undo") undo = action;
+            if (item.text == "&Redo") redo = action;
         }
-        QCOMPARE(menus.keys().size(), 4);
-        QVERIFY(mirror);
+        QCOMPARE(menus.keys().size(), 5);
+        QVERIFY(mirror && undo && redo);
         QTest::qWait(300);
         Shot("1_in_place");
 
         QSignalSpy updated(&listener_, &Listener::updated);
         mirror->trigger();
+        QTest::qWait(300);
+        // Undone and redone from the container's Edit menu: mirrored again.
+        undo->trigger();
+        QTest::qWait(300);
+        redo->trigger();
         QTest::qWait(300);
         Shot("2_mirrored_in_place");
         QCOMPARE(updated.count(), 0);  // not before editing ends

@@ -126,9 +126,11 @@ private slots:
             inPlace << item.id;
             if (!inPlaceMenus.contains(item.menu)) inPlaceMenus << item.menu;
             if (item.id == ID_IMPORT) QCOMPARE(item.shortcut, QKeySequence(Qt::CTRL | Qt::Key_L).toString());
+            if (item.id == ID_EDIT_UNDO) QCOMPARE(item.shortcut, QKeySequence(QKeySequence::Undo).toString());
         }
-        QCOMPARE(inPlaceMenus, QStringList({"&File", "&Bitmap", "&View", "&Help"}));
-        QCOMPARE(inPlace, QList<int>({ID_IMPORT, 0, ID_ACQUIRE, ID_SELECT_SOURCE, ID_MIRROR_HORIZONTAL,
+        QCOMPARE(inPlaceMenus, QStringList({"&File", "&Edit", "&Bitmap", "&View", "&Help"}));
+        QCOMPARE(inPlace, QList<int>({ID_IMPORT, 0, ID_ACQUIRE, ID_SELECT_SOURCE, ID_EDIT_UNDO, ID_EDIT_REDO,
+                                      ID_MIRROR_HORIZONTAL,
                                       ID_MIRROR_VERTICAL, ID_MIRROR_DIAGONAL, 0, ID_ROTATE_LEFT, ID_ROTATE_RIGHT,
                                       ID_VIEW_ICONBAR, 0, ID_INFORMATION, ID_HELP_INDEX, ID_HELP_USING, 0,
                                       ID_ABOUT}));
@@ -142,6 +144,17 @@ private slots:
         QVERIFY(frame.commands()->action(ID_IMPORT) != app()->commands()->action(ID_IMPORT));
         QCOMPARE(frame.commands()->action(ID_IMPORT)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
         QCOMPARE(app()->commands()->action(ID_IMPORT)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_I));
+        // Undo and Redo there follow the embedded document's history.
+        QAction* undo = frame.commands()->action(ID_EDIT_UNDO);
+        QAction* redo = frame.commands()->action(ID_EDIT_REDO);
+        QVERIFY(undo && redo && !undo->isEnabled() && !redo->isEnabled());
+        QVERIFY(frame.commands()->execute(ID_MIRROR_HORIZONTAL));
+        document.finishJob();
+        QVERIFY(undo->isEnabled());
+        QVERIFY(frame.commands()->execute(ID_EDIT_UNDO));
+        document.finishJob();
+        QVERIFY(!undo->isEnabled());
+        QVERIFY(redo->isEnabled());
 
         QMenu embedded;
         const auto separators =
