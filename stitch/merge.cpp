@@ -149,9 +149,12 @@ bool CStitchTool::CropMerged(CPicture* canvas) {
     if (turn) {
         // The columns left of every merged row hold nothing but the Main
         // picture: that part comes from it as it is; the rest is turned back.
-        int mainColumns = fullLayout ? std::min(int(firstExtent), source.right + 1) : 0;
-        for (int t = source.top; t <= source.bottom && mainColumns > 0; ++t)
-            mainColumns = std::min(mainColumns, std::size_t(t) < mergedFrom.size() ? mergedFrom[std::size_t(t)] : 0);
+        int mainColumns = 0;
+        if (fullLayout && source.left == 0) mainColumns = std::min(int(firstExtent), source.right + 1);
+        for (int t = source.top; t <= source.bottom && mainColumns > 0; ++t) {
+            const std::size_t row = std::size_t(t);
+            mainColumns = std::min(mainColumns, row < mergedFrom.size() ? mergedFrom[row] : 0);
+        }
         mainColumns = std::max(mainColumns, 0);
         const Rect merged{mainColumns, source.top, source.right, source.bottom};
         if (merged.left <= merged.right) {
@@ -163,9 +166,11 @@ bool CStitchTool::CropMerged(CPicture* canvas) {
             // Main pixel (0, 0) on the canvas, then in the result: the offset
             // of every Main pixel in the result.
             const Rect whole{0, 0, mainPicture->GetWidth() - 1, mainPicture->GetHeight() - 1};
-            const Rect onCanvas = TransformedPart(whole, Rect{0, 0, 0, 0}, mainInSearch.x, mainInSearch.y, forward);
+            const Rect onCanvas =
+                TransformedPart(whole, Rect{0, 0, 0, 0}, mainInSearch.x, mainInSearch.y, forward);
             const Rect at = TransformedPart(source, onCanvas, 0, 0, back);
-            const Rect part = TransformedPart(source, Rect{0, source.top, mainColumns - 1, source.bottom}, 0, 0, back);
+            const Rect part =
+                TransformedPart(source, Rect{0, source.top, mainColumns - 1, source.bottom}, 0, 0, back);
             const Rect from{std::max(part.left - at.left, 0), std::max(part.top - at.top, 0),
                             std::min(part.right - at.left, whole.right),
                             std::min(part.bottom - at.top, whole.bottom)};
