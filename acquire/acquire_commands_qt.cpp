@@ -131,21 +131,29 @@ bool HandleAcquireCommand(int id, QWidget* owner) {
     return false;
 }
 
+namespace {
+
+// The scanner library is there and no scan holds the scanner layer.
+bool ScannerFree() { return ScannerAvailable() && !ScanRunning(); }
+
+}  // namespace
+
 bool UpdateAcquireCommand(int id, CommandState& state) {
     if (id != ID_ACQUIRE && id != ID_SELECT_SOURCE) return false;
-    state.enabled = state.enabled && ScannerAvailable() && !ScanRunning();
+    state.enabled = state.enabled && ScannerFree();
     return true;
 }
 
 void RegisterAcquireCommands(CommandRegistry& r) {
     using S = CommandSurface;
     auto run = [](int id) { return [id](Workspace& w) { return HandleAcquireCommand(id, w.dialogParent()); }; };
-    auto library = [](const Workspace&) { return ScannerAvailable(); };
+    // Gray while a scan runs: the window's command states follow the jobs.
+    auto scannerFree = [](const Workspace&) { return ScannerFree(); };
     r.add(CommandDecl(ID_ACQUIRE)
               .withIcon(CommandIcon(ID_ACQUIRE))
               .runs(run(ID_ACQUIRE))
               .opensDialog()
-              .enabledWhen(library)
+              .enabledWhen(scannerFree)
               .needing(kNeedsIdle | kNeedsScanner)
               .placed({{S::MainMenu, "&File", 2, 1},
                        {S::IconBar, {}, 2, 2},
@@ -156,7 +164,7 @@ void RegisterAcquireCommands(CommandRegistry& r) {
         CommandDecl(ID_SELECT_SOURCE)
             .runs(run(ID_SELECT_SOURCE))
             .opensDialog()
-            .enabledWhen(library)
+            .enabledWhen(scannerFree)
             .needing(kNeedsScanner)
             .placed(
                 {{S::MainMenu, "&File", 2, 2}, {S::InPlaceMenu, "&File", 2, 2}, {S::EmbeddedFileMenu, "&File", 3, 2}}));

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <memory>
+#include <optional>
 #include <utility>
 
 #include "document/file_dialogs_qt.h"
@@ -63,6 +65,21 @@ bool Document::AskStopWork(QWidget* owner, const QString& question) {
     if (StopQuestionHook()) return StopQuestionHook()(question);
     return QMessageBox::question(owner, ProgramName(), question, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No) == QMessageBox::Yes;
+}
+
+void Document::AskStopWork(QWidget* owner, const QString& question, std::function<void(bool stop)> answered) {
+    if (StopQuestionHook()) {
+        answered(StopQuestionHook()(question));
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::Question, ProgramName(), question, QMessageBox::Yes | QMessageBox::No,
+                                owner);
+    box->setDefaultButton(QMessageBox::No);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(box, &QMessageBox::finished, box, [box, answered = std::move(answered)](int) {
+        answered(box->clickedButton() == box->button(QMessageBox::Yes));
+    });
+    box->open();
 }
 void Document::SetRecentFileSink(std::function<void(const QString&)> sink) {
     RecentSink() = std::move(sink);
@@ -330,11 +347,13 @@ void Document::setPicture(std::unique_ptr<CPicture> picture) {
     replace(std::move(picture), StepName(ID_ACQUIRE));
 }
 
-bool Document::save() {
+bool Document::save() { return saveOrAsk(false); }
+
+bool Document::saveOrAsk(bool answerNow) {
     if (!picture() || busy()) return false;
     const QString path = pathName();
     if (path.isEmpty() || !(IsDocumentFile(path) || CanSaveInPlace(path.toStdString())))
-        return saveAs();
+        return askSaveAs(answerNow);
     const std::string file = path.toStdString();
     const bool documentFile = IsDocumentFile(path);
     return writeInBackground(file, [this, file, documentFile](const FileStatus& status) {
@@ -346,7 +365,9 @@ bool Document::save() {
     });
 }
 
-bool Document::saveAs() {
+bool Document::saveAs() { return askSaveAs(false); }
+
+bool Document::askSaveAs(bool answerNow) {
     if (!picture() || busy()) return false;
     SaveDialogSetup setup;
     if (!PrepareSaveDialog(doc_.GetPathName(), setup)) return false;
@@ -366,10 +387,18 @@ bool Document::saveAs() {
         initial += '.' + QString::fromStdString(setup.defaultExtension);
     else if (position >= 1 && position <= extensions.size() && !initial.isEmpty())
         initial += '.' + extensions[position - 1];
-    const FileChoice choice =
-        ChooseSaveFile(owner_, ProgramName(), QString::fromStdString(setup.initialDirectory),
-                       initial, filters, position, extensions);
-    if (choice.path.isEmpty()) return false;
+    const QString directory = QString::fromStdString(setup.initialDirectory);
+    if (answerNow)
+        return saveAsChosen(ChooseSaveFile(owner_, ProgramName(), directory, initial, filters, position, extensions));
+    // Answered later, or at once by an answerer: then the answer is known here.
+    auto started = std::make_shared<std::optional<bool>>();
+    AskSaveFile(owner_, ProgramName(), directory, initial, filters, position, extensions, this,
+                [this, started](const FileChoice& choice) { *started = saveAsChosen(choice); });
+    return started->value_or(true);
+}
+
+bool Document::saveAsChosen(const FileChoice& choice) {
+    if (choice.path.isEmpty() || !picture() || busy()) return false;
     const std::string path = choice.path.toStdString();
     const bool documentFile = IsDocumentFile(choice.path);
     if (!documentFile && !AskSaveAsOptions(path, owner_)) return false;
@@ -393,10 +422,15 @@ bool Document::import() {
     // Every format the library reads, as Open offers them.
     OpenDialogSetup setup;
     if (!PrepareOpenDialog(setup, OpenDialogKind::Import)) return false;
-    const FileChoice choice =
-        ChooseOpenFile(owner_, ProgramName(), QString::fromStdString(setup.initialDirectory), QString(),
-                       QtFilters(setup.filter), setup.filterPosition);
-    if (choice.path.isEmpty()) return false;
+    auto started = std::make_shared<std::optional<bool>>();
+    AskOpenFile(owner_, ProgramName(), QString::fromStdString(setup.initialDirectory), QString(),
+                QtFilters(setup.filter), setup.filterPosition, this,
+                [this, started](const FileChoice& choice) { *started = importChosen(choice); });
+    return started->value_or(true);
+}
+
+bool Document::importChosen(const FileChoice& choice) {
+    if (choice.path.isEmpty() || busy()) return false;
     // The imported picture takes the place of this one: a modified picture
     // is offered for saving first, as before a close.
     if (!canClose()) return false;
@@ -441,8 +475,9 @@ bool Document::canClose() {
     case SaveAnswer::No: return true;
     case SaveAnswer::Cancel: return false;
     case SaveAnswer::Yes:
-        // The document goes once this answers: the save ends first.
-        if (!save()) return false;
+        // The document goes once this answers: the name is asked now and the
+        // save ends first.
+        if (!saveOrAsk(true)) return false;
         finishJob();
         return !doc_.IsModified();
     }

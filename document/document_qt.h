@@ -21,6 +21,7 @@
 #include "document/document.h"
 
 class DocumentHistory;
+struct FileChoice;
 class QWidget;
 
 // What finished work hands to its document (Document::takeResult).
@@ -90,7 +91,11 @@ public:
 
     // The commands. Each answers whether it did what it was asked; the
     // writing and reading run on a worker thread, so true means the work
-    // was started (jobFinished() tells its end).
+    // was started (jobFinished() tells its end). Save As, Import (and Save
+    // of a picture without a file) ask for the file in a dialog that opens
+    // window-modal and answers later: true then means the question was
+    // asked, and the work starts when the user has chosen. With a file
+    // dialog answerer the answer is known at once and told as before.
     bool save();
     bool saveAs();
     bool import();
@@ -154,8 +159,12 @@ public:
     // closes (tests); empty: a message box.
     using StopQuestion = std::function<bool(const QString& question)>;
     static void SetStopQuestion(StopQuestion question);
-    // Asks the question over owner (true: stop the work).
+    // Asks the question over owner (true: stop the work), modal: for the
+    // program's quitting, which answers its close at once.
     static bool AskStopWork(QWidget* owner, const QString& question);
+    // The same, window-modal: answered gets the answer when the user has
+    // given it (the hook answers before the call returns).
+    static void AskStopWork(QWidget* owner, const QString& question, std::function<void(bool stop)> answered);
     // Called with every path opened or saved as a document's file.
     static void SetRecentFileSink(std::function<void(const QString& path)> sink);
 
@@ -177,6 +186,13 @@ private:
     void syncModified();
     // Writes the picture to path on a worker; done gets the status.
     bool writeInBackground(const std::string& path, std::function<void(const FileStatus&)> done);
+    // Save, or Save As when the picture has no file it can be saved in;
+    // answerNow asks for the name in a modal dialog (a window closing).
+    bool saveOrAsk(bool answerNow);
+    bool askSaveAs(bool answerNow);
+    // Where Save As and Import go on once the user has chosen a file.
+    bool saveAsChosen(const FileChoice& choice);
+    bool importChosen(const FileChoice& choice);
 
     // Undo (back) or redo as the document's job.
     bool moveHistory(bool back);

@@ -26,17 +26,24 @@ protected:
         if (event->type() != QEvent::Close || !document_) return false;
         if (document_->busy()) {
             // A document a job works on closes once the work has stopped,
-            // when the user agrees.
+            // when the user agrees. The question waits for its answer while
+            // the work goes on; the work may have ended by then.
             auto* window = static_cast<QWidget*>(watched);
             QString name = PlainWindowTitle(window);
             const QString question = QString::fromUtf8(LoadStringById(IDS_STOP_WORK_TO_CLOSE)).replace("%1", name);
-            if (Document::AskStopWork(window, question)) {
-                QPointer<QWidget> target(window);
-                connect(document_, &Document::jobFinished, window, [target] {
+            const QPointer<QWidget> target(window);
+            const QPointer<Document> document(document_);
+            Document::AskStopWork(window, question, [target, document](bool stop) {
+                if (!stop || !target || !document) return;
+                if (!document->busy()) {
+                    target->close();
+                    return;
+                }
+                connect(document, &Document::jobFinished, target, [target] {
                     if (target) target->close();
                 }, Qt::SingleShotConnection);
-                document_->cancelJob();
-            }
+                document->cancelJob();
+            });
             event->ignore();
             return true;
         }

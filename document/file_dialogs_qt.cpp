@@ -8,6 +8,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPointer>
 #include <QSlider>
 #include <QSpinBox>
 
@@ -112,12 +113,24 @@ int RunSaveOptions(const char* extension, SaveOptions* options, void* ownerWindo
 }
 
 // The save dialog: a name without a dot takes the chosen type's extension
-// before the dialog closes (and asks about overwriting).
+// before the dialog closes (and asks about overwriting); changing the type
+// rewrites the extension of a name that has one.
 class SaveDialog : public QFileDialog {
 public:
     SaveDialog(QWidget* owner, const QString& caption, const QString& directory,
                const QStringList& filters, const QStringList& extensions)
-        : QFileDialog(owner, caption, directory), filters_(filters), extensions_(extensions) {}
+        : QFileDialog(owner, caption, directory), filters_(filters), extensions_(extensions) {
+        connect(this, &QFileDialog::filterSelected, this, [this](const QString& f) {
+            const int i = int(filters_.indexOf(f));
+            if (i < 0 || i >= extensions_.size()) return;
+            if (QLineEdit* edit = NameEdit()) {
+                const QString name = edit->text();
+                const int dot = int(name.lastIndexOf('.'));
+                if (dot >= 0) edit->setText(name.left(dot + 1) + extensions_[i]);
+            }
+        });
+    }
+    // The name field is the dialog's line edit.
     QLineEdit* NameEdit() const { return findChild<QLineEdit*>("fileNameEdit"); }
     void accept() override {
         const int i = int(filters_.indexOf(selectedNameFilter()));
@@ -135,8 +148,73 @@ private:
 };
 
 int PositionOf(const QStringList& filters, const QString& selected) {
-    const int i = filters.indexOf(selected);
+    const int i = int(filters.indexOf(selected));
     return i < 0 ? 1 : i + 1;
+}
+
+QFileDialog* NewOpenDialog(QWidget* owner, const QString& caption, const QString& directory,
+                           const QString& initialName, const QStringList& filters, int position) {
+    auto* dialog = new QFileDialog(owner, caption, directory);
+    dialog->setObjectName("OpenFileDialog");
+    dialog->setAccessibleName(caption);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setOption(QFileDialog::ReadOnly, false);
+    dialog->setNameFilters(filters);
+    if (position >= 1 && position <= filters.size()) dialog->selectNameFilter(filters[position - 1]);
+    if (!initialName.isEmpty() && !initialName.contains('*')) dialog->selectFile(initialName);
+    return dialog;
+}
+
+SaveDialog* NewSaveDialog(QWidget* owner, const QString& caption, const QString& directory,
+                          const QString& initialName, const QStringList& filters, int position,
+                          const QStringList& extensions) {
+    auto* dialog = new SaveDialog(owner, caption, directory, filters, extensions);
+    dialog->setObjectName("SaveFileDialog");
+    dialog->setAccessibleName(caption);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setNameFilters(filters);
+    if (position >= 1 && position <= filters.size()) dialog->selectNameFilter(filters[position - 1]);
+    dialog->selectFile(initialName);
+    return dialog;
+}
+
+// What the user chose in a closed dialog (an empty path: cancelled).
+FileChoice ChoiceOf(const QFileDialog& dialog, int result, const QStringList& filters) {
+    const QStringList files = dialog.selectedFiles();
+    if (result != QDialog::Accepted || files.isEmpty()) return {};
+    return {files.first(), PositionOf(filters, dialog.selectedNameFilter()), files.mid(1)};
+}
+
+// A chosen save name without a dot takes the chosen type's extension; the
+// format's options are asked next.
+FileChoice CompleteSaveChoice(FileChoice choice, const QStringList& extensions) {
+    if (choice.path.isEmpty()) return choice;
+    InstallSaveOptionDialog();
+    const QFileInfo info(choice.path);
+    if (!info.fileName().contains('.') && choice.filterPosition >= 1 &&
+        choice.filterPosition <= extensions.size())
+        choice.path += '.' + extensions[choice.filterPosition - 1];
+    return choice;
+}
+
+// Opens dialog window-modal; chosen gets the answer when it closes, unless
+// context has gone by then. The dialog goes once it has answered.
+void OpenDialog(QFileDialog* dialog, const QStringList& filters, QObject* context,
+                std::function<void(const FileChoice&)> chosen) {
+    const QPointer<QObject> guard(context);
+    const bool hasContext = context != nullptr;
+    QObject::connect(dialog, &QDialog::finished, dialog,
+                     [dialog, filters, guard, hasContext, chosen = std::move(chosen)](int result) {
+                         const FileChoice choice = ChoiceOf(*dialog, result, filters);
+                         dialog->deleteLater();
+                         if (hasContext && !guard) return;
+                         if (chosen) chosen(choice);
+                     });
+    dialog->open();
 }
 
 }  // namespace
@@ -161,59 +239,57 @@ QString DocumentFilter() {
     return filter.section('\n', 0, 0);
 }
 
-FileChoice ChooseOpenFile(QWidget* owner, const QString& caption, const QString& directory,
-                          const QString& initialName, const QStringList& filters, int position) {
-    if (Answerer()) return Answerer()(FileDialogKind::Open, directory, filters, position);
-    QFileDialog dialog(owner, caption, directory);
-    dialog.setObjectName("OpenFileDialog");
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setOption(QFileDialog::ReadOnly, false);
-    dialog.setNameFilters(filters);
-    if (position >= 1 && position <= filters.size()) dialog.selectNameFilter(filters[position - 1]);
-    if (!initialName.isEmpty() && !initialName.contains('*')) dialog.selectFile(initialName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return {dialog.selectedFiles().first(), PositionOf(filters, dialog.selectedNameFilter())};
+void AskOpenFile(QWidget* owner, const QString& caption, const QString& directory, const QString& initialName,
+                 const QStringList& filters, int position, QObject* context,
+                 std::function<void(const FileChoice&)> chosen) {
+    if (Answerer()) {
+        const FileChoice choice = Answerer()(FileDialogKind::Open, directory, filters, position);
+        if (chosen) chosen(choice);
+        return;
+    }
+    OpenDialog(NewOpenDialog(owner, caption, directory, initialName, filters, position), filters, context,
+               std::move(chosen));
+}
+
+void AskOpenFiles(QWidget* owner, const QString& caption, const QString& directory, const QStringList& filters,
+                  int position, QObject* context, std::function<void(const FileChoice&)> chosen) {
+    if (Answerer()) {
+        const FileChoice choice = Answerer()(FileDialogKind::OpenSeveral, directory, filters, position);
+        if (chosen) chosen(choice);
+        return;
+    }
+    QFileDialog* dialog = NewOpenDialog(owner, caption, directory, QString(), filters, position);
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    OpenDialog(dialog, filters, context, std::move(chosen));
+}
+
+void AskSaveFile(QWidget* owner, const QString& caption, const QString& directory, const QString& initialName,
+                 const QStringList& filters, int position, const QStringList& extensions, QObject* context,
+                 std::function<void(const FileChoice&)> chosen) {
+    auto complete = [extensions, chosen = std::move(chosen)](const FileChoice& choice) {
+        if (chosen) chosen(CompleteSaveChoice(choice, extensions));
+    };
+    if (Answerer()) {
+        complete(Answerer()(FileDialogKind::SaveAs, directory, filters, position));
+        return;
+    }
+    OpenDialog(NewSaveDialog(owner, caption, directory, initialName, filters, position, extensions), filters,
+               context, std::move(complete));
 }
 
 FileChoice ChooseSaveFile(QWidget* owner, const QString& caption, const QString& directory,
                           const QString& initialName, const QStringList& filters, int position,
                           const QStringList& extensions) {
-    FileChoice choice;
-    if (Answerer()) {
-        choice = Answerer()(FileDialogKind::SaveAs, directory, filters, position);
-    } else {
-        SaveDialog dialog(owner, caption, directory, filters, extensions);
-        dialog.setObjectName("SaveFileDialog");
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setOption(QFileDialog::DontUseNativeDialog);
-        dialog.setNameFilters(filters);
-        if (position >= 1 && position <= filters.size()) dialog.selectNameFilter(filters[position - 1]);
-        dialog.selectFile(initialName);
-        // Changing the type rewrites the extension of a name that has one.
-        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& f) {
-            const int i = filters.indexOf(f);
-            if (i < 0 || i >= extensions.size()) return;
-            // The name field is the dialog's line edit.
-            if (auto* edit = dialog.findChild<QLineEdit*>("fileNameEdit")) {
-                const QString name = edit->text();
-                const int dot = name.lastIndexOf('.');
-                if (dot >= 0) edit->setText(name.left(dot + 1) + extensions[i]);
-            }
-        });
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-        choice = {dialog.selectedFiles().first(), PositionOf(filters, dialog.selectedNameFilter())};
-    }
-    if (choice.path.isEmpty()) return choice;
-    InstallSaveOptionDialog();
-    // A name typed without a dot takes the chosen type's extension.
-    const QFileInfo info(choice.path);
-    if (!info.fileName().contains('.') && choice.filterPosition >= 1 &&
-        choice.filterPosition <= extensions.size())
-        choice.path += '.' + extensions[choice.filterPosition - 1];
-    return choice;
+    if (Answerer())
+        return CompleteSaveChoice(Answerer()(FileDialogKind::SaveAs, directory, filters, position), extensions);
+    // Modal: the caller needs the answer before it goes on. The owner may
+    // go meanwhile, and the dialog with it.
+    QPointer<SaveDialog> dialog = NewSaveDialog(owner, caption, directory, initialName, filters, position, extensions);
+    const int result = dialog->exec();
+    if (!dialog) return {};
+    const FileChoice choice = ChoiceOf(*dialog, result, filters);
+    delete dialog.data();
+    return CompleteSaveChoice(choice, extensions);
 }
 
 void InstallSaveOptionDialog() { SetSaveOptionDialog(&RunSaveOptions); }

@@ -10,14 +10,23 @@
 #include "info/info_sheet_qt.h"
 #include "resources/command_ids.h"
 
+namespace {
+
+// The sheet only reports: window-modal over its owner, gone once closed.
+// The unit it is given lasts longer than it (the command keeps it).
+void OpenSheet(CInfoSheet* sheet) {
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->open();
+}
+
+}  // namespace
+
 void ShowInfoSheet(QWidget* owner, QMdiArea* area, info::DisplayUnitChoice* unit) {
-    CInfoSheet sheet(area, owner, unit);
-    sheet.exec();
+    OpenSheet(new CInfoSheet(area, owner, unit));
 }
 
 void ShowInfoSheet(QWidget* owner, const QList<InfoDocumentWindow>& windows, info::DisplayUnitChoice* unit) {
-    CInfoSheet sheet(windows, owner, unit);
-    sheet.exec();
+    OpenSheet(new CInfoSheet(windows, owner, unit));
 }
 
 bool HandleInfoCommand(int id, QWidget* owner, const QList<InfoDocumentWindow>& windows,

@@ -1,6 +1,6 @@
-// The Information command: the modal information sheet over a window. The
-// main window routes ID_INFORMATION here; so can any other frame with the
-// command (the in-place tool bar).
+// The Information command: the information sheet, window-modal over a
+// window. The main window routes ID_INFORMATION here; so can any other frame
+// with the command (the in-place tool bar).
 #pragma once
 
 #include <QList>
@@ -14,7 +14,7 @@ class DisplayUnitChoice;
 class QMdiArea;
 class QWidget;
 
-// Carries out ID_INFORMATION: the sheet, modal over owner, with the
+// Carries out ID_INFORMATION: the sheet, window-modal over owner, with the
 // Document page for the document windows of owner's document area (owner
 // itself when it is one) and the System page; sizes in unit's unit (none:
 // the setting's). False for other ids.
@@ -31,7 +31,8 @@ bool UpdateInfoCommand(int id, CommandState& state);
 class CommandRegistry;
 void RegisterInfoCommands(CommandRegistry& registry);
 
-// Shows the sheet over owner with the document windows of area (null: the
-// System page alone) and returns when it is closed.
+// Shows the sheet window-modal over owner with the document windows of area
+// (null: the System page alone) and returns at once; the sheet goes when it
+// is closed. unit, when given, must outlive the sheet.
 void ShowInfoSheet(QWidget* owner, QMdiArea* area, info::DisplayUnitChoice* unit = nullptr);
 void ShowInfoSheet(QWidget* owner, const QList<InfoDocumentWindow>& windows, info::DisplayUnitChoice* unit = nullptr);

@@ -287,11 +287,25 @@ void SetPrintSheetHook(void (*hook)(CPrintSheet*)) { gSheetHook = hook; }
 
 Job* RunningPrintJob() { return gPrintJob; }
 
+namespace {
+
+// The commands that reach the printer: a print job has it until it ends.
+bool IsPrintCommand(int id) {
+    return id == ID_PRINT || id == ID_QUICK_PRINT || id == ID_PRINT_PREVIEW || id == ID_PRINT_SETUP;
+}
+
+}  // namespace
+
+bool UpdatePrintCommand(int id, CommandState& state) {
+    if (!IsPrintCommand(id)) return false;
+    if (ThePrintEngine().Busy()) state.enabled = false;
+    return true;
+}
+
 bool HandlePrintCommand(int id, const PrintTarget& target) {
-    // The printer is the running job's until it has ended.
-    if (ThePrintEngine().Busy() &&
-        (id == ID_PRINT || id == ID_QUICK_PRINT || id == ID_PRINT_PREVIEW || id == ID_PRINT_SETUP))
-        return true;
+    // The printer is the running job's until it has ended (the commands are
+    // gray meanwhile; this keeps a stale one from reaching it).
+    if (ThePrintEngine().Busy() && IsPrintCommand(id)) return true;
     switch (id) {
     case ID_PRINT:
     case ID_QUICK_PRINT:

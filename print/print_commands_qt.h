@@ -58,6 +58,10 @@ std::unique_ptr<QPrinter> RememberedPrinter();
 bool HandlePrintCommand(int id, const PrintTarget& target);
 // The running print job (none: no job prints).
 Job* RunningPrintJob();
+// Grays Print, Quick Print, Print Preview and Print Setup while a print job
+// holds the printer, whoever else decides their state (the view does);
+// false for other ids.
+bool UpdatePrintCommand(int id, CommandState& state);
 // The same for a document shown in window (the view forwards its print
 // commands so: HandlePrintCommand(id, GetDocument(), this)); the title is
 // that of the window's document window.

@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -433,26 +432,15 @@ std::vector<MosaicHint> CMosaicWindow::Hints() const {
 void CMosaicWindow::OnAdd() {
     OpenDialogSetup setup;
     if (!PrepareOpenDialog(setup, OpenDialogKind::Import)) return;
-    const QStringList filters = QtFilters(setup.filter);
-    auto* dialog = new QFileDialog(this, StitchManyText::tr("Add Pieces"),
-                                   QString::fromStdString(setup.initialDirectory));
-    dialog->setObjectName(StitchManyText::tr("Add Pieces"));
-    dialog->setAccessibleName(StitchManyText::tr("Add Pieces"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    dialog->setFileMode(QFileDialog::ExistingFiles);
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
-    dialog->setNameFilters(filters);
-    if (setup.filterPosition >= 1 && setup.filterPosition <= filters.size())
-        dialog->selectNameFilter(filters[setup.filterPosition - 1]);
-    connect(dialog, &QFileDialog::filesSelected, this, [this, dialog, filters](const QStringList& paths) {
-        if (paths.isEmpty()) return;
-        RememberOpenChoice(paths.first().toStdString(), int(filters.indexOf(dialog->selectedNameFilter())) + 1);
-        // Read once the dialog is gone, so that a message about a file
-        // does not sit on top of it.
-        QTimer::singleShot(0, this, [this, paths] { AddFiles(paths); });
-    });
-    dialog->open();
+    AskOpenFiles(this, StitchManyText::tr("Add Pieces"), QString::fromStdString(setup.initialDirectory),
+                 QtFilters(setup.filter), setup.filterPosition, this, [this](const FileChoice& choice) {
+                     const QStringList paths = choice.paths();
+                     if (paths.isEmpty()) return;
+                     RememberOpenChoice(paths.first().toStdString(), choice.filterPosition);
+                     // Read from the event loop once the dialog has closed:
+                     // a message about a file then shows on its own.
+                     QTimer::singleShot(0, this, [this, paths] { AddFiles(paths); });
+                 });
 }
 
 void CMosaicWindow::keyPressEvent(QKeyEvent* event) {

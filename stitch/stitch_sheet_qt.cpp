@@ -390,23 +390,22 @@ bool CStitchPage::Rotate(int command) {
 void CStitchPage::OnImport() {
     OpenDialogSetup setup;
     if (!PrepareOpenDialog(setup, OpenDialogKind::Import)) return;
-    // The sheet is disabled while the dialog is open.
-    QPointer<CStitchSheet> sheet(sheet_);
+    // The sheet is disabled while the dialog is open; the page takes the
+    // picture once the user has chosen its file.
     sheet_->setEnabled(false);
-    FileChoice choice = ChooseOpenFile(
-        sheet_, QString::fromStdString(PlainText(LoadControlText(IDD_STITCH_PAGE, 1079))),
-        QString::fromStdString(setup.initialDirectory), QString::fromStdString(setup.fileName),
-        QtFilters(setup.filter), setup.filterPosition);
-    std::unique_ptr<CPicture> picture;
-    if (!choice.path.isEmpty()) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        picture = ImportChosenFile(choice.path.toStdString(), choice.filterPosition);
-        QApplication::restoreOverrideCursor();
-    }
-    if (!sheet) return;
-    sheet_->setEnabled(true);
-    sheet_->activateWindow();
-    if (picture) TakePicture(std::move(picture));
+    AskOpenFile(sheet_, QString::fromStdString(PlainText(LoadControlText(IDD_STITCH_PAGE, 1079))),
+                QString::fromStdString(setup.initialDirectory), QString::fromStdString(setup.fileName),
+                QtFilters(setup.filter), setup.filterPosition, this, [this](const FileChoice& choice) {
+                    std::unique_ptr<CPicture> picture;
+                    if (!choice.path.isEmpty()) {
+                        QApplication::setOverrideCursor(Qt::WaitCursor);
+                        picture = ImportChosenFile(choice.path.toStdString(), choice.filterPosition);
+                        QApplication::restoreOverrideCursor();
+                    }
+                    sheet_->setEnabled(true);
+                    sheet_->activateWindow();
+                    if (picture) TakePicture(std::move(picture));
+                });
 }
 
 void CStitchPage::OnScan() { StartScanForPage(this); }

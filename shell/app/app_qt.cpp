@@ -8,6 +8,7 @@
 #include <QMessageBox>
 
 #include "acquire/acquire_commands_qt.h"
+#include "base/job_qt.h"
 #include "base/message_box.h"
 #include "document/document_qt.h"
 #include "document/file_dialogs_qt.h"
@@ -87,6 +88,12 @@ CVandrelApp::CVandrelApp(int& argc, char** argv) : QApplication(argc, argv), sti
     SetApplicationWorkspace(this);
     setApplicationName(ProgramName());
     setOrganizationName(QString::fromUtf8(LoadStringById(IDS_MANUFACTURER)));
+    // A scan or a print job holds the scanner or the printer: their commands
+    // gray while it runs. Queued, so that whoever started or took the job
+    // has done its bookkeeping (the running print job, the engine's busy
+    // mark) when the states are asked again.
+    connect(Job::monitor(), &JobMonitor::started, this, &CVandrelApp::commandConditionsChanged, Qt::QueuedConnection);
+    connect(Job::monitor(), &JobMonitor::ended, this, &CVandrelApp::commandConditionsChanged, Qt::QueuedConnection);
     setApplicationVersion(QStringLiteral("1.0"));
     setDesktopFileName(QStringLiteral("org.stitchara.Stitchara"));
     setWindowIcon(ApplicationIcon());
@@ -127,6 +134,9 @@ bool CVandrelApp::InitInstance(const StartOptions& options) {
 
     // The main frame, the command layer, the status bar as progress host.
     commands_ = new CommandSet(ProgramCommands(), *this, this);
+    // The view decides the print commands' states; a print job holding the
+    // printer grays them whatever it says.
+    commands_->addRule([](int id, CommandState& state) { UpdatePrintCommand(id, state); });
     connect(this, &CVandrelApp::commandConditionsChanged, commands_, &CommandSet::refresh);
     main_ = new PMainWnd(commands_);
     main_->statusBar()->installAsProgressHost();
@@ -322,15 +332,19 @@ bool CVandrelApp::RunOpen() {
     // The document files are read like every picture; they have their own
     // entry at the end.
     filters << DocumentFilter();
-    const FileChoice choice = ChooseOpenFile(main_, ProgramName(), QString::fromStdString(setup.initialDirectory),
-                                             QString::fromStdString(setup.fileName), filters, setup.filterPosition);
-    if (choice.path.isEmpty()) return true;
     const int tablePositions = int(filters.size()) - 1;
-    const std::string chosen = choice.path.toStdString();
-    const int position = choice.filterPosition <= tablePositions ? choice.filterPosition : tablePositions;
-    OpenDocumentFile(choice.path, [chosen, position](Document* doc) {
-        if (doc) RememberOpenChoice(chosen, position);
-    });
+    // The file opens once the user has chosen it.
+    AskOpenFile(main_, ProgramName(), QString::fromStdString(setup.initialDirectory),
+                QString::fromStdString(setup.fileName), filters, setup.filterPosition, this,
+                [this, tablePositions](const FileChoice& choice) {
+                    if (choice.path.isEmpty()) return;
+                    const std::string chosen = choice.path.toStdString();
+                    const int position =
+                        choice.filterPosition <= tablePositions ? choice.filterPosition : tablePositions;
+                    OpenDocumentFile(choice.path, [chosen, position](Document* doc) {
+                        if (doc) RememberOpenChoice(chosen, position);
+                    });
+                });
     return true;
 }
 

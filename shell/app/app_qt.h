@@ -124,7 +124,8 @@ public:
 
 signals:
     // Something commands depend on changed (the stitch sheet, the printer,
-    // the scanner library, the recent files): their states are asked again.
+    // the scanner library, the recent files, a job that started or ended):
+    // their states are asked again.
     void commandConditionsChanged();
     // A file opened by OpenDocumentFile was read (document) or not (null).
     void documentOpened(Document* document, const QString& path);

@@ -36,15 +36,9 @@ private slots:
 
     void cancelledScanLeavesNothing() {
         Receiver window;
-        OnModal([](QWidget* w) {
-            auto* dialog = qobject_cast<CScanDialog*>(w);
-            QVERIFY(dialog);
-            dialog->modeBox()->setCurrentText("Color");
-            // The whole bed at 600 dpi: about a second of reading here, the
-            // cancel comes within tens of milliseconds.
-            dialog->resolutionBox()->setCurrentText("600");
-            QTest::mouseClick(dialog->scanButton(), Qt::LeftButton);
-        });
+        // The whole bed at 600 dpi: about a second of reading here, the
+        // cancel comes within tens of milliseconds.
+        ScanWholeBedWhenAsked();
         // The picture goes to a swap file.
         platform::SetMemoryBudget(64 * 1024);
         QVERIFY(HandleAcquireCommand(ID_ACQUIRE, &window));

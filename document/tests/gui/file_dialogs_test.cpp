@@ -14,6 +14,14 @@ class FileDialogsTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
 
+    // A small one-coloured PNG file in the test's folder; empty on failure.
+    QString WritePng(const QString& name, Qt::GlobalColor colour) {
+        QImage image(8, 6, QImage::Format_RGB32);
+        image.fill(colour);
+        const QString path = dir_.filePath(name);
+        return image.save(path, "PNG") ? path : QString();
+    }
+
 private slots:
     void initTestCase() { qputenv("STITCHARA_INI", dir_.filePath("test.ini").toUtf8()); }
 
@@ -105,21 +113,89 @@ private slots:
 
     // A file's name keeps its case: Save As suggests the very same file.
     void saveAsSuggestsTheSameFile() {
-        QImage image(8, 6, QImage::Format_RGB32);
-        image.fill(Qt::blue);
-        const QString path = dir_.filePath("MyMap.PNG");
-        QVERIFY(image.save(path, "PNG"));
+        const QString path = WritePng("MyMap.PNG", Qt::blue);
+        QVERIFY(!path.isEmpty());
         Document document;
         QVERIFY(document.open(path));
         QString suggested;
+        bool answered = false;
         QTimer::singleShot(0, [&] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             QVERIFY(dialog);
             if (auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit")) suggested = edit->text();
             QMetaObject::invokeMethod(dialog, "reject");
+            answered = true;
         });
-        QVERIFY(!document.saveAs());
+        // The dialog opens and the call returns; the answer comes later.
+        document.saveAs();
+        QTRY_VERIFY(answered);
+        QVERIFY(!document.busy());  // cancelled: nothing is written
         QCOMPARE(suggested, QString("MyMap.PNG"));
+    }
+
+    // Save As returns with its dialog open, window-modal; the file chosen
+    // there is written from the dialog's answer. A document that goes
+    // while its dialog is open is not written to (nor touched).
+    void saveAsGoesOnWithTheAnswer() {
+        const QString path = WritePng("first.png", Qt::red);
+        QVERIFY(!path.isEmpty());
+        QWidget owner;
+        owner.show();
+        Document document;
+        document.setDialogOwner(&owner);
+        QVERIFY(document.open(path));
+        // The name the dialog suggests names no file: once the dialog has
+        // read its folder it would select that file and write its name over
+        // the one typed.
+        QVERIFY(QFile::remove(path));
+        QVERIFY(document.saveAs());
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->windowModality(), Qt::WindowModal);
+        QCOMPARE(dialog->parentWidget(), &owner);
+        QVERIFY(!document.busy());
+        const QString copy = dir_.filePath("copy.png");
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(copy);
+        QMetaObject::invokeMethod(dialog, "accept");
+        QTRY_VERIFY(QFile::exists(copy) && !document.busy());
+        QCOMPARE(document.pathName(), copy);
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+
+        auto* gone = new Document;
+        QVERIFY(gone->open(copy));
+        QVERIFY(QFile::remove(copy));
+        QVERIFY(gone->saveAs());
+        dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        delete gone;
+        const QString never = dir_.filePath("never.png");
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(never);
+        QMetaObject::invokeMethod(dialog, "accept");
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QTest::qWait(50);
+        QVERIFY(!QFile::exists(never));
+    }
+
+    // Add Pieces takes several files from one dialog: every one of them,
+    // the first as the choice's path.
+    void severalFilesFromOneDialog() {
+        QStringList files;
+        for (const char* name : {"piece a.png", "piece b.png"}) {
+            files << WritePng(name, Qt::gray);
+            QVERIFY(!files.last().isEmpty());
+        }
+        QList<FileChoice> answers;
+        AskOpenFiles(nullptr, "Add Pieces", dir_.path(), {"PNG (*.png)"}, 1, nullptr,
+                     [&](const FileChoice& choice) { answers << choice; });
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        QCOMPARE(dialog->accessibleName(), QString("Add Pieces"));
+        QVERIFY(answers.isEmpty());
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText("\"piece a.png\" \"piece b.png\"");
+        QMetaObject::invokeMethod(dialog, "accept");
+        QTRY_COMPARE(answers.size(), 1);
+        QCOMPARE(answers.first().paths(), files);
+        QCOMPARE(answers.first().filterPosition, 1);
     }
 };
 

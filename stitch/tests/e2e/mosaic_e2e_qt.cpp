@@ -1,12 +1,10 @@
 // End to end under a real X server: Stitch Many chosen from the File menu,
-// four pieces of a 2 x 2 grid added one by one through the file dialog,
-// Stitch clicked, the new document saved; the saved file equals what
-// stitchara-cli mosaic writes for the same pieces. Screenshots go to the
-// artefacts folder.
+// four pieces of a 2 x 2 grid added one by one with Add (the open dialog
+// answered by the file dialog answerer), Stitch clicked, the new document
+// saved; the saved file equals what stitchara-cli mosaic writes for the same
+// pieces. Screenshots go to the artefacts folder.
 #include <QAction>
 #include <QApplication>
-#include <QFileDialog>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
@@ -45,34 +43,18 @@ class MosaicEndToEnd : public QObject {
     QTemporaryDir dir_;
     QStringList messages_;
 
-    // Clicks Add... and types the file's path into the dialog once it is
-    // open; Return is pressed again while the dialog stays (the name
-    // completer's list may take the first press on a slow run).
+    // Clicks Add...; the open dialog's answer is given through the file
+    // dialog answerer, as for every open dialog of the program.
     void Add(CMosaicWindow* window, const QString& file) {
         const int before = window->pieceCount();
-        bool typed = false;
-        int ticks = 0;
-        QTimer poll;
-        poll.setInterval(50);
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            auto* dialog = window->findChild<QFileDialog*>(QStringLiteral("Add Pieces"));
-            QLineEdit* name = dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
-            if (!name || !dialog->isVisible()) {
-                if (typed) poll.stop();
-                return;
-            }
-            if (name->text() != file) {
-                name->setFocus();
-                name->clear();
-                QTest::keyClicks(name, file);
-                ticks = 0;
-            }
-            if (ticks++ % 10 == 0) QTest::keyClick(name, Qt::Key_Return);
-            typed = true;
+        bool asked = false;
+        SetFileDialogAnswerer([&](FileDialogKind kind, const QString&, const QStringList&, int position) {
+            asked = kind == FileDialogKind::OpenSeveral;
+            return FileChoice{file, position};
         });
-        poll.start();
         QTest::mouseClick(window->addButton(), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(typed, 60000);
+        SetFileDialogAnswerer({});
+        QTRY_VERIFY_WITH_TIMEOUT(asked, 60000);
         QTRY_COMPARE_WITH_TIMEOUT(window->pieceCount(), before + 1, 60000);
     }
 

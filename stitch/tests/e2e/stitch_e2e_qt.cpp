@@ -45,8 +45,8 @@ class StitchEndToEnd : public QObject {
     }
 
     // Clicks the page's Import button; the file dialog's answer is given
-    // through the answerer. Typing into the real dialog is driven by app_e2e
-    // and mosaic_e2e; here, on a loaded machine, the dialog's file model could
+    // through the answerer. Typing into the real dialog is driven by app_e2e;
+    // here, on a loaded machine, the dialog's file model could
     // leave the typed name unaccepted for good and hang the run.
     void Import(CStitchPage* page, const QString& file) {
         SetFileDialogAnswerer([&](FileDialogKind, const QString&, const QStringList&, int) {

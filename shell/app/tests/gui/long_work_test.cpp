@@ -2,11 +2,15 @@
 // written, the window's thread keeps its event loop (timers on time, another
 // document zooms and repaints), the busy document's commands are gray, Escape
 // and the Stop button cancel with the document as it was, and quitting stops
-// the work with no file written and no swap file left.
+// the work with no file written and no swap file left. A scan or a print job
+// grays the commands that would reach its device until it ends.
 #include <QDir>
 #include <QElapsedTimer>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QScopeGuard>
+#include <QPrinter>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -15,6 +19,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include "acquire/acquire_commands_qt.h"
+#include "acquire/tests/gui/scan_receiver.h"
 #include "base/command_registry_qt.h"
 #include "base/job_qt.h"
 #include "base/message_box.h"
@@ -25,6 +31,8 @@
 #include "picture/picture.h"
 #include "platform/profile.h"
 #include "platform/system.h"
+#include "platform/twain/testing/sane_test_config.h"
+#include "print/print_commands_qt.h"
 #include "resources/command_ids.h"
 #include "resources/string_ids.h"
 #include "shell/app/app_qt.h"
@@ -107,6 +115,13 @@ class LongWorkTest : public QObject {
             if (DocumentOfWindow(w) == doc) return w;
         return nullptr;
     }
+    // "Stop the work?" answered by the test (stopAnswer_), the questions kept.
+    void AnswerStopQuestions() {
+        Document::SetStopQuestion([this](const QString& q) {
+            stopQuestions_ << q;
+            return stopAnswer_;
+        });
+    }
     static bool WaitForJobs() {
         return QTest::qWaitFor([] { return Job::runningJobs().isEmpty(); }, 300000);
     }
@@ -115,12 +130,12 @@ private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
         platform::SetProfilePath(dir_.filePath("stitchara.ini").toStdString());
+        // A scanner whose reads come slowly, known before the start.
+        sanetest::UseTestBackend(dir_.filePath("sane").toStdString(),
+                                 "read-limit true\nread-limit-size 4096\nread-delay true\nread-delay-duration 5000\n");
         app()->setMessageHandler([this](const QString& text) { messages_ << text; });
         Document::SetSaveQuestion([](const QString&) { return SaveAnswer::No; });
-        Document::SetStopQuestion([this](const QString& q) {
-            stopQuestions_ << q;
-            return stopAnswer_;
-        });
+        AnswerStopQuestions();
         CVandrelApp::StartOptions options;
         options.showLogo = false;
         QVERIFY(app()->InitInstance(options));
@@ -195,6 +210,72 @@ private slots:
         QCOMPARE(large->picture()->GetHeight(), 12500);
         QVERIFY(large->isModified());
         QVERIFY(!main()->statusBar()->inProgress());
+        QVERIFY(messages_.isEmpty());
+    }
+
+    // A scan holds the scanner and a print job the printer: the commands
+    // that would reach them are gray in the window while the job runs, with
+    // no other change to bring the states up to date, and come back when it
+    // has ended.
+    void devicesGrayWhileTheirJobRuns() {
+        QVERIFY(app()->scannerAvailable());
+        QAction* acquire = app()->commands()->action(ID_ACQUIRE);
+        QAction* selectSource = app()->commands()->action(ID_SELECT_SOURCE);
+        QVERIFY(acquire->isEnabled() && selectSource->isEnabled());
+        ScanWholeBedWhenAsked();
+        QVERIFY(app()->commands()->execute(ID_ACQUIRE));
+        QTRY_VERIFY_WITH_TIMEOUT(ScanRunning(), 5000);
+        QTRY_VERIFY(!acquire->isEnabled() && !selectSource->isEnabled());
+        QVERIFY(ScanRunning());
+        Job::runningJobs().first()->cancel();
+        QTRY_VERIFY_WITH_TIMEOUT(!ScanRunning(), 10000);
+        QTRY_VERIFY(acquire->isEnabled() && selectSource->isEnabled());
+
+        // A print job that is no document's: the job alone tells.
+        app()->setPrinterAvailable(true);
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(dir_.filePath("out.pdf"));
+        ThePrintEngine().SetPrinter(std::move(printer));
+        auto picture = std::make_unique<CPicture>();
+        QVERIFY(picture->Create(ptTrueColor24, 600, 300, 0, nullptr, DpiToPpm(300), DpiToPpm(300), kStoreMemory));
+        Document* doc = app()->NewDocumentWithPicture(std::move(picture));
+        QVERIFY(doc);
+        doc->setModified(false);
+        const QList<int> printing{ID_PRINT, ID_QUICK_PRINT, ID_PRINT_PREVIEW, ID_PRINT_SETUP};
+        for (int id : printing) QVERIFY2(app()->commands()->action(id)->isEnabled(), qPrintable(QString::number(id)));
+        doc->core().m_print.copies = 100;
+        PrintTarget target{&doc->core(), QStringLiteral("out"), WindowOf(doc), nullptr};
+        QVERIFY(HandlePrintCommand(ID_QUICK_PRINT, target));
+        QVERIFY(RunningPrintJob() && RunningPrintJob()->running());
+        QVERIFY(!doc->busy());
+        for (int id : printing) QTRY_VERIFY2(!app()->commands()->action(id)->isEnabled(), qPrintable(QString::number(id)));
+        QVERIFY2(RunningPrintJob(), "the print job ended before its commands could be seen");
+        RunningPrintJob()->cancel();
+        QTRY_VERIFY(!RunningPrintJob());
+        for (int id : printing) QTRY_VERIFY2(app()->commands()->action(id)->isEnabled(), qPrintable(QString::number(id)));
+        QVERIFY(messages_.isEmpty());
+    }
+
+    // Closing a busy document's window asks window-modal and returns: the
+    // work goes on and ends meanwhile, and Yes then closes the window.
+    void closeQuestionLetsTheWorkGoOn() {
+        Document::SetStopQuestion({});
+        const auto answerAgain = qScopeGuard([this] { AnswerStopQuestions(); });
+        Document* doc = LargeDocument();
+        QVERIFY(doc);
+        QSignalSpy finished(doc, &Document::jobFinished);
+        QVERIFY(app()->commands()->execute(ID_ROTATE_RIGHT));
+        QVERIFY(doc->busy());
+        QVERIFY(!WindowOf(doc)->close());
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        QCOMPARE(box->windowModality(), Qt::WindowModal);
+        QVERIFY(finished.wait(300000));
+        QVERIFY(!doc->busy() && doc->isModified());
+        const QPointer<Document> closing(doc);
+        box->button(QMessageBox::Yes)->click();
+        QTRY_VERIFY(!closing);  // the turned picture is not saved (the test answers No)
         QVERIFY(messages_.isEmpty());
     }
 
