@@ -130,6 +130,10 @@ public:
     int CopyTo(CPicture* destination, int dx, int dy, const Rect* source, bool progress);
     // Copies the whole source to (x, y), cut to what remains of this picture.
     int PasteFrom(CPicture* source, int x, int y, bool progress);
+    // Cuts the picture down to rect (inclusive, wholly inside) in its own
+    // memory, without a second picture: pixels of whole bytes in a resident
+    // store only (0 otherwise, and the picture stays as it was).
+    int CropInPlace(const Rect& rect);
     // 24 bits: component channel (0 blue, 1 green, 2 red) of the segment's
     // pixels from bytes, one byte a pixel.
     int WriteChannelRow(int x0, int x1, int y, const std::uint8_t* bytes, int channel);

@@ -224,6 +224,37 @@ int CPicture::PasteFrom(CPicture* source, int x, int y, bool progress) {
                             progress);
 }
 
+int CPicture::CropInPlace(const Rect& rect) {
+    if (!header_) return 0;
+    const int width = header_->biWidth, height = header_->biHeight, bits = header_->biBitCount;
+    if (bits < 8 || rect.left < 0 || rect.top < 0 || rect.right < rect.left ||
+        rect.bottom < rect.top || rect.right >= width || rect.bottom >= height)
+        return 0;
+    std::uint8_t* memory = ResidentImage();
+    if (!memory) return 0;
+    StorePin pin(&store_);
+    const std::uint64_t pixel = std::uint64_t(bits + 1) / 8;
+    const int w = rect.right - rect.left + 1, h = rect.bottom - rect.top + 1;
+    const std::uint64_t rowBytes = RowBytesFor(w, bits == 15 ? 16 : bits);
+    const std::uint64_t used = std::uint64_t(w) * pixel;
+    std::uint8_t* image = memory + headerSize_;
+    // Stored rows run bottom-up: kept row k (picture row bottom - k) moves
+    // down from stored row height - 1 - bottom + k, never onto a row still
+    // to be moved.
+    for (int k = 0; k < h; ++k) {
+        std::uint8_t* to = image + std::uint64_t(k) * rowBytes;
+        const std::uint8_t* from =
+            image + std::uint64_t(height - 1 - rect.bottom + k) * rowBytes_ + std::uint64_t(rect.left) * pixel;
+        std::memmove(to, from, std::size_t(used));
+        std::memset(to + used, 0, std::size_t(rowBytes - used));
+    }
+    header_->biWidth = w;
+    header_->biHeight = h;
+    rowBytes_ = rowBytes;
+    header_->biSizeImage = std::uint32_t(ImageBytes());
+    return WriteHeaderToStore();
+}
+
 int CPicture::WriteChannelRow(int x0, int x1, int y, const std::uint8_t* bytes, int channel) {
     if (!bytes || channel < 0 || channel > 2 || !ClampSegment(x0, x1, y)) return 0;
     if (header_->biBitCount != 24) return 0;

@@ -534,6 +534,77 @@ std::unique_ptr<CPicture> CreateRotationDestination(CPicture* source, bool excha
     return picture;
 }
 
+int TransformAreaInto(CPicture* source, const Rect& area, CPicture* destination, int x, int y,
+                      TransformOp op) {
+    const bool mirror = op == TransformOp::MirrorHorizontal;
+    if (!mirror && !TransformIsQuarterTurn(op)) return 0;
+    if (!Usable(source) || !Usable(destination) || source == destination ||
+        !SameFormat(source, destination))
+        return 0;
+    const int w = area.right - area.left + 1, h = area.bottom - area.top + 1;
+    if (w <= 0 || h <= 0 || area.left < 0 || area.top < 0 || area.right >= source->GetWidth() ||
+        area.bottom >= source->GetHeight())
+        return 0;
+    const int placedWidth = mirror ? w : h, placedHeight = mirror ? h : w;
+    if (x < 0 || y < 0 || placedWidth > destination->GetWidth() - x ||
+        placedHeight > destination->GetHeight() - y)
+        return 0;
+    const int bits = Bits(source);
+    StorePin sourcePin(&source->Store()), destinationPin(&destination->Store());
+    Rows s(source), d(destination);
+    if (bits >= 8 && s.Resident() && d.Resident()) {
+        const std::ptrdiff_t pixel = (bits + 1) / 8;
+        const std::ptrdiff_t sourceStride = std::ptrdiff_t(s.RowBytes());
+        const std::ptrdiff_t destinationStride = std::ptrdiff_t(d.RowBytes());
+        std::uint8_t* to = d.Direct(y) + x * pixel;
+        if (mirror) {
+            for (int r = 0; r < h; ++r, to -= destinationStride)
+                transform_rows::ReversePixels(to, s.Direct(area.top + r) + area.left * pixel, w, bits);
+        } else if (op == TransformOp::RotateLeft) {
+            // Destination row y + i, pixel x + j: source column right - i, row top + j.
+            transform_rows::TransposePixels(to, -destinationStride,
+                                            s.Direct(area.top) + area.right * pixel, -pixel,
+                                            -sourceStride, w, h, bits);
+        } else {
+            // Destination row y + i, pixel x + j: source column left + i, row bottom - j.
+            transform_rows::TransposePixels(to, -destinationStride,
+                                            s.Direct(area.bottom) + area.left * pixel, pixel,
+                                            sourceStride, w, h, bits);
+        }
+        return 1;
+    }
+    // A picture of the area, transformed whole and copied into place.
+    std::unique_ptr<CPicture> part = NewPictureLike(source, 0, w, h);
+    if (!part || !source->CopyTo(part.get(), 0, 0, &area, false)) return 0;
+    CPicture* done = part.get();
+    std::unique_ptr<CPicture> turned;
+    if (mirror) {
+        if (!MirrorHorizontal(part.get(), false)) return 0;
+    } else {
+        turned = CreateRotationDestination(part.get(), true);
+        if (!turned) return 0;
+        const int ok = op == TransformOp::RotateLeft ? RotateLeft(part.get(), turned.get(), false)
+                                                     : RotateRight(part.get(), turned.get(), false);
+        if (!ok) return 0;
+        done = turned.get();
+    }
+    return done->CopyTo(destination, x, y, nullptr, false) ? 1 : 0;
+}
+
+Rect TransformedPart(const Rect& area, const Rect& part, int x, int y, TransformOp op) {
+    const int w = area.right - area.left + 1, h = area.bottom - area.top + 1;
+    const int u0 = part.left - area.left, u1 = part.right - area.left;
+    const int v0 = part.top - area.top, v1 = part.bottom - area.top;
+    switch (op) {
+    case TransformOp::RotateLeft:
+        return {x + v0, y + w - 1 - u1, x + v1, y + w - 1 - u0};
+    case TransformOp::RotateRight:
+        return {x + h - 1 - v1, y + u0, x + h - 1 - v0, y + u1};
+    default:   // mirrored
+        return {x + w - 1 - u1, y + v0, x + w - 1 - u0, y + v1};
+    }
+}
+
 TransformResult TransformPictureInto(CPicture* source, TransformOp op, bool progress,
                                      std::unique_ptr<CPicture>& result, Progress* on) {
     ProgressScope scope(on);

@@ -57,6 +57,21 @@ bool TransformMakesNewPicture(TransformOp op);
 // True for the quarter turns (width and height exchanged).
 bool TransformIsQuarterTurn(TransformOp op);
 
+// Area (inclusive, lying wholly inside source) mirrored horizontally or
+// turned a quarter (op: MirrorHorizontal, RotateLeft or RotateRight) and
+// written with its top-left corner at (x, y) of destination, a second
+// picture of the source's format that holds it whole; the rest of the
+// destination stays. Puts turned pictures together, or cuts a turned part
+// out, without a whole turned copy first. Pixels of whole bytes in memory
+// move straight between the stores, others through a picture of the area.
+// 1 on success; 0 on failure or for another operation.
+int TransformAreaInto(CPicture* source, const Rect& area, CPicture* destination, int x, int y,
+                      TransformOp op);
+// The rectangle of destination that TransformAreaInto with these arguments
+// fills from part (inclusive) of area; a part of one pixel tells where that
+// pixel goes. The mapping is computed for parts beyond the area as well.
+Rect TransformedPart(const Rect& area, const Rect& part, int x, int y, TransformOp op);
+
 // The rows picture would have after a mirror or the half turn, made one at a
 // time without changing it and without a second picture: a writer streams
 // the result straight from the source. Each row has the bytes the operation

@@ -73,9 +73,10 @@ void CStitchTool::Begin(StitchHost* h, CPicture* main, CPicture* rest, int s, in
     blendEnabled = blend.enabled;
     blendBytes = std::int16_t(blend.enabled ? blend.bytes : 3);
     cancelled = false;
+    searchFrame = restLeftOut = false;
 }
 
-bool CStitchTool::BuildCanvas(bool full) {
+bool CStitchTool::BuildCanvas(bool full, bool forSearch) {
     if (!host || !mainPicture || !restPicture) return false;
     int wm = mainPicture->GetWidth(), hm = mainPicture->GetHeight();
     int wr = restPicture->GetWidth(), hr = restPicture->GetHeight();
@@ -85,7 +86,14 @@ bool CStitchTool::BuildCanvas(bool full) {
     if (p.width <= 0 || p.height <= 0 || p.width > kMaxPictureSide || p.height > kMaxPictureSide)
         return false;
 
-    std::unique_ptr<CPicture> canvas = NewPictureLike(mainPicture, 0, p.width, p.height);
+    // For the search, each picture goes into the place the turn of the whole
+    // layout would give it, turned as that would turn it.
+    TransformOp turn = TransformOp::MirrorHorizontal;
+    const bool turns = SearchTurn(side, true, turn);
+    const bool turned = full && forSearch && turns;
+    const bool quarter = turned && TransformIsQuarterTurn(turn);
+    std::unique_ptr<CPicture> canvas =
+        NewPictureLike(mainPicture, 0, quarter ? p.height : p.width, quarter ? p.width : p.height);
     if (!canvas) return false;
 
     if (forceSwap) {
@@ -108,8 +116,27 @@ bool CStitchTool::BuildCanvas(bool full) {
     progressTotal = p.width * 2;
     progressCount = 0;
 
-    bool placed = PlacePicture(canvas.get(), mainPicture, p.mainX, p.mainY, full, lowMemory) &&
-                  PlacePicture(canvas.get(), converted, p.restX, p.restY, full, lowMemory);
+    // Where the turn of the full layout takes the top-left corner of a picture at (x, y).
+    auto corner = [&](CPicture* source, int x, int y) {
+        if (!turns) return PointL{x, y};
+        const int w = source->GetWidth(), h = source->GetHeight();
+        if (turn == TransformOp::RotateRight) return PointL{p.height - y - h, x};
+        if (turn == TransformOp::RotateLeft) return PointL{y, p.width - x - w};
+        return PointL{p.width - x - w, y};
+    };
+    auto place = [&](CPicture* source, int x, int y) {
+        if (!turned) return PlacePicture(canvas.get(), source, x, y, full, lowMemory);
+        const PointL at = corner(source, x, y);
+        Rect whole{0, 0, source->GetWidth() - 1, source->GetHeight() - 1};
+        return TransformAreaInto(source, whole, canvas.get(), at.x, at.y, turn) != 0;
+    };
+    // For the search, the Rest picture goes into the strip only.
+    const bool restLeft = full && forSearch;
+    restInSearch = corner(converted, p.restX, p.restY);
+    mainInSearch = corner(mainPicture, p.mainX, p.mainY);
+    fullLayout = full;
+    bool placed = place(mainPicture, p.mainX, p.mainY) &&
+                  (restLeft || place(converted, p.restX, p.restY));
     if (side == kSideLeft) {
         mainRect.left += firstExtent;
         mainRect.right += firstExtent;
@@ -129,11 +156,45 @@ bool CStitchTool::BuildCanvas(bool full) {
     }
     if (!placed) return false;
     host->SetPicture(std::move(canvas));
+    searchFrame = restLeftOut = restLeft;
+    return true;
+}
+
+std::unique_ptr<CPicture> CStitchTool::RestStrip(CPicture* canvas) {
+    const int width = canvas->GetWidth() - firstExtent;
+    std::unique_ptr<CPicture> strip = NewPictureLike(canvas, 0, width, canvas->GetHeight());
+    if (!strip) return nullptr;
+    const int x = restInSearch.x - firstExtent, y = restInSearch.y;
+    TransformOp turn;
+    const bool ok = SearchTurn(side, true, turn)
+                        ? TransformAreaInto(restPicture,
+                                            Rect{0, 0, restPicture->GetWidth() - 1,
+                                                 restPicture->GetHeight() - 1},
+                                            strip.get(), x, y, turn) != 0
+                        : strip->PasteFrom(restPicture, x, y, lowMemory) != 0;
+    if (!ok) return nullptr;
+    return strip;
+}
+
+bool CStitchTool::PutBackRest(CPicture* canvas, const Rect& bounds) {
+    std::unique_ptr<CPicture> strip;   // made when a row needs it (seldom)
+    const int rows = std::min(bounds.bottom, canvas->GetHeight());
+    for (int t = std::max(bounds.top, 0); t < rows; ++t) {
+        int to = bounds.right;
+        if (std::size_t(t) < mergedFrom.size()) to = std::min(to, mergedFrom[std::size_t(t)]);
+        if (to <= firstExtent) continue;
+        if (!strip && !(strip = RestStrip(canvas))) return false;
+        Rect part{0, t, to - 1 - firstExtent, t};
+        if (!strip->CopyTo(canvas, firstExtent, t, &part, false)) return false;
+    }
+    restLeftOut = false;
     return true;
 }
 
 bool CStitchTool::PrepareStitchDocument() {
-    if (!BuildCanvas(method == StitchMethod::Auto)) return false;
+    // Auto keeps its layout to itself: it is made for the search at once.
+    const bool automatic = method == StitchMethod::Auto;
+    if (!BuildCanvas(automatic, automatic)) return false;
     host->SetStitchWork2({});
     host->SetStitchWork({});
     return true;

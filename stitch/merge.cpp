@@ -3,9 +3,11 @@
 // blending is on) faded in from the Main picture at the seam; then the result
 // is cropped.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <memory>
 
+#include "picture/crop.h"
 #include "picture/global_block.h"
 #include "stitch/stitch_tool.h"
 
@@ -19,6 +21,10 @@ bool CStitchTool::MergeAlongMatches(CPicture* rest, CPicture* canvas, const Poin
     std::uint8_t* r = block.Allocate(kGlobalMoveable, size * 2);
     if (!r) return false;
     std::uint8_t* s = r + size;
+    mergedFrom.assign(std::size_t(std::max(fh, 0)), INT_MAX);
+    auto wrote = [&](int x, int y) {
+        if (y >= 0 && y < fh) mergedFrom[std::size_t(y)] = std::min(mergedFrom[std::size_t(y)], x);
+    };
 
     // Bounds of what the merge writes; the top is the first canvas row that
     // receives Rest pixels, so the rows above the first pair are kept.
@@ -40,6 +46,7 @@ bool CStitchTool::MergeAlongMatches(CPicture* rest, CPicture* canvas, const Poin
             BlendRow(s, r, w, -1, b);
         }
         if (!canvas->WriteRow(e, e + count - 1, i, r)) return false;
+        wrote(e, i);
         clipRect.top = std::min(clipRect.top, i);
     }
 
@@ -109,6 +116,7 @@ bool CStitchTool::MergeAlongMatches(CPicture* rest, CPicture* canvas, const Poin
                 BlendRow(s, r, seam, -1, b);
             }
             if (!canvas->WriteRow(col, col + h - 1, t, r)) return false;
+            wrote(col, t);
         }
     }
     return true;
@@ -118,11 +126,62 @@ bool CStitchTool::CropMerged(CPicture* canvas) {
     const Rect bounds = clipRect;
     int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
     if (width <= 0 || height <= 0) return false;
-    std::unique_ptr<CPicture> p = NewPictureLike(canvas, 0, width, height);
+    if (restLeftOut && !PutBackRest(canvas, bounds)) return false;
+    Rect source{bounds.left, bounds.top, bounds.right - 1, bounds.bottom - 1};
+    // A canvas in the search's frame: the part kept goes straight back to
+    // the pictures' own frame, without a crop in between.
+    TransformOp back = TransformOp::MirrorHorizontal;
+    const bool turn = searchFrame && SearchTurn(side, false, back) && CropRectFits(*canvas, source);
+    const bool quarter = turn && TransformIsQuarterTurn(back);
+    // Without a quarter turn the canvas becomes the result where it lies.
+    if (!quarter && canvas == host->Picture() && canvas->CropInPlace(source)) {
+        host->SetStitchWork({});
+        if (turn) {
+            if (!MirrorHorizontal(canvas, lowMemory)) return false;
+            searchFrame = false;
+        }
+        return true;
+    }
+    std::unique_ptr<CPicture> p =
+        NewPictureLike(canvas, 0, quarter ? height : width, quarter ? width : height);
     if (!p) return false;
     host->SetStitchWork({});
-    Rect source{bounds.left, bounds.top, bounds.right - 1, bounds.bottom - 1};
-    if (!canvas->CopyTo(p.get(), 0, 0, &source, lowMemory)) return false;
+    if (turn) {
+        // The columns left of every merged row hold nothing but the Main
+        // picture: that part comes from it as it is; the rest is turned back.
+        int mainColumns = 0;
+        if (fullLayout && source.left == 0) mainColumns = std::min(int(firstExtent), source.right + 1);
+        for (int t = source.top; t <= source.bottom && mainColumns > 0; ++t) {
+            const std::size_t row = std::size_t(t);
+            mainColumns = std::min(mainColumns, row < mergedFrom.size() ? mergedFrom[row] : 0);
+        }
+        mainColumns = std::max(mainColumns, 0);
+        const Rect merged{mainColumns, source.top, source.right, source.bottom};
+        if (merged.left <= merged.right) {
+            const Rect to = TransformedPart(source, merged, 0, 0, back);
+            if (!TransformAreaInto(canvas, merged, p.get(), to.left, to.top, back)) return false;
+        }
+        TransformOp forward = back;
+        if (mainColumns > 0 && fullLayout && SearchTurn(side, true, forward)) {
+            // Main pixel (0, 0) on the canvas, then in the result: the offset
+            // of every Main pixel in the result.
+            const Rect whole{0, 0, mainPicture->GetWidth() - 1, mainPicture->GetHeight() - 1};
+            const Rect onCanvas =
+                TransformedPart(whole, Rect{0, 0, 0, 0}, mainInSearch.x, mainInSearch.y, forward);
+            const Rect at = TransformedPart(source, onCanvas, 0, 0, back);
+            const Rect part =
+                TransformedPart(source, Rect{0, source.top, mainColumns - 1, source.bottom}, 0, 0, back);
+            const Rect from{std::max(part.left - at.left, 0), std::max(part.top - at.top, 0),
+                            std::min(part.right - at.left, whole.right),
+                            std::min(part.bottom - at.top, whole.bottom)};
+            if (from.left <= from.right && from.top <= from.bottom &&
+                !mainPicture->CopyTo(p.get(), from.left + at.left, from.top + at.top, &from, false))
+                return false;
+        }
+        searchFrame = false;
+    } else if (!canvas->CopyTo(p.get(), 0, 0, &source, lowMemory)) {
+        return false;
+    }
     host->SetPicture(std::move(p));
     return true;
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "picture/global_block.h"
 #include "resources/string_ids.h"
@@ -57,7 +58,7 @@ bool CStitchTool::SemiAutoStitch() {
     if (!host) return false;
     const StitchMethod chosen = method;
     method = StitchMethod::Auto;
-    bool composed = ComposeFullLayout();
+    bool composed = BuildCanvas(true, true);
     method = chosen;
     if (!composed) return false;
     if (!NormaliseLayout()) return false;
@@ -85,8 +86,11 @@ bool CStitchTool::SemiAutoStitch() {
 bool CStitchTool::NormaliseLayout() {
     CPicture* canvas = host ? host->Picture() : nullptr;
     if (!canvas) return false;
+    // The layout's size, before the turn.
     int w = canvas->GetWidth(), h = canvas->GetHeight();
-    if (side != kSideRight && !TurnCanvas(true)) return false;
+    if (searchFrame && (side == kSideTop || side == kSideBottom)) std::swap(w, h);
+    if (!searchFrame && side != kSideRight && !TurnCanvas(true)) return false;
+    searchFrame = true;
     auto turn = [&](PointL& p) {
         if (side == kSideLeft) p.x = w - p.x;
         else if (side == kSideTop) p = {h - p.y, p.x};
@@ -100,10 +104,17 @@ bool CStitchTool::NormaliseLayout() {
     canvas = host->Picture();
     int width = canvas->GetWidth() - firstExtent;
     if (firstExtent <= 0 || width <= 0) return false;
-    std::unique_ptr<CPicture> rest = NewPictureLike(canvas, 1, width, canvas->GetHeight());
-    if (!rest) return false;
-    Rect columns{firstExtent, 0, canvas->GetWidth() - 1, canvas->GetHeight() - 1};
-    if (!canvas->CopyTo(rest.get(), 0, 0, &columns, lowMemory)) return false;
+    std::unique_ptr<CPicture> rest;
+    if (restLeftOut) {
+        rest = RestStrip(canvas);
+        if (!rest) return false;
+    } else {
+        // Every pixel of the strip is copied: it need not be cleared first.
+        rest = NewPictureLike(canvas, 0, width, canvas->GetHeight());
+        if (!rest) return false;
+        Rect columns{firstExtent, 0, canvas->GetWidth() - 1, canvas->GetHeight() - 1};
+        if (!canvas->CopyTo(rest.get(), 0, 0, &columns, lowMemory)) return false;
+    }
     host->SetStitchWork(std::move(rest));
     return true;
 }
@@ -112,7 +123,8 @@ bool CStitchTool::RestoreLayout() {
     if (!host) return false;
     host->SetStitchWork({});
     host->SetStitchWork2({});
-    if (side != kSideRight && host->Picture()) TurnCanvas(false);
+    if (searchFrame && side != kSideRight && host->Picture()) TurnCanvas(false);
+    searchFrame = false;
     host->SetModified(true);
     return true;
 }

@@ -8,9 +8,11 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "picture/bitmap.h"
 #include "picture/picture.h"
+#include "picture/transform.h"
 #include "stitch/register.h"
 
 // Sides at which the Rest picture is attached to the Main picture.
@@ -130,7 +132,8 @@ public:
     // bottom inclusive like every Rect: the last column and row the merge
     // reached. The crop leaves that column and row out (a merged row's last
     // pixel has no right neighbour for the sub-pixel shift), so the result is
-    // (right - left) x (bottom - top) pixels.
+    // (right - left) x (bottom - top) pixels, turned back to the pictures'
+    // own frame when the canvas lies in the search's.
     bool CropMerged(CPicture* canvas);
 
     // The stages' shared state.
@@ -150,6 +153,19 @@ public:
     std::int16_t firstExtent = 0;
     std::int16_t blendBytes = 3;
     bool lowMemory = false;
+    // The host's picture lies in the search's frame (the Rest picture right
+    // of the Main picture), from the layout built for the search or the turn
+    // of NormaliseLayout until the crop or RestoreLayout turns it back.
+    bool searchFrame = false;
+    // The layout for the search holds the Main picture alone: the Rest
+    // picture goes into the strip only (its top-left corner at restInSearch
+    // in the canvas' frame), and the crop puts back the part of its place
+    // that the merge did not write.
+    bool restLeftOut = false;
+    PointL restInSearch, mainInSearch;   // mainInSearch: the Main picture's corner, likewise
+    bool fullLayout = false;             // the last layout built was the full one
+    // Per canvas row, the first column the last merge wrote (INT_MAX: none).
+    std::vector<int> mergedFrom;
     // Set when the user pressed Escape during the search or a blend; the
     // step then fails.
     bool cancelled = false;
@@ -172,7 +188,16 @@ public:
     CPicture* restPicture = nullptr;   // the converted one after the preparation
 
 private:
-    bool BuildCanvas(bool full);
+    // The layout of the two pictures (full, or the strip around the seam),
+    // or with forSearch the full layout already in the search's frame, each
+    // picture turned into its place.
+    bool BuildCanvas(bool full, bool forSearch = false);
+    // The Rest strip of the search's layout: the canvas' columns from
+    // firstExtent on, the Rest picture in its place; none on failure.
+    std::unique_ptr<CPicture> RestStrip(CPicture* canvas);
+    // The Rest picture's pixels of the layout in the part of bounds (the
+    // merge's, as clipRect) that the merge left; false on failure.
+    bool PutBackRest(CPicture* canvas, const Rect& bounds);
     // The Rest picture converted to the Main picture's format; none on failure.
     std::unique_ptr<CPicture> ConvertRestLikeMain();
     // Turns the canvas for the search (forward) or back; false on failure.
@@ -189,6 +214,10 @@ private:
     std::string LowQualityMessage() const;
 };
 
+// How the layout of a side turns into the search's frame (forward) or back:
+// Left mirrors, Top turns a quarter clockwise, Bottom counter-clockwise.
+// False for Right, which is in that frame already.
+bool SearchTurn(int side, bool forward, TransformOp& op);
 // Blends count pixels of bytes bytes each (3 or 1) from src into dst.
 // percent < 0: a ramp from src (first pixel) to almost dst (last pixel);
 // 0: dst becomes src; 100 or more: dst stays; otherwise dst keeps percent %

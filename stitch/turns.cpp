@@ -4,21 +4,35 @@
 #include <new>
 
 #include "picture/colour_converter.h"
-#include "picture/transform.h"
 #include "stitch/stitch_tool.h"
+
+bool SearchTurn(int side, bool forward, TransformOp& op) {
+    switch (side) {
+    case kSideLeft:
+        op = TransformOp::MirrorHorizontal;
+        return true;
+    case kSideTop:
+        op = forward ? TransformOp::RotateRight : TransformOp::RotateLeft;
+        return true;
+    case kSideBottom:
+        op = forward ? TransformOp::RotateLeft : TransformOp::RotateRight;
+        return true;
+    default:
+        return false;
+    }
+}
 
 bool CStitchTool::TurnCanvas(bool forward) {
     CPicture* canvas = host->Picture();
+    TransformOp op;
+    if (!SearchTurn(side, forward, op)) return true;
     try {
-        if (side == kSideLeft) return MirrorHorizontal(canvas, true) != 0;
-        if (side != kSideTop && side != kSideBottom) return true;
+        if (op == TransformOp::MirrorHorizontal) return MirrorHorizontal(canvas, true) != 0;
         std::unique_ptr<CPicture> turned =
             NewPictureLike(canvas, 0, canvas->GetHeight(), canvas->GetWidth());
         if (!turned) return false;
-        // Top turns clockwise for the search, Bottom counter-clockwise.
-        bool clockwise = (side == kSideTop) == forward;
-        int ok = clockwise ? RotateRight(canvas, turned.get(), true)
-                           : RotateLeft(canvas, turned.get(), true);
+        int ok = op == TransformOp::RotateRight ? RotateRight(canvas, turned.get(), true)
+                                                : RotateLeft(canvas, turned.get(), true);
         if (!ok) return false;
         host->SetPicture(std::move(turned));
         return true;

@@ -74,3 +74,43 @@ TEST(Crop, TrimFindsTheContentInsideTheBorder) {
     ASSERT_TRUE(trimmed);
     EXPECT_EQ(FindTrimRect(trimmed.get(), 0, keep), TrimFind::kAllBorder);
 }
+
+// A crop in the picture's own memory leaves the stored rows, padding
+// included, that a crop into a new picture gives, for every rectangle from
+// one pixel to the whole picture; sub-byte pixels, a picture in its swap
+// file and rectangles that do not fit are refused and change nothing.
+TEST(Crop, InPlaceLeavesTheRowsOfACropIntoANewPicture) {
+    auto storedRows = [](CPicture& p) {
+        std::vector<std::uint8_t> bytes(p.GetRowBytes() * std::size_t(p.GetHeight()));
+        for (int y = 0; y < p.GetHeight(); ++y) p.ReadStoredRow(y, bytes.data() + y * p.GetRowBytes());
+        return bytes;
+    };
+    const Rect rects[] = {{3, 5, 19, 33}, {0, 0, 52, 40}, {52, 40, 52, 40}, {0, 40, 52, 40}, {1, 0, 50, 0}};
+    for (int type : {ptColor256, ptColor64K, ptTrueColor24, ptTrueColor32})
+        for (const Rect& rect : rects) {
+            SCOPED_TRACE(testing::Message() << "type " << type << " rect " << rect.left << "," << rect.top
+                                            << "," << rect.right << "," << rect.bottom);
+            auto p = RandomPicture(type, 53, 41, unsigned(type + rect.left));
+            ASSERT_TRUE(p);
+            auto copy = CropPicture(p.get(), rect, false);
+            ASSERT_TRUE(copy);
+            ASSERT_EQ(p->CropInPlace(rect), 1);
+            EXPECT_EQ(p->GetWidth(), copy->GetWidth());
+            EXPECT_EQ(p->GetHeight(), copy->GetHeight());
+            EXPECT_EQ(p->GetRowBytes(), copy->GetRowBytes());
+            EXPECT_EQ(storedRows(*p), storedRows(*copy));
+        }
+    auto refused = [&](std::unique_ptr<CPicture> p, const Rect& rect) {
+        ASSERT_TRUE(p);
+        const int w = p->GetWidth(), h = p->GetHeight();
+        const std::vector<std::uint32_t> before = AllPixels(*p);
+        EXPECT_EQ(p->CropInPlace(rect), 0);
+        EXPECT_EQ(p->GetWidth(), w);
+        EXPECT_EQ(p->GetHeight(), h);
+        EXPECT_EQ(AllPixels(*p), before);
+    };
+    refused(RandomPicture(ptColor16, 20, 10, 1), Rect{2, 2, 9, 9});
+    refused(RandomPicture(ptTrueColor24, 20, 10, 2, kStoreSwapFile), Rect{2, 2, 9, 9});
+    for (const Rect& bad : {Rect{5, 5, 4, 8}, Rect{-1, 0, 3, 3}, Rect{15, 0, 20, 9}, Rect{0, 9, 19, 10}})
+        refused(RandomPicture(ptTrueColor24, 20, 10, 3), bad);
+}

@@ -459,3 +459,57 @@ TEST(TurnedRows, EveryRowAsTheQuarterTurnLeavesIt) {
             }
     EXPECT_FALSE(TurnedRows(4, 4, 1, true, nullptr).Usable());
 }
+
+// An area mirrored or turned into a place of another picture holds what the
+// whole operation gives for a picture of the area, and nothing else of the
+// destination changes: whole-byte pixels in memory, and the ways through a
+// picture of the area (sub-byte pixels, a source in its swap file); areas
+// and places that do not fit are refused without a change.
+TEST(Transform, AreaIntoAPlaceOfAnotherPicture) {
+    const Mapping* used[] = {&kMappings[0], &kMappings[3], &kMappings[4]};
+    const Rect area{5, 3, 30, 19};   // 26 x 17 of 37 x 23
+    const int x = 4, y = 6;
+    for (PictureType type : {ptGray256, ptTrueColor24, ptColor64K, ptBlackWhite})
+        for (bool swapped : {false, true})
+            for (const Mapping* m : used) {
+                const std::string what = Describe(*m, type, 37, 23, swapped ? " swapped" : "");
+                auto source = MakePatterned(type, 37, 23, kStoreAny);
+                auto destination = MakePicture(type, 40, 50, [](int px, int py) {
+                    return std::uint32_t(px * 31 + py * 7 + 1);
+                });
+                ASSERT_TRUE(source && destination);
+                // The expectation: the area cut out and transformed as a whole.
+                auto part = MakePicture(type, 26, 17, [](int px, int py) { return Pattern(px + 5, py + 3); });
+                std::unique_ptr<CPicture> made;
+                CPicture* expected = Apply(m->op, part.get(), made);
+                ASSERT_TRUE(expected);
+                std::vector<std::uint32_t> want = Pixels(destination.get());
+                const std::vector<std::uint32_t> placed = Pixels(expected);
+                const int pw = expected->GetWidth(), ph = expected->GetHeight();
+                for (int r = 0; r < ph; ++r)
+                    for (int c = 0; c < pw; ++c)
+                        want[std::size_t(y + r) * 40 + std::size_t(x + c)] = placed[std::size_t(r) * pw + c];
+                if (swapped) {
+                    ASSERT_TRUE(source->SwapOut());
+                }
+                ASSERT_EQ(TransformAreaInto(source.get(), area, destination.get(), x, y, m->op), 1) << what;
+                EXPECT_EQ(Pixels(destination.get()), want) << what;
+                // Where a part of the area went: the whole, and single pixels.
+                EXPECT_EQ(TransformedPart(area, area, x, y, m->op), (Rect{x, y, x + pw - 1, y + ph - 1}));
+                for (auto [sx, sy] : {std::pair{5, 3}, std::pair{30, 3}, std::pair{17, 19}}) {
+                    const Rect to = TransformedPart(area, Rect{sx, sy, sx, sy}, x, y, m->op);
+                    EXPECT_EQ(to.left, to.right);
+                    EXPECT_EQ(to.top, to.bottom);
+                    EXPECT_EQ(want[std::size_t(to.top) * 40 + std::size_t(to.left)],
+                              Pattern(sx, sy) & Mask(destination->GetBitCount()))
+                        << what << " pixel " << sx << "," << sy;
+                }
+
+                const std::vector<std::uint32_t> kept = Pixels(destination.get());
+                EXPECT_EQ(TransformAreaInto(source.get(), area, destination.get(), 40 - pw + 1, 0, m->op), 0);
+                EXPECT_EQ(TransformAreaInto(source.get(), Rect{30, 3, 37, 19}, destination.get(), 0, 0, m->op), 0);
+                EXPECT_EQ(TransformAreaInto(source.get(), area, destination.get(), 0, 0,
+                                            TransformOp::MirrorVertical), 0);
+                EXPECT_EQ(Pixels(destination.get()), kept) << what;
+            }
+}

@@ -164,3 +164,38 @@ TEST(MergeAlongMatches, SubPixelOffsetSamplesBetweenRestPixels) {
             EXPECT_NEAR(Pixel(canvas.get(), c, u)[0], 10.0 * (c - 10 - u / 20.0), 2.0)
                 << "row " << u << " column " << c;
 }
+
+// The layout made for the search (each picture turned into its place, the
+// Rest picture in the strip only) joins into the picture that turning the
+// whole layout gives, on every side, also where the merge leaves part of the
+// Rest picture's place: a seam that starts past the Main picture's last
+// column keeps the layout's pixels between the two.
+TEST(CropMerged, SearchLayoutGivesWhatTheTurnedLayoutGives) {
+    for (int side : {kSideLeft, kSideTop, kSideRight, kSideBottom}) {
+        for (int beyond : {-12, 5}) {
+            std::unique_ptr<CPicture> joined[2];
+            for (int way = 0; way < 2; ++way) {
+                PlainStitchHost host(MakeTextured(60, 50, ptTrueColor24, 3),
+                                     MakeTextured(56, 46, ptTrueColor24, 4));
+                CStitchTool tool;
+                tool.Begin(&host, host.Main(), host.Rest(), side, 20, StitchMethod::Auto, false);
+                // Way 0: the layout made for the search; way 1: the whole
+                // layout, turned by NormaliseLayout.
+                ASSERT_TRUE(way == 0 ? tool.PrepareStitchDocument() : tool.ComposeFullLayout());
+                ASSERT_TRUE(tool.NormaliseLayout());
+                const int a = tool.firstExtent;
+                CPicture* rest = host.StitchWork();
+                ASSERT_TRUE(rest);
+                const int hr = rest->GetHeight();
+                PointL restPts[2] = {{0, 2}, {0, hr - 1}};
+                PointL mainPts[2] = {{a + beyond, 0}, {a + beyond + 1, hr - 3}};
+                ASSERT_TRUE(tool.MergeAlongMatches(rest, host.Picture(), restPts, mainPts, 1, a));
+                ASSERT_TRUE(tool.CropMerged(host.Picture()));
+                ASSERT_TRUE(tool.RestoreLayout());
+                joined[way] = host.TakePicture();
+                ASSERT_TRUE(joined[way]);
+            }
+            EXPECT_TRUE(SamePictures(joined[0].get(), joined[1].get())) << "side " << side << " beyond " << beyond;
+        }
+    }
+}
