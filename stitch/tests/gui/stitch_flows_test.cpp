@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "base/job_qt.h"
 #include "base/message_box.h"
 #include "base/testing/test_progress_host.h"
 #include "display/mouse_tool_qt.h"
@@ -219,9 +220,16 @@ private slots:
         CStitchSheet* sheet = SheetWithSamples(kMethodAuto);
         int before = DocumentCount();
         messages_.clear();
+        // Escape comes as the job starts, before its worker runs: the search
+        // of the small sample pair may otherwise end before the key does.
+        bool pressed = false;
+        connect(Job::monitor(), &JobMonitor::started, this, [&pressed] {
+            QVERIFY(theApp()->mainWindow()->statusBar()->shownJob());
+            QTest::keyClick(theApp()->mainWindow(), Qt::Key_Escape);
+            pressed = true;
+        }, Qt::SingleShotConnection);
         sheet->stitchButton()->click();
-        QVERIFY(theApp()->mainWindow()->statusBar()->shownJob());
-        QTest::keyClick(theApp()->mainWindow(), Qt::Key_Escape);
+        QVERIFY(pressed);
         QTRY_VERIFY(sheet->isVisible());
         QVERIFY(!theApp()->mainWindow()->statusBar()->inProgress());
         QCOMPARE(DocumentCount(), before);
