@@ -2,9 +2,7 @@
 // "lock" is simply the pointer to them.
 #include "picture/global_block.h"
 
-#include <sys/mman.h>
 #include <sys/sysinfo.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -24,26 +22,6 @@ std::uint64_t LargestPossibleBlock() {
     return largest;
 }
 
-// Large blocks are asked for in huge pages where the system gives them on
-// request: a picture's block is then faulted in (and zeroed, and given back)
-// a few hundred times less often than in pages of 4 KiB.
-void PreferHugePages(void* p, std::size_t bytes) {
-#ifdef MADV_HUGEPAGE
-    constexpr std::size_t kLeast = std::size_t(8) << 20;
-    if (bytes < kLeast) return;
-    static const std::size_t page = [] {
-        long size = sysconf(_SC_PAGESIZE);
-        return size > 0 ? std::size_t(size) : std::size_t(4096);
-    }();
-    const auto start = reinterpret_cast<std::uintptr_t>(p);
-    const std::uintptr_t first = (start + page - 1) / page * page;
-    const std::uintptr_t end = (start + bytes) / page * page;
-    if (end > first) (void)madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
-#else
-    (void)p, (void)bytes;
-#endif
-}
-
 }  // namespace
 
 HGlobal GlobalAlloc(unsigned flags, std::uint64_t size) {
@@ -58,7 +36,6 @@ HGlobal GlobalAlloc(unsigned flags, std::uint64_t size) {
                                          : std::malloc(bytes ? bytes : 1);
     block->bytes.reset(static_cast<std::uint8_t*>(p));
     if (!block->bytes) return nullptr;
-    PreferHugePages(p, bytes);
     block->size = size;
     return block;
 }
