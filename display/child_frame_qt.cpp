@@ -210,8 +210,8 @@ void PMDIChildWnd::SetView(CVandrelView* view) {
             });
 }
 
-void PMDIChildWnd::SetBaseName(const std::string& path) {
-    baseName_ = display::BaseNameForPath(path);
+void PMDIChildWnd::SetBaseName(const std::string& path, display::UntitledCounter& untitled) {
+    baseName_ = display::BaseNameForPath(path, untitled);
     UpdateTitle();
 }
 

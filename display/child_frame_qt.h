@@ -15,6 +15,7 @@ class QGridLayout;
 
 namespace display {
 class CRuler;
+class UntitledCounter;
 }
 
 class PMDIChildWnd : public QMdiSubWindow {
@@ -27,9 +28,10 @@ public:
     void SetView(CVandrelView* view);
     CVandrelView* GetView() const { return view_; }
 
-    // The part of the path after its last '/', in lower case; an empty path
-    // names the next untitled document. Then the caption is updated.
-    void SetBaseName(const std::string& path);
+    // The part of the path after its last '/', as it is spelt; an empty path
+    // names the next untitled document of untitled. Then the caption is
+    // updated.
+    void SetBaseName(const std::string& path, display::UntitledCounter& untitled);
     const std::string& BaseName() const { return baseName_; }
     // Caption: the base name and the zoom ("house.bmp [1/4]").
     void UpdateTitle();

@@ -18,7 +18,6 @@
 namespace display {
 
 namespace {
-int g_forcedBits = 0;
 
 constexpr int kBandRows = 1024;
 constexpr int kBandBytes = 65495;
@@ -69,7 +68,7 @@ QVector<QRgb> DiffusionTable(const DisplayDiffusion& diffusion) {
 template <typename RowOf>
 int DrawColourRows(int w, int h, RowOf&& rowOf, QPainter& painter, QPoint at, DrawStats* stats) {
     if (w <= 0 || h <= 0) return 0;
-    const int displayBits = DisplayBits();
+    const int displayBits = DisplayBits(painter.device());
     DisplayDiffusion diffusion;
     const bool diffuse = displayBits < 24;
     if (diffuse && !diffusion.Setup(displayBits)) return 0;
@@ -169,14 +168,11 @@ constexpr std::size_t kCacheBytes = std::size_t(64) << 20;
 constexpr std::int64_t kCachedPixels = std::int64_t(8) << 20;
 }  // namespace
 
-int DisplayBits() {
-    if (g_forcedBits) return g_forcedBits;
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const int depth = screen ? screen->depth() : 24;
+int DisplayBits(const QPaintDevice* device) {
+    const QScreen* screen = device ? nullptr : QGuiApplication::primaryScreen();
+    const int depth = device ? device->depth() : (screen ? screen->depth() : 24);
     return depth > 8 ? 24 : (depth > 4 ? 8 : (depth > 1 ? 4 : 1));
 }
-
-void SetForcedDisplayBits(int bits) { g_forcedBits = bits; }
 
 void ReductionCache::Clear() {
     picture_ = nullptr;
@@ -256,7 +252,7 @@ int DrawPicture(CPicture* picture, QPoint origin, QPainter& painter, const QRect
     }
 
     // Band format: the picture's own, or the display's palette by diffusion.
-    const int displayBits = DisplayBits();
+    const int displayBits = DisplayBits(painter.device());
     const int pictureBits = bits == 15 ? 16 : bits;
     const bool diffuse = displayBits < 24 && (displayBits < pictureBits ||
                                                (picture->GetType() == ptGray16 && displayBits == 4));

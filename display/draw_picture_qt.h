@@ -6,8 +6,8 @@
 // destination inside the painter's clip is read and drawn.
 //
 // The band holds the picture's own pixels (palette pictures with their
-// palette) unless the display has fewer bits than the picture; then the rows
-// are error-diffused to the display's standard palette.
+// palette) unless the device drawn on has fewer bits than the picture; then
+// the rows are error-diffused to the display's standard palette.
 #pragma once
 #include <QPoint>
 #include <QRect>
@@ -17,15 +17,16 @@
 #include <vector>
 
 class CPicture;
+class QPaintDevice;
 class QPainter;
 
 namespace display {
 
-// The colour depth drawing reduces to: 1, 4, 8 or 24 (any depth above 8).
-// From the primary screen unless forced (tests: 1, 4 or 8 reach the
-// diffusion; 0 returns to the screen's depth).
-int DisplayBits();
-void SetForcedDisplayBits(int bits);
+// The colour depth drawing on device reduces to: 1, 4, 8 or 24 (any depth
+// above 8). The device's own depth: a widget's is its screen's, an image's
+// its format's, a printer's full colour; without a device, the primary
+// screen's.
+int DisplayBits(const QPaintDevice* device);
 
 // What one drawing did (tests and benchmarks).
 struct DrawStats {

@@ -7,7 +7,6 @@
 namespace display {
 
 namespace {
-int g_untitled = 1;
 
 std::string Lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(),
@@ -16,17 +15,19 @@ std::string Lower(std::string s) {
 }
 }  // namespace
 
-std::string BaseNameForPath(const std::string& path) {
-    if (path.empty()) {
-        char text[32];
-        std::snprintf(text, sizeof text, "UNTITLED -%2d", g_untitled++);
-        return Lower(text);
-    }
+std::string FileNameOfPath(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-void ResetUntitledCounter() { g_untitled = 1; }
+std::string BaseNameForPath(const std::string& path, UntitledCounter& untitled) {
+    if (path.empty()) {
+        char text[32];
+        std::snprintf(text, sizeof text, "UNTITLED -%2d", untitled.Next());
+        return Lower(text);
+    }
+    return FileNameOfPath(path);
+}
 
 std::string CaptionFor(const std::string& baseName, int zoom, bool minimised) {
     std::string text = baseName;

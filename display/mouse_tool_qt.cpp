@@ -5,34 +5,39 @@
 #include "resources/command_ids.h"
 
 namespace {
-std::vector<CMouseTool*>& Tools() {
-    static std::vector<CMouseTool*> tools;
+// The mouse tools of the process, as one serves every view: every tool in
+// construction order and the one that is current (none yet: the default).
+struct MouseTools {
+    std::vector<CMouseTool*> list;
+    CMouseTool* current = nullptr;
+};
+MouseTools& Tools() {
+    static MouseTools tools;
     return tools;
 }
-CMouseTool* g_current = nullptr;
 }  // namespace
 
-CMouseTool::CMouseTool(int id) : id_(id) { Tools().push_back(this); }
+CMouseTool::CMouseTool(int id) : id_(id) { Tools().list.push_back(this); }
 
 CMouseTool::~CMouseTool() {
     // Tools live until the program ends; a tool that goes earlier (tests)
     // must not stay reachable.
-    auto& tools = Tools();
-    tools.erase(std::remove(tools.begin(), tools.end(), this), tools.end());
-    if (g_current == this) g_current = nullptr;
+    MouseTools& tools = Tools();
+    tools.list.erase(std::remove(tools.list.begin(), tools.list.end(), this), tools.list.end());
+    if (tools.current == this) tools.current = nullptr;
 }
 
-const std::vector<CMouseTool*>& ToolList() { return Tools(); }
+const std::vector<CMouseTool*>& ToolList() { return Tools().list; }
 
 CMouseTool* DefaultTool() {
-    for (CMouseTool* tool : Tools())
+    for (CMouseTool* tool : Tools().list)
         if (tool->id() == ID_TOOL_DEFAULT) return tool;
     static CMouseTool* made = new CMouseTool(ID_TOOL_DEFAULT);
     return made;
 }
 
 CMouseTool* FindTool(int id) {
-    for (CMouseTool* tool : Tools())
+    for (CMouseTool* tool : Tools().list)
         if (tool->id() == id) return tool;
     return DefaultTool();
 }
@@ -41,17 +46,18 @@ bool SelectTool(CVandrelView* view, int id) {
     CMouseTool* tool = FindTool(id);
     if (tool->id() != id) return false;
     if (tool == CurrentTool()) return true;
-    if (CMouseTool* old = g_current) {
+    if (CMouseTool* old = Tools().current) {
         old->OnViewDeactivate(view);
         old->OnDeselect(view);
     }
-    g_current = tool;
+    Tools().current = tool;
     tool->OnSelect(view);
     tool->OnViewActivate(view);
     return true;
 }
 
 CMouseTool* CurrentTool() {
-    if (!g_current) g_current = DefaultTool();
-    return g_current;
+    MouseTools& tools = Tools();
+    if (!tools.current) tools.current = DefaultTool();
+    return tools.current;
 }

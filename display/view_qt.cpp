@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QBitmap>
 #include <QDrag>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -22,6 +21,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "display/draw_picture_qt.h"
 #include "display/mouse_tool_qt.h"
@@ -89,18 +89,23 @@ QCursor KeyCursor(int digit) {
 // Full screen: the desktop filled black, the picture centred at the zoom that
 // fits it, until Escape (or F11, the key that brought it) is pressed. The
 // zoom keys zoom in and out there, Ctrl+0 fits again; other keys do nothing.
+// The window is the view's: it closes itself and goes with the view.
 class FullScreenWindow : public QWidget {
 public:
-    FullScreenWindow(CPicture* picture, QScreen* screen) : picture_(picture) {
+    // ended runs when the window closes.
+    FullScreenWindow(CPicture* picture, QScreen* screen, QWidget* owner, std::function<void()> ended)
+        : QWidget(owner, Qt::Window | Qt::FramelessWindowHint), picture_(picture), ended_(std::move(ended)) {
         setObjectName("fullScreen");
         setAccessibleName(ViewText::tr("Full Screen"));
         setAttribute(Qt::WA_OpaquePaintEvent);
-        setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+        setAttribute(Qt::WA_DeleteOnClose);
         setCursor(Qt::BlankCursor);
         if (screen) setGeometry(screen->geometry());
         setFocusPolicy(Qt::StrongFocus);
     }
-    void Run() {
+    // Shows the window over the screen with every key and click its own;
+    // it stays until closed.
+    void Start() {
         showFullScreen();
         setProperty("zoom", FitZoom());
         raise();
@@ -108,10 +113,6 @@ public:
         setFocus();
         grabKeyboard();
         grabMouse();
-        loop_.exec();
-        releaseMouse();
-        releaseKeyboard();
-        hide();
     }
 
 protected:
@@ -147,7 +148,7 @@ protected:
         const int key = event->key();
         const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
         if (key == Qt::Key_Escape || key == Qt::Key_F11) {
-            loop_.quit();
+            close();
         } else if (key == Qt::Key_Plus || key == Qt::Key_Equal || event->matches(QKeySequence::ZoomIn)) {
             ShowAtZoom(display::ZoomIn(zoom_ ? zoom_ : FitZoom()));
         } else if (key == Qt::Key_Minus || event->matches(QKeySequence::ZoomOut)) {
@@ -156,7 +157,12 @@ protected:
             ShowAtZoom(0);
         }
     }
-    void closeEvent(QCloseEvent*) override { loop_.quit(); }
+    void closeEvent(QCloseEvent* event) override {
+        releaseMouse();
+        releaseKeyboard();
+        QWidget::closeEvent(event);
+        if (auto ended = std::exchange(ended_, nullptr)) ended();
+    }
     bool event(QEvent* event) override {
         // Every key is this window's: none reaches the main window's shortcuts.
         if (event->type() == QEvent::ShortcutOverride) {
@@ -181,7 +187,7 @@ private:
     }
 
     CPicture* picture_;
-    QEventLoop loop_;
+    std::function<void()> ended_;
     int zoom_ = 0;
 };
 
@@ -460,10 +466,20 @@ void CVandrelView::FitFrameToPicture() {
 
 void CVandrelView::FullScreen() {
     CPicture* picture = GetPicture();
-    if (!picture) return;
+    if (!picture || fullScreen_) return;
     QScreen* screen = window()->screen();
-    FullScreenWindow full(picture, screen ? screen : QGuiApplication::primaryScreen());
-    full.Run();
+    auto* full = new FullScreenWindow(picture, screen ? screen : QGuiApplication::primaryScreen(), this,
+                                      [this] { FullScreenEnded(); });
+    fullScreen_ = full;
+    full->Start();
+}
+
+void CVandrelView::LeaveFullScreen() {
+    if (fullScreen_) fullScreen_->close();
+}
+
+void CVandrelView::FullScreenEnded() {
+    fullScreen_ = nullptr;
     // Back to the document window, and every window is redrawn.
     window()->raise();
     window()->activateWindow();
@@ -510,6 +526,8 @@ QList<QRect> CVandrelView::SelectionHandles() const {
 }
 
 void CVandrelView::OnPictureChanged(const QRect& pictureRect) {
+    // Full screen shows the picture as it was: it ends.
+    LeaveFullScreen();
     CPicture* picture = GetPicture();
     const QSize size = picture ? QSize(picture->GetWidth(), picture->GetHeight()) : QSize();
     const bool resized = size != shownSize_;

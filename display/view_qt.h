@@ -11,6 +11,7 @@
 #include <QAbstractScrollArea>
 #include <QPixmap>
 #include <QPoint>
+#include <QPointer>
 #include <QRect>
 #include <functional>
 
@@ -62,7 +63,12 @@ public:
     void ZoomOut();
     void FitInWindow();
     void FitFrameToPicture();
+    // Shows the picture alone on the screen until Escape or F11 (returns at
+    // once; the view gets the focus back when it ends). Ends by itself when
+    // the picture changes or the view goes.
     void FullScreen();
+    bool IsFullScreen() const { return fullScreen_ != nullptr; }
+    void LeaveFullScreen();
     // Picture coordinates of the top-left client pixel (rounded at reductions).
     void ScrollTo(int x, int y, bool repaint = true);
     // Recomputes bars, ranges and centring after a zoom, size or picture change.
@@ -140,6 +146,7 @@ private:
     void StartFileDrag();
     void ApplyBars();
     void EmitPosition(QPoint client);
+    void FullScreenEnded();
 
     CVandrelDoc* core_ = nullptr;
     Document* document_ = nullptr;
@@ -160,4 +167,5 @@ private:
     void OnBusyChanged(bool busy);
     bool dragArmed_ = false;
     QPoint dragFrom_;       // logical press point of a possible file drag
+    QPointer<QWidget> fullScreen_;  // the full-screen window while it shows
 };

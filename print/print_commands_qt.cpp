@@ -52,8 +52,26 @@ struct PrintingText {
 
 namespace {
 
-void (*gSheetHook)(CPrintSheet*) = nullptr;
-QPointer<Job> gPrintJob;
+// Printing in the application, one for the process as there is one printer
+// setup: the engine, the dialog a print command has open (the sheet, Print
+// Setup or Quick Print's question; one at a time), the job that prints, and
+// the tests' hook on the sheet.
+struct Printing {
+    PrintEngine engine;
+    QPointer<QDialog> dialog;
+    QPointer<Job> job;
+    void (*sheetHook)(CPrintSheet*) = nullptr;
+};
+
+Printing& ThePrinting() {
+    static Printing printing;
+    static bool seeded = false;
+    if (!seeded) {
+        seeded = true;
+        printing.engine.SetPrinter(RememberedPrinter());
+    }
+    return printing;
+}
 
 // The job's side of a print job on the worker: it stops when its Progress
 // is cancelled (the abort dialog, the status bar's Stop button, Escape).
@@ -136,37 +154,37 @@ void Post(int id, const PrintTarget& target) {
     });
 }
 
-// The print command: 0 Print with the sheet, 1 Quick Print.
-void RunPrint(const PrintTarget& t, bool quick) {
-    if (t.owner && t.owner->busy()) return;  // its job works on the picture
+// Opens dialog, without waiting, as the one dialog print commands have open;
+// it is forgotten when it closes.
+void OpenAsPrintDialog(QDialog* dialog) {
+    ThePrinting().dialog = dialog;
+    QObject::connect(dialog, &QDialog::finished, dialog, [dialog] {
+        if (ThePrinting().dialog == dialog) ThePrinting().dialog = nullptr;
+    });
+    dialog->open();
+}
+
+// Whether what the command works on went while its dialog was open.
+struct TargetWatch {
+    explicit TargetWatch(const PrintTarget& t) : hadWindow(t.window), hadOwner(t.owner) {}
+    bool Gone(const PrintTarget& t) const {
+        return !t.document || (hadWindow && !t.window) || (hadOwner && !t.owner) || (t.owner && t.owner->busy());
+    }
+    bool hadWindow, hadOwner;
+};
+
+// Prints, keeps or previews what Print's sheet (or Quick Print) chose:
+// result is the sheet's (kSheetPrint, kSheetOk, kSheetPreview; anything else
+// is Cancel).
+void PrintChosen(const PrintTarget& t, int result, PrintOptions options, bool quick) {
     PrintEngine& engine = ThePrintEngine();
-    if (!engine.AttachPrinter()) {
-        ShowMessageById(IDS_PRINT_ERROR);
-        return;
-    }
-    CVandrelDoc& doc = *t.document;
-    CPicture* picture = doc.m_pPicture.get();
-    if (!picture || !picture->HasHeader()) {
+    CPicture* picture = t.document ? t.document->m_pPicture.get() : nullptr;
+    if ((result != kSheetPrint && result != kSheetOk && result != kSheetPreview) || !picture ||
+        !picture->HasHeader()) {
         engine.DetachPrinter();
         return;
     }
-    PrintSettings& s = doc.m_print;
-    ResetIfPending(s, *picture, engine);
-    PrintOptions options = OptionsFromSettings(s, picture->GetType(), picture->GetWidth(),
-                                               picture->GetHeight(), picture->GetXDpi(),
-                                               picture->GetYDpi(), engine.LogPixelsX(),
-                                               engine.LogPixelsY());
-    int result = kSheetPrint;
-    if (!quick) {
-        CPrintSheet sheet(options, picture, engine, t.window);
-        if (gSheetHook) gSheetHook(&sheet);
-        result = sheet.exec();
-        options = sheet.Options();
-    }
-    if (result != kSheetPrint && result != kSheetOk && result != kSheetPreview) {
-        engine.DetachPrinter();
-        return;
-    }
+    PrintSettings& s = t.document->m_print;
     auto work = std::make_shared<PrintWork>();
     {
         WaitCursor wait;
@@ -204,7 +222,7 @@ void RunPrint(const PrintTarget& t, bool quick) {
     // has ended.
     engine.SetBusy(true);
     auto* abort = new CAbortDialog(t.window ? t.window->window() : nullptr, [] {
-        if (gPrintJob) gPrintJob->cancel();
+        if (Job* job = ThePrinting().job) job->cancel();
     });
     const QPointer<CAbortDialog> dialog(abort);
     auto render = [work](Progress& progress) {
@@ -212,7 +230,7 @@ void RunPrint(const PrintTarget& t, bool quick) {
         work->printed = ThePrintEngine().StartPrintJob(work->request, &monitor);
     };
     auto ended = [work, dialog] {
-        gPrintJob = nullptr;
+        ThePrinting().job = nullptr;
         delete dialog.data();
         PrintEngine& engine = ThePrintEngine();
         engine.SetBusy(false);
@@ -232,39 +250,84 @@ void RunPrint(const PrintTarget& t, bool quick) {
             engine.DetachPrinter();
             return;
         }
-        gPrintJob = t.owner->job();
+        ThePrinting().job = t.owner->job();
     } else {
         auto* job = new Job(IDS_PRINTING, std::move(render), qApp);
         QObject::connect(job, &Job::finished, qApp, [job, ended = std::move(ended)] {
             job->deleteLater();
             ended();
         });
-        gPrintJob = job;
+        ThePrinting().job = job;
         job->start();
     }
     abort->Show(t.title, port);
 }
 
+// Print (with the sheet) or Quick Print: returns once the sheet (or Quick
+// Print's question) is open, or the job has started.
+void RunPrint(const PrintTarget& t, bool quick) {
+    if (t.owner && t.owner->busy()) return;  // its job works on the picture
+    PrintEngine& engine = ThePrintEngine();
+    if (!engine.AttachPrinter()) {
+        ShowMessageById(IDS_PRINT_ERROR);
+        return;
+    }
+    CVandrelDoc& doc = *t.document;
+    CPicture* picture = doc.m_pPicture.get();
+    if (!picture || !picture->HasHeader()) {
+        engine.DetachPrinter();
+        return;
+    }
+    PrintSettings& s = doc.m_print;
+    ResetIfPending(s, *picture, engine);
+    const PrintOptions options = OptionsFromSettings(s, picture->GetType(), picture->GetWidth(),
+                                                     picture->GetHeight(), picture->GetXDpi(),
+                                                     picture->GetYDpi(), engine.LogPixelsX(),
+                                                     engine.LogPixelsY());
+    const TargetWatch watch(t);
+    if (quick) {
+        // Larger than the paper: the question the sheet asks, before the
+        // edges are cut off.
+        if (PrintRunsOffPaper(options, engine.HorzRes(), engine.VertRes())) {
+            QMessageBox* ask = AskAboutClipping(t.window, options, engine, [t, watch, options](ClipAnswer answer) {
+                PrintOptions chosen = options;
+                if (answer == ClipAnswer::kPoster) chosen.poster = 1;
+                const bool print = answer != ClipAnswer::kCancel && !watch.Gone(t);
+                PrintChosen(t, print ? kSheetPrint : kSheetCancel, chosen, true);
+            });
+            OpenAsPrintDialog(ask);
+            return;
+        }
+        PrintChosen(t, kSheetPrint, options, true);
+        return;
+    }
+    auto* sheet = new CPrintSheet(options, picture, engine, t.window);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    if (ThePrinting().sheetHook) ThePrinting().sheetHook(sheet);
+    QObject::connect(sheet, &QDialog::finished, sheet, [t, watch, sheet](int result) {
+        PrintChosen(t, watch.Gone(t) ? kSheetCancel : result, sheet->Options(), false);
+    });
+    OpenAsPrintDialog(sheet);
+}
+
 void RunPrintSetup(const PrintTarget& t) {
     PrintEngine& engine = ThePrintEngine();
     if (!engine.AttachPrinter()) return;
-    QPrintDialog dialog(engine.Printer(), t.window);
-    dialog.setWindowTitle(QString::fromStdString(CommandText(ID_PRINT_SETUP)));
-    if (dialog.exec() == QDialog::Accepted) RememberPrinterChoice(*engine.Printer());
-    engine.DetachPrinter();
+    auto* dialog = new QPrintDialog(engine.Printer(), t.window);
+    dialog->setObjectName(QStringLiteral("printSetupDialog"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(QString::fromStdString(CommandText(ID_PRINT_SETUP)));
+    QObject::connect(dialog, &QDialog::finished, dialog, [](int result) {
+        PrintEngine& engine = ThePrintEngine();
+        if (result == QDialog::Accepted) RememberPrinterChoice(*engine.Printer());
+        engine.DetachPrinter();
+    });
+    OpenAsPrintDialog(dialog);
 }
 
 }  // namespace
 
-PrintEngine& ThePrintEngine() {
-    static PrintEngine engine;
-    static bool seeded = false;
-    if (!seeded) {
-        seeded = true;
-        engine.SetPrinter(RememberedPrinter());
-    }
-    return engine;
-}
+PrintEngine& ThePrintEngine() { return ThePrinting().engine; }
 
 bool PrintingAvailable() {
     if (!QPrinterInfo::availablePrinterNames().isEmpty()) return true;
@@ -283,9 +346,11 @@ bool RememberPrinterChoice(const QPrinter& printer) {
     return written;
 }
 
-void SetPrintSheetHook(void (*hook)(CPrintSheet*)) { gSheetHook = hook; }
+void SetPrintSheetHook(void (*hook)(CPrintSheet*)) { ThePrinting().sheetHook = hook; }
 
-Job* RunningPrintJob() { return gPrintJob; }
+Job* RunningPrintJob() { return ThePrinting().job; }
+
+QDialog* OpenPrintDialog() { return ThePrinting().dialog; }
 
 namespace {
 
@@ -306,6 +371,12 @@ bool HandlePrintCommand(int id, const PrintTarget& target) {
     // The printer is the running job's until it has ended (the commands are
     // gray meanwhile; this keeps a stale one from reaching it).
     if (ThePrintEngine().Busy() && IsPrintCommand(id)) return true;
+    // A print command's dialog is open: it comes to the front.
+    if (QDialog* open = ThePrinting().dialog; open && IsPrintCommand(id)) {
+        open->raise();
+        open->activateWindow();
+        return true;
+    }
     switch (id) {
     case ID_PRINT:
     case ID_QUICK_PRINT:

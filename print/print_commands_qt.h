@@ -51,13 +51,19 @@ bool RememberPrinterChoice(const QPrinter& printer);
 std::unique_ptr<QPrinter> RememberedPrinter();
 
 // Carries out a print command for target; false for ids that are not print
-// commands. Print and Quick Print return when the job has started: the
+// commands. Nothing waits: Print returns with its sheet open (window-modal)
+// and prints, keeps or previews when the sheet closes; Print Setup returns
+// with its dialog open; Quick Print returns when the job has started, or
+// with its question open when the print is larger than the paper. The
 // pages go out on a worker thread (the status bar shows the job with its
 // Stop button, and the abort dialog). The print commands do nothing while a
-// job prints.
+// job prints, and bring the open dialog to the front while one is open.
 bool HandlePrintCommand(int id, const PrintTarget& target);
 // The running print job (none: no job prints).
 Job* RunningPrintJob();
+// The dialog a print command has open: the sheet, Print Setup or Quick
+// Print's question (none: no print command waits for an answer).
+QDialog* OpenPrintDialog();
 // Grays Print, Quick Print, Print Preview and Print Setup while a print job
 // holds the printer, whoever else decides their state (the view does);
 // false for other ids.

@@ -62,6 +62,15 @@ W* Named(W* widget, const char* objectName, const QString& text) {
     return widget;
 }
 
+// A warning over the sheet, opened without waiting for it; then, when
+// given, runs once it has closed.
+void OpenWarning(QWidget* parent, const QString& title, const QString& text, std::function<void()> then = {}) {
+    auto* box = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    if (then) QObject::connect(box, &QMessageBox::finished, box, [then = std::move(then)] { then(); });
+    box->open();
+}
+
 QLabel* Label(const QString& resourceText, QWidget* buddy = nullptr) {
     auto* l = new QLabel(resourceText);
     if (buddy) l->setBuddy(buddy);
@@ -347,13 +356,22 @@ void CPrinterPage::OnOrientation(int orientation) {
 void CPrinterPage::OnSetup() {
     PrintEngine& engine = sheet_->Engine();
     if (!engine.Printer()) return;
-    QPrintDialog dialog(engine.Printer(), this);
-    dialog.setWindowTitle(PlainText(LoadControlText(IDD_PRINTER_PAGE, 1514)).c_str());
-    if (dialog.exec() != QDialog::Accepted) return;
+    auto* dialog = new QPrintDialog(engine.Printer(), this);
+    dialog->setObjectName(QStringLiteral("printSetupDialog"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(PlainText(LoadControlText(IDD_PRINTER_PAGE, 1514)).c_str());
+    connect(dialog, &QDialog::accepted, this, &CPrinterPage::TakeSetup);
+    dialog->open();
+}
+
+void CPrinterPage::TakeSetup() {
+    PrintEngine& engine = sheet_->Engine();
     RememberPrinterChoice(*engine.Printer());
     if (!engine.AttachPrinter()) {
-        QMessageBox::warning(this, QString(), Str(IDS_CANNOT_RESET_PRINTER));
-        sheet_->reject();
+        // The sheet cannot go on without a printer: it closes after the message.
+        OpenWarning(sheet_, QString(), Str(IDS_CANNOT_RESET_PRINTER), [sheet = QPointer<CPrintSheet>(sheet_)] {
+            if (sheet) sheet->reject();
+        });
         return;
     }
     ReadPrinter();
@@ -557,12 +575,12 @@ void CRescalePage::WriteControls() {
     resolutionY_->setText(QString::number(model_.resolutionY));
     scaleX_->setText(QString::number(model_.scaleX));
     scaleY_->setText(QString::number(model_.scaleY));
-    const QString max = QString::asprintf("%4d", MaxScale());
+    const QString max = QString::asprintf("%4d", model_.MaxScale());
     maxX_->setText(max);
     maxY_->setText(max);
     for (QScrollBar* s : {scrollX_, scrollY_}) {
         const QSignalBlocker block(s);
-        s->setRange(10, MaxScale());
+        s->setRange(10, model_.MaxScale());
         s->setValue(s == scrollX_ ? model_.scaleX : model_.scaleY);
         s->setEnabled(!fit);
     }
@@ -632,11 +650,11 @@ void CRescalePage::OnScroll(bool horizontal, int action) {
     int pos = horizontal ? model_.scaleX : model_.scaleY;
     switch (action) {
     case QAbstractSlider::SliderSingleStepSub: pos = std::max(10, pos - 1); break;
-    case QAbstractSlider::SliderSingleStepAdd: pos = std::min(MaxScale(), pos + 1); break;
+    case QAbstractSlider::SliderSingleStepAdd: pos = std::min(model_.MaxScale(), pos + 1); break;
     case QAbstractSlider::SliderPageStepSub: pos = std::max(10, pos - 20); break;
-    case QAbstractSlider::SliderPageStepAdd: pos = std::min(MaxScale(), pos + 20); break;
+    case QAbstractSlider::SliderPageStepAdd: pos = std::min(model_.MaxScale(), pos + 20); break;
     case QAbstractSlider::SliderToMinimum: pos = 10; break;
-    case QAbstractSlider::SliderToMaximum: pos = MaxScale(); break;
+    case QAbstractSlider::SliderToMaximum: pos = model_.MaxScale(); break;
     case QAbstractSlider::SliderMove: pos = bar->sliderPosition(); break;
     default: return;
     }
@@ -691,10 +709,9 @@ void CRescalePage::Activate() {
 
 bool CRescalePage::Deactivate() {
     ReadControls();
-    const int low = 10, high = MaxScale();
+    const int low = 10, high = model_.MaxScale();
     if (!model_.Validate()) {
-        QMessageBox::warning(this, Str(IDS_SHEET_PRINT),
-                             QString::fromUtf8(LoadStringById(IDS_PARSE_INT_RANGE)).arg(low).arg(high));
+        OpenWarning(this, Str(IDS_SHEET_PRINT), QString::fromUtf8(LoadStringById(IDS_PARSE_INT_RANGE)).arg(low).arg(high));
         WriteControls();
         return false;
     }
@@ -706,7 +723,7 @@ bool CRescalePage::Deactivate() {
     if (o.poster) {
         const PosterLayout plan = sheet_->PosterPlan();
         if (!plan.Usable()) {
-            QMessageBox::warning(this, Str(IDS_SHEET_PRINT), QString::fromStdString(PosterProblemText(plan)));
+            OpenWarning(this, Str(IDS_SHEET_PRINT), QString::fromStdString(PosterProblemText(plan)));
             return false;
         }
     }
@@ -962,22 +979,30 @@ void CPrintSheet::CloseWith(int result) {
         // A PDF file goes into a folder that must be there to take it.
         const QFileInfo folder(QFileInfo(engine_.PortName()).absolutePath());
         if (!folder.isDir() || !folder.isWritable()) {
-            QMessageBox::warning(this, Str(IDS_SHEET_PRINT),
-                                 PrintSheetText::tr("The PDF file cannot be written: the folder %1 does not exist "
-                                                "or cannot be written to. Choose another file.")
-                                     .arg(QDir::toNativeSeparators(folder.filePath())));
+            OpenWarning(this, Str(IDS_SHEET_PRINT),
+                        PrintSheetText::tr("The PDF file cannot be written: the folder %1 does not exist "
+                                           "or cannot be written to. Choose another file.")
+                            .arg(QDir::toNativeSeparators(folder.filePath())));
             return;
         }
     }
     if (result == kSheetPrint && !options_.poster &&
         PrintRunsOffPaper(options_, engine_.HorzRes(), engine_.VertRes())) {
-        AskAboutClipping(result);
+        AskAboutClipping(this, options_, engine_, [this, result](ClipAnswer answer) {
+            if (answer == ClipAnswer::kAnyway) {
+                done(result);
+            } else if (answer == ClipAnswer::kPoster) {
+                // The Rescale page shows the poster's sheets if it cannot be printed.
+                rescalePage_->SetPoster(true);
+                CloseWith(result);
+            }
+        })->open();
         return;
     }
     if (options_.poster) {
         const PosterLayout plan = PosterPlan();
         if (!plan.Usable()) {
-            QMessageBox::warning(this, Str(IDS_SHEET_PRINT), QString::fromStdString(PosterProblemText(plan)));
+            OpenWarning(this, Str(IDS_SHEET_PRINT), QString::fromStdString(PosterProblemText(plan)));
             return;
         }
         // Printing more sheets than a poster usually takes: the user says so.
@@ -998,17 +1023,18 @@ void CPrintSheet::CloseWith(int result) {
     done(result);
 }
 
-void CPrintSheet::AskAboutClipping(int result) {
+QMessageBox* AskAboutClipping(QWidget* parent, const PrintOptions& options, PrintEngine& engine,
+                              std::function<void(ClipAnswer)> answered) {
     auto mm = [](int dots, int dpi) { return QString::number(dots * 25.4 / std::max(dpi, 1), 'f', 0); };
-    const int dpiX = engine_.LogPixelsX(), dpiY = engine_.LogPixelsY();
+    const int dpiX = engine.LogPixelsX(), dpiY = engine.LogPixelsY();
     auto* ask = new QMessageBox(
         QMessageBox::Warning, Str(IDS_SHEET_PRINT),
         PrintSheetText::tr("At this scale the picture (%1 x %2 mm) is larger than what the paper can take "
                        "(%3 x %4 mm): its edges would be cut off. Print it as a poster across several "
                        "sheets, or print only the part that fits?")
-            .arg(mm(options_.printWidth, dpiX), mm(options_.printHeight, dpiY), mm(engine_.HorzRes(), dpiX),
-                 mm(engine_.VertRes(), dpiY)),
-        QMessageBox::NoButton, this);
+            .arg(mm(options.printWidth, dpiX), mm(options.printHeight, dpiY), mm(engine.HorzRes(), dpiX),
+                 mm(engine.VertRes(), dpiY)),
+        QMessageBox::NoButton, parent);
     ask->setObjectName(QStringLiteral("printLargerThanPaperQuestion"));
     ask->setAttribute(Qt::WA_DeleteOnClose);
     QPushButton* poster = ask->addButton(PrintSheetText::tr("Print as &Poster"), QMessageBox::AcceptRole);
@@ -1019,16 +1045,11 @@ void CPrintSheet::AskAboutClipping(int result) {
     back->setObjectName(QStringLiteral("cancelButton"));
     ask->setDefaultButton(poster);
     ask->setEscapeButton(back);
-    connect(ask, &QMessageBox::buttonClicked, this, [this, result, poster, anyway](QAbstractButton* clicked) {
-        if (clicked == anyway) {
-            done(result);
-        } else if (clicked == poster) {
-            // The Rescale page shows the poster's sheets if it cannot be printed.
-            rescalePage_->SetPoster(true);
-            CloseWith(result);
-        }
+    QObject::connect(ask, &QMessageBox::finished, ask, [ask, poster, anyway, answered = std::move(answered)] {
+        QAbstractButton* clicked = ask->clickedButton();
+        answered(clicked == poster ? ClipAnswer::kPoster : clicked == anyway ? ClipAnswer::kAnyway : ClipAnswer::kCancel);
     });
-    ask->open();
+    return ask;
 }
 
 void CPrintSheet::RedrawLayouts() {

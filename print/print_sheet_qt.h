@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 #include "print/print_layout.h"
@@ -19,6 +20,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMessageBox;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
@@ -73,7 +75,10 @@ private:
     void UpdateEnables();
     void OnUnitChanged(int index);
     void OnOrientation(int orientation);
+    // Print Setup from the sheet: opened without waiting; its choice is
+    // taken when accepted.
     void OnSetup();
+    void TakeSetup();
 
     CPrintSheet* sheet_;
     QLabel* printerLabel_;
@@ -178,6 +183,15 @@ private:
     int frameId_ = 0;
 };
 
+// What the user answers when a print is larger than the paper.
+enum class ClipAnswer { kPoster, kAnyway, kCancel };
+// The question before a print larger than the paper at its scale has its
+// edges cut off: print it as a poster across several sheets, print only the
+// part that fits, or go back (Cancel, Escape, the close box). The box is
+// made over parent, not opened; answered runs once it has closed.
+QMessageBox* AskAboutClipping(QWidget* parent, const PrintOptions& options, PrintEngine& engine,
+                              std::function<void(ClipAnswer)> answered);
+
 class CPrintSheet : public QDialog {
     Q_OBJECT
 public:
@@ -203,9 +217,6 @@ public:
 
 private:
     void OnTabChanged(int index);
-    // A print larger than the paper: asks before its edges are cut off
-    // (print as a poster, print anyway, or go back to the sheet).
-    void AskAboutClipping(int result);
 
     PrintOptions options_;
     CPicture* picture_;

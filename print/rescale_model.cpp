@@ -10,16 +10,15 @@
 
 namespace {
 
-int gMaxScale = 500;
 constexpr int kMinScale = 10;
 
 int DpiOr96(int dpi) { return dpi > 0 ? dpi : 96; }
 
-int ClampScale(long long v) { return int(std::clamp<long long>(v, kMinScale, std::max(gMaxScale, kMinScale))); }
-
 }  // namespace
 
-int MaxScale() { return gMaxScale; }
+int RescaleModel::ClampScale(long long v) const {
+    return int(std::clamp<long long>(v, kMinScale, std::max(maxScale_, kMinScale)));
+}
 
 void RescaleModel::RecomputeMaxScale() {
     const int horz = pageWidth > 0 ? pageWidth : kFallbackPageWidth;
@@ -31,10 +30,10 @@ void RescaleModel::RecomputeMaxScale() {
     if (poster) {
         const long long most = std::min((long long)kMaxPictureSide * 100 / high,
                                         (long long)kMaxPictureSide * 100 / wide);
-        gMaxScale = int(std::clamp<long long>(most, kMinScale, 1000000));
+        maxScale_ = int(std::clamp<long long>(most, kMinScale, 1000000));
         return;
     }
-    gMaxScale = int(std::clamp<long long>(std::max(a, b), kMinScale, 1000000));
+    maxScale_ = int(std::clamp<long long>(std::max(a, b), kMinScale, 1000000));
 }
 
 void RescaleModel::RecomputePrintSize() {
@@ -210,7 +209,7 @@ void RescaleModel::Activate() {
 }
 
 bool RescaleModel::Validate() {
-    const int high = std::max(gMaxScale, kMinScale);
+    const int high = std::max(maxScale_, kMinScale);
     if (scaleX >= kMinScale && scaleY >= kMinScale && scaleX <= high && scaleY <= high) return true;
     if (scaleX >= kMinScale && scaleY >= kMinScale) {
         scaleX = std::min(scaleX, high);

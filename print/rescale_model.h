@@ -4,10 +4,6 @@
 #pragma once
 #include <string>
 
-// The upper bound of both scale factors in percent, one value for the whole
-// program; recomputed whenever a print size is computed (500 at start).
-int MaxScale();
-
 class RescaleModel {
 public:
     // Inputs.
@@ -29,6 +25,9 @@ public:
     // Result, dots.
     int printWidth = 0, printHeight = 0;
 
+    // The upper bound of both scale factors in percent; recomputed whenever
+    // a print size is computed (500 before the first time).
+    int MaxScale() const { return maxScale_; }
     void RecomputeMaxScale();
     // Fitted factors under fit in page, then the print size.
     void RecomputePrintSize();
@@ -61,5 +60,8 @@ public:
 
 private:
     void TargetFromScale(bool horizontal);
+    int ClampScale(long long value) const;
     void WriteTexts();
+
+    int maxScale_ = 500;
 };

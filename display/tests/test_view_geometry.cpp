@@ -114,13 +114,17 @@ TEST(FitZoom, TheCasesOfTheZoomMenu) {
 }
 
 TEST(Caption, BaseNamesAndZoomSuffix) {
-    ResetUntitledCounter();
-    EXPECT_EQ(CaptionFor(BaseNameForPath(""), 1, false), "untitled - 1 [x1]");
-    EXPECT_EQ(CaptionFor(BaseNameForPath(""), 1, false), "untitled - 2 [x1]");
+    UntitledCounter untitled;
+    EXPECT_EQ(CaptionFor(BaseNameForPath("", untitled), 1, false), "untitled - 1 [x1]");
+    EXPECT_EQ(CaptionFor(BaseNameForPath("", untitled), 1, false), "untitled - 2 [x1]");
     EXPECT_EQ(CaptionFor("untitled - 2", -4, false), "untitled - 2 [1/4]");
     EXPECT_EQ(CaptionFor("untitled - 2", 16, true), "untitled - 2");
-    EXPECT_EQ(BaseNameForPath("/home/u/Scans/HOUSE.BMP"), "HOUSE.BMP");
-    EXPECT_EQ(BaseNameForPath("MyMap.PNG"), "MyMap.PNG");
+    EXPECT_EQ(BaseNameForPath("/home/u/Scans/HOUSE.BMP", untitled), "HOUSE.BMP");
+    EXPECT_EQ(BaseNameForPath("MyMap.PNG", untitled), "MyMap.PNG");
+    // Each workspace counts its own: another starts at 1 again.
+    UntitledCounter other;
+    EXPECT_EQ(BaseNameForPath("", other), "untitled - 1");
+    EXPECT_EQ(BaseNameForPath("", untitled), "untitled - 3");
 }
 
 TEST(RulerScale, StepsFollowTheZoom) {

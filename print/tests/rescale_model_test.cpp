@@ -26,13 +26,13 @@ TEST(RescaleModelTest, FitInPageFollowsThePaper) {
     EXPECT_EQ(m.scaleY, 80);
     EXPECT_EQ(m.printWidth, 4800);
     EXPECT_EQ(m.printHeight, 1600);
-    EXPECT_EQ(MaxScale(), 330);  // the larger of 6600 x 100 / 2000 and 80
+    EXPECT_EQ(m.MaxScale(), 330);  // the larger of 6600 x 100 / 2000 and 80
     // Another paper: new limits and a new fitted factor.
     m.pageWidth = 9600;
     m.pageHeight = 13200;
     m.RecomputePrintSize();
     EXPECT_EQ(m.scaleX, 160);
-    EXPECT_EQ(MaxScale(), 660);
+    EXPECT_EQ(m.MaxScale(), 660);
     // Fit off again brings back the factors in force before.
     m.SetFitInPage(false);
     EXPECT_EQ(m.scaleX, 100);
@@ -46,11 +46,11 @@ TEST(RescaleModelTest, ScrollingStaysInItsRange) {
     EXPECT_EQ(m.scaleX, 10);
     EXPECT_EQ(m.scaleY, 10);  // keep ratio moves both
     m.ScrollTo(true, 100000);
-    EXPECT_EQ(m.scaleX, MaxScale());
+    EXPECT_EQ(m.scaleX, m.MaxScale());
     m.keepRatio = 0;
     m.ScrollTo(false, 50);
     EXPECT_EQ(m.scaleY, 50);
-    EXPECT_EQ(m.scaleX, MaxScale());
+    EXPECT_EQ(m.scaleX, m.MaxScale());
 }
 
 TEST(RescaleModelTest, TargetSizeDrivesTheFactorsUnlessUnchanged) {
@@ -102,8 +102,8 @@ TEST(RescaleModelTest, KeepRatioAndValidationSettleTheFactors) {
     // A factor over the bound: both limited, the larger kept with keep ratio.
     m.scaleX = 5000;
     EXPECT_FALSE(m.Validate());
-    EXPECT_EQ(m.scaleX, MaxScale());
-    EXPECT_EQ(m.scaleY, MaxScale());
+    EXPECT_EQ(m.scaleX, m.MaxScale());
+    EXPECT_EQ(m.scaleY, m.MaxScale());
     // Below 10: raised, the smaller kept.
     m.scaleX = 3;
     m.scaleY = 40;
@@ -118,19 +118,33 @@ TEST(RescaleModelTest, KeepRatioAndValidationSettleTheFactors) {
 TEST(RescaleModelTest, PosterFactorsReachTheLargestPrintNotThePage) {
     RescaleModel m = Wide();  // 6000 x 2000 dots at 100 %
     m.RecomputeMaxScale();
-    const int onePage = MaxScale();
+    const int onePage = m.MaxScale();
     EXPECT_EQ(onePage, 330);  // 6600 / 2000: the page's height
     m.poster = 1;
     m.RecomputeMaxScale();
     m.scaleX = m.scaleY = 500;
     EXPECT_TRUE(m.Validate());
     m.RecomputePrintSize();
-    EXPECT_EQ(MaxScale(), 546);  // 32767 / 6000
+    EXPECT_EQ(m.MaxScale(), 546);  // 32767 / 6000
     EXPECT_EQ(m.printWidth, 30000);
     m.scaleX = m.scaleY = 600;
     EXPECT_FALSE(m.Validate());
     EXPECT_EQ(m.scaleX, 546);
     m.poster = 0;
     m.RecomputeMaxScale();
-    EXPECT_EQ(MaxScale(), onePage);
+    EXPECT_EQ(m.MaxScale(), onePage);
+}
+
+// Each model keeps its own bound: a second sheet on another paper does not
+// move the first one's.
+TEST(RescaleModelTest, EachModelKeepsItsOwnBound) {
+    RescaleModel a = Wide();
+    a.RecomputeMaxScale();
+    RescaleModel b = Wide(9600, 13200);
+    b.RecomputeMaxScale();
+    EXPECT_EQ(a.MaxScale(), 330);
+    EXPECT_EQ(b.MaxScale(), 660);
+    a.scaleX = a.scaleY = 500;
+    EXPECT_FALSE(a.Validate());
+    EXPECT_EQ(a.scaleX, 330);
 }

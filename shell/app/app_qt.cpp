@@ -126,6 +126,7 @@ bool CVandrelApp::InitInstance(const StartOptions& options) {
     // A second start-up (tests) begins from nothing.
     TearDown();
     steps_.clear();
+    untitled_ = {};
     settingsWarned_ = false;
     // Settings with the four recent files. An unreadable settings file gives
     // the defaults.
@@ -303,7 +304,7 @@ Document* CVandrelApp::OpenDocumentFile(const QString& path, std::function<void(
         }
         documents_ << doc;
         connect(doc, &QObject::destroyed, this, [this, doc] { documents_.removeAll(doc); });
-        main_->addDocumentWindow(CreateDocumentWindow(doc));
+        main_->addDocumentWindow(CreateDocumentWindow(doc, untitled_));
         if (done) done(doc);
         emit documentOpened(doc, path);
     });
@@ -321,7 +322,7 @@ Document* CVandrelApp::NewDocumentWithPicture(std::unique_ptr<CPicture> picture)
     doc->setPicture(std::move(picture));
     documents_ << doc;
     connect(doc, &QObject::destroyed, this, [this, doc] { documents_.removeAll(doc); });
-    main_->addDocumentWindow(CreateDocumentWindow(doc));
+    main_->addDocumentWindow(CreateDocumentWindow(doc, untitled_));
     return doc;
 }
 

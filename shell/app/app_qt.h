@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "base/workspace_qt.h"
+#include "display/frame_caption.h"
 #include "shell/app/recent_files_qt.h"
 
 class CommandSet;
@@ -60,6 +61,8 @@ public:
     CommandSet* commands() const { return commands_; }
     RecentFileList& recentFiles() { return recent_; }
     QList<Document*> documents() const;
+    // Numbers the document windows without a path ("untitled - N").
+    display::UntitledCounter& untitledCounter() { return untitled_; }
 
     // Opens the file as a new document in its own window (a file already
     // open is brought to the front). The file is read on a worker thread:
@@ -139,6 +142,7 @@ private:
     CommandSet* commands_ = nullptr;
     RecentFileList recent_;
     QList<Document*> documents_;
+    display::UntitledCounter untitled_;  // numbers the windows of documents without a path
     QStringList steps_;
     bool printer_ = false;
     bool scanner_ = false;

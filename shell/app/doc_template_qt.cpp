@@ -43,11 +43,11 @@ QString TemplateFilter() { return TemplatePart(3); }
 QString TemplateExtension() { return TemplatePart(4); }
 
 QString DocumentBaseName(const std::string& path) {
-    return QString::fromStdString(display::BaseNameForPath(path));
+    return QString::fromStdString(display::FileNameOfPath(path));
 }
 
 
-QMdiSubWindow* CreateDocumentWindow(Document* document) {
+QMdiSubWindow* CreateDocumentWindow(Document* document, display::UntitledCounter& untitled) {
     PMDIChildWnd::SetStitchIdleQuery([] { return StitchIdle() != 0; });
     auto* window = new PMDIChildWnd;
     window->setWindowIcon(QApplication::windowIcon());
@@ -55,10 +55,11 @@ QMdiSubWindow* CreateDocumentWindow(Document* document) {
     window->SetView(view);
     BindDocumentWindow(window, document);
     window->GuardWindowCommands();
-    window->SetBaseName(document->core().GetPathName());
+    window->SetBaseName(document->core().GetPathName(), untitled);
     // A path given later (Save As) renames the window.
-    QObject::connect(document, &Document::pathChanged, window,
-                     [window, document] { window->SetBaseName(document->core().GetPathName()); });
+    QObject::connect(document, &Document::pathChanged, window, [window, document, &untitled] {
+        window->SetBaseName(document->core().GetPathName(), untitled);
+    });
     // A first size near the picture's; the window fits itself to the picture
     // once it stands in the document area.
     if (CPicture* picture = document->picture())

@@ -18,13 +18,17 @@ QString TemplateTitle();
 QString TemplateFilter();
 QString TemplateExtension();
 
+namespace display {
+class UntitledCounter;
+}
+
 // A new document window showing the document (not yet in the MDI area).
-// The window is bound to the document (BindDocumentWindow).
-QMdiSubWindow* CreateDocumentWindow(Document* document);
+// The window is bound to the document (BindDocumentWindow). Without a path
+// (now or later) it is named "untitled - N" by untitled, the workspace's
+// counter, which must outlive it.
+QMdiSubWindow* CreateDocumentWindow(Document* document, display::UntitledCounter& untitled);
 
-
-// The name a document window shows for a path: the file name as it is
-// spelt, or "untitled - N" (N counting up) for a document without a path.
+// The file name of a path as it is spelt.
 QString DocumentBaseName(const std::string& path);
 
 // A reduced copy of the picture no larger than maxSide each way, as the

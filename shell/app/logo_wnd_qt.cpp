@@ -1,7 +1,6 @@
 #include "shell/app/logo_wnd_qt.h"
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QMdiArea>
@@ -21,10 +20,10 @@
 namespace {
 
 // Takes every input event while the logo is shown; a key press or a mouse
-// button press ends the wait.
+// button press ends the logo.
 class LogoInput : public QObject {
 public:
-    explicit LogoInput(QEventLoop* loop) : loop_(loop) {}
+    explicit LogoInput(CLogoWindow* logo) : QObject(logo), logo_(logo) {}
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
@@ -32,7 +31,7 @@ protected:
         case QEvent::KeyPress:
         case QEvent::MouseButtonPress:
         case QEvent::NonClientAreaMouseButtonPress:
-            loop_->quit();
+            logo_->Finish();
             return true;
         case QEvent::KeyRelease:
         case QEvent::ShortcutOverride:
@@ -49,7 +48,7 @@ protected:
     }
 
 private:
-    QEventLoop* loop_;
+    CLogoWindow* logo_;
 };
 
 void Raised(QPainter& p, const QRect& r) {
@@ -127,16 +126,45 @@ void CLogoWindow::paintEvent(QPaintEvent*) {
     line(notice_, r.bottom() + 1 - 2 * h - 3, 0);
 }
 
-bool ShowLogoWindow(QMainWindow* mainWindow, int count) {
-    if (!mainWindow) return false;
+void CLogoWindow::Start(int milliseconds) {
+    show();
+    raise();
+    input_ = new LogoInput(this);
+    qApp->installEventFilter(input_);
+    if (milliseconds > 0) {
+        auto* timeout = new QTimer(this);
+        timeout->setSingleShot(true);
+        connect(timeout, &QTimer::timeout, this, &CLogoWindow::Finish);
+        timeout->start(milliseconds);
+    }
+    grabMouse();
+}
+
+void CLogoWindow::Finish() {
+    if (finished_) return;
+    finished_ = true;
+    // The application has its input again at once; the window goes once
+    // the event that ended it has been handled.
+    releaseMouse();
+    qApp->removeEventFilter(input_);
+    hide();
+    deleteLater();
+    emit finished();
+}
+
+CLogoWindow* ShowLogoWindow(QMainWindow* mainWindow, int count) {
+    if (!mainWindow) return nullptr;
+    // One at a time: a second asks for the one that shows.
+    for (CLogoWindow* shown : mainWindow->findChildren<CLogoWindow*>(Qt::FindDirectChildrenOnly))
+        if (!shown->Finished()) return shown;
     const QString path = LogoPath();
-    if (path.isEmpty()) return false;
+    if (path.isEmpty()) return nullptr;
     SetProgressCaption(IDS_LOADING_IMAGE);
     std::unique_ptr<CPicture> picture(ReadImageFile(path.toStdString(), false));
-    if (!picture) return false;
+    if (!picture) return nullptr;
     const QImage logo = PictureThumbnail(picture.get(), kMaxPictureSide).convertToFormat(QImage::Format_RGB32);
     picture.reset();
-    if (logo.isNull()) return false;
+    if (logo.isNull()) return nullptr;
 
     QWidget* area = mainWindow->centralWidget() ? mainWindow->centralWidget() : mainWindow;
     auto* window = new CLogoWindow(logo, GetLogoTitle(), GetVersionText(),
@@ -146,23 +174,6 @@ bool ShowLogoWindow(QMainWindow* mainWindow, int count) {
     QRect frame(QPoint(0, 0), window->size());
     frame.moveCenter(areaRect.center());
     window->move(frame.topLeft());
-    window->show();
-    window->raise();
-    window->repaint();
-
-    QEventLoop loop;
-    LogoInput input(&loop);
-    qApp->installEventFilter(&input);
-    QTimer timeout;
-    if (count != 0) {
-        timeout.setSingleShot(true);
-        QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
-        timeout.start(kSplashMilliseconds);
-    }
-    window->grabMouse();
-    loop.exec();
-    window->releaseMouse();
-    qApp->removeEventFilter(&input);
-    delete window;
-    return true;
+    window->Start(count != 0 ? kSplashMilliseconds : 0);
+    return window;
 }

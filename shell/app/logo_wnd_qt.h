@@ -12,10 +12,14 @@ class QMainWindow;
 // How long the splash stays at most.
 constexpr int kSplashMilliseconds = 1500;
 
-// count 0: waits for the user (About); any other count: the splash, which
-// also ends by itself. False when the logo picture could not be read
-// (nothing is shown).
-bool ShowLogoWindow(QMainWindow* mainWindow, int count);
+class CLogoWindow;
+
+// Shows the logo over the main window and returns at once; the window goes
+// by itself (its finished signal). count 0: it waits for the user (About);
+// any other count: the splash, which also ends after kSplashMilliseconds.
+// Null when the logo picture could not be read (nothing is shown). While a
+// logo shows, a second call returns it.
+CLogoWindow* ShowLogoWindow(QMainWindow* mainWindow, int count);
 
 // Where the logo picture is: beside the program, or in the installed data
 // folder; "" when in neither.
@@ -29,10 +33,23 @@ public:
                 QWidget* parent);
     static constexpr int kFrame = 7;  // frame width on every side
 
+    // Shows the window and takes every key and click of the application
+    // until one of them ends it; milliseconds > 0 also ends it then.
+    void Start(int milliseconds);
+    // Ends the logo: the input goes back to the application, the window
+    // hides and goes (deleted later), finished is emitted.
+    void Finish();
+    bool Finished() const { return finished_; }
+
+signals:
+    void finished();
+
 protected:
     void paintEvent(QPaintEvent*) override;
 
 private:
     QImage logo_;
     QString title_, version_, notice_;
+    QObject* input_ = nullptr;
+    bool finished_ = false;
 };

@@ -338,7 +338,7 @@ void CEmbedServer::ShowWindow(uint id) {
     if (entry->frame) deactivate(id, *entry, true);
     if (!menu_) installEmbeddedMenu();
     if (!entry->window) {
-        QMdiSubWindow* window = CreateDocumentWindow(entry->document);
+        QMdiSubWindow* window = CreateDocumentWindow(entry->document, theApp()->untitledCounter());
         // Closing the window ends the document (its binding): the container
         // gets its changes first and is told.
         window->installEventFilter(new UpdateOnClose(window, [this, id] {

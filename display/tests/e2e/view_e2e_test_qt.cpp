@@ -13,6 +13,7 @@
 #include <QWheelEvent>
 #include <QtTest>
 
+#include "display/frame_caption.h"
 #include "display/draw_picture_qt.h"
 #include "display/view_qt.h"
 #include "document/document_qt.h"
@@ -28,6 +29,7 @@ using namespace display_test;
 class ViewEndToEnd : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
+    display::UntitledCounter untitled_;  // the windows' numbers, as the application keeps them
     QString artefacts_;
     QString file_;
     QMainWindow main_;
@@ -74,7 +76,6 @@ class ViewEndToEnd : public QObject {
 private slots:
     void initTestCase() {
         qputenv("STITCHARA_INI", dir_.filePath("test.ini").toUtf8());
-        display::SetForcedDisplayBits(24);
         artefacts_ = qEnvironmentVariable("STITCHARA_BUILD_DIR", ".") + "/artefacts";
         QDir().mkpath(artefacts_);
         // A picture with a little of everything: gradients, a grid and text.
@@ -117,7 +118,7 @@ private slots:
     void openZoomScrollFitFullScreen() {
         document_ = new Document;
         QVERIFY(document_->open(file_));
-        window_ = CreateDocumentWindow(document_);
+        window_ = CreateDocumentWindow(document_, untitled_);
         area_->addSubWindow(window_);
         window_->show();
         area_->setActiveSubWindow(window_);
@@ -173,7 +174,8 @@ private slots:
             QTest::keyClick(shown ? shown : QApplication::focusWidget(), Qt::Key_Escape);
         });
         view_->OnCommand(ID_FULL_SCREEN);
-        QVERIFY(!full.isNull());
+        QTRY_VERIFY(!full.isNull());
+        QTRY_VERIFY(!view_->IsFullScreen());
         full.save(artefacts_ + "/view_e2e_7_full_screen.png");
         // 1600 x 1200 on the screen: centred at the reduction that fits.
         const QSize screen = QGuiApplication::primaryScreen()->size();

@@ -14,12 +14,13 @@ using namespace display_test;
 class ChildFrameTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
+    display::UntitledCounter untitled_;
 
     PMDIChildWnd* NewWindow(QMdiArea& area, CVandrelDoc& doc, const std::string& path) {
         auto* frame = new PMDIChildWnd;
         auto* view = new CVandrelView(&doc);
         frame->SetView(view);
-        frame->SetBaseName(path);
+        frame->SetBaseName(path, untitled_);
         area.addSubWindow(frame);
         frame->resize(400, 300);
         frame->show();
@@ -30,7 +31,6 @@ class ChildFrameTest : public QObject {
 private slots:
     void initTestCase() {
         qputenv("STITCHARA_INI", dir_.filePath("test.ini").toUtf8());
-        display::ResetUntitledCounter();
     }
 
     void captionsFollowNameAndZoom() {

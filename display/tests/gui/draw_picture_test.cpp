@@ -7,13 +7,31 @@
 
 using namespace display_test;
 
+namespace {
+
+// An image that says it has fewer bits than it holds, as a display of that
+// depth does: drawing on it reduces its colours so.
+class ShallowImage : public QImage {
+public:
+    ShallowImage(int w, int h, int depth) : QImage(w, h, QImage::Format_RGB32), depth_(depth) {}
+
+protected:
+    int metric(PaintDeviceMetric metric) const override {
+        return metric == PdmDepth ? depth_ : QImage::metric(metric);
+    }
+
+private:
+    int depth_;
+};
+
+}  // namespace
+
 class DrawPictureTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() {
         // The cell maps come from the build's palette.map.
         SetPaletteMapPath(qgetenv("STITCHARA_BUILD_DIR").toStdString() + "/bin/palette.map");
-        display::SetForcedDisplayBits(24);
     }
 
     void everyFormatAtEveryZoom_data() {
@@ -82,12 +100,11 @@ private slots:
         auto p = std::make_unique<CDocPicture>();
         QVERIFY(p->Create(ptTrueColor24, 64, 64, 0, nullptr, 0, 0, kStoreMemory));
         QVERIFY(p->Fill(MakeRgb(90, 140, 200)));
-        display::SetForcedDisplayBits(displayBits);
-        QImage canvas(64, 64, QImage::Format_RGB32);
+        ShallowImage canvas(64, 64, displayBits);
         QPainter painter(&canvas);
+        QCOMPARE(display::DisplayBits(painter.device()), displayBits);
         QVERIFY(display::DrawPicture(p.get(), QPoint(0, 0), painter, QRect(0, 0, 64, 64), 1));
         painter.end();
-        display::SetForcedDisplayBits(24);
         std::unique_ptr<Palette> standard = CreateStandardPalette(displayBits == 1 ? 0 : displayBits == 4 ? 2 : 3);
         QSet<QRgb> allowed;
         for (int i = 0; i < colours; ++i)
@@ -102,12 +119,10 @@ private slots:
         QVERIFY2(std::abs(sum / 4096 - (90 + 140 + 200) / 3.0) < 8, qPrintable(QString::number(sum / 4096)));
         // A 16-gray picture on a 4-bit display is diffused too; on 8 bits it is not.
         auto gray = MakePicture(ptGray16, 20, 20, 3);
-        display::SetForcedDisplayBits(8);
-        QImage g8(20, 20, QImage::Format_RGB32);
+        ShallowImage g8(20, 20, 8);
         QPainter p8(&g8);
         QVERIFY(display::DrawPicture(gray.get(), QPoint(0, 0), p8, QRect(0, 0, 20, 20), 1));
         p8.end();
-        display::SetForcedDisplayBits(24);
         QVERIFY(FirstDifference(g8, Resampled(*gray, 0, 0, 1, 20, 20, 0)).isEmpty());
     }
 

@@ -59,8 +59,6 @@ protected:
 class ViewTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { display::SetForcedDisplayBits(24); }
-
     // The grabbed view equals the picture resampled by the zoom rules, for
     // every format at every zoom, scrolled to an odd spot.
     void grabbedViewEqualsResampledPicture_data() {
@@ -129,6 +127,38 @@ private slots:
         QVERIFY(view.OnUpdateCommand(ID_ACTUAL_SIZE, state));
         QVERIFY(state.checked && state.enabled);
         QVERIFY(view.OnUpdateCommand(ID_PRINT, state));  // print commands pass through the view
+    }
+
+    // Full screen returns at once with its window shown; Escape closes it and
+    // the view has its focus again; a new picture ends it (it would show the
+    // old one), and a view that goes takes its window with it.
+    void fullScreenEndsWithoutWaiting() {
+        auto shown = [] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->objectName() == QLatin1String("fullScreen") && w->isVisible()) return w;
+            return static_cast<QWidget*>(nullptr);
+        };
+        auto v = std::make_unique<ShownView>(MakePicture(ptTrueColor24, 64, 48, 1), 200, 150);
+        CVandrelView& view = *v->view;
+        view.FullScreen();
+        QVERIFY(view.IsFullScreen());
+        QWidget* full = shown();
+        QVERIFY(full);
+        view.FullScreen();  // a second is not opened
+        QCOMPARE(shown(), full);
+        QTest::keyClick(full, Qt::Key_Escape);
+        QVERIFY(!view.IsFullScreen() && !shown());
+
+        view.FullScreen();
+        QVERIFY(shown());
+        view.OnPictureChanged(QRect());
+        QVERIFY(!view.IsFullScreen() && !shown());
+
+        view.FullScreen();
+        QPointer<QWidget> last = shown();
+        QVERIFY(last);
+        v.reset();
+        QVERIFY(!last);
     }
 
     void scrollingAtReductionRounds() {

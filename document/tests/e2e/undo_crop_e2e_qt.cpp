@@ -99,8 +99,8 @@ private slots:
         lookForSplash.start(50);
         QStringList arguments{"stitchara", start};
         QVERIFY(theApp()->InitInstance(CVandrelApp::ParseCommandLine(arguments)));
+        QTRY_VERIFY(splashSeen);
         lookForSplash.stop();
-        QVERIFY(splashSeen);
         PMainWnd* main = theApp()->mainWindow();
         QVERIFY(QTest::qWaitForWindowExposed(main));
         QCOMPARE(theApp()->documents().size(), 1);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/message_box.h"
+#include "display/frame_caption.h"
 #include "document/crop_qt.h"
 #include "document/document_qt.h"
 #include "document/file_dialogs_qt.h"
@@ -110,6 +111,7 @@ bool SomeStoreOnDisk(std::uint64_t size) {
 class HistoryTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
+    display::UntitledCounter untitled_;  // the windows' numbers, as the application keeps them
     QStringList messages_;
 
     QString Write(const QString& name, std::unique_ptr<CPicture> picture) {
@@ -400,7 +402,7 @@ private slots:
         QMdiArea area;
         auto* doc = new Document;
         Open(*doc);
-        QMdiSubWindow* window = CreateDocumentWindow(doc);
+        QMdiSubWindow* window = CreateDocumentWindow(doc, untitled_);
         area.addSubWindow(window);
         window->show();
         auto marked = [window] {

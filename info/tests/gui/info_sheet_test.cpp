@@ -19,6 +19,7 @@
 #include <memory>
 
 #include "display/display_rows.h"
+#include "display/frame_caption.h"
 #include "document/document_qt.h"
 #include "info/info_commands_qt.h"
 #include "info/info_sheet_qt.h"
@@ -74,6 +75,7 @@ const QColor kLightGray(192, 192, 192);
 class InfoSheetTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
+    display::UntitledCounter untitled_;  // the windows' numbers, as the application keeps them
     std::unique_ptr<QMainWindow> main_;
     QMdiArea* area_ = nullptr;
     int beeps_ = 0;
@@ -84,7 +86,7 @@ class InfoSheetTest : public QObject {
     QMdiSubWindow* Open(int w, int h, int dpi) {
         auto* document = new Document;
         document->setPicture(Gradient(w, h, dpi));
-        QMdiSubWindow* window = CreateDocumentWindow(document);
+        QMdiSubWindow* window = CreateDocumentWindow(document, untitled_);
         area_->addSubWindow(window);
         window->show();
         area_->setActiveSubWindow(window);

@@ -241,7 +241,7 @@ private slots:
         };
         FreshSettings();
         QVERIFY(HandlePrintCommand(ID_PRINT, Target()));
-        QTRY_VERIFY(!ThePrintEngine().Busy());
+        QTRY_VERIFY(!OpenPrintDialog() && !ThePrintEngine().Busy());
         QVERIFY(sheets >= 2);
         QCOMPARE(PdfPages(dir_.filePath("out.pdf")), sheets);
         QCOMPARE(doc_.m_print.poster, 1);
@@ -268,6 +268,7 @@ private slots:
         };
         FreshSettings();
         QVERIFY(HandlePrintCommand(ID_PRINT, Target()));
+        QTRY_VERIFY(!OpenPrintDialog());
         QCOMPARE(scaleY, QStringLiteral("1000"));
         QVERIFY(asked);
         QVERIFY(!QFile::exists(dir_.filePath("out.pdf")));

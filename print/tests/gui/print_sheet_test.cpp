@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -25,6 +26,7 @@
 #include "document/document.h"
 #include "document/document_qt.h"
 #include "picture/picture.h"
+#include "platform/profile.h"
 #include "print/print_commands_qt.h"
 #include "print/print_sheet_qt.h"
 #include "resources/command_ids.h"
@@ -90,6 +92,14 @@ private:
 
     PrintTarget Target() { return PrintTarget{&doc_, QStringLiteral("map.png"), &window_, nullptr}; }
 
+    // Printing goes to out.pdf in the test's folder.
+    void UsePdfFile() {
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(dir_.filePath("out.pdf"));
+        ThePrintEngine().SetPrinter(std::move(printer));
+    }
+
     std::unique_ptr<CPrintSheet> Sheet() {
         PrintEngine& engine = ThePrintEngine();
         engine.AttachPrinter();
@@ -111,10 +121,7 @@ private slots:
                                 kStoreMemory));
         picture->Fill(MakeRgb(200, 30, 30));
         doc_.SetPicture(std::move(picture));
-        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        printer->setOutputFormat(QPrinter::PdfFormat);
-        printer->setOutputFileName(dir_.filePath("out.pdf"));
-        ThePrintEngine().SetPrinter(std::move(printer));
+        UsePdfFile();
         window_.resize(200, 100);
         window_.show();
         SetPrintSheetHook(SheetHook);
@@ -258,6 +265,7 @@ private slots:
         QVERIFY(preview->PageImage().width() > zoomed);
         Child<QPushButton>(preview, "previewClose")->click();
         QTRY_COMPARE(gSheets, 2);  // Close brought the sheet back
+        QTRY_VERIFY(!OpenPrintDialog());
         QTRY_COMPARE(Previews().size(), 0);
         QCOMPARE(doc_.m_print.reprintAfterPreview, 0);
     }
@@ -276,6 +284,7 @@ private slots:
         QTRY_COMPARE(Previews().size(), 1);
         Child<QPushButton>(Previews().front(), "previewPrint")->click();
         QTRY_COMPARE(gSheets, 1);  // the sheet, not an immediate print
+        QTRY_VERIFY(!OpenPrintDialog());
         doc_.m_print.copies = 1;
     }
 
@@ -288,7 +297,7 @@ private slots:
         };
         QVERIFY(HandlePrintCommand(ID_PRINT, Target()));
         QCOMPARE(gSheets, 1);
-        QTRY_VERIFY(!ThePrintEngine().Busy());
+        QTRY_VERIFY(!OpenPrintDialog() && !ThePrintEngine().Busy());
         QVERIFY(QFileInfo(dir_.filePath("out.pdf")).size() > 1000);
         QCOMPARE(doc_.m_print.copies, 2);
         QVERIFY(!ThePrintEngine().LastJobAborted());
@@ -343,6 +352,93 @@ private slots:
         QVERIFY(!small.findChild<QMessageBox*>(QStringLiteral("printLargerThanPaperQuestion")));
         QCOMPARE(small.result(), int(kSheetPrint));
         engine.DetachPrinter();
+    }
+
+    // Print and Print Setup return with their dialog open, window-modal,
+    // and nothing waits for it; another print command meanwhile brings that
+    // dialog to the front rather than opening a second. Cancel lets the
+    // printer go; Print Setup's choice is kept when it is accepted.
+    void printDialogsOpenWithoutWaiting() {
+        gSheets = 0;
+        gOnSheet = nullptr;
+        QVERIFY(HandlePrintCommand(ID_PRINT, Target()));
+        QPointer<CPrintSheet> sheet = qobject_cast<CPrintSheet*>(OpenPrintDialog());
+        QVERIFY(sheet && sheet->isVisible());
+        QCOMPARE(sheet->windowModality(), Qt::WindowModal);
+        QVERIFY(ThePrintEngine().IsAttached());
+        for (int id : {ID_PRINT, ID_QUICK_PRINT, ID_PRINT_PREVIEW, ID_PRINT_SETUP})
+            QVERIFY(HandlePrintCommand(id, Target()));
+        QCOMPARE(gSheets, 1);
+        QCOMPARE(OpenPrintDialog(), sheet.data());
+        QVERIFY(Previews().isEmpty() && !ThePrintEngine().Busy());
+        Child<QPushButton>(sheet, "cancelButton")->click();
+        QVERIFY(!OpenPrintDialog());
+        QVERIFY(!ThePrintEngine().IsAttached());
+        QTRY_VERIFY(!sheet);  // gone once closed
+
+        // The setup's file is new, so that the dialog asks nothing more.
+        QFile::remove(dir_.filePath("out.pdf"));
+        QVERIFY(platform::WriteProfileString("Print", "Destination", "a printer gone since"));
+        QVERIFY(HandlePrintCommand(ID_PRINT_SETUP, PrintTarget{nullptr, QString(), &window_, nullptr}));
+        auto* setup = qobject_cast<QPrintDialog*>(OpenPrintDialog());
+        QVERIFY(setup && setup->isVisible());
+        QCOMPARE(setup->windowModality(), Qt::WindowModal);
+        setup->accept();
+        QVERIFY(!OpenPrintDialog());
+        QVERIFY(!ThePrintEngine().IsAttached());
+        // What the dialog chose is kept: the PDF file, or the printer it
+        // offers first where a printer is installed.
+        const QString chosen = ThePrintEngine().PrintsToFile() ? QStringLiteral("PDF") : ThePrintEngine().Printer()->printerName();
+        QCOMPARE(QString::fromStdString(platform::GetProfileString("Print", "Destination", "")), chosen);
+        UsePdfFile();
+    }
+
+    // Quick Print of a print larger than the paper asks the sheet's
+    // question before cutting it off: Cancel prints nothing, Print Anyway
+    // prints the one page, Print as Poster prints the poster's sheets and
+    // keeps the choice for the document.
+    void quickPrintAsksBeforeCutting_data() {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<int>("poster");
+        QTest::addRow("cancel") << QStringLiteral("cancelButton") << 0;
+        QTest::addRow("anyway") << QStringLiteral("printAnywayButton") << 0;
+        QTest::addRow("poster") << QStringLiteral("printAsPosterButton") << 1;
+    }
+    void quickPrintAsksBeforeCutting() {
+        QFETCH(QString, answer);
+        QFETCH(int, poster);
+        // 30 inches wide at its own size.
+        CVandrelDoc doc;
+        auto wide = std::make_unique<CPicture>();
+        QVERIFY(wide->Create(ptGray256, 3000, 200, 0, nullptr, DpiToPpm(100), DpiToPpm(100), kStoreMemory));
+        QVERIFY(wide->Fill(90));
+        doc.SetPicture(std::move(wide));
+        const PrintTarget target{&doc, QStringLiteral("wide.png"), &window_, nullptr};
+        const QString out = dir_.filePath("out.pdf");
+        QFile::remove(out);
+
+        QVERIFY(HandlePrintCommand(ID_QUICK_PRINT, target));
+        auto* ask = qobject_cast<QMessageBox*>(OpenPrintDialog());
+        QVERIFY(ask && ask->isVisible());
+        QCOMPARE(ask->objectName(), QStringLiteral("printLargerThanPaperQuestion"));
+        QVERIFY2(ask->text().contains(QStringLiteral("cut off")), qPrintable(ask->text()));
+        QVERIFY(HandlePrintCommand(ID_QUICK_PRINT, target));  // the same question, not a second
+        QCOMPARE(OpenPrintDialog(), ask);
+        QVERIFY(!ThePrintEngine().Busy());
+        QVERIFY(!QFile::exists(out));
+
+        ask->findChild<QPushButton*>(answer)->click();
+        QVERIFY(!OpenPrintDialog());
+        QTRY_VERIFY(!ThePrintEngine().Busy());
+        QVERIFY(!ThePrintEngine().IsAttached());
+        QCOMPARE(doc.m_print.poster, poster);
+        if (answer == QLatin1String("cancelButton")) {
+            QVERIFY(!QFile::exists(out));
+        } else if (poster) {
+            QVERIFY2(PdfPages(out) >= 3, qPrintable(QString::number(PdfPages(out))));
+        } else {
+            QCOMPARE(PdfPages(out), 1);
+        }
     }
 
     void escapeInTheAbortDialogStopsTheJob() {

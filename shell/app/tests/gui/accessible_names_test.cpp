@@ -184,7 +184,8 @@ private slots:
         SetPrintSheetHook(PrintSheetHook);
         QVERIFY(app()->commands()->execute(ID_PRINT));
         SetPrintSheetHook(nullptr);
-        QVERIFY(walked);
+        QTRY_VERIFY(walked);
+        QTRY_VERIFY(!OpenPrintDialog());
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
     }
 

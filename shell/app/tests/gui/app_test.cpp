@@ -649,13 +649,13 @@ private slots:
             QTest::keyClick(main(), Qt::Key_A);
         });
         QVERIFY(app()->commands()->execute(ID_ABOUT));
-        QVERIFY(shownAtKey);
-        QVERIFY(!main()->findChild<CLogoWindow*>());
+        QTRY_VERIFY_WITH_TIMEOUT(shownAtKey, 2 * kSplashMilliseconds + 2000);
+        QTRY_VERIFY(!main()->findChild<CLogoWindow*>());
         QTest::keyClick(main(), Qt::Key_B);  // the window has its keys again
         QCOMPARE(keysToWindow, 1);
         main()->removeEventFilter(&counter);
         QVERIFY(ShowLogoWindow(main(), 40000));
-        QVERIFY(!main()->findChild<CLogoWindow*>());
+        QTRY_VERIFY_WITH_TIMEOUT(!main()->findChild<CLogoWindow*>(), kSplashMilliseconds + 5000);
     }
 
     void iconBarToggle() {

@@ -126,7 +126,7 @@ private slots:
         };
         QVERIFY(app()->commands()->execute(ID_PRINT));
         // The pages go out on a worker thread.
-        QTRY_VERIFY_WITH_TIMEOUT(!ThePrintEngine().Busy(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(!OpenPrintDialog() && !ThePrintEngine().Busy(), 60000);
         QVERIFY(offered);
         QVERIFY(dialogShown);
         const QString fault = PdfFault(chosen);
@@ -198,6 +198,7 @@ private slots:
             if (QWidget* full = FullScreenWindow()) full->close();
         });
         QTest::keyClick(view, Qt::Key_F11);
+        QTRY_VERIFY_WITH_TIMEOUT(leftOnEscape || (zooms.isEmpty() && !FullScreenWindow()), 25000);
         QCOMPARE(zooms.size(), 4);
         const int fit = zooms[0];
         QCOMPARE(zooms[1], display::ZoomIn(fit));
