@@ -27,6 +27,37 @@ struct Match {
     double rx, ry, mx, my, score;   // block centres: rest and main, in full-layout pixels
 };
 
+// Eight neighbouring column offsets of one row of offsets: for each lane l,
+// the sum, the sum of squares, and the sum of products with the block (its
+// rows of block floats at k) of the block x block floats at w + l (rows
+// stride apart). Each lane adds in row order, then column order.
+typedef float Lanes4 __attribute__((vector_size(16)));
+constexpr int kLanes = 8;
+void SumOffsets(const float* w, int stride, const float* k, int block, float* s, float* s2,
+                float* sab) {
+    Lanes4 s0 = {}, s1 = {}, q0 = {}, q1 = {}, p0 = {}, p1 = {};
+    for (int y = 0; y < block; ++y, w += stride, k += block) {
+        for (int x = 0; x < block; ++x) {
+            Lanes4 v0, v1;
+            std::memcpy(&v0, w + x, sizeof v0);
+            std::memcpy(&v1, w + x + 4, sizeof v1);
+            const float kx = k[x];
+            s0 += v0;
+            s1 += v1;
+            q0 += v0 * v0;
+            q1 += v1 * v1;
+            p0 += v0 * kx;
+            p1 += v1 * kx;
+        }
+    }
+    std::memcpy(s, &s0, sizeof s0);
+    std::memcpy(s + 4, &s1, sizeof s1);
+    std::memcpy(s2, &q0, sizeof q0);
+    std::memcpy(s2 + 4, &q1, sizeof q1);
+    std::memcpy(sab, &p0, sizeof p0);
+    std::memcpy(sab + 4, &p1, sizeof p1);
+}
+
 // Blocks of b (own frame) found again in a (own frame) around where the model
 // puts them (model: b coordinates to a coordinates), by zero-mean normalised
 // correlation within radius. Blocks are chosen in b's columns [x0, x1),
@@ -40,6 +71,7 @@ bool MatchBlocks(const Gray& a, const Gray& b, const SeamModel& model, int block
     if (x1 - x0 < block) return true;
     const int n = block * block;
     std::vector<float> blk(static_cast<std::size_t>(n));
+    std::vector<float> window, sums;
     // Where the model puts block (bx, by) of b in a (its top-left corner,
     // px, py); false when the search window around it does not lie wholly in
     // a (near a narrow overlap's far edge a strong corner cannot be searched).
@@ -104,29 +136,27 @@ bool MatchBlocks(const Gray& a, const Gray& b, const SeamModel& model, int block
             if (norm <= 0) continue;
             const int side = 2 * radius + 1;
             std::vector<double> score(std::size_t(side) * side, -2);
-            // The sums of every column offset of a row of offsets side by
-            // side, each summed in the same order as alone.
-            std::vector<float> sums(std::size_t(side) * 3);
+            // The search window, copied once with zeros to the right so that
+            // every row of offsets is summed in whole chunks of lanes; each
+            // lane keeps its sums in registers over the whole block, added in
+            // the same order as one offset alone would be.
+            const int chunks = (side + kLanes - 1) / kLanes;
+            const int span = block + 2 * radius;
+            const int ww = block - 1 + chunks * kLanes;
+            window.assign(std::size_t(span) * ww, 0.0f);
+            for (int y = 0; y < span; ++y)
+                std::memcpy(window.data() + std::size_t(y) * ww, a.Row(py - radius + y) + px - radius,
+                            sizeof(float) * std::size_t(span));
+            sums.resize(std::size_t(chunks) * kLanes * 3);
             float* s = sums.data();
-            float* s2 = s + side;
-            float* sab = s2 + side;
+            float* s2 = s + chunks * kLanes;
+            float* sab = s2 + chunks * kLanes;
             int bestI = -1;
             for (int dy = -radius; dy <= radius; ++dy) {
-                std::fill(sums.begin(), sums.end(), 0.0f);
-                for (int y = 0; y < block; ++y) {
-                    const float* r = a.Row(py + dy + y) + px - radius;
-                    const float* k = blk.data() + std::size_t(y) * block;
-                    for (int x = 0; x < block; ++x) {
-                        const float kx = k[x];
-                        const float* rx = r + x;
-                        for (int l = 0; l < side; ++l) {
-                            const float v = rx[l];
-                            s[l] += v;
-                            s2[l] += v * v;
-                            sab[l] += v * kx;
-                        }
-                    }
-                }
+                const float* w0 = window.data() + std::size_t(dy + radius) * ww;
+                for (int c = 0; c < chunks; ++c)
+                    SumOffsets(w0 + c * kLanes, ww, blk.data(), block, s + c * kLanes,
+                               s2 + c * kLanes, sab + c * kLanes);
                 for (int l = 0; l < side; ++l) {
                     double va = double(s2[l]) - double(s[l]) * s[l] / n;
                     if (va <= 1e-6) continue;
