@@ -12,6 +12,7 @@
 # builds it). The files live in /dev/shm when there is one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. bench/timed_run.sh
 CLI=${1:-build/bench-release/bin/stitchara-cli}
 OLD=${2:-}
 SIZE=${SIZE:-12247x8165}
@@ -26,13 +27,10 @@ python3 bench/striped_ppm.py "$WORK/in.ppm" "$w" "$h"
 
 # "wall cpu MB" of one run, or "FAILED".
 measure() {
-  local start=$EPOCHREALTIME end
-  if /usr/bin/time -f "%M %U %S" -o "$WORK/time" "$@" >/dev/null 2>"$WORK/err"; then
-    end=$EPOCHREALTIME
-    awk -v s="$start" -v e="$end" '{ printf "%.2f %.2f %d", e - s, $2 + $3, ($1 + 1023) / 1024 }' "$WORK/time"
-  else
-    echo "FAILED - -"
-  fi
+  local t
+  t=$(timed_run "$WORK" "$@")
+  if [ "$t" = FAILED ]; then echo "FAILED - -"; return; fi
+  awk '{ printf "%.2f %.2f %d", $1, $3, $2 }' <<<"$t"
 }
 
 echo "== $w x $h, $(nproc) cores; seconds wall / cpu / peak MB"

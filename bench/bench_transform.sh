@@ -18,6 +18,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
+. bench/timed_run.sh
 BUILD=${BUILD:-$ROOT/build/bench-release}
 SIZES=${SIZES:-"3873x2582 12247x8165"}
 RUNS=${RUNS:-3}
@@ -55,15 +56,7 @@ echo "== work folder: $WORK"
 # shared machine the wall clock of a tool working on one core suffers more
 # from the others' load than that of one using every core; the processor
 # seconds show the work each tool did.
-measure() {
-  local start=$EPOCHREALTIME end
-  if /usr/bin/time -f "%M %U %S" -o "$WORK/time" "$@" >/dev/null 2>"$WORK/err"; then
-    end=$EPOCHREALTIME
-    awk -v s="$start" -v e="$end" '{ printf "%.3f %d %.2f", e - s, ($1 + 1023) / 1024, $2 + $3 }' "$WORK/time"
-  else
-    echo FAILED
-  fi
-}
+measure() { timed_run "$WORK" "$@"; }
 
 # compare OUR-COMMAND -- VIPS-COMMAND -- MAGICK-COMMAND (either peer may be
 # the single word "none"): RUNS rounds, each tool once per round; prints the
