@@ -7,14 +7,53 @@
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QAbstractButton>
+#include <QMdiArea>
+#include <QTabWidget>
 #include <QtTest>
 
+#include "display/mouse_tool_qt.h"
+#include "document/document_qt.h"
+#include "document/import_export.h"
+#include "picture/picture.h"
+#include "resources/command_ids.h"
+#include "shell/app/app_qt.h"
+#include "shell/app/main_wnd_qt.h"
 #include "shell/app/tests/gui/run_in_application.h"
+#include "stitch/stitch_sheet_qt.h"
 
 namespace stitchapptest {
 
 inline QString Sample(const char* name) {
     return qEnvironmentVariable("STITCHARA_SOURCE_DIR") + "/samples/" + name;
+}
+
+// A sample picture read as the stitch sheet's pages take it.
+inline std::unique_ptr<CPicture> LoadSample(const char* name) {
+    return ReadImageFile(Sample(name).toStdString(), false);
+}
+
+// The stitch sheet opened with the sample pair on its image pages and the
+// method chosen, on the Stitch Image page.
+inline CStitchSheet* SheetWithSamples(int method) {
+    theApp()->OnCommand(ID_STITCH);
+    CStitchSheet* sheet = CurrentStitchSheet();
+    sheet->page(0)->TakePicture(LoadSample("left.png"));
+    sheet->page(1)->TakePicture(LoadSample("right.png"));
+    sheet->tabs()->setCurrentIndex(2);
+    sheet->stitchImage()->methodButton(method)->click();
+    return sheet;
+}
+
+// Back to an idle application between test functions: no sheet, the
+// default tool, every document window closed without asking.
+inline void CloseSheetAndDocuments() {
+    if (CStitchSheet* sheet = CurrentStitchSheet()) sheet->Destroy();
+    SelectTool(nullptr, ID_TOOL_DEFAULT);
+    QTRY_COMPARE(theApp()->stitchIdle, 1);
+    for (Document* doc : theApp()->documents()) doc->setModified(false);
+    theApp()->mainWindow()->mdiArea()->closeAllSubWindows();
+    QTRY_VERIFY(theApp()->documents().isEmpty());
 }
 
 inline QByteArray Bytes(const QString& path) {

@@ -32,7 +32,9 @@
 #include "stitch/tests/stitch_test_support.h"
 
 using stitchapptest::Bytes;
+using stitchapptest::CloseSheetAndDocuments;
 using stitchapptest::Sample;
+using stitchapptest::SheetWithSamples;
 
 namespace {
 
@@ -58,27 +60,8 @@ class StitchFlowsTest : public QObject {
         return Bytes(out);
     }
 
-    // A sheet holding the sample pair, on the Stitch Image page.
-    CStitchSheet* SheetWithSamples(int method) {
-        theApp()->OnCommand(ID_STITCH);
-        CStitchSheet* sheet = CurrentStitchSheet();
-        sheet->page(0)->TakePicture(Load(Sample("left.png")));
-        sheet->page(1)->TakePicture(Load(Sample("right.png")));
-        sheet->tabs()->setCurrentIndex(2);
-        sheet->stitchImage()->methodButton(method)->click();
-        return sheet;
-    }
-
     int DocumentCount() { return int(theApp()->documents().size()); }
 
-    void CloseAllDocuments() {
-        if (CStitchSheet* sheet = CurrentStitchSheet()) sheet->Destroy();
-        SelectTool(nullptr, ID_TOOL_DEFAULT);
-        QTRY_COMPARE(theApp()->stitchIdle, 1);
-        for (Document* doc : theApp()->documents()) doc->setModified(false);
-        theApp()->mainWindow()->mdiArea()->closeAllSubWindows();
-        QTRY_COMPARE(DocumentCount(), 0);
-    }
 
     // Phase 1 click at p1 and phase 2 click at p2 (view client points); the
     // points each picture gets, in its own coordinates, for side Right.
@@ -108,7 +91,7 @@ private slots:
         });
         QVERIFY(QTest::qWaitForWindowExposed(theApp()->mainWindow()));
     }
-    void cleanup() { CloseAllDocuments(); }
+    void cleanup() { CloseSheetAndDocuments(); }
     // The application quits with a sheet open: the sheet goes with the main
     // window and must not reach it while it is being destroyed (the
     // sanitized run checks).

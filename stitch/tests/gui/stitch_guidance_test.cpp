@@ -32,13 +32,13 @@
 #include "shell/app/tests/gui/run_in_application.h"
 #include "stitch/stitch_mouse_tool_qt.h"
 #include "stitch/stitch_sheet_qt.h"
+#include "stitch/tests/gui/stitch_app_harness.h"
 #include "stitch/tests/stitch_test_support.h"
 
 namespace {
 
-QString Sample(const char* name) { return qEnvironmentVariable("STITCHARA_SOURCE_DIR") + "/samples/" + name; }
-
-std::unique_ptr<CPicture> Load(const char* name) { return ReadImageFile(Sample(name).toStdString(), false); }
+using stitchapptest::Sample;
+using stitchapptest::SheetWithSamples;
 
 QString Prompt() { return theApp()->mainWindow()->statusBar()->promptText(); }
 QString Text(int id) { return QString::fromUtf8(LoadStringById(id)); }
@@ -70,14 +70,7 @@ private slots:
         // A message would wait for an answer: it fails the test instead.
         theApp()->setMessageHandler([](const QString& text) { QFAIL(qPrintable(text)); });
     }
-    void cleanup() {
-        if (CStitchSheet* sheet = CurrentStitchSheet()) sheet->Destroy();
-        SelectTool(nullptr, ID_TOOL_DEFAULT);
-        QTRY_COMPARE(theApp()->stitchIdle, 1);
-        for (Document* doc : theApp()->documents()) doc->setModified(false);
-        theApp()->mainWindow()->mdiArea()->closeAllSubWindows();
-        QTRY_VERIFY(theApp()->documents().isEmpty());
-    }
+    void cleanup() { stitchapptest::CloseSheetAndDocuments(); }
 
     // The overlap's per cent beside its bar; a picture open in the main
     // window taken onto a page as a copy of its own.
@@ -153,11 +146,7 @@ private slots:
     // After an Auto stitch the status bar says what was found, in the
     // command line's words.
     void autoStitchReportsWhatItFound() {
-        CStitchSheet* sheet = OpenSheet();
-        sheet->page(0)->TakePicture(Load("left.png"));
-        sheet->page(1)->TakePicture(Load("right.png"));
-        sheet->tabs()->setCurrentIndex(2);
-        sheet->stitchImage()->methodButton(kMethodAuto)->click();
+        CStitchSheet* sheet = SheetWithSamples(kMethodAuto);
         sheet->stitchImage()->overlapBar()->setValue(30);
         sheet->stitchButton()->click();
         QTRY_COMPARE(int(theApp()->documents().size()), 1);
@@ -186,11 +175,7 @@ private slots:
     // Semi-Auto placement: each step's instruction in the status bar; the
     // first click leaves the pointer where it is; the end reports the find.
     void placementGuidesAndLeavesThePointer() {
-        CStitchSheet* sheet = OpenSheet();
-        sheet->page(0)->TakePicture(Load("left.png"));
-        sheet->page(1)->TakePicture(Load("right.png"));
-        sheet->tabs()->setCurrentIndex(2);
-        sheet->stitchImage()->methodButton(kMethodSemiAuto)->click();
+        CStitchSheet* sheet = SheetWithSamples(kMethodSemiAuto);
         sheet->stitchImage()->overlapBar()->setValue(25);
         sheet->stitchButton()->click();
         CStitchMouseTool* tool = StitchMouseTool();
